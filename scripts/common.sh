@@ -1,0 +1,33 @@
+# Shared by scripts/test and scripts/demo: install what is missing, configure and build.
+# Sourced, not run.
+
+QN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian packages the build, the tests and the demo need.
+QN_PACKAGES=(cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-ipafont-gothic xvfb xauth x11-apps imagemagick
+  iproute2 util-linux procps)
+
+qn_install_missing() {
+  local missing=()
+  for p in "${QN_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages: ${missing[*]} (run as root to install them)" >&2
+    return 1
+  fi
+  echo "installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# qn_build DIR [cmake options...]
+qn_build() {
+  local dir=$1; shift
+  cmake -S "$QN_ROOT" -B "$QN_ROOT/$dir" -G Ninja "$@" >/dev/null || return 1
+  cmake --build "$QN_ROOT/$dir" -j "$(nproc)"
+}

@@ -1,0 +1,1 @@
+// Removed once this library has real sources.

@@ -1,0 +1,120 @@
+#pragma once
+// The one portable socket layer under the unit link, the simulator and qnctl.
+// POSIX sockets here; a Winsock build slots in behind the same functions.
+//
+// Every failure is reported as a Winsock error number (10060 time-out, 10061
+// refused, ...) on every platform, mapped from the platform's own codes, so
+// callers, tests and operators see the same numbers everywhere.
+// All functions may be called from any thread; one Socket is used by one thread at a time.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qn::net {
+
+enum Error : int {
+    kOk = 0,
+    kErrInterrupted = 10004,
+    kErrAccess = 10013,
+    kErrFault = 10014,
+    kErrInvalid = 10022,
+    kErrTooManyFiles = 10024,
+    kErrWouldBlock = 10035,
+    kErrInProgress = 10036,
+    kErrAlready = 10037,
+    kErrNotSocket = 10038,
+    kErrMessageSize = 10040,
+    kErrAfNotSupported = 10047,
+    kErrAddressInUse = 10048,
+    kErrAddressNotAvailable = 10049,
+    kErrNetworkDown = 10050,
+    kErrNetworkUnreachable = 10051,
+    kErrConnectionAborted = 10053,
+    kErrConnectionReset = 10054,
+    kErrNoBuffers = 10055,
+    kErrIsConnected = 10056,
+    kErrNotConnected = 10057,
+    kErrShutdown = 10058,
+    kErrTimedOut = 10060,
+    kErrConnectionRefused = 10061,
+    kErrHostDown = 10064,
+    kErrHostUnreachable = 10065,
+};
+
+// Maps a platform error code (errno on POSIX) to the Winsock number.
+int mapError(int platformError);
+// The calling thread's last socket error, already mapped.
+int lastError();
+
+// Start and stop the platform's socket library (Winsock); no-ops on POSIX.
+// Safe to call more than once; each start wants one cleanup.
+bool startup();
+void cleanup();
+
+// IPv4 addresses are kept in host byte order.
+// Dotted text only, no name look-up: "a.b.c.d" with each part 0..255.
+std::optional<uint32_t> parseIpv4(const std::string &text);
+std::string formatIpv4(uint32_t ip);
+
+struct Address {
+    uint32_t ip = 0;
+    uint16_t port = 0;
+    std::string ipText() const { return formatIpv4(ip); }
+    bool operator==(const Address &) const = default;
+};
+
+class Socket final {
+public:
+    Socket() = default;
+    ~Socket();
+    Socket(Socket &&other) noexcept;
+    Socket &operator=(Socket &&other) noexcept;
+    Socket(const Socket &) = delete;
+    Socket &operator=(const Socket &) = delete;
+
+    // Create a socket; on failure the result is invalid and err holds the reason.
+    static Socket tcp(int &err);
+    static Socket udp(int &err);
+
+    bool valid() const { return m_fd >= 0; }
+    void close();
+    // Wakes a thread blocked in this socket (recv, accept) without closing it.
+    void shutdownBoth();
+
+    // Connects with a time-out (non-blocking connect and a wait), then puts the
+    // socket back into blocking mode. 0, kErrTimedOut, or the connect error.
+    int connect(const Address &to, int timeoutMs);
+
+    int setSendTimeout(int ms);
+    int setReceiveTimeout(int ms);
+    int setNoDelay(bool on);
+    int setBroadcast(bool on);
+    int setReuseAddress(bool on);
+    int bind(const Address &local);
+    int listen(int backlog);
+    // The address this socket is bound to (port chosen by the system included).
+    std::optional<Address> localAddress() const;
+    // Blocks; an invalid socket and err on failure.
+    Socket accept(Address *peer, int &err);
+
+    // Bytes moved (0 from receive: the peer closed), or -1 with err set.
+    // A send or receive time-out set above gives kErrTimedOut.
+    long send(const void *data, size_t size, int &err);
+    long receive(void *buffer, size_t size, int &err);
+    long sendTo(const void *data, size_t size, const Address &to, int &err);
+    // A datagram longer than size fails with kErrMessageSize (its bytes are dropped).
+    long receiveFrom(void *buffer, size_t size, Address &from, int &err);
+
+    // 1 readable, 0 time-out, -1 error (err set). timeoutMs < 0 waits for ever.
+    int waitReadable(int timeoutMs, int &err) const;
+
+    intptr_t nativeHandle() const { return m_fd; }
+
+private:
+    explicit Socket(intptr_t fd) : m_fd(fd) {}
+    intptr_t m_fd = -1;
+};
+
+} // namespace qn::net
