@@ -1,0 +1,24 @@
+#pragma once
+// What the main dialog hands to the window of one connected unit.
+#include <QString>
+
+#include <functional>
+
+namespace qn {
+
+struct UnitWindowArgs {
+    int modelIndex = 0;     // 0 = QN-210, 1 = QN-220, 2 = QN-110, 3 = QN-120
+    QString ipAddress;      // dotted IPv4
+    int tcpPort = 0;
+    QString title;          // window title, e.g. "QN-210(ID:3) - 192.0.2.7"
+    QString macText;        // for the page's information line
+    int unitId = 0;
+    bool loggingEnabled = false;
+    QString logFolder;
+    int rowsPerFile = -1;   // -1: no automatic change of log file
+};
+
+// Opens the window of one unit (GUI thread). The main dialog calls it on connect.
+using UnitWindowOpener = std::function<void(const UnitWindowArgs &)>;
+
+} // namespace qn
