@@ -1,0 +1,85 @@
+#pragma once
+// The per-unit channel settings (signal names, conversion formulas, graph ranges) and
+// their file beside the program. One store serves the whole program: unitSettings().
+// GUI thread only; there is no locking.
+#include <QString>
+
+#include <array>
+
+namespace qn {
+
+// One channel of one unit.
+struct ChannelSettings {
+    QString signalName;     // at most 31 bytes in code page 932
+    double a = 1.0;         // converted = a * x + b
+    double b = 0.0;
+    QString unitText;       // at most 31 bytes in code page 932
+    double graphMin = 0.0;  // a range whose maximum is not above its minimum is unset
+    double graphMax = 0.0;
+};
+
+// The settings family of a model: 0 = QN-210 and QN-220 (shared), 1 = QN-110, 2 = QN-120.
+// Takes the model index (0 = QN-210, 1 = QN-220, 2 = QN-110, 3 = QN-120); -1 for others.
+int modelCodeForModelIndex(int modelIndex);
+
+class UnitSettingsStore final {
+public:
+    static constexpr int ModelCodes = 3;
+    static constexpr int UnitIds = 16;
+    static constexpr int Kinds = 2;       // 0 = input, 1 = output
+    static constexpr int Channels = 7;
+    static constexpr int Slots = ModelCodes * UnitIds;           // 48
+    static constexpr int Records = Slots * Kinds * Channels;     // 672
+    static constexpr int MaxTextBytes = 31;
+    static constexpr int FileVersion = 2;
+    static constexpr int LinesPerFile = 1 + Records * 6;        // 4033
+
+    UnitSettingsStore();  // every record at its default
+
+    // The default record of a channel: name "1".."7", a 1, b 0, no unit, range 0..0.
+    static ChannelSettings defaultRecord(int channel);
+
+    // Remember path and read the file there. A missing or foreign file keeps the
+    // defaults; a truncated one keeps what was read. Nothing is reported.
+    void LoadSettings(const QString &path);
+    // Write the whole store to the remembered path. The old file is replaced only by a
+    // complete new one, so a failed write keeps it. Returns false on failure (callers
+    // of the program ignore it: failures are silent).
+    bool SaveSettings();
+
+    // Same as LoadSettings; save(path) writes to path without changing the remembered one.
+    void load(const QString &path) { LoadSettings(path); }
+    bool save(const QString &path) const;
+
+    QString path() const { return m_path; }
+    void setPath(const QString &path) { m_path = path; }
+
+    // Keys: model code 0-2, unit ID 0-15, kind 0-1, channel 0-6. Out-of-range keys
+    // read the channel's default and write nothing.
+    QString GetSignalName(int modelCode, int unitId, int kind, int channel) const;
+    void SetSignalName(int modelCode, int unitId, int kind, int channel, const QString &name);  // saves
+    ChannelSettings GetConversion(int modelCode, int unitId, int kind, int channel) const;
+    void SetConversion(int modelCode, int unitId, int kind, int channel, double a, double b,
+                       const QString &unitText, double graphMin, double graphMax);  // saves
+    // The whole record at once (saves).
+    void setRecord(int modelCode, int unitId, int kind, int channel, const ChannelSettings &record);
+
+    // Every record back to its default (the path stays).
+    void resetToDefaults();
+
+    // The file's bytes as SaveSettings writes them.
+    QByteArray serialize() const;
+    // Reads file bytes over the current records (what LoadSettings does after opening).
+    void deserialize(const QByteArray &bytes);
+
+private:
+    static int index(int modelCode, int unitId, int kind, int channel);
+
+    std::array<ChannelSettings, Records> m_records;
+    QString m_path;
+};
+
+// The program's one store, built with defaults on first use.
+UnitSettingsStore &unitSettings();
+
+} // namespace qn
