@@ -1,0 +1,109 @@
+#pragma once
+// The page behind the "グラフ" tab of a unit window: the trend canvas on the left, the
+// operator's graph controls on the right (display period, show/hide per series, focused
+// series, colour swatches, legend and value labels, Scale buttons of the analog channels).
+// It never talks to the unit; choices go to the device page through GraphPageHost.
+//
+// Threads: GUI thread only (the device pages call SetValueLabel, SetChannelUnit and
+// SetLegendText from their completions, which run on the GUI thread in this program).
+#include <QColor>
+#include <QRect>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class DlgGraphTab;
+}
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+namespace qn {
+
+class GraphPageHost;
+class TrendCanvas;
+
+// Display period index 0-9 -> width of the window and grid spacing (index 5, "1hour",
+// keeps its 300 s grid). nullopt outside 0-9.
+struct DisplayPeriod {
+    double span;
+    double secondsPerDivision;
+};
+std::optional<DisplayPeriod> displayPeriod(int index);
+// SetSpan and SetSecondsPerDivision of the period on the canvas; false (nothing done)
+// for an index outside 0-9. What a device page's SetDisplayPeriod does.
+bool applyDisplayPeriod(TrendCanvas &canvas, int index);
+
+// The trace colour of series 0-4 as the device pages give it (series 4 is RGB(250,80,80),
+// a shade off its swatch).
+QColor traceColor(int series);
+QColor swatchColor(int series);
+
+// Creates the five series of a model on an empty canvas as a device page sets up its graph
+// (names, ranges, colours, digital marks, visibility), grid 5 s, window [now, now + 60] and
+// span 60. modelIndex: 0 = QN-210, 1 = QN-220, 2 = QN-110, 3 = QN-120.
+void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now);
+
+class DlgGraphTab final : public QWidget {
+    Q_OBJECT
+public:
+    // The form is laid out at 1.5 pixels per dialog unit, both ways.
+    static constexpr double kPixelsPerDialogUnit = 1.5;
+    static constexpr int kSeries = 5;
+
+    DlgGraphTab(QWidget *parent, int modelIndex);
+    ~DlgGraphTab() override;
+
+    int model() const { return m_model; }
+
+    // Where the unit window puts the canvas inside this page (left of the controls; the
+    // scroll strip goes below it).
+    static QRect canvasRect();
+    // Creates the canvas through the registry at canvasRect() with an automatic ID and the
+    // scroll strip, switches its read-out on and keeps it (SetCanvas). Returns it.
+    TrendCanvas *CreateCanvas();
+
+    void SetCanvas(TrendCanvas *canvas) { m_canvas = canvas; }
+    TrendCanvas *canvas() const { return m_canvas; }
+    void SetPage(GraphPageHost *page) { m_page = page; }
+    GraphPageHost *page() const { return m_page; }
+
+    // Unit of canvas series index; an empty unit with the identity formula (a = 1, b = 0)
+    // takes the default of the range index (QN-210/220) or output mode (QN-110/120).
+    void SetChannelUnit(int index, int rangeIndex, double a, double b, const QString &unit);
+    // Value label of series 0-4: "<text> <unit>" for 0-2, the text alone for 3-4.
+    void SetValueLabel(int index, const QString &text);
+    QString valueLabelText(int index) const;
+    // Scale button of channel 0-2.
+    void EnableScaleButton(int channel, bool enabled);
+    // Legend label of series 0-4 (e.g. "AI1: 温度").
+    void SetLegendText(int index, const QString &text);
+    QString legendText(int index) const;
+
+    static QString defaultUnit(int modelIndex, int rangeIndex);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void onPeriodChanged(int index);
+    void onFocusChanged(int index);
+    void onCheckClicked(int box);
+    void onScaleClicked(int channel);
+    void refresh();
+    QCheckBox *checkBox(int box) const; // 0-2 analog, 3-5 digital
+
+    std::unique_ptr<Ui::DlgGraphTab> m_ui;
+    int m_model;
+    TrendCanvas *m_canvas = nullptr;
+    GraphPageHost *m_page = nullptr;
+    std::array<QLabel *, kSeries> m_swatches{};
+    std::array<QLabel *, kSeries> m_legends{};
+    std::array<QLabel *, kSeries> m_values{};
+    std::array<QPushButton *, 3> m_scaleButtons{};
+};
+
+} // namespace qn

@@ -1,0 +1,153 @@
+#pragma once
+// The trend graph's drawing surface: plots up to 20 series against wall-clock time with a
+// dotted time grid, the focused series' value axis, a mouse read-out and, optionally, a
+// scroll strip below it that moves the time window back through the stored history.
+//
+// Threads: GUI thread only, for every function. Completions of a unit session run on the
+// GUI thread in this program, so the device pages append samples and call SetTimeRange
+// from there; painting is on the GUI thread too. Nothing here is locked.
+//
+// Create canvases through CanvasRegistry (canvasregistry.h), which hands out the IDs.
+#include "history/trendseries.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class QScrollBar;
+
+namespace qn {
+
+// The requests the scroll strip understands, in the order of their codes (0-7); anything
+// from EndScroll on is ignored.
+enum class ScrollRequest { LineLeft, LineRight, PageLeft, PageRight, ThumbPosition, ThumbTrack,
+                           Left, Right, EndScroll };
+
+struct PlotArea {
+    int left = 0, top = 0, right = 0, bottom = 0; // L, T, R, B in canvas pixels
+};
+
+class TrendCanvas final : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kMaxSeries = 20;
+    static constexpr int kScrollMax = 999'999;      // the strip's scale: millionths of the history
+    static constexpr int kScrollFullPage = 1'000'000;
+
+    // Use CanvasRegistry::CreateCanvas. The scroll strip, if wanted, is made in parent at
+    // (x, y + height), width x height / 25.
+    TrendCanvas(QWidget *parent, int x, int y, int width, int height, int controlId, bool withScrollStrip);
+    ~TrendCanvas() override;
+
+    int id() const { return m_controlId; }
+    int scrollHostId() const { return m_controlId + 1000; }
+    int scrollBarId() const { return m_controlId + 2000; }
+
+    // Series: owned by the canvas, index = series number. None (nullptr) once 20 exist.
+    // The name is cut to 99 characters; unit "", colour white, visible, not digital.
+    TrendSeries *AddSeries(const QString &name, double minValue, double maxValue);
+    TrendSeries *GetSeries(int index) const; // nullptr when out of range
+    int SeriesCount() const { return int(m_series.size()); }
+
+    void SetFocusSeries(int index); // ignored unless 0 <= index < SeriesCount()
+    int FocusSeries() const { return m_focusIndex; }
+    // Rounded to whole seconds, minutes, hours or days by size; ignored unless > 0.
+    void SetSecondsPerDivision(double seconds);
+    double SecondsPerDivision() const { return m_secondsPerDivision; }
+    // Width of the followed window; ignored when negative, 0 switches the placement off.
+    void SetSpan(double seconds);
+    double Span() const { return m_span; }
+
+    // With a scroll strip, a span and more than one sample time the window is placed on the
+    // data (follow the newest, or stay where the operator scrolled) and the arguments are not
+    // used; otherwise the window becomes [start, end] unless end <= start. (0, 0) is what the
+    // pages call after every reading.
+    void SetTimeRange(double start, double end, double anchor);
+    void SetTimeRange(double start, double end) { SetTimeRange(start, end, end); }
+
+    void EnableCursor(bool enabled);
+    bool CursorEnabled() const { return m_cursorEnabled; }
+
+    // The scroll strip's requests, as its bar sends them (trackPosition for the thumb ones).
+    void HandleScroll(ScrollRequest request, int trackPosition = 0);
+
+    // Window state, for the pages and for tests.
+    double ViewStart() const { return m_viewStart; }
+    double ViewEnd() const { return m_viewEnd; }
+    double GridAnchor() const { return m_gridAnchor; }
+    double EarliestTime() const;
+    double LatestTime() const;
+    int ScrollPosition() const { return m_scrollPos; }
+    int ScrollPage() const { return m_scrollPage; }
+    bool HasScrollStrip() const { return m_hasScrollBar; }
+    QWidget *scrollHost() const { return m_scrollHost; }
+    QScrollBar *scrollBar() const;
+    bool PictureValid() const { return m_pictureValid; }
+    int RefreshCount() const { return m_refreshCount; } // full-picture invalidations so far
+
+    PlotArea plotArea() const { return plotAreaFor(width(), height()); }
+    static PlotArea plotAreaFor(int w, int h);
+    // The cursor read-out box, (0.4 w, 0)-(0.8 w, T - 2).
+    QRect readoutRect() const;
+
+    // Draws the whole picture (background, time axis, value axis, traces) as a full repaint
+    // does, at the canvas's size. Used by paintEvent's cache, tests and benchmarks.
+    void renderPicture(QPainter &painter) const;
+    // The picture plus the read-out at a device pixel ratio, as the screen would show it.
+    QImage renderToImage(qreal devicePixelRatio = 1.0) const;
+
+    // Captions, exposed for tests.
+    static QString secondsPerDivisionCaption(double seconds);
+    static QString valueLabel(double value, double minValue, double maxValue);
+    static QString readoutText(double value, double time);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void updateView(bool fromScrollBar);
+    void writeScrollInfo();
+    void invalidatePicture();
+    void drawTimeAxis(QPainter &painter, int w, int h) const;
+    void drawValueAxis(QPainter &painter, const TrendSeries &series, int w, int h) const;
+    void drawTraces(QPainter &painter, int w, int h) const;
+    void drawTrace(QPainter &painter, const TrendSeries &series, const PlotArea &area, bool wide) const;
+    void drawReadout(QPainter &painter) const;
+    const TrendSeries *focused() const;
+
+    std::vector<std::unique_ptr<TrendSeries>> m_series;
+    int m_controlId;
+    bool m_hasScrollBar;
+    QPointer<QWidget> m_scrollHost;
+    QPointer<QScrollBar> m_scrollBar;
+    int m_scrollPos = 0;
+    int m_scrollPage = kScrollFullPage;
+    double m_viewStart = 0.0;
+    double m_viewEnd = 0.0;
+    double m_gridAnchor = 0.0;
+    double m_secondsPerDivision = 0.0;
+    double m_span = 0.0;
+    int m_focusIndex = 0;
+    bool m_cursorEnabled = false;
+    bool m_mouseMoved = false;
+    int m_mouseX = -1;
+    int m_mouseY = -1;
+    bool m_pictureValid = true;
+    int m_refreshCount = 0;
+    // What the previous placement used. Each canvas keeps its own, so that one unit's
+    // window never moves another's.
+    double m_lastSpan = 0.0;
+    int m_lastPos = 0;
+    // The full picture at device resolution; a mouse move only redraws the read-out over it.
+    QImage m_cache;
+    bool m_cacheValid = false;
+    bool m_settingScroll = false;
+};
+
+} // namespace qn

@@ -1,0 +1,105 @@
+#pragma once
+// The in-memory history of one channel of the trend graph, and the queries the canvas
+// runs over it. No Qt here, so the history builds and is tested without the GUI.
+//
+// Threads: in this program every completion of a unit session runs on the GUI thread, so
+// appends, clears and the canvas's painting all happen on that one thread and the series
+// carry no lock. Keep it that way: if a writer is ever moved to another thread, guard every
+// series of a canvas with one mutex held by the writer and by the paint.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <string>
+
+namespace qn {
+
+struct TrendSample {
+    double time = 0.0;  // seconds since 1970-01-01 00:00:00 UTC (whole seconds in practice)
+    double value = 0.0; // display units, or 0.0 / 1.0 for an on/off channel
+};
+
+class TrendSeries final {
+public:
+    static constexpr std::size_t kCapacity = 99'999;  // samples kept after an append
+    static constexpr std::size_t kMaxTextLength = 99; // characters of a name or unit
+
+    // The range is stored as given (no min < max test here, unlike SetRange).
+    TrendSeries(std::string name, double minValue, double maxValue);
+
+    // On a digital series any non-zero value is stored as 1.0. Appends at the newest end
+    // and drops the oldest sample once the count reaches 100,000 (one per append).
+    // Times must not decrease: the lookups below rely on it.
+    void AddSample(double time, double value);
+    // Removes every sample; the series is hidden while it empties, then shown as before.
+    void Clear();
+    // As Clear, and gives the storage back.
+    void Release();
+
+    void SetRange(double minValue, double maxValue); // ignored unless minValue < maxValue
+    // true also sets the range to -0.5..1.5 and the unit to "".
+    void SetDigital(bool digital);
+    void SetVisible(bool visible) { m_visible = visible; }
+    void SetColor(int red, int green, int blue); // each 0-255
+    // Texts are UTF-8 and cut to 99 characters (whole characters, never half of one).
+    void SetName(const std::string &name);
+    void SetUnit(const std::string &unit);
+
+    const std::string &GetName() const { return m_name; }
+    const std::string &GetUnit() const { return m_unit; }
+    double MinValue() const { return m_minValue; }
+    double MaxValue() const { return m_maxValue; }
+    // red + green * 256 + blue * 65536
+    std::uint32_t GetColor() const { return m_color; }
+    int Red() const { return int(m_color & 0xFF); }
+    int Green() const { return int((m_color >> 8) & 0xFF); }
+    int Blue() const { return int((m_color >> 16) & 0xFF); }
+    bool IsVisible() const { return m_visible; }
+    bool IsDigital() const { return m_digital; }
+
+    std::size_t Count() const { return m_samples.size(); }
+    const TrendSample &At(std::size_t index) const { return m_samples[index]; } // 0 = oldest
+    double FirstTime() const; // 0.0 when empty
+    double LastTime() const;  // 0.0 when empty
+
+    // First index whose time >= t (Count() when t is after the newest). Non-empty series only.
+    int LowerIndex(double t) const;
+    // Last index whose time <= t (-1 when t is before the oldest). Non-empty series only.
+    int UpperIndex(double t) const;
+
+private:
+    std::deque<TrendSample> m_samples;
+    std::string m_name;
+    std::string m_unit;
+    double m_minValue;
+    double m_maxValue;
+    std::uint32_t m_color = 0xFFFFFF;
+    bool m_visible = true;
+    bool m_digital = false;
+};
+
+// Which samples of a series are drawn for the window [t0, t1]: indices first, first + step,
+// ..., last. At most about 1,000 whatever the window holds; the newest one is always last,
+// and the sample just before t0 is included so a trace enters from the left edge.
+struct TrendSelection {
+    int first = 0;
+    int last = -1;
+    int step = 1;
+    int count() const { return last < first ? 0 : (last - first) / step + 1; }
+    bool empty() const { return count() == 0; }
+};
+
+inline constexpr int kMaxDrawnSamples = 1000;
+
+// Nothing is selected for a hidden or empty series.
+TrendSelection SelectSamples(const TrendSeries &series, double t0, double t1);
+
+// Over the series that hold samples: the smallest first time (0.0 when none holds any) and
+// the largest last time (0.0 when none holds any). Null entries are skipped.
+double EarliestTime(std::span<const TrendSeries *const> series);
+double LatestTime(std::span<const TrendSeries *const> series);
+
+// Cuts UTF-8 text to at most maxChars characters without splitting a character.
+std::string cutUtf8(const std::string &text, std::size_t maxChars);
+
+} // namespace qn
