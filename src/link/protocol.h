@@ -1,0 +1,125 @@
+#pragma once
+// The unit control protocol as pure functions over bytes: building each request,
+// the fixed reply length of each command, decoding a reply into the values a
+// completion callback receives, and the values it receives when the transport fails.
+// Shared by UnitSession, identification, the simulator and qnctl.
+// Everything here is stateless and may be called from any thread.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace qn::proto {
+
+// The 19 request operations, numbered in command-table order (1 .. 19). The
+// queue identifier of an operation is 0x8000 + its number (messageId()).
+enum class Op : int {
+    GetDI = 1,
+    SetDO,
+    GetDO,
+    GetAI,
+    GetAllAI,
+    SetAO,
+    GetAO,
+    GetAIRange,
+    GetADCsps,
+    SetAIRange,
+    SetADCsps,
+    GetADCThreshold,
+    SetADCThreshold,
+    GetUnitModelID,
+    SetTCSetting,
+    GetTCSetting,
+    GetDOAlert,
+    SetDOAlert,
+    SetDOAlertEnable,
+};
+
+inline constexpr int kOpCount = 19;
+inline constexpr uint8_t kTerminator = 0xC8;
+// Longest request (13 bytes) and longest reply (22 bytes).
+inline constexpr std::size_t kMaxRequest = 13;
+inline constexpr std::size_t kMaxReply = 22;
+// Most caller arguments / callback results of any operation.
+inline constexpr int kMaxArgs = 5;
+inline constexpr int kMaxResults = 5;
+// GetAllAI's first value when the transaction failed (-1 is a valid reading there).
+inline constexpr int kAllAIFailure = 0x12345678;
+// The register that holds the ADC rate code, read with the memory-read command.
+inline constexpr std::string_view kADCspsAddress = "0491";
+
+// Model IDs a unit reports.
+inline constexpr int kModelQN210 = 8;
+inline constexpr int kModelQN110 = 9;
+inline constexpr int kModelQN220 = 10;
+inline constexpr int kModelQN120 = 11;
+// "QN-210" etc.; empty for an unknown model ID.
+std::string_view modelName(int modelId);
+// 8..11 from "QN-210" etc. (case-insensitive), nullopt otherwise.
+std::optional<int> modelIdFromName(std::string_view name);
+
+using Args = std::array<int, kMaxArgs>;
+using Results = std::array<int, kMaxResults>;
+
+struct OpInfo {
+    Op op;
+    std::string_view name;    // "GetAllAI"
+    char code[2];             // command letters, e.g. 'A','I'
+    int argCount;             // caller arguments after context and callback
+    int resultCount;          // callback arguments after the context
+    std::size_t requestLength;
+    std::size_t replyLength;
+};
+
+const OpInfo &info(Op op);
+inline constexpr int messageId(Op op) { return 0x8000 + int(op); }
+inline std::string_view opName(Op op) { return info(op).name; }
+// Exact, case-sensitive match of the operation name.
+std::optional<Op> opFromName(std::string_view name);
+inline constexpr bool isValidOp(int n) { return n >= 1 && n <= kOpCount; }
+
+struct Frame {
+    std::array<uint8_t, kMaxReply> bytes{};
+    std::size_t size = 0;
+    const uint8_t *data() const { return bytes.data(); }
+    uint8_t *data() { return bytes.data(); }
+    uint8_t operator[](std::size_t i) const { return bytes[i]; }
+};
+
+// The request bytes for op with the caller arguments in their documented order
+// (unused trailing arguments are ignored). Never fails: out-of-range arguments
+// are packed the way the wire format packs them (low bits only).
+Frame buildRequest(Op op, const Args &args);
+
+// The callback results after a successful exchange. reply must hold
+// info(op).replyLength bytes; args are the caller arguments of the request.
+Results decodeReply(Op op, const Args &args, const uint8_t *reply);
+
+// The callback results when the transport failed.
+Results failureResults(Op op, const Args &args);
+
+// Field readers, exposed for tests and for the simulator's checks.
+// Reads up to n bytes as hexadecimal up to the first non-hex byte (0 when the
+// first byte is not a digit), as sscanf("%x") would on the copied field.
+uint32_t hexValue(const uint8_t *p, std::size_t n);
+// Six hex digits read as a signed 24-bit value.
+int signed24(const uint8_t *p);
+// Low nibble of p[0] in bits 0-3 plus low nibble of p[1] in bits 8-11.
+int digitPair(const uint8_t *p);
+
+// Requests as a unit sees them: which operation a received request is, from
+// its command letters (and, for AI, its channel byte). nullopt for unknown letters.
+std::optional<Op> opFromRequest(const uint8_t *request, std::size_t size);
+// The length of the request that starts with these two command letters
+// (0 for unknown letters); AI requests are 4 bytes for both AI operations.
+std::size_t requestLengthForCode(uint8_t c0, uint8_t c1);
+
+// One-shot identification reply (the 5-byte answer to "MI"): 0 and the IDs on
+// success, 1 when the echo letters or the 0x2 high nibbles are wrong.
+int decodeIdentification(const uint8_t *reply, int &unitId, int &modelId);
+// Whether a reply's first two bytes echo the request's command letters in lower case.
+bool echoMatches(const uint8_t *request, const uint8_t *reply);
+
+} // namespace qn::proto

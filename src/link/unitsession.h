@@ -1,0 +1,196 @@
+#pragma once
+// UnitSession: one control page's link to one unit. A TCP connection, a worker
+// thread with its own FIFO queue, and the 19 request operations.
+//
+// Threads:
+//  - Request operations (GetDI ... SetDOAlertEnable, post) may be called from any
+//    thread, also from inside a completion; they only queue and return at once.
+//  - Connect and Close may be called from any thread (normally the GUI thread
+//    during page initialisation); they take the session lock, so they wait for a
+//    request the worker is running.
+//  - Only the worker touches the socket once requests are running.
+//  - Without a dispatcher a completion callback runs on the worker thread inside
+//    the session lock; it may post further requests (posting takes no lock).
+//  - With a dispatcher the worker hands each completion to the dispatcher and waits
+//    (outside the lock) until it has run, was destroyed unrun, or the session stops.
+//  - The destructor may be called from any thread except the worker itself (so not
+//    from a completion that runs on the worker), including from a completion that
+//    runs on the dispatcher's thread.
+
+#include "link/protocol.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace qn {
+
+namespace detail {
+struct CompletionGate;
+struct CompletionCall;
+}
+
+// A completion handed to a CompletionDispatcher: run it once on the thread that
+// should see the result. Move-only. Destroying it without running it releases
+// the worker that waits for it (the result is then dropped). Running it after
+// its session has started stopping does nothing. It never refers to the session,
+// so it may outlive it.
+class Completion final {
+public:
+    Completion() = default;
+    Completion(Completion &&other) noexcept;
+    Completion &operator=(Completion &&other) noexcept;
+    Completion(const Completion &) = delete;
+    Completion &operator=(const Completion &) = delete;
+    ~Completion();
+
+    // Calls the callback (unless the session is stopping), then releases the worker.
+    // A second call does nothing.
+    void run();
+    void operator()() { run(); }
+    explicit operator bool() const { return bool(m_gate); }
+
+private:
+    friend class UnitSession;
+    Completion(std::shared_ptr<detail::CompletionGate> gate, std::unique_ptr<detail::CompletionCall> call);
+    void release();
+    std::shared_ptr<detail::CompletionGate> m_gate;
+    std::unique_ptr<detail::CompletionCall> m_call;
+};
+
+// Delivers completions to the thread that should run them (the GUI thread in the
+// program: a Qt implementation posts an event holding the Completion to a QObject;
+// when that object is deleted, Qt deletes the pending event and with it the
+// Completion, which releases the worker). If the dispatcher needs a copyable
+// callable, wrap it: std::make_shared<Completion>(std::move(c)); the worker is then
+// released when the last copy goes away unrun.
+// The dispatcher must outlive every session that uses it.
+class CompletionDispatcher {
+public:
+    virtual ~CompletionDispatcher() = default;
+    // Called on the session's worker thread. Should hand the completion over and
+    // return; running it right here is allowed too.
+    virtual void dispatch(Completion completion) = 0;
+};
+
+struct SessionTimeouts {
+    int connectMs = 1000;
+    int sendMs = 1000;
+    int receiveMs = 1000;
+};
+
+class UnitSession final {
+public:
+    // Completion callbacks: the caller's context first, then the operation's results.
+    using Callback1 = void (*)(void *context, int);
+    using Callback2 = void (*)(void *context, int, int);
+    using Callback3 = void (*)(void *context, int, int, int);
+    using Callback4 = void (*)(void *context, int, int, int, int);
+    using Callback5 = void (*)(void *context, int, int, int, int, int);
+    // Type-erased form for tools (qnctl, benchmarks): every result in one call.
+    using ResultCallback = void (*)(void *context, proto::Op op, const proto::Results &results, int count);
+
+    static constexpr int kTimeoutMs = 1000;
+    // Receive calls allowed per reply.
+    static constexpr int kMaxReceiveCalls = 10;
+
+    explicit UnitSession(CompletionDispatcher *dispatcher = nullptr, SessionTimeouts timeouts = {});
+    // Queued requests still run; their completions are called without a dispatcher,
+    // and released unrun with one. A request that fails while stopping makes the
+    // ones behind it fail at once instead of each waiting for a reconnect.
+    ~UnitSession();
+    UnitSession(const UnitSession &) = delete;
+    UnitSession &operator=(const UnitSession &) = delete;
+
+    // 0, 3 for an empty host, or a socket error (10060 when the unit did not answer
+    // in time). The host and port are kept for reconnects even when it fails.
+    int Connect(const std::string &host, int port);
+    void Close();
+
+    // The request operations. Each returns whether the request was queued (false
+    // only once the session is stopping).
+    bool GetDI(void *context, Callback2 callback, int tag);
+    bool SetDO(void *context, Callback1 callback, int pattern);
+    bool GetDO(void *context, Callback1 callback);
+    bool GetAI(void *context, Callback2 callback, int channel);
+    bool GetAllAI(void *context, Callback3 callback);
+    bool SetAO(void *context, Callback3 callback, int channel, int mode, int raw);
+    bool GetAO(void *context, Callback3 callback, int channel);
+    bool GetAIRange(void *context, Callback3 callback, int channel);
+    bool GetADCsps(void *context, Callback1 callback);
+    bool SetAIRange(void *context, Callback2 callback, int channel, int range);
+    bool SetADCsps(void *context, Callback1 callback, int code);
+    bool GetADCThreshold(void *context, Callback5 callback, int channel);
+    bool SetADCThreshold(void *context, Callback4 callback, int channel, int outside, int mode, int high, int low);
+    bool GetUnitModelID(void *context, Callback2 callback);
+    bool SetTCSetting(void *context, Callback3 callback, int channel, int type, int options);
+    bool GetTCSetting(void *context, Callback3 callback, int channel);
+    bool GetDOAlert(void *context, Callback5 callback, int channel);
+    bool SetDOAlert(void *context, Callback4 callback, int channel, int monitoredAi, int hysteresis, int direction);
+    bool SetDOAlertEnable(void *context, Callback2 callback, int channel, int on);
+
+    // Any operation with its caller arguments in documented order.
+    bool post(proto::Op op, const proto::Args &args, void *context, ResultCallback callback);
+
+    // True once destruction has begun. Safe from any thread while the session exists;
+    // a completion on the GUI thread uses it to drop late results.
+    bool isStopping() const { return m_stopping.load(std::memory_order_acquire); }
+    bool isConnected() const { return m_connected.load(std::memory_order_relaxed); }
+    bool isFailed() const { return m_failed.load(std::memory_order_relaxed); }
+
+    // Inside a completion callback (on whichever thread runs it): the transport
+    // result of the request being completed, 0 on success or the socket error.
+    // Outside a completion: 0.
+    static int completionError();
+    // Inside a completion run through a dispatcher: whether its session has started
+    // stopping (needs no session pointer, so it is safe after the session is gone).
+    static bool completionStopping();
+
+private:
+    enum class Arity : int { Results, One, Two, Three, Four, Five };
+    struct Request {
+        proto::Op op;
+        proto::Args args;
+        void *context;
+        void (*callback)();
+        Arity arity;
+    };
+
+    bool enqueue(proto::Op op, const proto::Args &args, void *context, void (*callback)(), Arity arity);
+    void run();
+    void execute(const Request &request);
+    int transaction(const proto::Frame &request, std::size_t replyLength, uint8_t *reply);
+    int connectLocked(const std::string &host, int port);
+    void closeLocked();
+    static void invoke(const Request &request, const proto::Results &results, int error);
+    friend struct detail::CompletionCall;
+
+    CompletionDispatcher *const m_dispatcher;
+    const SessionTimeouts m_timeouts;
+
+    // Socket, host, port: guarded by m_lock (held by the worker per request).
+    std::recursive_mutex m_lock;
+    struct SocketHolder;
+    std::unique_ptr<SocketHolder> m_socket;
+    std::string m_host;
+    int m_port = 0;
+    std::atomic<bool> m_connected{false};
+    std::atomic<bool> m_failed{false};
+
+    // The queue. m_quit is queued behind every waiting request by the destructor.
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueCv;
+    std::deque<Request> m_queue;
+    bool m_quit = false;
+    bool m_workerWaiting = false;
+    std::shared_ptr<detail::CompletionGate> m_currentGate; // guarded by m_queueMutex
+    std::atomic<bool> m_stopping{false};
+
+    std::thread m_worker;
+};
+
+} // namespace qn
