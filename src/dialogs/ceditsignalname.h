@@ -1,0 +1,33 @@
+#pragma once
+// "信号名の編集": edits one channel's signal name (at most 16 characters).
+// The owner sets name, runs the dialog (runDialog) and reads name after OK. GUI thread only.
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+namespace Ui { class CEditSignalName; }
+
+namespace qn {
+
+class CEditSignalName final : public QDialog {
+    Q_OBJECT
+public:
+    explicit CEditSignalName(QWidget *parent = nullptr);
+    ~CEditSignalName() override;
+
+    static constexpr int NameMaxLength = 16;
+
+    QString name;
+
+    void loadFields();
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    std::unique_ptr<Ui::CEditSignalName> m_ui;
+};
+
+} // namespace qn

@@ -1,0 +1,20 @@
+#pragma once
+// Text helpers shared by the settings dialogs (internal to this library).
+#include <QString>
+
+class QLineEdit;
+
+namespace qn::fieldtext {
+
+// A number as the dialogs show it ("%f": 1.000000). A value that is not finite shows
+// as 0.000000, which is also what reading it back would give.
+QString fixed(double value);
+
+// Puts text into an edit that accepts at most limit typed characters. A longer text
+// that the owner hands in is kept whole rather than cut, so pressing OK does not
+// shorten a stored name or unit; typing can then only shorten it back to the limit.
+void setLimitedText(QLineEdit *edit, const QString &text, int limit);
+// Connect once per edit: keeps the limit of setLimitedText while the operator types.
+void keepTypingLimit(QLineEdit *edit, int limit);
+
+} // namespace qn::fieldtext
