@@ -1,0 +1,281 @@
+#include "graph/dlggraphtab.h"
+
+#include "graph/canvasregistry.h"
+#include "graph/graphpagehost.h"
+#include "graph/trendcanvas.h"
+#include "ui/fonts.h"
+
+#include "ui_dlggraphtab.h"
+
+#include <QKeyEvent>
+
+#include <cmath>
+
+namespace qn {
+
+namespace {
+
+constexpr DisplayPeriod kPeriods[] = {
+    {60, 5}, {120, 10}, {300, 30}, {600, 60}, {1800, 300},
+    {3600, 300}, {7200, 600}, {21600, 1800}, {43200, 3600}, {86400, 7200},
+};
+
+bool isAnalogInputModel(int model)
+{
+    return model == 0 || model == 1; // QN-210, QN-220
+}
+
+} // namespace
+
+std::optional<DisplayPeriod> displayPeriod(int index)
+{
+    if (index < 0 || index >= int(std::size(kPeriods)))
+        return std::nullopt;
+    return kPeriods[index];
+}
+
+bool applyDisplayPeriod(TrendCanvas &canvas, int index)
+{
+    const auto period = displayPeriod(index);
+    if (!period)
+        return false;
+    canvas.SetSpan(period->span);
+    canvas.SetSecondsPerDivision(period->secondsPerDivision);
+    return true;
+}
+
+QColor swatchColor(int series)
+{
+    static const QColor colors[] = {{255, 255, 80}, {80, 255, 255}, {255, 80, 255}, {80, 255, 80}, {255, 80, 80}};
+    return series >= 0 && series < 5 ? colors[series] : QColor(Qt::white);
+}
+
+QColor traceColor(int series)
+{
+    return series == 4 ? QColor(250, 80, 80) : swatchColor(series);
+}
+
+void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now)
+{
+    struct Spec {
+        const char *name;
+        double min, max;
+        bool digital;
+        double dmin, dmax;
+    };
+    static const Spec analogIn[5] = {{"AI1", -10, 10, false, 0, 0}, {"AI2", -10, 10, false, 0, 0},
+                                     {"AI3", -10, 10, false, 0, 0}, {"DO1", 0, 1, true, -8.8, 1.2},
+                                     {"DO2", 0, 1, true, -7.5, 2.5}};
+    static const Spec qn110[5] = {{"AO1", -10, 10, false, 0, 0}, {"AO2", -10, 10, false, 0, 0},
+                                  {"DI1", -10, 10, true, -8.8, 1.2}, {"DI2", 0, 1, true, -7.5, 2.5},
+                                  {"DI3", 0, 1, true, -6.2, 3.8}};
+    static const Spec qn120[5] = {{"AO1", -10, 10, false, 0, 0}, {"AO2", -10, 10, false, 0, 0},
+                                  {"AO3", -10, 10, false, 0, 0}, {"DI1", 0, 1, true, -8.8, 1.2},
+                                  {"DI2", 0, 1, true, -7.5, 2.5}};
+    const Spec *specs = modelIndex == 2 ? qn110 : modelIndex == 3 ? qn120 : analogIn;
+    canvas.SetSecondsPerDivision(5);
+    for (int i = 0; i < 5; ++i) {
+        TrendSeries *s = canvas.AddSeries(QString::fromLatin1(specs[i].name), specs[i].min, specs[i].max);
+        if (!s)
+            return;
+        const QColor c = traceColor(i);
+        s->SetColor(c.red(), c.green(), c.blue());
+        if (specs[i].digital) {
+            s->SetDigital(true);
+            s->SetRange(specs[i].dmin, specs[i].dmax);
+            s->SetVisible(false);
+        }
+    }
+    canvas.SetTimeRange(now, now + 60, now);
+    canvas.SetSpan(60);
+}
+
+DlgGraphTab::DlgGraphTab(QWidget *parent, int modelIndex)
+    : QWidget(parent), m_ui(std::make_unique<Ui::DlgGraphTab>()), m_model(modelIndex)
+{
+    m_ui->setupUi(this);
+    m_swatches = {m_ui->swatch0, m_ui->swatch1, m_ui->swatch2, m_ui->swatch3, m_ui->swatch4};
+    m_legends = {m_ui->legendLabel0, m_ui->legendLabel1, m_ui->legendLabel2, m_ui->legendLabel3, m_ui->legendLabel4};
+    m_values = {m_ui->valueLabel0, m_ui->valueLabel1, m_ui->valueLabel2, m_ui->valueLabel3, m_ui->valueLabel4};
+    m_scaleButtons = {m_ui->scaleButton0, m_ui->scaleButton1, m_ui->scaleButton2};
+
+    const QFont valueFont = labelFont(12);
+    for (int i = 0; i < kSeries; ++i) {
+        QPalette pal = m_swatches[i]->palette();
+        pal.setColor(QPalette::Window, swatchColor(i));
+        m_swatches[i]->setPalette(pal);
+        m_swatches[i]->setAutoFillBackground(true);
+        m_values[i]->setFont(valueFont);
+    }
+    m_ui->periodCombo->setCurrentIndex(0);
+
+    QStringList focusItems;
+    if (isAnalogInputModel(m_model)) {
+        m_ui->digitalCheck3->hide();
+        focusItems = {"AI1", "AI2", "AI3", "DO1", "DO2"};
+    } else {
+        for (int i = 0; i < 3; ++i) {
+            checkBox(i)->setText(QString::asprintf("AO%d", i + 1));
+            checkBox(3 + i)->setText(QString::asprintf("DI%d", i + 1));
+        }
+        if (m_model == 2) {
+            m_ui->analogCheck3->hide();
+            m_ui->scaleButton2->hide();
+            focusItems = {"AO1", "AO2", "DI1", "DI2", "DI3"};
+        } else {
+            m_ui->digitalCheck3->hide();
+            focusItems = {"AO1", "AO2", "AO3", "DI1", "DI2"};
+        }
+    }
+    for (int box = 0; box < 6; ++box)
+        checkBox(box)->setChecked(box < 3);
+    m_ui->focusCombo->addItems(focusItems);
+    m_ui->focusCombo->setCurrentIndex(0);
+    for (int i = 0; i < kSeries; ++i) {
+        m_swatches[i]->setAccessibleName(focusItems[i] + QStringLiteral(" 色"));
+        m_values[i]->setAccessibleName(focusItems[i] + QStringLiteral(" 値"));
+    }
+    for (int c = 0; c < 3; ++c)
+        m_scaleButtons[std::size_t(c)]->setAccessibleName(QStringLiteral("Scale ") + focusItems[c]);
+
+    connect(m_ui->periodCombo, &QComboBox::currentIndexChanged, this, &DlgGraphTab::onPeriodChanged);
+    connect(m_ui->focusCombo, &QComboBox::currentIndexChanged, this, &DlgGraphTab::onFocusChanged);
+    for (int box = 0; box < 6; ++box)
+        connect(checkBox(box), &QCheckBox::clicked, this, [this, box] { onCheckClicked(box); });
+    for (int c = 0; c < 3; ++c)
+        connect(m_scaleButtons[std::size_t(c)], &QPushButton::clicked, this, [this, c] { onScaleClicked(c); });
+}
+
+DlgGraphTab::~DlgGraphTab() = default;
+
+QRect DlgGraphTab::canvasRect()
+{
+    // 100 x 100 dialog units in pixels, over the 175 x 150 the canvas's figures are made for.
+    const double fx = 100 * kPixelsPerDialogUnit / 175;
+    const double fy = 100 * kPixelsPerDialogUnit / 150;
+    return QRect(int(10 * fx), int(10 * fy), int(700 * fx), int(400 * fy));
+}
+
+TrendCanvas *DlgGraphTab::CreateCanvas()
+{
+    const QRect r = canvasRect();
+    TrendCanvas *canvas = CanvasRegistry::instance().CreateCanvas(this, r.x(), r.y(), r.width(), r.height(), 0, true);
+    if (canvas) {
+        canvas->EnableCursor(true);
+        SetCanvas(canvas);
+    }
+    return canvas;
+}
+
+QString DlgGraphTab::defaultUnit(int modelIndex, int rangeIndex)
+{
+    if (isAnalogInputModel(modelIndex)) {
+        static const char *const units[] = {"mV", "V", "V", "V", "mA", "mA", "℃"};
+        return rangeIndex >= 0 && rangeIndex < 7 ? QString::fromUtf8(units[rangeIndex]) : QString();
+    }
+    if (rangeIndex == 0)
+        return QStringLiteral("V");
+    if (rangeIndex == 1)
+        return QStringLiteral("mA");
+    return QString();
+}
+
+void DlgGraphTab::SetChannelUnit(int index, int rangeIndex, double a, double b, const QString &unit)
+{
+    TrendSeries *series = m_canvas ? m_canvas->GetSeries(index) : nullptr;
+    if (!series)
+        return;
+    const QString text = unit.isEmpty() && a == 1.0 && b == 0.0 ? defaultUnit(m_model, rangeIndex) : unit;
+    series->SetUnit(text.toStdString());
+}
+
+void DlgGraphTab::SetValueLabel(int index, const QString &text)
+{
+    if (index < 0 || index >= kSeries)
+        return;
+    if (index <= 2) {
+        const TrendSeries *series = m_canvas ? m_canvas->GetSeries(index) : nullptr;
+        const QString unit = series ? QString::fromStdString(series->GetUnit()) : QString();
+        m_values[std::size_t(index)]->setText(text + QLatin1Char(' ') + unit);
+    } else {
+        m_values[std::size_t(index)]->setText(text);
+    }
+}
+
+QString DlgGraphTab::valueLabelText(int index) const
+{
+    return index >= 0 && index < kSeries ? m_values[std::size_t(index)]->text() : QString();
+}
+
+void DlgGraphTab::EnableScaleButton(int channel, bool enabled)
+{
+    if (channel >= 0 && channel < 3)
+        m_scaleButtons[std::size_t(channel)]->setEnabled(enabled);
+}
+
+void DlgGraphTab::SetLegendText(int index, const QString &text)
+{
+    if (index >= 0 && index < kSeries)
+        m_legends[std::size_t(index)]->setText(text);
+}
+
+QString DlgGraphTab::legendText(int index) const
+{
+    return index >= 0 && index < kSeries ? m_legends[std::size_t(index)]->text() : QString();
+}
+
+QCheckBox *DlgGraphTab::checkBox(int box) const
+{
+    QCheckBox *const boxes[] = {m_ui->analogCheck1, m_ui->analogCheck2, m_ui->analogCheck3,
+                                m_ui->digitalCheck1, m_ui->digitalCheck2, m_ui->digitalCheck3};
+    return boxes[box];
+}
+
+void DlgGraphTab::refresh()
+{
+    if (m_page)
+        m_page->RefreshGraph();
+}
+
+void DlgGraphTab::onPeriodChanged(int index)
+{
+    if (m_page)
+        m_page->SetDisplayPeriod(index);
+    refresh();
+}
+
+void DlgGraphTab::onFocusChanged(int index)
+{
+    if (m_canvas)
+        m_canvas->SetFocusSeries(index);
+    refresh();
+}
+
+void DlgGraphTab::onCheckClicked(int box)
+{
+    const bool shown = checkBox(box)->isChecked();
+    // The QN-110 has two analog series, so its digital inputs are series 2-4.
+    const int series = m_model == 2 && box >= 3 ? box - 1 : box;
+    if (m_canvas)
+        if (TrendSeries *s = m_canvas->GetSeries(series))
+            s->SetVisible(shown);
+    refresh();
+}
+
+void DlgGraphTab::onScaleClicked(int channel)
+{
+    if (m_page)
+        m_page->openFormulaDialog(channel);
+}
+
+void DlgGraphTab::keyPressEvent(QKeyEvent *event)
+{
+    // Enter and Escape stay on this page: they must never close the unit window.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace qn

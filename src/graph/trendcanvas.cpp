@@ -1,0 +1,646 @@
+#include "graph/trendcanvas.h"
+
+#include "ui/fonts.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+namespace qn {
+
+namespace {
+
+// Coordinates far outside the picture are pinned so the conversion to int stays defined.
+int toPixel(double v)
+{
+    return int(std::clamp(v, -1.0e6, 1.0e6));
+}
+
+std::tm calendar(double seconds)
+{
+    // Whole seconds toward zero, read as an unsigned 32-bit count since 1970, local zone.
+    const std::time_t t = std::time_t(std::uint32_t(std::int64_t(seconds)));
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return tm;
+}
+
+QString dateText(const std::tm &tm)
+{
+    return QString::asprintf("%d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+}
+
+QString timeText(const std::tm &tm)
+{
+    return QString::asprintf("%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+QColor colorOf(const TrendSeries &s)
+{
+    return QColor(s.Red(), s.Green(), s.Blue());
+}
+
+QPen cosmeticPen(const QColor &color, Qt::PenStyle style = Qt::SolidLine)
+{
+    QPen pen(color, 1, style);
+    pen.setCosmetic(true);
+    return pen;
+}
+
+int fontPixels(int w, int h)
+{
+    return std::max(1, std::min(w * 14 / 700, h * 14 / 400));
+}
+
+struct Mapper {
+    PlotArea a;
+    double viewStart;
+    double viewEnd;
+    int x(double t) const
+    {
+        return a.left + toPixel(std::trunc((t - viewStart) * (a.right - a.left) / (viewEnd - viewStart) + 0.5));
+    }
+    static int y(const PlotArea &a, const TrendSeries &s, double v)
+    {
+        return a.bottom - toPixel(std::trunc((v - s.MinValue()) * (a.bottom - a.top) / (s.MaxValue() - s.MinValue()) + 0.5));
+    }
+};
+
+} // namespace
+
+TrendCanvas::TrendCanvas(QWidget *parent, int x, int y, int width, int height, int controlId, bool withScrollStrip)
+    : QWidget(parent), m_controlId(controlId), m_hasScrollBar(withScrollStrip)
+{
+    setObjectName(QStringLiteral("trendCanvas%1").arg(controlId));
+    setAccessibleName(QStringLiteral("トレンドグラフ"));
+    // The whole area is painted every time; nothing to erase first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+    setCursor(Qt::ArrowCursor);
+    setGeometry(x, y, width, height);
+
+    if (withScrollStrip && parent) {
+        auto *host = new QWidget(parent);
+        host->setObjectName(QStringLiteral("trendScrollHost%1").arg(scrollHostId()));
+        host->setGeometry(x, y + height, width, height / 25);
+        auto *bar = new QScrollBar(Qt::Horizontal, host);
+        bar->setObjectName(QStringLiteral("trendScrollBar%1").arg(scrollBarId()));
+        bar->setAccessibleName(QStringLiteral("表示位置"));
+        bar->setGeometry(0, 0, width, height / 25);
+        m_scrollHost = host;
+        m_scrollBar = bar;
+        writeScrollInfo();
+        connect(bar, &QAbstractSlider::actionTriggered, this, [this](int action) {
+            if (!m_scrollBar)
+                return;
+            switch (action) {
+            case QAbstractSlider::SliderSingleStepSub: HandleScroll(ScrollRequest::LineLeft); break;
+            case QAbstractSlider::SliderSingleStepAdd: HandleScroll(ScrollRequest::LineRight); break;
+            case QAbstractSlider::SliderPageStepSub: HandleScroll(ScrollRequest::PageLeft); break;
+            case QAbstractSlider::SliderPageStepAdd: HandleScroll(ScrollRequest::PageRight); break;
+            case QAbstractSlider::SliderToMinimum: HandleScroll(ScrollRequest::Left); break;
+            case QAbstractSlider::SliderToMaximum: HandleScroll(ScrollRequest::Right); break;
+            case QAbstractSlider::SliderMove:
+                HandleScroll(ScrollRequest::ThumbTrack, m_scrollBar->sliderPosition());
+                break;
+            default: return;
+            }
+            // The bar applies the slider position after this signal: make it ours.
+            m_scrollBar->setSliderPosition(m_scrollPos);
+        });
+    }
+    show();
+}
+
+TrendCanvas::~TrendCanvas()
+{
+    for (auto &s : m_series)
+        s->Release();
+    delete m_scrollHost.data();
+}
+
+QScrollBar *TrendCanvas::scrollBar() const
+{
+    return m_scrollBar;
+}
+
+TrendSeries *TrendCanvas::AddSeries(const QString &name, double minValue, double maxValue)
+{
+    if (int(m_series.size()) >= kMaxSeries)
+        return nullptr;
+    m_series.push_back(std::make_unique<TrendSeries>(name.toStdString(), minValue, maxValue));
+    return m_series.back().get();
+}
+
+TrendSeries *TrendCanvas::GetSeries(int index) const
+{
+    if (index < 0 || index >= int(m_series.size()))
+        return nullptr;
+    return m_series[std::size_t(index)].get();
+}
+
+void TrendCanvas::SetFocusSeries(int index)
+{
+    if (index >= 0 && index < int(m_series.size()))
+        m_focusIndex = index;
+}
+
+void TrendCanvas::SetSecondsPerDivision(double seconds)
+{
+    if (!(seconds > 0))
+        return;
+    const double n = std::trunc(seconds);
+    if (n < 1)
+        m_secondsPerDivision = seconds;
+    else if (n < 60)
+        m_secondsPerDivision = n;
+    else if (n < 3600)
+        m_secondsPerDivision = std::floor(n / 60) * 60;
+    else if (n < 86400)
+        m_secondsPerDivision = std::floor(n / 3600) * 3600;
+    else
+        m_secondsPerDivision = std::floor(n / 86400) * 86400;
+}
+
+void TrendCanvas::SetSpan(double seconds)
+{
+    if (seconds >= 0)
+        m_span = seconds;
+}
+
+double TrendCanvas::EarliestTime() const
+{
+    std::vector<const TrendSeries *> all;
+    for (const auto &s : m_series)
+        all.push_back(s.get());
+    return qn::EarliestTime(all);
+}
+
+double TrendCanvas::LatestTime() const
+{
+    std::vector<const TrendSeries *> all;
+    for (const auto &s : m_series)
+        all.push_back(s.get());
+    return qn::LatestTime(all);
+}
+
+void TrendCanvas::SetTimeRange(double start, double end, double anchor)
+{
+    if (m_hasScrollBar && m_span != 0 && LatestTime() > EarliestTime()) {
+        updateView(false);
+        return;
+    }
+    if (end <= start)
+        return;
+    m_viewStart = start;
+    m_viewEnd = end;
+    m_gridAnchor = (anchor < start || anchor > end) ? end : anchor;
+    invalidatePicture();
+}
+
+void TrendCanvas::updateView(bool fromScrollBar)
+{
+    if (m_span == 0)
+        return;
+    const double earliest = EarliestTime();
+    const double latest = LatestTime();
+    if (latest <= earliest)
+        return;
+    const double extent = latest - earliest;
+    const auto pageFor = [&] { return int(std::trunc(m_span * 1'000'000.0 / extent)); };
+    const auto posFor = [&] { return std::max(0, toPixel(std::trunc((m_viewStart - earliest) * 1'000'000.0 / extent))); };
+
+    if (extent <= m_span) {
+        m_viewStart = earliest;
+        m_viewEnd = earliest + m_span;
+        m_gridAnchor = latest;
+        m_scrollPos = 0;
+        m_scrollPage = kScrollFullPage;
+    } else if (m_scrollPos + m_scrollPage >= kScrollMax) {
+        m_viewEnd = latest;
+        m_viewStart = latest - m_span;
+        m_gridAnchor = latest;
+        m_scrollPage = pageFor();
+        m_scrollPos = std::max(0, kScrollMax - m_scrollPage);
+    } else if (m_span != m_lastSpan) {
+        m_viewEnd = m_viewStart + m_span;
+        m_gridAnchor = m_viewEnd;
+        m_scrollPage = pageFor();
+        m_scrollPos = posFor();
+    } else if (m_scrollPos != m_lastPos) {
+        m_viewStart = earliest + extent / 1'000'000.0 * m_scrollPos;
+        m_viewEnd = m_viewStart + m_span;
+        m_gridAnchor = m_viewEnd;
+    } else {
+        if (fromScrollBar)
+            return;
+        m_scrollPage = pageFor();
+        m_scrollPos = posFor();
+    }
+    if (m_span > 1)
+        m_gridAnchor = std::floor(m_gridAnchor);
+    if (!fromScrollBar)
+        writeScrollInfo();
+    m_lastSpan = m_span;
+    m_lastPos = m_scrollPos;
+    invalidatePicture();
+}
+
+void TrendCanvas::writeScrollInfo()
+{
+    if (!m_scrollBar)
+        return;
+    const QSignalBlocker block(m_scrollBar.data());
+    // The bar's maximum is the largest position, so the thumb of page p ends at 1,000,000.
+    m_scrollBar->setRange(0, std::max(0, kScrollFullPage - m_scrollPage));
+    m_scrollBar->setPageStep(std::max(1, m_scrollPage));
+    m_scrollBar->setSingleStep(std::max(1, m_scrollPage / 16 + 1));
+    m_scrollBar->setValue(m_scrollPos);
+}
+
+void TrendCanvas::HandleScroll(ScrollRequest request, int trackPosition)
+{
+    int pos = m_scrollPos;
+    const unsigned page = unsigned(m_scrollPage);
+    const bool atRightEnd = unsigned(pos) + page >= unsigned(kScrollMax);
+    switch (request) {
+    case ScrollRequest::LineLeft:
+        if (pos <= 0)
+            return;
+        pos -= int(page / 16 + 1);
+        break;
+    case ScrollRequest::LineRight:
+        if (atRightEnd)
+            return;
+        pos += int(page / 16 + 1);
+        break;
+    case ScrollRequest::PageLeft:
+        if (pos <= 0)
+            return;
+        pos -= int(page * 2 / 3 + 1);
+        break;
+    case ScrollRequest::PageRight:
+        if (atRightEnd)
+            return;
+        pos += int(page * 2 / 3 + 1);
+        break;
+    case ScrollRequest::ThumbPosition:
+    case ScrollRequest::ThumbTrack:
+        pos = trackPosition;
+        break;
+    case ScrollRequest::Left:
+        if (pos <= 0)
+            return;
+        pos = 0;
+        break;
+    case ScrollRequest::Right:
+        if (atRightEnd)
+            return;
+        pos = kScrollFullPage - int(page);
+        break;
+    default:
+        return;
+    }
+    if (pos < 0)
+        pos = 0;
+    if (pos + m_scrollPage >= kScrollMax)
+        pos = std::max(0, kScrollMax - m_scrollPage);
+    m_scrollPos = pos;
+    writeScrollInfo();
+    updateView(true);
+}
+
+void TrendCanvas::EnableCursor(bool enabled)
+{
+    m_cursorEnabled = enabled;
+    m_mouseMoved = false;
+    update(readoutRect());
+}
+
+void TrendCanvas::invalidatePicture()
+{
+    m_pictureValid = false;
+    ++m_refreshCount;
+    update();
+}
+
+PlotArea TrendCanvas::plotAreaFor(int w, int h)
+{
+    return {int(0.1 * w), int(0.06 * h), int(0.93 * w), int(0.9 * h)};
+}
+
+QRect TrendCanvas::readoutRect() const
+{
+    const int w = width();
+    return QRect(QPoint(int(0.4 * w), 0), QPoint(int(0.8 * w) - 1, plotArea().top - 1));
+}
+
+const TrendSeries *TrendCanvas::focused() const
+{
+    return GetSeries(m_focusIndex);
+}
+
+QString TrendCanvas::secondsPerDivisionCaption(double s)
+{
+    if (s < 1)
+        return QString::asprintf("%.2f sec/div", s);
+    const long long n = (long long)std::trunc(s);
+    if (s < 60)
+        return QString::asprintf("%lld sec/div", n);
+    if (s < 3600)
+        return QString::asprintf("%lld min/div", n / 60);
+    if (s < 86400)
+        return QString::asprintf("%lld hour/div", n / 3600);
+    return QString::asprintf("%lld day/div", n / 86400);
+}
+
+QString TrendCanvas::valueLabel(double value, double minValue, double maxValue)
+{
+    if (maxValue > 999.9999 || minValue < -999.9999)
+        return QString::asprintf("%+8.2f", value);
+    return QString::asprintf("%+8.3f", value);
+}
+
+QString TrendCanvas::readoutText(double value, double time)
+{
+    const std::tm tm = calendar(time);
+    return QString::asprintf("Cursor [%+8.3f, %d/%02d/%02d %02d:%02d:%02d]", value, tm.tm_year + 1900, tm.tm_mon + 1,
+                             tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+void TrendCanvas::renderPicture(QPainter &painter) const
+{
+    const int w = width();
+    const int h = height();
+    painter.fillRect(QRect(0, 0, w, h), Qt::black);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setFont(fixedCjkFont(fontPixels(w, h)));
+    drawTimeAxis(painter, w, h);
+    drawTraces(painter, w, h);
+}
+
+void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
+{
+    if (!(m_viewEnd > m_viewStart))
+        return;
+    const PlotArea a = plotAreaFor(w, h);
+    painter.setPen(cosmeticPen(Qt::white));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w), a.bottom + 1)));
+    painter.drawText(QRect(QPoint(int(0.8 * w), 0), QPoint(int(0.95 * w) - 1, a.top - 1)),
+                     Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                     secondsPerDivisionCaption(m_secondsPerDivision));
+    if (m_secondsPerDivision < 0.01)
+        return;
+
+    const QPen gridPen = cosmeticPen(QColor(128, 128, 128), Qt::DotLine);
+    const QPen textPen = cosmeticPen(Qt::white);
+    const Mapper map{a, m_viewStart, m_viewEnd};
+    const int n = int(std::min(1.0e7, std::trunc((m_viewEnd - m_viewStart) / m_secondsPerDivision))) + 1;
+    const int k = n / 7 + 1;
+    const int d = int(0.91 * h);
+    const auto dateRect = [&](int x) { return QRect(QPoint(x - w / 10, d), QPoint(x + w / 10 - 1, (d + h) / 2 - 1)); };
+    const auto timeRect = [&](int x) { return QRect(QPoint(x - w / 10, (d + h) / 2), QPoint(x + w / 10 - 1, h - 1)); };
+    const auto drawDate = [&](int x, const std::tm &tm) {
+        painter.setPen(textPen);
+        painter.drawText(dateRect(x), Qt::AlignHCenter | Qt::AlignBottom | Qt::TextSingleLine, dateText(tm));
+    };
+    const auto drawTime = [&](int x, const std::tm &tm) {
+        painter.setPen(textPen);
+        painter.drawText(timeRect(x), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, timeText(tm));
+    };
+    const auto drawLine = [&](int x) {
+        painter.setPen(gridPen);
+        painter.drawLine(x, a.top, x, a.bottom - 1);
+    };
+
+    const int anchorX = map.x(m_gridAnchor);
+    const std::tm anchorTm = calendar(m_gridAnchor);
+    drawLine(anchorX);
+    drawDate(anchorX, anchorTm);
+    drawTime(anchorX, anchorTm);
+
+    for (int direction : {1, -1}) {
+        int prevX = anchorX;
+        std::tm prevTm = anchorTm;
+        double t = m_gridAnchor;
+        int lastDrawnX = anchorX;
+        for (int i = 1;; ++i) {
+            t += direction * m_secondsPerDivision;
+            const int x = map.x(t);
+            if (direction > 0 ? x >= a.right : x <= a.left)
+                break;
+            // Lines closer than a pixel land on one another; one stroke is enough.
+            if (x != lastDrawnX)
+                drawLine(x);
+            lastDrawnX = x;
+            if (i % k != 0)
+                continue;
+            const std::tm tm = calendar(t);
+            drawTime(x, tm);
+            if (tm.tm_mday != prevTm.tm_mday) {
+                drawDate(x, tm);
+                if (i > k)
+                    drawDate(prevX, prevTm);
+            }
+            prevX = x;
+            prevTm = tm;
+        }
+    }
+}
+
+void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, int h) const
+{
+    const PlotArea a = plotAreaFor(w, h);
+    const QColor color = colorOf(s);
+    const QPen axisPen = cosmeticPen(QColor(s.Red() / 2, s.Green() / 2, s.Blue() / 2), Qt::DotLine);
+    const QPen textPen = cosmeticPen(color);
+    const int axisRight = int(0.95 * w);
+    const QString name = QString::fromStdString(s.GetName());
+    const QString unit = QString::fromStdString(s.GetUnit());
+    painter.setPen(textPen);
+    painter.drawText(QRect(QPoint(a.left, 0), QPoint(int(0.5 * w) - 1, a.top - 1)),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit));
+
+    const auto line = [&](double v, const QString &label) {
+        const int y = Mapper::y(a, s, v);
+        painter.setPen(axisPen);
+        painter.drawLine(a.left, y, axisRight - 1, y);
+        painter.setPen(textPen);
+        painter.drawText(QRect(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1)),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
+    };
+    if (s.IsDigital()) {
+        line(1.0, QStringLiteral("ON"));
+        line(0.0, QStringLiteral("OFF"));
+        return;
+    }
+    const double step = (s.MaxValue() - s.MinValue()) / 10;
+    double v = s.MaxValue();
+    for (int i = 0; i < 11; ++i, v -= step)
+        line(v, valueLabel(v, s.MinValue(), s.MaxValue()));
+}
+
+void TrendCanvas::drawTraces(QPainter &painter, int w, int h) const
+{
+    if (!(m_viewEnd > m_viewStart))
+        return;
+    const TrendSeries *focus = focused();
+    if (focus)
+        drawValueAxis(painter, *focus, w, h);
+    const PlotArea a = plotAreaFor(w, h);
+    int others = 0;
+    for (const auto &s : m_series) {
+        if (s.get() == focus)
+            continue;
+        drawTrace(painter, *s, a, false);
+        ++others;
+    }
+    if (focus)
+        drawTrace(painter, *focus, a, others > 0);
+}
+
+void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotArea &a, bool wide) const
+{
+    const TrendSelection sel = SelectSamples(s, m_viewStart, m_viewEnd);
+    if (sel.empty())
+        return;
+    const Mapper map{a, m_viewStart, m_viewEnd};
+    const auto yOf = [&](double v) { return std::clamp(Mapper::y(a, s, v), a.top, a.bottom); };
+
+    // Points go straight to device pixels: 1-pixel cosmetic polylines on integer points are
+    // the raster engine's fast path, while a 2-pixel pen (or any pen under a scaling
+    // transform) is many times slower.
+    const QTransform dt = painter.deviceTransform();
+    const double sx = dt.m11(), sy = dt.m22(), dx = dt.dx(), dy = dt.dy();
+    const int scale = std::max(1, int(std::lround(std::max(sx, sy))));
+    thread_local QPolygon points;
+    points.resize(sel.count());
+    int n = 0;
+    for (int i = sel.first; i <= sel.last; i += sel.step) {
+        const TrendSample &p = s.At(std::size_t(i));
+        int x = map.x(p.time);
+        int y = yOf(p.value);
+        if (n == 0 && x < a.left && std::size_t(i) + 1 < s.Count()) {
+            const TrendSample &next = s.At(std::size_t(i) + 1);
+            const double v = next.time > p.time
+                                 ? p.value + (next.value - p.value) * (m_viewStart - p.time) / (next.time - p.time)
+                                 : next.value;
+            x = a.left;
+            y = yOf(v);
+        }
+        points[n++] = QPoint(toPixel(std::floor(x * sx + dx)), toPixel(std::floor(y * sy + dy)));
+    }
+
+    painter.save();
+    // World transform that cancels the device transform: coordinates are device pixels.
+    painter.setWorldTransform(dt.inverted() * painter.worldTransform());
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(cosmeticPen(colorOf(s)));
+    // Thickness in device pixels: one logical pixel, two for the focused trace. A thick
+    // stroke is made of 1-pixel polylines shifted right and down.
+    const int thickness = scale * (wide ? 2 : 1);
+    if (n == 1) {
+        painter.drawPoint(points[0]);
+    } else {
+        painter.drawPolyline(points.constData(), n);
+        const QTransform base = painter.worldTransform();
+        for (int off = 1; off < thickness; ++off) {
+            painter.setWorldTransform(QTransform::fromTranslate(off, 0) * base);
+            painter.drawPolyline(points.constData(), n);
+            painter.setWorldTransform(QTransform::fromTranslate(0, off) * base);
+            painter.drawPolyline(points.constData(), n);
+        }
+    }
+    painter.restore();
+}
+
+void TrendCanvas::drawReadout(QPainter &painter) const
+{
+    if (!m_cursorEnabled || m_viewStart == 0 || m_viewEnd == 0)
+        return;
+    const PlotArea a = plotArea();
+    const bool outside = m_mouseX <= a.left || m_mouseY <= a.top || m_mouseX >= a.right || m_mouseY >= a.bottom;
+    const TrendSeries *focus = focused();
+    if (outside || !focus)
+        return;
+    const int w = width();
+    // A read-out covers whatever stands behind it (a long caption), as a fresh box.
+    painter.fillRect(readoutRect(), Qt::black);
+    const double tc = m_viewStart + double(m_mouseX - a.left) / (a.right - a.left) * (m_viewEnd - m_viewStart);
+    const double vc = focus->MinValue()
+                      + double(a.bottom - m_mouseY) / (a.bottom - a.top) * (focus->MaxValue() - focus->MinValue());
+    painter.setFont(fixedCjkFont(fontPixels(w, height())));
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.setPen(cosmeticPen(colorOf(*focus)));
+    painter.drawText(QRect(QPoint(int(0.4 * w), 0), QPoint(int(0.8 * w) - 1, a.top - 1)),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, readoutText(vc, tc));
+}
+
+QImage TrendCanvas::renderToImage(qreal devicePixelRatio) const
+{
+    QImage image(size() * devicePixelRatio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(devicePixelRatio);
+    QPainter painter(&image);
+    renderPicture(painter);
+    drawReadout(painter);
+    return image;
+}
+
+void TrendCanvas::paintEvent(QPaintEvent *event)
+{
+    const qreal dpr = devicePixelRatioF();
+    const QSize want = size() * dpr;
+    if (!m_pictureValid || !m_cacheValid || m_cache.size() != want) {
+        m_cache = QImage(want, QImage::Format_RGB32);
+        m_cache.setDevicePixelRatio(dpr);
+        QPainter cachePainter(&m_cache);
+        renderPicture(cachePainter);
+        m_cacheValid = true;
+        m_pictureValid = true;
+    }
+    QPainter painter(this);
+    painter.setClipRegion(event->region());
+    painter.drawImage(QPoint(0, 0), m_cache);
+    if (m_cursorEnabled && event->region().intersects(readoutRect()))
+        drawReadout(painter);
+    m_mouseMoved = false;
+}
+
+void TrendCanvas::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint p = event->position().toPoint();
+    m_mouseX = p.x();
+    m_mouseY = p.y();
+    m_mouseMoved = true;
+    if (m_cursorEnabled)
+        update(readoutRect());
+    QWidget::mouseMoveEvent(event);
+}
+
+void TrendCanvas::leaveEvent(QEvent *event)
+{
+    // Leaving the canvas counts as leaving the plot: no read-out is left behind.
+    m_mouseX = -1;
+    m_mouseY = -1;
+    m_mouseMoved = true;
+    if (m_cursorEnabled)
+        update(readoutRect());
+    QWidget::leaveEvent(event);
+}
+
+void TrendCanvas::resizeEvent(QResizeEvent *event)
+{
+    m_cacheValid = false;
+    QWidget::resizeEvent(event);
+}
+
+} // namespace qn
