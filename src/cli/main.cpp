@@ -1,1 +1,53 @@
-int main() { return 0; }
+// qnctl: talks to QNNET units from the command line.
+#include "cli/commands.h"
+#include "link/net.h"
+
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+struct Command {
+    const char *name;
+    qn::cli::CommandFunction function;
+    const char *const *usage;
+};
+
+// One line per command.
+const Command kCommands[] = {
+    {"run", &qn::cli::runCommand, &qn::cli::kRunUsage},
+};
+
+void printUsage(std::ostream &to)
+{
+    to << "usage: qnctl COMMAND [ARG...]\n\ncommands:\n";
+    for (const Command &c : kCommands)
+        to << "  " << *c.usage;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        printUsage(std::cerr);
+        return qn::cli::kExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        printUsage(std::cout);
+        return qn::cli::kExitOk;
+    }
+    for (const Command &c : kCommands) {
+        if (name == c.name) {
+            qn::net::startup();
+            const int status = c.function(qn::cli::Arguments(argv + 2, argv + argc), std::cout, std::cerr);
+            qn::net::cleanup();
+            return status;
+        }
+    }
+    std::cerr << "qnctl: unknown command '" << name << "'\n";
+    printUsage(std::cerr);
+    return qn::cli::kExitUsage;
+}

@@ -1,1 +1,268 @@
-int main() { return 0; }
+// qnsim: simulated QNNET units on this machine, for trying the program and for tests.
+#include "link/net.h"
+#include "sim/simulator.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void printHelp()
+{
+    std::printf(
+        "usage: qnsim [--unit MODEL:ID:IP:PORT[:MAC]]... [--fault UNIT:KIND[:N[:COUNT]]]...\n"
+        "             [--offline UNIT] [--allow-external] [--help]\n"
+        "\n"
+        "Simulates QNNET units. Each unit answers the control protocol on its own\n"
+        "address and TCP port until qnsim gets SIGINT or SIGTERM.\n"
+        "\n"
+        "  --unit MODEL:ID:IP:PORT[:MAC]\n"
+        "      add a unit; MODEL is QN-210, QN-220, QN-110 or QN-120, ID is 0..15,\n"
+        "      IP the address to listen on (127.x.y.z), PORT the TCP port (0 picks a\n"
+        "      free one), MAC e.g. 00-80-92-12-34-56. Default: one QN-210, ID 0,\n"
+        "      at 127.0.0.1:10001.\n"
+        "  --fault UNIT:KIND[:N[:COUNT]]\n"
+        "      inject a fault into unit number UNIT (0 = first --unit):\n"
+        "        late:MS     reply MS milliseconds late\n"
+        "        never       read requests, never reply\n"
+        "        partial:N   send only the first N bytes of each reply\n"
+        "        split:MS    send replies one byte at a time, MS apart\n"
+        "        garbage     reply with bytes that are not a reply\n"
+        "        drop        close the connection on each request\n"
+        "      COUNT limits the fault to that many requests (default: all).\n"
+        "  --offline UNIT:MS[:MS]\n"
+        "      switch the unit off after the first MS milliseconds, and on again\n"
+        "      after the second (default: stays off)\n"
+        "  --allow-external\n"
+        "      allow listening on addresses outside 127.0.0.0/8 (off by default,\n"
+        "      so a simulated unit never appears on a real network)\n"
+        "  --help\n"
+        "      this text\n"
+        "\n"
+        "Prints one line per unit when ready: model, unit ID, address, port, MAC.\n");
+}
+
+struct FaultSpec {
+    int unit = 0;
+    qn::sim::Fault fault;
+};
+
+struct OfflineSpec {
+    int unit = 0;
+    int offAfterMs = 0;
+    int onAfterMs = -1;
+};
+
+std::vector<std::string> split(const std::string &text)
+{
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t colon = text.find(':', from);
+        parts.push_back(text.substr(from, colon == std::string::npos ? std::string::npos : colon - from));
+        if (colon == std::string::npos)
+            return parts;
+        from = colon + 1;
+    }
+}
+
+bool toInt(const std::string &s, int &out)
+{
+    if (s.empty() || s.size() > 9)
+        return false;
+    char *end = nullptr;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (*end != '\0' || v < 0)
+        return false;
+    out = int(v);
+    return true;
+}
+
+bool parseFault(const std::string &text, FaultSpec &spec, std::string &error)
+{
+    const std::vector<std::string> p = split(text);
+    using qn::sim::FaultKind;
+    if (p.size() < 2 || !toInt(p[0], spec.unit)) {
+        error = "fault '" + text + "': expected UNIT:KIND[:N[:COUNT]]";
+        return false;
+    }
+    const std::string &kind = p[1];
+    std::size_t next = 2;
+    auto number = [&](int &out) {
+        if (next < p.size() && toInt(p[next], out)) {
+            ++next;
+            return true;
+        }
+        return false;
+    };
+    qn::sim::Fault &f = spec.fault;
+    if (kind == "late") {
+        f.kind = FaultKind::ReplyLate;
+        if (!number(f.delayMs)) {
+            error = "fault '" + text + "': late needs milliseconds";
+            return false;
+        }
+    } else if (kind == "never") {
+        f.kind = FaultKind::NoReply;
+    } else if (kind == "partial") {
+        f.kind = FaultKind::PartialReply;
+        if (!number(f.bytes)) {
+            error = "fault '" + text + "': partial needs a byte count";
+            return false;
+        }
+    } else if (kind == "split") {
+        f.kind = FaultKind::SplitReply;
+        if (!number(f.delayMs)) {
+            error = "fault '" + text + "': split needs milliseconds";
+            return false;
+        }
+    } else if (kind == "garbage") {
+        f.kind = FaultKind::Garbage;
+    } else if (kind == "drop") {
+        f.kind = FaultKind::DropConnection;
+    } else {
+        error = "fault '" + text + "': unknown kind '" + kind + "'";
+        return false;
+    }
+    if (next < p.size()) {
+        if (!number(f.count) || f.count == 0 || next != p.size()) {
+            error = "fault '" + text + "': malformed count";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<qn::sim::UnitConfig> units;
+    std::vector<FaultSpec> faults;
+    std::vector<OfflineSpec> offline;
+    bool allowExternal = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> const char * {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "qnsim: %s needs a value (see --help)\n", arg.c_str());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        std::string error;
+        if (arg == "--help" || arg == "-h") {
+            printHelp();
+            return 0;
+        } else if (arg == "--unit") {
+            auto c = qn::sim::parseUnitSpec(value(), &error);
+            if (!c) {
+                std::fprintf(stderr, "qnsim: %s\n", error.c_str());
+                return 2;
+            }
+            units.push_back(*c);
+        } else if (arg == "--fault") {
+            FaultSpec f;
+            if (!parseFault(value(), f, error)) {
+                std::fprintf(stderr, "qnsim: %s\n", error.c_str());
+                return 2;
+            }
+            faults.push_back(f);
+        } else if (arg == "--offline") {
+            const std::string text = value();
+            const std::vector<std::string> p = split(text);
+            OfflineSpec o;
+            if (p.size() < 2 || p.size() > 3 || !toInt(p[0], o.unit) || !toInt(p[1], o.offAfterMs)
+                || (p.size() == 3 && !toInt(p[2], o.onAfterMs))) {
+                std::fprintf(stderr, "qnsim: offline '%s': expected UNIT:MS[:MS]\n", text.c_str());
+                return 2;
+            }
+            offline.push_back(o);
+        } else if (arg == "--allow-external") {
+            allowExternal = true;
+        } else {
+            std::fprintf(stderr, "qnsim: unknown option '%s' (see --help)\n", arg.c_str());
+            return 2;
+        }
+    }
+    if (units.empty()) {
+        qn::sim::UnitConfig c;
+        c.tcpPort = 10001;
+        units.push_back(c);
+    }
+    for (const FaultSpec &f : faults)
+        if (f.unit >= int(units.size())) {
+            std::fprintf(stderr, "qnsim: fault for unit %d, but only %zu units\n", f.unit, units.size());
+            return 2;
+        }
+    for (const OfflineSpec &o : offline)
+        if (o.unit >= int(units.size())) {
+            std::fprintf(stderr, "qnsim: offline for unit %d, but only %zu units\n", o.unit, units.size());
+            return 2;
+        }
+
+    // Block the stop signals before any thread starts, then wait for them here.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    qn::net::startup();
+    qn::sim::Simulator sim;
+    for (const auto &u : units)
+        sim.addUnit(u);
+    std::string error;
+    if (!sim.start(&error, allowExternal)) {
+        std::fprintf(stderr, "qnsim: %s\n", error.c_str());
+        return 1;
+    }
+    for (const FaultSpec &f : faults)
+        sim.setFault(f.unit, f.fault);
+    for (int i = 0; i < sim.unitCount(); ++i) {
+        const qn::sim::UnitConfig c = sim.config(i);
+        std::printf("%s ID %d at %s:%u MAC %02X-%02X-%02X-%02X-%02X-%02X\n", std::string(qn::proto::modelName(c.modelId)).c_str(),
+                    c.unitId, c.bindIp.c_str(), unsigned(c.tcpPort), c.mac[0], c.mac[1], c.mac[2], c.mac[3], c.mac[4], c.mac[5]);
+    }
+    std::fflush(stdout);
+
+    // Scheduled power cycles run on the main thread between signal checks.
+    struct Event {
+        int atMs;
+        int unit;
+        bool on;
+    };
+    std::vector<Event> events;
+    for (const OfflineSpec &o : offline) {
+        events.push_back({o.offAfterMs, o.unit, false});
+        if (o.onAfterMs >= 0)
+            events.push_back({o.offAfterMs + o.onAfterMs, o.unit, true});
+    }
+    const auto started = std::chrono::steady_clock::now();
+    for (;;) {
+        timespec tick{0, 50 * 1000 * 1000};
+        const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
+        if (sig == SIGINT || sig == SIGTERM)
+            break;
+        const auto elapsedMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+        for (auto it = events.begin(); it != events.end();) {
+            if (it->atMs <= elapsedMs) {
+                sim.setOnline(it->unit, it->on);
+                std::printf("unit %d switched %s\n", it->unit, it->on ? "on" : "off");
+                std::fflush(stdout);
+                it = events.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    sim.stop();
+    qn::net::cleanup();
+    return 0;
+}

@@ -1,0 +1,169 @@
+#include "cli/commands.h"
+
+#include "link/unitsession.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <ostream>
+
+namespace qn::cli {
+
+const char *const kRunUsage =
+    "qnctl run HOST:PORT OPERATION [ARG...] [OPERATION [ARG...]]...\n"
+    "  Connects to one unit, queues the operations in the order given and prints one\n"
+    "  line per completion: the operation's name and its results in decimal.\n"
+    "  Arguments are decimal or 0x-hexadecimal, negative allowed. Operations:\n"
+    "    GetDI tag | SetDO pattern | GetDO | GetAI channel | GetAllAI\n"
+    "    SetAO channel mode raw | GetAO channel | GetAIRange channel | GetADCsps\n"
+    "    SetAIRange channel range | SetADCsps code | GetADCThreshold channel\n"
+    "    SetADCThreshold channel outside mode high low | GetUnitModelID\n"
+    "    SetTCSetting channel type options | GetTCSetting channel | GetDOAlert channel\n"
+    "    SetDOAlert channel monitoredAI hysteresis direction | SetDOAlertEnable channel on\n"
+    "  Exit status: 0 all succeeded, 1 any failed, 2 usage error.\n";
+
+bool parseNumber(const std::string &text, int &value)
+{
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    unsigned base = 10;
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= text.size())
+        return false;
+    unsigned long long v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        unsigned d;
+        if (c >= '0' && c <= '9')
+            d = unsigned(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = unsigned(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = unsigned(c - 'A' + 10);
+        else
+            return false;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFull)
+            return false;
+    }
+    if (negative) {
+        if (v > 0x80000000ull)
+            return false;
+        value = int(-static_cast<long long>(v));
+    } else {
+        value = int(static_cast<unsigned>(v));
+    }
+    return true;
+}
+
+bool parseHostPort(const std::string &text, std::string &host, int &port)
+{
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos)
+        return false;
+    const std::string portText = text.substr(colon + 1);
+    if (portText.empty() || portText.size() > 5)
+        return false;
+    int p = 0;
+    for (char c : portText) {
+        if (c < '0' || c > '9')
+            return false;
+        p = p * 10 + (c - '0');
+    }
+    if (p > 65535)
+        return false;
+    host = text.substr(0, colon);
+    port = p;
+    return true;
+}
+
+namespace {
+
+struct Planned {
+    proto::Op op;
+    proto::Args args{};
+};
+
+// Collects completions from the session's worker, in completion order.
+struct Collector {
+    std::mutex mutex;
+    std::condition_variable done;
+    std::ostream *out = nullptr;
+    std::size_t completed = 0;
+    bool anyFailed = false;
+};
+
+void onResult(void *context, proto::Op op, const proto::Results &results, int count)
+{
+    auto *c = static_cast<Collector *>(context);
+    std::string line(proto::opName(op));
+    for (int i = 0; i < count; ++i)
+        line += ' ' + std::to_string(results[i]);
+    line += '\n';
+    const bool failed = UnitSession::completionError() != 0;
+    {
+        std::lock_guard lock(c->mutex);
+        // Lines appear as the completions come, so a long run can be watched.
+        *c->out << line << std::flush;
+        ++c->completed;
+        c->anyFailed = c->anyFailed || failed;
+    }
+    c->done.notify_all();
+}
+
+} // namespace
+
+int runCommand(const Arguments &args, std::ostream &out, std::ostream &err)
+{
+    auto usage = [&](const std::string &problem) {
+        err << "qnctl run: " << problem << "\nusage: " << kRunUsage;
+        return kExitUsage;
+    };
+    if (args.empty())
+        return usage("missing HOST:PORT");
+    std::string host;
+    int port = 0;
+    if (!parseHostPort(args[0], host, port))
+        return usage("malformed HOST:PORT '" + args[0] + "'");
+    if (args.size() < 2)
+        return usage("missing operation");
+
+    std::vector<Planned> plan;
+    for (std::size_t i = 1; i < args.size();) {
+        const std::optional<proto::Op> op = proto::opFromName(args[i]);
+        if (!op)
+            return usage("unknown operation '" + args[i] + "'");
+        const proto::OpInfo &in = proto::info(*op);
+        Planned p{*op};
+        ++i;
+        for (int a = 0; a < in.argCount; ++a, ++i) {
+            if (i >= args.size() || proto::opFromName(args[i]))
+                return usage("missing argument " + std::to_string(a + 1) + " of " + std::string(in.name) + " (takes "
+                             + std::to_string(in.argCount) + ")");
+            if (!parseNumber(args[i], p.args[a]))
+                return usage("malformed argument '" + args[i] + "' of " + std::string(in.name));
+        }
+        plan.push_back(p);
+    }
+
+    Collector collector;
+    collector.out = &out;
+    {
+        UnitSession session;
+        // A failed connect shows as the failure of the first operation.
+        session.Connect(host, port);
+        for (const Planned &p : plan)
+            session.post(p.op, p.args, &collector, &onResult);
+        std::unique_lock lock(collector.mutex);
+        collector.done.wait(lock, [&] { return collector.completed == plan.size(); });
+    }
+    return collector.anyFailed ? kExitFailed : kExitOk;
+}
+
+} // namespace qn::cli

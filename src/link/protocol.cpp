@@ -1,0 +1,297 @@
+#include "link/protocol.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace qn::proto {
+
+namespace {
+
+// Command table order; indexed by int(op) - 1.
+constexpr OpInfo kTable[kOpCount] = {
+    {Op::GetDI, "GetDI", {'D', 'I'}, 1, 2, 3, 5},
+    {Op::SetDO, "SetDO", {'D', 'O'}, 1, 1, 5, 5},
+    {Op::GetDO, "GetDO", {'D', 'Y'}, 0, 1, 3, 5},
+    {Op::GetAI, "GetAI", {'A', 'I'}, 1, 2, 4, 10},
+    {Op::GetAllAI, "GetAllAI", {'A', 'I'}, 0, 3, 4, 22},
+    {Op::SetAO, "SetAO", {'A', 'O'}, 3, 3, 8, 8},
+    {Op::GetAO, "GetAO", {'A', 'Y'}, 1, 3, 4, 8},
+    {Op::GetAIRange, "GetAIRange", {'A', 'J'}, 1, 3, 4, 6},
+    {Op::GetADCsps, "GetADCsps", {'M', 'R'}, 0, 1, 7, 9},
+    {Op::SetAIRange, "SetAIRange", {'A', 'R'}, 2, 2, 5, 5},
+    {Op::SetADCsps, "SetADCsps", {'A', 'P'}, 1, 1, 4, 4},
+    {Op::GetADCThreshold, "GetADCThreshold", {'A', 'K'}, 1, 5, 4, 13},
+    {Op::SetADCThreshold, "SetADCThreshold", {'A', 'L'}, 5, 4, 13, 13},
+    {Op::GetUnitModelID, "GetUnitModelID", {'M', 'I'}, 0, 2, 3, 5},
+    {Op::SetTCSetting, "SetTCSetting", {'T', 'C'}, 3, 3, 6, 6},
+    {Op::GetTCSetting, "GetTCSetting", {'T', 'J'}, 1, 3, 4, 15},
+    {Op::GetDOAlert, "GetDOAlert", {'D', 'J'}, 1, 5, 4, 11},
+    {Op::SetDOAlert, "SetDOAlert", {'D', 'L'}, 4, 4, 10, 10},
+    {Op::SetDOAlertEnable, "SetDOAlertEnable", {'D', 'S'}, 2, 2, 5, 5},
+};
+
+// The channel byte of GetAllAI; any other value asks for one channel.
+constexpr uint8_t kAllChannels = 0x27;
+
+bool isHexDigit(uint8_t c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+int hexDigitValue(uint8_t c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return c - 'a' + 10;
+}
+
+uint8_t small(int value) { return uint8_t(0x20 + value); }
+
+void putHex4(uint8_t *out, int value)
+{
+    // Only the low 16 bits travel: a negative output code sends its two's complement.
+    char text[12];
+    std::snprintf(text, sizeof text, "%04X", unsigned(value) & 0xFFFFu);
+    std::memcpy(out, text, 4);
+}
+
+} // namespace
+
+std::string_view modelName(int modelId)
+{
+    switch (modelId) {
+    case kModelQN210: return "QN-210";
+    case kModelQN110: return "QN-110";
+    case kModelQN220: return "QN-220";
+    case kModelQN120: return "QN-120";
+    default: return {};
+    }
+}
+
+std::optional<int> modelIdFromName(std::string_view name)
+{
+    for (int id = kModelQN210; id <= kModelQN120; ++id) {
+        const std::string_view known = modelName(id);
+        if (known.size() != name.size())
+            continue;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size() && same; ++i) {
+            char c = name[i];
+            if (c >= 'a' && c <= 'z')
+                c = char(c - 'a' + 'A');
+            same = c == known[i];
+        }
+        if (same)
+            return id;
+    }
+    return std::nullopt;
+}
+
+const OpInfo &info(Op op) { return kTable[int(op) - 1]; }
+
+std::optional<Op> opFromName(std::string_view name)
+{
+    for (const OpInfo &i : kTable)
+        if (i.name == name)
+            return i.op;
+    return std::nullopt;
+}
+
+Frame buildRequest(Op op, const Args &a)
+{
+    const OpInfo &in = info(op);
+    Frame f;
+    f.size = in.requestLength;
+    f.bytes[0] = uint8_t(in.code[0]);
+    f.bytes[1] = uint8_t(in.code[1]);
+    f.bytes[f.size - 1] = kTerminator;
+    uint8_t *p = f.bytes.data() + 2;
+    switch (op) {
+    case Op::GetDI:
+    case Op::GetDO:
+    case Op::GetUnitModelID:
+        break;
+    case Op::SetDO:
+        p[0] = small(a[0] & 0x0F);
+        p[1] = small((a[0] & 0xF0) >> 4);
+        break;
+    case Op::GetAI:
+    case Op::GetAO:
+    case Op::GetAIRange:
+    case Op::GetADCThreshold:
+    case Op::GetTCSetting:
+    case Op::GetDOAlert:
+    case Op::SetADCsps:
+        p[0] = small(a[0]);
+        break;
+    case Op::GetAllAI:
+        p[0] = kAllChannels;
+        break;
+    case Op::SetAO:
+        p[0] = uint8_t(small(a[0]) + (a[1] == 1 ? 8 : 0));
+        putHex4(p + 1, a[2]);
+        break;
+    case Op::GetADCsps:
+        std::memcpy(p, kADCspsAddress.data(), 4);
+        break;
+    case Op::SetAIRange:
+    case Op::SetDOAlertEnable:
+        p[0] = small(a[0]);
+        p[1] = small(a[1]);
+        break;
+    case Op::SetADCThreshold:
+        // Caller order is high before low; the wire carries low first.
+        p[0] = small(a[0]);
+        p[1] = uint8_t(small(a[2]) + (a[1] == 1 ? 8 : 0));
+        putHex4(p + 2, a[4]);
+        putHex4(p + 6, a[3]);
+        break;
+    case Op::SetTCSetting:
+        p[0] = small(a[0]);
+        p[1] = small(a[1]);
+        p[2] = small(a[2]);
+        break;
+    case Op::SetDOAlert:
+        // Caller order: channel, monitored AI, hysteresis, direction.
+        p[0] = small(a[0]);
+        p[1] = small(a[1]);
+        p[2] = small(a[3]);
+        putHex4(p + 3, a[2]);
+        break;
+    }
+    return f;
+}
+
+uint32_t hexValue(const uint8_t *p, std::size_t n)
+{
+    uint32_t v = 0;
+    for (std::size_t i = 0; i < n && isHexDigit(p[i]); ++i)
+        v = (v << 4) | uint32_t(hexDigitValue(p[i]));
+    return v;
+}
+
+int signed24(const uint8_t *p)
+{
+    int v = int(hexValue(p, 6));
+    return v >= 0x800000 ? v - 0x1000000 : v;
+}
+
+int digitPair(const uint8_t *p) { return (p[0] & 0x0F) | ((p[1] & 0x0F) << 8); }
+
+namespace {
+int flagBit(uint8_t b) { return (b & 0x08) ? 1 : 0; }
+} // namespace
+
+Results decodeReply(Op op, const Args &a, const uint8_t *r)
+{
+    Results out{};
+    switch (op) {
+    case Op::GetDI: out = {digitPair(r + 2), a[0]}; break;
+    case Op::SetDO: out = {a[0]}; break;
+    case Op::GetDO: out = {digitPair(r + 2)}; break;
+    case Op::GetAI: out = {a[0], signed24(r + 3)}; break;
+    case Op::GetAllAI: out = {signed24(r + 3), signed24(r + 9), signed24(r + 15)}; break;
+    case Op::SetAO: out = {a[0], a[2], 0}; break;
+    case Op::GetAO: {
+        // Read from byte 3 up to the first non-digit inside the reply (bytes 3-6 here).
+        int raw = int(hexValue(r + 3, info(op).replyLength - 3));
+        if (raw >= 0x800000)
+            raw -= 0x1000000;
+        out = {a[0], flagBit(r[2]), raw};
+        break;
+    }
+    case Op::GetAIRange: out = {a[0], r[3] & 0x07, r[4] & 0x0F}; break;
+    case Op::GetADCsps: out = {int(hexValue(r + 6, 2) & 0xFF)}; break;
+    case Op::SetAIRange: out = {a[0], a[1]}; break;
+    case Op::SetADCsps: out = {a[0]}; break;
+    case Op::GetADCThreshold:
+        out = {a[0], flagBit(r[3]), r[3] & 0x03, int(hexValue(r + 4, 4)), int(hexValue(r + 8, 4))};
+        break;
+    case Op::SetADCThreshold: out = {a[0], a[1], a[3], a[4]}; break;
+    case Op::GetUnitModelID: out = {15 - (r[2] & 0x0F), r[3] & 0x0F}; break;
+    case Op::SetTCSetting: out = {a[0], a[1], a[2]}; break;
+    case Op::GetTCSetting: out = {a[0], r[3] & 0x0F, r[4] & 0x07}; break;
+    case Op::GetDOAlert:
+        out = {a[0], r[3] & 0x01, r[4] & 0x07, int(hexValue(r + 6, 4)), r[5] & 0x01};
+        break;
+    case Op::SetDOAlert: out = {a[0], a[1], a[2], a[3]}; break;
+    case Op::SetDOAlertEnable: out = {a[0], a[1]}; break;
+    }
+    return out;
+}
+
+Results failureResults(Op op, const Args &a)
+{
+    switch (op) {
+    case Op::GetDI: return {-1, a[0]};
+    case Op::GetAllAI: return {kAllAIFailure, -1, -1};
+    case Op::SetTCSetting: return {-1, -1, -1};
+    case Op::GetAI:
+    case Op::SetAO:
+    case Op::GetAO:
+    case Op::GetAIRange:
+    case Op::SetAIRange:
+    case Op::GetADCThreshold:
+    case Op::SetADCThreshold:
+    case Op::GetTCSetting:
+    case Op::GetDOAlert:
+    case Op::SetDOAlert:
+    case Op::SetDOAlertEnable: {
+        Results out{};
+        out[0] = a[0];
+        for (int i = 1; i < info(op).resultCount; ++i)
+            out[i] = -1;
+        return out;
+    }
+    default: {
+        Results out{};
+        for (int i = 0; i < info(op).resultCount; ++i)
+            out[i] = -1;
+        return out;
+    }
+    }
+}
+
+std::optional<Op> opFromRequest(const uint8_t *req, std::size_t size)
+{
+    if (size < 2)
+        return std::nullopt;
+    if (req[0] == 'A' && req[1] == 'I') {
+        if (size < 3)
+            return std::nullopt;
+        return req[2] == kAllChannels ? Op::GetAllAI : Op::GetAI;
+    }
+    for (const OpInfo &i : kTable)
+        if (uint8_t(i.code[0]) == req[0] && uint8_t(i.code[1]) == req[1])
+            return i.op;
+    return std::nullopt;
+}
+
+std::size_t requestLengthForCode(uint8_t c0, uint8_t c1)
+{
+    for (const OpInfo &i : kTable)
+        if (uint8_t(i.code[0]) == c0 && uint8_t(i.code[1]) == c1)
+            return i.requestLength;
+    return 0;
+}
+
+bool echoMatches(const uint8_t *request, const uint8_t *reply)
+{
+    return reply[0] == uint8_t(request[0] + 0x20) && reply[1] == uint8_t(request[1] + 0x20);
+}
+
+int decodeIdentification(const uint8_t *reply, int &unitId, int &modelId)
+{
+    static constexpr uint8_t kRequest[2] = {'M', 'I'};
+    if (!echoMatches(kRequest, reply))
+        return 1;
+    if ((reply[2] & 0xF0) != 0x20 || (reply[3] & 0xF0) != 0x20)
+        return 1;
+    unitId = 15 - (reply[2] & 0x0F);
+    modelId = reply[3] & 0x0F;
+    return 0;
+}
+
+} // namespace qn::proto
