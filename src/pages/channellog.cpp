@@ -1,0 +1,157 @@
+#include "pages/channellog.h"
+
+#include "common/cp932.h"
+
+namespace qn {
+
+QString logModelPrefix(int modelIndex)
+{
+    switch (modelIndex) {
+    case 2: return QStringLiteral("QN-110");
+    case 3: return QStringLiteral("QN-120");
+    default: return QStringLiteral("QN-210"); // QN-210 and QN-220 share the name
+    }
+}
+
+QString logFolderWithSeparator(const QString &folder)
+{
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+QString logBaseName(const QString &folder, const QString &modelPrefix, int unitId,
+                    const QString &ipAddress, const QDateTime &pageStart, int rowsPerFile)
+{
+    const QString stem = logFolderWithSeparator(folder)
+        + QStringLiteral("%1_%2_%3").arg(modelPrefix).arg(unitId).arg(ipAddress);
+    if (rowsPerFile < 2)
+        return stem + QStringLiteral(".csv");
+    return stem + QLatin1Char('_') + pageStart.toString(QStringLiteral("yyyyMMdd_HHmmss"));
+}
+
+QString logRotatedFileName(const QString &baseName, int fileNumber)
+{
+    return QStringLiteral("%1_%2.csv").arg(baseName).arg(fileNumber, 3, 10, QLatin1Char('0'));
+}
+
+QString logColumnName(const QString &signalName, int channelNumber, const QString &defaultName)
+{
+    const QString name = fromCp932(cutCp932(toCp932(signalName), 16));
+    if (name == QString::number(channelNumber))
+        return defaultName;
+    return name;
+}
+
+QString qn210LogHeader(const QStringList &columnNames)
+{
+    const auto at = [&](int i) { return i < columnNames.size() ? columnNames[i] : QString(); };
+    return QStringLiteral("日付,時刻,%1,単位1,%2,単位2,%3,単位3,%4,%5\n")
+        .arg(at(0), at(1), at(2), at(3), at(4));
+}
+
+QStringList qn210LogFields(const QStringList &values, const QStringList &units, int do1, int do2)
+{
+    const auto v = [&](int i) { return i < values.size() ? values[i] : QString(); };
+    const auto u = [&](int i) { return i < units.size() ? units[i] : QString(); };
+    return {v(0), u(0), v(1), u(1), v(2), u(2), QString::number(do1), QString::number(do2)};
+}
+
+QString qn210LogRow(const QString &date, const QString &time, const QStringList &values,
+                    const QStringList &units, int do1, int do2)
+{
+    return (QStringList{date, time} + qn210LogFields(values, units, do1, do2)).join(QLatin1Char(','))
+        + QLatin1Char('\n');
+}
+
+QString logDateText(const QDate &date, const QLocale &locale)
+{
+    return locale.toString(date, QLocale::ShortFormat);
+}
+
+QString logTimeText(const QTime &time, const QLocale &locale)
+{
+    // The locale's short time format, with seconds added after the minutes when it
+    // has none (a row every 100 ms needs them).
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1Char('s'))) {
+        const int minutes = format.indexOf(QLatin1String("mm"));
+        if (minutes >= 0)
+            format.insert(minutes + 2, QStringLiteral(":ss"));
+        else
+            format += QStringLiteral(":ss");
+    }
+    return locale.toString(time, format);
+}
+
+ChannelLog::ChannelLog(ChannelLogOptions options, QLocale locale)
+    : m_options(std::move(options)), m_locale(std::move(locale)), m_enabled(m_options.enabled)
+{
+    m_baseName = logBaseName(m_options.folder, m_options.modelPrefix, m_options.unitId,
+                             m_options.ipAddress, m_options.pageStart, m_options.rowsPerFile);
+}
+
+ChannelLog::~ChannelLog()
+{
+    if (m_enabled)
+        m_file.close();
+}
+
+bool ChannelLog::openFile(const QString &name)
+{
+    m_file.setFileName(name);
+    // Append creates a missing file, keeps what is there and writes at the end;
+    // Unbuffered makes each line one write() of its own.
+    return m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+}
+
+ChannelLog::Result ChannelLog::open()
+{
+    if (!m_enabled)
+        return Result::Disabled;
+    m_fileNumber = 0;
+    m_rowsInFile = 0;
+    if (!openFile(rotating() ? logRotatedFileName(m_baseName, 0) : m_baseName)) {
+        m_enabled = false;
+        return Result::OpenFailed;
+    }
+    return Result::Written;
+}
+
+void ChannelLog::writeLine(const QString &line)
+{
+    m_file.write(toCp932(line));
+}
+
+ChannelLog::Result ChannelLog::writeRow(const std::function<QString()> &header, const QStringList &fields)
+{
+    return writeRowAt(QDateTime::currentDateTime(), header, fields);
+}
+
+ChannelLog::Result ChannelLog::writeRowAt(const QDateTime &now, const std::function<QString()> &header,
+                                          const QStringList &fields)
+{
+    if (!m_enabled)
+        return Result::Disabled;
+    if (m_headerPending) {
+        writeLine(header ? header() : QString());
+        m_headerPending = false;
+    }
+    QStringList row{logDateText(now.date(), m_locale), logTimeText(now.time(), m_locale)};
+    row += fields;
+    writeLine(row.join(QLatin1Char(',')) + QLatin1Char('\n'));
+
+    if (rotating() && ++m_rowsInFile == m_options.rowsPerFile) {
+        m_file.close();
+        m_rowsInFile = 0;
+        m_headerPending = true;
+        ++m_fileNumber;
+        if (!openFile(logRotatedFileName(m_baseName, m_fileNumber))) {
+            m_enabled = false;
+            return Result::OpenFailed;
+        }
+    }
+    return Result::Written;
+}
+
+} // namespace qn

@@ -1,0 +1,97 @@
+#pragma once
+// The CSV log of one device page: file names, header and row formats, rotation.
+// One object per page; GUI thread only. Text is written in code page 932 with LF line
+// ends, one write call per line and no buffering of our own.
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace qn {
+
+// File-name prefix of a model: "QN-210" for the QN-220 page too.
+QString logModelPrefix(int modelIndex);
+
+// The folder with a trailing "/" when it has none.
+QString logFolderWithSeparator(const QString &folder);
+// Without rotation (rowsPerFile < 2) the file itself, "<folder>QN-210_3_192.0.2.7.csv";
+// with rotation the stem "<folder>QN-210_3_192.0.2.7_20261207_090503".
+QString logBaseName(const QString &folder, const QString &modelPrefix, int unitId,
+                    const QString &ipAddress, const QDateTime &pageStart, int rowsPerFile);
+// "<base>_000.csv"; numbers above 999 print with more digits.
+QString logRotatedFileName(const QString &baseName, int fileNumber);
+
+// A column name from a signal name: at most 16 bytes (code page 932); a name that is
+// just the channel's number ("2" on channel 2) gives the default name ("AI2").
+QString logColumnName(const QString &signalName, int channelNumber, const QString &defaultName);
+
+// "日付,時刻,AI1,単位1,AI2,単位2,AI3,単位3,DO1,DO2\n" from the five column names.
+QString qn210LogHeader(const QStringList &columnNames);
+// The fields after date and time: "v1,u1,v2,u2,v3,u3,do1,do2".
+QStringList qn210LogFields(const QStringList &values, const QStringList &units, int do1, int do2);
+// "date,time,v1,u1,v2,u2,v3,u3,do1,do2\n".
+QString qn210LogRow(const QString &date, const QString &time, const QStringList &values,
+                    const QStringList &units, int do1, int do2);
+
+// The user's short date and the time with seconds, as the locale writes them
+// (a Japanese locale gives "2026/12/07" and "9:05:03").
+QString logDateText(const QDate &date, const QLocale &locale);
+QString logTimeText(const QTime &time, const QLocale &locale);
+
+struct ChannelLogOptions {
+    bool enabled = false;
+    QString folder;
+    int rowsPerFile = -1;     // below 2: one file, no rotation
+    QString modelPrefix = QStringLiteral("QN-210");
+    int unitId = 0;
+    QString ipAddress;
+    QDateTime pageStart;      // stamps the rotated file names
+};
+
+class ChannelLog final {
+public:
+    enum class Result { Written, Disabled, OpenFailed };
+
+    explicit ChannelLog(ChannelLogOptions options, QLocale locale = QLocale::system());
+    ~ChannelLog();
+    ChannelLog(const ChannelLog &) = delete;
+    ChannelLog &operator=(const ChannelLog &) = delete;
+
+    // Opens the first file (appending to what is there). OpenFailed switches logging
+    // off for the rest of the object's life; the page tells the operator.
+    Result open();
+    // Header (when pending) then one row stamped with the local date and time.
+    // header is asked for only when one is due. OpenFailed: the next file of a rotation
+    // could not be opened; logging is off from then on.
+    Result writeRow(const std::function<QString()> &header, const QStringList &fields);
+    Result writeRowAt(const QDateTime &now, const std::function<QString()> &header,
+                      const QStringList &fields);
+
+    bool enabled() const { return m_enabled; }
+    bool headerPending() const { return m_headerPending; }
+    // A signal name changed: the next row gets a new header line.
+    void requestHeader() { m_headerPending = true; }
+    QString baseName() const { return m_baseName; }
+    QString currentFileName() const { return m_file.fileName(); }
+    int fileNumber() const { return m_fileNumber; }
+    int rowsInFile() const { return m_rowsInFile; }
+
+private:
+    bool rotating() const { return m_options.rowsPerFile > 1; }
+    bool openFile(const QString &name);
+    void writeLine(const QString &line);
+
+    ChannelLogOptions m_options;
+    QLocale m_locale;
+    bool m_enabled;
+    bool m_headerPending = true;
+    QString m_baseName;
+    int m_fileNumber = 0;
+    int m_rowsInFile = 0;
+    QFile m_file;
+};
+
+} // namespace qn

@@ -1,0 +1,202 @@
+#include "pages/devicepage.h"
+
+#include "common/numbertext.h"
+#include "graph/dlggraphtab.h"
+#include "graph/trendcanvas.h"
+#include "pages/guidispatcher.h"
+#include "ui/messages.h"
+#include "ui/numericedit.h"
+
+#include <QLineEdit>
+
+namespace qn {
+
+DevicePage::DevicePage(QWidget *parent, int modelIndex, DevicePageArgs args)
+    : QWidget(parent), m_modelIndex(modelIndex), m_args(std::move(args)),
+      m_dispatcher(std::make_unique<GuiDispatcher>())
+{
+    m_session = std::make_unique<UnitSession>(m_dispatcher.get(), m_args.timeouts);
+    ChannelLogOptions log;
+    log.enabled = m_args.loggingEnabled;
+    log.folder = m_args.logFolder;
+    log.rowsPerFile = m_args.rowsPerFile;
+    log.modelPrefix = logModelPrefix(modelIndex);
+    log.unitId = m_args.unitId;
+    log.ipAddress = m_args.ipAddress;
+    log.pageStart = QDateTime::currentDateTime();
+    m_log = std::make_unique<ChannelLog>(std::move(log));
+
+    m_tick.setTimerType(Qt::PreciseTimer);
+    m_tick.setInterval(kTickMs);
+    connect(&m_tick, &QTimer::timeout, this, &DevicePage::onTick);
+}
+
+DevicePage::~DevicePage()
+{
+    m_closing = true;
+    m_tick.stop();
+    // Stop the worker (its waiting completion is released) before the dispatcher that
+    // would deliver it goes.
+    m_session.reset();
+    m_dispatcher.reset();
+}
+
+void DevicePage::initialise()
+{
+    // A unit that cannot be reached shows itself through the first request's failure.
+    m_session->Connect(m_args.ipAddress.toStdString(), m_args.tcpPort);
+    m_paused = false;
+    initialisePage();
+    if (m_log->open() == ChannelLog::Result::OpenFailed)
+        reportLogOpenFailed();
+    if (!m_closing)
+        m_tick.start();
+}
+
+void DevicePage::requestClose()
+{
+    m_closing = true;
+    m_tick.stop();
+    if (m_closed)
+        return;
+    if (m_busyDepth > 0) {
+        // A completion or a message box of this page is still on the stack; finish
+        // once it has returned (leaveBusy).
+        m_closePending = true;
+        return;
+    }
+    finishClose();
+}
+
+void DevicePage::leaveBusy()
+{
+    if (--m_busyDepth == 0 && m_closePending) {
+        m_closePending = false;
+        // Still inside the completion's call chain: stop the session from the event loop.
+        QMetaObject::invokeMethod(this, &DevicePage::finishClose, Qt::QueuedConnection);
+    }
+}
+
+void DevicePage::finishClose()
+{
+    if (m_closed)
+        return;
+    if (m_busyDepth > 0) {
+        m_closePending = true;
+        return;
+    }
+    m_closed = true;
+    m_session.reset();
+    emit closed();
+}
+
+void DevicePage::onTick()
+{
+    if (m_paused || m_closing)
+        return;
+    tick();
+}
+
+DevicePage::ModalScope::ModalScope(DevicePage &page) : m_page(page), m_wasPaused(page.m_paused)
+{
+    m_page.m_paused = true;
+    m_page.enterBusy();
+}
+
+DevicePage::ModalScope::~ModalScope()
+{
+    m_page.m_paused = m_wasPaused;
+    m_page.leaveBusy();
+}
+
+void DevicePage::showPausedMessage(const QString &text)
+{
+    ModalScope scope(*this);
+    showMessage(this, text);
+}
+
+bool DevicePage::askPaused(const QString &text)
+{
+    ModalScope scope(*this);
+    return askOkCancel(this, text);
+}
+
+std::optional<int> DevicePage::readPeriod(const QLineEdit *edit)
+{
+    const int period = parseLenientInt(edit->text());
+    if (period < 1 || period > kMaxPeriod) {
+        showPausedMessage(invalidPeriodMessage());
+        return std::nullopt;
+    }
+    return period;
+}
+
+void DevicePage::attachDigitsFilter(QLineEdit *edit, int maxLength)
+{
+    edit->setMaxLength(maxLength);
+    // The message of the filter is a nested loop like any other: pause and hold closes.
+    auto scope = std::make_shared<std::unique_ptr<ModalScope>>();
+    attachNumericFilter(
+        edit, NumberChars::Digits, [this, scope] { *scope = std::make_unique<ModalScope>(*this); },
+        [scope] { scope->reset(); });
+}
+
+TrendSeries *DevicePage::series(int index) const
+{
+    return m_args.canvas ? m_args.canvas->GetSeries(index) : nullptr;
+}
+
+double DevicePage::nowSeconds()
+{
+    return double(QDateTime::currentSecsSinceEpoch());
+}
+
+void DevicePage::setUpGraph()
+{
+    if (m_args.canvas)
+        setUpModelSeries(*m_args.canvas, m_modelIndex, nowSeconds());
+}
+
+void DevicePage::setSeriesLegend(int index, const QString &text)
+{
+    if (m_args.graphTab)
+        m_args.graphTab->SetLegendText(index, text);
+    if (TrendSeries *s = series(index))
+        s->SetName(text.toStdString());
+}
+
+void DevicePage::feedGraph(double t, const std::vector<double> &values, const QStringList &labels)
+{
+    for (int i = 0; i < int(values.size()); ++i) {
+        if (m_args.graphTab && i < labels.size())
+            m_args.graphTab->SetValueLabel(i, labels[i]);
+        if (TrendSeries *s = series(i))
+            s->AddSample(t, values[size_t(i)]);
+    }
+    RefreshGraph();
+}
+
+void DevicePage::SetDisplayPeriod(int index)
+{
+    if (m_args.canvas)
+        applyDisplayPeriod(*m_args.canvas, index);
+}
+
+void DevicePage::RefreshGraph()
+{
+    if (m_args.canvas)
+        m_args.canvas->SetTimeRange(0, 0);
+}
+
+void DevicePage::writeLogRow(const std::function<QString()> &header, const QStringList &fields)
+{
+    if (m_log->writeRow(header, fields) == ChannelLog::Result::OpenFailed)
+        reportLogOpenFailed();
+}
+
+void DevicePage::reportLogOpenFailed()
+{
+    showPausedMessage(logOpenFailedMessage());
+}
+
+} // namespace qn

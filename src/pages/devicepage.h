@@ -1,0 +1,176 @@
+#pragma once
+// What the four device pages (QN-210, QN-220, QN-110, QN-120) share: the unit session
+// with its completions on the GUI thread, the closing / busy / paused flags, the 100 ms
+// tick, the operator messages, the numeric edits, the graph hooks and the CSV log.
+//
+// Threads: GUI thread only. Completion callbacks of the session run on the GUI thread
+// (through GuiDispatcher); the tick is a QTimer on the GUI thread as well.
+#include "graph/graphpagehost.h"
+#include "link/unitsession.h"
+#include "pages/channellog.h"
+
+#include <QDateTime>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QLineEdit;
+
+namespace qn {
+
+class DlgGraphTab;
+class GuiDispatcher;
+class TrendCanvas;
+class TrendSeries;
+
+// The page's construction values, in the order the unit window hands them over.
+struct DevicePageArgs {
+    QString ipAddress;
+    int tcpPort = 0;
+    QString title;
+    QString macText;
+    int unitId = 0;
+    bool loggingEnabled = false;
+    QString logFolder;
+    TrendCanvas *canvas = nullptr;   // not owned; may be null (no graph)
+    DlgGraphTab *graphTab = nullptr; // not owned; may be null
+    int rowsPerFile = -1;            // below 2: one log file, no rotation
+    SessionTimeouts timeouts{};      // shortened by tests
+};
+
+class DevicePage : public QWidget, public GraphPageHost {
+    Q_OBJECT
+public:
+    static constexpr int kTickMs = 100;
+    static constexpr int kMaxPeriod = 9999;
+
+    static QString timeoutMessage() { return QStringLiteral("QNNET通信タイムアウトエラー"); }
+    static QString invalidPeriodMessage() { return QStringLiteral("時間設定が不正です。"); }
+    static QString logOpenFailedMessage() { return QStringLiteral("ログファイルをオープンできません。"); }
+    static QString invalidGraphRangeMessage()
+    {
+        return QStringLiteral("グラフ表示範囲が不正なため、デフォルト値に設定します");
+    }
+
+    ~DevicePage() override;
+
+    // Connects the session, then the model's own start-up (initialisePage), opens the log
+    // and starts the tick. Called once by the unit window right after construction.
+    void initialise();
+
+    // Close routine of the page: marks it closing and stops the tick; unless the page is
+    // busy (a completion or a message box of the page is on the stack) it stops the
+    // session at once and emits closed(); when busy, that happens as soon as the busy
+    // part returns. Safe to call more than once.
+    void requestClose();
+    bool isClosing() const { return m_closing; }
+    bool isClosed() const { return m_closed; }
+
+    // GraphPageHost
+    void SetDisplayPeriod(int index) override;
+    void RefreshGraph() override;
+
+    // Flags and parts the settings dialogs work with.
+    bool paused() const { return m_paused; }
+    bool busy() const { return m_busyDepth > 0; }
+    UnitSession *session() const { return m_session.get(); }
+    ChannelLog &log() { return *m_log; }
+    const DevicePageArgs &args() const { return m_args; }
+    int unitId() const { return m_args.unitId; }
+    TrendCanvas *canvas() const { return m_args.canvas; }
+    DlgGraphTab *graphTab() const { return m_args.graphTab; }
+    TrendSeries *series(int index) const;
+    QTimer &tickTimer() { return m_tick; }
+
+    // Held around anything that runs a nested event loop (message boxes, questions, modal
+    // dialogs): the tick does nothing and a close waits until the scope ends.
+    class ModalScope final {
+    public:
+        explicit ModalScope(DevicePage &page);
+        ~ModalScope();
+        ModalScope(const ModalScope &) = delete;
+        ModalScope &operator=(const ModalScope &) = delete;
+
+    private:
+        DevicePage &m_page;
+        bool m_wasPaused;
+    };
+
+    // Messages through the program's presenter, with the page paused meanwhile.
+    void showPausedMessage(const QString &text);
+    bool askPaused(const QString &text);
+    void showTimeoutMessage() { showPausedMessage(timeoutMessage()); }
+
+    // The period of an automatic mode from its edit: 1..9999, or nullopt after telling
+    // the operator "時間設定が不正です。".
+    std::optional<int> readPeriod(const QLineEdit *edit);
+
+signals:
+    // The page has stopped its session and may be destroyed (deleteLater) now.
+    void closed();
+
+protected:
+    DevicePage(QWidget *parent, int modelIndex, DevicePageArgs args);
+
+    // Model start-up after the session is connected: controls, graph, first requests.
+    virtual void initialisePage() = 0;
+    // Every 100 ms unless paused: move counters, post requests; nothing else.
+    virtual void tick() = 0;
+
+    // Scope of one completion callback. Callbacks start with:
+    //   auto *page = static_cast<X *>(context);
+    //   if (page->isClosing()) return;
+    //   CallbackScope scope(*page);
+    class CallbackScope final {
+    public:
+        explicit CallbackScope(DevicePage &page) : m_page(page) { m_page.enterBusy(); }
+        ~CallbackScope() { m_page.leaveBusy(); }
+        CallbackScope(const CallbackScope &) = delete;
+        CallbackScope &operator=(const CallbackScope &) = delete;
+
+    private:
+        DevicePage &m_page;
+    };
+
+    // Filter the edit to digits (or decimals), pausing the page while the message is up.
+    void attachDigitsFilter(QLineEdit *edit, int maxLength = 6);
+
+    // Graph helpers. Series names and legend labels go together ("AI1: name").
+    void setUpGraph();
+    void setSeriesLegend(int index, const QString &text);
+    // One sample per series at time t (seconds since 1970) plus the value labels, then
+    // RefreshGraph.
+    void feedGraph(double t, const std::vector<double> &values, const QStringList &labels);
+    static double nowSeconds();
+
+    // One log row (header first when due); an open failure tells the operator once.
+    void writeLogRow(const std::function<QString()> &header, const QStringList &fields);
+
+    int modelIndex() const { return m_modelIndex; }
+
+private:
+    void enterBusy() { ++m_busyDepth; }
+    void leaveBusy();
+    void finishClose();
+    void onTick();
+    void reportLogOpenFailed();
+
+    const int m_modelIndex;
+    DevicePageArgs m_args;
+    // Declared before the session: it must outlive it.
+    std::unique_ptr<GuiDispatcher> m_dispatcher;
+    std::unique_ptr<UnitSession> m_session;
+    std::unique_ptr<ChannelLog> m_log;
+    QTimer m_tick;
+    bool m_closing = false;
+    bool m_closed = false;
+    bool m_closePending = false;
+    bool m_paused = false;
+    int m_busyDepth = 0;
+};
+
+} // namespace qn

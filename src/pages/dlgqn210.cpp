@@ -1,0 +1,628 @@
+#include "pages/dlgqn210.h"
+
+#include "app/unitsettings.h"
+#include "graph/dlggraphtab.h"
+#include "graph/trendcanvas.h"
+#include "ui/fonts.h"
+
+#include "ui_dlgqn210.h"
+
+#include <QKeyEvent>
+#include <QSignalBlocker>
+
+namespace qn {
+
+namespace {
+
+const QColor kLampOn(255, 0, 0);
+const QColor kLampOff(0, 0, 0);
+const QColor kBarLit(255, 0, 0);
+const QColor kBarUnlit(0, 0, 255);
+
+QString doLegend(int output, const QString &name)
+{
+    return QStringLiteral("DO%1: %2").arg(output + 1).arg(name);
+}
+
+QString aiLegend(int channel, const QString &name)
+{
+    return QStringLiteral("AI%1: %2").arg(channel + 1).arg(name);
+}
+
+// Series of the page: AI1-AI3 are 0-2, DO1 and DO2 are 3 and 4.
+constexpr int kFirstDoSeries = 3;
+
+} // namespace
+
+DlgQN210::DlgQN210(QWidget *parent, int modelIndex, DevicePageArgs args)
+    : DevicePage(parent, modelIndex, std::move(args)), m_ui(std::make_unique<Ui::DlgQN210>())
+{
+    m_ui->setupUi(this);
+    m_doNames = {m_ui->doName1, m_ui->doName2};
+    m_lamps = {m_ui->doLamp1, m_ui->doLamp2};
+    m_doButtons = {m_ui->doToggleButton1, m_ui->doToggleButton2};
+    m_doAutoChecks = {m_ui->doAutoCheck1, m_ui->doAutoCheck2};
+    m_doPeriodEdits = {m_ui->doPeriodEdit1, m_ui->doPeriodEdit2};
+    m_aiNames = {m_ui->aiName1, m_ui->aiName2, m_ui->aiName3};
+    m_rangeCombos = {m_ui->rangeCombo1, m_ui->rangeCombo2, m_ui->rangeCombo3};
+    m_measured = {m_ui->measuredValue1, m_ui->measuredValue2, m_ui->measuredValue3};
+    m_convertedLabels = {m_ui->convertedValue1, m_ui->convertedValue2, m_ui->convertedValue3};
+    m_bars = {m_ui->bar1, m_ui->bar2, m_ui->bar3};
+
+    const std::array<QPushButton *, kOutputs> doNameButtons{m_ui->doNameButton1, m_ui->doNameButton2};
+    const std::array<QPushButton *, kInputs> aiNameButtons{m_ui->aiNameButton1, m_ui->aiNameButton2,
+                                                           m_ui->aiNameButton3};
+    const std::array<QPushButton *, kInputs> formulaButtons{m_ui->formulaButton1, m_ui->formulaButton2,
+                                                            m_ui->formulaButton3};
+    const std::array<QPushButton *, kInputs> thresholdButtons{
+        m_ui->thresholdButton1, m_ui->thresholdButton2, m_ui->thresholdButton3};
+
+    for (int o = 0; o < kOutputs; ++o) {
+        connect(doNameButtons[o], &QPushButton::clicked, this, [this, o] { onSignalNameButton(kOutputKind, o); });
+        connect(m_doButtons[o], &QPushButton::clicked, this, [this, o] { toggleOutput(o); });
+        connect(m_doAutoChecks[o], &QCheckBox::clicked, this, [this, o](bool on) { setDoAuto(o, on); });
+    }
+    for (int c = 0; c < kInputs; ++c) {
+        connect(aiNameButtons[c], &QPushButton::clicked, this, [this, c] { onSignalNameButton(kInputKind, c); });
+        connect(formulaButtons[c], &QPushButton::clicked, this, [this, c] {
+            onFormulaButton(c);
+        });
+        connect(thresholdButtons[c], &QPushButton::clicked, this, [this, c] { onThresholdButton(c); });
+        connect(m_rangeCombos[c], &QComboBox::currentIndexChanged, this, [this, c](int index) {
+            if (!m_settingCombo && index >= 0)
+                changeRange(c, index);
+        });
+    }
+    connect(m_ui->adcRateButton, &QPushButton::clicked, this, &DlgQN210::onAdcRateButton);
+    connect(m_ui->readButton, &QPushButton::clicked, this, &DlgQN210::readInputs);
+    connect(m_ui->aiAutoCheck, &QCheckBox::clicked, this, &DlgQN210::setAiAuto);
+}
+
+DlgQN210::~DlgQN210() = default;
+
+// ---- start-up ----------------------------------------------------------------------
+
+void DlgQN210::initialisePage()
+{
+    const QFont valueFont = labelFont(16);
+    for (int c = 0; c < kInputs; ++c) {
+        m_measured[c]->setFont(valueFont);
+        m_convertedLabels[c]->setFont(valueFont);
+    }
+    m_ui->infoLabel->setText(args().macText);
+
+    for (QLineEdit *edit : {m_ui->aiPeriodEdit, m_ui->doPeriodEdit1, m_ui->doPeriodEdit2}) {
+        edit->setText(QStringLiteral("10"));
+        attachDigitsFilter(edit, 6);
+    }
+
+    setUpGraph();
+
+    UnitSettingsStore &store = unitSettings();
+    for (int o = 0; o < kOutputs; ++o) {
+        const QString name = store.GetSignalName(kModelCode, unitId(), kOutputKind, o);
+        m_doNames[o]->setText(name);
+        setSeriesLegend(kFirstDoSeries + o, doLegend(o, name));
+    }
+    for (int c = 0; c < kInputs; ++c) {
+        const QString name = store.GetSignalName(kModelCode, unitId(), kInputKind, c);
+        m_aiNames[c]->setText(name);
+        setSeriesLegend(c, aiLegend(c, name));
+    }
+
+    const QStringList items = ai::rangeItems(modelIndex() == 1);
+    for (int c = 0; c < kInputs; ++c) {
+        QSignalBlocker block(m_rangeCombos[c]);
+        m_rangeCombos[c]->addItems(items);
+    }
+
+    for (int c = 0; c < kInputs; ++c) {
+        AiChannel &ch = m_ai[c];
+        m_measured[c]->clear();
+        m_convertedLabels[c]->clear();
+        ch.hasReading = false;
+        const ChannelSettings saved = store.GetConversion(kModelCode, unitId(), kInputKind, c);
+        ch.a = saved.a;
+        ch.b = saved.b;
+        ch.unit = saved.unitText;
+        // Until the unit reports its range the channel shows "±10V" and that range's
+        // graph range, unless the settings hold a valid one.
+        setRangeCombo(c, ch.range);
+        applyRangeToBar(c);
+        if (saved.graphMax > saved.graphMin) {
+            ch.graphMin = ch.savedGraphMin = saved.graphMin;
+            ch.graphMax = ch.savedGraphMax = saved.graphMax;
+            if (TrendSeries *s = series(c))
+                s->SetRange(ch.graphMin, ch.graphMax);
+        } else {
+            applyDefaultGraphRange(c);
+        }
+        updateBarColour(c);
+    }
+    showLamps();
+
+    session()->GetDO(this, &DlgQN210::onGetDO);
+}
+
+void DlgQN210::onGetDO(void *context, int pattern)
+{
+    auto *page = static_cast<DlgQN210 *>(context);
+    if (page->isClosing())
+        return;
+    CallbackScope scope(*page);
+    if (pattern == -1) {
+        page->showTimeoutMessage();
+        return;
+    }
+    page->m_doState = {pattern & 1, (pattern >> 1) & 1};
+    page->showLamps();
+    page->session()->GetADCsps(page, &DlgQN210::onGetADCsps);
+}
+
+void DlgQN210::onGetADCsps(void *context, int code)
+{
+    auto *page = static_cast<DlgQN210 *>(context);
+    if (page->isClosing())
+        return;
+    CallbackScope scope(*page);
+    if (code == -1) {
+        page->showTimeoutMessage();
+        return;
+    }
+    page->m_adcRate = code;
+    page->session()->GetAIRange(page, &DlgQN210::onGetAIRange, 0);
+}
+
+void DlgQN210::onGetAIRange(void *context, int channel, int range, int)
+{
+    auto *page = static_cast<DlgQN210 *>(context);
+    if (page->isClosing())
+        return;
+    CallbackScope scope(*page);
+    if (range == -1 || channel < 0 || channel >= kInputs) {
+        page->showTimeoutMessage();
+        return;
+    }
+    AiChannel &ch = page->m_ai[channel];
+    ch.range = range;
+    page->setRangeCombo(channel, range);
+    page->applyRangeToBar(channel);
+    if (!(ch.savedGraphMax > ch.savedGraphMin))
+        page->applyDefaultGraphRange(channel);
+    page->sendChannelUnit(channel);
+    if (channel + 1 < kInputs)
+        page->session()->GetAIRange(page, &DlgQN210::onGetAIRange, channel + 1);
+    else
+        page->session()->GetADCThreshold(page, &DlgQN210::onGetADCThreshold, 0);
+}
+
+void DlgQN210::onGetADCThreshold(void *context, int channel, int outside, int mode, int low, int high)
+{
+    auto *page = static_cast<DlgQN210 *>(context);
+    if (page->isClosing())
+        return;
+    CallbackScope scope(*page);
+    if (outside == -1 || channel < 0 || channel >= kInputs) {
+        page->showTimeoutMessage();
+        return;
+    }
+    AiChannel &ch = page->m_ai[channel];
+    ch.ledOutside = outside != 0;
+    ch.thresholdMode = mode;
+    ch.lowThreshold = low;
+    ch.highThreshold = high;
+    page->updateBarColour(channel);
+    if (channel + 1 < kInputs)
+        page->session()->GetADCThreshold(page, &DlgQN210::onGetADCThreshold, channel + 1);
+}
+
+// ---- the tick ----------------------------------------------------------------------
+
+void DlgQN210::tick()
+{
+    const auto due = [this](int o) { return m_doCount[o] + 1 >= m_doPeriod[o]; };
+    if (m_doAuto[0] && m_doAuto[1] && due(0) && due(1)) {
+        // Both outputs due at once: one request inverts both.
+        m_doCount = {0, 0};
+        const int pattern = m_doState[0] | (m_doState[1] << 1);
+        session()->SetDO(this, &DlgQN210::onSetDO, pattern ^ 3);
+    } else {
+        for (int o = 0; o < kOutputs; ++o) {
+            if (!m_doAuto[o])
+                continue;
+            if (++m_doCount[o] >= m_doPeriod[o]) {
+                m_doCount[o] = 0;
+                toggleOutput(o);
+            }
+        }
+    }
+    if (m_aiAuto && ++m_aiCount >= m_aiPeriod) {
+        m_aiCount = 0;
+        session()->GetAllAI(this, &DlgQN210::onGetAllAI);
+    }
+}
+
+// ---- inputs ------------------------------------------------------------------------
+
+void DlgQN210::readInputs()
+{
+    session()->GetAllAI(this, &DlgQN210::onGetAllAI);
+}
+
+void DlgQN210::onGetAllAI(void *context, int code1, int code2, int code3)
+{
+    auto *page = static_cast<DlgQN210 *>(context);
+    if (page->isClosing())
+        return;
+    CallbackScope scope(*page);
+    if (code1 == proto::kAllAIFailure) {
+        page->switchAutomaticModesOff();
+        page->showTimeoutMessage();
+        return;
+    }
+    const std::array<int, kInputs> codes{code1, code2, code3};
+    for (int c = 0; c < kInputs; ++c)
+        page->showReading(c, codes[c]);
+
+    std::vector<double> values;
+    QStringList labels;
+    for (int c = 0; c < kInputs; ++c) {
+        values.push_back(page->m_ai[c].converted);
+        labels << ai::trimmedValue(page->m_ai[c].converted);
+    }
+    for (int o = 0; o < kOutputs; ++o) {
+        values.push_back(page->m_doState[o] ? 1.0 : 0.0);
+        labels << (page->m_doState[o] ? QStringLiteral("ON") : QStringLiteral("OFF"));
+    }
+    page->feedGraph(nowSeconds(), values, labels);
+
+    if (page->m_aiAuto) {
+        QStringList trimmed = labels.mid(0, kInputs);
+        page->writeLogRow([page] { return page->logHeader(); },
+                          qn210LogFields(trimmed, page->valueUnits(), page->m_doState[0], page->m_doState[1]));
+    }
+}
+
+void DlgQN210::showReading(int channel, int raw)
+{
+    AiChannel &ch = m_ai[channel];
+    ch.raw = raw;
+    m_measured[channel]->setText(ai::measuredText(raw, ch.range));
+    ch.hasReading = true;
+    updateConvertedText(channel);
+    m_bars[channel]->setValue(ai::barPosition(raw, ch.range));
+    updateBarColour(channel);
+}
+
+void DlgQN210::updateConvertedText(int channel)
+{
+    AiChannel &ch = m_ai[channel];
+    if (!ch.hasReading)
+        return;
+    ch.converted = ai::convertedValue(ch.raw, ch.range, ch.a, ch.b);
+    m_convertedLabels[channel]->setText(ai::trimmedValue(ch.converted) + QLatin1Char(' ') + ch.unit);
+}
+
+void DlgQN210::updateBarColour(int channel)
+{
+    const AiChannel &ch = m_ai[channel];
+    const int lit = ai::ledLit(ch.raw, ch.lowThreshold, ch.highThreshold, ch.ledOutside) ? 1 : 0;
+    if (m_barColourLit[channel] == lit)
+        return;
+    m_barColourLit[channel] = lit;
+    QPalette palette = m_bars[channel]->palette();
+    palette.setColor(QPalette::Highlight, lit ? kBarLit : kBarUnlit);
+    m_bars[channel]->setPalette(palette);
+}
+
+void DlgQN210::applyRangeToBar(int channel)
+{
+    m_bars[channel]->setRange(0, ai::barMaximum(m_ai[channel].range));
+}
+
+QStringList DlgQN210::valueUnits() const
+{
+    QStringList units;
+    for (const AiChannel &ch : m_ai)
+        units << (ch.unit.isEmpty() ? ai::defaultUnit(ch.range) : ch.unit);
+    return units;
+}
+
+QString DlgQN210::logHeader() const
+{
+    QStringList names;
+    for (int c = 0; c < kInputs; ++c)
+        names << logColumnName(m_aiNames[c]->text(), c + 1, QStringLiteral("AI%1").arg(c + 1));
+    for (int o = 0; o < kOutputs; ++o)
+        names << logColumnName(m_doNames[o]->text(), o + 1, QStringLiteral("DO%1").arg(o + 1));
+    return qn210LogHeader(names);
+}
+
+// ---- outputs -----------------------------------------------------------------------
+
+void DlgQN210::toggleOutput(int output)
+{
+    const int pattern = m_doState[0] | (m_doState[1] << 1);
+    session()->SetDO(this, &DlgQN210::onSetDO, pattern ^ (1 << output));
+}
+
+void DlgQN210::onSetDO(void *context, int pattern)
+{
+    auto *page = static_cast<DlgQN210 *>(context);
+    if (page->isClosing())
+        return;
+    CallbackScope scope(*page);
+    if (pattern == -1) {
+        page->switchAutomaticModesOff();
+        page->showTimeoutMessage();
+        return;
+    }
+    page->m_doState = {pattern & 1, (pattern >> 1) & 1};
+    page->showLamps();
+}
+
+void DlgQN210::showLamps()
+{
+    for (int o = 0; o < kOutputs; ++o) {
+        QPalette palette = m_lamps[o]->palette();
+        palette.setColor(QPalette::Window, m_doState[o] ? kLampOn : kLampOff);
+        m_lamps[o]->setPalette(palette);
+    }
+}
+
+// ---- automatic modes ---------------------------------------------------------------
+
+void DlgQN210::setAiAuto(bool on)
+{
+    {
+        QSignalBlocker block(m_ui->aiAutoCheck);
+        m_ui->aiAutoCheck->setChecked(on);
+    }
+    if (on) {
+        m_aiCount = 0;
+        const std::optional<int> period = readPeriod(m_ui->aiPeriodEdit);
+        if (!period) {
+            QSignalBlocker block(m_ui->aiAutoCheck);
+            m_ui->aiAutoCheck->setChecked(false);
+            return;
+        }
+        m_aiPeriod = *period;
+        m_aiAuto = true;
+    } else {
+        m_aiAuto = false;
+    }
+    m_ui->aiPeriodEdit->setEnabled(!m_aiAuto);
+    m_ui->readButton->setEnabled(!m_aiAuto);
+}
+
+void DlgQN210::setDoAuto(int output, bool on)
+{
+    QCheckBox *check = m_doAutoChecks[output];
+    {
+        QSignalBlocker block(check);
+        check->setChecked(on);
+    }
+    if (on) {
+        m_doCount[output] = 0;
+        const std::optional<int> period = readPeriod(m_doPeriodEdits[output]);
+        if (!period) {
+            QSignalBlocker block(check);
+            check->setChecked(false);
+            return;
+        }
+        m_doPeriod[output] = *period;
+        m_doAuto[output] = true;
+    } else {
+        m_doAuto[output] = false;
+    }
+    m_doPeriodEdits[output]->setEnabled(!m_doAuto[output]);
+    m_doButtons[output]->setEnabled(!m_doAuto[output]);
+}
+
+void DlgQN210::switchAutomaticModesOff()
+{
+    if (m_aiAuto)
+        setAiAuto(false);
+    for (int o = 0; o < kOutputs; ++o) {
+        if (m_doAuto[o])
+            setDoAuto(o, false);
+    }
+}
+
+// ---- input ranges ------------------------------------------------------------------
+
+void DlgQN210::setRangeCombo(int channel, int range)
+{
+    m_settingCombo = true;
+    m_rangeCombos[channel]->setCurrentIndex(range < m_rangeCombos[channel]->count() ? range : -1);
+    m_settingCombo = false;
+}
+
+void DlgQN210::changeRange(int channel, int range)
+{
+    const bool ok = askPaused(
+        QStringLiteral("設定を変更すると、換算式と単位の設定も初期化されます。よろしいですか？"));
+    if (isClosing())
+        return;
+    if (!ok) {
+        setRangeCombo(channel, m_ai[channel].range);
+        return;
+    }
+    setRangeCombo(channel, range);
+    session()->SetAIRange(this, &DlgQN210::onSetAIRange, channel, range);
+}
+
+void DlgQN210::onSetAIRange(void *context, int channel, int range)
+{
+    auto *page = static_cast<DlgQN210 *>(context);
+    if (page->isClosing())
+        return;
+    CallbackScope scope(*page);
+    if (channel < 0 || channel >= kInputs)
+        return;
+    if (range == -1) {
+        page->setRangeCombo(channel, page->m_ai[channel].range);
+        page->showTimeoutMessage();
+        return;
+    }
+    AiChannel &ch = page->m_ai[channel];
+    ch.range = range;
+    page->setRangeCombo(channel, range);
+    page->applyRangeToBar(channel);
+    page->m_bars[channel]->setValue(0);
+    page->m_measured[channel]->clear();
+    page->m_convertedLabels[channel]->clear();
+    ch.hasReading = false;
+    ch.a = 1.0;
+    ch.b = 0.0;
+    ch.unit.clear();
+    page->sendChannelUnit(channel);
+    page->applyDefaultGraphRange(channel);
+    page->saveConversion(channel);
+    if (TrendSeries *s = page->series(channel))
+        s->Clear();
+    page->RefreshGraph();
+}
+
+void DlgQN210::applyDefaultGraphRange(int channel)
+{
+    AiChannel &ch = m_ai[channel];
+    const ai::RangeInfo &info = ai::rangeInfo(ch.range);
+    ch.graphMin = info.graphMin;
+    ch.graphMax = info.graphMax;
+    ch.savedGraphMin = 0.0;
+    ch.savedGraphMax = 0.0;
+    if (TrendSeries *s = series(channel))
+        s->SetRange(ch.graphMin, ch.graphMax);
+}
+
+void DlgQN210::saveConversion(int channel)
+{
+    const AiChannel &ch = m_ai[channel];
+    unitSettings().SetConversion(kModelCode, unitId(), kInputKind, channel, ch.a, ch.b, ch.unit,
+                                 ch.savedGraphMin, ch.savedGraphMax);
+}
+
+void DlgQN210::sendChannelUnit(int channel)
+{
+    const AiChannel &ch = m_ai[channel];
+    if (graphTab())
+        graphTab()->SetChannelUnit(channel, ch.range, ch.a, ch.b, ch.unit);
+}
+
+// ---- what the settings dialogs apply ---------------------------------------------
+
+QString DlgQN210::signalName(int kind, int channel) const
+{
+    if (kind == kOutputKind)
+        return channel >= 0 && channel < kOutputs ? m_doNames[channel]->text() : QString();
+    return channel >= 0 && channel < kInputs ? m_aiNames[channel]->text() : QString();
+}
+
+QString DlgQN210::measuredText(int channel) const
+{
+    return m_measured.at(size_t(channel))->text();
+}
+
+QString DlgQN210::convertedText(int channel) const
+{
+    return m_convertedLabels.at(size_t(channel))->text();
+}
+
+void DlgQN210::applySignalName(int kind, int channel, const QString &name)
+{
+    if (kind == kOutputKind) {
+        if (channel < 0 || channel >= kOutputs)
+            return;
+        m_doNames[channel]->setText(name);
+        setSeriesLegend(kFirstDoSeries + channel, doLegend(channel, name));
+    } else {
+        if (channel < 0 || channel >= kInputs)
+            return;
+        m_aiNames[channel]->setText(name);
+        setSeriesLegend(channel, aiLegend(channel, name));
+    }
+    unitSettings().SetSignalName(kModelCode, unitId(), kind, channel, name);
+    log().requestHeader();
+}
+
+void DlgQN210::applyConversion(int channel, double a, double b, const QString &unit, double graphMin,
+                               double graphMax)
+{
+    if (channel < 0 || channel >= kInputs)
+        return;
+    AiChannel &ch = m_ai[channel];
+    ch.a = a;
+    ch.b = b;
+    ch.unit = unit;
+    if (graphMax > graphMin) {
+        ch.graphMin = ch.savedGraphMin = graphMin;
+        ch.graphMax = ch.savedGraphMax = graphMax;
+        if (TrendSeries *s = series(channel))
+            s->SetRange(graphMin, graphMax);
+    } else {
+        showPausedMessage(invalidGraphRangeMessage());
+        applyDefaultGraphRange(channel);
+    }
+    saveConversion(channel);
+    sendChannelUnit(channel);
+    updateConvertedText(channel);
+    updateBarColour(channel);
+}
+
+void DlgQN210::postThreshold(int channel, bool ledOutside, double lowValue, double highValue)
+{
+    if (channel < 0 || channel >= kInputs)
+        return;
+    const AiChannel &ch = m_ai[channel];
+    session()->SetADCThreshold(this, &DlgQN210::onSetADCThreshold, channel, ledOutside ? 1 : 0,
+                               ch.thresholdMode, ai::thresholdCode(highValue, ch.range),
+                               ai::thresholdCode(lowValue, ch.range));
+}
+
+void DlgQN210::onSetADCThreshold(void *context, int channel, int outside, int high, int low)
+{
+    auto *page = static_cast<DlgQN210 *>(context);
+    if (page->isClosing())
+        return;
+    CallbackScope scope(*page);
+    if (outside == -1 || channel < 0 || channel >= kInputs) {
+        page->showTimeoutMessage();
+        return;
+    }
+    AiChannel &ch = page->m_ai[channel];
+    ch.ledOutside = outside != 0;
+    ch.highThreshold = high;
+    ch.lowThreshold = low;
+    page->updateBarColour(channel);
+}
+
+void DlgQN210::postAdcRate(int code)
+{
+    session()->SetADCsps(this, &DlgQN210::onSetADCsps, code);
+}
+
+void DlgQN210::onSetADCsps(void *context, int code)
+{
+    auto *page = static_cast<DlgQN210 *>(context);
+    if (page->isClosing())
+        return;
+    CallbackScope scope(*page);
+    if (code == -1) {
+        page->showTimeoutMessage();
+        return;
+    }
+    page->m_adcRate = code;
+}
+
+void DlgQN210::keyPressEvent(QKeyEvent *event)
+{
+    // Enter and Escape never close or confirm anything on a page.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    DevicePage::keyPressEvent(event);
+}
+
+} // namespace qn

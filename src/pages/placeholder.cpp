@@ -1,1 +1,0 @@
-// Removed once this library has real sources.
