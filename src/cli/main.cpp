@@ -1,5 +1,6 @@
 // qnctl: talks to QNNET units from the command line.
 #include "cli/commands.h"
+#include "cli/discoverycommands.h"
 #include "link/net.h"
 
 #include <cstring>
@@ -17,6 +18,9 @@ struct Command {
 // One line per command.
 const Command kCommands[] = {
     {"run", &qn::cli::runCommand, &qn::cli::kRunUsage},
+    {"search", &qn::cli::searchCommand, &qn::cli::kSearchUsage},
+    {"add", &qn::cli::addCommand, &qn::cli::kAddUsage},
+    {"identify", &qn::cli::identifyCommand, &qn::cli::kIdentifyUsage},
 };
 
 void printUsage(std::ostream &to)

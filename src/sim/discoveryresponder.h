@@ -83,6 +83,8 @@ public:
     void stop();
 
     uint16_t udpPort() const { return m_port.load(); }
+    // A muted unit (switched off) hears nothing and answers nothing.
+    void setMuted(bool muted) { m_muted = muted; }
     const ResponderConfig &config() const { return m_config; }
 
     // Queries received from allowed senders, in arrival order.
@@ -106,6 +108,7 @@ private:
     std::atomic<uint16_t> m_port{0};
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_muted{false};
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,9 @@ void printHelp()
 {
     std::printf(
         "usage: qnsim [--unit MODEL:ID:IP:PORT[:MAC]]... [--fault UNIT:KIND[:N[:COUNT]]]...\n"
-        "             [--offline UNIT] [--allow-external] [--help]\n"
+        "             [--offline UNIT] [--allow-external] [--udp-port N]\n"
+        "             [--hear-broadcast ADDR]... [--allow-from NET/BITS]...\n"
+        "             [--discovery UNIT:KIND[:ARG]]... [--help]\n"
         "\n"
         "Simulates QNNET units. Each unit answers the control protocol on its own\n"
         "address and TCP port until qnsim gets SIGINT or SIGTERM.\n"
@@ -41,6 +44,22 @@ void printHelp()
         "  --allow-external\n"
         "      allow listening on addresses outside 127.0.0.0/8 (off by default,\n"
         "      so a simulated unit never appears on a real network)\n"
+        "  --udp-port N\n"
+        "      UDP port the units answer discovery queries on (default 30718; 0 picks\n"
+        "      a free one and prints it)\n"
+        "  --hear-broadcast ADDR\n"
+        "      broadcast address the units also hear queries on, e.g. 255.255.255.255\n"
+        "      (default: 127.255.255.255 for units on loopback); may be repeated\n"
+        "  --allow-from NET/BITS\n"
+        "      also answer discovery queries from this subnet (default: loopback\n"
+        "      senders only); may be repeated\n"
+        "  --discovery UNIT:KIND[:ARG]\n"
+        "      how unit number UNIT answers discovery queries:\n"
+        "        late:MS     answer MS milliseconds late\n"
+        "        never       answer no query\n"
+        "        only:LIST   answer only the queries in LIST, a comma-separated\n"
+        "                    choice of search, detail1, detail2\n"
+        "        off         do not listen for discovery queries at all\n"
         "  --help\n"
         "      this text\n"
         "\n"
@@ -51,6 +70,53 @@ struct FaultSpec {
     int unit = 0;
     qn::sim::Fault fault;
 };
+
+struct DiscoverySpec {
+    int unit = 0;
+    std::string kind;
+    std::string arg;
+};
+
+bool applyDiscovery(const DiscoverySpec &d, qn::sim::DiscoveryBehaviour &b, std::string &error)
+{
+    if (d.kind == "late") {
+        char *end = nullptr;
+        const long ms = std::strtol(d.arg.c_str(), &end, 10);
+        if (d.arg.empty() || *end != '\0' || ms < 0 || ms > 3600000) {
+            error = "discovery: late needs milliseconds";
+            return false;
+        }
+        b.replyDelayMs = int(ms);
+    } else if (d.kind == "never") {
+        b.answerSearch = b.answerDetail1 = b.answerDetail2 = false;
+    } else if (d.kind == "off") {
+        b.enabled = false;
+    } else if (d.kind == "only") {
+        b.answerSearch = b.answerDetail1 = b.answerDetail2 = false;
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t comma = d.arg.find(',', from);
+            const std::string word = d.arg.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+            if (word == "search")
+                b.answerSearch = true;
+            else if (word == "detail1")
+                b.answerDetail1 = true;
+            else if (word == "detail2")
+                b.answerDetail2 = true;
+            else {
+                error = "discovery: unknown query '" + word + "' (search, detail1, detail2)";
+                return false;
+            }
+            if (comma == std::string::npos)
+                break;
+            from = comma + 1;
+        }
+    } else {
+        error = "discovery: unknown kind '" + d.kind + "'";
+        return false;
+    }
+    return true;
+}
 
 struct OfflineSpec {
     int unit = 0;
@@ -146,6 +212,10 @@ int main(int argc, char **argv)
     std::vector<FaultSpec> faults;
     std::vector<OfflineSpec> offline;
     bool allowExternal = false;
+    std::vector<DiscoverySpec> discovery;
+    std::optional<uint16_t> udpPort;
+    std::optional<std::vector<std::string>> hearBroadcast;
+    std::vector<std::string> allowFrom;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> const char * {
@@ -185,6 +255,37 @@ int main(int argc, char **argv)
             offline.push_back(o);
         } else if (arg == "--allow-external") {
             allowExternal = true;
+        } else if (arg == "--udp-port") {
+            int port = 0;
+            const std::string text = value();
+            if (!toInt(text, port) || port > 65535) {
+                std::fprintf(stderr, "qnsim: udp port '%s' is not 0..65535\n", text.c_str());
+                return 2;
+            }
+            udpPort = uint16_t(port);
+        } else if (arg == "--hear-broadcast") {
+            const std::string text = value();
+            if (!qn::net::parseIpv4(text)) {
+                std::fprintf(stderr, "qnsim: broadcast address '%s' is not a dotted IPv4 address\n", text.c_str());
+                return 2;
+            }
+            if (!hearBroadcast)
+                hearBroadcast.emplace();
+            hearBroadcast->push_back(text);
+        } else if (arg == "--allow-from") {
+            allowFrom.push_back(value());
+        } else if (arg == "--discovery") {
+            const std::string text = value();
+            const std::vector<std::string> p = split(text);
+            DiscoverySpec d;
+            if (p.size() < 2 || p.size() > 3 || !toInt(p[0], d.unit)) {
+                std::fprintf(stderr, "qnsim: discovery '%s': expected UNIT:KIND[:ARG]\n", text.c_str());
+                return 2;
+            }
+            d.kind = p[1];
+            if (p.size() == 3)
+                d.arg = p[2];
+            discovery.push_back(d);
         } else {
             std::fprintf(stderr, "qnsim: unknown option '%s' (see --help)\n", arg.c_str());
             return 2;
@@ -200,6 +301,24 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "qnsim: fault for unit %d, but only %zu units\n", f.unit, units.size());
             return 2;
         }
+    for (auto &u : units) {
+        if (udpPort)
+            u.discovery.udpPort = *udpPort;
+        if (hearBroadcast)
+            u.discovery.broadcastAddresses = hearBroadcast;
+        u.discovery.allowFrom = allowFrom;
+    }
+    for (const DiscoverySpec &d : discovery) {
+        std::string error;
+        if (d.unit >= int(units.size())) {
+            std::fprintf(stderr, "qnsim: discovery for unit %d, but only %zu units\n", d.unit, units.size());
+            return 2;
+        }
+        if (!applyDiscovery(d, units[size_t(d.unit)].discovery, error)) {
+            std::fprintf(stderr, "qnsim: %s\n", error.c_str());
+            return 2;
+        }
+    }
     for (const OfflineSpec &o : offline)
         if (o.unit >= int(units.size())) {
             std::fprintf(stderr, "qnsim: offline for unit %d, but only %zu units\n", o.unit, units.size());
@@ -228,6 +347,13 @@ int main(int argc, char **argv)
         const qn::sim::UnitConfig c = sim.config(i);
         std::printf("%s ID %d at %s:%u MAC %02X-%02X-%02X-%02X-%02X-%02X\n", std::string(qn::proto::modelName(c.modelId)).c_str(),
                     c.unitId, c.bindIp.c_str(), unsigned(c.tcpPort), c.mac[0], c.mac[1], c.mac[2], c.mac[3], c.mac[4], c.mac[5]);
+    }
+    if (udpPort) {
+        for (int i = 0; i < sim.unitCount(); ++i)
+            if (sim.udpPort(i) != 0) {
+                std::printf("discovery on UDP port %u\n", unsigned(sim.udpPort(i)));
+                break;
+            }
     }
     std::fflush(stdout);
 

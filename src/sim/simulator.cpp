@@ -1,6 +1,7 @@
 #include "sim/simulator.h"
 
 #include "link/net.h"
+#include "sim/discoveryresponder.h"
 #include "sim/unitmodel.h"
 
 #include <chrono>
@@ -74,6 +75,7 @@ struct Simulator::Unit {
     std::vector<net::Socket> plugs; // fill the backlog of a switched-off unit
     std::thread acceptThread;
     std::vector<std::unique_ptr<Connection>> conns;
+    std::unique_ptr<DiscoveryResponder> responder;
 
     double seconds() const { return std::chrono::duration<double>(Clock::now() - epoch).count(); }
 
@@ -303,11 +305,40 @@ bool Simulator::start(std::string *error, bool allowExternal)
             return false;
         }
     }
+    uint16_t sharedUdpPort = 0;
+    for (std::size_t i = 0; i < m_units.size(); ++i) {
+        Unit &u = *m_units[i];
+        const DiscoveryBehaviour &d = u.config.discovery;
+        if (!d.enabled)
+            continue;
+        ResponderConfig rc;
+        rc.unitIp = u.config.bindIp;
+        rc.udpPort = d.udpPort != 0 ? d.udpPort : sharedUdpPort;
+        rc.mac = u.config.mac;
+        rc.tcpPort = u.config.tcpPort;
+        rc.answerSearch = d.answerSearch;
+        rc.answerDetail1 = d.answerDetail1;
+        rc.answerDetail2 = d.answerDetail2;
+        rc.searchDelayMs = d.replyDelayMs;
+        rc.detailDelayMs = d.replyDelayMs;
+        rc.broadcastAddresses = d.broadcastAddresses;
+        rc.allowFrom = d.allowFrom;
+        u.responder = std::make_unique<DiscoveryResponder>(rc);
+        std::string problem;
+        if (!u.responder->start(&problem)) {
+            if (error)
+                *error = unitLabel(u.config, int(i)) + ": " + problem;
+            m_running = true;
+            stop();
+            return false;
+        }
+        if (d.udpPort == 0 && sharedUdpPort == 0)
+            sharedUdpPort = u.responder->udpPort();
+    }
     for (auto &u : m_units) {
         u->stopping = false;
         u->epoch = Clock::now();
         u->acceptThread = std::thread([p = u.get()] { p->acceptLoop(&p->listener); });
-        // The unit's UDP discovery responder starts here, once the TCP port is known.
     }
     m_running = true;
     return true;
@@ -318,7 +349,8 @@ void Simulator::stop()
     if (!m_running)
         return;
     for (auto &u : m_units) {
-        // The unit's UDP discovery responder stops here.
+        if (u->responder)
+            u->responder->stop();
         u->stopping = true;
         std::unique_lock lock(u->socketMutex);
         u->listener.shutdownBoth();
@@ -343,6 +375,12 @@ UnitConfig Simulator::config(int unit) const
 }
 
 uint16_t Simulator::tcpPort(int unit) const { return config(unit).tcpPort; }
+
+uint16_t Simulator::udpPort(int unit) const
+{
+    const auto &r = m_units.at(unit)->responder;
+    return r ? r->udpPort() : 0;
+}
 
 UnitState Simulator::state(int unit) const
 {
@@ -396,6 +434,8 @@ void Simulator::setOnline(int unit, bool on)
         if (on)
             ++u.generation; // connections from before the power cycle are dead
     }
+    if (u.responder)
+        u.responder->setMuted(!on);
     if (!m_running)
         return;
     std::unique_lock lock(u.socketMutex);

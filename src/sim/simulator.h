@@ -26,6 +26,14 @@ struct DiscoveryBehaviour {
     bool answerDetail1 = true;
     bool answerDetail2 = true;
     int replyDelayMs = 0;
+    // UDP port of the queries; 0 picks a free one, which later units of the
+    // same simulator asking for 0 share (see Simulator::udpPort).
+    uint16_t udpPort = 30718;
+    // Broadcast addresses heard besides the own one; unset: 127.255.255.255 for
+    // a unit on loopback.
+    std::optional<std::vector<std::string>> broadcastAddresses;
+    // Subnets ("10.213.0.0/24") whose senders are answered besides loopback.
+    std::vector<std::string> allowFrom;
 };
 
 struct UnitConfig {
@@ -109,6 +117,7 @@ public:
     int unitCount() const;
     UnitConfig config(int unit) const;
     uint16_t tcpPort(int unit) const; // the port bound (after start)
+    uint16_t udpPort(int unit) const; // the discovery port bound (after start); 0 when disabled
 
     // A copy of the unit's state; and a change made under the unit's lock.
     UnitState state(int unit) const;
