@@ -76,8 +76,8 @@ std::string parseListOptions(const Arguments &args, bool allowTarget, ListOption
             ++i;
         } else if (a == "--udp-port") {
             int p = 0;
-            if (!hasValue || !parsePort(args[i + 1], p) || p == 0)
-                return "--udp-port needs a UDP port 1..65535";
+            if (!hasValue || !parsePort(args[i + 1], p))
+                return "--udp-port needs a UDP port 0..65535";
             o.udpPort = uint16_t(p);
             ++i;
         } else if (a == "--wait") {

@@ -92,6 +92,15 @@ TEST(SearchUnits, TargetThatIsNotAnAddressFails)
         EXPECT_EQ(SearchUnits(table, target, 9, kFast), -1) << target;
 }
 
+TEST(SearchUnits, QueryThatCannotBeSentIsAFailure)
+{
+    UnitTable table;
+    // Port 0 is refused by the socket layer before anything leaves.
+    EXPECT_EQ(SearchUnits(table, "127.0.0.1", 0, kFast), -1);
+    EXPECT_EQ(AddUnitByIP(table, "127.0.0.1", 0, kFast), -1);
+    EXPECT_EQ(table.count(), 0);
+}
+
 TEST(SearchUnits, UnitsThatFailTheDetailExchangeAreNotListed)
 {
     UnitGroup units;
