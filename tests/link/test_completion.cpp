@@ -1,0 +1,277 @@
+// Completions handed to a dispatcher: the worker waits for each one, and neither
+// a pending nor a running completion can hang or outlive its session badly.
+#include "sessiontestsupport.h"
+
+#include <atomic>
+#include <deque>
+#include <optional>
+
+using namespace qn;
+using namespace qn::test;
+
+namespace {
+
+using proto::Op;
+
+// Stands in for the GUI thread's event queue: completions wait here until the
+// test runs or drops them.
+class HeldDispatcher final : public CompletionDispatcher {
+public:
+    void dispatch(Completion completion) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_held.push_back(std::move(completion));
+        }
+        m_cv.notify_all();
+    }
+    // Waits for the next completion and takes it out.
+    std::optional<Completion> take(int ms = kWaitMs)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_cv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !m_held.empty(); }))
+            return std::nullopt;
+        Completion c = std::move(m_held.front());
+        m_held.pop_front();
+        return c;
+    }
+    void dropAll()
+    {
+        std::deque<Completion> gone;
+        {
+            std::lock_guard lock(m_mutex);
+            gone.swap(m_held);
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<Completion> m_held;
+};
+
+// Runs every completion on a thread of its own, like a GUI thread with an event loop.
+class LoopDispatcher final : public CompletionDispatcher {
+public:
+    LoopDispatcher()
+        : m_thread([this] {
+              for (;;) {
+                  std::unique_lock lock(m_mutex);
+                  m_cv.wait(lock, [&] { return m_quit || !m_queue.empty(); });
+                  if (m_queue.empty())
+                      return;
+                  Completion c = std::move(m_queue.front());
+                  m_queue.pop_front();
+                  lock.unlock();
+                  c.run();
+              }
+          })
+    {
+    }
+    ~LoopDispatcher() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_cv.notify_all();
+        m_thread.join();
+    }
+    void dispatch(Completion completion) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.push_back(std::move(completion));
+        }
+        m_cv.notify_all();
+    }
+    std::thread::id id() const { return m_thread.get_id(); }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<Completion> m_queue;
+    bool m_quit = false;
+    std::thread m_thread;
+};
+
+void onDO(void *ctx, int bits) { static_cast<Recorder *>(ctx)->add(Op::GetDO, {bits}, 1); }
+
+TEST(CompletionDispatch, RunsOnTheDispatchersThreadInOrder)
+{
+    SimulatedUnit unit;
+    LoopDispatcher loop;
+    Recorder rec;
+    {
+        UnitSession session(&loop, kShortTimeouts);
+        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+        for (int i = 0; i < 10; ++i)
+            session.post(i % 2 ? Op::GetDO : Op::GetAllAI, {}, &rec, &Recorder::callback);
+        ASSERT_TRUE(rec.waitFor(10));
+    }
+    const auto done = rec.all();
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(done[i].name, i % 2 ? "GetDO" : "GetAllAI");
+        EXPECT_EQ(done[i].thread, loop.id());
+        EXPECT_EQ(done[i].error, 0);
+        EXPECT_FALSE(done[i].stopping);
+    }
+}
+
+TEST(CompletionDispatch, TheQueueWaitsWhileACompletionIsOut)
+{
+    SimulatedUnit unit;
+    HeldDispatcher held;
+    Recorder rec;
+    UnitSession session(&held, kShortTimeouts);
+    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    session.GetDO(&rec, &onDO);
+    session.GetDO(&rec, &onDO);
+    std::optional<Completion> first = held.take();
+    ASSERT_TRUE(first);
+    // Like a message box left open: the next request is not sent meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(unit.sim.requestLog(0).size(), 1u);
+    EXPECT_EQ(rec.size(), 0u);
+    first->run();
+    EXPECT_EQ(rec.size(), 1u);
+    std::optional<Completion> second = held.take();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(unit.sim.requestLog(0).size(), 2u);
+    second->run();
+    second->run(); // a second run does nothing
+    EXPECT_EQ(rec.size(), 2u);
+}
+
+TEST(CompletionDispatch, ACompletionDestroyedUnrunReleasesTheWorker)
+{
+    SimulatedUnit unit;
+    HeldDispatcher held;
+    Recorder rec;
+    UnitSession session(&held, kShortTimeouts);
+    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    session.GetDO(&rec, &onDO);
+    session.GetDO(&rec, &onDO);
+    {
+        std::optional<Completion> dropped = held.take();
+        ASSERT_TRUE(dropped);
+    } // its owner went away
+    std::optional<Completion> next = held.take();
+    ASSERT_TRUE(next);
+    next->run();
+    EXPECT_EQ(rec.size(), 1u);
+}
+
+TEST(CompletionDispatch, ACopyableWrapperReleasesWhenTheLastCopyGoes)
+{
+    SimulatedUnit unit;
+    HeldDispatcher held;
+    Recorder rec;
+    UnitSession session(&held, kShortTimeouts);
+    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    session.GetDO(&rec, &onDO);
+    session.GetDO(&rec, &onDO);
+    {
+        auto shared = std::make_shared<Completion>(std::move(*held.take()));
+        std::function<void()> a = [shared] { shared->run(); };
+        std::function<void()> b = a;
+        a = nullptr;
+        // still one copy: the worker keeps waiting
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(unit.sim.requestLog(0).size(), 1u);
+        shared.reset();
+    } // last copy gone
+    ASSERT_TRUE(held.take());
+    EXPECT_EQ(rec.size(), 0u);
+}
+
+TEST(CompletionDispatch, DestroyingTheSessionWithACompletionPendingNeitherHangsNorRunsIt)
+{
+    SimulatedUnit unit;
+    HeldDispatcher held;
+    Recorder rec;
+    std::optional<Completion> pending;
+    {
+        UnitSession session(&held, kShortTimeouts);
+        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+        session.GetDO(&rec, &onDO);
+        session.SetDO(&rec, &onDO, 1);
+        session.SetDO(&rec, &onDO, 2);
+        pending = held.take();
+        ASSERT_TRUE(pending);
+    } // the worker is waiting for `pending`
+    // The queued requests still went out; their completions were released unrun.
+    EXPECT_EQ(unit.sim.requestNames(0), (std::vector<std::string>{"GetDO", "SetDO", "SetDO"}));
+    EXPECT_EQ(unit.sim.state(0).doPattern, 2);
+    pending->run(); // after the session is gone: does nothing
+    EXPECT_EQ(rec.size(), 0u);
+    held.dropAll();
+}
+
+struct SelfDestruct {
+    std::unique_ptr<UnitSession> session;
+    Recorder rec;
+    bool stoppingAfterDelete = false;
+};
+
+void destroyFromCompletion(void *ctx, int bits)
+{
+    // A window closed from inside its own completion (a nested event loop).
+    auto *s = static_cast<SelfDestruct *>(ctx);
+    s->session.reset();
+    s->stoppingAfterDelete = UnitSession::completionStopping();
+    s->rec.add(Op::GetDO, {bits}, 1);
+}
+
+TEST(CompletionDispatch, DestroyingTheSessionFromInsideItsCompletion)
+{
+    SimulatedUnit unit;
+    HeldDispatcher held;
+    SelfDestruct self;
+    self.session = std::make_unique<UnitSession>(&held, kShortTimeouts);
+    ASSERT_EQ(self.session->Connect("127.0.0.1", unit.port()), 0);
+    self.session->GetDO(&self, &destroyFromCompletion);
+    self.session->GetDO(&self, &destroyFromCompletion);
+    std::optional<Completion> c = held.take();
+    ASSERT_TRUE(c);
+    c->run();
+    EXPECT_EQ(self.session, nullptr);
+    EXPECT_TRUE(self.stoppingAfterDelete);
+    EXPECT_EQ(self.rec.size(), 1u);
+    held.dropAll();
+}
+
+TEST(CompletionDispatch, ErrorsReachTheCompletion)
+{
+    HeldDispatcher held;
+    Recorder rec;
+    UnitSession session(&held, kShortTimeouts);
+    EXPECT_EQ(session.Connect("", 1), 3);
+    session.post(Op::GetAllAI, {}, &rec, &Recorder::callback);
+    std::optional<Completion> c = held.take();
+    ASSERT_TRUE(c);
+    c->run();
+    ASSERT_EQ(rec.size(), 1u);
+    EXPECT_NE(rec.all()[0].error, 0);
+    EXPECT_EQ(rec.all()[0].results[0], proto::kAllAIFailure);
+    EXPECT_EQ(UnitSession::completionError(), 0); // outside a completion
+}
+
+TEST(CompletionDispatch, ManySessionsStoppingWhileTheLoopRuns)
+{
+    SimulatedUnit unit;
+    LoopDispatcher loop;
+    Recorder rec;
+    for (int round = 0; round < 10; ++round) {
+        UnitSession session(&loop, kShortTimeouts);
+        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+        for (int i = 0; i < 5; ++i)
+            session.GetDO(&rec, &onDO);
+        if (round % 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    // Every completion either ran or was released; nothing hung.
+    EXPECT_LE(rec.size(), 50u);
+}
+
+} // namespace
