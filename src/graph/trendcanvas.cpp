@@ -393,7 +393,9 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
     const PlotArea a = plotAreaFor(w, h);
     painter.setPen(cosmeticPen(Qt::white));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w), a.bottom + 1)));
+    // A 1-pixel outline covers one pixel past the QRect's right and bottom: the frame runs
+    // from (L - 1, T - 2) to (0.95 w, B + 1) inclusive.
+    painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
     painter.drawText(QRect(QPoint(int(0.8 * w), 0), QPoint(int(0.95 * w) - 1, a.top - 1)),
                      Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
                      secondsPerDivisionCaption(m_secondsPerDivision));
@@ -521,7 +523,6 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
     // transform) is many times slower.
     const QTransform dt = painter.deviceTransform();
     const double sx = dt.m11(), sy = dt.m22(), dx = dt.dx(), dy = dt.dy();
-    const int scale = std::max(1, int(std::lround(std::max(sx, sy))));
     thread_local QPolygon points;
     points.resize(sel.count());
     int n = 0;
@@ -545,9 +546,10 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
     painter.setWorldTransform(dt.inverted() * painter.worldTransform());
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(cosmeticPen(colorOf(s)));
-    // Thickness in device pixels: one logical pixel, two for the focused trace. A thick
-    // stroke is made of 1-pixel polylines shifted right and down.
-    const int thickness = scale * (wide ? 2 : 1);
+    // Widths are device pixels: 1, and 2 for the focused trace, at any pixel ratio (thicker
+    // strokes at ratio 2 would cost more than the rest of the picture). The 2-pixel stroke is
+    // three 1-pixel polylines: in place, one pixel right and one pixel down.
+    const int thickness = wide ? 2 : 1;
     if (n == 1) {
         painter.drawPoint(points[0]);
     } else {
@@ -599,8 +601,9 @@ void TrendCanvas::paintEvent(QPaintEvent *event)
 {
     const qreal dpr = devicePixelRatioF();
     const QSize want = size() * dpr;
-    if (!m_pictureValid || !m_cacheValid || m_cache.size() != want) {
-        m_cache = QImage(want, QImage::Format_RGB32);
+    if (!m_pictureValid || !m_cacheValid || m_cache.size() != want || m_cache.devicePixelRatio() != dpr) {
+        if (m_cache.size() != want) // the picture covers every pixel, so the old one can be reused
+            m_cache = QImage(want, QImage::Format_RGB32);
         m_cache.setDevicePixelRatio(dpr);
         QPainter cachePainter(&m_cache);
         renderPicture(cachePainter);

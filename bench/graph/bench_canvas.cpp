@@ -1,0 +1,183 @@
+// Full repaints of the trend canvas, side by side: a full history (5 x 99,999 samples)
+// against 5 x 1,000 samples over the same window, against a bare drawing of the same
+// selected points as 1-pixel polylines, and the wide-pen way the focused trace must not
+// take. Each at device pixel ratio 1 and 2. Also the read-out-only repaint of a mouse move
+// and the memory that five full series take.
+#include "graph/canvasregistry.h"
+#include "graph/trendcanvas.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <malloc.h>
+
+namespace {
+
+constexpr double kT0 = 1'800'000'000.0;
+constexpr int kW = 600; // the canvas size in a unit window
+constexpr int kH = 400;
+constexpr double kSpan = 86'400; // "24hour"
+
+// The same signal whatever the sampling: a slow wave with some noise on it.
+double value(double t, int s)
+{
+    const double x = t - kT0;
+    return 8 * std::sin(x * 2 * M_PI / 21'600 + s) + std::sin(x * 0.7 + s);
+}
+
+struct Scene {
+    std::unique_ptr<QWidget> parent = std::make_unique<QWidget>();
+    qn::TrendCanvas *canvas = nullptr;
+
+    // samples per series spread evenly over the last `extent` seconds.
+    Scene(int samples, double extent)
+    {
+        canvas = qn::CanvasRegistry::instance().CreateCanvas(parent.get(), 0, 0, kW, kH, 0, true);
+        const QColor colours[] = {{255, 255, 80}, {80, 255, 255}, {255, 80, 255}, {80, 255, 80}, {250, 80, 80}};
+        for (int s = 0; s < 5; ++s) {
+            qn::TrendSeries *series = canvas->AddSeries(QString("AI%1").arg(s + 1), -10, 10);
+            series->SetColor(colours[s].red(), colours[s].green(), colours[s].blue());
+        }
+        for (int i = 0; i < samples; ++i) {
+            const double t = kT0 + extent * i / (samples - 1);
+            for (int s = 0; s < 5; ++s)
+                canvas->GetSeries(s)->AddSample(t, value(t, s));
+        }
+        canvas->SetSecondsPerDivision(7200);
+        canvas->SetSpan(kSpan);
+        canvas->SetTimeRange(0, 0);
+    }
+};
+
+Scene &fullScene()
+{
+    static Scene scene(99'999, 99'998); // one a second: 5 x 99,999, the window holds 86,400
+    return scene;
+}
+
+Scene &smallScene()
+{
+    static Scene scene(1'000, kSpan); // 5 x 1,000 over the same window
+    return scene;
+}
+
+QImage target(double dpr)
+{
+    QImage image(QSize(kW, kH) * dpr, QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+    return image;
+}
+
+void repaint(benchmark::State &state, Scene &scene)
+{
+    const double dpr = double(state.range(0));
+    QImage image = target(dpr);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        scene.canvas->renderPicture(painter);
+    }
+    benchmark::DoNotOptimize(image.constBits());
+}
+
+void BM_RepaintFullHistory(benchmark::State &state) { repaint(state, fullScene()); }
+void BM_RepaintThousandSamples(benchmark::State &state) { repaint(state, smallScene()); }
+
+// The points the canvas draws, as plain polylines.
+std::vector<QPolygon> selectedPoints(Scene &scene)
+{
+    const qn::PlotArea a = scene.canvas->plotArea();
+    const double vs = scene.canvas->ViewStart(), ve = scene.canvas->ViewEnd();
+    std::vector<QPolygon> lines;
+    for (int s = 0; s < 5; ++s) {
+        const qn::TrendSeries &series = *scene.canvas->GetSeries(s);
+        const qn::TrendSelection sel = qn::SelectSamples(series, vs, ve);
+        QPolygon poly;
+        for (int i = sel.first; i <= sel.last; i += sel.step) {
+            const qn::TrendSample &p = series.At(std::size_t(i));
+            poly << QPoint(a.left + int((p.time - vs) * (a.right - a.left) / (ve - vs) + 0.5),
+                           a.bottom - int((p.value + 10) * (a.bottom - a.top) / 20 + 0.5));
+        }
+        lines.push_back(poly);
+    }
+    return lines;
+}
+
+void polylines(benchmark::State &state, int focusedWidth)
+{
+    const double dpr = double(state.range(0));
+    QImage image = target(dpr);
+    const std::vector<QPolygon> lines = selectedPoints(fullScene());
+    long points = 0;
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.fillRect(QRect(0, 0, kW, kH), Qt::black);
+        for (std::size_t s = 0; s < lines.size(); ++s) {
+            QPen pen(QColor(255, 255, 80), s == 0 ? focusedWidth : 1);
+            pen.setCosmetic(focusedWidth == 1);
+            painter.setPen(pen);
+            painter.drawPolyline(lines[s]);
+            points += lines[s].size();
+        }
+    }
+    state.counters["points/frame"] = double(points) / double(state.iterations());
+}
+
+void BM_BarePolylines(benchmark::State &state) { polylines(state, 1); }
+// What drawing the focused trace with a plain 2-pixel pen would cost.
+void BM_NaiveWideFocusedPen(benchmark::State &state) { polylines(state, 2); }
+
+// A mouse move: the widget's paint for the read-out box, which puts the cached picture
+// back and draws the read-out over it.
+void BM_MouseMoveReadout(benchmark::State &state)
+{
+    Scene &scene = fullScene();
+    scene.canvas->EnableCursor(true);
+    QImage image = target(1);
+    scene.canvas->render(&image); // builds the cache
+    const QRect box = scene.canvas->readoutRect();
+    const qn::PlotArea a = scene.canvas->plotArea();
+    const QPointF inside((a.left + a.right) / 2, (a.top + a.bottom) / 2);
+    QMouseEvent move(QEvent::MouseMove, inside, inside, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(scene.canvas, &move);
+    for (auto _ : state)
+        scene.canvas->render(&image, box.topLeft(), QRegion(box));
+    benchmark::DoNotOptimize(image.constBits());
+}
+
+void BM_MemoryOfFiveFullSeries(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        auto scene = std::make_unique<Scene>(99'999, 99'998);
+        const std::size_t after = mallinfo2().uordblks;
+        state.counters["KiB"] = double(after - before) / 1024.0;
+        state.counters["bytes/sample"] = double(after - before) / (5.0 * 99'999);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_RepaintFullHistory)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepaintThousandSamples)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BarePolylines)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NaiveWideFocusedPen)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MouseMoveReadout)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryOfFiveFullSeries)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,235 @@
+// What a person sees on the canvas: painted into images at pixel ratio 1 (and 2 where the
+// trace width matters) and checked region by region.
+#include "graph/canvasregistry.h"
+#include "graph/trendcanvas.h"
+
+#include <QImage>
+#include <QMouseEvent>
+#include <QWidget>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace qn {
+namespace {
+
+constexpr double kT0 = 1'800'000'000.0;
+constexpr int kW = 600;
+constexpr int kH = 400;
+
+QRgb rgb(int r, int g, int b)
+{
+    return qRgb(r, g, b);
+}
+
+int yOf(double v, double min, double max)
+{
+    const PlotArea a = TrendCanvas::plotAreaFor(kW, kH);
+    return a.bottom - int(std::trunc((v - min) * (a.bottom - a.top) / (max - min) + 0.5));
+}
+
+int countColour(const QImage &img, const QRect &r, QRgb colour)
+{
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            n += (img.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+    return n;
+}
+
+// Smoothed text shows a colour at partial strength: count pixels of that hue that are at
+// least half as bright.
+int countLike(const QImage &img, const QRect &r, QRgb colour)
+{
+    const int cr = qRed(colour), cg = qGreen(colour), cb = qBlue(colour);
+    const int cmax = std::max({cr, cg, cb});
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            const int pmax = std::max({qRed(p), qGreen(p), qBlue(p)});
+            if (pmax * 2 < cmax)
+                continue;
+            const double f = double(pmax) / cmax;
+            n += std::abs(qRed(p) - f * cr) < 40 && std::abs(qGreen(p) - f * cg) < 40 && std::abs(qBlue(p) - f * cb) < 40;
+        }
+    return n;
+}
+
+struct RenderFixture : ::testing::Test {
+    std::unique_ptr<QWidget> parent = std::make_unique<QWidget>();
+    TrendCanvas *canvas = nullptr;
+    TrendSeries *yellow = nullptr;
+    TrendSeries *cyan = nullptr;
+
+    void SetUp() override
+    {
+        parent->resize(800, 500);
+        canvas = CanvasRegistry::instance().CreateCanvas(parent.get(), 0, 0, kW, kH, 0, true);
+        yellow = canvas->AddSeries("AI1", -10, 10);
+        yellow->SetColor(255, 255, 80);
+        cyan = canvas->AddSeries("AI2", -10, 10);
+        cyan->SetColor(80, 255, 255);
+        canvas->SetSecondsPerDivision(5);
+        canvas->SetSpan(60);
+        canvas->SetTimeRange(kT0, kT0 + 60, kT0);
+        canvas->EnableCursor(true);
+    }
+    void feedConstant(double yellowValue, double cyanValue)
+    {
+        for (int s = 0; s <= 120; ++s) {
+            yellow->AddSample(kT0 + s, yellowValue);
+            cyan->AddSample(kT0 + s, cyanValue);
+        }
+        canvas->SetTimeRange(0, 0);
+    }
+    void moveMouse(int x, int y)
+    {
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, y), QPointF(x, y), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(canvas, &move);
+    }
+};
+
+TEST_F(RenderFixture, BackgroundFrameAndTracesAtTheirHeights)
+{
+    feedConstant(5.0, -5.0);
+    const QImage img = canvas->renderToImage(1.0);
+    const PlotArea a = canvas->plotArea();
+    EXPECT_EQ(img.pixel(2, 2) & 0xFFFFFF, 0x000000u);
+    EXPECT_EQ(img.pixel(kW - 3, kH - 3) & 0xFFFFFF, 0x000000u);
+    // The white frame's left and bottom edges.
+    EXPECT_EQ(img.pixel(a.left - 1, (a.top + a.bottom) / 2), rgb(255, 255, 255));
+    EXPECT_EQ(img.pixel((a.left + a.right) / 2, a.bottom + 1), rgb(255, 255, 255));
+    // Cyan (not focused) one pixel thin at y(-5); yellow (focused) two pixels at y(5).
+    const int x = (a.left + a.right) / 2 + 3;
+    EXPECT_EQ(img.pixel(x, yOf(-5, -10, 10)), rgb(80, 255, 255));
+    EXPECT_NE(img.pixel(x, yOf(-5, -10, 10) + 1), rgb(80, 255, 255));
+    EXPECT_EQ(img.pixel(x, yOf(5, -10, 10)), rgb(255, 255, 80));
+    EXPECT_EQ(img.pixel(x, yOf(5, -10, 10) + 1), rgb(255, 255, 80));
+    // Nothing of the traces outside the plot.
+    EXPECT_EQ(countColour(img, QRect(0, a.top, a.left - 2, a.bottom - a.top), rgb(80, 255, 255)), 0);
+}
+
+TEST_F(RenderFixture, TraceWidthsAreDevicePixelsAtRatioTwo)
+{
+    feedConstant(5.0, -5.0);
+    const QImage img = canvas->renderToImage(2.0);
+    ASSERT_EQ(img.width(), 2 * kW);
+    const int x = 2 * ((canvas->plotArea().left + canvas->plotArea().right) / 2 + 3);
+    int yellowRows = 0, cyanRows = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        yellowRows += (img.pixel(x, y) & 0xFFFFFF) == (rgb(255, 255, 80) & 0xFFFFFF);
+        cyanRows += (img.pixel(x, y) & 0xFFFFFF) == (rgb(80, 255, 255) & 0xFFFFFF);
+    }
+    EXPECT_EQ(cyanRows, 1);
+    EXPECT_EQ(yellowRows, 2);
+}
+
+TEST_F(RenderFixture, ValuesOutsideTheRangeStayOnTheFrame)
+{
+    feedConstant(50.0, -50.0);
+    const QImage img = canvas->renderToImage(1.0);
+    const PlotArea a = canvas->plotArea();
+    const int x = (a.left + a.right) / 2;
+    EXPECT_EQ(img.pixel(x, a.top), rgb(255, 255, 80));
+    EXPECT_EQ(img.pixel(x, a.bottom), rgb(80, 255, 255));
+}
+
+TEST_F(RenderFixture, FirstPointEntersAtTheLeftEdgeInterpolated)
+{
+    // Cyan rises from -10 to +10 over 100 s; the window starts halfway, so the trace must
+    // start at x = L with value 0 (and never draw left of L).
+    canvas->SetFocusSeries(0);
+    yellow->SetVisible(false);
+    cyan->AddSample(kT0, -10);
+    cyan->AddSample(kT0 + 100, 10);
+    canvas->SetSpan(0);
+    canvas->SetTimeRange(kT0 + 50, kT0 + 110);
+    const QImage img = canvas->renderToImage(1.0);
+    const PlotArea a = canvas->plotArea();
+    EXPECT_EQ(img.pixel(a.left, yOf(0, -10, 10)), rgb(80, 255, 255));
+    EXPECT_EQ(countColour(img, QRect(0, 0, a.left, kH), rgb(80, 255, 255)), 0);
+}
+
+TEST_F(RenderFixture, DigitalFocusShowsOnAndOffLinesOnly)
+{
+    yellow->SetDigital(true);
+    feedConstant(1.0, 0.0);
+    const QImage img = canvas->renderToImage(1.0);
+    const PlotArea a = canvas->plotArea();
+    const QRgb axis = rgb(127, 127, 40);
+    // Dotted lines in the halved colour at y(1) and y(0) only.
+    int rowsWithAxis = 0;
+    for (int y = a.top; y <= a.bottom; ++y)
+        rowsWithAxis += countColour(img, QRect(a.right + 2, y, int(0.95 * kW) - a.right - 3, 1), axis) > 0;
+    EXPECT_EQ(rowsWithAxis, 2);
+    EXPECT_GT(countColour(img, QRect(a.right + 2, yOf(1, -0.5, 1.5), 20, 1), axis), 0);
+    EXPECT_GT(countColour(img, QRect(a.right + 2, yOf(0, -0.5, 1.5), 20, 1), axis), 0);
+    // Their labels stand left of the plot in the series colour.
+    EXPECT_GT(countLike(img, QRect(0, yOf(1, -0.5, 1.5) - 8, a.left, 16), rgb(255, 255, 80)), 5);
+    EXPECT_GT(countLike(img, QRect(0, yOf(0, -0.5, 1.5) - 8, a.left, 16), rgb(255, 255, 80)), 5);
+    EXPECT_EQ(countLike(img, QRect(0, yOf(0.5, -0.5, 1.5) - 4, a.left, 8), rgb(255, 255, 80)), 0);
+}
+
+TEST_F(RenderFixture, AnalogFocusHasElevenValueLines)
+{
+    feedConstant(5.0, -5.0);
+    const QImage img = canvas->renderToImage(1.0);
+    const PlotArea a = canvas->plotArea();
+    int rows = 0;
+    for (int y = a.top - 1; y <= a.bottom + 1; ++y)
+        rows += countColour(img, QRect(a.right + 2, y, int(0.95 * kW) - a.right - 3, 1), rgb(127, 127, 40)) > 0;
+    EXPECT_EQ(rows, 11);
+}
+
+TEST_F(RenderFixture, ReadoutFollowsTheMouseInsideThePlotOnly)
+{
+    feedConstant(5.0, -5.0);
+    QImage before = canvas->renderToImage(1.0);
+    const QRect box = canvas->readoutRect();
+    EXPECT_EQ(countLike(before, box, rgb(255, 255, 80)), 0);
+
+    const int refreshes = canvas->RefreshCount();
+    const PlotArea a = canvas->plotArea();
+    moveMouse((a.left + a.right) / 2, (a.top + a.bottom) / 2);
+    // A mouse move repaints only the read-out: the picture stays valid.
+    EXPECT_EQ(canvas->RefreshCount(), refreshes);
+    QImage inside = canvas->renderToImage(1.0);
+    EXPECT_GT(countLike(inside, box, rgb(255, 255, 80)), 20);
+
+    moveMouse(a.left, (a.top + a.bottom) / 2); // on the plot edge: cleared
+    EXPECT_EQ(countLike(canvas->renderToImage(1.0), box, rgb(255, 255, 80)), 0);
+    moveMouse((a.left + a.right) / 2, (a.top + a.bottom) / 2);
+    canvas->EnableCursor(false);
+    EXPECT_EQ(countLike(canvas->renderToImage(1.0), box, rgb(255, 255, 80)), 0);
+}
+
+TEST_F(RenderFixture, CaptionsAndTimeLabelsAreWritten)
+{
+    yellow->SetUnit("V");
+    feedConstant(5.0, -5.0);
+    const QImage img = canvas->renderToImage(1.0);
+    const PlotArea a = canvas->plotArea();
+    // The focused series' caption in its colour, top left of the plot.
+    EXPECT_GT(countLike(img, QRect(a.left, 0, int(0.5 * kW) - a.left, a.top), rgb(255, 255, 80)), 10);
+    // The seconds-per-division caption and the time labels in white.
+    EXPECT_GT(countLike(img, QRect(int(0.8 * kW), 0, int(0.15 * kW), a.top), rgb(255, 255, 255)), 10);
+    EXPECT_GT(countLike(img, QRect(0, int(0.91 * kH), kW, kH - int(0.91 * kH)), rgb(255, 255, 255)), 50);
+}
+
+TEST_F(RenderFixture, WidgetPaintUsesTheCacheAndMatchesTheRender)
+{
+    feedConstant(5.0, -5.0);
+    const QImage viaWidget = canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(canvas->PictureValid());
+    const QImage direct = canvas->renderToImage(1.0);
+    ASSERT_EQ(viaWidget.size(), direct.size());
+    EXPECT_EQ(viaWidget, direct);
+}
+
+} // namespace
+} // namespace qn
