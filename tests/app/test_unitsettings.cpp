@@ -1,0 +1,359 @@
+// The per-unit settings store and its file: defaults, the exact file layout, older
+// and foreign files, truncation, code page 932 texts and failed saves.
+#include "app/unitsettings.h"
+#include "common/cp932.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace qn {
+namespace {
+
+using Store = UnitSettingsStore;
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QList<QByteArray> crlfLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QByteArray &l : lines) {
+        EXPECT_TRUE(l.endsWith('\r')) << l.constData();
+        l.chop(1);
+    }
+    return lines;
+}
+
+// A file of the given version whose records are all the same, truncated after
+// `lines` lines when lines >= 0.
+QByteArray fileWith(const QByteArray &header, int linesPerRecord, const QList<QByteArray> &record, int lines = -1)
+{
+    QList<QByteArray> all{header};
+    for (int i = 0; i < Store::Records; ++i)
+        for (int j = 0; j < linesPerRecord; ++j)
+            all << record[j];
+    if (lines >= 0)
+        all = all.mid(0, lines);
+    QByteArray out;
+    for (const QByteArray &l : all)
+        out += l + "\r\n";
+    return out;
+}
+
+void expectDefault(const ChannelSettings &r, int channel)
+{
+    EXPECT_EQ(r.signalName, QString::number(channel + 1));
+    EXPECT_EQ(r.a, 1.0);
+    EXPECT_EQ(r.b, 0.0);
+    EXPECT_TRUE(r.unitText.isEmpty());
+    EXPECT_EQ(r.graphMin, 0.0);
+    EXPECT_EQ(r.graphMax, 0.0);
+}
+
+class SettingsFile : public ::testing::Test {
+protected:
+    QString path(const char *name = "qnview.ini") const { return m_dir.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(SettingsFile, FreshStartHasDefaultsAndFirstChangeWritesACompleteFile)
+{
+    Store store;
+    store.LoadSettings(path());
+    EXPECT_FALSE(QFile::exists(path()));  // loading never creates the file
+    for (int code = 0; code < Store::ModelCodes; ++code)
+        for (int kind = 0; kind < Store::Kinds; ++kind)
+            for (int ch = 0; ch < Store::Channels; ++ch)
+                expectDefault(store.GetConversion(code, 15, kind, ch), ch);
+
+    store.SetSignalName(1, 2, 0, 1, QStringLiteral("Pump"));
+    const QList<QByteArray> lines = crlfLines(readAll(path()));
+    ASSERT_EQ(lines.size(), Store::LinesPerFile);
+    EXPECT_EQ(lines.size(), 4033);
+    EXPECT_EQ(lines[0], "QNVIEW_02");
+    // Slot 0, kind 0, channel 0: the first record.
+    EXPECT_EQ(lines.mid(1, 6), (QList<QByteArray>{"1", "1.000000", "0.000000", "", "0.000000", "0.000000"}));
+    // Model code 1, unit 2, kind 0, channel 1.
+    const int record = ((1 * 16 + 2) * 2 + 0) * 7 + 1;
+    EXPECT_EQ(lines[1 + record * 6], "Pump");
+    EXPECT_EQ(lines[1 + record * 6 + 6], "3");  // the next channel keeps its default
+}
+
+TEST_F(SettingsFile, NumbersAreWrittenWithSixDecimals)
+{
+    Store store;
+    store.setPath(path());
+    store.SetConversion(2, 15, 1, 6, -0.5, 1234.5678915, QStringLiteral("mA"), -10.0, 1e6);
+    const QList<QByteArray> lines = crlfLines(readAll(path()));
+    const int record = Store::Records - 1;
+    EXPECT_EQ(lines.mid(1 + record * 6, 6),
+              (QList<QByteArray>{"7", "-0.500000", "1234.567892", "mA", "-10.000000", "1000000.000000"}));
+}
+
+TEST_F(SettingsFile, RoundTripKeepsEveryField)
+{
+    Store a;
+    a.setPath(path());
+    a.SetConversion(0, 3, 0, 2, 2.5, -1.25, QStringLiteral("V"), -5.0, 5.0);
+    a.SetSignalName(0, 3, 0, 2, QStringLiteral("Flow"));
+    a.SetSignalName(2, 0, 1, 0, QStringLiteral("AO"));
+
+    Store b;
+    b.LoadSettings(path());
+    const ChannelSettings r = b.GetConversion(0, 3, 0, 2);
+    EXPECT_EQ(r.signalName, QStringLiteral("Flow"));
+    EXPECT_EQ(r.a, 2.5);
+    EXPECT_EQ(r.b, -1.25);
+    EXPECT_EQ(r.unitText, QStringLiteral("V"));
+    EXPECT_EQ(r.graphMin, -5.0);
+    EXPECT_EQ(r.graphMax, 5.0);
+    EXPECT_EQ(b.GetSignalName(2, 0, 1, 0), QStringLiteral("AO"));
+    EXPECT_EQ(b.serialize(), a.serialize());
+}
+
+TEST_F(SettingsFile, Qn210AndQn220WithOneUnitIdShareTheirSettings)
+{
+    EXPECT_EQ(modelCodeForModelIndex(0), 0);  // QN-210
+    EXPECT_EQ(modelCodeForModelIndex(1), 0);  // QN-220
+    EXPECT_EQ(modelCodeForModelIndex(2), 1);  // QN-110
+    EXPECT_EQ(modelCodeForModelIndex(3), 2);  // QN-120
+    EXPECT_EQ(modelCodeForModelIndex(4), -1);
+
+    Store store;
+    store.setPath(path());
+    store.SetSignalName(modelCodeForModelIndex(0), 4, 0, 0, QStringLiteral("Tank"));
+    EXPECT_EQ(store.GetSignalName(modelCodeForModelIndex(1), 4, 0, 0), QStringLiteral("Tank"));
+    EXPECT_EQ(store.GetSignalName(modelCodeForModelIndex(2), 4, 0, 0), QStringLiteral("1"));
+    EXPECT_EQ(store.GetSignalName(modelCodeForModelIndex(0), 5, 0, 0), QStringLiteral("1"));
+}
+
+TEST_F(SettingsFile, Version01IsReadWithoutGraphRangesAndWrittenBackAs02)
+{
+    writeAll(path(), fileWith("QNVIEW_01", 4, {"Temp", "0.1", "-2", "\x81\x8E"}));  // "℃"
+    Store store;
+    store.LoadSettings(path());
+    for (int i : {0, 200, Store::Records - 1}) {
+        const ChannelSettings r = store.GetConversion(i / 224, (i / 14) % 16, (i / 7) % 2, i % 7);
+        EXPECT_EQ(r.signalName, QStringLiteral("Temp"));
+        EXPECT_DOUBLE_EQ(r.a, 0.1);
+        EXPECT_EQ(r.b, -2.0);
+        EXPECT_EQ(r.unitText, QStringLiteral("℃"));
+        EXPECT_EQ(r.graphMin, 0.0);
+        EXPECT_EQ(r.graphMax, 0.0);
+    }
+    store.SetSignalName(0, 0, 0, 0, QStringLiteral("Temp"));
+    const QList<QByteArray> lines = crlfLines(readAll(path()));
+    ASSERT_EQ(lines.size(), 4033);
+    EXPECT_EQ(lines[0], "QNVIEW_02");
+    EXPECT_EQ(lines.mid(1, 6), (QList<QByteArray>{"Temp", "0.100000", "-2.000000", "\x81\x8E", "0.000000", "0.000000"}));
+}
+
+// Headers that are not ours, or versions this program does not know: defaults stay.
+TEST_F(SettingsFile, ForeignHeadersAndUnknownVersionsAreIgnored)
+{
+    const QList<QByteArray> headers{"QNVIEW_03", "QNVIEW_00", "QNVIEW_xx", "QNVIEW_", "qnview_02",
+                                    "XQNVIEW_02", "", "QNVIEW_99"};
+    for (const QByteArray &header : headers) {
+        SCOPED_TRACE(header.constData());
+        writeAll(path(), fileWith(header, 6, {"Name", "2", "3", "u", "4", "5"}));
+        Store store;
+        store.LoadSettings(path());
+        expectDefault(store.GetConversion(0, 0, 0, 0), 0);
+        expectDefault(store.GetConversion(2, 15, 1, 6), 6);
+    }
+}
+
+TEST_F(SettingsFile, TruncatedFileKeepsWhatWasReadAndDefaultsForTheRest)
+{
+    // Ends after the offset line of the third record.
+    const int lines = 1 + 2 * 6 + 3;
+    writeAll(path(), fileWith("QNVIEW_02", 6, {"Name", "2", "3", "u", "4", "5"}, lines));
+    Store store;
+    store.LoadSettings(path());
+    for (int ch = 0; ch < 2; ++ch) {
+        const ChannelSettings r = store.GetConversion(0, 0, 0, ch);
+        EXPECT_EQ(r.signalName, QStringLiteral("Name"));
+        EXPECT_EQ(r.unitText, QStringLiteral("u"));
+        EXPECT_EQ(r.graphMax, 5.0);
+    }
+    const ChannelSettings partial = store.GetConversion(0, 0, 0, 2);
+    EXPECT_EQ(partial.signalName, QStringLiteral("Name"));
+    EXPECT_EQ(partial.a, 2.0);
+    EXPECT_EQ(partial.b, 3.0);
+    EXPECT_TRUE(partial.unitText.isEmpty());
+    EXPECT_EQ(partial.graphMin, 0.0);
+    expectDefault(store.GetConversion(0, 0, 0, 3), 3);
+    expectDefault(store.GetConversion(1, 0, 0, 0), 0);
+}
+
+TEST_F(SettingsFile, LastLineWithoutLineBreakAndBareLineFeedsAreRead)
+{
+    writeAll(path(), "QNVIEW_02\nA\n1.5\n-1\nkg\n0\n10");
+    Store store;
+    store.LoadSettings(path());
+    const ChannelSettings r = store.GetConversion(0, 0, 0, 0);
+    EXPECT_EQ(r.signalName, QStringLiteral("A"));
+    EXPECT_EQ(r.a, 1.5);
+    EXPECT_EQ(r.unitText, QStringLiteral("kg"));
+    EXPECT_EQ(r.graphMax, 10.0);
+}
+
+TEST_F(SettingsFile, NumbersAreReadLeniently)
+{
+    struct Case {
+        QByteArray text;
+        double value;
+    };
+    const Case cases[] = {{"abc", 0.0}, {"", 0.0}, {"1.5V", 1.5}, {" 2", 2.0}, {"+3", 3.0},
+                          {"-0.25", -0.25}, {"1e3", 1000.0}, {".5", 0.5}, {"-", 0.0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.constData());
+        writeAll(path(), "QNVIEW_02\r\nx\r\n" + c.text + "\r\n");
+        Store store;
+        store.LoadSettings(path());
+        EXPECT_EQ(store.GetConversion(0, 0, 0, 0).a, c.value);
+    }
+}
+
+TEST_F(SettingsFile, JapaneseTextsTravelAsCodePage932)
+{
+    Store store;
+    store.setPath(path());
+    store.SetConversion(1, 7, 0, 0, 1.0, 0.0, QStringLiteral("℃"), 0.0, 0.0);
+    store.SetSignalName(1, 7, 0, 0, QStringLiteral("炉内温度"));
+    const QByteArray bytes = readAll(path());
+    EXPECT_TRUE(bytes.contains(QByteArray("\r\n\x81\x8E\r\n")));          // ℃
+    EXPECT_TRUE(bytes.contains(QByteArray("\r\n") + toCp932(QStringLiteral("炉内温度")) + "\r\n"));
+    EXPECT_EQ(toCp932(QStringLiteral("炉内温度")).size(), 8);
+
+    Store loaded;
+    loaded.LoadSettings(path());
+    EXPECT_EQ(loaded.GetSignalName(1, 7, 0, 0), QStringLiteral("炉内温度"));
+    EXPECT_EQ(loaded.GetConversion(1, 7, 0, 0).unitText, QStringLiteral("℃"));
+}
+
+TEST_F(SettingsFile, OverlongTextsAreCutTo31BytesWithoutSplittingACharacter)
+{
+    const QByteArray longAscii(40, 'N');
+    const QByteArray longJapanese = toCp932(QString(20, QChar(0x6E29)));  // 40 bytes
+    writeAll(path(), "QNVIEW_02\r\n" + longAscii + "\r\n1\r\n0\r\n" + longJapanese + "\r\n0\r\n0\r\nnext\r\n");
+    Store store;
+    store.LoadSettings(path());
+    EXPECT_EQ(store.GetSignalName(0, 0, 0, 0), QString(31, QLatin1Char('N')));
+    EXPECT_EQ(store.GetConversion(0, 0, 0, 0).unitText, QString(15, QChar(0x6E29)));
+    EXPECT_EQ(store.GetSignalName(0, 0, 0, 1), QStringLiteral("next"));  // loading went on
+
+    // What the program stores is held to the same limit.
+    store.setPath(path());
+    store.SetSignalName(0, 0, 0, 2, QStringLiteral("あいうえおかきくけこさしすせそたち"));  // 17 x 2 bytes
+    EXPECT_EQ(store.GetSignalName(0, 0, 0, 2), QStringLiteral("あいうえおかきくけこさしすせそ"));
+}
+
+TEST_F(SettingsFile, LineBreaksInTextsCannotShiftTheRecords)
+{
+    Store store;
+    store.setPath(path());
+    store.SetSignalName(0, 0, 0, 0, QStringLiteral("a\r\nb"));
+    EXPECT_EQ(crlfLines(readAll(path())).size(), 4033);
+    Store loaded;
+    loaded.LoadSettings(path());
+    EXPECT_EQ(loaded.GetSignalName(0, 0, 0, 0), QStringLiteral("ab"));
+}
+
+TEST_F(SettingsFile, OutOfRangeKeysReadDefaultsAndWriteNothing)
+{
+    Store store;
+    store.setPath(path());
+    store.SetSignalName(3, 0, 0, 0, QStringLiteral("x"));
+    store.SetSignalName(0, 16, 0, 0, QStringLiteral("x"));
+    store.SetConversion(0, 0, 2, 0, 5, 5, QString(), 0, 0);
+    store.SetConversion(0, 0, 0, 7, 5, 5, QString(), 0, 0);
+    store.SetSignalName(-1, 0, 0, 0, QStringLiteral("x"));
+    EXPECT_FALSE(QFile::exists(path()));
+    expectDefault(store.GetConversion(0, -1, 0, 3), 3);
+    EXPECT_EQ(store.GetSignalName(5, 0, 0, 0), QStringLiteral("1"));
+}
+
+TEST_F(SettingsFile, UnreadableOrMissingFilesKeepTheDefaults)
+{
+    Store store;
+    store.LoadSettings(m_dir.path());  // a folder, not a file
+    expectDefault(store.GetConversion(0, 0, 0, 0), 0);
+    store.LoadSettings(path("missing/qnview.ini"));
+    expectDefault(store.GetConversion(0, 0, 0, 0), 0);
+    EXPECT_EQ(store.path(), path("missing/qnview.ini"));
+}
+
+// A write that fails half-way (here: the process may not make files that large)
+// leaves the previous file exactly as it was; the store keeps its values and the
+// next save that can succeed writes a complete file.
+TEST_F(SettingsFile, FailedSaveKeepsThePreviousFileByteForByte)
+{
+    Store store;
+    store.setPath(path());
+    store.SetSignalName(0, 1, 0, 0, QStringLiteral("Before"));
+    const QByteArray before = readAll(path());
+    ASSERT_EQ(crlfLines(before).size(), 4033);
+
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    store.SetSignalName(0, 1, 0, 0, QStringLiteral("After"));
+    const bool savedUnderLimit = store.SaveSettings();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(savedUnderLimit);
+    EXPECT_EQ(readAll(path()), before);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"qnview.ini"});
+    EXPECT_EQ(store.GetSignalName(0, 1, 0, 0), QStringLiteral("After"));
+
+    EXPECT_TRUE(store.SaveSettings());
+    Store loaded;
+    loaded.LoadSettings(path());
+    EXPECT_EQ(loaded.GetSignalName(0, 1, 0, 0), QStringLiteral("After"));
+}
+
+TEST_F(SettingsFile, SaveIntoAFolderThatCannotBeWrittenFailsSilently)
+{
+    const QString blocked = path("plain-file");
+    writeAll(blocked, "x");
+    Store store;
+    store.setPath(blocked + QStringLiteral("/qnview.ini"));  // under a file: no folder there
+    store.SetSignalName(0, 0, 0, 0, QStringLiteral("kept"));
+    EXPECT_EQ(store.GetSignalName(0, 0, 0, 0), QStringLiteral("kept"));
+    EXPECT_FALSE(store.SaveSettings());
+    EXPECT_EQ(readAll(blocked), "x");
+}
+
+TEST(UnitSettingsGlobal, OneStoreForTheProgram)
+{
+    EXPECT_EQ(&unitSettings(), &unitSettings());
+}
+
+} // namespace
+} // namespace qn
