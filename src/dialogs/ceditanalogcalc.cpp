@@ -33,20 +33,23 @@ void CEditAnalogCalc::loadFields()
     m_ui->resultLabel->setText(resultLabel);
     m_ui->unitLabel->setText(unitLabel);
     fieldtext::setLimitedText(m_ui->unitEdit, unit, UnitMaxLength);
-    m_ui->factorEdit->setText(fieldtext::fixed(factor));
-    m_ui->offsetEdit->setText(fieldtext::fixed(offset));
-    m_ui->graphMinEdit->setText(fieldtext::fixed(graphMin));
-    m_ui->graphMaxEdit->setText(fieldtext::fixed(graphMax));
+    m_shown = {fieldtext::fixed(factor), fieldtext::fixed(offset), fieldtext::fixed(graphMin),
+               fieldtext::fixed(graphMax)};
+    m_ui->factorEdit->setText(m_shown[0]);
+    m_ui->offsetEdit->setText(m_shown[1]);
+    m_ui->graphMinEdit->setText(m_shown[2]);
+    m_ui->graphMaxEdit->setText(m_shown[3]);
     m_ui->factorEdit->setFocus();
     m_ui->factorEdit->selectAll();
 }
 
 void CEditAnalogCalc::accept()
 {
-    factor = parseLenient(m_ui->factorEdit->text());
-    offset = parseLenient(m_ui->offsetEdit->text());
-    graphMin = parseLenient(m_ui->graphMinEdit->text());
-    graphMax = parseLenient(m_ui->graphMaxEdit->text());
+    // Numbers left as shown keep the precision they came with (the text has six decimals).
+    factor = fieldtext::readBack(m_ui->factorEdit->text(), m_shown[0], factor);
+    offset = fieldtext::readBack(m_ui->offsetEdit->text(), m_shown[1], offset);
+    graphMin = fieldtext::readBack(m_ui->graphMinEdit->text(), m_shown[2], graphMin);
+    graphMax = fieldtext::readBack(m_ui->graphMaxEdit->text(), m_shown[3], graphMax);
     unit = m_ui->unitEdit->text();
     factorLabel = m_ui->factorLabel->text();
     resultLabel = m_ui->resultLabel->text();

@@ -2,10 +2,12 @@
 // "換算式と単位の設定": edits one channel's conversion formula (value × factor + offset),
 // the unit text of the converted value and the channel's graph display range.
 // The owner fills the public fields, runs the dialog (runDialog) and reads them back
-// after OK; after Escape or the close box the fields are left as they were. GUI thread only.
+// after OK (a number whose text was left as shown comes back unrounded); after Escape
+// or the close box the fields are left as they were. GUI thread only.
 #include <QDialog>
 #include <QString>
 
+#include <array>
 #include <memory>
 
 namespace Ui { class CEditAnalogCalc; }
@@ -46,6 +48,7 @@ protected:
 
 private:
     std::unique_ptr<Ui::CEditAnalogCalc> m_ui;
+    std::array<QString, 4> m_shown; // factor, offset, graphMin, graphMax as opened
 };
 
 } // namespace qn

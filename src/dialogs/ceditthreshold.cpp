@@ -21,8 +21,10 @@ CEditThreshold::~CEditThreshold() = default;
 
 void CEditThreshold::loadFields()
 {
-    m_ui->highEdit->setText(fieldtext::fixed(high));
-    m_ui->lowEdit->setText(fieldtext::fixed(low));
+    m_shownHigh = fieldtext::fixed(high);
+    m_shownLow = fieldtext::fixed(low);
+    m_ui->highEdit->setText(m_shownHigh);
+    m_ui->lowEdit->setText(m_shownLow);
     m_ui->outsideCheck->setChecked(ledOutside != 0);
     m_ui->lowEdit->setFocus();
     m_ui->lowEdit->selectAll();
@@ -30,8 +32,11 @@ void CEditThreshold::loadFields()
 
 void CEditThreshold::accept()
 {
-    low = parseLenient(m_ui->lowEdit->text());
-    high = parseLenient(m_ui->highEdit->text());
+    // A value left as shown keeps its full precision: six decimals are coarser than one
+    // threshold step on the small ranges, and re-reading the text would move the
+    // unit's threshold although the operator changed nothing.
+    low = fieldtext::readBack(m_ui->lowEdit->text(), m_shownLow, low);
+    high = fieldtext::readBack(m_ui->highEdit->text(), m_shownHigh, high);
     ledOutside = m_ui->outsideCheck->isChecked() ? 1 : 0;
     QDialog::accept();
 }

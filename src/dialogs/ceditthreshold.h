@@ -2,9 +2,11 @@
 // "LED点灯閾値設定(生値)": edits a channel's low and high LED thresholds, in the
 // channel's measured unit, and whether the LED lights outside (1) or inside (0) the band.
 // The owner sets low, high and ledOutside, runs the dialog (runDialog) and reads them
-// back after OK. The dialog does not check low < high: the owner's conversion to
+// back after OK; a value whose text the operator left as shown comes back unrounded.
+// The dialog does not check low < high: the owner's conversion to
 // threshold codes clamps. GUI thread only.
 #include <QDialog>
+#include <QString>
 
 #include <memory>
 
@@ -30,6 +32,8 @@ protected:
 
 private:
     std::unique_ptr<Ui::CEditThreshold> m_ui;
+    QString m_shownLow;
+    QString m_shownHigh;
 };
 
 } // namespace qn

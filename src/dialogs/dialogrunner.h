@@ -7,7 +7,9 @@ class QDialog;
 
 namespace qn {
 
-// Shows the dialog modally and returns its result (QDialog::Accepted after OK,
+// Shows the dialog modally and returns its result. The settings dialogs are window
+// modal: they block their unit's window only, never the main dialog or other units.
+// (QDialog::Accepted after OK,
 // QDialog::Rejected after Escape or the close box).
 int runDialog(QDialog &dialog);
 

@@ -1,5 +1,7 @@
 #include "dialogs/fieldtext.h"
 
+#include "common/numbertext.h"
+
 #include <QLineEdit>
 
 #include <algorithm>
@@ -10,6 +12,13 @@ namespace qn::fieldtext {
 QString fixed(double value)
 {
     return QString::asprintf("%f", std::isfinite(value) ? value : 0.0);
+}
+
+double readBack(const QString &text, const QString &shown, double field)
+{
+    if (text == shown && std::isfinite(field))
+        return field;
+    return parseLenient(text);
 }
 
 void setLimitedText(QLineEdit *edit, const QString &text, int limit)

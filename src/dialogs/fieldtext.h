@@ -10,6 +10,10 @@ namespace qn::fieldtext {
 // as 0.000000, which is also what reading it back would give.
 QString fixed(double value);
 
+// What OK makes of a numeric edit: the field unchanged when the text is still the one
+// shown for it (only finite fields), else the text read leniently.
+double readBack(const QString &text, const QString &shown, double field);
+
 // Puts text into an edit that accepts at most limit typed characters. A longer text
 // that the owner hands in is kept whole rather than cut, so pressing OK does not
 // shorten a stored name or unit; typing can then only shorten it back to the limit.

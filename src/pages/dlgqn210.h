@@ -16,6 +16,7 @@ class DlgQN210;
 }
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -125,6 +126,8 @@ private:
     void sendChannelUnit(int channel);
     QString logHeader() const;
     QStringList valueUnits() const;
+    // Runs one of the settings dialogs (dlgqn210_settings.cpp); true after OK.
+    bool runSettingsDialog(QDialog &dialog);
 
     std::unique_ptr<Ui::DlgQN210> m_ui;
     std::array<QLabel *, kOutputs> m_doNames{};

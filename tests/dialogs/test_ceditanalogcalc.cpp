@@ -247,3 +247,29 @@ TEST_F(FormulaDialog, EveryControlIsNamedAndReachableByTab)
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         EXPECT_EQ(qn::test::nextTabStop(const_cast<QWidget *>(order[i])), order[i + 1]) << i;
 }
+
+TEST_F(FormulaDialog, NumbersLeftAsShownKeepTheirPrecision)
+{
+    dlg.factor = 1.23456789;
+    dlg.offset = -0.0000004;
+    dlg.graphMin = 0.1234567;
+    dlg.graphMax = 2.0;
+    openForInputPage();
+    EXPECT_EQ(factorEdit->text(), "1.234568");
+    EXPECT_EQ(offsetEdit->text(), "-0.000000");
+    paste(graphMaxEdit, "2.5");
+    dlg.accept();
+    EXPECT_EQ(dlg.factor, 1.23456789);
+    EXPECT_EQ(dlg.offset, -0.0000004);
+    EXPECT_EQ(dlg.graphMin, 0.1234567);
+    EXPECT_EQ(dlg.graphMax, 2.5);
+
+    // Edited and typed back to the same text still counts as unchanged; another text does not.
+    CEditAnalogCalc d;
+    d.factor = 1.23456789;
+    d.show();
+    QLineEdit *edit = control<QLineEdit>(d, "factorEdit");
+    paste(edit, "1.2345680");
+    d.accept();
+    EXPECT_DOUBLE_EQ(d.factor, 1.234568);
+}

@@ -128,3 +128,23 @@ TEST_F(ThresholdDialog, LabelsNameTheirEditsAndTabOrderFollowsTheForm)
     EXPECT_EQ(qn::test::nextTabStop(highEdit), outsideCheck);
     EXPECT_EQ(qn::test::nextTabStop(outsideCheck), control<QPushButton>(dlg, "okButton"));
 }
+
+TEST_F(ThresholdDialog, ValuesLeftAsShownComeBackUnrounded)
+{
+    // One threshold step on the 100 mV range is about 3 microvolts: six decimals would
+    // move it. Untouched values must come back exactly.
+    dlg.low = 0.0000030517578125;
+    dlg.high = -0.0999969482421875;
+    dlg.show();
+    EXPECT_EQ(lowEdit->text(), "0.000003");
+    dlg.accept();
+    EXPECT_EQ(dlg.low, 0.0000030517578125);
+    EXPECT_EQ(dlg.high, -0.0999969482421875);
+
+    CEditThreshold d;
+    d.low = 0.0000030517578125;
+    d.show();
+    control<QLineEdit>(d, "lowEdit")->setText("0.000004");
+    d.accept();
+    EXPECT_DOUBLE_EQ(d.low, 0.000004);
+}

@@ -60,3 +60,9 @@ TEST(DialogRunner, TheSameDialogCanRunTwice)
     EXPECT_EQ(qn::runDialog(dlg), QDialog::Accepted);
     EXPECT_EQ(calls, 2);
 }
+
+TEST(DialogRunner, SettingsDialogsBlockOnlyTheirOwnWindow)
+{
+    qn::CEditSignalName dlg;
+    EXPECT_EQ(dlg.windowModality(), Qt::WindowModal);
+}
