@@ -149,7 +149,10 @@ int thresholdCode(double value, int range)
         value = 0;
     double s = range == kThermocoupleRange ? value * kThermocoupleScale
                                            : value * kCodeScale / rangeInfo(range).fullScale;
-    s = std::trunc(s);
+    // Truncate toward zero, but do not let floating-point noise (a range of 0.1 V is not
+    // exact in binary) turn a code shown by thresholdLowValue into the one below it.
+    const double nearest = std::round(s);
+    s = std::abs(s - nearest) < 1e-6 ? nearest : std::trunc(s);
     int code;
     if (!(s < 8388608.0)) // also catches NaN from a zero full scale
         code = 0x7FFFFF;

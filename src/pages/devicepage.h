@@ -77,6 +77,8 @@ public:
     // Flags and parts the settings dialogs work with.
     bool paused() const { return m_paused; }
     bool busy() const { return m_busyDepth > 0; }
+    // Completions this page has run (tests wait on it).
+    int completionsRun() const { return m_completionsRun; }
     UnitSession *session() const { return m_session.get(); }
     ChannelLog &log() { return *m_log; }
     const DevicePageArgs &args() const { return m_args; }
@@ -85,6 +87,9 @@ public:
     DlgGraphTab *graphTab() const { return m_args.graphTab; }
     TrendSeries *series(int index) const;
     QTimer &tickTimer() { return m_tick; }
+    // One tick as the timer runs it (nothing while paused or closing). Tests stop the
+    // timer and step the page with this.
+    void tickOnce() { onTick(); }
 
     // Held around anything that runs a nested event loop (message boxes, questions, modal
     // dialogs): the tick does nothing and a close waits until the scope ends.
@@ -127,7 +132,11 @@ protected:
     //   CallbackScope scope(*page);
     class CallbackScope final {
     public:
-        explicit CallbackScope(DevicePage &page) : m_page(page) { m_page.enterBusy(); }
+        explicit CallbackScope(DevicePage &page) : m_page(page)
+        {
+            ++m_page.m_completionsRun;
+            m_page.enterBusy();
+        }
         ~CallbackScope() { m_page.leaveBusy(); }
         CallbackScope(const CallbackScope &) = delete;
         CallbackScope &operator=(const CallbackScope &) = delete;
@@ -171,6 +180,7 @@ private:
     bool m_closePending = false;
     bool m_paused = false;
     int m_busyDepth = 0;
+    int m_completionsRun = 0;
 };
 
 } // namespace qn

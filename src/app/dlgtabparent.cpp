@@ -1,0 +1,194 @@
+#include "app/dlgtabparent.h"
+
+#include "graph/canvasregistry.h"
+#include "graph/dlggraphtab.h"
+#include "graph/trendcanvas.h"
+#include "pages/devicepages.h"
+
+#include "ui_dlgtabparent.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QThread>
+
+namespace qn {
+
+namespace {
+
+QList<DlgTabParent *> &windows()
+{
+    static QList<DlgTabParent *> list;
+    return list;
+}
+
+} // namespace
+
+DlgTabParent::DlgTabParent(const UnitWindowArgs &args, SessionTimeouts timeouts)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_ui(std::make_unique<Ui::DlgTabParent>()), m_args(args)
+{
+    windows().append(this);
+    m_ui->setupUi(this);
+    QTabWidget *tabs = m_ui->tabWidget;
+
+    // The graph page first: the canvas lives in it and the control page feeds it.
+    m_graphTab = new DlgGraphTab(nullptr, m_args.modelIndex);
+    m_canvas = m_graphTab->CreateCanvas();
+    if (m_canvas)
+        m_canvasId = m_canvas->id();
+
+    DevicePageArgs pageArgs;
+    pageArgs.ipAddress = m_args.ipAddress.left(255);
+    pageArgs.tcpPort = m_args.tcpPort;
+    pageArgs.title = m_args.title.left(255);
+    pageArgs.macText = m_args.macText.left(255);
+    pageArgs.unitId = m_args.unitId;
+    pageArgs.loggingEnabled = m_args.loggingEnabled;
+    pageArgs.logFolder = m_args.logFolder.left(511);
+    pageArgs.canvas = m_canvas;
+    pageArgs.graphTab = m_graphTab;
+    pageArgs.rowsPerFile = m_args.rowsPerFile;
+    pageArgs.timeouts = timeouts;
+    m_page = createDevicePage(m_args.modelIndex, nullptr, pageArgs);
+
+    if (m_page) {
+        tabs->addTab(m_page, QStringLiteral("制御"));
+        connect(m_page, &DevicePage::closed, this, &DlgTabParent::onPageClosed);
+    } else {
+        auto *none = new QLabel(tabs);
+        none->setAlignment(Qt::AlignCenter);
+        tabs->addTab(none, QStringLiteral("制御"));
+    }
+    tabs->addTab(m_graphTab, QStringLiteral("グラフ"));
+    if (m_page)
+        m_graphTab->SetPage(m_page);
+    tabs->setCurrentIndex(0);
+    connect(tabs, &QTabWidget::currentChanged, this, &DlgTabParent::onTabChanged);
+    connect(m_ui->disconnectButton, &QPushButton::clicked, this, &DlgTabParent::disconnectUnit);
+
+    setWindowTitle(m_args.title.left(255));
+    if (m_page)
+        m_page->initialise();
+}
+
+DlgTabParent::~DlgTabParent()
+{
+    windows().removeAll(this);
+    // The page's session is stopped by now (or stops here); then the graph page and the
+    // canvas, which the page no longer feeds.
+    delete m_page;
+    m_page = nullptr;
+    if (m_graphTab)
+        m_graphTab->SetPage(nullptr);
+    if (m_canvasId)
+        CanvasRegistry::instance().remove(m_canvasId);
+}
+
+DlgTabParent *DlgTabParent::open(const UnitWindowArgs &args, SessionTimeouts timeouts)
+{
+    auto *window = new DlgTabParent(args, timeouts);
+    if (QScreen *screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    window->show();
+    return window;
+}
+
+UnitWindowOpener DlgTabParent::opener()
+{
+    return [](const UnitWindowArgs &args) { open(args); };
+}
+
+QList<DlgTabParent *> DlgTabParent::openWindows()
+{
+    return windows();
+}
+
+void DlgTabParent::closeAllWindows()
+{
+    for (DlgTabParent *window : windows())
+        window->disconnectUnit();
+}
+
+bool DlgTabParent::waitForAllWindowsClosed(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!windows().isEmpty() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (!windows().isEmpty())
+            QThread::msleep(5);
+    }
+    return windows().isEmpty();
+}
+
+int DlgTabParent::currentTab() const
+{
+    return m_ui->tabWidget->currentIndex();
+}
+
+void DlgTabParent::selectTab(int index)
+{
+    m_ui->tabWidget->setCurrentIndex(index);
+}
+
+void DlgTabParent::onTabChanged(int)
+{
+    // QTabWidget shows the selected page and hides the other; nothing else to do.
+}
+
+void DlgTabParent::disconnectUnit()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    m_ui->disconnectButton->setEnabled(false);
+    if (m_page)
+        m_page->requestClose(); // closed() follows, at once or once the page is free
+    else
+        onPageClosed();
+}
+
+void DlgTabParent::onPageClosed()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    hide();
+    emit finished();
+    deleteLater();
+}
+
+void DlgTabParent::closeEvent(QCloseEvent *event)
+{
+    if (m_finished) {
+        event->accept();
+        return;
+    }
+    // The window stays until the page has let go of its session.
+    event->ignore();
+    disconnectUnit();
+}
+
+void DlgTabParent::keyPressEvent(QKeyEvent *event)
+{
+    // Enter and Escape never close the unit's window.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+} // namespace qn

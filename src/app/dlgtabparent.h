@@ -1,0 +1,80 @@
+#pragma once
+// The window of one connected unit: tabs "制御" (the model's control page) and "グラフ"
+// (the graph page with its trend canvas), and "切断". Each connect opens one as an
+// independent top-level window; it deletes itself once closed.
+//
+// Threads: GUI thread only.
+#include "app/unitwindowargs.h"
+#include "link/unitsession.h"
+
+#include <QList>
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class DlgTabParent;
+}
+
+namespace qn {
+
+class DevicePage;
+class DlgGraphTab;
+class TrendCanvas;
+
+class DlgTabParent final : public QWidget {
+    Q_OBJECT
+public:
+    // Builds the window, its graph page, canvas and control page, and starts the page
+    // (which connects to the unit: up to the connect time-out on this thread).
+    explicit DlgTabParent(const UnitWindowArgs &args, SessionTimeouts timeouts = {});
+    ~DlgTabParent() override;
+
+    // What main.cpp hands the main dialog: a new shown window per connect.
+    static DlgTabParent *open(const UnitWindowArgs &args, SessionTimeouts timeouts = {});
+    static UnitWindowOpener opener();
+
+    // Windows open now (not yet destroyed).
+    static QList<DlgTabParent *> openWindows();
+    // Program exit: asks every window to close (each finishes once its page is free),
+    // then waits, running events, until they are all gone or timeoutMs has passed.
+    // Returns whether all are gone. Do not call it from inside a page's message box.
+    static void closeAllWindows();
+    static bool waitForAllWindowsClosed(int timeoutMs = 15000);
+
+    DevicePage *page() const { return m_page; }
+    DlgGraphTab *graphTab() const { return m_graphTab; }
+    TrendCanvas *canvas() const { return m_canvas; }
+    const UnitWindowArgs &args() const { return m_args; }
+    int currentTab() const;
+    void selectTab(int index);
+
+    // "切断": close the page, then the window. The window goes (deleteLater) as soon as
+    // the page has stopped its session; while a completion of the page is running (its
+    // time-out message is open, say) that waits for the completion to return.
+    void disconnectUnit();
+    bool isClosing() const { return m_closing; }
+
+signals:
+    // The page has stopped and the window is about to be deleted.
+    void finished();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void onTabChanged(int index);
+    void onPageClosed();
+
+    std::unique_ptr<Ui::DlgTabParent> m_ui;
+    UnitWindowArgs m_args;
+    DlgGraphTab *m_graphTab = nullptr;
+    TrendCanvas *m_canvas = nullptr;
+    int m_canvasId = 0;
+    DevicePage *m_page = nullptr;
+    bool m_closing = false;
+    bool m_finished = false;
+};
+
+} // namespace qn

@@ -1,0 +1,20 @@
+#include "pages/devicepages.h"
+
+#include "pages/dlgqn210.h"
+
+namespace qn {
+
+DevicePage *createDevicePage(int modelIndex, QWidget *parent, const DevicePageArgs &args)
+{
+    switch (modelIndex) {
+    case 0:
+    // The QN-220 answers every QN-210 request alike; its own page adds the thermocouple
+    // and DO alert controls on top of this one.
+    case 1:
+        return new DlgQN210(parent, modelIndex, args);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace qn

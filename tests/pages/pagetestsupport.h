@@ -1,0 +1,140 @@
+#pragma once
+// Shared by the page tests: a message presenter that answers without a modal loop, a
+// simulated QN-210 on loopback, and waiting while the event loop runs.
+#include "app/dlgtabparent.h"
+#include "app/unitsettings.h"
+#include "pages/dlgqn210.h"
+#include "sim/simulator.h"
+#include "ui/messages.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace qn::test {
+
+class ScriptedPresenter final : public MessagePresenter {
+public:
+    void inform(QWidget *, const QString &text) override
+    {
+        messages << text;
+        ++depth;
+        maxDepth = std::max(maxDepth, depth);
+        if (onInform)
+            onInform(text);
+        --depth;
+    }
+    bool confirm(QWidget *, const QString &text) override
+    {
+        questions << text;
+        return answer;
+    }
+
+    QStringList messages;
+    QStringList questions;
+    bool answer = true;
+    int depth = 0;
+    int maxDepth = 0;
+    std::function<void(const QString &)> onInform; // runs while the message is "up"
+};
+
+// Runs events until pred holds; false after timeoutMs.
+inline bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+inline int countOf(const std::vector<std::string> &names, const std::string &name)
+{
+    return int(std::count(names.begin(), names.end(), name));
+}
+
+// One simulated QN-210 and the window of a connect to it, with short time-outs.
+class UnitWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        unitSettings().resetToDefaults();
+        unitSettings().setPath(QString());
+        setMessagePresenter(&presenter);
+        sim::UnitConfig config;
+        config.modelId = proto::kModelQN210;
+        config.unitId = 3;
+        config.bindIp = "127.0.0.1";
+        config.discovery.enabled = false;
+        unit = simulator.addUnit(config);
+        std::string error;
+        ASSERT_TRUE(simulator.start(&error)) << error;
+        ASSERT_TRUE(logDir.isValid());
+    }
+
+    void TearDown() override
+    {
+        if (window) {
+            window->disconnectUnit();
+            waitUntil([this] { return window.isNull(); });
+        }
+        EXPECT_TRUE(window.isNull());
+        setMessagePresenter(nullptr);
+    }
+
+    UnitWindowArgs windowArgs(bool logging = true, int rowsPerFile = -1) const
+    {
+        UnitWindowArgs args;
+        args.modelIndex = 0;
+        args.ipAddress = QStringLiteral("127.0.0.1");
+        args.tcpPort = simulator.tcpPort(unit);
+        args.title = QStringLiteral("QN-210(ID:3) - 127.0.0.1");
+        args.macText = QStringLiteral("MACアドレス: 00-80-92-00-00-01");
+        args.unitId = 3;
+        args.loggingEnabled = logging;
+        args.logFolder = logDir.path();
+        args.rowsPerFile = rowsPerFile;
+        return args;
+    }
+
+    // Opens the window, waits for the start-up chain, and stops the page's timer so the
+    // test steps the ticks itself.
+    void openWindow(bool logging = true, int rowsPerFile = -1)
+    {
+        window = new DlgTabParent(windowArgs(logging, rowsPerFile), timeouts);
+        window->show();
+        page = qobject_cast<DlgQN210 *>(window->page());
+        ASSERT_NE(page, nullptr);
+        page->tickTimer().stop();
+        ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 8; }));
+        simulator.clearRequestLog(unit);
+    }
+
+    // Runs events until the page has run n more completions than when `since` was taken.
+    bool settle(int since, int n)
+    {
+        return waitUntil([&] { return page->completionsRun() >= since + n; });
+    }
+
+    QString logFile() const { return logDir.path() + QStringLiteral("/QN-210_3_127.0.0.1.csv"); }
+
+    ScriptedPresenter presenter;
+    sim::Simulator simulator;
+    int unit = 0;
+    QTemporaryDir logDir;
+    SessionTimeouts timeouts{300, 300, 300};
+    QPointer<DlgTabParent> window;
+    DlgQN210 *page = nullptr;
+};
+
+} // namespace qn::test

@@ -1,0 +1,427 @@
+#include "pagetestsupport.h"
+
+#include "common/cp932.h"
+#include "graph/canvasregistry.h"
+#include "graph/dlggraphtab.h"
+#include "graph/trendcanvas.h"
+
+#include "ui_dlgqn210.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace qn;
+using namespace qn::test;
+
+namespace {
+
+QList<QByteArray> fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+using Qn210Page = UnitWindowTest;
+
+TEST_F(Qn210Page, StartUpChainReadsTheUnitInOrder)
+{
+    simulator.updateState(unit, [](sim::UnitState &s) {
+        s.doPattern = 2;
+        s.adcSps = 5;
+        s.aiRange = {0, 4, 3};
+        s.thresholds[1] = {1, 2, 0x1000, 0x2000};
+    });
+    window = new DlgTabParent(windowArgs(false), timeouts);
+    page = qobject_cast<DlgQN210 *>(window->page());
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 8; }));
+    const std::vector<std::string> expected{"GetDO", "GetADCsps", "GetAIRange", "GetAIRange", "GetAIRange",
+                                            "GetADCThreshold", "GetADCThreshold", "GetADCThreshold"};
+    std::vector<std::string> names = simulator.requestNames(unit);
+    names.resize(std::min(names.size(), expected.size()));
+    EXPECT_EQ(names, expected);
+
+    EXPECT_EQ(page->doState(0), 0);
+    EXPECT_EQ(page->doState(1), 1);
+    EXPECT_EQ(page->adcRate(), 5);
+    EXPECT_EQ(page->aiChannel(0).range, 0);
+    EXPECT_EQ(page->ui().rangeCombo2->currentIndex(), 4);
+    EXPECT_EQ(page->ui().bar2->maximum(), 8388607);
+    EXPECT_EQ(page->ui().bar1->maximum(), 16777215);
+    EXPECT_TRUE(page->aiChannel(1).ledOutside);
+    EXPECT_EQ(page->aiChannel(1).thresholdMode, 2);
+    EXPECT_EQ(page->aiChannel(1).lowThreshold, 0x1000);
+    EXPECT_EQ(page->aiChannel(1).highThreshold, 0x2000);
+    // Default graph ranges of the reported ranges.
+    TrendCanvas *canvas = window->canvas();
+    ASSERT_NE(canvas, nullptr);
+    EXPECT_EQ(canvas->GetSeries(0)->MinValue(), -100.0);
+    EXPECT_EQ(canvas->GetSeries(1)->MaxValue(), 20.0);
+    EXPECT_EQ(canvas->GetSeries(2)->MaxValue(), 30.0);
+    EXPECT_EQ(QString::fromStdString(canvas->GetSeries(0)->GetUnit()), "mV");
+    EXPECT_EQ(page->ui().infoLabel->text(), "MACアドレス: 00-80-92-00-00-01");
+    EXPECT_EQ(window->windowTitle(), "QN-210(ID:3) - 127.0.0.1");
+    EXPECT_TRUE(presenter.messages.isEmpty());
+}
+
+TEST_F(Qn210Page, StartUpChainStopsAtAFailure)
+{
+    // GetAIRange of AI2 gets no answer: the chain ends there with one message.
+    simulator.setFault(unit, {sim::FaultKind::None});
+    window = new DlgTabParent(windowArgs(false), timeouts);
+    page = qobject_cast<DlgQN210 *>(window->page());
+    ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 3; }));
+    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 1});
+    ASSERT_TRUE(waitUntil([this] { return presenter.messages.size() == 1; }));
+    EXPECT_EQ(presenter.messages[0], "QNNET通信タイムアウトエラー");
+    waitUntil([] { return false; }, 500);
+    const std::vector<std::string> names = simulator.requestNames(unit);
+    EXPECT_EQ(countOf(names, "GetADCThreshold"), 0);
+    EXPECT_EQ(presenter.messages.size(), 1);
+}
+
+TEST_F(Qn210Page, AutomaticReadingEveryPeriodWritesRows)
+{
+    openWindow();
+    simulator.pinAI(unit, 0, 0x400000);
+    page->ui().aiPeriodEdit->setText("3");
+    page->setAiAuto(true);
+    EXPECT_FALSE(page->ui().readButton->isEnabled());
+    EXPECT_FALSE(page->ui().aiPeriodEdit->isEnabled());
+    const int before = page->completionsRun();
+    for (int t = 0; t < 12; ++t)
+        page->tickOnce();
+    ASSERT_TRUE(settle(before, 4));
+    EXPECT_EQ(countOf(simulator.requestNames(unit), "GetAllAI"), 4);
+
+    const QList<QByteArray> lines = fileLines(logFile());
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(fromCp932(lines[0]), "日付,時刻,AI1,単位1,AI2,単位2,AI3,単位3,DO1,DO2");
+    const QList<QByteArray> fields = lines[1].split(',');
+    ASSERT_EQ(fields.size(), 10);
+    EXPECT_EQ(fields[2], "5.00000");
+    EXPECT_EQ(fields[3], "V");
+    EXPECT_EQ(page->measuredText(0), " 5.0000 V");
+    EXPECT_EQ(page->convertedText(0), "5.00000 ");
+    EXPECT_EQ(window->graphTab()->valueLabelText(0), "5.00000 V");
+    EXPECT_EQ(window->canvas()->GetSeries(0)->Count(), 4u);
+    EXPECT_EQ(window->canvas()->GetSeries(3)->Count(), 4u);
+}
+
+TEST_F(Qn210Page, ManualReadingWritesNoRow)
+{
+    openWindow();
+    const int before = page->completionsRun();
+    page->readInputs();
+    ASSERT_TRUE(settle(before, 1));
+    EXPECT_FALSE(page->measuredText(0).isEmpty());
+    EXPECT_EQ(window->canvas()->GetSeries(0)->Count(), 1u);
+    EXPECT_TRUE(fileLines(logFile()).isEmpty());
+}
+
+TEST_F(Qn210Page, PageRotatesItsLogFiles)
+{
+    openWindow(true, 2);
+    page->ui().aiPeriodEdit->setText("1");
+    page->setAiAuto(true);
+    const int before = page->completionsRun();
+    for (int t = 0; t < 3; ++t)
+        page->tickOnce();
+    ASSERT_TRUE(settle(before, 3));
+    const QString base = page->log().baseName();
+    EXPECT_TRUE(base.startsWith(logDir.path() + "/QN-210_3_127.0.0.1_"));
+    EXPECT_EQ(fileLines(base + "_000.csv").size(), 3);
+    EXPECT_EQ(fileLines(base + "_001.csv").size(), 2);
+}
+
+TEST_F(Qn210Page, RenamePutsANewHeaderIntoTheRunningFile)
+{
+    openWindow();
+    page->ui().aiPeriodEdit->setText("1");
+    page->setAiAuto(true);
+    int before = page->completionsRun();
+    page->tickOnce();
+    ASSERT_TRUE(settle(before, 1));
+    page->applySignalName(DlgQN210::kInputKind, 1, QStringLiteral("温度"));
+    EXPECT_EQ(unitSettings().GetSignalName(0, 3, 0, 1), "温度");
+    EXPECT_EQ(window->graphTab()->legendText(1), "AI2: 温度");
+    before = page->completionsRun();
+    page->tickOnce();
+    ASSERT_TRUE(settle(before, 1));
+    const QList<QByteArray> lines = fileLines(logFile());
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(fromCp932(lines[2]), "日付,時刻,AI1,単位1,温度,単位2,AI3,単位3,DO1,DO2");
+}
+
+TEST_F(Qn210Page, BothOutputsDueTogetherSendOneSetDO)
+{
+    openWindow(false);
+    page->ui().doPeriodEdit1->setText("2");
+    page->ui().doPeriodEdit2->setText("2");
+    page->setDoAuto(0, true);
+    page->setDoAuto(1, true);
+    EXPECT_FALSE(page->ui().doToggleButton1->isEnabled());
+    const int before = page->completionsRun();
+    page->tickOnce();
+    page->tickOnce();
+    ASSERT_TRUE(settle(before, 1));
+    const std::vector<sim::LoggedRequest> log = simulator.requestLog(unit);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].name(), "SetDO");
+    EXPECT_EQ(simulator.state(unit).doPattern, 3);
+    EXPECT_EQ(page->doState(0), 1);
+    EXPECT_EQ(page->doState(1), 1);
+}
+
+TEST_F(Qn210Page, OutputStatesChangeOnlyOnTheUnitsConfirmation)
+{
+    openWindow(false);
+    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 1});
+    page->ui().doPeriodEdit1->setText("1");
+    page->setDoAuto(0, true);
+    int before = page->completionsRun();
+    page->tickOnce();
+    ASSERT_TRUE(settle(before, 1));
+    EXPECT_EQ(page->doState(0), 0);
+    EXPECT_FALSE(page->doAuto(0)); // a failed SetDO switches the automatic modes off
+    EXPECT_FALSE(page->ui().doAutoCheck1->isChecked());
+    EXPECT_TRUE(page->ui().doToggleButton1->isEnabled());
+    ASSERT_EQ(presenter.messages.size(), 1);
+    before = page->completionsRun();
+    page->toggleOutput(0);
+    ASSERT_TRUE(settle(before, 1));
+    EXPECT_EQ(page->doState(0), 1);
+    EXPECT_EQ(simulator.state(unit).doPattern, 1);
+}
+
+TEST_F(Qn210Page, OfflineUnitGivesOneMessageAtATimeAndReconnectsWhenBack)
+{
+    openWindow(false);
+    page->ui().aiPeriodEdit->setText("1");
+    page->setAiAuto(true);
+    page->ui().doPeriodEdit2->setText("5");
+    page->setDoAuto(1, true);
+    simulator.setOnline(unit, false);
+    int ticksDuringMessage = 0;
+    std::size_t requestsDuringMessage = 0;
+    presenter.onInform = [&](const QString &) {
+        // While the message is up the tick does nothing at all.
+        const std::size_t requests = simulator.requestLog(unit).size();
+        for (int t = 0; t < 20; ++t, ++ticksDuringMessage)
+            page->tickOnce();
+        waitUntil([] { return false; }, 200);
+        requestsDuringMessage += simulator.requestLog(unit).size() - requests;
+    };
+    const int before = page->completionsRun();
+    page->tickOnce(); // posts GetAllAI
+    page->tickOnce();
+    ASSERT_TRUE(waitUntil([&] { return page->completionsRun() >= before + 2 && !page->busy(); }, 8000));
+    EXPECT_GE(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.maxDepth, 1);
+    EXPECT_EQ(ticksDuringMessage, 20 * presenter.messages.size());
+    EXPECT_EQ(requestsDuringMessage, 0u);
+    EXPECT_FALSE(page->aiAuto());
+    EXPECT_FALSE(page->doAuto(1));
+    EXPECT_FALSE(page->ui().aiAutoCheck->isChecked());
+    EXPECT_TRUE(page->ui().readButton->isEnabled());
+
+    presenter.onInform = nullptr;
+    presenter.messages.clear();
+    simulator.setOnline(unit, true);
+    const int connections = simulator.connectionCount(unit);
+    const int now = page->completionsRun();
+    page->readInputs();
+    ASSERT_TRUE(settle(now, 1));
+    EXPECT_TRUE(presenter.messages.isEmpty());
+    EXPECT_EQ(simulator.connectionCount(unit), connections + 1);
+    EXPECT_FALSE(page->measuredText(0).isEmpty());
+}
+
+TEST_F(Qn210Page, DisconnectWhileTheTimeoutMessageIsOpen)
+{
+    openWindow(false);
+    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, -1});
+    bool stillThereInside = false;
+    presenter.onInform = [&](const QString &) {
+        window->disconnectUnit();
+        // Nothing is torn down while the completion (and its message) is running.
+        waitUntil([] { return false; }, 200);
+        stillThereInside = !window.isNull() && window->page() && !window->page()->isClosed();
+    };
+    page->readInputs();
+    ASSERT_TRUE(waitUntil([this] { return window.isNull(); }, 8000));
+    EXPECT_TRUE(stillThereInside);
+    EXPECT_EQ(presenter.messages.size(), 1);
+}
+
+TEST_F(Qn210Page, ExitWithWindowsOpenAndAMessageUp)
+{
+    openWindow(false);
+    // A second window of the same unit.
+    QPointer<DlgTabParent> second = new DlgTabParent(windowArgs(false), timeouts);
+    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, -1});
+    presenter.onInform = [&](const QString &) { DlgTabParent::closeAllWindows(); };
+    page->readInputs();
+    ASSERT_TRUE(waitUntil([&] { return !presenter.messages.isEmpty(); }, 8000));
+    EXPECT_TRUE(DlgTabParent::waitForAllWindowsClosed(8000));
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(second.isNull());
+    EXPECT_TRUE(DlgTabParent::openWindows().isEmpty());
+}
+
+TEST_F(Qn210Page, InvalidPeriodsAreRefused)
+{
+    openWindow(false);
+    for (const char *text : {"0", "10000", ""}) {
+        presenter.messages.clear();
+        page->ui().aiPeriodEdit->setText(QString::fromLatin1(text));
+        page->setAiAuto(true);
+        EXPECT_FALSE(page->aiAuto()) << text;
+        EXPECT_FALSE(page->ui().aiAutoCheck->isChecked()) << text;
+        ASSERT_EQ(presenter.messages.size(), 1) << text;
+        EXPECT_EQ(presenter.messages[0], "時間設定が不正です。");
+        EXPECT_FALSE(page->paused());
+    }
+    page->ui().aiPeriodEdit->setText("9999");
+    page->setAiAuto(true);
+    EXPECT_TRUE(page->aiAuto());
+    page->setAiAuto(false);
+    EXPECT_TRUE(page->ui().aiPeriodEdit->isEnabled());
+}
+
+TEST_F(Qn210Page, PeriodEditsTakeDigitsOnly)
+{
+    openWindow(false);
+    QTest::keyClicks(page->ui().doPeriodEdit1, "x");
+    EXPECT_EQ(page->ui().doPeriodEdit1->text(), "10");
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.messages[0], "数字以外は入力できません");
+    EXPECT_EQ(page->ui().doPeriodEdit1->maxLength(), 6);
+}
+
+TEST_F(Qn210Page, RangeChangeCancelLeavesEverythingAsItWas)
+{
+    openWindow(false);
+    page->applyConversion(0, 2.0, 1.0, "kPa", 0.0, 50.0);
+    presenter.answer = false;
+    page->ui().rangeCombo1->setCurrentIndex(0);
+    ASSERT_EQ(presenter.questions.size(), 1);
+    EXPECT_EQ(presenter.questions[0], "設定を変更すると、換算式と単位の設定も初期化されます。よろしいですか？");
+    EXPECT_EQ(page->ui().rangeCombo1->currentIndex(), 2);
+    waitUntil([] { return false; }, 200);
+    EXPECT_TRUE(simulator.requestLog(unit).empty());
+    EXPECT_EQ(page->aiChannel(0).a, 2.0);
+    EXPECT_FALSE(page->paused());
+}
+
+TEST_F(Qn210Page, RangeChangeOkResetsTheChannel)
+{
+    openWindow(false);
+    page->applyConversion(0, 2.0, 1.0, "kPa", 0.0, 50.0);
+    int before = page->completionsRun();
+    page->readInputs();
+    ASSERT_TRUE(settle(before, 1));
+    ASSERT_EQ(window->canvas()->GetSeries(0)->Count(), 1u);
+    before = page->completionsRun();
+    page->ui().rangeCombo1->setCurrentIndex(0);
+    ASSERT_TRUE(settle(before, 1));
+    EXPECT_EQ(simulator.state(unit).aiRange[0], 0);
+    const DlgQN210::AiChannel &ch = page->aiChannel(0);
+    EXPECT_EQ(ch.range, 0);
+    EXPECT_EQ(ch.a, 1.0);
+    EXPECT_EQ(ch.b, 0.0);
+    EXPECT_TRUE(ch.unit.isEmpty());
+    EXPECT_EQ(ch.graphMin, -100.0);
+    EXPECT_TRUE(page->measuredText(0).isEmpty());
+    EXPECT_EQ(window->canvas()->GetSeries(0)->Count(), 0u);
+    const ChannelSettings saved = unitSettings().GetConversion(0, 3, 0, 0);
+    EXPECT_EQ(saved.a, 1.0);
+    EXPECT_EQ(saved.graphMax, 0.0);
+
+    // Range 0 shows millivolts; a = 1, b = 0 converts to the same millivolts.
+    simulator.pinAI(unit, 0, 0x400000);
+    before = page->completionsRun();
+    page->readInputs();
+    ASSERT_TRUE(settle(before, 1));
+    EXPECT_EQ(page->measuredText(0), " 50.000 mV");
+    EXPECT_EQ(page->convertedText(0), "50.0000 ");
+}
+
+TEST_F(Qn210Page, FailedRangeChangePutsTheComboBack)
+{
+    openWindow(false);
+    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 1});
+    const int before = page->completionsRun();
+    page->ui().rangeCombo3->setCurrentIndex(4);
+    ASSERT_TRUE(settle(before, 1));
+    EXPECT_EQ(page->ui().rangeCombo3->currentIndex(), 2);
+    EXPECT_EQ(page->aiChannel(2).range, 2);
+    EXPECT_EQ(presenter.messages.size(), 1);
+}
+
+TEST_F(Qn210Page, InvalidGraphRangeFromTheFormulaTakesTheDefault)
+{
+    openWindow(false);
+    page->applyConversion(1, 1.0, 0.0, "", 5.0, 5.0);
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.messages[0], "グラフ表示範囲が不正なため、デフォルト値に設定します");
+    EXPECT_EQ(page->aiChannel(1).graphMin, -10.0);
+    EXPECT_EQ(page->aiChannel(1).savedGraphMax, 0.0);
+}
+
+TEST_F(Qn210Page, ThresholdAndAdcRateTakeEffectOnConfirmation)
+{
+    openWindow(false);
+    simulator.pinAI(unit, 0, 0x100000);
+    int before = page->completionsRun();
+    page->postThreshold(0, false, 1.0, 2.0);
+    page->postAdcRate(6);
+    page->readInputs();
+    ASSERT_TRUE(settle(before, 3));
+    const sim::UnitState state = simulator.state(unit);
+    EXPECT_EQ(state.thresholds[0].low, 0x0CCC);
+    EXPECT_EQ(state.thresholds[0].high, 0x1999);
+    EXPECT_EQ(state.adcSps, 6);
+    EXPECT_EQ(page->adcRate(), 6);
+    EXPECT_EQ(page->aiChannel(0).lowThreshold, 0x0CCC);
+    // 0x100000 is 1.25 V: inside 1 .. 2 V, lit when lit-inside: red bar.
+    EXPECT_EQ(page->ui().bar1->palette().color(QPalette::Highlight), QColor(255, 0, 0));
+}
+
+TEST_F(Qn210Page, TabsAndKeysLeaveTheWindowOpen)
+{
+    openWindow(false);
+    page->ui().aiPeriodEdit->setText("1");
+    page->setAiAuto(true);
+    window->selectTab(1);
+    EXPECT_TRUE(window->graphTab()->isVisible());
+    EXPECT_FALSE(page->isVisible());
+    const int before = page->completionsRun();
+    page->tickOnce();
+    ASSERT_TRUE(settle(before, 1)); // polling goes on behind the graph tab
+    window->selectTab(0);
+    EXPECT_TRUE(page->isVisible());
+    QTest::keyClick(window, Qt::Key_Escape);
+    QTest::keyClick(window, Qt::Key_Return);
+    QTest::keyClick(page->ui().readButton, Qt::Key_Escape);
+    waitUntil([] { return false; }, 100);
+    EXPECT_FALSE(window.isNull());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isClosing());
+}
+
+TEST_F(Qn210Page, CloseBoxClosesThePageThenTheWindow)
+{
+    openWindow(false);
+    const int canvasId = window->canvas()->id();
+    window->close();
+    ASSERT_TRUE(waitUntil([this] { return window.isNull(); }));
+    EXPECT_EQ(CanvasRegistry::instance().find(canvasId), nullptr);
+}
+
+} // namespace
