@@ -1,0 +1,147 @@
+// `qnctl run` as scripts see it: stdout lines, exit status and the usage messages.
+#include "sim/simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Outcome qnctl(const std::string &args)
+{
+    Outcome o;
+    char errPath[] = "/tmp/qnctl-test-XXXXXX";
+    const int fd = mkstemp(errPath);
+    if (fd < 0)
+        return o;
+    close(fd);
+    const std::string command = std::string(QN_BIN_DIR) + "/qnctl " + args + " 2>" + errPath;
+    FILE *p = popen(command.c_str(), "r");
+    if (p) {
+        char buf[512];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            o.out.append(buf, n);
+        const int raw = pclose(p);
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    std::ifstream in(errPath);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    o.err = ss.str();
+    unlink(errPath);
+    return o;
+}
+
+class QnctlRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qn::sim::UnitConfig c;
+        c.modelId = qn::proto::kModelQN210;
+        c.unitId = 3;
+        c.bindIp = "127.0.0.1";
+        m_sim.addUnit(c);
+        c.modelId = qn::proto::kModelQN110;
+        c.unitId = 1;
+        m_sim.addUnit(c);
+        std::string error;
+        ASSERT_TRUE(m_sim.start(&error)) << error;
+    }
+    std::string target(int unit = 0) const { return "127.0.0.1:" + std::to_string(m_sim.tcpPort(unit)); }
+    qn::sim::Simulator m_sim;
+};
+
+TEST_F(QnctlRun, PrintsOneLinePerCompletionInOrder)
+{
+    const Outcome o = qnctl("run " + target() + " SetDO 1 GetDO");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "SetDO 1\nGetDO 1\n");
+    EXPECT_EQ(o.err, "");
+}
+
+TEST_F(QnctlRun, ResultsInDecimalWithHexAndNegativeArguments)
+{
+    m_sim.pinAI(0, 0, -2);
+    m_sim.pinAI(0, 1, 0x7FFFFF);
+    m_sim.pinAI(0, 2, -8388608);
+    const Outcome o = qnctl("run " + target() +
+                            " GetAllAI SetADCThreshold 0 1 0 0x8000 0x1000 GetADCThreshold 0 GetUnitModelID GetAI -0x0");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "GetAllAI -2 8388607 -8388608\n"
+                     "SetADCThreshold 0 1 32768 4096\n"
+                     "GetADCThreshold 0 1 0 4096 32768\n"
+                     "GetUnitModelID 3 8\n"
+                     "GetAI 0 -2\n");
+}
+
+TEST_F(QnctlRun, AnalogOutputWithNegativeRaw)
+{
+    m_sim.pinDI(1, 6);
+    const Outcome o = qnctl("run " + target(1) + " SetAO 1 1 -1 GetAO 1 GetDI 0x2A");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "SetAO 1 -1 0\nGetAO 1 1 65535\nGetDI 6 42\n");
+}
+
+TEST_F(QnctlRun, FailuresPrintTheFailureValuesAndExitOne)
+{
+    const std::string where = target();
+    m_sim.stop(); // nobody listens any more: refused
+    const Outcome o = qnctl("run " + where + " GetAllAI SetTCSetting 1 2 3 GetDI 9");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "GetAllAI 305419896 -1 -1\nSetTCSetting -1 -1 -1\nGetDI -1 9\n");
+}
+
+TEST_F(QnctlRun, OneFailureAmongSuccessesExitsOne)
+{
+    m_sim.setFault(0, {qn::sim::FaultKind::DropConnection, 0, 0, 1});
+    const Outcome o = qnctl("run " + target() + " GetDO GetDO");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "GetDO -1\nGetDO 0\n");
+}
+
+TEST(QnctlUsage, ErrorsExitTwoAndNameTheProblem)
+{
+    const struct {
+        const char *args;
+        const char *problem;
+    } cases[] = {
+        {"", "usage"},
+        {"frobnicate", "unknown command"},
+        {"run", "missing HOST:PORT"},
+        {"run 127.0.0.1", "malformed HOST:PORT"},
+        {"run 127.0.0.1:99999 GetDO", "malformed HOST:PORT"},
+        {"run 127.0.0.1:1", "missing operation"},
+        {"run 127.0.0.1:1 GetDo", "unknown operation 'GetDo'"},
+        {"run 127.0.0.1:1 SetDO", "missing argument 1 of SetDO"},
+        {"run 127.0.0.1:1 SetAO 1 1 GetDO", "missing argument 3 of SetAO"},
+        {"run 127.0.0.1:1 SetDO 1x", "malformed argument '1x' of SetDO"},
+        {"run 127.0.0.1:1 GetDO 5", "unknown operation '5'"},
+    };
+    for (const auto &c : cases) {
+        const Outcome o = qnctl(c.args);
+        EXPECT_EQ(o.status, 2) << c.args;
+        EXPECT_NE(o.err.find(c.problem), std::string::npos) << c.args << ": " << o.err;
+        EXPECT_EQ(o.out, "") << c.args;
+    }
+}
+
+TEST(QnctlUsage, HelpGoesToStdout)
+{
+    const Outcome o = qnctl("--help");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find("qnctl run HOST:PORT"), std::string::npos);
+}
+
+} // namespace
