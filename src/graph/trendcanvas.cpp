@@ -338,7 +338,8 @@ PlotArea TrendCanvas::plotAreaFor(int w, int h)
 QRect TrendCanvas::readoutRect() const
 {
     const int w = width();
-    return QRect(QPoint(int(0.4 * w), 0), QPoint(int(0.8 * w) - 1, plotArea().top - 1));
+    // Ends above the frame's top edge (T - 2), which must survive a read-out repaint.
+    return QRect(QPoint(int(0.4 * w), 0), QPoint(int(0.8 * w) - 1, plotArea().top - 3));
 }
 
 const TrendSeries *TrendCanvas::focused() const

@@ -90,7 +90,7 @@ public:
 
     PlotArea plotArea() const { return plotAreaFor(width(), height()); }
     static PlotArea plotAreaFor(int w, int h);
-    // The cursor read-out box, (0.4 w, 0)-(0.8 w, T - 2).
+    // The cursor read-out box, (0.4 w, 0) up to but excluding (0.8 w, T - 2).
     QRect readoutRect() const;
 
     // Draws the whole picture (background, time axis, value axis, traces) as a full repaint

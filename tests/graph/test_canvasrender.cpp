@@ -200,6 +200,8 @@ TEST_F(RenderFixture, ReadoutFollowsTheMouseInsideThePlotOnly)
     EXPECT_EQ(canvas->RefreshCount(), refreshes);
     QImage inside = canvas->renderToImage(1.0);
     EXPECT_GT(countLike(inside, box, rgb(255, 255, 80)), 20);
+    // The frame's top edge runs on under the read-out.
+    EXPECT_EQ(inside.pixel((box.left() + box.right()) / 2, a.top - 2), rgb(255, 255, 255));
 
     moveMouse(a.left, (a.top + a.bottom) / 2); // on the plot edge: cleared
     EXPECT_EQ(countLike(canvas->renderToImage(1.0), box, rgb(255, 255, 80)), 0);
