@@ -1,6 +1,50 @@
+// QN-VIEW: one copy per user, the main dialog for the life of the program.
+#include "app/cqnviewdlg.h"
+#include "app/startup.h"
+#include "graph/canvasregistry.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("QN-VIEW"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("QN-VIEW"));
+    const QCommandLineOption searchAddress(
+        QStringLiteral("search-address"),
+        QStringLiteral("Send unit searches to ADDRESS instead of 255.255.255.255 (repeatable)."),
+        QStringLiteral("ADDRESS"));
+    parser.addOption(searchAddress);
+    parser.process(app);
+
+    // A second copy ends at once and silently; the first keeps running.
+    const qn::SingleInstanceLock lock;
+    if (!lock.acquired())
+        return 0;
+
+    const QString executable = QCoreApplication::applicationFilePath();
+    qn::MainDialogConfig config;
+    config.programFolder = qn::programFolder(executable);
+    config.settingsPath = qn::settingsPathFor(executable);
+    config.versionText = qn::programVersionText();
+    const QStringList targets = parser.values(searchAddress);
+    if (!targets.isEmpty()) {
+        config.searchTargets.clear();
+        for (const QString &target : targets)
+            config.searchTargets.push_back(target.trimmed().toStdString());
+    }
+
+    qn::CanvasRegistry::instance().SetNextId(1400);
+
+    // The unit windows are independent top-level windows; the main dialog keeps no
+    // hold on them.
+    const qn::UnitWindowOpener openUnitWindow = [](const qn::UnitWindowArgs &) {};
+
+    qn::CQNVIEWDlg dialog(config, openUnitWindow);
+    dialog.show();
+    dialog.exec();
     return 0;
 }

@@ -1,0 +1,94 @@
+#pragma once
+// The program's main window: finds units (search, add by IP address), lists them,
+// identifies the selected one and opens its window, and holds the logging options
+// handed to every unit window opened afterwards.
+#include "app/unitwindowargs.h"
+#include "link/discovery.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ui {
+class CQNVIEWDlg;
+}
+
+namespace qn {
+
+struct MainDialogConfig {
+    QString programFolder;  // the initial log folder
+    QString settingsPath;   // per-unit settings loaded at start; empty: none
+    QString versionText;    // shown in the status line when idle
+    // Where searches are sent; each target is searched in turn and the answers merged.
+    std::vector<std::string> searchTargets{kDefaultSearchTarget};
+    uint16_t discoveryPort = kDiscoveryPort;
+    DiscoveryTiming searchTiming = kSearchTiming;
+    DiscoveryTiming addTiming = kAddTiming;
+    int identifyTimeoutMs = kIdentifyTimeoutMs;
+};
+
+// Asks the operator for a folder: (parent, title, folder to preselect) -> chosen
+// folder, empty on cancel.
+using FolderChooser = std::function<QString(QWidget *, const QString &, const QString &)>;
+
+class CQNVIEWDlg final : public QDialog {
+    Q_OBJECT
+public:
+    explicit CQNVIEWDlg(MainDialogConfig config, UnitWindowOpener opener, QWidget *parent = nullptr);
+    ~CQNVIEWDlg() override;
+
+    // Replaces the system folder chooser (tests).
+    void setFolderChooser(FolderChooser chooser);
+
+    // Where later searches are sent (loopback targets in tests and the demo).
+    void setSearchTargets(std::vector<std::string> targets) { m_config.searchTargets = std::move(targets); }
+
+    const UnitTable &unitTable() const { return m_table; }
+    QString logFolder() const { return m_logFolder; }
+    // True while a search, add or identification runs on its worker thread.
+    bool busy() const { return m_busy; }
+
+    // -1 when files are not changed automatically, else the rows of the chosen list entry.
+    int rowsPerFile() const;
+    // 1000, 10000, 100000 or 1000000 for a rows list position (10000 for any other).
+    static int rowsForSelection(int index);
+
+signals:
+    // A search, add or connect has finished on the GUI thread (after its messages).
+    void jobFinished();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct JobChannel;
+
+    void search();
+    void addByIp();
+    void connectSelected();
+    void finishConnect(const UnitEntry &identified, int rc, int modelId, int unitId);
+    void browse();
+    void updateConnectButton();
+    void updateAddButton();
+
+    // Runs work on a thread of its own; the callable it returns runs on the GUI thread,
+    // unless this dialog is gone by then.
+    void runInBackground(std::function<std::function<void()>()> work);
+    void setBusy(bool busy);
+    void rebuildList();
+
+    std::unique_ptr<Ui::CQNVIEWDlg> m_ui;
+    MainDialogConfig m_config;
+    UnitWindowOpener m_opener;
+    FolderChooser m_chooseFolder;
+    UnitTable m_table;
+    QString m_logFolder;
+    bool m_busy = false;
+    std::shared_ptr<JobChannel> m_channel;
+};
+
+} // namespace qn

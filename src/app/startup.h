@@ -1,0 +1,40 @@
+#pragma once
+// What the program works out before the main dialog opens: its folder, the settings
+// file beside it, the version text, and the lock that keeps a second copy from running.
+#include <QString>
+
+namespace qn {
+
+// The executable's folder (its full path without the file name).
+QString programFolder(const QString &executablePath);
+// The executable's path with its extension, if any, replaced by ".ini"
+// ("/opt/qn/qnview" -> "/opt/qn/qnview.ini", "/opt/qn/qnview.bin" -> "/opt/qn/qnview.ini").
+QString settingsPathFor(const QString &executablePath);
+// "Version 1.13" for 1.1.3.0; with a revision: "Version 2.015" for 2.0.1.5.
+QString versionText(int major, int minor, int build, int revision);
+// The version text of this build.
+QString programVersionText();
+
+// Held from start to exit so that only one copy of the program runs for this user.
+// The kernel drops the lock when the holder's process ends, however it ends, so a
+// crashed copy never blocks the next start.
+class SingleInstanceLock final {
+public:
+    // lockDirectory empty: $XDG_RUNTIME_DIR, or the temporary folder when that is unset.
+    explicit SingleInstanceLock(const QString &lockDirectory = QString());
+    ~SingleInstanceLock();
+    SingleInstanceLock(const SingleInstanceLock &) = delete;
+    SingleInstanceLock &operator=(const SingleInstanceLock &) = delete;
+
+    // True when this copy holds the lock (or when no lock file can be made at all:
+    // running twice is then better than not running).
+    bool acquired() const { return m_acquired; }
+    QString lockFilePath() const { return m_path; }
+
+private:
+    QString m_path;
+    int m_fd = -1;
+    bool m_acquired = false;
+};
+
+} // namespace qn

@@ -1,0 +1,587 @@
+// The main dialog driven headless against simulated units on 127.0.0.x: every search
+// goes to the loopback broadcast address on a UDP port of the test's own.
+#include "app/cqnviewdlg.h"
+#include "link/net.h"
+#include "link/unitlist.h"
+#include "sim/discoveryresponder.h"
+#include "sim/simulator.h"
+#include "ui/fonts.h"
+#include "ui/messages.h"
+#include "ui_cqnviewdlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace qn {
+namespace {
+
+constexpr DiscoveryTiming kFast{2000, 800, 1500};
+constexpr int kJobWaitMs = 30000;
+
+class RecordingPresenter final : public MessagePresenter {
+public:
+    void inform(QWidget *, const QString &text) override { messages << text; }
+    bool confirm(QWidget *, const QString &text) override
+    {
+        messages << text;
+        return true;
+    }
+    QStringList messages;
+};
+
+// A free TCP port on the loopback addresses the units use.
+uint16_t freeTcpPort()
+{
+    int err = 0;
+    net::Socket s = net::Socket::tcp(err);
+    s.bind(net::Address{*net::parseIpv4("127.0.0.11"), 0});
+    return s.localAddress()->port;
+}
+
+// Answers every identification with a model ID the program does not know.
+class UnknownModelUnit {
+public:
+    explicit UnknownModelUnit(const std::string &ip)
+    {
+        int err = 0;
+        m_listener = net::Socket::tcp(err);
+        m_listener.setReuseAddress(true);
+        m_listener.bind(net::Address{*net::parseIpv4(ip), 0});
+        m_listener.listen(4);
+        m_port = m_listener.localAddress()->port;
+        m_thread = std::thread([this] {
+            while (!m_stop) {
+                int e = 0;
+                net::Socket c = m_listener.accept(nullptr, e);
+                if (!c.valid() || m_stop)
+                    return;
+                uint8_t request[8];
+                c.setReceiveTimeout(2000);
+                if (c.receive(request, sizeof request, e) <= 0)
+                    continue;
+                const uint8_t reply[5] = {'m', 'i', 0x20 | (15 - 6), 0x20 | 12, 0xC8};  // unit 6, model 12
+                c.send(reply, sizeof reply, e);
+            }
+        });
+    }
+    ~UnknownModelUnit()
+    {
+        m_stop = true;
+        m_listener.shutdownBoth();
+        m_thread.join();
+    }
+    uint16_t port() const { return m_port; }
+
+private:
+    net::Socket m_listener;
+    uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+struct UnitSpec {
+    int modelId;
+    int unitId;
+    const char *ip;
+    uint8_t macLast;
+};
+
+// The demo's four units, one of each model, answering the search in this order.
+const UnitSpec kUnits[] = {
+    {kModelQN210, 3, "127.0.0.11", 0x11},
+    {kModelQN220, 5, "127.0.0.12", 0x12},
+    {kModelQN110, 1, "127.0.0.13", 0x13},
+    {kModelQN120, 2, "127.0.0.14", 0x14},
+};
+
+class MainDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setMessagePresenter(&m_presenter);
+        m_tcpPort = freeTcpPort();
+        for (const UnitSpec &u : kUnits) {
+            sim::UnitConfig c;
+            c.modelId = u.modelId;
+            c.unitId = u.unitId;
+            c.bindIp = u.ip;
+            c.tcpPort = m_tcpPort;
+            c.mac = {0x00, 0x80, 0x92, 0x00, 0x00, u.macLast};
+            c.discovery.enabled = false;  // the responders below answer instead
+            m_sim.addUnit(c);
+        }
+        std::string error;
+        ASSERT_TRUE(m_sim.start(&error)) << error;
+        int delay = 0;
+        for (const UnitSpec &u : kUnits) {
+            sim::ResponderConfig r;
+            r.unitIp = u.ip;
+            r.udpPort = m_udpPort;
+            r.tcpPort = m_tcpPort;
+            r.mac = {0x00, 0x80, 0x92, 0x00, 0x00, u.macLast};
+            r.searchDelayMs = delay;  // a fixed answer order
+            delay += 150;
+            addResponder(r);
+        }
+    }
+    void TearDown() override
+    {
+        m_dialog.reset();
+        setMessagePresenter(nullptr);
+    }
+
+    sim::DiscoveryResponder &addResponder(sim::ResponderConfig r)
+    {
+        r.udpPort = m_udpPort;
+        auto responder = std::make_unique<sim::DiscoveryResponder>(r);
+        std::string error;
+        EXPECT_TRUE(responder->start(&error)) << error;
+        m_udpPort = responder->udpPort();
+        m_responders.push_back(std::move(responder));
+        return *m_responders.back();
+    }
+
+    MainDialogConfig config() const
+    {
+        MainDialogConfig c;
+        c.programFolder = QStringLiteral("/opt/qnview");
+        c.versionText = QStringLiteral("Version 1.13");
+        c.searchTargets = {"127.255.255.255"};
+        c.discoveryPort = m_udpPort;
+        c.searchTiming = kFast;
+        c.addTiming = kFast;
+        return c;
+    }
+
+    CQNVIEWDlg &dialog()
+    {
+        if (!m_dialog) {
+            m_dialog = std::make_unique<CQNVIEWDlg>(config(), [this](const UnitWindowArgs &a) { m_opened.push_back(a); });
+            m_dialog->show();
+        }
+        return *m_dialog;
+    }
+    template <typename T> T *child(const char *name) { return dialog().findChild<T *>(QString::fromLatin1(name)); }
+
+    QStringList lines()
+    {
+        QStringList out;
+        auto *list = child<QListWidget>("unitList");
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+    static QString line(const char *mac, const char *model, const char *id, const char *ip)
+    {
+        return QString::fromUtf8(mac) + QLatin1Char(' ') + QString::fromLatin1(model).leftJustified(9) + QLatin1Char(' ')
+            + QString::fromLatin1(id) + QLatin1Char(' ') + QString::fromLatin1(ip);
+    }
+    // Clicks and waits until the job it started has finished on the GUI thread.
+    bool clickAndWait(const char *button)
+    {
+        QSignalSpy finished(&dialog(), &CQNVIEWDlg::jobFinished);
+        child<QPushButton>(button)->click();
+        return finished.count() > 0 || finished.wait(kJobWaitMs);
+    }
+    bool search(const QString &port)
+    {
+        child<QLineEdit>("portEdit")->setText(port);
+        return clickAndWait("searchButton");
+    }
+    bool connectRow(int row)
+    {
+        child<QListWidget>("unitList")->setCurrentRow(row);
+        return clickAndWait("connectButton");
+    }
+
+    RecordingPresenter m_presenter;
+    sim::Simulator m_sim;
+    std::vector<std::unique_ptr<sim::DiscoveryResponder>> m_responders;
+    uint16_t m_tcpPort = 0;
+    uint16_t m_udpPort = 0;
+    std::unique_ptr<CQNVIEWDlg> m_dialog;
+    std::vector<UnitWindowArgs> m_opened;
+};
+
+TEST_F(MainDialog, StartsWithItsTextsAndInitialStates)
+{
+    CQNVIEWDlg &d = dialog();
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("QN-VIEW"));
+    EXPECT_EQ(child<QGroupBox>("deviceGroup")->title(), QStringLiteral("デバイスリスト(&D)"));
+    EXPECT_EQ(child<QLabel>("listHeaderLabel")->text(), QStringLiteral("MACアドレス        機種      ID    IPアドレス"));
+    EXPECT_EQ(child<QLabel>("portLabel")->text(), QStringLiteral("QNNETポート(&P) :"));
+    EXPECT_EQ(child<QLabel>("portLabel")->buddy(), child<QLineEdit>("portEdit"));
+    EXPECT_EQ(child<QLabel>("ipLabel")->text(), QStringLiteral("IPアドレス(&I) :"));
+    EXPECT_EQ(child<QLabel>("ipLabel")->buddy(), child<QLineEdit>("ipEdit"));
+    EXPECT_EQ(child<QPushButton>("searchButton")->text(), QStringLiteral("検索(&S)"));
+    EXPECT_TRUE(child<QPushButton>("searchButton")->isDefault());
+    EXPECT_EQ(child<QPushButton>("addButton")->text(), QStringLiteral("追加(&A)"));
+    EXPECT_EQ(child<QPushButton>("connectButton")->text(), QStringLiteral("接続(&C)"));
+    EXPECT_EQ(child<QGroupBox>("logGroup")->title(), QStringLiteral("ログ"));
+    EXPECT_EQ(child<QCheckBox>("loggingCheck")->text(), QStringLiteral("ロギング有効(&E)"));
+    EXPECT_EQ(child<QCheckBox>("autoSwitchCheck")->text(), QStringLiteral("ファイル自動切換(&F)"));
+    EXPECT_EQ(child<QLabel>("folderCaptionLabel")->text(), QStringLiteral("フォルダ :"));
+    EXPECT_EQ(child<QPushButton>("browseButton")->text(), QStringLiteral("参照(&R)..."));
+    EXPECT_EQ(child<QPushButton>("exitButton")->text(), QStringLiteral("終了(&X)"));
+
+    auto *rows = child<QComboBox>("rowsCombo");
+    ASSERT_EQ(rows->count(), 4);
+    EXPECT_EQ(rows->itemText(0), QStringLiteral("1000行"));
+    EXPECT_EQ(rows->itemText(1), QStringLiteral("1万行"));
+    EXPECT_EQ(rows->itemText(2), QStringLiteral("10万行"));
+    EXPECT_EQ(rows->itemText(3), QStringLiteral("100万行"));
+    EXPECT_EQ(rows->currentIndex(), 1);
+
+    EXPECT_TRUE(child<QLineEdit>("portEdit")->text().isEmpty());
+    EXPECT_EQ(child<QLineEdit>("portEdit")->maxLength(), 5);
+    EXPECT_FALSE(child<QPushButton>("addButton")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("connectButton")->isEnabled());
+    EXPECT_FALSE(child<QCheckBox>("loggingCheck")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>("autoSwitchCheck")->isChecked());
+    EXPECT_EQ(child<QLabel>("folderLabel")->text(), QStringLiteral("/opt/qnview"));
+    EXPECT_EQ(d.logFolder(), QStringLiteral("/opt/qnview"));
+    EXPECT_EQ(child<QLabel>("statusLabel")->text(), QStringLiteral("Version 1.13"));
+    EXPECT_EQ(child<QListWidget>("unitList")->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_FALSE(child<QListWidget>("unitList")->isSortingEnabled());
+
+    // List and header share the fixed-pitch face that has Japanese glyphs.
+    const QFont listFont = child<QListWidget>("unitList")->font();
+    EXPECT_EQ(listFont.family(), fixedCjkFont().family());
+    EXPECT_EQ(child<QLabel>("listHeaderLabel")->font().family(), listFont.family());
+    // Controls without a label of their own still have a name to read out.
+    for (const char *name : {"unitList", "rowsCombo", "folderLabel", "statusLabel"})
+        EXPECT_FALSE(child<QWidget>(name)->accessibleName().isEmpty()) << name;
+}
+
+TEST_F(MainDialog, PortBoxTakesDigitsOnly)
+{
+    auto *port = child<QLineEdit>("portEdit");
+    port->setFocus();
+    QTest::keyClicks(port, QStringLiteral("10a0-01x99"));
+    EXPECT_EQ(port->text(), QStringLiteral("10001"));
+}
+
+TEST_F(MainDialog, SearchWithTheUnitsPortListsModelsAndIdsInAnswerOrder)
+{
+    CQNVIEWDlg &d = dialog();
+    child<QLineEdit>("portEdit")->setText(QString::number(m_tcpPort));
+    QSignalSpy finished(&d, &CQNVIEWDlg::jobFinished);
+    child<QPushButton>("searchButton")->click();
+    // While it runs: status line and every control that could start something else.
+    EXPECT_EQ(child<QLabel>("statusLabel")->text(), QStringLiteral("検索中..."));
+    for (const char *name : {"loggingCheck", "autoSwitchCheck", "ipEdit", "addButton", "connectButton", "portEdit",
+                             "unitList", "searchButton", "browseButton", "rowsCombo"})
+        EXPECT_FALSE(child<QWidget>(name)->isEnabled()) << name;
+    EXPECT_TRUE(child<QPushButton>("exitButton")->isEnabled());
+    ASSERT_TRUE(finished.wait(kJobWaitMs));
+
+    EXPECT_EQ(lines(), (QStringList{line("00-80-92-00-00-11", "QN-210", "ID:3 ", "127.0.0.11"),
+                                    line("00-80-92-00-00-12", "QN-220", "ID:5 ", "127.0.0.12"),
+                                    line("00-80-92-00-00-13", "QN-110", "ID:1 ", "127.0.0.13"),
+                                    line("00-80-92-00-00-14", "QN-120", "ID:2 ", "127.0.0.14")}));
+    EXPECT_EQ(d.unitTable().count(), 4);
+    EXPECT_EQ(child<QLabel>("statusLabel")->text(), QStringLiteral("Version 1.13"));
+    for (const char *name : {"loggingCheck", "autoSwitchCheck", "ipEdit", "portEdit", "unitList", "searchButton",
+                             "browseButton", "rowsCombo"})
+        EXPECT_TRUE(child<QWidget>(name)->isEnabled()) << name;
+    // Nothing selected, no IP typed.
+    EXPECT_FALSE(child<QPushButton>("connectButton")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("addButton")->isEnabled());
+    EXPECT_TRUE(m_presenter.messages.isEmpty());
+}
+
+TEST_F(MainDialog, SearchWithAnotherPortListsBlankModelsAndIdsButConnectStillIdentifies)
+{
+    for (const QString &port : {QString(), QStringLiteral("1")}) {
+        SCOPED_TRACE(port.toStdString());
+        ASSERT_TRUE(search(port));
+        ASSERT_EQ(lines().size(), 4);
+        EXPECT_EQ(lines()[0], line("00-80-92-00-00-11", "", "     ", "127.0.0.11"));
+        EXPECT_EQ(lines()[3], line("00-80-92-00-00-14", "", "     ", "127.0.0.14"));
+    }
+    // Connect identifies through the port the unit reported, and the line shows it.
+    ASSERT_TRUE(connectRow(2));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(lines()[2], line("00-80-92-00-00-13", "QN-110", "ID:1 ", "127.0.0.13"));
+    EXPECT_EQ(lines()[0], line("00-80-92-00-00-11", "", "     ", "127.0.0.11"));
+}
+
+// After a failed search the previous table stays, so the lines still shown keep
+// standing for the entries at their positions.
+TEST_F(MainDialog, FailedSearchReportsAndKeepsTheListMatchingTheTable)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    const QStringList before = lines();
+    ASSERT_EQ(before.size(), 4);
+
+    // A target that is not an address fails before anything is sent.
+    dialog().setSearchTargets({"no-such-address"});
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    EXPECT_EQ(m_presenter.messages, QStringList{QStringLiteral("通信エラー")});
+    EXPECT_EQ(lines(), before);
+    ASSERT_EQ(dialog().unitTable().count(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(before[i], QString::fromStdString(unitListLine(dialog().unitTable()[i])));
+    EXPECT_EQ(child<QLabel>("statusLabel")->text(), QStringLiteral("Version 1.13"));
+    EXPECT_TRUE(child<QPushButton>("searchButton")->isEnabled());
+    EXPECT_TRUE(child<QListWidget>("unitList")->isEnabled());
+
+    // Connect still works on the kept lines.
+    ASSERT_TRUE(connectRow(1));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].ipAddress, QStringLiteral("127.0.0.12"));
+}
+
+TEST_F(MainDialog, SeveralTargetsAreMergedAndOneBadTargetDoesNotHideTheOthers)
+{
+    dialog().setSearchTargets({"no-such-address", "127.0.0.13", "127.255.255.255"});
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    EXPECT_TRUE(m_presenter.messages.isEmpty());
+    ASSERT_EQ(lines().size(), 4);
+    // The unit asked directly answered first and is listed once.
+    EXPECT_EQ(lines()[0], line("00-80-92-00-00-13", "QN-110", "ID:1 ", "127.0.0.13"));
+}
+
+TEST_F(MainDialog, AddButtonFollowsTheIpTextAndConnectFollowsTheSelection)
+{
+    auto *ip = child<QLineEdit>("ipEdit");
+    auto *add = child<QPushButton>("addButton");
+    auto *connectButton = child<QPushButton>("connectButton");
+    QTest::keyClicks(ip, QStringLiteral("1"));
+    EXPECT_TRUE(add->isEnabled());
+    ip->clear();
+    EXPECT_FALSE(add->isEnabled());
+
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    auto *list = child<QListWidget>("unitList");
+    list->setCurrentRow(1);
+    EXPECT_TRUE(connectButton->isEnabled());
+    list->clearSelection();
+    EXPECT_FALSE(connectButton->isEnabled());
+}
+
+TEST_F(MainDialog, AddingAListedAddressChangesNothing)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    const QStringList before = lines();
+    for (auto &r : m_responders)
+        r->clearLog();
+    child<QLineEdit>("ipEdit")->setText(QStringLiteral("127.0.0.12"));
+    ASSERT_TRUE(clickAndWait("addButton"));
+    EXPECT_EQ(lines(), before);
+    EXPECT_TRUE(m_presenter.messages.isEmpty());
+    for (auto &r : m_responders)
+        EXPECT_EQ(r->queryCount(), 0u);
+}
+
+TEST_F(MainDialog, AddAppendsTheUnitWithABlankId)
+{
+    child<QLineEdit>("ipEdit")->setText(QStringLiteral("127.0.0.14"));
+    ASSERT_TRUE(clickAndWait("addButton"));
+    EXPECT_EQ(lines(), QStringList{line("00-80-92-00-00-14", "", "     ", "127.0.0.14")});
+    EXPECT_TRUE(m_presenter.messages.isEmpty());
+    // Connecting to it identifies it.
+    ASSERT_TRUE(connectRow(0));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].modelIndex, 3);
+    EXPECT_EQ(lines(), QStringList{line("00-80-92-00-00-14", "QN-120", "ID:2 ", "127.0.0.14")});
+}
+
+TEST_F(MainDialog, AddOfTextThatIsNoAddressReportsAnError)
+{
+    child<QLineEdit>("ipEdit")->setText(QStringLiteral("unit-7"));
+    ASSERT_TRUE(clickAndWait("addButton"));
+    EXPECT_EQ(m_presenter.messages, QStringList{QStringLiteral("通信エラー")});
+    EXPECT_TRUE(lines().isEmpty());
+}
+
+// An add checks every listed unit again and drops those gone silent: the list is
+// rebuilt so that each line still stands for the entry at its position.
+TEST_F(MainDialog, AddThatDropsSilentUnitsRebuildsTheList)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    ASSERT_EQ(lines().size(), 4);
+    m_responders[1]->stop();  // 127.0.0.12 goes quiet
+    sim::ResponderConfig hidden;
+    hidden.unitIp = "127.0.0.15";
+    hidden.tcpPort = m_tcpPort;
+    hidden.mac = {0x00, 0x80, 0x92, 0x00, 0x00, 0x15};
+    hidden.broadcastAddresses = std::vector<std::string>{};  // not found by a search
+    addResponder(hidden);
+
+    child<QLineEdit>("ipEdit")->setText(QStringLiteral("127.0.0.15"));
+    ASSERT_TRUE(clickAndWait("addButton"));
+    const UnitTable &table = dialog().unitTable();
+    ASSERT_EQ(lines().size(), table.count());
+    for (int i = 0; i < table.count(); ++i)
+        EXPECT_EQ(lines()[i], QString::fromStdString(unitListLine(table[i]))) << i;
+    EXPECT_FALSE(lines().join(QLatin1Char('\n')).contains(QStringLiteral("127.0.0.12")));
+    EXPECT_TRUE(lines().last().endsWith(QStringLiteral("     127.0.0.15")));
+}
+
+TEST_F(MainDialog, ConnectHandsTheUnitsValuesToItsWindow)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    child<QCheckBox>("loggingCheck")->setChecked(true);
+    ASSERT_TRUE(connectRow(0));
+    ASSERT_EQ(m_opened.size(), 1u);
+    const UnitWindowArgs &a = m_opened[0];
+    EXPECT_EQ(a.modelIndex, 0);
+    EXPECT_EQ(a.ipAddress, QStringLiteral("127.0.0.11"));
+    EXPECT_EQ(a.tcpPort, m_tcpPort);
+    EXPECT_EQ(a.title, QStringLiteral("QN-210(ID:3) - 127.0.0.11"));
+    EXPECT_EQ(a.macText, QStringLiteral("MACアドレス: 00-80-92-00-00-11"));
+    EXPECT_EQ(a.unitId, 3);
+    EXPECT_TRUE(a.loggingEnabled);
+    EXPECT_EQ(a.logFolder, QStringLiteral("/opt/qnview"));
+    EXPECT_EQ(a.rowsPerFile, -1);
+    EXPECT_TRUE(m_presenter.messages.isEmpty());
+
+    // Model indexes of the other three, and a second connect to the same unit.
+    for (int row : {1, 2, 3, 3})
+        ASSERT_TRUE(connectRow(row));
+    ASSERT_EQ(m_opened.size(), 5u);
+    EXPECT_EQ(m_opened[1].modelIndex, 1);
+    EXPECT_EQ(m_opened[1].title, QStringLiteral("QN-220(ID:5) - 127.0.0.12"));
+    EXPECT_EQ(m_opened[2].modelIndex, 2);
+    EXPECT_EQ(m_opened[3].modelIndex, 3);
+    EXPECT_EQ(m_opened[4].title, m_opened[3].title);
+}
+
+TEST_F(MainDialog, RowsPerFileForEveryListChoice)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    struct Case {
+        int index;
+        bool autoSwitch;
+        int rows;
+    };
+    const Case cases[] = {{0, true, 1000},  {1, true, 10000},  {2, true, 100000},  {3, true, 1000000},
+                          {0, false, -1},   {1, false, -1},    {2, false, -1},     {3, false, -1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.index << (c.autoSwitch ? " auto" : " fixed"));
+        child<QComboBox>("rowsCombo")->setCurrentIndex(c.index);
+        child<QCheckBox>("autoSwitchCheck")->setChecked(c.autoSwitch);
+        m_opened.clear();
+        ASSERT_TRUE(connectRow(0));
+        ASSERT_EQ(m_opened.size(), 1u);
+        EXPECT_EQ(m_opened[0].rowsPerFile, c.rows);
+    }
+    EXPECT_EQ(CQNVIEWDlg::rowsForSelection(-1), 10000);
+}
+
+TEST_F(MainDialog, UnitOfAnUnknownModelConnectsToNothing)
+{
+    UnknownModelUnit odd("127.0.0.16");
+    sim::ResponderConfig r;
+    r.unitIp = "127.0.0.16";
+    r.tcpPort = odd.port();
+    r.mac = {0x00, 0x80, 0x92, 0x00, 0x00, 0x16};
+    addResponder(r);
+    ASSERT_TRUE(search(QString::number(odd.port())));
+    int row = -1;
+    for (int i = 0; i < lines().size(); ++i)
+        if (lines()[i].endsWith(QStringLiteral("127.0.0.16")))
+            row = i;
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(lines()[row], line("00-80-92-00-00-16", "", "ID:6 ", "127.0.0.16"));
+    ASSERT_TRUE(connectRow(row));
+    EXPECT_TRUE(m_opened.empty());
+    EXPECT_TRUE(m_presenter.messages.isEmpty());
+}
+
+TEST_F(MainDialog, ConnectToAUnitThatDoesNotAnswerReportsAndOpensNothing)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    m_sim.setOnline(2, false);
+    ASSERT_TRUE(connectRow(2));
+    EXPECT_TRUE(m_opened.empty());
+    EXPECT_EQ(m_presenter.messages, QStringList{QStringLiteral("通信エラー")});
+    EXPECT_EQ(lines()[2], line("00-80-92-00-00-13", "QN-110", "ID:1 ", "127.0.0.13"));
+    EXPECT_TRUE(child<QPushButton>("connectButton")->isEnabled());
+}
+
+TEST_F(MainDialog, BrowseChoosesTheLogFolderHandedToLaterWindows)
+{
+    QStringList asked;
+    QString answer = QStringLiteral("/var/log/qn");
+    dialog().setFolderChooser([&](QWidget *, const QString &title, const QString &start) {
+        asked << title << start;
+        return answer;
+    });
+    child<QPushButton>("browseButton")->click();
+    EXPECT_EQ(asked, (QStringList{QStringLiteral("ログフォルダを選択してください"), QStringLiteral("/opt/qnview")}));
+    EXPECT_EQ(dialog().logFolder(), QStringLiteral("/var/log/qn"));
+    EXPECT_EQ(child<QLabel>("folderLabel")->text(), QStringLiteral("/var/log/qn"));
+
+    answer.clear();  // cancelled
+    child<QPushButton>("browseButton")->click();
+    EXPECT_EQ(dialog().logFolder(), QStringLiteral("/var/log/qn"));
+
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    ASSERT_TRUE(connectRow(0));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].logFolder, QStringLiteral("/var/log/qn"));
+}
+
+TEST_F(MainDialog, EnterAndEscapeNeverCloseTheDialogNorSearch)
+{
+    CQNVIEWDlg &d = dialog();
+    d.activateWindow();
+    for (const char *focus : {"portEdit", "searchButton", "ipEdit", "unitList", "exitButton"}) {
+        SCOPED_TRACE(focus);
+        QWidget *w = child<QWidget>(focus);
+        w->setFocus();
+        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+            QTest::keyClick(w, Qt::Key(key));
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_FALSE(d.busy());
+        EXPECT_EQ(child<QLabel>("statusLabel")->text(), QStringLiteral("Version 1.13"));
+    }
+    for (int key : {Qt::Key_Return, Qt::Key_Escape})
+        QTest::keyClick(&d, Qt::Key(key));
+    EXPECT_TRUE(d.isVisible());
+}
+
+TEST_F(MainDialog, ExitEndsTheDialogWithResultZero)
+{
+    CQNVIEWDlg &d = dialog();
+    d.setResult(5);
+    child<QPushButton>("exitButton")->click();
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), 0);
+}
+
+// The worker must not touch a dialog that is gone; its late result is dropped.
+TEST_F(MainDialog, ClosingDuringASearchIsSafe)
+{
+    child<QLineEdit>("portEdit")->setText(QString::number(m_tcpPort));
+    child<QPushButton>("searchButton")->click();
+    ASSERT_TRUE(dialog().busy());
+    m_dialog.reset();
+    // Let the search finish and its completion be posted and dropped.
+    for (auto &r : m_responders)
+        ASSERT_TRUE(r->waitForQueries(3, kJobWaitMs));
+    QTest::qWait(kFast.nextWaitMs + 1500);
+    EXPECT_TRUE(m_presenter.messages.isEmpty());
+    // A new dialog searches normally afterwards.
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    EXPECT_EQ(lines().size(), 4);
+}
+
+} // namespace
+} // namespace qn

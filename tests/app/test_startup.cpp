@@ -1,0 +1,162 @@
+// Start-up: the paths and version text worked out before the main dialog opens, and
+// the single-instance rule, in process and with the real program.
+#include "app/startup.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+
+namespace qn {
+namespace {
+
+TEST(Startup, VersionTextFromTheFourPartVersion)
+{
+    struct Case {
+        int major, minor, build, revision;
+        const char *text;
+    };
+    const Case cases[] = {
+        {1, 1, 3, 0, "Version 1.13"},
+        {2, 0, 1, 5, "Version 2.015"},
+        {0, 0, 0, 0, "Version 0.00"},
+        {1, 12, 0, 0, "Version 1.120"},
+        {3, 2, 1, 10, "Version 3.2110"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(versionText(c.major, c.minor, c.build, c.revision), QString::fromLatin1(c.text));
+    // This build's version is 1.1.3.0.
+    EXPECT_EQ(programVersionText(), QStringLiteral("Version 1.13"));
+}
+
+TEST(Startup, SettingsFileSitsBesideTheProgramWithTheIniExtension)
+{
+    struct Case {
+        const char *executable;
+        const char *settings;
+    };
+    const Case cases[] = {
+        {"/opt/qn/qnview", "/opt/qn/qnview.ini"},
+        {"/opt/qn/QNVIEW.exe", "/opt/qn/QNVIEW.ini"},
+        {"/opt/qn.d/qnview", "/opt/qn.d/qnview.ini"},
+        {"/opt/qn/qnview.tar.bin", "/opt/qn/qnview.tar.ini"},
+        {"/opt/qn/.qnview", "/opt/qn/.qnview.ini"},
+        {"qnview", "qnview.ini"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(settingsPathFor(QString::fromLatin1(c.executable)), QString::fromLatin1(c.settings));
+    EXPECT_EQ(programFolder(QStringLiteral("/opt/qn/qnview")), QStringLiteral("/opt/qn"));
+}
+
+TEST(SingleInstance, OneHolderAtATimeAndReleasedWithTheHolder)
+{
+    QTemporaryDir dir;
+    {
+        const SingleInstanceLock first(dir.path());
+        EXPECT_TRUE(first.acquired());
+        EXPECT_TRUE(first.lockFilePath().startsWith(dir.path()));
+        const SingleInstanceLock second(dir.path());
+        EXPECT_FALSE(second.acquired());
+    }
+    const SingleInstanceLock third(dir.path());
+    EXPECT_TRUE(third.acquired());
+}
+
+// The real program, with its lock in a folder of the test's own.
+class ProgramInstances : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
+    void TearDown() override
+    {
+        for (QProcess *p : m_processes) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(10000);
+            }
+            delete p;
+        }
+    }
+    QProcess *start()
+    {
+        auto *p = new QProcess;
+        m_processes.push_back(p);
+        p->setProcessEnvironment(m_env);
+        p->setProgram(QStringLiteral(QN_VIEW_EXE));
+        // Never searches: the dialog only waits for the operator.
+        p->setArguments({QStringLiteral("--search-address"), QStringLiteral("127.255.255.255")});
+        p->start();
+        EXPECT_TRUE(p->waitForStarted(10000));
+        return p;
+    }
+    // Waits until some process holds the lock in the test's folder. Looks at the
+    // kernel's lock table rather than trying the lock, which would itself hold it
+    // for a moment and could turn a starting copy away.
+    bool lockHeld()
+    {
+        const QByteArray lockFile = QFile::encodeName(m_dir.filePath(QStringLiteral("QN-VIEW.lock")));
+        QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()) {
+            struct stat st {};
+            if (::stat(lockFile.constData(), &st) == 0) {
+                QFile locks(QStringLiteral("/proc/locks"));
+                if (locks.open(QIODevice::ReadOnly)) {
+                    const QByteArray inode = ":" + QByteArray::number(qulonglong(st.st_ino)) + " ";
+                    for (const QByteArray &line : locks.readAll().split('\n')) {
+                        if (line.contains("FLOCK") && line.contains(inode))
+                            return true;
+                    }
+                }
+            }
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_env;
+    std::vector<QProcess *> m_processes;
+};
+
+TEST_F(ProgramInstances, SecondCopyEndsSilentlyWhileTheFirstRuns)
+{
+    QProcess *first = start();
+    ASSERT_TRUE(lockHeld());
+    QProcess *second = start();
+    ASSERT_TRUE(second->waitForFinished(30000));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(second->readAllStandardOutput().isEmpty());
+    EXPECT_EQ(first->state(), QProcess::Running);
+}
+
+TEST_F(ProgramInstances, ACrashedCopyLeavesNoLockBehind)
+{
+    QProcess *crashed = start();
+    ASSERT_TRUE(lockHeld());
+    ::kill(pid_t(crashed->processId()), SIGKILL);
+    ASSERT_TRUE(crashed->waitForFinished(30000));
+
+    // The next start runs and holds the lock: a copy after it ends at once.
+    QProcess *next = start();
+    ASSERT_TRUE(lockHeld());
+    QProcess *third = start();
+    ASSERT_TRUE(third->waitForFinished(30000));
+    EXPECT_EQ(third->exitCode(), 0);
+    EXPECT_EQ(next->state(), QProcess::Running);
+}
+
+} // namespace
+} // namespace qn
