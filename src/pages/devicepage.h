@@ -105,6 +105,19 @@ public:
         bool m_wasPaused;
     };
 
+    // Held around a settings dialog: a close waits until the scope ends, but the tick
+    // goes on, so automatic reading and logging continue while the operator edits.
+    class BusyScope final {
+    public:
+        explicit BusyScope(DevicePage &page) : m_page(page) { m_page.enterBusy(); }
+        ~BusyScope() { m_page.leaveBusy(); }
+        BusyScope(const BusyScope &) = delete;
+        BusyScope &operator=(const BusyScope &) = delete;
+
+    private:
+        DevicePage &m_page;
+    };
+
     // Messages through the program's presenter, with the page paused meanwhile.
     void showPausedMessage(const QString &text);
     bool askPaused(const QString &text);

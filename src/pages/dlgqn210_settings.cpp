@@ -80,8 +80,7 @@ bool DlgQN210::runSettingsDialog(QDialog &dialog)
 {
     int result = QDialog::Rejected;
     {
-        // Busy like a completion: a close waits for the dialog; the tick goes on.
-        CallbackScope busy(*this);
+        BusyScope busy(*this);
         result = runDialog(dialog);
     }
     // Once the page is closing nothing may be posted any more.
