@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <vector>
 
 namespace qn {
@@ -135,6 +136,12 @@ struct UnitCase {
     const char *given;
     const char *expected;
 };
+
+void PrintTo(const UnitCase &c, std::ostream *os)
+{
+    *os << "model " << c.model << " series " << c.series << " range " << c.range << " a " << c.a << " b " << c.b
+        << " unit '" << c.given << "'";
+}
 
 class GraphTabUnits : public ::testing::TestWithParam<UnitCase> {};
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
 namespace qn {
 namespace {
@@ -232,6 +233,11 @@ struct GridCase {
     double kept;
     const char *caption;
 };
+
+void PrintTo(const GridCase &c, std::ostream *os)
+{
+    *os << c.given << " s";
+}
 
 class GridSpacing : public ::testing::TestWithParam<GridCase> {};
 

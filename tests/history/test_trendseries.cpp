@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 namespace qn {
@@ -122,6 +123,11 @@ struct IndexCase {
     int lower;
     int upper;
 };
+
+void PrintTo(const IndexCase &c, std::ostream *os)
+{
+    *os << "t = " << c.t;
+}
 
 class TrendSeriesIndex : public ::testing::TestWithParam<IndexCase> {};
 
