@@ -92,6 +92,7 @@ TrendCanvas::TrendCanvas(QWidget *parent, int x, int y, int width, int height, i
         auto *bar = new QScrollBar(Qt::Horizontal, host);
         bar->setObjectName(QStringLiteral("trendScrollBar%1").arg(scrollBarId()));
         bar->setAccessibleName(QStringLiteral("表示位置"));
+        bar->setFocusPolicy(Qt::StrongFocus); // arrows, Page Up/Down, Home/End move the window
         bar->setGeometry(0, 0, width, height / 25);
         m_scrollHost = host;
         m_scrollBar = bar;

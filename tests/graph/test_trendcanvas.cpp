@@ -3,6 +3,7 @@
 #include "graph/trendcanvas.h"
 
 #include <QScrollBar>
+#include <QtTest/QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -198,6 +199,12 @@ TEST_F(CanvasFixture, ScrollBarActionsReachTheCanvas)
     EXPECT_EQ(canvas->ScrollPosition(), 100'000 * 2 / 3 + 1);
     EXPECT_EQ(canvas->scrollBar()->value(), 100'000 * 2 / 3 + 1);
     canvas->scrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(canvas->ViewEnd(), kT0 + 600);
+    // From the keyboard: Home goes to the oldest minute, End follows again.
+    EXPECT_EQ(canvas->scrollBar()->focusPolicy(), Qt::StrongFocus);
+    QTest::keyClick(canvas->scrollBar(), Qt::Key_Home);
+    EXPECT_EQ(canvas->ViewStart(), kT0);
+    QTest::keyClick(canvas->scrollBar(), Qt::Key_End);
     EXPECT_EQ(canvas->ViewEnd(), kT0 + 600);
 }
 
