@@ -8,7 +8,9 @@
 #include "ui_cqnviewdlg.h"
 
 #include <QFileDialog>
+#include <QBoxLayout>
 #include <QKeyEvent>
+#include <QStyle>
 #include <QMetaObject>
 #include <QRegularExpressionValidator>
 #include <QDir>
@@ -24,8 +26,9 @@ const QString kSearching = QStringLiteral("検索中...");
 const QString kCommError = QStringLiteral("通信エラー");
 const QString kChooseFolderTitle = QStringLiteral("ログフォルダを選択してください");
 
-// The list and its header use "ＭＳ ゴシック" at 10 points (13 pixels at 96 dpi).
-constexpr int kListFontPixels = 13;
+// The list and its header use "ＭＳ ゴシック" at 10 points. An even pixel size keeps a
+// Japanese character exactly two Latin ones wide, which the header's columns rely on.
+constexpr int kListFontPixels = 14;
 
 QString toQt(const std::string &text) { return QString::fromStdString(text); }
 
@@ -84,10 +87,7 @@ CQNVIEWDlg::CQNVIEWDlg(MainDialogConfig config, UnitWindowOpener opener, QWidget
     m_ui->unitList->setFont(listFont);
     m_ui->listHeaderLabel->setFont(listFont);
     m_ui->listHeaderLabel->setText(toQt(kUnitListHeader));
-    // The header sits where the list draws its text, so the columns line up.
-    const int listInset = m_ui->unitList->frameWidth() + 2;
-    m_ui->listHeaderLabel->setContentsMargins(listInset, 0, 0, 0);
-    m_ui->unitList->setMinimumWidth(QFontMetrics(listFont).horizontalAdvance(QString(52, QLatin1Char('0'))));
+    alignHeaderWithList();
 
     if (!m_config.settingsPath.isEmpty())
         unitSettings().LoadSettings(m_config.settingsPath);
@@ -122,6 +122,40 @@ CQNVIEWDlg::~CQNVIEWDlg()
 {
     std::lock_guard lock(m_channel->mutex);
     m_channel->receiver = nullptr;
+}
+
+int CQNVIEWDlg::listTextInset() const
+{
+    // Where an item view draws its text: inside the frame, after the style's text margin.
+    const int textMargin = m_ui->unitList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_ui->unitList) + 1;
+    return m_ui->unitList->frameWidth() + textMargin;
+}
+
+void CQNVIEWDlg::alignHeaderWithList()
+{
+    const QFontMetrics metrics(m_ui->unitList->font());
+    // The header's "機種" column starts one character further right than the model in a
+    // list line (the texts are fixed that way), so the header moves left by that much
+    // against the list's text, or the list moves right when the header cannot.
+    const QString header = toQt(kUnitListHeader);
+    const int headerColumn = metrics.horizontalAdvance(header.left(header.indexOf(QStringLiteral("機種"))));
+    const int lineColumn = metrics.horizontalAdvance(QString(18, QLatin1Char('0')));  // "00-80-92-00-00-11 "
+    const int shift = listTextInset() - (headerColumn - lineColumn);
+    m_ui->listHeaderLabel->setIndent(0);
+    m_ui->listHeaderLabel->setContentsMargins(std::max(shift, 0), 0, 0, 0);
+    if (shift < 0) {
+        auto *layout = static_cast<QBoxLayout *>(m_ui->deviceGroup->layout());
+        const int at = layout->indexOf(m_ui->unitList);
+        layout->removeWidget(m_ui->unitList);
+        auto *row = new QHBoxLayout;
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addSpacing(-shift);
+        row->addWidget(m_ui->unitList);
+        layout->insertLayout(at, row);
+    }
+    // Wide enough for a whole line with a long address.
+    m_ui->unitList->setMinimumWidth(metrics.horizontalAdvance(QString(50, QLatin1Char('0'))) + 2 * listTextInset()
+                                    + m_ui->unitList->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
 void CQNVIEWDlg::setFolderChooser(FolderChooser chooser)

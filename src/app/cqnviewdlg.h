@@ -72,6 +72,8 @@ private:
     void connectSelected();
     void finishConnect(const UnitEntry &identified, int rc, int modelId, int unitId);
     void browse();
+    void alignHeaderWithList();
+    int listTextInset() const;
     void updateConnectButton();
     void updateAddButton();
 

@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -564,6 +565,44 @@ TEST_F(MainDialog, ExitEndsTheDialogWithResultZero)
     child<QPushButton>("exitButton")->click();
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(d.result(), 0);
+}
+
+// The header's columns stand exactly over the list's columns, in pixels, with the
+// fixed-pitch Japanese face; the Japanese glyphs are really there (not blank boxes).
+TEST_F(MainDialog, HeaderColumnsLineUpWithTheListAfterASearch)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    CQNVIEWDlg &d = dialog();
+    auto *list = child<QListWidget>("unitList");
+    auto *header = child<QLabel>("listHeaderLabel");
+    const QFontMetrics metrics(list->font());
+    EXPECT_TRUE(QFontMetrics(header->font()).inFont(QChar(0x6A5F)));  // 機
+    EXPECT_EQ(metrics.horizontalAdvance(QStringLiteral("機")), 2 * metrics.horizontalAdvance(QLatin1Char('0')));
+
+    const QString headerText = header->text();
+    const int textMargin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    const QString first = list->item(0)->text();
+    const QRect item = list->visualItemRect(list->item(0));
+    struct Column {
+        const char *header;
+        const char *line;
+    };
+    for (const Column &c : {Column{"機種", "QN-210"}, Column{"ID", "ID:3"}, Column{"IPアドレス", "127.0.0.11"}}) {
+        SCOPED_TRACE(c.header);
+        const QString h = QString::fromUtf8(c.header);
+        const int headerX = header->mapTo(&d, QPoint(header->contentsRect().left()
+                                                    + metrics.horizontalAdvance(headerText.left(headerText.indexOf(h))), 0)).x();
+        const QString l = QString::fromLatin1(c.line);
+        const int lineX = list->viewport()->mapTo(&d, QPoint(item.left() + textMargin
+                                                            + metrics.horizontalAdvance(first.left(first.indexOf(l))), 0)).x();
+        EXPECT_NEAR(headerX, lineX, 1);
+    }
+    // The whole line fits without scrolling sideways.
+    EXPECT_LE(metrics.horizontalAdvance(first) + 2 * textMargin, list->viewport()->width());
+
+    const QString shots = qEnvironmentVariable("QN_TEST_SHOT_DIR");
+    if (!shots.isEmpty())
+        d.grab().save(shots + QStringLiteral("/maindialog.png"));
 }
 
 // The worker must not touch a dialog that is gone; its late result is dropped.
