@@ -1,0 +1,241 @@
+#include "link/net.h"
+#include "link/unitsession.h"
+#include "sim/simulator.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+using namespace qn;
+
+// One simulated QN-210 on loopback shared by the side-by-side pair.
+sim::Simulator &simulator()
+{
+    static sim::Simulator *s = [] {
+        auto *sim = new sim::Simulator;
+        sim::UnitConfig c;
+        c.bindIp = "127.0.0.1";
+        sim->addUnit(c);
+        sim->start();
+        return sim;
+    }();
+    return *s;
+}
+
+struct Waiter {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool done = false;
+};
+
+void onAllAIBlocking(void *ctx, int, int, int)
+{
+    auto *w = static_cast<Waiter *>(ctx);
+    {
+        std::lock_guard lock(w->mutex);
+        w->done = true;
+    }
+    // Outside the lock, so the woken poster does not block again on the mutex.
+    w->cv.notify_one();
+}
+
+// Post GetAllAI and wait for its completion (the poster sleeps on a condition variable).
+void BM_SessionGetAllAI(benchmark::State &state)
+{
+    UnitSession session;
+    if (session.Connect("127.0.0.1", simulator().tcpPort(0)) != 0) {
+        state.SkipWithError("cannot connect");
+        return;
+    }
+    Waiter w;
+    for (auto _ : state) {
+        session.GetAllAI(&w, &onAllAIBlocking);
+        std::unique_lock lock(w.mutex);
+        w.cv.wait(lock, [&] { return w.done; });
+        w.done = false;
+    }
+}
+BENCHMARK(BM_SessionGetAllAI)->UseRealTime()->MinTime(2.0);
+
+// The same bytes over a plain blocking socket on the caller's thread.
+void BM_RawGetAllAI(benchmark::State &state)
+{
+    int err = 0;
+    net::Socket s = net::Socket::tcp(err);
+    if (s.connect(net::Address{*net::parseIpv4("127.0.0.1"), simulator().tcpPort(0)}, 1000) != 0) {
+        state.SkipWithError("cannot connect");
+        return;
+    }
+    s.setNoDelay(true);
+    s.setReceiveTimeout(1000);
+    const proto::Frame request = proto::buildRequest(proto::Op::GetAllAI, {});
+    uint8_t reply[proto::kMaxReply];
+    for (auto _ : state) {
+        s.send(request.data(), request.size, err);
+        std::size_t got = 0;
+        while (got < 22) {
+            const long n = s.receive(reply + got, 22 - got, err);
+            if (n <= 0) {
+                state.SkipWithError("receive failed");
+                return;
+            }
+            got += std::size_t(n);
+        }
+        benchmark::DoNotOptimize(proto::decodeReply(proto::Op::GetAllAI, {}, reply));
+    }
+}
+BENCHMARK(BM_RawGetAllAI)->UseRealTime()->MinTime(2.0);
+
+// ---- 64 sessions polling GetAllAI every 100 ms for 10 s ----
+
+double cpuSecondsSelf()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double cpuSecondsOf(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t close = all.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::vector<std::string> fields;
+    std::size_t from = close + 2;
+    while (from < all.size()) {
+        std::size_t sp = all.find(' ', from);
+        if (sp == std::string::npos)
+            sp = all.size();
+        fields.push_back(all.substr(from, sp - from));
+        from = sp + 1;
+    }
+    // utime and stime are fields 14 and 15 of the line, 12 and 13 after the name.
+    if (fields.size() < 13)
+        return 0;
+    return double(std::stoll(fields[11]) + std::stoll(fields[12])) / double(sysconf(_SC_CLK_TCK));
+}
+
+// qnsim with n units on 127.0.0.1 (free ports), in its own process so that only the
+// sessions' cost lands on this one. Ports are read from its start-up lines.
+struct SimProcess {
+    pid_t pid = -1;
+    std::vector<uint16_t> ports;
+    bool start(int n)
+    {
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0)
+            return false;
+        std::vector<std::string> args{QN_BIN_DIR "/qnsim"};
+        for (int i = 0; i < n; ++i) {
+            args.push_back("--unit");
+            args.push_back("QN-210:" + std::to_string(i % 16) + ":127.0.0.1:0");
+        }
+        std::vector<char *> argv;
+        for (auto &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeFds[1]);
+        if (rc != 0) {
+            ::close(pipeFds[0]);
+            return false;
+        }
+        FILE *out = fdopen(pipeFds[0], "r");
+        char line[256];
+        while (int(ports.size()) < n && std::fgets(line, sizeof line, out)) {
+            const char *colon = std::strrchr(line, ':');
+            const char *at = std::strstr(line, " at ");
+            if (!at)
+                continue;
+            unsigned port = 0;
+            if (std::sscanf(std::strchr(at + 4, ':') + 1, "%u", &port) == 1)
+                ports.push_back(uint16_t(port));
+            (void)colon;
+        }
+        std::fclose(out);
+        return int(ports.size()) == n;
+    }
+    ~SimProcess()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            int status;
+            waitpid(pid, &status, 0);
+        }
+    }
+};
+
+void onPolled(void *ctx, int a, int, int)
+{
+    auto *counts = static_cast<std::atomic<int> *>(ctx);
+    if (a == proto::kAllAIFailure)
+        counts[1].fetch_add(1, std::memory_order_relaxed);
+    else
+        counts[0].fetch_add(1, std::memory_order_relaxed);
+}
+
+void BM_Poll64SessionsCpu(benchmark::State &state)
+{
+    constexpr int kSessions = 64;
+    const auto kRun = std::chrono::seconds(10);
+    SimProcess simProcess;
+    if (!simProcess.start(kSessions)) {
+        state.SkipWithError("cannot start qnsim");
+        return;
+    }
+    for (auto _ : state) {
+        std::vector<std::unique_ptr<UnitSession>> sessions;
+        for (int i = 0; i < kSessions; ++i) {
+            sessions.push_back(std::make_unique<UnitSession>());
+            sessions.back()->Connect("127.0.0.1", simProcess.ports[i]);
+        }
+        std::atomic<int> counts[2] = {0, 0};
+        const double cpu0 = cpuSecondsSelf();
+        const double simCpu0 = cpuSecondsOf(simProcess.pid);
+        const auto t0 = std::chrono::steady_clock::now();
+        // One timer thread posts to every session each 100 ms, like the pages' tick.
+        auto next = t0;
+        while (std::chrono::steady_clock::now() - t0 < kRun) {
+            for (auto &s : sessions)
+                s->GetAllAI(counts, &onPolled);
+            next += std::chrono::milliseconds(100);
+            std::this_thread::sleep_until(next);
+        }
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        const double cpu = cpuSecondsSelf() - cpu0;
+        const double simCpu = cpuSecondsOf(simProcess.pid) - simCpu0;
+        sessions.clear();
+        state.counters["client_cpu_percent_of_core"] = 100.0 * cpu / wall;
+        state.counters["qnsim_cpu_percent_of_core"] = 100.0 * simCpu / wall;
+        state.counters["completed"] = counts[0].load();
+        state.counters["failed"] = counts[1].load();
+    }
+}
+BENCHMARK(BM_Poll64SessionsCpu)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+} // namespace
