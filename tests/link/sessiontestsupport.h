@@ -35,10 +35,10 @@ public:
     {
         Completed c{std::string(proto::opName(op)), r, count, UnitSession::completionError(),
                     std::this_thread::get_id(), UnitSession::completionStopping()};
-        {
-            std::lock_guard lock(m_mutex);
-            m_done.push_back(c);
-        }
+        // Notified under the lock: a test may destroy the recorder as soon as its
+        // wait returns, while this worker is still here.
+        std::lock_guard lock(m_mutex);
+        m_done.push_back(c);
         m_cv.notify_all();
     }
     bool waitFor(std::size_t n, int ms = kWaitMs)
