@@ -302,8 +302,7 @@ int main(int argc, char **argv)
             return 2;
         }
     for (auto &u : units) {
-        if (udpPort)
-            u.discovery.udpPort = *udpPort;
+        u.discovery.udpPort = udpPort.value_or(30718);
         if (hearBroadcast)
             u.discovery.broadcastAddresses = hearBroadcast;
         u.discovery.allowFrom = allowFrom;

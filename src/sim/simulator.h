@@ -27,8 +27,10 @@ struct DiscoveryBehaviour {
     bool answerDetail2 = true;
     int replyDelayMs = 0;
     // UDP port of the queries; 0 picks a free one, which later units of the
-    // same simulator asking for 0 share (see Simulator::udpPort).
-    uint16_t udpPort = 30718;
+    // same simulator asking for 0 share (see Simulator::udpPort). In-process
+    // simulators keep off the real port 30718 unless asked, so tests running
+    // side by side do not answer each other's searches; qnsim asks for it.
+    uint16_t udpPort = 0;
     // Broadcast addresses heard besides the own one; unset: 127.255.255.255 for
     // a unit on loopback.
     std::optional<std::vector<std::string>> broadcastAddresses;

@@ -93,6 +93,8 @@ expected="$header
 00-80-92-00-00-31 QN-110    ID:1  $a
 00-80-92-00-00-32 QN-220    ID:14 $b"
 [ $status -eq 0 ] || fail "qnctl search exited $status: $out"
+# On loopback a qnsim someone else runs may answer too: keep the header and our units.
+[ "$mode" = loopback ] && out=$(printf '%s\n' "$out" | grep -E "^MAC| ($a|$b)\$")
 if [ "$out" != "$expected" ]; then
     printf 'expected:\n%s\ngot:\n%s\n' "$expected" "$out" >&2
     fail "unit list differs"

@@ -11,8 +11,22 @@ namespace {
 using test::UnitGroup;
 using test::unit;
 
+// Whether something else on this machine answers searches at the real port.
+bool othersAnswer()
+{
+    int err = 0;
+    net::Socket s = net::Socket::udp(err);
+    s.setBroadcast(true);
+    s.sendTo(kSearchQuery.data(), kSearchQuery.size(), net::Address{0x7FFFFFFF, kDiscoveryPort}, err);
+    return s.waitReadable(500, err) == 1;
+}
+
 TEST(SearchUnitsRealTiming, LateAnswerIsTakenAndAGapOverASecondEndsTheSearch)
 {
+    // Answers of other units would end the first wait early; where the test
+    // cannot have a network of its own (isolated.sh), it cannot judge the waits.
+    if (othersAnswer())
+        GTEST_SKIP() << "other simulated units answer at UDP port 30718 on this machine";
     UnitGroup units(kDiscoveryPort);
     auto late = unit("127.0.0.2", 10001, 0x02);
     late.searchDelayMs = 4500;   // within the first 5000 ms wait
@@ -23,11 +37,14 @@ TEST(SearchUnitsRealTiming, LateAnswerIsTakenAndAGapOverASecondEndsTheSearch)
 
     const auto start = std::chrono::steady_clock::now();
     UnitTable table;
-    ASSERT_EQ(SearchUnits(table, "127.255.255.255"), 1);
+    ASSERT_GE(SearchUnits(table, "127.255.255.255"), 1);
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(table[0].ipText, "127.0.0.2");
-    EXPECT_EQ(table[0].address.port, kDiscoveryPort);
-    EXPECT_EQ(table[0].tcpPort, 10001);
+    // A qnsim that someone runs on this machine may answer too; judge ours only.
+    const int i = table.indexOfIp(*net::parseIpv4("127.0.0.2"));
+    ASSERT_GE(i, 0);
+    EXPECT_EQ(table[i].address.port, kDiscoveryPort);
+    EXPECT_EQ(table[i].tcpPort, 10001);
+    EXPECT_EQ(table.indexOfIp(*net::parseIpv4("127.0.0.3")), -1);
     // The wait after the answer ended the collection rather than the late unit.
     EXPECT_GE(took, std::chrono::milliseconds(5400));
     // The later unit was asked nothing more than the search.
