@@ -162,7 +162,7 @@ void DiscoveryResponder::stop()
     m_broadcast.clear();
 }
 
-bool DiscoveryResponder::allowed(uint32_t ip) const
+bool DiscoveryResponder::answersSender(uint32_t ip) const
 {
     if (onLoopback(ip))
         return true;
@@ -199,7 +199,7 @@ void DiscoveryResponder::run()
             net::Address from;
             int err = 0;
             const long got = sockets[i]->receiveFrom(buffer, sizeof buffer, from, err);
-            if (got < 0 || m_muted || !allowed(from.ip))
+            if (got < 0 || m_muted || !answersSender(from.ip))
                 continue;
             const auto kind = classifyQuery(buffer, std::size_t(got));
             if (!kind)

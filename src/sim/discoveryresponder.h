@@ -87,6 +87,10 @@ public:
     void setMuted(bool muted) { m_muted = muted; }
     const ResponderConfig &config() const { return m_config; }
 
+    // Whether a query from ip gets an answer: loopback, or a subnet in allowFrom
+    // (known after start()).
+    bool answersSender(uint32_t ip) const;
+
     // Queries received from allowed senders, in arrival order.
     std::vector<QueryRecord> queries() const;
     std::size_t queryCount() const;
@@ -97,7 +101,6 @@ public:
 private:
     void run();
     void handle(QueryKind kind, const net::Address &from);
-    bool allowed(uint32_t ip) const;
     // Sleeps up to ms; false when stopped meanwhile.
     bool pause(int ms);
 

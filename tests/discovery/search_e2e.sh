@@ -52,8 +52,11 @@ loopback)
     in_pc=
     a=127.0.0.31
     b=127.0.0.32
-    start_sim --udp-port 30718 --discovery 1:late:300 \
-        --unit QN-110:1:$a:10001:00-80-92-00-00-31 --unit QN-220:14:$b:10001:00-80-92-00-00-32
+    # a third unit that never answers the second detail query is not listed
+    c=127.0.0.33
+    start_sim --udp-port 30718 --discovery 1:late:300 --discovery 2:only:search,detail1 \
+        --unit QN-110:1:$a:10001:00-80-92-00-00-31 --unit QN-220:14:$b:10001:00-80-92-00-00-32 \
+        --unit QN-120:2:$c:10001:00-80-92-00-00-33
     target=(--to 127.255.255.255)
     ;;
 netns)
@@ -76,6 +79,7 @@ netns)
     in_pc="ip netns exec $pc"
     a=$net.2
     b=$net.3
+    c=$net.4
     start_sim --allow-external --udp-port 30718 --hear-broadcast 255.255.255.255 --allow-from $net.0/24 \
         --discovery 1:late:300 \
         --unit QN-110:1:$a:10001:00-80-92-00-00-31 --unit QN-220:14:$b:10001:00-80-92-00-00-32
@@ -94,7 +98,7 @@ expected="$header
 00-80-92-00-00-32 QN-220    ID:14 $b"
 [ $status -eq 0 ] || fail "qnctl search exited $status: $out"
 # On loopback a qnsim someone else runs may answer too: keep the header and our units.
-[ "$mode" = loopback ] && out=$(printf '%s\n' "$out" | grep -E "^MAC| ($a|$b)\$")
+[ "$mode" = loopback ] && out=$(printf '%s\n' "$out" | grep -E "^MAC| ($a|$b|$c)\$")
 if [ "$out" != "$expected" ]; then
     printf 'expected:\n%s\ngot:\n%s\n' "$expected" "$out" >&2
     fail "unit list differs"

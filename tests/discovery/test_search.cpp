@@ -303,6 +303,25 @@ TEST(AddUnitByIP, NobodyAtThatAddressLeavesTheCount)
 
 TEST(DiscoveryResponder, AnswersOnlyLoopbackAndAllowedSubnets)
 {
+    UnitGroup units;
+    auto open = unit("127.0.0.2", 10002, 0x02);
+    open.allowFrom = {"10.213.0.0/24", "192.0.2.7"};
+    auto &withSubnets = units.add(open);
+    auto &loopbackOnly = units.add(unit("127.0.0.3", 10003, 0x03));
+    struct Row { const char *ip; bool withSubnets; bool loopbackOnly; };
+    const Row rows[] = {
+        {"127.0.0.1", true, true}, {"127.255.255.254", true, true},
+        {"10.213.0.9", true, false}, {"10.213.1.9", false, false},
+        {"192.0.2.7", true, false}, {"192.0.2.8", false, false}, {"0.0.0.0", false, false},
+    };
+    for (const Row &r : rows) {
+        EXPECT_EQ(withSubnets.answersSender(*net::parseIpv4(r.ip)), r.withSubnets) << r.ip;
+        EXPECT_EQ(loopbackOnly.answersSender(*net::parseIpv4(r.ip)), r.loopbackOnly) << r.ip;
+    }
+}
+
+TEST(DiscoveryResponder, ParsesSubnets)
+{
     const auto s = sim::parseSubnet("10.213.0.0/24");
     ASSERT_TRUE(s);
     EXPECT_TRUE(s->contains(*net::parseIpv4("10.213.0.77")));
