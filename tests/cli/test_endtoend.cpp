@@ -1,0 +1,127 @@
+// The two programs together, as the demo and scripts use them: qnsim in a process
+// of its own on loopback, qnctl run against it, and qnsim ending on SIGTERM.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+class QnsimProcess {
+public:
+    // Starts qnsim with the arguments and reads the TCP port of each of its n units.
+    bool start(std::vector<std::string> args, int units)
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return false;
+        args.insert(args.begin(), std::string(QN_BIN_DIR) + "/qnsim");
+        std::vector<char *> argv;
+        for (auto &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        const int rc = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        if (rc != 0) {
+            close(fds[0]);
+            m_pid = -1;
+            return false;
+        }
+        m_out = fdopen(fds[0], "r");
+        char line[256];
+        while (int(ports.size()) < units && std::fgets(line, sizeof line, m_out)) {
+            const char *at = std::strstr(line, " at ");
+            const char *colon = at ? std::strchr(at + 4, ':') : nullptr;
+            unsigned port = 0;
+            if (colon && std::sscanf(colon + 1, "%u", &port) == 1)
+                ports.push_back(int(port));
+        }
+        return int(ports.size()) == units;
+    }
+    // SIGTERM and the exit status.
+    int stop()
+    {
+        if (m_pid <= 0)
+            return -1;
+        kill(m_pid, SIGTERM);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    ~QnsimProcess()
+    {
+        stop();
+        if (m_out)
+            std::fclose(m_out);
+    }
+    std::vector<int> ports;
+
+private:
+    pid_t m_pid = -1;
+    FILE *m_out = nullptr;
+};
+
+std::string qnctlOutput(const std::string &args, int &status)
+{
+    std::string out;
+    FILE *p = popen((std::string(QN_BIN_DIR) + "/qnctl " + args + " 2>&1").c_str(), "r");
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    const int raw = pclose(p);
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return out;
+}
+
+TEST(EndToEnd, FourModelsOnTheirOwnAddressesAndASession)
+{
+    QnsimProcess sim;
+    ASSERT_TRUE(sim.start({"--udp-port", "0", "--unit", "QN-210:3:127.0.0.21:0", "--unit", "QN-220:5:127.0.0.22:0",
+                           "--unit", "QN-110:1:127.0.0.23:0", "--unit", "QN-120:2:127.0.0.24:0"},
+                          4));
+    const char *expected[] = {"GetUnitModelID 3 8\n", "GetUnitModelID 5 10\n", "GetUnitModelID 1 9\n",
+                              "GetUnitModelID 2 11\n"};
+    for (int i = 0; i < 4; ++i) {
+        int status = -1;
+        const std::string out =
+            qnctlOutput("run 127.0.0.2" + std::to_string(i + 1) + ":" + std::to_string(sim.ports[i]) + " GetUnitModelID", status);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(out, expected[i]);
+    }
+    int status = -1;
+    const std::string out = qnctlOutput("run 127.0.0.21:" + std::to_string(sim.ports[0]) + " SetDO 1 GetDO SetDO 0 GetDO", status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, "SetDO 1\nGetDO 1\nSetDO 0\nGetDO 0\n");
+    EXPECT_EQ(sim.stop(), 0);
+}
+
+TEST(EndToEnd, FaultFromTheCommandLine)
+{
+    QnsimProcess sim;
+    ASSERT_TRUE(sim.start({"--udp-port", "0", "--unit", "QN-110:1:127.0.0.1:0", "--fault", "0:never:1"}, 1));
+    int status = -1;
+    // The first request goes unanswered (a second's wait), the next reconnects and succeeds.
+    const std::string out = qnctlOutput("run 127.0.0.1:" + std::to_string(sim.ports[0]) + " GetDI 4 GetDI 5", status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out.substr(0, 10), "GetDI -1 4");
+    EXPECT_NE(out.find("\nGetDI "), std::string::npos);
+    EXPECT_EQ(out.find("GetDI -1 5"), std::string::npos) << out;
+    EXPECT_EQ(sim.stop(), 0);
+}
+
+} // namespace
