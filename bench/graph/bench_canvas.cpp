@@ -79,15 +79,22 @@ void repaint(benchmark::State &state, Scene &scene)
 {
     const double dpr = double(state.range(0));
     QImage image = target(dpr);
-    for (auto _ : state) {
-        QPainter painter(&image);
-        scene.canvas->renderPicture(painter);
-    }
+    for (auto _ : state)
+        scene.canvas->renderPicture(image);
     benchmark::DoNotOptimize(image.constBits());
 }
 
 void BM_RepaintFullHistory(benchmark::State &state) { repaint(state, fullScene()); }
 void BM_RepaintThousandSamples(benchmark::State &state) { repaint(state, smallScene()); }
+
+// Frame, grid, labels and captions alone: what a repaint costs besides the traces.
+void BM_RepaintWithoutTraces(benchmark::State &state)
+{
+    static Scene scene(1'000, kSpan);
+    for (int s = 0; s < 5; ++s)
+        scene.canvas->GetSeries(s)->SetVisible(false);
+    repaint(state, scene);
+}
 
 // The points the canvas draws, as plain polylines.
 std::vector<QPolygon> selectedPoints(Scene &scene)
@@ -166,6 +173,7 @@ void BM_MemoryOfFiveFullSeries(benchmark::State &state)
 
 BENCHMARK(BM_RepaintFullHistory)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintThousandSamples)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepaintWithoutTraces)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BarePolylines)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NaiveWideFocusedPen)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MouseMoveReadout)->Unit(benchmark::kMillisecond);

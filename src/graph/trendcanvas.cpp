@@ -57,6 +57,23 @@ int fontPixels(int w, int h)
     return std::max(1, std::min(w * 14 / 700, h * 14 / 400));
 }
 
+// trunc(q / d + 0.5) for many q over one d, as exactly as the division itself: a multiply
+// by the reciprocal decides, unless its result lies so near a whole number that the two could
+// differ, where the division is done after all.
+struct RoundedQuotient {
+    double d;
+    double inverse;
+    explicit RoundedQuotient(double divisor) : d(divisor), inverse(1.0 / divisor) {}
+    int operator()(double q) const
+    {
+        const double a = q * inverse + 0.5;
+        const double frac = a - std::floor(a);
+        if (frac < 1e-6 || frac > 1 - 1e-6)
+            return toPixel(std::trunc(q / d + 0.5));
+        return toPixel(std::trunc(a));
+    }
+};
+
 struct Mapper {
     PlotArea a;
     double viewStart;
@@ -378,6 +395,35 @@ QString TrendCanvas::readoutText(double value, double time)
 
 void TrendCanvas::renderPicture(QPainter &painter) const
 {
+    renderBackdrop(painter);
+    // Traces in device pixels: cancel the device transform for them.
+    const QTransform toDevice = painter.deviceTransform();
+    painter.save();
+    if (toDevice.type() != QTransform::TxNone)
+        painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
+    drawTraces(painter, toDevice);
+    painter.restore();
+}
+
+void TrendCanvas::renderPicture(QImage &image) const
+{
+    // The traces go on in a second pass at pixel ratio 1, so the raster engine sees plain
+    // integer device coordinates (its fast path) at any ratio.
+    const qreal dpr = image.devicePixelRatio();
+    {
+        QPainter painter(&image);
+        renderBackdrop(painter);
+    }
+    image.setDevicePixelRatio(1.0);
+    {
+        QPainter painter(&image);
+        drawTraces(painter, QTransform::fromScale(dpr, dpr));
+    }
+    image.setDevicePixelRatio(dpr);
+}
+
+void TrendCanvas::renderBackdrop(QPainter &painter) const
+{
     const int w = width();
     const int h = height();
     painter.fillRect(QRect(0, 0, w, h), Qt::black);
@@ -385,7 +431,10 @@ void TrendCanvas::renderPicture(QPainter &painter) const
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(fixedCjkFont(fontPixels(w, h)));
     drawTimeAxis(painter, w, h);
-    drawTraces(painter, w, h);
+    // The focused series' value axis lies under the traces.
+    if (m_viewEnd > m_viewStart)
+        if (const TrendSeries *focus = focused())
+            drawValueAxis(painter, *focus, w, h);
 }
 
 void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
@@ -493,46 +542,49 @@ void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, 
         line(v, valueLabel(v, s.MinValue(), s.MaxValue()));
 }
 
-void TrendCanvas::drawTraces(QPainter &painter, int w, int h) const
+void TrendCanvas::drawTraces(QPainter &painter, const QTransform &toDevice) const
 {
     if (!(m_viewEnd > m_viewStart))
         return;
     const TrendSeries *focus = focused();
-    if (focus)
-        drawValueAxis(painter, *focus, w, h);
-    const PlotArea a = plotAreaFor(w, h);
+    const PlotArea a = plotArea();
     int others = 0;
     for (const auto &s : m_series) {
         if (s.get() == focus)
             continue;
-        drawTrace(painter, *s, a, false);
+        drawTrace(painter, *s, a, false, toDevice);
         ++others;
     }
+    // The focused trace last, on top, and wider when there is anything to stand out from.
     if (focus)
-        drawTrace(painter, *focus, a, others > 0);
+        drawTrace(painter, *focus, a, others > 0, toDevice);
 }
 
-void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotArea &a, bool wide) const
+void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotArea &a, bool wide,
+                            const QTransform &toDevice) const
 {
     const TrendSelection sel = SelectSamples(s, m_viewStart, m_viewEnd);
     if (sel.empty())
         return;
-    const Mapper map{a, m_viewStart, m_viewEnd};
-    const auto yOf = [&](double v) { return std::clamp(Mapper::y(a, s, v), a.top, a.bottom); };
+    // The mapping of Mapper, with the divisions by the window and the range taken out of
+    // the loop (same results).
+    const RoundedQuotient xq(m_viewEnd - m_viewStart);
+    const RoundedQuotient yq(s.MaxValue() - s.MinValue());
+    const double width = a.right - a.left;
+    const double height = a.bottom - a.top;
+    const auto xOf = [&](double t) { return a.left + xq((t - m_viewStart) * width); };
+    const auto yOf = [&](double v) { return std::clamp(a.bottom - yq((v - s.MinValue()) * height), a.top, a.bottom); };
+    const double sx = toDevice.m11(), sy = toDevice.m22(), dx = toDevice.dx(), dy = toDevice.dy();
 
-    // Points go straight to device pixels: 1-pixel cosmetic polylines on integer points are
-    // the raster engine's fast path, while a 2-pixel pen (or any pen under a scaling
-    // transform) is many times slower.
-    const QTransform dt = painter.deviceTransform();
-    const double sx = dt.m11(), sy = dt.m22(), dx = dt.dx(), dy = dt.dy();
-    thread_local QPolygon points;
-    points.resize(sel.count());
-    int n = 0;
+    thread_local std::vector<QPoint> points;
+    thread_local std::vector<QPoint> shifted;
+    points.clear();
     for (int i = sel.first; i <= sel.last; i += sel.step) {
         const TrendSample &p = s.At(std::size_t(i));
-        int x = map.x(p.time);
+        int x = xOf(p.time);
         int y = yOf(p.value);
-        if (n == 0 && x < a.left && std::size_t(i) + 1 < s.Count()) {
+        if (points.empty() && x < a.left && std::size_t(i) + 1 < s.Count()) {
+            // Enter at the left edge with the value interpolated there.
             const TrendSample &next = s.At(std::size_t(i) + 1);
             const double v = next.time > p.time
                                  ? p.value + (next.value - p.value) * (m_viewStart - p.time) / (next.time - p.time)
@@ -540,31 +592,29 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
             x = a.left;
             y = yOf(v);
         }
-        points[n++] = QPoint(toPixel(std::floor(x * sx + dx)), toPixel(std::floor(y * sy + dy)));
+        points.emplace_back(toPixel(std::floor(x * sx + dx)), toPixel(std::floor(y * sy + dy)));
     }
 
-    painter.save();
-    // World transform that cancels the device transform: coordinates are device pixels.
-    painter.setWorldTransform(dt.inverted() * painter.worldTransform());
+    // 1-pixel cosmetic polylines on integer device points are the raster engine's fast path;
+    // a 2-pixel pen is tens of times slower. Widths are device pixels at any pixel ratio: 1,
+    // and 2 for the focused trace, drawn as the polyline plus copies one pixel right and one
+    // pixel down (thicker strokes at ratio 2 would cost more than the rest of the picture).
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(cosmeticPen(colorOf(s)));
-    // Widths are device pixels: 1, and 2 for the focused trace, at any pixel ratio (thicker
-    // strokes at ratio 2 would cost more than the rest of the picture). The 2-pixel stroke is
-    // three 1-pixel polylines: in place, one pixel right and one pixel down.
-    const int thickness = wide ? 2 : 1;
+    const int n = int(points.size());
     if (n == 1) {
         painter.drawPoint(points[0]);
-    } else {
-        painter.drawPolyline(points.constData(), n);
-        const QTransform base = painter.worldTransform();
-        for (int off = 1; off < thickness; ++off) {
-            painter.setWorldTransform(QTransform::fromTranslate(off, 0) * base);
-            painter.drawPolyline(points.constData(), n);
-            painter.setWorldTransform(QTransform::fromTranslate(0, off) * base);
-            painter.drawPolyline(points.constData(), n);
-        }
+        return;
     }
-    painter.restore();
+    painter.drawPolyline(points.data(), n);
+    if (!wide)
+        return;
+    for (const QPoint shift : {QPoint(1, 0), QPoint(0, 1)}) {
+        shifted.resize(points.size());
+        for (int i = 0; i < n; ++i)
+            shifted[std::size_t(i)] = points[std::size_t(i)] + shift;
+        painter.drawPolyline(shifted.data(), n);
+    }
 }
 
 void TrendCanvas::drawReadout(QPainter &painter) const
@@ -593,8 +643,8 @@ QImage TrendCanvas::renderToImage(qreal devicePixelRatio) const
 {
     QImage image(size() * devicePixelRatio, QImage::Format_RGB32);
     image.setDevicePixelRatio(devicePixelRatio);
+    renderPicture(image);
     QPainter painter(&image);
-    renderPicture(painter);
     drawReadout(painter);
     return image;
 }
@@ -607,8 +657,7 @@ void TrendCanvas::paintEvent(QPaintEvent *event)
         if (m_cache.size() != want) // the picture covers every pixel, so the old one can be reused
             m_cache = QImage(want, QImage::Format_RGB32);
         m_cache.setDevicePixelRatio(dpr);
-        QPainter cachePainter(&m_cache);
-        renderPicture(cachePainter);
+        renderPicture(m_cache);
         m_cacheValid = true;
         m_pictureValid = true;
     }

@@ -94,7 +94,9 @@ public:
     QRect readoutRect() const;
 
     // Draws the whole picture (background, time axis, value axis, traces) as a full repaint
-    // does, at the canvas's size. Used by paintEvent's cache, tests and benchmarks.
+    // does, at the canvas's size. The image form (its device pixel ratio is honoured) is the
+    // fast one the widget's own picture cache uses; the painter form serves any device.
+    void renderPicture(QImage &image) const;
     void renderPicture(QPainter &painter) const;
     // The picture plus the read-out at a device pixel ratio, as the screen would show it.
     QImage renderToImage(qreal devicePixelRatio = 1.0) const;
@@ -116,8 +118,10 @@ private:
     void invalidatePicture();
     void drawTimeAxis(QPainter &painter, int w, int h) const;
     void drawValueAxis(QPainter &painter, const TrendSeries &series, int w, int h) const;
-    void drawTraces(QPainter &painter, int w, int h) const;
-    void drawTrace(QPainter &painter, const TrendSeries &series, const PlotArea &area, bool wide) const;
+    void renderBackdrop(QPainter &painter) const;
+    void drawTraces(QPainter &painter, const QTransform &toDevice) const;
+    void drawTrace(QPainter &painter, const TrendSeries &series, const PlotArea &area, bool wide,
+                   const QTransform &toDevice) const;
     void drawReadout(QPainter &painter) const;
     const TrendSeries *focused() const;
 
