@@ -193,6 +193,13 @@ bool CQNVIEWDlg::eventFilter(QObject *watched, QEvent *event)
 {
     if (isSwallowedKey(event))
         return true;
+    // "デバイスリスト(&D)" leads to the list itself, not to whichever control of the
+    // group had the focus last.
+    if (watched == m_ui->deviceGroup && event->type() == QEvent::Shortcut) {
+        if (m_ui->unitList->isEnabled())
+            m_ui->unitList->setFocus(Qt::ShortcutFocusReason);
+        return true;
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -209,6 +216,9 @@ void CQNVIEWDlg::updateAddButton()
 void CQNVIEWDlg::setBusy(bool busy)
 {
     m_busy = busy;
+    // The focused control may be one that gets disabled; it gets the focus back after.
+    if (busy)
+        m_focusBeforeBusy = focusWidget();
     // Everything that could start another search, an add or a connect, or change the
     // options meanwhile; exit stays usable.
     for (QWidget *w : {static_cast<QWidget *>(m_ui->loggingCheck), static_cast<QWidget *>(m_ui->autoSwitchCheck),
@@ -218,6 +228,8 @@ void CQNVIEWDlg::setBusy(bool busy)
         w->setEnabled(!busy);
     updateAddButton();
     updateConnectButton();
+    if (!busy && m_focusBeforeBusy && m_focusBeforeBusy->isEnabled())
+        m_focusBeforeBusy->setFocus(Qt::OtherFocusReason);
 }
 
 void CQNVIEWDlg::rebuildList()

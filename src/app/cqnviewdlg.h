@@ -6,6 +6,7 @@
 #include "link/discovery.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -90,6 +91,7 @@ private:
     UnitTable m_table;
     QString m_logFolder;
     bool m_busy = false;
+    QPointer<QWidget> m_focusBeforeBusy;
     std::shared_ptr<JobChannel> m_channel;
 };
 

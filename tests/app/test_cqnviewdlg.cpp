@@ -9,6 +9,7 @@
 #include "ui/messages.h"
 #include "ui_cqnviewdlg.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -556,6 +557,51 @@ TEST_F(MainDialog, EnterAndEscapeNeverCloseTheDialogNorSearch)
     for (int key : {Qt::Key_Return, Qt::Key_Escape})
         QTest::keyClick(&d, Qt::Key(key));
     EXPECT_TRUE(d.isVisible());
+}
+
+TEST_F(MainDialog, EveryControlIsReachedByItsMnemonic)
+{
+    CQNVIEWDlg &d = dialog();
+    QApplication::setActiveWindow(&d);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    QStringList asked;
+    d.setFolderChooser([&](QWidget *, const QString &title, const QString &) {
+        asked << title;
+        return QString();
+    });
+    // A button's mnemonic clicks it after a short animation.
+    auto alt = [&](char key) {
+        QTest::keyClick(&d, Qt::Key(Qt::Key_A + (key - 'A')), Qt::AltModifier);
+        QTest::qWait(300);
+    };
+
+    alt('P');
+    EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>("portEdit"));
+    QTest::keyClicks(QApplication::focusWidget(), QString::number(m_tcpPort));
+    alt('I');
+    EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>("ipEdit"));
+    alt('E');
+    EXPECT_TRUE(child<QCheckBox>("loggingCheck")->isChecked());
+    alt('F');
+    EXPECT_TRUE(child<QCheckBox>("autoSwitchCheck")->isChecked());
+    alt('R');
+    EXPECT_EQ(asked, QStringList{QStringLiteral("ログフォルダを選択してください")});
+
+    QSignalSpy finished(&d, &CQNVIEWDlg::jobFinished);
+    alt('S');
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(kJobWaitMs));
+    EXPECT_EQ(lines().size(), 4);
+    // The list, whatever had the focus in its group before.
+    alt('D');
+    EXPECT_EQ(QApplication::focusWidget(), child<QListWidget>("unitList"));
+    QTest::keyClick(child<QListWidget>("unitList"), Qt::Key_Down);
+    EXPECT_TRUE(child<QPushButton>("connectButton")->isEnabled());
+    finished.clear();
+    alt('C');
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(kJobWaitMs));
+    ASSERT_EQ(m_opened.size(), 1u);
+    alt('X');
+    EXPECT_FALSE(d.isVisible());
 }
 
 TEST_F(MainDialog, ExitEndsTheDialogWithResultZero)
