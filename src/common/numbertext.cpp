@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <locale.h>
+#include <stdlib.h>
 
 namespace qn {
 
@@ -21,8 +23,11 @@ QString numericPrefix(const QString &text, NumberChars allowed, bool *cut)
 double parseLenient(const QString &text)
 {
     // strtod in the C locale reads the longest numeric prefix, as the unit tools always have.
+    // The C locale explicitly: the application sets the user's locale, and under one with a
+    // decimal comma plain strtod would read "1.5" as 1.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     const QByteArray bytes = text.trimmed().toLatin1();
-    const double v = std::strtod(bytes.constData(), nullptr);
+    const double v = cLocale ? strtod_l(bytes.constData(), nullptr, cLocale) : std::strtod(bytes.constData(), nullptr);
     return std::isfinite(v) ? v : 0.0;
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <locale.h>
 
 namespace qn::ai {
 
@@ -23,10 +24,16 @@ const std::array<RangeInfo, 8> kRanges{{
     {30.0, "V", "%7.4f", -30.0, 30.0},
 }};
 
+// Always with a decimal point: the application runs in the user's locale, whose decimal
+// comma would also split the value into two CSV columns.
 QString printf1(const char *format, double value)
 {
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    const locale_t previous = cLocale ? uselocale(cLocale) : locale_t(nullptr);
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, format, value);
+    if (cLocale)
+        uselocale(previous);
     return QString::fromLatin1(buffer);
 }
 

@@ -1,5 +1,7 @@
 #include "dialogs/ceditanalogcalc.h"
 #include "dialogtestutil.h"
+#include "../support/commalocale.h"
+#include "common/numbertext.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -272,4 +274,22 @@ TEST_F(FormulaDialog, NumbersLeftAsShownKeepTheirPrecision)
     paste(edit, "1.2345680");
     d.accept();
     EXPECT_DOUBLE_EQ(d.factor, 1.234568);
+}
+
+TEST(FormulaDialogLocale, DecimalPointsCountUnderADecimalCommaLocale)
+{
+    qn::test::CommaLocale comma;
+    if (!comma.active())
+        GTEST_SKIP() << "no locale with a decimal comma can be made here";
+    CEditAnalogCalc d;
+    d.factor = 0.25;
+    d.show();
+    EXPECT_EQ(control<QLineEdit>(d, "factorEdit")->text(), "0.250000");
+    control<QLineEdit>(d, "offsetEdit")->setText("-1.5");
+    control<QLineEdit>(d, "graphMaxEdit")->setText("12.75");
+    d.accept();
+    EXPECT_DOUBLE_EQ(d.factor, 0.25);
+    EXPECT_DOUBLE_EQ(d.offset, -1.5);
+    EXPECT_DOUBLE_EQ(d.graphMax, 12.75);
+    EXPECT_DOUBLE_EQ(qn::parseLenient("1.5e3"), 1500.0);
 }

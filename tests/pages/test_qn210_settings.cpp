@@ -3,6 +3,8 @@
 // settings file, the CSV log and the graph are checked.
 #include "pagetestsupport.h"
 
+#include "../support/commalocale.h"
+
 #include "common/cp932.h"
 #include "dialogs/ceditadcsps.h"
 #include "dialogs/ceditanalogcalc.h"
@@ -473,6 +475,32 @@ TEST(Qn210ThresholdValues, RoundTripEveryCodeOfEveryRange)
         EXPECT_EQ(ai::thresholdCode(-1e300, range), current ? 0 : 0x8000) << range;
         EXPECT_EQ(ai::thresholdCode(0.0, range), 0) << range;
     }
+}
+
+TEST_F(Qn210Settings, ValuesKeepTheirDecimalPointUnderADecimalCommaLocale)
+{
+    CommaLocale comma;
+    if (!comma.active())
+        GTEST_SKIP() << "no locale with a decimal comma can be made here";
+    EXPECT_EQ(ai::measuredText(0x400000, 2), " 5.0000 V");
+    EXPECT_EQ(ai::trimmedValue(1.5), "1.50000");
+    EXPECT_EQ(ai::trimmedValue(-1.5), "-1.50000");
+
+    simulator.pinAI(unit, 1, 0x400000);
+    openWindow();
+    script.then<CEditAnalogCalc>([](CEditAnalogCalc &d) {
+        paste(control<QLineEdit>(d, "factorEdit"), "1.5");
+        d.accept();
+    });
+    page->ui().formulaButton2->click();
+    EXPECT_EQ(page->aiChannel(1).a, 1.5);
+    readOnce();
+    const QList<QByteArray> lines = fileLines(logFile());
+    ASSERT_EQ(lines.size(), 2);
+    const QList<QByteArray> fields = lines[1].split(',');
+    ASSERT_EQ(fields.size(), 10);
+    EXPECT_EQ(fields[4], "7.50000");
+    EXPECT_EQ(page->measuredText(1), " 5.0000 V");
 }
 
 // ---- dialogs and the rest of the page ----------------------------------------------
