@@ -101,8 +101,12 @@ int Simulator::Unit::bindListener(bool accepting)
     // times out, as on a LAN) rather than refusing them: its queue is kept full.
     if ((err = s.listen(accepting ? 16 : 0)) != 0)
         return err;
-    if (auto local = s.localAddress())
+    if (auto local = s.localAddress()) {
+        // Readers of the config take the unit's lock; a re-bind after a power
+        // cycle keeps the port, so only the first bind changes it.
+        std::lock_guard lock(mutex);
         config.tcpPort = local->port;
+    }
     listener = std::move(s);
     if (!accepting) {
         for (int i = 0; i < 2; ++i) {
@@ -187,7 +191,7 @@ void Simulator::Unit::serve(Connection *conn, uint64_t gen)
     net::Socket &s = conn->socket;
     std::vector<uint8_t> pending;
     uint8_t buffer[256];
-    std::mt19937 garbage(uint32_t(config.unitId * 7919 + config.tcpPort));
+    std::mt19937 garbage(uint32_t(config.unitId * 7919 + gen));
     bool alive = true;
     while (alive && !stopping.load()) {
         int err = 0;
