@@ -577,7 +577,6 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
     const double sx = toDevice.m11(), sy = toDevice.m22(), dx = toDevice.dx(), dy = toDevice.dy();
 
     thread_local std::vector<QPoint> points;
-    thread_local std::vector<QPoint> shifted;
     points.clear();
     for (int i = sel.first; i <= sel.last; i += sel.step) {
         const TrendSample &p = s.At(std::size_t(i));
@@ -597,8 +596,9 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
 
     // 1-pixel cosmetic polylines on integer device points are the raster engine's fast path;
     // a 2-pixel pen is tens of times slower. Widths are device pixels at any pixel ratio: 1,
-    // and 2 for the focused trace, drawn as the polyline plus copies one pixel right and one
-    // pixel down (thicker strokes at ratio 2 would cost more than the rest of the picture).
+    // and 2 for the focused trace (thicker strokes at ratio 2 would cost more than the rest
+    // of the picture). The second pixel of the focused trace is each segment once more, one
+    // pixel down where it runs flatter than 45 degrees, one pixel right where it is steeper.
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(cosmeticPen(colorOf(s)));
     const int n = int(points.size());
@@ -609,12 +609,16 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
     painter.drawPolyline(points.data(), n);
     if (!wide)
         return;
-    for (const QPoint shift : {QPoint(1, 0), QPoint(0, 1)}) {
-        shifted.resize(points.size());
-        for (int i = 0; i < n; ++i)
-            shifted[std::size_t(i)] = points[std::size_t(i)] + shift;
-        painter.drawPolyline(shifted.data(), n);
+    thread_local std::vector<QLine> segments;
+    segments.clear();
+    for (int i = 1; i < n; ++i) {
+        const QPoint p0 = points[std::size_t(i - 1)];
+        const QPoint p1 = points[std::size_t(i)];
+        const QPoint d = p1 - p0;
+        const QPoint shift = std::abs(d.x()) >= std::abs(d.y()) ? QPoint(0, 1) : QPoint(1, 0);
+        segments.emplace_back(p0 + shift, p1 + shift);
     }
+    painter.drawLines(segments.data(), int(segments.size()));
 }
 
 void TrendCanvas::drawReadout(QPainter &painter) const

@@ -129,6 +129,23 @@ TEST_F(RenderFixture, TraceWidthsAreDevicePixelsAtRatioTwo)
     EXPECT_EQ(yellowRows, 2);
 }
 
+TEST_F(RenderFixture, FocusedTraceIsTwoPixelsWideWhenSteepToo)
+{
+    // A jump from -8 to +8 between two readings: a steep segment, two columns wide.
+    for (int s = 0; s <= 120; ++s) {
+        yellow->AddSample(kT0 + s, s < 90 ? -8.0 : 8.0);
+        cyan->AddSample(kT0 + s, 0.0);
+    }
+    canvas->SetTimeRange(0, 0);
+    const QImage img = canvas->renderToImage(1.0);
+    const PlotArea a = canvas->plotArea();
+    const int row = yOf(0.0, -10, 10) - 20;
+    int yellowInRow = 0;
+    for (int x = a.left; x < a.right; ++x)
+        yellowInRow += img.pixel(x, row) == rgb(255, 255, 80);
+    EXPECT_EQ(yellowInRow, 2);
+}
+
 TEST_F(RenderFixture, ValuesOutsideTheRangeStayOnTheFrame)
 {
     feedConstant(50.0, -50.0);
