@@ -1,5 +1,6 @@
 // QN-VIEW: one copy per user, the main dialog for the life of the program.
 #include "app/cqnviewdlg.h"
+#include "app/dlgtabparent.h"
 #include "app/startup.h"
 #include "graph/canvasregistry.h"
 
@@ -39,12 +40,14 @@ int main(int argc, char **argv)
 
     qn::CanvasRegistry::instance().SetNextId(1400);
 
-    // The unit windows are independent top-level windows; the main dialog keeps no
-    // hold on them.
-    const qn::UnitWindowOpener openUnitWindow = [](const qn::UnitWindowArgs &) {};
-
-    qn::CQNVIEWDlg dialog(config, openUnitWindow);
+    // Each connect opens an independent unit window; the main dialog keeps no hold on it.
+    qn::CQNVIEWDlg dialog(config, qn::DlgTabParent::opener());
     dialog.show();
     dialog.exec();
+
+    // The program ends with its main dialog: the unit windows still open stop their
+    // sessions before the application object goes.
+    qn::DlgTabParent::closeAllWindows();
+    qn::DlgTabParent::waitForAllWindowsClosed();
     return 0;
 }

@@ -1,6 +1,7 @@
 // The main dialog driven headless against simulated units on 127.0.0.x: every search
 // goes to the loopback broadcast address on a UDP port of the test's own.
 #include "app/cqnviewdlg.h"
+#include "app/dlgtabparent.h"
 #include "link/net.h"
 #include "link/unitlist.h"
 #include "sim/discoveryresponder.h"
@@ -484,6 +485,28 @@ TEST_F(MainDialog, RowsPerFileForEveryListChoice)
         EXPECT_EQ(m_opened[0].rowsPerFile, c.rows);
     }
     EXPECT_EQ(CQNVIEWDlg::rowsForSelection(-1), 10000);
+}
+
+// What the program does: each connect opens a unit window of its own, and the windows
+// close with the program.
+TEST_F(MainDialog, ConnectOpensAUnitWindowPerClick)
+{
+    m_dialog = std::make_unique<CQNVIEWDlg>(config(), DlgTabParent::opener());
+    m_dialog->show();
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    ASSERT_TRUE(connectRow(2));
+    ASSERT_TRUE(connectRow(2));
+    const QList<DlgTabParent *> windows = DlgTabParent::openWindows();
+    ASSERT_EQ(windows.size(), 2);
+    for (DlgTabParent *w : windows) {
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("QN-110(ID:1) - 127.0.0.13"));
+        EXPECT_EQ(w->args().modelIndex, 2);
+        EXPECT_TRUE(w->isWindow());
+        EXPECT_EQ(w->parentWidget(), nullptr);
+    }
+    EXPECT_TRUE(m_dialog->isEnabled());
+    DlgTabParent::closeAllWindows();
+    EXPECT_TRUE(DlgTabParent::waitForAllWindowsClosed());
 }
 
 TEST_F(MainDialog, UnitOfAnUnknownModelConnectsToNothing)
