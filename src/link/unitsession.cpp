@@ -372,6 +372,8 @@ bool UnitSession::completionStopping()
 
 bool UnitSession::post(proto::Op op, const proto::Args &args, void *context, ResultCallback callback)
 {
+    if (!proto::isValidOp(int(op)))
+        return false;
     return enqueue(op, args, context, erase(callback), Arity::Results);
 }
 

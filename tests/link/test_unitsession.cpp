@@ -155,6 +155,14 @@ TEST(UnitSessionRequests, ACallbackThatChainsGoesBehindWhatWasQueued)
     EXPECT_EQ(tags, (std::vector<int>{1, 2, 3, 11, 12, 13}));
 }
 
+TEST(UnitSessionRequests, UnknownOperationsAreNotQueued)
+{
+    UnitSession session(nullptr, kShortTimeouts);
+    Recorder rec;
+    EXPECT_FALSE(session.post(Op(0), {}, &rec, &Recorder::callback));
+    EXPECT_FALSE(session.post(Op(proto::kOpCount + 1), {}, &rec, &Recorder::callback));
+}
+
 TEST(UnitSessionRequests, CallbacksRunOnTheWorker)
 {
     SimulatedUnit unit;
