@@ -12,6 +12,7 @@ CEditSignalName::CEditSignalName(QWidget *parent)
 {
     m_ui->setupUi(this);
     fieldtext::keepTypingLimit(m_ui->nameEdit, NameMaxLength);
+    fieldtext::limitCp932Bytes(m_ui->nameEdit, NameMaxBytes);
     connect(m_ui->okButton, &QPushButton::clicked, this, &CEditSignalName::accept);
 }
 

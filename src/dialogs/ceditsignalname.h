@@ -1,5 +1,6 @@
 #pragma once
-// "信号名の編集": edits one channel's signal name (at most 16 characters).
+// "信号名の編集": edits one channel's signal name (at most 16 characters, and no more
+// than the settings file keeps).
 // The owner sets name, runs the dialog (runDialog) and reads name after OK. GUI thread only.
 #include <QDialog>
 #include <QString>
@@ -17,6 +18,9 @@ public:
     ~CEditSignalName() override;
 
     static constexpr int NameMaxLength = 16;
+    // What the settings file keeps of a name, in code page 932 bytes: sixteen
+    // double-byte characters would not survive a restart, so the edit stops at 31 bytes.
+    static constexpr int NameMaxBytes = 31;
 
     QString name;
 

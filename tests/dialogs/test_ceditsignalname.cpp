@@ -1,6 +1,8 @@
 #include "dialogs/ceditsignalname.h"
 #include "dialogtestutil.h"
 
+#include "common/cp932.h"
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -29,8 +31,8 @@ TEST(SignalNameDialog, AcceptsSixteenTypedCharactersAndAnEmptyName)
     CEditSignalName dlg;
     dlg.show();
     QLineEdit *edit = control<QLineEdit>(dlg, "nameEdit");
-    qn::test::typeText(edit, QString::fromUtf8("一二三四五六七八九十一二三四五六七"));
-    EXPECT_EQ(edit->text(), QString::fromUtf8("一二三四五六七八九十一二三四五六"));
+    qn::test::typeText(edit, "ABCDEFGHIJKLMNOPQ");
+    EXPECT_EQ(edit->text(), "ABCDEFGHIJKLMNOP");
     dlg.accept();
     EXPECT_EQ(dlg.name.size(), 16);
 
@@ -63,4 +65,49 @@ TEST(SignalNameDialog, TheEditHasAnAccessibleName)
 {
     CEditSignalName dlg;
     EXPECT_FALSE(control<QLineEdit>(dlg, "nameEdit")->accessibleName().isEmpty());
+}
+
+TEST(SignalNameDialog, StopsWhereTheSettingsFileWouldCutTheName)
+{
+    // The file keeps 31 bytes: fifteen double-byte characters, or one more single-byte one.
+    struct Case { const char *typed; const char *kept; };
+    const Case cases[] = {
+        {"一二三四五六七八九十一二三四五六七", "一二三四五六七八九十一二三四五"},
+        {"一二三四五六七八九十一二三四五AB", "一二三四五六七八九十一二三四五A"},
+        {"ｱｲｳｴｵｶｷｸｹｺｱｲｳｴｵｶｷ", "ｱｲｳｴｵｶｷｸｹｺｱｲｳｴｵｶ"}, // half-width kana are one byte
+    };
+    for (const Case &c : cases) {
+        CEditSignalName dlg;
+        dlg.show();
+        QLineEdit *edit = control<QLineEdit>(dlg, "nameEdit");
+        qn::test::typeText(edit, QString::fromUtf8(c.typed));
+        EXPECT_EQ(edit->text(), QString::fromUtf8(c.kept)) << c.typed;
+        EXPECT_LE(qn::toCp932(edit->text()).size(), CEditSignalName::NameMaxBytes);
+        dlg.accept();
+        EXPECT_EQ(dlg.name, QString::fromUtf8(c.kept));
+    }
+    // A pasted name that does not fit is refused as a whole, the old one stays.
+    CEditSignalName pasted;
+    pasted.name = "pump";
+    pasted.show();
+    QLineEdit *edit = control<QLineEdit>(pasted, "nameEdit");
+    edit->selectAll();
+    edit->insert(QString::fromUtf8("一二三四五六七八九十一二三四五六"));
+    EXPECT_EQ(edit->text(), "pump");
+}
+
+TEST(SignalNameDialog, ANameLongerThanTheLimitIsKeptWhole)
+{
+    CEditSignalName dlg;
+    dlg.name = QString::fromUtf8("一二三四五六七八九十一二三四五六");
+    dlg.show();
+    QLineEdit *edit = control<QLineEdit>(dlg, "nameEdit");
+    EXPECT_EQ(edit->text(), dlg.name);
+    QTest::keyClick(edit, Qt::Key_End);
+    qn::test::typeText(edit, "x");
+    EXPECT_EQ(edit->text(), dlg.name);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit->text().size(), 15);
+    dlg.accept();
+    EXPECT_EQ(dlg.name.size(), 15);
 }
