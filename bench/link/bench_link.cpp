@@ -75,6 +75,45 @@ void BM_SessionGetAllAI(benchmark::State &state)
 }
 BENCHMARK(BM_SessionGetAllAI)->UseRealTime()->MinTime(2.0);
 
+// Requests chained from their own completions (as a page reads its settings): the
+// worker is awake when the next request is posted, so only the unit exchange remains.
+struct Chain {
+    UnitSession *session;
+    int left = 0;
+    Waiter waiter;
+};
+
+void onChained(void *ctx, int, int, int)
+{
+    auto *c = static_cast<Chain *>(ctx);
+    if (--c->left > 0) {
+        c->session->GetAllAI(c, &onChained);
+        return;
+    }
+    onAllAIBlocking(&c->waiter, 0, 0, 0);
+}
+
+void BM_SessionGetAllAIChained(benchmark::State &state)
+{
+    UnitSession session;
+    if (session.Connect("127.0.0.1", simulator().tcpPort(0)) != 0) {
+        state.SkipWithError("cannot connect");
+        return;
+    }
+    constexpr int kChain = 100;
+    Chain chain;
+    chain.session = &session;
+    for (auto _ : state) {
+        chain.left = kChain;
+        session.GetAllAI(&chain, &onChained);
+        std::unique_lock lock(chain.waiter.mutex);
+        chain.waiter.cv.wait(lock, [&] { return chain.waiter.done; });
+        chain.waiter.done = false;
+    }
+    state.SetItemsProcessed(state.iterations() * kChain);
+}
+BENCHMARK(BM_SessionGetAllAIChained)->UseRealTime()->MinTime(2.0);
+
 // The same bytes over a plain blocking socket on the caller's thread.
 void BM_RawGetAllAI(benchmark::State &state)
 {
