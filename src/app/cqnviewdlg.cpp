@@ -1,5 +1,6 @@
 #include "app/cqnviewdlg.h"
 
+#include "app/startup.h"
 #include "app/unitsettings.h"
 #include "common/numbertext.h"
 #include "link/unitlist.h"
@@ -78,7 +79,7 @@ CQNVIEWDlg::CQNVIEWDlg(MainDialogConfig config, UnitWindowOpener opener, QWidget
 {
     m_channel->receiver = this;
     m_ui->setupUi(this);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/qnview.png")));
+    setWindowIcon(applicationIcon());
     // A dialog of its own with minimise, as the program's only main window.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -11,6 +11,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QN-VIEW"));
+    QApplication::setWindowIcon(qn::applicationIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("QN-VIEW"));

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
+#include <QPixmap>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -40,6 +42,29 @@ QString programVersionText()
 #else
     return versionText(0, 0, 0, 0);
 #endif
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x1F, 0x4E, 0x8C));
+        painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+        QFont font;
+        font.setBold(true);
+        font.setPixelSize(size / 2);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("QN"));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 SingleInstanceLock::SingleInstanceLock(const QString &lockDirectory)

@@ -1,6 +1,7 @@
 #pragma once
 // What the program works out before the main dialog opens: its folder, the settings
 // file beside it, the version text, and the lock that keeps a second copy from running.
+#include <QIcon>
 #include <QString>
 
 namespace qn {
@@ -14,6 +15,9 @@ QString settingsPathFor(const QString &executablePath);
 QString versionText(int major, int minor, int build, int revision);
 // The version text of this build.
 QString programVersionText();
+
+// The program's icon, drawn rather than loaded so every window has it (GUI thread).
+QIcon applicationIcon();
 
 // Held from start to exit so that only one copy of the program runs for this user.
 // The kernel drops the lock when the holder's process ends, however it ends, so a

@@ -55,6 +55,14 @@ TEST(Startup, SettingsFileSitsBesideTheProgramWithTheIniExtension)
     EXPECT_EQ(programFolder(QStringLiteral("/opt/qn/qnview")), QStringLiteral("/opt/qn"));
 }
 
+TEST(Startup, ProgramIconHasTheUsualSizes)
+{
+    const QIcon icon = applicationIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (int size : {16, 32, 48})
+        EXPECT_EQ(icon.pixmap(size, size).width(), size);
+}
+
 TEST(SingleInstance, OneHolderAtATimeAndReleasedWithTheHolder)
 {
     QTemporaryDir dir;
