@@ -3,7 +3,8 @@
 // postAdcRate in dlgqn210.h).
 //
 // While a dialog is open the page counts as busy, so a close of the unit window waits
-// until the dialog has returned instead of pulling the page from under it. The tick is
+// until the dialog has returned instead of pulling the page from under it; the close
+// also cancels the dialog. The tick is
 // not paused: automatic reading, toggling and logging go on while the operator edits a
 // setting; only message boxes pause the page.
 #include "pages/dlgqn210.h"
@@ -13,6 +14,9 @@
 #include "dialogs/ceditsignalname.h"
 #include "dialogs/ceditthreshold.h"
 #include "dialogs/dialogrunner.h"
+
+#include <QDialog>
+#include <QTimer>
 
 namespace qn {
 
@@ -78,6 +82,15 @@ void DlgQN210::onThresholdButton(int channel)
 
 bool DlgQN210::runSettingsDialog(QDialog &dialog)
 {
+    // A close of the unit window (disconnect, or the program ending) takes the open dialog
+    // with it as if cancelled, so the close need not wait for the operator.
+    QTimer closeWatch;
+    closeWatch.setInterval(50);
+    connect(&closeWatch, &QTimer::timeout, &dialog, [this, &dialog] {
+        if (isClosing() && dialog.isVisible())
+            dialog.reject();
+    });
+    closeWatch.start();
     int result = QDialog::Rejected;
     {
         BusyScope busy(*this);

@@ -534,4 +534,21 @@ TEST_F(Qn210Settings, ClosingTheWindowWhileADialogIsOpenWaitsAndPostsNothing)
     EXPECT_EQ(countOf(simulator.requestNames(unit), "SetADCThreshold"), 0);
 }
 
+TEST_F(Qn210Settings, ClosingTheWindowCancelsTheOpenDialog)
+{
+    openWindow(false);
+    bool dialogClosedByItself = false;
+    script.then<CEditAnalogCalc>([&](CEditAnalogCalc &d) {
+        paste(control<QLineEdit>(d, "factorEdit"), "5");
+        window->disconnectUnit();
+        // The operator does nothing: the close takes the dialog away.
+        dialogClosedByItself = waitUntil([&] { return !d.isVisible(); }, 5000);
+        EXPECT_EQ(d.result(), QDialog::Rejected);
+    });
+    page->ui().formulaButton1->click();
+    EXPECT_TRUE(dialogClosedByItself);
+    ASSERT_TRUE(waitUntil([this] { return window.isNull(); }));
+    EXPECT_EQ(unitSettings().GetConversion(0, 3, 0, 0).a, 1.0);
+}
+
 } // namespace
