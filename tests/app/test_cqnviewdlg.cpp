@@ -2,6 +2,7 @@
 // goes to the loopback broadcast address on a UDP port of the test's own.
 #include "app/cqnviewdlg.h"
 #include "app/dlgtabparent.h"
+#include "app/unitsettings.h"
 #include "link/net.h"
 #include "link/unitlist.h"
 #include "sim/discoveryresponder.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -268,6 +270,25 @@ TEST_F(MainDialog, StartsWithItsTextsAndInitialStates)
     // Controls without a label of their own still have a name to read out.
     for (const char *name : {"unitList", "rowsCombo", "folderLabel", "statusLabel"})
         EXPECT_FALSE(child<QWidget>(name)->accessibleName().isEmpty()) << name;
+}
+
+// Opening the main dialog loads the per-unit settings the pages read later.
+TEST_F(MainDialog, LoadsThePerUnitSettingsFileOnOpening)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("qnview.ini"));
+    {
+        UnitSettingsStore written;
+        written.setPath(path);
+        written.SetSignalName(1, 4, 0, 2, QStringLiteral("流量"));
+    }
+    MainDialogConfig c = config();
+    c.settingsPath = path;
+    m_dialog = std::make_unique<CQNVIEWDlg>(c, [](const UnitWindowArgs &) {});
+    EXPECT_EQ(unitSettings().path(), path);
+    EXPECT_EQ(unitSettings().GetSignalName(1, 4, 0, 2), QStringLiteral("流量"));
+    unitSettings().resetToDefaults();
+    unitSettings().setPath(QString());
 }
 
 TEST_F(MainDialog, PortBoxTakesDigitsOnly)
