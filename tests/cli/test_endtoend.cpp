@@ -51,6 +51,12 @@ public:
         }
         return int(ports.size()) == units;
     }
+    // The next line qnsim prints (empty at its end).
+    std::string nextLine()
+    {
+        char line[256];
+        return m_out && std::fgets(line, sizeof line, m_out) ? std::string(line) : std::string();
+    }
     // SIGTERM and the exit status.
     int stop()
     {
@@ -121,6 +127,23 @@ TEST(EndToEnd, FaultFromTheCommandLine)
     EXPECT_EQ(out.substr(0, 10), "GetDI -1 4");
     EXPECT_NE(out.find("\nGetDI "), std::string::npos);
     EXPECT_EQ(out.find("GetDI -1 5"), std::string::npos) << out;
+    EXPECT_EQ(sim.stop(), 0);
+}
+
+TEST(EndToEnd, AUnitSwitchedOffOnSchedule)
+{
+    QnsimProcess sim;
+    ASSERT_TRUE(sim.start({"--udp-port", "0", "--unit", "QN-220:7:127.0.0.1:0", "--offline", "0:50"}, 1));
+    std::string line;
+    do
+        line = sim.nextLine();
+    while (!line.empty() && line != "unit 0 switched off\n");
+    ASSERT_EQ(line, "unit 0 switched off\n");
+    int status = -1;
+    // Connecting to a unit that is off waits out the time-out; the request then fails.
+    const std::string out = qnctlOutput("run 127.0.0.1:" + std::to_string(sim.ports[0]) + " GetAllAI", status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out, "GetAllAI 305419896 -1 -1\n");
     EXPECT_EQ(sim.stop(), 0);
 }
 
