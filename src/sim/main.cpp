@@ -17,7 +17,7 @@ void printHelp()
 {
     std::printf(
         "usage: qnsim [--unit MODEL:ID:IP:PORT[:MAC]]... [--fault UNIT:KIND[:N[:COUNT]]]...\n"
-        "             [--offline UNIT] [--allow-external] [--udp-port N]\n"
+        "             [--offline UNIT:MS[:MS]] [--allow-external] [--udp-port N]\n"
         "             [--hear-broadcast ADDR]... [--allow-from NET/BITS]...\n"
         "             [--discovery UNIT:KIND[:ARG]]... [--help]\n"
         "\n"
