@@ -34,7 +34,10 @@
 namespace qn {
 namespace {
 
-constexpr DiscoveryTiming kFast{2000, 800, 1500};
+// Short waits keep the suite quick; the answer delays below stay well apart and well
+// inside the wait after each answer, so a loaded machine neither reorders nor loses one.
+constexpr DiscoveryTiming kFast{3000, 1200, 2000};
+constexpr int kAnswerSpacingMs = 250;
 constexpr int kJobWaitMs = 30000;
 
 class RecordingPresenter final : public MessagePresenter {
@@ -139,7 +142,7 @@ protected:
             r.tcpPort = m_tcpPort;
             r.mac = {0x00, 0x80, 0x92, 0x00, 0x00, u.macLast};
             r.searchDelayMs = delay;  // a fixed answer order
-            delay += 150;
+            delay += kAnswerSpacingMs;
             addResponder(r);
         }
     }
