@@ -4,9 +4,8 @@
 //
 // While a dialog is open the page counts as busy, so a close of the unit window waits
 // until the dialog has returned instead of pulling the page from under it; the close
-// also cancels the dialog. The tick is
-// not paused: automatic reading, toggling and logging go on while the operator edits a
-// setting; only message boxes pause the page.
+// also cancels the dialog. The tick is not paused: automatic reading, toggling and
+// logging go on while the operator edits a setting; only message boxes pause the page.
 #include "pages/dlgqn210.h"
 
 #include "dialogs/ceditadcsps.h"
