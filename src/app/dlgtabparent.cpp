@@ -38,6 +38,8 @@ DlgTabParent::DlgTabParent(const UnitWindowArgs &args, SessionTimeouts timeouts)
 
     // The graph page first: the canvas lives in it and the control page feeds it.
     m_graphTab = new DlgGraphTab(nullptr, m_args.modelIndex);
+    // Opaque, so the canvas and value labels repaint without the tab frame beneath.
+    m_graphTab->setAutoFillBackground(true);
     m_canvas = m_graphTab->CreateCanvas();
     if (m_canvas)
         m_canvasId = m_canvas->id();

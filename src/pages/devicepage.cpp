@@ -26,6 +26,10 @@ DevicePage::DevicePage(QWidget *parent, int modelIndex, DevicePageArgs args)
     log.pageStart = QDateTime::currentDateTime();
     m_log = std::make_unique<ChannelLog>(std::move(log));
 
+    // Opaque: a reading repaints the page's own controls, not the tab frame under it
+    // (whose long frame lines cost more to paint than the controls themselves).
+    setAutoFillBackground(true);
+
     m_tick.setTimerType(Qt::PreciseTimer);
     m_tick.setInterval(kTickMs);
     connect(&m_tick, &QTimer::timeout, this, &DevicePage::onTick);

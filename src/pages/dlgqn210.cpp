@@ -7,7 +7,9 @@
 
 #include "ui_dlgqn210.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QProgressBar>
 #include <QSignalBlocker>
 
 namespace qn {
@@ -27,6 +29,15 @@ QString doLegend(int output, const QString &name)
 QString aiLegend(int channel, const QString &name)
 {
     return QStringLiteral("AI%1: %2").arg(channel + 1).arg(name);
+}
+
+// QProgressBar repaints at once on every visible change; with ten readings a second on
+// several windows that costs more than all else. Let it join the next paint instead.
+void setBarValue(QProgressBar *bar, int value)
+{
+    if (bar->value() == value)
+        return;
+    bar->setValue(value);
 }
 
 // Series of the page: AI1-AI3 are 0-2, DO1 and DO2 are 3 and 4.
@@ -85,9 +96,19 @@ DlgQN210::~DlgQN210() = default;
 void DlgQN210::initialisePage()
 {
     const QFont valueFont = labelFont(16);
+    // A fixed size keeps a new reading from re-laying out (and repainting) the whole
+    // page ten times a second.
+    const QFontMetrics metrics(valueFont);
+    const int valueWidth = metrics.horizontalAdvance(QStringLiteral("-8888.888 WWWW")) + 8;
+    const int valueHeight = metrics.height() + 6;
     for (int c = 0; c < kInputs; ++c) {
-        m_measured[c]->setFont(valueFont);
-        m_convertedLabels[c]->setFont(valueFont);
+        for (QLabel *label : {m_measured[c], m_convertedLabels[c]}) {
+            label->setFont(valueFont);
+            label->setFixedSize(valueWidth, valueHeight);
+            // Opaque, so a new value repaints the label alone and not the panels under it.
+            label->setAutoFillBackground(true);
+        }
+        m_bars[c]->setAutoFillBackground(true);
     }
     m_ui->infoLabel->setText(args().macText);
 
@@ -290,7 +311,7 @@ void DlgQN210::showReading(int channel, int raw)
     m_measured[channel]->setText(ai::measuredText(raw, ch.range));
     ch.hasReading = true;
     updateConvertedText(channel);
-    m_bars[channel]->setValue(ai::barPosition(raw, ch.range));
+    setBarValue(m_bars[channel], ai::barPosition(raw, ch.range));
     updateBarColour(channel);
 }
 
@@ -469,7 +490,7 @@ void DlgQN210::onSetAIRange(void *context, int channel, int range)
     ch.range = range;
     page->setRangeCombo(channel, range);
     page->applyRangeToBar(channel);
-    page->m_bars[channel]->setValue(0);
+    setBarValue(page->m_bars[channel], 0);
     page->m_measured[channel]->clear();
     page->m_convertedLabels[channel]->clear();
     ch.hasReading = false;

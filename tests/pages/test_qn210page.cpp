@@ -71,17 +71,22 @@ TEST_F(Qn210Page, StartUpChainReadsTheUnitInOrder)
 
 TEST_F(Qn210Page, StartUpChainStopsAtAFailure)
 {
-    // GetAIRange of AI2 gets no answer: the chain ends there with one message.
-    simulator.setFault(unit, {sim::FaultKind::None});
+    // The first step gets no answer: one message, and nothing more of the chain is sent.
+    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 1});
     window = new DlgTabParent(windowArgs(false), timeouts);
     page = qobject_cast<DlgQN210 *>(window->page());
-    ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 3; }));
-    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 1});
-    ASSERT_TRUE(waitUntil([this] { return presenter.messages.size() == 1; }));
+    ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 1 && !page->busy(); }));
+    ASSERT_EQ(presenter.messages.size(), 1);
     EXPECT_EQ(presenter.messages[0], "QNNET通信タイムアウトエラー");
-    waitUntil([] { return false; }, 500);
-    const std::vector<std::string> names = simulator.requestNames(unit);
-    EXPECT_EQ(countOf(names, "GetADCThreshold"), 0);
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(simulator.requestNames(unit), std::vector<std::string>{"GetDO"});
+    EXPECT_EQ(page->aiChannel(0).range, ai::kInitialRange);
+    EXPECT_EQ(page->ui().rangeCombo1->currentIndex(), ai::kInitialRange);
+    EXPECT_EQ(page->aiChannel(0).graphMax, 10.0);
+    // The next request reconnects and goes through.
+    const int before = page->completionsRun();
+    page->readInputs();
+    ASSERT_TRUE(settle(before, 1));
     EXPECT_EQ(presenter.messages.size(), 1);
 }
 

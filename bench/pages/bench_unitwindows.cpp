@@ -1,0 +1,151 @@
+// CPU cost of open unit windows: 16 QN-210 windows, each reading its unit every 100 ms
+// with logging on, against units simulated by a separate qnsim process, so only this
+// program's side is measured. Reported as % of one core over a fixed wall time.
+//
+// Runs with the offscreen platform unless QT_QPA_PLATFORM says otherwise; the windows are
+// shown, so labels, bars and the canvas really paint.
+#include "app/dlgtabparent.h"
+#include "app/unitsettings.h"
+#include "pages/dlgqn210.h"
+#include "ui/messages.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kWindows = 16;
+constexpr int kSeconds = 10;
+
+class SilentPresenter final : public qn::MessagePresenter {
+public:
+    void inform(QWidget *, const QString &text) override { ++count; last = text; }
+    bool confirm(QWidget *, const QString &) override { return true; }
+    int count = 0;
+    QString last;
+};
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// qnsim with n QN-210 units on 127.0.0.1, free ports; returns the ports.
+QList<int> startSimulator(QProcess &process, int n)
+{
+    QStringList args;
+    for (int i = 0; i < n; ++i)
+        args << "--unit" << QStringLiteral("QN-210:%1:127.0.0.1:0").arg(i % 16)
+             << "--discovery" << QStringLiteral("%1:off").arg(i);
+    args << "--udp-port" << "0";
+    process.start(QStringLiteral(QN_BIN_DIR "/qnsim"), args);
+    QList<int> ports;
+    QByteArray out;
+    QElapsedTimer timer;
+    timer.start();
+    static const QRegularExpression line(QStringLiteral("at 127\\.0\\.0\\.1:(\\d+)"));
+    while (ports.size() < n && timer.elapsed() < 10000 && process.waitForReadyRead(1000)) {
+        out += process.readAllStandardOutput();
+        ports.clear();
+        for (auto it = line.globalMatch(QString::fromLatin1(out)); it.hasNext();)
+            ports << it.next().captured(1).toInt();
+    }
+    return ports;
+}
+
+// The program's own event loop for ms milliseconds (blocking waits, no polling).
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// range(0): the tab each window shows, 0 control page, 1 graph.
+void BM_SixteenWindowsReadingEvery100ms(benchmark::State &state)
+{
+    SilentPresenter presenter;
+    qn::setMessagePresenter(&presenter);
+    QProcess simulator;
+    const QList<int> ports = startSimulator(simulator, kWindows);
+    if (ports.size() != kWindows) {
+        state.SkipWithError("qnsim did not start");
+        return;
+    }
+    QTemporaryDir logDir;
+    std::vector<qn::DlgTabParent *> windows;
+    for (int i = 0; i < kWindows; ++i) {
+        qn::UnitWindowArgs args;
+        args.ipAddress = QStringLiteral("127.0.0.1");
+        args.tcpPort = ports[i];
+        args.title = QStringLiteral("QN-210(ID:%1) - 127.0.0.1").arg(i);
+        args.unitId = i;
+        args.loggingEnabled = true;
+        args.logFolder = logDir.path();
+        args.rowsPerFile = 10000;
+        auto *window = qn::DlgTabParent::open(args);
+        window->selectTab(int(state.range(0)));
+        windows.push_back(window);
+    }
+    runFor(1500); // start-up chains
+    for (auto *window : windows) {
+        // As the operator: period 1, tick "自動".
+        auto *page = qobject_cast<qn::DlgQN210 *>(window->page());
+        page->findChild<QLineEdit *>(QStringLiteral("aiPeriodEdit"))->setText(QStringLiteral("1"));
+        page->setAiAuto(true);
+    }
+    runFor(1000);
+
+    for (auto _ : state) {
+        int before = 0;
+        for (auto *window : windows)
+            before += window->page()->completionsRun();
+        const double cpu0 = processCpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        runFor(kSeconds * 1000);
+        const double cpu = processCpuSeconds() - cpu0;
+        const double seconds = wall.elapsed() / 1000.0;
+        int after = 0;
+        for (auto *window : windows)
+            after += window->page()->completionsRun();
+        state.SetIterationTime(seconds);
+        state.counters["cpu_pct_of_one_core"] = 100.0 * cpu / seconds;
+        state.counters["readings_per_s"] = (after - before) / seconds;
+    }
+    state.counters["timeout_messages"] = presenter.count;
+
+    qn::DlgTabParent::closeAllWindows();
+    qn::DlgTabParent::waitForAllWindowsClosed(20000);
+    simulator.terminate();
+    simulator.waitForFinished(5000);
+    qn::setMessagePresenter(nullptr);
+}
+
+BENCHMARK(BM_SixteenWindowsReadingEvery100ms)->ArgName("graphTab")->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    qn::unitSettings().setPath(QString());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
