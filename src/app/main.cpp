@@ -43,8 +43,13 @@ int main(int argc, char **argv)
 
     // Each connect opens an independent unit window; the main dialog keeps no hold on it.
     qn::CQNVIEWDlg dialog(config, qn::DlgTabParent::opener());
+    // The main dialog lives as long as the program but blocks no other window: the
+    // unit windows it opens stay usable beside it. So it is shown modeless and the
+    // program ends when it finishes (exit button or close box).
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit);
     dialog.show();
-    dialog.exec();
+    app.exec();
 
     // The program ends with its main dialog: the unit windows still open stop their
     // sessions before the application object goes.
