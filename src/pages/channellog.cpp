@@ -64,8 +64,12 @@ QString qn210LogRow(const QString &date, const QString &time, const QStringList 
         + QLatin1Char('\n');
 }
 
+// Without a locale of their own (LANG=C, or unset) Linux users still get numeric
+// dates and times that sort and that spreadsheets read: 2026/12/07 and 9:05:03.
 QString logDateText(const QDate &date, const QLocale &locale)
 {
+    if (locale.language() == QLocale::C)
+        return date.toString(QStringLiteral("yyyy/MM/dd"));
     return locale.toString(date, QLocale::ShortFormat);
 }
 
@@ -73,6 +77,8 @@ QString logTimeText(const QTime &time, const QLocale &locale)
 {
     // The locale's short time format, with seconds added after the minutes when it
     // has none (a row every 100 ms needs them).
+    if (locale.language() == QLocale::C)
+        return time.toString(QStringLiteral("H:mm:ss"));
     QString format = locale.timeFormat(QLocale::ShortFormat);
     if (!format.contains(QLatin1Char('s'))) {
         const int minutes = format.indexOf(QLatin1String("mm"));

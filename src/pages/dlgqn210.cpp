@@ -99,7 +99,7 @@ void DlgQN210::initialisePage()
     // A fixed size keeps a new reading from re-laying out (and repainting) the whole
     // page ten times a second.
     const QFontMetrics metrics(valueFont);
-    const int valueWidth = metrics.horizontalAdvance(QStringLiteral("-8888.888 WWWW")) + 8;
+    const int valueWidth = metrics.horizontalAdvance(QStringLiteral("-888.8888 mV")) + 12;
     const int valueHeight = metrics.height() + 6;
     for (int c = 0; c < kInputs; ++c) {
         for (QLabel *label : {m_measured[c], m_convertedLabels[c]}) {
@@ -241,25 +241,31 @@ void DlgQN210::onGetADCThreshold(void *context, int channel, int outside, int mo
 
 void DlgQN210::tick()
 {
+    // A unit slower than the period (or one that has gone quiet) would otherwise pile
+    // up requests without end: an automatic action is skipped while the previous one of
+    // its kind is still waiting for the unit. With a unit that keeps up nothing changes.
+    const bool doBusy = m_doWritesPending > 0;
     const auto due = [this](int o) { return m_doCount[o] + 1 >= m_doPeriod[o]; };
     if (m_doAuto[0] && m_doAuto[1] && due(0) && due(1)) {
         // Both outputs due at once: one request inverts both.
         m_doCount = {0, 0};
-        const int pattern = m_doState[0] | (m_doState[1] << 1);
-        session()->SetDO(this, &DlgQN210::onSetDO, pattern ^ 3);
+        if (!doBusy)
+            postSetDO((m_doState[0] | (m_doState[1] << 1)) ^ 3);
     } else {
         for (int o = 0; o < kOutputs; ++o) {
             if (!m_doAuto[o])
                 continue;
             if (++m_doCount[o] >= m_doPeriod[o]) {
                 m_doCount[o] = 0;
-                toggleOutput(o);
+                if (!doBusy)
+                    toggleOutput(o);
             }
         }
     }
     if (m_aiAuto && ++m_aiCount >= m_aiPeriod) {
         m_aiCount = 0;
-        session()->GetAllAI(this, &DlgQN210::onGetAllAI);
+        if (m_aiReadsPending == 0)
+            readInputs();
     }
 }
 
@@ -267,7 +273,14 @@ void DlgQN210::tick()
 
 void DlgQN210::readInputs()
 {
-    session()->GetAllAI(this, &DlgQN210::onGetAllAI);
+    if (session()->GetAllAI(this, &DlgQN210::onGetAllAI))
+        ++m_aiReadsPending;
+}
+
+void DlgQN210::postSetDO(int pattern)
+{
+    if (session()->SetDO(this, &DlgQN210::onSetDO, pattern))
+        ++m_doWritesPending;
 }
 
 void DlgQN210::onGetAllAI(void *context, int code1, int code2, int code3)
@@ -275,6 +288,7 @@ void DlgQN210::onGetAllAI(void *context, int code1, int code2, int code3)
     auto *page = static_cast<DlgQN210 *>(context);
     if (page->isClosing())
         return;
+    --page->m_aiReadsPending;
     CallbackScope scope(*page);
     if (code1 == proto::kAllAIFailure) {
         page->switchAutomaticModesOff();
@@ -363,8 +377,7 @@ QString DlgQN210::logHeader() const
 
 void DlgQN210::toggleOutput(int output)
 {
-    const int pattern = m_doState[0] | (m_doState[1] << 1);
-    session()->SetDO(this, &DlgQN210::onSetDO, pattern ^ (1 << output));
+    postSetDO((m_doState[0] | (m_doState[1] << 1)) ^ (1 << output));
 }
 
 void DlgQN210::onSetDO(void *context, int pattern)
@@ -372,6 +385,7 @@ void DlgQN210::onSetDO(void *context, int pattern)
     auto *page = static_cast<DlgQN210 *>(context);
     if (page->isClosing())
         return;
+    --page->m_doWritesPending;
     CallbackScope scope(*page);
     if (pattern == -1) {
         page->switchAutomaticModesOff();

@@ -114,6 +114,7 @@ protected:
     static void onSetADCsps(void *context, int code);
 
 private:
+    void postSetDO(int pattern);
     void showLamps();
     void applyRangeToBar(int channel);
     void applyDefaultGraphRange(int channel);
@@ -152,6 +153,8 @@ private:
     std::array<int, kOutputs> m_doCount{};
     std::array<int, kInputs> m_barColourLit{-1, -1, -1}; // colour last set: -1 none, 0 blue, 1 red
     bool m_settingCombo = false;
+    int m_aiReadsPending = 0;   // GetAllAI posted, completion not yet run
+    int m_doWritesPending = 0;  // SetDO likewise
 };
 
 } // namespace qn

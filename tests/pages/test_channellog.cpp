@@ -96,6 +96,9 @@ TEST(LogFormat, JapaneseDateAndTime)
     EXPECT_EQ(logDateText(QDate(2026, 12, 7), kJapanese), "2026/12/07");
     EXPECT_EQ(logTimeText(QTime(9, 5, 3), kJapanese), "9:05:03");
     EXPECT_EQ(logTimeText(QTime(23, 59, 59), kJapanese), "23:59:59");
+    // Without a locale: numeric, as the Japanese one.
+    EXPECT_EQ(logDateText(QDate(2026, 12, 7), QLocale::c()), "2026/12/07");
+    EXPECT_EQ(logTimeText(QTime(9, 5, 3), QLocale::c()), "9:05:03");
     // Another locale keeps its own order but always shows seconds.
     EXPECT_TRUE(logTimeText(QTime(9, 5, 3), QLocale(QLocale::English, QLocale::UnitedStates)).contains("05:03"));
 }
