@@ -138,10 +138,15 @@ std::optional<int> DevicePage::readPeriod(const QLineEdit *edit)
 void DevicePage::attachDigitsFilter(QLineEdit *edit, int maxLength)
 {
     edit->setMaxLength(maxLength);
+    attachNumberFilter(edit, NumberChars::Digits);
+}
+
+void DevicePage::attachNumberFilter(QLineEdit *edit, NumberChars allowed)
+{
     // The message of the filter is a nested loop like any other: pause and hold closes.
     auto scope = std::make_shared<std::unique_ptr<ModalScope>>();
     attachNumericFilter(
-        edit, NumberChars::Digits, [this, scope] { *scope = std::make_unique<ModalScope>(*this); },
+        edit, allowed, [this, scope] { *scope = std::make_unique<ModalScope>(*this); },
         [scope] { scope->reset(); });
 }
 

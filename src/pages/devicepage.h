@@ -7,6 +7,7 @@
 // (through GuiDispatcher); the tick is a QTimer on the GUI thread as well.
 #include "graph/graphpagehost.h"
 #include "link/unitsession.h"
+#include "common/numbertext.h"
 #include "pages/channellog.h"
 
 #include <QDateTime>
@@ -158,8 +159,10 @@ protected:
         DevicePage &m_page;
     };
 
-    // Filter the edit to digits (or decimals), pausing the page while the message is up.
+    // Filter the edit to digits (periods) or decimals (output values), pausing the page
+    // and holding a close while the filter's message is up.
     void attachDigitsFilter(QLineEdit *edit, int maxLength = 6);
+    void attachNumberFilter(QLineEdit *edit, NumberChars allowed);
 
     // Graph helpers. Series names and legend labels go together ("AI1: name").
     void setUpGraph();

@@ -146,6 +146,26 @@ TEST_F(Qn210Page, ASlowUnitGetsOneAutomaticReadingAtATime)
     EXPECT_EQ(countOf(simulator.requestNames(unit), "GetAllAI"), 2);
 }
 
+TEST_F(Qn210Page, ALogFolderThatCannotBeOpenedSwitchesLoggingOff)
+{
+    UnitWindowArgs args = windowArgs(true);
+    args.logFolder = logDir.path() + "/does/not/exist";
+    window = new DlgTabParent(args, timeouts);
+    page = qobject_cast<DlgQN210 *>(window->page());
+    ASSERT_NE(page, nullptr);
+    page->tickTimer().stop();
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.messages[0], "ログファイルをオープンできません。");
+    EXPECT_FALSE(page->log().enabled());
+    ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 8; }));
+    page->ui().aiPeriodEdit->setText("1");
+    page->setAiAuto(true);
+    const int before = page->completionsRun();
+    page->tickOnce();
+    ASSERT_TRUE(settle(before, 1));
+    EXPECT_EQ(presenter.messages.size(), 1); // said once, for the page's life
+}
+
 TEST_F(Qn210Page, ManualReadingWritesNoRow)
 {
     openWindow();
