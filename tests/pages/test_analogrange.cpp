@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace qn;
 
 namespace {
@@ -11,6 +13,8 @@ struct MeasuredCase {
     int range;
     const char *text;
 };
+
+void PrintTo(const MeasuredCase &c, std::ostream *os) { *os << "raw " << c.raw << " range " << c.range; }
 
 class MeasuredText : public ::testing::TestWithParam<MeasuredCase> {};
 
@@ -49,6 +53,8 @@ struct TrimCase {
     double value;
     const char *text;
 };
+
+void PrintTo(const TrimCase &c, std::ostream *os) { *os << c.value; }
 
 class Trimmed : public ::testing::TestWithParam<TrimCase> {};
 
@@ -110,6 +116,8 @@ struct ThresholdCase {
     int range;
     int code;
 };
+
+void PrintTo(const ThresholdCase &c, std::ostream *os) { *os << c.value << " on range " << c.range; }
 
 class ThresholdCode : public ::testing::TestWithParam<ThresholdCase> {};
 
