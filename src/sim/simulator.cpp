@@ -193,11 +193,13 @@ void Simulator::Unit::serve(Connection *conn, uint64_t gen)
     uint8_t buffer[256];
     std::mt19937 garbage(uint32_t(config.unitId * 7919 + gen));
     bool alive = true;
+    int headReceives = 0; // receive calls that delivered the bytes of the first pending request
     while (alive && !stopping.load()) {
         int err = 0;
         const long n = s.receive(buffer, sizeof buffer, err);
         if (n <= 0)
             break;
+        headReceives = pending.empty() ? 1 : headReceives + 1;
         pending.insert(pending.end(), buffer, buffer + n);
         // Requests end with the terminator; no parameter byte can equal it.
         for (;;) {
@@ -206,6 +208,8 @@ void Simulator::Unit::serve(Connection *conn, uint64_t gen)
                 break;
             std::vector<uint8_t> request(pending.begin(), term + 1);
             pending.erase(pending.begin(), term + 1);
+            const int receives = headReceives;
+            headReceives = pending.empty() ? 0 : 1;
 
             std::vector<uint8_t> reply;
             Fault f;
@@ -216,6 +220,7 @@ void Simulator::Unit::serve(Connection *conn, uint64_t gen)
                 LoggedRequest entry;
                 entry.op = proto::opFromRequest(request.data(), request.size());
                 entry.bytes = request;
+                entry.receives = receives;
                 log.push_back(std::move(entry));
                 logCv.notify_all();
                 f = fault;

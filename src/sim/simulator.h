@@ -97,6 +97,7 @@ struct Fault {
 struct LoggedRequest {
     std::optional<proto::Op> op;  // nullopt for a request the unit did not understand
     std::vector<uint8_t> bytes;   // the whole request, command letters to terminator
+    int receives = 1;             // receive calls its bytes took (1: it came in one piece)
     std::vector<uint8_t> params() const; // bytes between the letters and the terminator
     std::string name() const;            // operation name, or "?" plus the letters
 };

@@ -155,6 +155,21 @@ TEST(UnitSessionRequests, ACallbackThatChainsGoesBehindWhatWasQueued)
     EXPECT_EQ(tags, (std::vector<int>{1, 2, 3, 11, 12, 13}));
 }
 
+TEST(UnitSessionRequests, EveryRequestArrivesInOnePiece)
+{
+    // One send call per request, without Nagle holding part of it back.
+    SimulatedUnit unit;
+    UnitSession session(nullptr, kShortTimeouts);
+    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    Recorder rec;
+    for (int round = 0; round < 3; ++round)
+        for (int n = 1; n <= proto::kOpCount; ++n)
+            session.post(Op(n), {1, 0, 1, 0x1234, 0x0100}, &rec, &Recorder::callback);
+    ASSERT_TRUE(rec.waitFor(3 * proto::kOpCount));
+    for (const sim::LoggedRequest &r : unit.sim.requestLog(0))
+        EXPECT_EQ(r.receives, 1) << r.name();
+}
+
 TEST(UnitSessionRequests, UnknownOperationsAreNotQueued)
 {
     UnitSession session(nullptr, kShortTimeouts);

@@ -165,6 +165,10 @@ TEST(Simulator, RequestsSplitAcrossSegmentsAndBackToBack)
     c.m_socket.send(half2, 2, err);
     ASSERT_TRUE(sim.waitForRequests(0, 3, kWaitMs));
     EXPECT_EQ(sim.requestNames(0), (std::vector<std::string>{"GetDO", "GetDO", "GetAllAI"}));
+    const auto log = sim.requestLog(0);
+    EXPECT_EQ(log[0].receives, 1);
+    EXPECT_EQ(log[1].receives, 1);
+    EXPECT_EQ(log[2].receives, 2) << "the unit noticed the request came in two pieces";
     // An unknown command is logged and not answered.
     const uint8_t unknown[] = {'Z', 'Q', 0xC8};
     c.m_socket.send(unknown, 3, err);
