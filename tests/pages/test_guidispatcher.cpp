@@ -1,0 +1,111 @@
+#include "pages/guidispatcher.h"
+
+#include "pagetestsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <atomic>
+
+using namespace qn;
+using namespace qn::test;
+
+namespace {
+
+class GuiDispatcherTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sim::UnitConfig config;
+        config.bindIp = "127.0.0.1";
+        config.discovery.enabled = false;
+        unit = simulator.addUnit(config);
+        std::string error;
+        ASSERT_TRUE(simulator.start(&error)) << error;
+    }
+
+    sim::Simulator simulator;
+    int unit = 0;
+};
+
+struct Seen {
+    std::atomic<int> calls{0};
+    QThread *thread = nullptr;
+    std::function<void()> inside;
+};
+
+void onGetDO(void *context, int)
+{
+    auto *seen = static_cast<Seen *>(context);
+    seen->thread = QThread::currentThread();
+    if (seen->inside)
+        seen->inside();
+    ++seen->calls;
+}
+
+TEST_F(GuiDispatcherTest, CompletionsRunOnTheGuiThread)
+{
+    GuiDispatcher dispatcher;
+    UnitSession session(&dispatcher, {300, 300, 300});
+    ASSERT_EQ(session.Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
+    Seen seen;
+    session.GetDO(&seen, &onGetDO);
+    ASSERT_TRUE(waitUntil([&] { return seen.calls == 1; }));
+    EXPECT_EQ(seen.thread, qApp->thread());
+}
+
+TEST_F(GuiDispatcherTest, TheQueueWaitsWhileACompletionRuns)
+{
+    GuiDispatcher dispatcher;
+    UnitSession session(&dispatcher, {300, 300, 300});
+    ASSERT_EQ(session.Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
+    Seen first;
+    Seen second;
+    std::size_t requestsInside = 0;
+    first.inside = [&] {
+        // As a message box would: a nested loop, while the next request is already queued.
+        waitUntil([] { return false; }, 300);
+        requestsInside = simulator.requestLog(unit).size();
+    };
+    session.GetDO(&first, &onGetDO);
+    session.GetDO(&second, &onGetDO);
+    ASSERT_TRUE(waitUntil([&] { return second.calls == 1; }));
+    EXPECT_EQ(requestsInside, 1u);
+    EXPECT_EQ(simulator.requestLog(unit).size(), 2u);
+}
+
+TEST_F(GuiDispatcherTest, DeletingTheDispatcherReleasesAWaitingWorker)
+{
+    auto dispatcher = std::make_unique<GuiDispatcher>();
+    auto session = std::make_unique<UnitSession>(dispatcher.get(), SessionTimeouts{300, 300, 300});
+    ASSERT_EQ(session->Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
+    Seen seen;
+    session->GetDO(&seen, &onGetDO);
+    ASSERT_TRUE(simulator.waitForRequests(unit, 1, 5000));
+    QThread::msleep(100); // the completion is posted and its worker waits
+    dispatcher.reset();   // the pending completion goes unrun
+    QElapsedTimer timer;
+    timer.start();
+    session.reset();      // must not wait for a completion nobody will run
+    EXPECT_LT(timer.elapsed(), 3000);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen.calls, 0);
+}
+
+TEST_F(GuiDispatcherTest, StoppingTheSessionWithACompletionPendingDropsIt)
+{
+    GuiDispatcher dispatcher;
+    auto session = std::make_unique<UnitSession>(&dispatcher, SessionTimeouts{300, 300, 300});
+    ASSERT_EQ(session->Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
+    Seen seen;
+    session->GetDO(&seen, &onGetDO);
+    session->GetDO(&seen, &onGetDO);
+    ASSERT_TRUE(simulator.waitForRequests(unit, 1, 5000));
+    QThread::msleep(100);
+    session.reset();
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(seen.calls, 0);
+}
+
+} // namespace
