@@ -170,13 +170,11 @@ void DlgTabParent::onPageClosed()
 
 void DlgTabParent::closeEvent(QCloseEvent *event)
 {
-    if (m_finished) {
-        event->accept();
-        return;
-    }
-    // The window stays until the page has let go of its session.
-    event->ignore();
+    // The window goes out of sight at once; the object stays until the page has let go of
+    // its session (after its running completion, if any, has returned). Refusing the close
+    // instead would also refuse the application's quit, which asks every window first.
     disconnectUnit();
+    event->accept();
 }
 
 void DlgTabParent::keyPressEvent(QKeyEvent *event)

@@ -8,17 +8,27 @@
 namespace qn {
 namespace {
 
+// A message of one unit's window blocks that window only: the main window and the
+// other units' windows stay usable, as a message box owned by one window does.
+void blockOnlyItsWindow(QMessageBox &box, QWidget *parent)
+{
+    if (parent)
+        box.setWindowModality(Qt::WindowModal);
+}
+
 class MessageBoxPresenter final : public MessagePresenter {
 public:
     void inform(QWidget *parent, const QString &text) override
     {
         QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+        blockOnlyItsWindow(box, parent);
         box.exec();
     }
     bool confirm(QWidget *parent, const QString &text) override
     {
         QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text,
                         QMessageBox::Ok | QMessageBox::Cancel, parent);
+        blockOnlyItsWindow(box, parent);
         return box.exec() == QMessageBox::Ok;
     }
 };

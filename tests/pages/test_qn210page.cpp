@@ -315,6 +315,24 @@ TEST_F(Qn210Page, DisconnectWhileTheTimeoutMessageIsOpen)
     EXPECT_EQ(presenter.messages.size(), 1);
 }
 
+TEST_F(Qn210Page, CloseBoxWhileTheTimeoutMessageIsOpen)
+{
+    openWindow(false);
+    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, -1});
+    bool accepted = false;
+    bool aliveInside = false;
+    presenter.onInform = [&](const QString &) {
+        // What the application's quit does too: it asks every window to close.
+        accepted = window->close();
+        waitUntil([] { return false; }, 200);
+        aliveInside = !window.isNull() && !window->isVisible() && !window->page()->isClosed();
+    };
+    page->readInputs();
+    ASSERT_TRUE(waitUntil([this] { return window.isNull(); }, 8000));
+    EXPECT_TRUE(accepted);
+    EXPECT_TRUE(aliveInside);
+}
+
 TEST_F(Qn210Page, ExitWithWindowsOpenAndAMessageUp)
 {
     openWindow(false);
