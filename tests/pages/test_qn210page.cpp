@@ -489,6 +489,28 @@ TEST_F(Qn210Page, TabsAndKeysLeaveTheWindowOpen)
     EXPECT_FALSE(window->isClosing());
 }
 
+TEST_F(Qn210Page, LampsAndBarsPaintTheirColours)
+{
+    openWindow(false);
+    simulator.pinAI(unit, 0, 0x7FFFFF); // full bar
+    page->postThreshold(0, false, -10.0, 10.0); // lit inside: red
+    int before = page->completionsRun();
+    page->toggleOutput(0);
+    page->readInputs();
+    ASSERT_TRUE(settle(before, 3));
+    page->resize(840, 460);
+    const QImage image = page->grab().toImage();
+    const auto colourAt = [&](QWidget *w) {
+        return QColor(image.pixel(w->mapTo(page, w->rect().center())));
+    };
+    EXPECT_EQ(colourAt(page->ui().doLamp1), QColor(255, 0, 0));
+    EXPECT_EQ(colourAt(page->ui().doLamp2), QColor(0, 0, 0));
+    const QColor bar = colourAt(page->ui().bar1);
+    EXPECT_GT(bar.red(), 200);
+    EXPECT_LT(bar.blue(), 80);
+    EXPECT_EQ(page->measuredText(0), "10.0000 V");
+}
+
 TEST_F(Qn210Page, CloseBoxClosesThePageThenTheWindow)
 {
     openWindow(false);
