@@ -132,7 +132,8 @@ protected:
     sim::Simulator simulator;
     int unit = 0;
     QTemporaryDir logDir;
-    SessionTimeouts timeouts{300, 300, 300};
+    // Short enough for the fault tests, long enough for a loaded machine to answer.
+    SessionTimeouts timeouts{800, 800, 800};
     QPointer<DlgTabParent> window;
     DlgQN210 *page = nullptr;
 };

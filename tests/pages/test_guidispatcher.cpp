@@ -47,7 +47,7 @@ void onGetDO(void *context, int)
 TEST_F(GuiDispatcherTest, CompletionsRunOnTheGuiThread)
 {
     GuiDispatcher dispatcher;
-    UnitSession session(&dispatcher, {300, 300, 300});
+    UnitSession session(&dispatcher, {800, 800, 800});
     ASSERT_EQ(session.Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
     session.GetDO(&seen, &onGetDO);
@@ -58,7 +58,7 @@ TEST_F(GuiDispatcherTest, CompletionsRunOnTheGuiThread)
 TEST_F(GuiDispatcherTest, TheQueueWaitsWhileACompletionRuns)
 {
     GuiDispatcher dispatcher;
-    UnitSession session(&dispatcher, {300, 300, 300});
+    UnitSession session(&dispatcher, {800, 800, 800});
     ASSERT_EQ(session.Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen first;
     Seen second;
@@ -78,7 +78,7 @@ TEST_F(GuiDispatcherTest, TheQueueWaitsWhileACompletionRuns)
 TEST_F(GuiDispatcherTest, DeletingTheDispatcherReleasesAWaitingWorker)
 {
     auto dispatcher = std::make_unique<GuiDispatcher>();
-    auto session = std::make_unique<UnitSession>(dispatcher.get(), SessionTimeouts{300, 300, 300});
+    auto session = std::make_unique<UnitSession>(dispatcher.get(), SessionTimeouts{800, 800, 800});
     ASSERT_EQ(session->Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
     session->GetDO(&seen, &onGetDO);
@@ -96,7 +96,7 @@ TEST_F(GuiDispatcherTest, DeletingTheDispatcherReleasesAWaitingWorker)
 TEST_F(GuiDispatcherTest, StoppingTheSessionWithACompletionPendingDropsIt)
 {
     GuiDispatcher dispatcher;
-    auto session = std::make_unique<UnitSession>(&dispatcher, SessionTimeouts{300, 300, 300});
+    auto session = std::make_unique<UnitSession>(&dispatcher, SessionTimeouts{800, 800, 800});
     ASSERT_EQ(session->Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
     session->GetDO(&seen, &onGetDO);
