@@ -31,8 +31,8 @@ QString aiLegend(int channel, const QString &name)
     return QStringLiteral("AI%1: %2").arg(channel + 1).arg(name);
 }
 
-// QProgressBar repaints at once on every visible change; with ten readings a second on
-// several windows that costs more than all else. Let it join the next paint instead.
+// QProgressBar repaints at once (not at the next paint) on every change it can show; a
+// reading that leaves the bar where it was costs nothing.
 void setBarValue(QProgressBar *bar, int value)
 {
     if (bar->value() == value)
