@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -56,6 +57,18 @@ inline bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 5000)
         QThread::msleep(2);
     }
     return true;
+}
+
+// The lines of a log file without their LF ends; empty when the file cannot be read.
+inline QList<QByteArray> fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 inline int countOf(const std::vector<std::string> &names, const std::string &name)

@@ -30,17 +30,6 @@ using namespace qn::test;
 
 namespace {
 
-QList<QByteArray> fileLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 template <typename T>
 T *control(QWidget &dialog, const char *name)
 {
