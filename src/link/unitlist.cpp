@@ -6,13 +6,7 @@ namespace qn {
 
 std::string modelName(int modelId)
 {
-    switch (modelId) {
-    case kModelQN210: return "QN-210";
-    case kModelQN110: return "QN-110";
-    case kModelQN220: return "QN-220";
-    case kModelQN120: return "QN-120";
-    default: return {};
-    }
+    return std::string(proto::modelName(modelId));
 }
 
 int modelIndexFromModelId(int modelId)

@@ -3,17 +3,18 @@
 // Texts are UTF-8. Pure functions apart from identifyListedUnits; any thread.
 
 #include "link/discovery.h"
+#include "link/protocol.h"
 
 #include <string>
 #include <vector>
 
 namespace qn {
 
-// Model IDs a unit reports.
-inline constexpr int kModelQN210 = 8;
-inline constexpr int kModelQN110 = 9;
-inline constexpr int kModelQN220 = 10;
-inline constexpr int kModelQN120 = 11;
+// Model IDs a unit reports (the protocol's table, under the names the GUI uses).
+inline constexpr int kModelQN210 = proto::kModelQN210;
+inline constexpr int kModelQN110 = proto::kModelQN110;
+inline constexpr int kModelQN220 = proto::kModelQN220;
+inline constexpr int kModelQN120 = proto::kModelQN120;
 
 // The header line above the list; its columns line up with unitListLine in a
 // fixed-pitch font.

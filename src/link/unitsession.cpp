@@ -314,12 +314,6 @@ void UnitSession::run()
     }
 }
 
-void UnitSession::invoke(const Request &request, const proto::Results &results, int error)
-{
-    callWith(request.op, request.context, request.callback, int(request.arity), results);
-    (void)error;
-}
-
 void UnitSession::execute(const Request &request)
 {
     const proto::OpInfo &in = proto::info(request.op);
@@ -334,7 +328,7 @@ void UnitSession::execute(const Request &request)
                            : proto::failureResults(request.op, request.args);
         if (!m_dispatcher) {
             CompletionScope scope(err, &m_stopping);
-            invoke(request, results, err);
+            callWith(request.op, request.context, request.callback, int(request.arity), results);
             return;
         }
     }

@@ -166,7 +166,6 @@ private:
     int transaction(const proto::Frame &request, std::size_t replyLength, uint8_t *reply);
     int connectLocked(const std::string &host, int port);
     void closeLocked();
-    static void invoke(const Request &request, const proto::Results &results, int error);
     friend struct detail::CompletionCall;
 
     CompletionDispatcher *const m_dispatcher;

@@ -94,10 +94,7 @@ bool applyDiscovery(const DiscoverySpec &d, qn::sim::DiscoveryBehaviour &b, std:
         b.enabled = false;
     } else if (d.kind == "only") {
         b.answerSearch = b.answerDetail1 = b.answerDetail2 = false;
-        std::size_t from = 0;
-        for (;;) {
-            const std::size_t comma = d.arg.find(',', from);
-            const std::string word = d.arg.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        for (const std::string &word : qn::sim::splitFields(d.arg, ',')) {
             if (word == "search")
                 b.answerSearch = true;
             else if (word == "detail1")
@@ -108,9 +105,6 @@ bool applyDiscovery(const DiscoverySpec &d, qn::sim::DiscoveryBehaviour &b, std:
                 error = "discovery: unknown query '" + word + "' (search, detail1, detail2)";
                 return false;
             }
-            if (comma == std::string::npos)
-                break;
-            from = comma + 1;
         }
     } else {
         error = "discovery: unknown kind '" + d.kind + "'";
@@ -124,19 +118,6 @@ struct OfflineSpec {
     int offAfterMs = 0;
     int onAfterMs = -1;
 };
-
-std::vector<std::string> split(const std::string &text)
-{
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t colon = text.find(':', from);
-        parts.push_back(text.substr(from, colon == std::string::npos ? std::string::npos : colon - from));
-        if (colon == std::string::npos)
-            return parts;
-        from = colon + 1;
-    }
-}
 
 bool toInt(const std::string &s, int &out)
 {
@@ -152,7 +133,7 @@ bool toInt(const std::string &s, int &out)
 
 bool parseFault(const std::string &text, FaultSpec &spec, std::string &error)
 {
-    const std::vector<std::string> p = split(text);
+    const std::vector<std::string> p = qn::sim::splitFields(text);
     using qn::sim::FaultKind;
     if (p.size() < 2 || !toInt(p[0], spec.unit)) {
         error = "fault '" + text + "': expected UNIT:KIND[:N[:COUNT]]";
@@ -246,7 +227,7 @@ int main(int argc, char **argv)
             faults.push_back(f);
         } else if (arg == "--offline") {
             const std::string text = value();
-            const std::vector<std::string> p = split(text);
+            const std::vector<std::string> p = qn::sim::splitFields(text);
             OfflineSpec o;
             if (p.size() < 2 || p.size() > 3 || !toInt(p[0], o.unit) || !toInt(p[1], o.offAfterMs)
                 || (p.size() == 3 && !toInt(p[2], o.onAfterMs))) {
@@ -277,7 +258,7 @@ int main(int argc, char **argv)
             allowFrom.push_back(value());
         } else if (arg == "--discovery") {
             const std::string text = value();
-            const std::vector<std::string> p = split(text);
+            const std::vector<std::string> p = qn::sim::splitFields(text);
             DiscoverySpec d;
             if (p.size() < 2 || p.size() > 3 || !toInt(p[0], d.unit)) {
                 std::fprintf(stderr, "qnsim: discovery '%s': expected UNIT:KIND[:ARG]\n", text.c_str());

@@ -513,6 +513,19 @@ std::vector<uint8_t> Simulator::answer(int unit, const uint8_t *request, std::si
     return u.model.answer(request, size, u.seconds());
 }
 
+std::vector<std::string> splitFields(const std::string &text, char separator)
+{
+    std::vector<std::string> fields;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, from);
+        fields.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
+        if (at == std::string::npos)
+            return fields;
+        from = at + 1;
+    }
+}
+
 std::optional<UnitConfig> parseUnitSpec(const std::string &text, std::string *error)
 {
     auto fail = [&](const std::string &why) -> std::optional<UnitConfig> {
@@ -520,15 +533,7 @@ std::optional<UnitConfig> parseUnitSpec(const std::string &text, std::string *er
             *error = "unit '" + text + "': " + why;
         return std::nullopt;
     };
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t colon = text.find(':', from);
-        parts.push_back(text.substr(from, colon == std::string::npos ? std::string::npos : colon - from));
-        if (colon == std::string::npos)
-            break;
-        from = colon + 1;
-    }
+    const std::vector<std::string> parts = splitFields(text);
     if (parts.size() < 4 || parts.size() > 5)
         return fail("expected MODEL:ID:IP:PORT[:MAC]");
     UnitConfig c;

@@ -159,4 +159,8 @@ private:
 // message on a malformed text.
 std::optional<UnitConfig> parseUnitSpec(const std::string &text, std::string *error);
 
+// The fields of an option value such as "0:late:200": every piece between
+// separators, empty ones included ("a::b" gives three).
+std::vector<std::string> splitFields(const std::string &text, char separator = ':');
+
 } // namespace qn::sim
