@@ -140,10 +140,8 @@ protected:
     // Every 100 ms unless paused: move counters, post requests; nothing else.
     virtual void tick() = 0;
 
-    // Scope of one completion callback. Callbacks start with:
-    //   auto *page = static_cast<X *>(context);
-    //   if (page->isClosing()) return;
-    //   CallbackScope scope(*page);
+    // Scope of one completion callback: the page counts as busy while it runs, so a close
+    // waits for it. completion<> below opens it for member handlers.
     class CallbackScope final {
     public:
         explicit CallbackScope(DevicePage &page) : m_page(page)
@@ -158,6 +156,26 @@ protected:
     private:
         DevicePage &m_page;
     };
+
+    // The session callback for a member handler of the page, as in
+    //   session()->GetDO(this, completion<&DlgQN210::onGetDO>);
+    // The handler gets the request's results; it does not run once the page is closing
+    // and runs inside a CallbackScope.
+    template <auto Handler>
+    struct CompletionOf;
+    template <typename Page, typename... Results, void (Page::*Handler)(Results...)>
+    struct CompletionOf<Handler> {
+        static void call(void *context, Results... results)
+        {
+            auto *page = static_cast<Page *>(context);
+            if (page->isClosing())
+                return;
+            CallbackScope scope(*page);
+            (page->*Handler)(results...);
+        }
+    };
+    template <auto Handler>
+    static constexpr auto completion = &CompletionOf<Handler>::call;
 
     // Filter the edit to digits (periods) or decimals (output values), pausing the page
     // and holding a close while the filter's message is up.

@@ -162,79 +162,59 @@ void DlgQN210::initialisePage()
     }
     showLamps();
 
-    session()->GetDO(this, &DlgQN210::onGetDO);
+    session()->GetDO(this, completion<&DlgQN210::onGetDO>);
 }
 
-void DlgQN210::onGetDO(void *context, int pattern)
+void DlgQN210::onGetDO(int pattern)
 {
-    auto *page = static_cast<DlgQN210 *>(context);
-    if (page->isClosing())
-        return;
-    CallbackScope scope(*page);
     if (pattern == -1) {
-        page->showTimeoutMessage();
+        showTimeoutMessage();
         return;
     }
-    page->m_doState = {pattern & 1, (pattern >> 1) & 1};
-    page->showLamps();
-    page->session()->GetADCsps(page, &DlgQN210::onGetADCsps);
+    m_doState = {pattern & 1, (pattern >> 1) & 1};
+    showLamps();
+    session()->GetADCsps(this, completion<&DlgQN210::onGetADCsps>);
 }
 
-void DlgQN210::onGetADCsps(void *context, int code)
+void DlgQN210::onGetADCsps(int code)
 {
-    auto *page = static_cast<DlgQN210 *>(context);
-    if (page->isClosing())
-        return;
-    CallbackScope scope(*page);
     if (code == -1) {
-        page->showTimeoutMessage();
+        showTimeoutMessage();
         return;
     }
-    page->m_adcRate = code;
-    page->session()->GetAIRange(page, &DlgQN210::onGetAIRange, 0);
+    m_adcRate = code;
+    session()->GetAIRange(this, completion<&DlgQN210::onGetAIRange>, 0);
 }
 
-void DlgQN210::onGetAIRange(void *context, int channel, int range, int)
+void DlgQN210::onGetAIRange(int channel, int range, int)
 {
-    auto *page = static_cast<DlgQN210 *>(context);
-    if (page->isClosing())
-        return;
-    CallbackScope scope(*page);
     if (range == -1 || channel < 0 || channel >= kInputs) {
-        page->showTimeoutMessage();
+        showTimeoutMessage();
         return;
     }
-    AiChannel &ch = page->m_ai[channel];
+    AiChannel &ch = m_ai[channel];
     ch.range = range;
-    page->setRangeCombo(channel, range);
-    page->applyRangeToBar(channel);
+    setRangeCombo(channel, range);
+    applyRangeToBar(channel);
     if (!(ch.savedGraphMax > ch.savedGraphMin))
-        page->applyDefaultGraphRange(channel);
-    page->sendChannelUnit(channel);
+        applyDefaultGraphRange(channel);
+    sendChannelUnit(channel);
     if (channel + 1 < kInputs)
-        page->session()->GetAIRange(page, &DlgQN210::onGetAIRange, channel + 1);
+        session()->GetAIRange(this, completion<&DlgQN210::onGetAIRange>, channel + 1);
     else
-        page->session()->GetADCThreshold(page, &DlgQN210::onGetADCThreshold, 0);
+        session()->GetADCThreshold(this, completion<&DlgQN210::onGetADCThreshold>, 0);
 }
 
-void DlgQN210::onGetADCThreshold(void *context, int channel, int outside, int mode, int low, int high)
+void DlgQN210::onGetADCThreshold(int channel, int outside, int mode, int low, int high)
 {
-    auto *page = static_cast<DlgQN210 *>(context);
-    if (page->isClosing())
-        return;
-    CallbackScope scope(*page);
     if (outside == -1 || channel < 0 || channel >= kInputs) {
-        page->showTimeoutMessage();
+        showTimeoutMessage();
         return;
     }
-    AiChannel &ch = page->m_ai[channel];
-    ch.ledOutside = outside != 0;
-    ch.thresholdMode = mode;
-    ch.lowThreshold = low;
-    ch.highThreshold = high;
-    page->updateBarColour(channel);
+    m_ai[channel].thresholdMode = mode;
+    storeThreshold(channel, outside, low, high);
     if (channel + 1 < kInputs)
-        page->session()->GetADCThreshold(page, &DlgQN210::onGetADCThreshold, channel + 1);
+        session()->GetADCThreshold(this, completion<&DlgQN210::onGetADCThreshold>, channel + 1);
 }
 
 // ---- the tick ----------------------------------------------------------------------
@@ -273,48 +253,44 @@ void DlgQN210::tick()
 
 void DlgQN210::readInputs()
 {
-    if (session()->GetAllAI(this, &DlgQN210::onGetAllAI))
+    if (session()->GetAllAI(this, completion<&DlgQN210::onGetAllAI>))
         ++m_aiReadsPending;
 }
 
 void DlgQN210::postSetDO(int pattern)
 {
-    if (session()->SetDO(this, &DlgQN210::onSetDO, pattern))
+    if (session()->SetDO(this, completion<&DlgQN210::onSetDO>, pattern))
         ++m_doWritesPending;
 }
 
-void DlgQN210::onGetAllAI(void *context, int code1, int code2, int code3)
+void DlgQN210::onGetAllAI(int code1, int code2, int code3)
 {
-    auto *page = static_cast<DlgQN210 *>(context);
-    if (page->isClosing())
-        return;
-    --page->m_aiReadsPending;
-    CallbackScope scope(*page);
+    --m_aiReadsPending;
     if (code1 == proto::kAllAIFailure) {
-        page->switchAutomaticModesOff();
-        page->showTimeoutMessage();
+        switchAutomaticModesOff();
+        showTimeoutMessage();
         return;
     }
     const std::array<int, kInputs> codes{code1, code2, code3};
     for (int c = 0; c < kInputs; ++c)
-        page->showReading(c, codes[c]);
+        showReading(c, codes[c]);
 
     std::vector<double> values;
     QStringList labels;
     for (int c = 0; c < kInputs; ++c) {
-        values.push_back(page->m_ai[c].converted);
-        labels << ai::trimmedValue(page->m_ai[c].converted);
+        values.push_back(m_ai[c].converted);
+        labels << ai::trimmedValue(m_ai[c].converted);
     }
     for (int o = 0; o < kOutputs; ++o) {
-        values.push_back(page->m_doState[o] ? 1.0 : 0.0);
-        labels << (page->m_doState[o] ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        values.push_back(m_doState[o] ? 1.0 : 0.0);
+        labels << (m_doState[o] ? QStringLiteral("ON") : QStringLiteral("OFF"));
     }
-    page->feedGraph(nowSeconds(), values, labels);
+    feedGraph(nowSeconds(), values, labels);
 
-    if (page->m_aiAuto) {
+    if (m_aiAuto) {
         QStringList trimmed = labels.mid(0, kInputs);
-        page->writeLogRow([page] { return page->logHeader(); },
-                          qn210LogFields(trimmed, page->valueUnits(), page->m_doState[0], page->m_doState[1]));
+        writeLogRow([this] { return logHeader(); },
+                          qn210LogFields(trimmed, valueUnits(), m_doState[0], m_doState[1]));
     }
 }
 
@@ -380,20 +356,16 @@ void DlgQN210::toggleOutput(int output)
     postSetDO((m_doState[0] | (m_doState[1] << 1)) ^ (1 << output));
 }
 
-void DlgQN210::onSetDO(void *context, int pattern)
+void DlgQN210::onSetDO(int pattern)
 {
-    auto *page = static_cast<DlgQN210 *>(context);
-    if (page->isClosing())
-        return;
-    --page->m_doWritesPending;
-    CallbackScope scope(*page);
+    --m_doWritesPending;
     if (pattern == -1) {
-        page->switchAutomaticModesOff();
-        page->showTimeoutMessage();
+        switchAutomaticModesOff();
+        showTimeoutMessage();
         return;
     }
-    page->m_doState = {pattern & 1, (pattern >> 1) & 1};
-    page->showLamps();
+    m_doState = {pattern & 1, (pattern >> 1) & 1};
+    showLamps();
 }
 
 void DlgQN210::showLamps()
@@ -484,39 +456,35 @@ void DlgQN210::changeRange(int channel, int range)
         return;
     }
     setRangeCombo(channel, range);
-    session()->SetAIRange(this, &DlgQN210::onSetAIRange, channel, range);
+    session()->SetAIRange(this, completion<&DlgQN210::onSetAIRange>, channel, range);
 }
 
-void DlgQN210::onSetAIRange(void *context, int channel, int range)
+void DlgQN210::onSetAIRange(int channel, int range)
 {
-    auto *page = static_cast<DlgQN210 *>(context);
-    if (page->isClosing())
-        return;
-    CallbackScope scope(*page);
     if (channel < 0 || channel >= kInputs)
         return;
     if (range == -1) {
-        page->setRangeCombo(channel, page->m_ai[channel].range);
-        page->showTimeoutMessage();
+        setRangeCombo(channel, m_ai[channel].range);
+        showTimeoutMessage();
         return;
     }
-    AiChannel &ch = page->m_ai[channel];
+    AiChannel &ch = m_ai[channel];
     ch.range = range;
-    page->setRangeCombo(channel, range);
-    page->applyRangeToBar(channel);
-    setBarValue(page->m_bars[channel], 0);
-    page->m_measured[channel]->clear();
-    page->m_convertedLabels[channel]->clear();
+    setRangeCombo(channel, range);
+    applyRangeToBar(channel);
+    setBarValue(m_bars[channel], 0);
+    m_measured[channel]->clear();
+    m_convertedLabels[channel]->clear();
     ch.hasReading = false;
     ch.a = 1.0;
     ch.b = 0.0;
     ch.unit.clear();
-    page->sendChannelUnit(channel);
-    page->applyDefaultGraphRange(channel);
-    page->saveConversion(channel);
-    if (TrendSeries *s = page->series(channel))
+    sendChannelUnit(channel);
+    applyDefaultGraphRange(channel);
+    saveConversion(channel);
+    if (TrendSeries *s = series(channel))
         s->Clear();
-    page->RefreshGraph();
+    RefreshGraph();
 }
 
 void DlgQN210::applyDefaultGraphRange(int channel)
@@ -610,44 +578,41 @@ void DlgQN210::postThreshold(int channel, bool ledOutside, double lowValue, doub
     if (channel < 0 || channel >= kInputs)
         return;
     const AiChannel &ch = m_ai[channel];
-    session()->SetADCThreshold(this, &DlgQN210::onSetADCThreshold, channel, ledOutside ? 1 : 0,
+    session()->SetADCThreshold(this, completion<&DlgQN210::onSetADCThreshold>, channel, ledOutside ? 1 : 0,
                                ch.thresholdMode, ai::thresholdCode(highValue, ch.range),
                                ai::thresholdCode(lowValue, ch.range));
 }
 
-void DlgQN210::onSetADCThreshold(void *context, int channel, int outside, int high, int low)
+void DlgQN210::onSetADCThreshold(int channel, int outside, int high, int low)
 {
-    auto *page = static_cast<DlgQN210 *>(context);
-    if (page->isClosing())
-        return;
-    CallbackScope scope(*page);
     if (outside == -1 || channel < 0 || channel >= kInputs) {
-        page->showTimeoutMessage();
+        showTimeoutMessage();
         return;
     }
-    AiChannel &ch = page->m_ai[channel];
+    storeThreshold(channel, outside, low, high);
+}
+
+void DlgQN210::storeThreshold(int channel, int outside, int low, int high)
+{
+    AiChannel &ch = m_ai[channel];
     ch.ledOutside = outside != 0;
-    ch.highThreshold = high;
     ch.lowThreshold = low;
-    page->updateBarColour(channel);
+    ch.highThreshold = high;
+    updateBarColour(channel);
 }
 
 void DlgQN210::postAdcRate(int code)
 {
-    session()->SetADCsps(this, &DlgQN210::onSetADCsps, code);
+    session()->SetADCsps(this, completion<&DlgQN210::onSetADCsps>, code);
 }
 
-void DlgQN210::onSetADCsps(void *context, int code)
+void DlgQN210::onSetADCsps(int code)
 {
-    auto *page = static_cast<DlgQN210 *>(context);
-    if (page->isClosing())
-        return;
-    CallbackScope scope(*page);
     if (code == -1) {
-        page->showTimeoutMessage();
+        showTimeoutMessage();
         return;
     }
-    page->m_adcRate = code;
+    m_adcRate = code;
 }
 
 void DlgQN210::keyPressEvent(QKeyEvent *event)

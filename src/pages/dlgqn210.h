@@ -102,16 +102,16 @@ protected:
     void tick() override;
     void keyPressEvent(QKeyEvent *event) override;
 
-    // Completion callbacks (context = the page).
-    static void onGetDO(void *context, int pattern);
-    static void onGetADCsps(void *context, int code);
-    static void onGetAIRange(void *context, int channel, int range, int unused);
-    static void onGetADCThreshold(void *context, int channel, int outside, int mode, int low, int high);
-    static void onGetAllAI(void *context, int code1, int code2, int code3);
-    static void onSetDO(void *context, int pattern);
-    static void onSetAIRange(void *context, int channel, int range);
-    static void onSetADCThreshold(void *context, int channel, int outside, int high, int low);
-    static void onSetADCsps(void *context, int code);
+    // Completions of the page's requests (through completion<>, so never once closing).
+    void onGetDO(int pattern);
+    void onGetADCsps(int code);
+    void onGetAIRange(int channel, int range, int unused);
+    void onGetADCThreshold(int channel, int outside, int mode, int low, int high);
+    void onGetAllAI(int code1, int code2, int code3);
+    void onSetDO(int pattern);
+    void onSetAIRange(int channel, int range);
+    void onSetADCThreshold(int channel, int outside, int high, int low);
+    void onSetADCsps(int code);
 
 private:
     void postSetDO(int pattern);
@@ -119,6 +119,7 @@ private:
     void applyRangeToBar(int channel);
     void applyDefaultGraphRange(int channel);
     void updateBarColour(int channel);
+    void storeThreshold(int channel, int outside, int low, int high);
     void updateConvertedText(int channel);
     void showReading(int channel, int raw);
     void switchAutomaticModesOff();
