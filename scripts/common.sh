@@ -7,7 +7,7 @@ QN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QN_PACKAGES=(cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-ipafont-gothic fonts-vlgothic xvfb xauth x11-apps imagemagick
+  fonts-ipafont-gothic fonts-vlgothic xvfb xauth x11-apps imagemagick xdotool
   iproute2 util-linux procps)
 
 qn_install_missing() {
