@@ -19,6 +19,9 @@ namespace qn {
 
 namespace {
 
+const QString kNoControlPageText =
+    QStringLiteral("この機種の制御ページは、このバージョンではまだ使用できません。");
+
 QList<DlgTabParent *> &windows()
 {
     static QList<DlgTabParent *> list;
@@ -62,8 +65,13 @@ DlgTabParent::DlgTabParent(const UnitWindowArgs &args, SessionTimeouts timeouts)
         tabs->addTab(m_page, QStringLiteral("制御"));
         connect(m_page, &DevicePage::closed, this, &DlgTabParent::onPageClosed);
     } else {
-        auto *none = new QLabel(tabs);
+        // This version has no control page for the model: say so plainly rather than
+        // show an empty tab; the graph tab still shows the model's layout.
+        auto *none = new QLabel(kNoControlPageText, tabs);
+        none->setObjectName(QStringLiteral("noControlPageLabel"));
         none->setAlignment(Qt::AlignCenter);
+        none->setWordWrap(true);
+        none->setAccessibleName(kNoControlPageText);
         tabs->addTab(none, QStringLiteral("制御"));
     }
     tabs->addTab(m_graphTab, QStringLiteral("グラフ"));

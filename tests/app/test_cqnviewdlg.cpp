@@ -527,6 +527,13 @@ TEST_F(MainDialog, ConnectOpensAUnitWindowPerClick)
         EXPECT_EQ(w->args().modelIndex, 2);
         EXPECT_TRUE(w->isWindow());
         EXPECT_EQ(w->parentWidget(), nullptr);
+        // A model whose control page this version lacks says so in the control tab.
+        if (!w->page()) {
+            auto *note = w->findChild<QLabel *>(QStringLiteral("noControlPageLabel"));
+            ASSERT_NE(note, nullptr);
+            EXPECT_TRUE(note->text().contains(QStringLiteral("制御ページ")));
+            EXPECT_FALSE(note->accessibleName().isEmpty());
+        }
     }
     EXPECT_TRUE(m_dialog->isEnabled());
     DlgTabParent::closeAllWindows();
