@@ -16,8 +16,12 @@ namespace qn {
 namespace {
 
 // Coordinates far outside the picture are pinned so the conversion to int stays defined.
+// NaN (a series added with equal minimum and maximum, or a reading that is not a number)
+// goes far off the picture too, and a trace's clamp then keeps it on the plot's edge.
 int toPixel(double v)
 {
+    if (std::isnan(v))
+        return -1'000'000;
     return int(std::clamp(v, -1.0e6, 1.0e6));
 }
 

@@ -156,6 +156,30 @@ TEST_F(RenderFixture, ValuesOutsideTheRangeStayOnTheFrame)
     EXPECT_EQ(img.pixel(x, a.bottom), rgb(80, 255, 255));
 }
 
+// A series added with equal minimum and maximum, or a reading that is not a number, gives
+// 0 / 0 in the mapping: the trace still stays inside the frame and the picture is drawn.
+TEST_F(RenderFixture, FlatRangeAndNotANumberStayInsideThePlot)
+{
+    TrendSeries *flat = canvas->AddSeries("AI3", 5, 5);
+    flat->SetColor(255, 80, 255);
+    canvas->SetFocusSeries(2);
+    for (int s = 0; s <= 120; ++s) {
+        flat->AddSample(kT0 + s, 5);
+        yellow->AddSample(kT0 + s, s % 2 ? std::nan("") : 1.0);
+        cyan->AddSample(kT0 + s, 0);
+    }
+    canvas->SetTimeRange(0, 0);
+    const QImage img = canvas->renderToImage(1.0);
+    const PlotArea a = canvas->plotArea();
+    const QRect plot(QPoint(a.left, a.top), QPoint(a.right, a.bottom));
+    EXPECT_GT(countColour(img, plot, rgb(255, 80, 255)), 0);
+    EXPECT_GT(countColour(img, plot, rgb(255, 255, 80)), 0);
+    // Below the plot only the white time labels stand.
+    EXPECT_EQ(countColour(img, QRect(0, a.bottom + 3, kW, kH - a.bottom - 3), rgb(255, 80, 255)), 0);
+    EXPECT_EQ(countColour(img, QRect(0, a.bottom + 3, kW, kH - a.bottom - 3), rgb(255, 255, 80)), 0);
+    EXPECT_EQ(img.pixel(a.left + 1, a.bottom + 4), rgb(0, 0, 0));
+}
+
 TEST_F(RenderFixture, FirstPointEntersAtTheLeftEdgeInterpolated)
 {
     // Cyan rises from -10 to +10 over 100 s; the window starts halfway, so the trace must
