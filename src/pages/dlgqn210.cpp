@@ -95,7 +95,7 @@ DlgQN210::~DlgQN210() = default;
 
 void DlgQN210::initialisePage()
 {
-    const QFont valueFont = labelFont(16);
+    const QFont valueFont = labelFont(kValuePointSize);
     // A fixed size keeps a new reading from re-laying out (and repainting) the whole
     // page ten times a second.
     const QFontMetrics metrics(valueFont);
@@ -311,7 +311,29 @@ void DlgQN210::updateConvertedText(int channel)
     if (!ch.hasReading)
         return;
     ch.converted = ai::convertedValue(ch.raw, ch.range, ch.a, ch.b);
+    if (m_fittedUnit[channel] != ch.unit)
+        fitConvertedFont(channel);
     m_convertedLabels[channel]->setText(ai::trimmedValue(ch.converted) + QLatin1Char(' ') + ch.unit);
+}
+
+void DlgQN210::fitConvertedFont(int channel)
+{
+    // The label has a fixed size and shows its text right-aligned: with a long unit text
+    // the value's leading digits fell off its left edge (3.04701 kgf/cm2X read as
+    // "4701 kgf/cm2X"). A unit that would not fit beside the widest usual value gets a
+    // smaller font instead.
+    QLabel *label = m_convertedLabels[channel];
+    const QString widest = QStringLiteral("-8888888 ") + m_ai[channel].unit;
+    const int room = label->contentsRect().width() - 2 * label->margin() - 2;
+    QFont font = labelFont(kValuePointSize);
+    for (int size = kValuePointSize; size > 6; --size) {
+        font.setPointSize(size);
+        if (QFontMetrics(font).horizontalAdvance(widest) <= room)
+            break;
+    }
+    if (font != label->font())
+        label->setFont(font);
+    m_fittedUnit[channel] = m_ai[channel].unit;
 }
 
 void DlgQN210::updateBarColour(int channel)

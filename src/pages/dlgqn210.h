@@ -121,6 +121,7 @@ private:
     void updateBarColour(int channel);
     void storeThreshold(int channel, int outside, int low, int high);
     void updateConvertedText(int channel);
+    void fitConvertedFont(int channel);
     void showReading(int channel, int raw);
     void switchAutomaticModesOff();
     void setRangeCombo(int channel, int range);
@@ -152,6 +153,8 @@ private:
     std::array<bool, kOutputs> m_doAuto{};
     std::array<int, kOutputs> m_doPeriod{10, 10};
     std::array<int, kOutputs> m_doCount{};
+    static constexpr int kValuePointSize = 16;
+    std::array<QString, kInputs> m_fittedUnit{}; // unit text the converted label's font fits
     std::array<int, kInputs> m_barColourLit{-1, -1, -1}; // colour last set: -1 none, 0 blue, 1 red
     bool m_settingCombo = false;
     int m_aiReadsPending = 0;   // GetAllAI posted, completion not yet run

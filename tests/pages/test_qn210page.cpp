@@ -8,6 +8,8 @@
 #include "ui_dlgqn210.h"
 
 #include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QTest>
 
 using namespace qn;
@@ -439,6 +441,23 @@ TEST_F(Qn210Page, InvalidGraphRangeFromTheFormulaTakesTheDefault)
     EXPECT_EQ(presenter.messages[0], "グラフ表示範囲が不正なため、デフォルト値に設定します");
     EXPECT_EQ(page->aiChannel(1).graphMin, -10.0);
     EXPECT_EQ(page->aiChannel(1).savedGraphMax, 0.0);
+}
+
+TEST_F(Qn210Page, ConvertedValueWithALongUnitStaysWhole)
+{
+    // An 8-character unit beside a value: the whole text fits the fixed-size label, so no
+    // leading digit is cut off.
+    openWindow(false);
+    simulator.pinAI(unit, 1, 0xEDCBAA); // -0x123456
+    page->applyConversion(1, 1.0, 0.0, "kgf/cm2X", -10.0, 10.0);
+    const int before = page->completionsRun();
+    page->readInputs();
+    ASSERT_TRUE(settle(before, 1));
+    const QLabel *label = page->ui().convertedValue2;
+    EXPECT_EQ(label->text(), "-1.42222 kgf/cm2X");
+    EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->contentsRect().width());
+    // A channel without a unit keeps the full-size font.
+    EXPECT_EQ(page->ui().convertedValue1->font().pointSize(), 16);
 }
 
 TEST_F(Qn210Page, ThresholdAndAdcRateTakeEffectOnConfirmation)
