@@ -1,6 +1,12 @@
 #pragma once
 // Every message box and question of the program goes through here, so tests can
 // answer them without a modal loop. GUI thread only.
+//
+// A known limit: the boxes run nested event loops on the one GUI thread, so they return
+// last-opened first. When unit window A shows a message and window B then opens its own,
+// A's box can be dismissed, but A's call returns (and A's page goes on) only once B's box
+// is gone too. Each window stays paused meanwhile; nothing is lost and nothing hangs
+// while the operator answers the boxes.
 #include <QString>
 
 class QWidget;
