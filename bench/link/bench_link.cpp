@@ -167,27 +167,40 @@ void BM_SessionVersusRawInterleaved(benchmark::State &state)
     Waiter w;
     using Clock = std::chrono::steady_clock;
     Clock::duration sessionTime{}, rawTime{};
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
+    auto sessionExchange = [&] {
         session.GetAllAI(&w, &onAllAIBlocking);
-        {
-            std::unique_lock lock(w.mutex);
-            w.cv.wait(lock, [&] { return w.done; });
-            w.done = false;
-        }
-        const auto t1 = Clock::now();
+        std::unique_lock lock(w.mutex);
+        w.cv.wait(lock, [&] { return w.done; });
+        w.done = false;
+        return true;
+    };
+    auto rawExchange = [&] {
         raw.send(request.data(), request.size, err);
         for (std::size_t got = 0; got < 22;) {
             const long n = raw.receive(reply + got, 22 - got, err);
-            if (n <= 0) {
-                state.SkipWithError("receive failed");
-                return;
-            }
+            if (n <= 0)
+                return false;
             got += std::size_t(n);
         }
+        return true;
+    };
+    // The order flips every iteration: whichever exchange runs second finds the
+    // cores still awake from the first one, and a thread woken on a core that has
+    // gone idle costs as much as the loopback exchange itself.
+    bool sessionFirst = true;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        bool ok = sessionFirst ? sessionExchange() : rawExchange();
+        const auto t1 = Clock::now();
+        ok = ok && (sessionFirst ? rawExchange() : sessionExchange());
         const auto t2 = Clock::now();
-        sessionTime += t1 - t0;
-        rawTime += t2 - t1;
+        if (!ok) {
+            state.SkipWithError("receive failed");
+            break;
+        }
+        sessionTime += sessionFirst ? t1 - t0 : t2 - t1;
+        rawTime += sessionFirst ? t2 - t1 : t1 - t0;
+        sessionFirst = !sessionFirst;
     }
     const double n = double(state.iterations());
     const double sessionUs = std::chrono::duration<double, std::micro>(sessionTime).count() / n;

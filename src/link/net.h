@@ -57,6 +57,8 @@ void cleanup();
 // Dotted text only, no name look-up: "a.b.c.d" with each part 0..255.
 std::optional<uint32_t> parseIpv4(const std::string &text);
 std::string formatIpv4(uint32_t ip);
+// Whether ip lies in 127.0.0.0/8, this machine's own network.
+inline constexpr bool isLoopback(uint32_t ip) { return (ip >> 24) == 127; }
 
 struct Address {
     uint32_t ip = 0;

@@ -15,12 +15,8 @@ namespace qn::sim {
 
 namespace {
 
-constexpr uint32_t kLoopbackNet = 0x7F000000;
-constexpr uint32_t kLoopbackMask = 0xFF000000;
 // How often the thread looks at the stop flag while nothing arrives.
 constexpr int kPollSliceMs = 50;
-
-bool onLoopback(uint32_t ip) { return (ip & kLoopbackMask) == kLoopbackNet; }
 
 // Answers carry the query code + 1 in byte 3; nothing on the PC side reads it.
 std::vector<uint8_t> replyFrame(uint8_t code, std::size_t length)
@@ -114,7 +110,7 @@ bool DiscoveryResponder::start(std::string *error)
     std::vector<std::string> broadcasts;
     if (m_config.broadcastAddresses)
         broadcasts = *m_config.broadcastAddresses;
-    else if (onLoopback(*ownIp))
+    else if (net::isLoopback(*ownIp))
         broadcasts = {"127.255.255.255"};
 
     int err = 0;
@@ -164,7 +160,7 @@ void DiscoveryResponder::stop()
 
 bool DiscoveryResponder::answersSender(uint32_t ip) const
 {
-    if (onLoopback(ip))
+    if (net::isLoopback(ip))
         return true;
     return std::any_of(m_allowed.begin(), m_allowed.end(), [ip](const Subnet &s) { return s.contains(ip); });
 }

@@ -17,8 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool isLoopback(uint32_t ip) { return (ip >> 24) == 127; }
-
 std::string unitLabel(const UnitConfig &c, int index)
 {
     char text[96];
@@ -293,7 +291,7 @@ bool Simulator::start(std::string *error, bool allowExternal)
         std::string problem;
         if (!ip)
             problem = "bind address is not a dotted IPv4 address";
-        else if (!isLoopback(*ip) && !allowExternal)
+        else if (!net::isLoopback(*ip) && !allowExternal)
             problem = "bind address is outside 127.0.0.0/8 (loopback only unless allowed)";
         else if (proto::modelName(u.config.modelId).empty())
             problem = "unknown model ID";
