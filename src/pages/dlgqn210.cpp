@@ -403,49 +403,39 @@ void DlgQN210::showLamps()
 
 void DlgQN210::setAiAuto(bool on)
 {
-    {
-        QSignalBlocker block(m_ui->aiAutoCheck);
-        m_ui->aiAutoCheck->setChecked(on);
-    }
-    if (on) {
-        m_aiCount = 0;
-        const std::optional<int> period = readPeriod(m_ui->aiPeriodEdit);
-        if (!period) {
-            QSignalBlocker block(m_ui->aiAutoCheck);
-            m_ui->aiAutoCheck->setChecked(false);
-            return;
-        }
-        m_aiPeriod = *period;
-        m_aiAuto = true;
-    } else {
-        m_aiAuto = false;
-    }
-    m_ui->aiPeriodEdit->setEnabled(!m_aiAuto);
-    m_ui->readButton->setEnabled(!m_aiAuto);
+    m_aiAuto = switchAutomatic(m_ui->aiAutoCheck, m_ui->aiPeriodEdit, m_ui->readButton, on, m_aiPeriod,
+                               m_aiCount);
 }
 
 void DlgQN210::setDoAuto(int output, bool on)
 {
-    QCheckBox *check = m_doAutoChecks[output];
+    m_doAuto[output] = switchAutomatic(m_doAutoChecks[output], m_doPeriodEdits[output], m_doButtons[output],
+                                       on, m_doPeriod[output], m_doCount[output]);
+}
+
+bool DlgQN210::switchAutomatic(QCheckBox *check, QLineEdit *periodEdit, QPushButton *manualButton, bool on,
+                               int &period, int &count)
+{
+    bool active = false;
+    if (on) {
+        count = 0;
+        // The box shows the tick while an invalid period is being reported.
+        {
+            QSignalBlocker block(check);
+            check->setChecked(true);
+        }
+        if (const std::optional<int> typed = readPeriod(periodEdit)) {
+            period = *typed;
+            active = true;
+        }
+    }
     {
         QSignalBlocker block(check);
-        check->setChecked(on);
+        check->setChecked(active);
     }
-    if (on) {
-        m_doCount[output] = 0;
-        const std::optional<int> period = readPeriod(m_doPeriodEdits[output]);
-        if (!period) {
-            QSignalBlocker block(check);
-            check->setChecked(false);
-            return;
-        }
-        m_doPeriod[output] = *period;
-        m_doAuto[output] = true;
-    } else {
-        m_doAuto[output] = false;
-    }
-    m_doPeriodEdits[output]->setEnabled(!m_doAuto[output]);
-    m_doButtons[output]->setEnabled(!m_doAuto[output]);
+    periodEdit->setEnabled(!active);
+    manualButton->setEnabled(!active);
+    return active;
 }
 
 void DlgQN210::switchAutomaticModesOff()

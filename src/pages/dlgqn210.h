@@ -124,6 +124,10 @@ private:
     void fitConvertedFont(int channel);
     void showReading(int channel, int raw);
     void switchAutomaticModesOff();
+    // One "自動" box: on with a valid period locks the period edit and the manual button;
+    // anything else leaves the mode off. Returns whether the mode is on.
+    bool switchAutomatic(QCheckBox *check, QLineEdit *periodEdit, QPushButton *manualButton, bool on,
+                         int &period, int &count);
     void setRangeCombo(int channel, int range);
     void saveConversion(int channel);
     void sendChannelUnit(int channel);
