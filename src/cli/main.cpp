@@ -25,9 +25,10 @@ const Command kCommands[] = {
 
 void printUsage(std::ostream &to)
 {
-    to << "usage: qnctl COMMAND [ARG...]\n\ncommands:\n";
+    // A blank line between commands; each block is its usage line and an indented description.
+    to << "usage: qnctl COMMAND [ARG...]\n";
     for (const Command &c : kCommands)
-        to << "  " << *c.usage;
+        to << '\n' << *c.usage;
 }
 
 } // namespace

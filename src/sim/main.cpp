@@ -64,7 +64,16 @@ void printHelp()
         "  --help\n"
         "      this text\n"
         "\n"
-        "Prints one line per unit when ready: model, unit ID, address, port, MAC.\n");
+        "Prints one line per unit when ready: model, unit ID, address, port, MAC.\n"
+        "\n"
+        "Examples:\n"
+        "  qnsim --unit QN-110:1:127.0.0.2:10001 --unit QN-220:2:127.0.0.3:10001\n"
+        "      two units on their own loopback addresses; then\n"
+        "      qnctl search --to 127.255.255.255 --port 10001   lists both, and\n"
+        "      qnctl run 127.0.0.2:10001 GetDI 0 SetAO 0 0 0x4000 GetAO 0   drives one\n"
+        "  qnsim --unit QN-210:0:127.0.0.1:10001 --fault 0:late:1500:3 --offline 0:20000:5000\n"
+        "      replies to the first three requests too late, is switched off after\n"
+        "      20 s and on again 5 s later\n");
 }
 
 struct FaultSpec {
