@@ -287,11 +287,10 @@ void DlgQN210::onGetAllAI(int code1, int code2, int code3)
     }
     feedGraph(nowSeconds(), values, labels);
 
-    if (m_aiAuto) {
-        QStringList trimmed = labels.mid(0, kInputs);
+    // The row holds the same trimmed texts as the page and the graph.
+    if (m_aiAuto)
         writeLogRow([this] { return logHeader(); },
-                          qn210LogFields(trimmed, valueUnits(), m_doState[0], m_doState[1]));
-    }
+                    qn210LogFields(labels.mid(0, kInputs), valueUnits(), m_doState[0], m_doState[1]));
 }
 
 void DlgQN210::showReading(int channel, int raw)
