@@ -195,10 +195,11 @@ Results decodeReply(Op op, const Args &a, const uint8_t *r)
     case Op::GetAllAI: out = {signed24(r + 3), signed24(r + 9), signed24(r + 15)}; break;
     case Op::SetAO: out = {a[0], a[2], 0}; break;
     case Op::GetAO: {
-        // Read from byte 3 up to the first non-digit inside the reply (bytes 3-6 here).
-        int raw = int(hexValue(r + 3, info(op).replyLength - 3));
-        if (raw >= 0x800000)
-            raw -= 0x1000000;
+        // Read from byte 3 up to the first non-digit, but never into the last byte:
+        // what a unit puts there is its own business, and a digit there would
+        // otherwise multiply the output code by 16.
+        // Four digits never reach the signed 24-bit range, so the code stays positive.
+        const int raw = int(hexValue(r + 3, info(op).replyLength - 4));
         out = {a[0], flagBit(r[2]), raw};
         break;
     }

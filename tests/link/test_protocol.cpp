@@ -133,6 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"GetAO current mode", Op::GetAO, {1}, text("ay)FFFF\xC8"), {1, 1, 0xFFFF}},
         DecodeCase{"GetAO voltage mode", Op::GetAO, {0}, text("ay 8000\xC8"), {0, 0, 0x8000}},
         DecodeCase{"GetAO stops at the first non-digit", Op::GetAO, {2}, text("ay\"12 4\xC8"), {2, 0, 0x12}},
+        DecodeCase{"GetAO leaves a digit in the last byte alone", Op::GetAO, {0}, text("ay 12347"), {0, 0, 0x1234}},
         DecodeCase{"SetAO", Op::SetAO, {2, 1, -5}, std::vector<uint8_t>(8, 0), {2, -5, 0}},
         DecodeCase{"GetAIRange", Op::GetAIRange, {2}, {'a', 'j', 0x22, 0x2E, 0x3F, 0xC8}, {2, 6, 15}},
         DecodeCase{"GetADCsps reads bytes 6-7", Op::GetADCsps, {}, text("mr049107\xC8"), {7}},
