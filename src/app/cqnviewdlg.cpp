@@ -99,7 +99,7 @@ CQNVIEWDlg::CQNVIEWDlg(MainDialogConfig config, UnitWindowOpener opener, QWidget
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_ui->portEdit));
     m_ui->addButton->setEnabled(false);
     m_ui->connectButton->setEnabled(false);
-    m_ui->folderLabel->setText(QDir::toNativeSeparators(m_logFolder));
+    showLogFolder();
     m_ui->statusLabel->setText(m_config.versionText);
     m_ui->rowsCombo->setCurrentIndex(1);
 
@@ -381,7 +381,15 @@ void CQNVIEWDlg::browse()
     if (chosen.isEmpty())
         return;
     m_logFolder = QDir::cleanPath(chosen);
-    m_ui->folderLabel->setText(QDir::toNativeSeparators(m_logFolder));
+    showLogFolder();
+}
+
+void CQNVIEWDlg::showLogFolder()
+{
+    const QString text = QDir::toNativeSeparators(m_logFolder);
+    m_ui->folderLabel->setText(text);
+    // A long path is cut at the box's edge; the whole of it is one hover away.
+    m_ui->folderLabel->setToolTip(text);
 }
 
 } // namespace qn

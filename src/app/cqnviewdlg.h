@@ -73,6 +73,7 @@ private:
     void connectSelected();
     void finishConnect(const UnitEntry &identified, int rc, int modelId, int unitId);
     void browse();
+    void showLogFolder();
     void alignHeaderWithList();
     int listTextInset() const;
     void updateConnectButton();

@@ -583,6 +583,7 @@ TEST_F(MainDialog, BrowseChoosesTheLogFolderHandedToLaterWindows)
     EXPECT_EQ(asked, (QStringList{QStringLiteral("ログフォルダを選択してください"), QStringLiteral("/opt/qnview")}));
     EXPECT_EQ(dialog().logFolder(), QStringLiteral("/var/log/qn"));
     EXPECT_EQ(child<QLabel>("folderLabel")->text(), QStringLiteral("/var/log/qn"));
+    EXPECT_EQ(child<QLabel>("folderLabel")->toolTip(), QStringLiteral("/var/log/qn"));  // a cut path in full
 
     answer.clear();  // cancelled
     child<QPushButton>("browseButton")->click();
