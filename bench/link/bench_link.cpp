@@ -184,9 +184,8 @@ void BM_SessionVersusRawInterleaved(benchmark::State &state)
         }
         return true;
     };
-    // The order flips every iteration: whichever exchange runs second finds the
-    // cores still awake from the first one, and a thread woken on a core that has
-    // gone idle costs as much as the loopback exchange itself.
+    // The order flips every iteration, so that neither exchange always runs on
+    // cores that the other one has just woken.
     bool sessionFirst = true;
     for (auto _ : state) {
         const auto t0 = Clock::now();
