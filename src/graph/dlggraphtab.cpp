@@ -132,6 +132,9 @@ DlgGraphTab::DlgGraphTab(QWidget *parent, int modelIndex)
     m_ui->focusCombo->addItems(focusItems);
     m_ui->focusCombo->setCurrentIndex(0);
     for (int i = 0; i < kSeries; ++i) {
+        // The page replaces these with "AI1: <signal name>"; until then (or for a model
+        // without a control page) the legend names the model's own channels.
+        m_legends[i]->setText(focusItems[i] + QLatin1Char(':'));
         m_swatches[i]->setAccessibleName(focusItems[i] + QStringLiteral(" 色"));
         m_values[i]->setAccessibleName(focusItems[i] + QStringLiteral(" 値"));
     }

@@ -108,6 +108,9 @@ TEST(GraphTabModels, Qn110HidesThirdAnalogBoxAndScaleAndMapsDi1ToSeriesTwo)
     QComboBox *focus = f.child<QComboBox>("focusCombo");
     EXPECT_EQ(focus->itemText(2), "DI1");
     EXPECT_EQ(focus->itemText(4), "DI3");
+    // Before a page names its channels the legend names the model's own ones.
+    EXPECT_EQ(f.tab->legendText(0), "AO1:");
+    EXPECT_EQ(f.tab->legendText(2), "DI1:");
 
     EXPECT_FALSE(f.canvas->GetSeries(2)->IsVisible());
     QTest::mouseClick(f.child<QCheckBox>("digitalCheck1"), Qt::LeftButton);
