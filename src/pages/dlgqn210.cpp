@@ -7,6 +7,7 @@
 
 #include "ui_dlgqn210.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QProgressBar>
@@ -110,6 +111,9 @@ void DlgQN210::initialisePage()
         }
         m_bars[c]->setAutoFillBackground(true);
     }
+    // One face for the whole line: in the default face the digits after the Japanese
+    // caption fall back to another font half-way through the MAC address.
+    m_ui->infoLabel->setFont(fixedCjkFont(QFontInfo(m_ui->infoLabel->font()).pixelSize()));
     m_ui->infoLabel->setText(args().macText);
 
     for (QLineEdit *edit : {m_ui->aiPeriodEdit, m_ui->doPeriodEdit1, m_ui->doPeriodEdit2}) {
