@@ -75,14 +75,18 @@ int UnitModel::aiCode(int channel, double t)
         const double celsius = 24.0 + 1.5 * std::sin(2 * kPi * t / 90.0 + channel) + 0.03 * noise(m_random);
         return int(std::lround(celsius * 2560.0));
     }
-    // Each channel its own slow wave; current ranges stay positive (4..20 mA-like).
-    const double periods[3] = {7.0, 11.0, 17.0};
+    // Each channel its own slow wave, like a plant signal on a one-minute graph:
+    // about a minute or two per cycle, a small swell on top, and a little noise so
+    // that every reading differs from the last. Current ranges stay positive
+    // (4..20 mA-like).
+    const double periods[3] = {45.0, 75.0, 115.0};
     const double wave = std::sin(2 * kPi * t / periods[channel] + channel * 1.3);
+    const double swell = std::sin(2 * kPi * t / (13.0 + 4.0 * channel) + channel);
     double fraction;
     if (range == 4 || range == 5)
-        fraction = 0.6 + 0.35 * wave;
+        fraction = 0.6 + 0.3 * wave + 0.03 * swell;
     else
-        fraction = 0.55 * wave + 0.1 * std::sin(2 * kPi * t / 2.3);
+        fraction = 0.5 * wave + 0.04 * swell;
     fraction += 0.002 * noise(m_random);
     return std::clamp(int(std::lround(fraction * kFullCode)), -kFullCode - 1, kFullCode);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 using namespace qn;
@@ -9,6 +10,9 @@ using namespace qn::sim;
 using proto::Op;
 
 namespace {
+
+// Largest positive 24-bit input code.
+constexpr int kFullCode() { return 8388607; }
 
 UnitConfig configFor(int model, int unitId = 4)
 {
@@ -136,6 +140,38 @@ TEST(UnitModelSignals, AnalogInputsMoveSmoothlyWithinTheirRange)
         seen.insert(code / 100000);
     }
     EXPECT_GT(seen.size(), 20u) << "the reading should wander over its range";
+}
+
+TEST(UnitModelSignals, AnalogInputsDriftLikePlantSignalsYetEveryReadingDiffers)
+{
+    UnitModel m(configFor(proto::kModelQN210), 1);
+    m.state().aiRange = {2, 4, 0};
+    for (int ch = 0; ch < 3; ++ch) {
+        int low = kFullCode(), high = -kFullCode();
+        int repeats = 0;
+        int previous = m.aiCode(ch, 0.0);
+        // Five seconds of readings every 100 ms: a slow signal covers only a small
+        // part of the range, but noise keeps each reading from repeating the last.
+        for (int i = 1; i <= 50; ++i) {
+            const int code = m.aiCode(ch, i * 0.1);
+            low = std::min(low, code);
+            high = std::max(high, code);
+            repeats += code == previous;
+            previous = code;
+        }
+        EXPECT_LT(high - low, kFullCode() / 2) << "channel " << ch + 1 << " swings too fast";
+        EXPECT_LE(repeats, 2) << "channel " << ch + 1;
+    }
+    // Over a few minutes each channel still wanders over much of its range.
+    for (int ch = 0; ch < 3; ++ch) {
+        int low = kFullCode(), high = -kFullCode();
+        for (double t = 0; t < 240.0; t += 0.5) {
+            const int code = m.aiCode(ch, t);
+            low = std::min(low, code);
+            high = std::max(high, code);
+        }
+        EXPECT_GT(high - low, kFullCode() / 2) << "channel " << ch + 1 << " hardly moves";
+    }
 }
 
 TEST(UnitModelSignals, ThermocoupleReadsNearRoomTemperature)
