@@ -79,7 +79,7 @@ int UnitModel::aiCode(int channel, double t)
     // about a minute or two per cycle, a small swell on top, and a little noise so
     // that every reading differs from the last. Current ranges stay positive
     // (4..20 mA-like).
-    const double periods[3] = {45.0, 75.0, 115.0};
+    const double periods[3] = {60.0, 90.0, 120.0};
     const double wave = std::sin(2 * kPi * t / periods[channel] + channel * 1.3);
     const double swell = std::sin(2 * kPi * t / (13.0 + 4.0 * channel) + channel);
     double fraction;
