@@ -2,13 +2,17 @@
 #include "link/net.h"
 #include "sim/simulator.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -315,7 +319,7 @@ int main(int argc, char **argv)
             return 2;
         }
 
-    // Block the stop signals before any thread starts, then wait for them here.
+    // Block the stop signals before any thread starts; one thread waits for them below.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
@@ -359,12 +363,36 @@ int main(int argc, char **argv)
         if (o.onAfterMs >= 0)
             events.push_back({o.offAfterMs + o.onAfterMs, o.unit, true});
     }
+
+    // A thread of its own takes the stop signal, so that one SIGINT or SIGTERM always
+    // ends qnsim within about a second, wherever the main thread is: the main thread
+    // then stops the units in order, and should that not finish in time (a thread
+    // that nothing wakes), the process ends anyway. Whoever stops qnsim waits for it
+    // to end before starting another on the same ports.
+    std::mutex stopMutex;
+    std::condition_variable stopChanged;
+    bool stopRequested = false;
+    bool stopped = false;
+    std::thread signalWaiter([&] {
+        int sig = 0;
+        sigwait(&stopSignals, &sig);
+        std::unique_lock lock(stopMutex);
+        stopRequested = true;
+        stopChanged.notify_all();
+        if (!stopChanged.wait_for(lock, std::chrono::milliseconds(900), [&] { return stopped; })) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "qnsim: the units did not stop in time; ending without them\n");
+            std::_Exit(0);
+        }
+    });
+
     const auto started = std::chrono::steady_clock::now();
     for (;;) {
-        timespec tick{0, 50 * 1000 * 1000};
-        const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
-        if (sig == SIGINT || sig == SIGTERM)
-            break;
+        {
+            std::unique_lock lock(stopMutex);
+            if (stopChanged.wait_for(lock, std::chrono::milliseconds(50), [&] { return stopRequested; }))
+                break;
+        }
         const auto elapsedMs =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
         for (auto it = events.begin(); it != events.end();) {
@@ -379,6 +407,12 @@ int main(int argc, char **argv)
         }
     }
     sim.stop();
+    {
+        std::lock_guard lock(stopMutex);
+        stopped = true;
+    }
+    stopChanged.notify_all();
+    signalWaiter.join();
     qn::net::cleanup();
     return 0;
 }

@@ -1,13 +1,18 @@
 // The two programs together, as the demo and scripts use them: qnsim in a process
 // of its own on loopback, qnctl run against it, and qnsim ending on SIGTERM.
+#include "link/net.h"
+#include "link/protocol.h"
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -65,6 +70,27 @@ public:
         kill(m_pid, SIGTERM);
         int status = 0;
         waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // SIGTERM once, then the exit status if qnsim ends within ms; -2 (and SIGKILL)
+    // if it is still running then.
+    int stopWithin(int ms)
+    {
+        if (m_pid <= 0)
+            return -1;
+        kill(m_pid, SIGTERM);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        int status = 0;
+        while (waitpid(m_pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > until) {
+                kill(m_pid, SIGKILL);
+                waitpid(m_pid, &status, 0);
+                m_pid = -1;
+                return -2;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         m_pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -128,6 +154,25 @@ TEST(EndToEnd, FaultFromTheCommandLine)
     EXPECT_NE(out.find("\nGetDI "), std::string::npos);
     EXPECT_EQ(out.find("GetDI -1 5"), std::string::npos) << out;
     EXPECT_EQ(sim.stop(), 0);
+}
+
+TEST(EndToEnd, OneSigtermEndsQnsimWhileAClientWaitsForAnAnswerThatNeverComes)
+{
+    QnsimProcess sim;
+    ASSERT_TRUE(sim.start({"--udp-port", "0", "--unit", "QN-210:3:127.0.0.1:0", "--fault", "0:never"}, 1));
+    // One client has given up (qnctl's time-out), another still waits on an open connection.
+    int status = -1;
+    qnctlOutput("run 127.0.0.1:" + std::to_string(sim.ports[0]) + " GetDO", status);
+    EXPECT_EQ(status, 1);
+    int err = 0;
+    qn::net::Socket client = qn::net::Socket::tcp(err);
+    ASSERT_TRUE(client.valid());
+    ASSERT_EQ(client.connect(qn::net::Address{*qn::net::parseIpv4("127.0.0.1"), uint16_t(sim.ports[0])}, 2000), 0);
+    const qn::proto::Frame request = qn::proto::buildRequest(qn::proto::Op::GetAllAI, {});
+    ASSERT_EQ(client.send(request.data(), request.size, err), long(request.size));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // About a second is the aim; the margin is for a loaded machine.
+    EXPECT_EQ(sim.stopWithin(10000), 0) << "qnsim did not end on one SIGTERM";
 }
 
 TEST(EndToEnd, AUnitSwitchedOffOnSchedule)
