@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct RequestCase {
     Args args;
     std::vector<uint8_t> bytes;
 };
+
+void PrintTo(const RequestCase &c, std::ostream *os) { *os << opName(c.op); }
 
 class RequestBytes : public ::testing::TestWithParam<RequestCase> {};
 
@@ -105,6 +108,9 @@ struct DecodeCase {
     std::vector<uint8_t> reply;
     Results expected;
 };
+
+// Names the case in test listings (ctest shows it) instead of dumping its bytes.
+void PrintTo(const DecodeCase &c, std::ostream *os) { *os << c.what; }
 
 class ReplyDecoding : public ::testing::TestWithParam<DecodeCase> {};
 
