@@ -57,32 +57,32 @@ QColor traceColor(int series)
 
 void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now)
 {
-    struct Spec {
+    struct SeriesLayout {
         const char *name;
         double min, max;
         bool digital;
         double dmin, dmax;
     };
-    static const Spec analogIn[5] = {{"AI1", -10, 10, false, 0, 0}, {"AI2", -10, 10, false, 0, 0},
+    static const SeriesLayout analogIn[5] = {{"AI1", -10, 10, false, 0, 0}, {"AI2", -10, 10, false, 0, 0},
                                      {"AI3", -10, 10, false, 0, 0}, {"DO1", 0, 1, true, -8.8, 1.2},
                                      {"DO2", 0, 1, true, -7.5, 2.5}};
-    static const Spec qn110[5] = {{"AO1", -10, 10, false, 0, 0}, {"AO2", -10, 10, false, 0, 0},
+    static const SeriesLayout qn110[5] = {{"AO1", -10, 10, false, 0, 0}, {"AO2", -10, 10, false, 0, 0},
                                   {"DI1", -10, 10, true, -8.8, 1.2}, {"DI2", 0, 1, true, -7.5, 2.5},
                                   {"DI3", 0, 1, true, -6.2, 3.8}};
-    static const Spec qn120[5] = {{"AO1", -10, 10, false, 0, 0}, {"AO2", -10, 10, false, 0, 0},
+    static const SeriesLayout qn120[5] = {{"AO1", -10, 10, false, 0, 0}, {"AO2", -10, 10, false, 0, 0},
                                   {"AO3", -10, 10, false, 0, 0}, {"DI1", 0, 1, true, -8.8, 1.2},
                                   {"DI2", 0, 1, true, -7.5, 2.5}};
-    const Spec *specs = modelIndex == 2 ? qn110 : modelIndex == 3 ? qn120 : analogIn;
+    const SeriesLayout *layout = modelIndex == 2 ? qn110 : modelIndex == 3 ? qn120 : analogIn;
     canvas.SetSecondsPerDivision(5);
     for (int i = 0; i < 5; ++i) {
-        TrendSeries *s = canvas.AddSeries(QString::fromLatin1(specs[i].name), specs[i].min, specs[i].max);
+        TrendSeries *s = canvas.AddSeries(QString::fromLatin1(layout[i].name), layout[i].min, layout[i].max);
         if (!s)
             return;
         const QColor c = traceColor(i);
         s->SetColor(c.red(), c.green(), c.blue());
-        if (specs[i].digital) {
+        if (layout[i].digital) {
             s->SetDigital(true);
-            s->SetRange(specs[i].dmin, specs[i].dmax);
+            s->SetRange(layout[i].dmin, layout[i].dmax);
             s->SetVisible(false);
         }
     }

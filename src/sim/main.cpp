@@ -80,7 +80,7 @@ void printHelp()
         "      20 s and on again 5 s later\n");
 }
 
-struct FaultSpec {
+struct FaultOption {
     int unit = 0;
     qn::sim::Fault fault;
 };
@@ -144,11 +144,11 @@ bool toInt(const std::string &s, int &out)
     return true;
 }
 
-bool parseFault(const std::string &text, FaultSpec &spec, std::string &error)
+bool parseFault(const std::string &text, FaultOption &option, std::string &error)
 {
     const std::vector<std::string> p = qn::sim::splitFields(text);
     using qn::sim::FaultKind;
-    if (p.size() < 2 || !toInt(p[0], spec.unit)) {
+    if (p.size() < 2 || !toInt(p[0], option.unit)) {
         error = "fault '" + text + "': expected UNIT:KIND[:N[:COUNT]]";
         return false;
     }
@@ -161,7 +161,7 @@ bool parseFault(const std::string &text, FaultSpec &spec, std::string &error)
         }
         return false;
     };
-    qn::sim::Fault &f = spec.fault;
+    qn::sim::Fault &f = option.fault;
     if (kind == "late") {
         f.kind = FaultKind::ReplyLate;
         if (!number(f.delayMs)) {
@@ -204,7 +204,7 @@ bool parseFault(const std::string &text, FaultSpec &spec, std::string &error)
 int main(int argc, char **argv)
 {
     std::vector<qn::sim::UnitConfig> units;
-    std::vector<FaultSpec> faults;
+    std::vector<FaultOption> faults;
     std::vector<OfflineSpec> offline;
     bool allowExternal = false;
     std::vector<DiscoverySpec> discovery;
@@ -232,7 +232,7 @@ int main(int argc, char **argv)
             }
             units.push_back(*c);
         } else if (arg == "--fault") {
-            FaultSpec f;
+            FaultOption f;
             if (!parseFault(value(), f, error)) {
                 std::fprintf(stderr, "qnsim: %s\n", error.c_str());
                 return 2;
@@ -291,7 +291,7 @@ int main(int argc, char **argv)
         c.tcpPort = 10001;
         units.push_back(c);
     }
-    for (const FaultSpec &f : faults)
+    for (const FaultOption &f : faults)
         if (f.unit >= int(units.size())) {
             std::fprintf(stderr, "qnsim: fault for unit %d, but only %zu units\n", f.unit, units.size());
             return 2;
@@ -335,7 +335,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "qnsim: %s\n", error.c_str());
         return 1;
     }
-    for (const FaultSpec &f : faults)
+    for (const FaultOption &f : faults)
         sim.setFault(f.unit, f.fault);
     for (int i = 0; i < sim.unitCount(); ++i) {
         const qn::sim::UnitConfig c = sim.config(i);
