@@ -123,8 +123,12 @@ QList<DlgTabParent *> DlgTabParent::openWindows()
 
 void DlgTabParent::closeAllWindows()
 {
-    for (DlgTabParent *window : windows())
+    for (DlgTabParent *window : windows()) {
         window->disconnectUnit();
+        // A close waits for a page's messages; at exit nobody is left to answer them.
+        if (window->m_page)
+            window->m_page->dismissPendingMessages();
+    }
 }
 
 bool DlgTabParent::waitForAllWindowsClosed(int timeoutMs)

@@ -36,9 +36,10 @@ public:
 
     // Windows open now (not yet destroyed).
     static QList<DlgTabParent *> openWindows();
-    // Program exit: asks every window to close (each finishes once its page is free),
-    // then waits, running events, until they are all gone or timeoutMs has passed.
-    // Returns whether all are gone. Do not call it from inside a page's message box.
+    // Program exit: asks every window to close, dismissing the messages its page's
+    // completions have up (each window finishes once its page is free); then waits,
+    // running events, until they are all gone or timeoutMs has passed. Returns whether
+    // all are gone. Do not call it from inside a page's modal message box.
     static void closeAllWindows();
     static bool waitForAllWindowsClosed(int timeoutMs = 15000);
 

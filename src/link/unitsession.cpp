@@ -15,6 +15,36 @@ struct CompletionGate {
     std::condition_variable cv;
     State state = State::Pending;
     std::atomic<bool> cancelled{false}; // the session is stopping: never run, stop waiting
+    int holds = 0;        // guarded by mutex
+    bool returned = false; // the callback has returned; guarded by mutex
+
+    // The callback has returned: the worker goes on unless a hold is still out.
+    void callbackReturned()
+    {
+        {
+            std::lock_guard lock(mutex);
+            returned = true;
+            if (holds > 0)
+                return;
+            state = State::Finished;
+        }
+        cv.notify_all();
+    }
+    void addHold()
+    {
+        std::lock_guard lock(mutex);
+        ++holds;
+    }
+    void releaseHold()
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (--holds > 0 || !returned)
+                return;
+            state = State::Finished;
+        }
+        cv.notify_all();
+    }
 
     void finish()
     {
@@ -51,23 +81,34 @@ namespace {
 
 thread_local int tl_completionError = 0;
 thread_local const std::atomic<bool> *tl_stopFlag = nullptr;
+thread_local const std::shared_ptr<detail::CompletionGate> *tl_runningGate = nullptr;
 
 // Sets the per-thread completion context for the duration of one callback.
 class CompletionScope final {
 public:
+    CompletionScope(int error, const std::shared_ptr<detail::CompletionGate> &gate)
+        : m_error(std::exchange(tl_completionError, error)),
+          m_stopFlag(std::exchange(tl_stopFlag, &gate->cancelled)),
+          m_gate(std::exchange(tl_runningGate, &gate))
+    {
+    }
+    // A callback on the worker itself: nothing to hold (the worker cannot wait on itself).
     CompletionScope(int error, const std::atomic<bool> *stopFlag)
-        : m_error(std::exchange(tl_completionError, error)), m_stopFlag(std::exchange(tl_stopFlag, stopFlag))
+        : m_error(std::exchange(tl_completionError, error)), m_stopFlag(std::exchange(tl_stopFlag, stopFlag)),
+          m_gate(std::exchange(tl_runningGate, nullptr))
     {
     }
     ~CompletionScope()
     {
         tl_completionError = m_error;
         tl_stopFlag = m_stopFlag;
+        tl_runningGate = m_gate;
     }
 
 private:
     int m_error;
     const std::atomic<bool> *m_stopFlag;
+    const std::shared_ptr<detail::CompletionGate> *m_gate;
 };
 
 enum : int { kArityResults = 0 };
@@ -147,10 +188,45 @@ void Completion::run()
         gate->state = detail::CompletionGate::State::Running;
     }
     {
-        CompletionScope scope(call->error, &gate->cancelled);
+        CompletionScope scope(call->error, gate);
         callWith(call->op, call->context, call->callback, call->arity, call->results);
     }
-    gate->finish();
+    gate->callbackReturned();
+}
+
+// ---- CompletionHold ----
+
+CompletionHold::CompletionHold(std::shared_ptr<detail::CompletionGate> gate) : m_gate(std::move(gate))
+{
+    m_gate->addHold();
+}
+
+CompletionHold::CompletionHold(CompletionHold &&other) noexcept = default;
+
+CompletionHold &CompletionHold::operator=(CompletionHold &&other) noexcept
+{
+    if (this != &other) {
+        reset();
+        m_gate = std::move(other.m_gate);
+    }
+    return *this;
+}
+
+CompletionHold::~CompletionHold() { reset(); }
+
+void CompletionHold::reset()
+{
+    if (m_gate) {
+        m_gate->releaseHold();
+        m_gate.reset();
+    }
+}
+
+CompletionHold holdCurrentCompletion()
+{
+    if (!tl_runningGate || !*tl_runningGate)
+        return {};
+    return CompletionHold(*tl_runningGate);
 }
 
 // ---- UnitSession ----

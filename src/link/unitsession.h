@@ -62,6 +62,33 @@ private:
     std::unique_ptr<detail::CompletionCall> m_call;
 };
 
+// Keeps the worker of the completion that is running waiting after its callback has
+// returned, until the hold is released (reset or destroyed). Lets a completion on the
+// GUI thread answer later (a message the operator dismisses) without a nested event
+// loop. Move-only; may be released on any thread. A stopping session does not wait
+// for holds: its worker is released anyway, and a late release is harmless.
+class CompletionHold final {
+public:
+    CompletionHold() = default;
+    CompletionHold(CompletionHold &&other) noexcept;
+    CompletionHold &operator=(CompletionHold &&other) noexcept;
+    CompletionHold(const CompletionHold &) = delete;
+    CompletionHold &operator=(const CompletionHold &) = delete;
+    ~CompletionHold();
+
+    void reset();
+    explicit operator bool() const { return bool(m_gate); }
+
+private:
+    friend CompletionHold holdCurrentCompletion();
+    explicit CompletionHold(std::shared_ptr<detail::CompletionGate> gate);
+    std::shared_ptr<detail::CompletionGate> m_gate;
+};
+
+// Inside a completion callback that Completion::run is calling on this thread: a hold
+// on that completion. Anywhere else: an empty hold.
+CompletionHold holdCurrentCompletion();
+
 // Delivers completions to the thread that should run them (the GUI thread in the
 // program: a Qt implementation posts an event holding the Completion to a QObject;
 // when that object is deleted, Qt deletes the pending event and with it the

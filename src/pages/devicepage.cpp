@@ -11,6 +11,16 @@
 
 namespace qn {
 
+// A message of a completion that is up: it holds the session's queue, pauses the page and
+// holds a close until the operator dismisses it. `page` is cleared once it is over, or
+// when the page goes first (its box may outlive the page's own destructor by a moment).
+struct DevicePage::PendingMessage {
+    DevicePage *page = nullptr;
+    CompletionHold hold;
+    std::unique_ptr<ModalScope> scope;
+    bool timeout = false;
+};
+
 DevicePage::DevicePage(QWidget *parent, int modelIndex, DevicePageArgs args)
     : QWidget(parent), m_modelIndex(modelIndex), m_args(std::move(args)),
       m_dispatcher(std::make_unique<GuiDispatcher>())
@@ -38,18 +48,25 @@ DevicePage::DevicePage(QWidget *parent, int modelIndex, DevicePageArgs args)
 DevicePage::~DevicePage()
 {
     m_closing = true;
+    m_closePending = false;
     m_tick.stop();
     // Stop the worker (its waiting completion is released) before the dispatcher that
     // would deliver it goes.
     m_session.reset();
     m_dispatcher.reset();
+    // Boxes still up go with the page's children, after this body: they must find the
+    // page gone and their holds released already.
+    for (const std::shared_ptr<PendingMessage> &message : std::exchange(m_pendingMessages, {})) {
+        message->page = nullptr;
+        message->scope.reset();
+        message->hold.reset();
+    }
 }
 
 void DevicePage::initialise()
 {
     // A unit that cannot be reached shows itself through the first request's failure.
     m_session->Connect(m_args.ipAddress.toStdString(), m_args.tcpPort);
-    m_paused = false;
     initialisePage();
     if (m_log->open() == ChannelLog::Result::OpenFailed)
         reportLogOpenFailed();
@@ -96,27 +113,78 @@ void DevicePage::finishClose()
 
 void DevicePage::onTick()
 {
-    if (m_paused || m_closing)
+    if (paused() || m_closing)
         return;
     tick();
 }
 
-DevicePage::ModalScope::ModalScope(DevicePage &page) : m_page(page), m_wasPaused(page.m_paused)
+DevicePage::ModalScope::ModalScope(DevicePage &page) : m_page(page)
 {
-    m_page.m_paused = true;
+    ++m_page.m_pauseDepth;
     m_page.enterBusy();
 }
 
 DevicePage::ModalScope::~ModalScope()
 {
-    m_page.m_paused = m_wasPaused;
+    --m_page.m_pauseDepth;
     m_page.leaveBusy();
 }
 
 void DevicePage::showPausedMessage(const QString &text)
 {
-    ModalScope scope(*this);
-    showMessage(this, text);
+    showMessageOf(text, false);
+}
+
+void DevicePage::showTimeoutMessage()
+{
+    if (m_timeoutMessagesUp > 0)
+        return;
+    showMessageOf(timeoutMessage(), true);
+}
+
+void DevicePage::showMessageOf(const QString &text, bool timeout)
+{
+    // Only this page's own completion may be held: a handler of the page that runs inside
+    // some other completion's call chain is not one.
+    CompletionHold hold = m_callbackDepth > 0 ? holdCurrentCompletion() : CompletionHold();
+    if (!hold) {
+        ModalScope scope(*this);
+        m_timeoutMessagesUp += timeout ? 1 : 0;
+        showMessage(this, text);
+        m_timeoutMessagesUp -= timeout ? 1 : 0;
+        return;
+    }
+    auto message = std::make_shared<PendingMessage>();
+    message->page = this;
+    message->hold = std::move(hold);
+    message->scope = std::make_unique<ModalScope>(*this);
+    message->timeout = timeout;
+    m_timeoutMessagesUp += timeout ? 1 : 0;
+    m_pendingMessages.push_back(message);
+    showMessageAsync(this, text, [message] {
+        if (DevicePage *page = message->page)
+            page->messageDismissed(message);
+    });
+}
+
+void DevicePage::messageDismissed(const std::shared_ptr<PendingMessage> &message)
+{
+    message->page = nullptr;
+    std::erase(m_pendingMessages, message);
+    m_timeoutMessagesUp -= message->timeout ? 1 : 0;
+    // The page first (a close waiting for the message is queued), then the worker.
+    message->scope.reset();
+    message->hold.reset();
+}
+
+void DevicePage::dismissPendingMessages()
+{
+    messagePresenter().closeAsync(this);
+    // Whatever the presenter did not answer is answered here.
+    for (const std::shared_ptr<PendingMessage> &message : std::vector(m_pendingMessages)) {
+        if (message->page)
+            messageDismissed(message);
+    }
 }
 
 bool DevicePage::askPaused(const QString &text)

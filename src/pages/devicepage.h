@@ -64,10 +64,16 @@ public:
     void initialise();
 
     // Close routine of the page: marks it closing and stops the tick; unless the page is
-    // busy (a completion or a message box of the page is on the stack) it stops the
-    // session at once and emits closed(); when busy, that happens as soon as the busy
-    // part returns. Safe to call more than once.
+    // busy (a completion of the page is on the stack or holds the session's queue with its
+    // message up, or a message box of the page is open) it stops the session at once and
+    // emits closed(); when busy, that happens as soon as the busy part is over. Safe to
+    // call more than once.
     void requestClose();
+    // Program exit: dismisses the messages of completions still up, so that a close
+    // waiting for them goes ahead.
+    void dismissPendingMessages();
+    // Messages of completions now up (each holds the session's queue until dismissed).
+    int pendingMessages() const { return int(m_pendingMessages.size()); }
     bool isClosing() const { return m_closing; }
     bool isClosed() const { return m_closed; }
 
@@ -76,7 +82,7 @@ public:
     void RefreshGraph() override;
 
     // Flags and parts the settings dialogs work with.
-    bool paused() const { return m_paused; }
+    bool paused() const { return m_pauseDepth > 0; }
     bool busy() const { return m_busyDepth > 0; }
     // Completions this page has run (tests wait on it).
     int completionsRun() const { return m_completionsRun; }
@@ -93,7 +99,9 @@ public:
     void tickOnce() { onTick(); }
 
     // Held around anything that runs a nested event loop (message boxes, questions, modal
-    // dialogs): the tick does nothing and a close waits until the scope ends.
+    // dialogs) or leaves a message up: the tick does nothing and a close waits until the
+    // scope ends. Scopes may end in any order (a message of a completion may be dismissed
+    // while a question opened later is still up).
     class ModalScope final {
     public:
         explicit ModalScope(DevicePage &page);
@@ -103,7 +111,6 @@ public:
 
     private:
         DevicePage &m_page;
-        bool m_wasPaused;
     };
 
     // Held around a settings dialog: a close waits until the scope ends, but the tick
@@ -119,10 +126,14 @@ public:
         DevicePage &m_page;
     };
 
-    // Messages through the program's presenter, with the page paused meanwhile.
+    // Messages through the program's presenter, with the page paused meanwhile. Inside a
+    // completion a message returns at once and holds the session's queue (and the page's
+    // pause and any close) until the operator dismisses it; no nested event loop, so the
+    // other units' windows are not tied to it. Elsewhere it returns once dismissed.
     void showPausedMessage(const QString &text);
     bool askPaused(const QString &text);
-    void showTimeoutMessage() { showPausedMessage(timeoutMessage()); }
+    // At most one time-out message of the page is up at a time.
+    void showTimeoutMessage();
 
     // The period of an automatic mode from its edit: 1..9999, or nullopt after telling
     // the operator "時間設定が不正です。".
@@ -147,9 +158,14 @@ protected:
         explicit CallbackScope(DevicePage &page) : m_page(page)
         {
             ++m_page.m_completionsRun;
+            ++m_page.m_callbackDepth;
             m_page.enterBusy();
         }
-        ~CallbackScope() { m_page.leaveBusy(); }
+        ~CallbackScope()
+        {
+            --m_page.m_callbackDepth;
+            m_page.leaveBusy();
+        }
         CallbackScope(const CallbackScope &) = delete;
         CallbackScope &operator=(const CallbackScope &) = delete;
 
@@ -201,6 +217,9 @@ private:
     void finishClose();
     void onTick();
     void reportLogOpenFailed();
+    struct PendingMessage;
+    void showMessageOf(const QString &text, bool timeout);
+    void messageDismissed(const std::shared_ptr<PendingMessage> &message);
 
     const int m_modelIndex;
     DevicePageArgs m_args;
@@ -212,8 +231,11 @@ private:
     bool m_closing = false;
     bool m_closed = false;
     bool m_closePending = false;
-    bool m_paused = false;
+    int m_pauseDepth = 0;
     int m_busyDepth = 0;
+    int m_callbackDepth = 0;
+    int m_timeoutMessagesUp = 0;
+    std::vector<std::shared_ptr<PendingMessage>> m_pendingMessages;
     int m_completionsRun = 0;
 };
 

@@ -5,6 +5,9 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include <memory>
+#include <utility>
+
 namespace qn {
 namespace {
 
@@ -31,6 +34,35 @@ public:
         blockOnlyItsWindow(box, parent);
         return box.exec() == QMessageBox::Ok;
     }
+    void informAsync(QWidget *parent, const QString &text, std::function<void()> dismissed) override
+    {
+        auto *box = new QMessageBox(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setProperty(kAsyncProperty, true);
+        blockOnlyItsWindow(*box, parent);
+        // Answered or destroyed unanswered (its window went): either way exactly once.
+        auto once = std::make_shared<std::function<void()>>(std::move(dismissed));
+        const auto fire = [once] {
+            if (std::function<void()> f = std::exchange(*once, nullptr))
+                f();
+        };
+        QObject::connect(box, &QDialog::finished, box, fire);
+        QObject::connect(box, &QObject::destroyed, fire);
+        box->open();
+    }
+    void closeAsync(QWidget *parent) override
+    {
+        if (!parent)
+            return;
+        const auto boxes = parent->findChildren<QMessageBox *>(Qt::FindDirectChildrenOnly);
+        for (QMessageBox *box : boxes) {
+            if (box->property(kAsyncProperty).toBool())
+                delete box;
+        }
+    }
+
+private:
+    static constexpr const char *kAsyncProperty = "qnAsyncMessage";
 };
 
 MessageBoxPresenter g_messageBoxes;

@@ -2,12 +2,13 @@
 // Every message box and question of the program goes through here, so tests can
 // answer them without a modal loop. GUI thread only.
 //
-// A known limit: the boxes run nested event loops on the one GUI thread, so they return
-// last-opened first. When unit window A shows a message and window B then opens its own,
-// A's box can be dismissed, but A's call returns (and A's page goes on) only once B's box
-// is gone too. Each window stays paused meanwhile; nothing is lost and nothing hangs
-// while the operator answers the boxes.
+// inform and confirm run nested event loops on the one GUI thread, and nested loops return
+// last-opened first. A unit window's completions therefore use informAsync: the box opens
+// without a loop of its own, so each window goes on as soon as its own box is dismissed,
+// whatever the order.
 #include <QString>
+
+#include <functional>
 
 class QWidget;
 
@@ -20,6 +21,17 @@ public:
     virtual void inform(QWidget *parent, const QString &text) = 0;
     // A question with OK and Cancel; true for OK.
     virtual bool confirm(QWidget *parent, const QString &text) = 0;
+    // A message with an OK button that returns at once; `dismissed` runs exactly once, when
+    // the operator has dismissed it or its box has gone unanswered (closeAsync, or the
+    // parent destroyed). The default answers at once through inform.
+    virtual void informAsync(QWidget *parent, const QString &text, std::function<void()> dismissed)
+    {
+        inform(parent, text);
+        if (dismissed)
+            dismissed();
+    }
+    // Dismisses the informAsync messages of `parent` still up (their `dismissed` runs).
+    virtual void closeAsync(QWidget *parent) { (void)parent; }
 };
 
 // The caption of every message box: the application's title.
@@ -30,6 +42,10 @@ void setMessagePresenter(MessagePresenter *presenter);
 MessagePresenter &messagePresenter();
 
 inline void showMessage(QWidget *parent, const QString &text) { messagePresenter().inform(parent, text); }
+inline void showMessageAsync(QWidget *parent, const QString &text, std::function<void()> dismissed)
+{
+    messagePresenter().informAsync(parent, text, std::move(dismissed));
+}
 inline bool askOkCancel(QWidget *parent, const QString &text) { return messagePresenter().confirm(parent, text); }
 
 } // namespace qn

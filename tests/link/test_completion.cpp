@@ -275,3 +275,81 @@ TEST(CompletionDispatch, ManySessionsStoppingWhileTheLoopRuns)
 }
 
 } // namespace
+
+// ---- holds: a completion that answers later ----
+
+struct Holder {
+    Recorder rec;
+    CompletionHold hold;
+    bool emptyOutside = false;
+};
+
+void holdOnDO(void *ctx, int bits)
+{
+    auto *h = static_cast<Holder *>(ctx);
+    h->hold = holdCurrentCompletion();
+    h->rec.add(Op::GetDO, {bits}, 1);
+}
+
+TEST(CompletionHolds, TheQueueWaitsUntilTheHoldIsReleased)
+{
+    SimulatedUnit unit;
+    HeldDispatcher held;
+    Holder h;
+    h.emptyOutside = !holdCurrentCompletion();
+    UnitSession session(&held, kShortTimeouts);
+    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    session.GetDO(&h, &holdOnDO);
+    session.GetDO(&h.rec, &onDO);
+    std::optional<Completion> first = held.take();
+    ASSERT_TRUE(first);
+    first->run();
+    EXPECT_EQ(h.rec.size(), 1u);
+    ASSERT_TRUE(h.hold);
+    // The callback has returned, but its hold is out: nothing further goes to the unit.
+    EXPECT_FALSE(held.take(150));
+    EXPECT_EQ(unit.sim.requestLog(0).size(), 1u);
+    h.hold.reset();
+    std::optional<Completion> second = held.take();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(unit.sim.requestLog(0).size(), 2u);
+    second->run();
+    EXPECT_EQ(h.rec.size(), 2u);
+    EXPECT_TRUE(h.emptyOutside);
+}
+
+TEST(CompletionHolds, ReleasedOnAnotherThreadWhileTheLoopRuns)
+{
+    SimulatedUnit unit;
+    LoopDispatcher loop;
+    Holder h;
+    UnitSession session(&loop, kShortTimeouts);
+    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    session.GetDO(&h, &holdOnDO);
+    session.GetDO(&h.rec, &onDO);
+    ASSERT_TRUE(h.rec.waitFor(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(h.rec.size(), 1u);
+    std::thread([&] { h.hold.reset(); }).join();
+    EXPECT_TRUE(h.rec.waitFor(2));
+}
+
+TEST(CompletionHolds, AStoppingSessionDoesNotWaitForAHold)
+{
+    SimulatedUnit unit;
+    HeldDispatcher held;
+    Holder h;
+    {
+        UnitSession session(&held, kShortTimeouts);
+        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+        session.GetDO(&h, &holdOnDO);
+        session.SetDO(&h.rec, &onDO, 1);
+        std::optional<Completion> first = held.take();
+        ASSERT_TRUE(first);
+        first->run();
+        ASSERT_TRUE(h.hold);
+    } // would hang here if the worker waited for the hold
+    EXPECT_EQ(unit.sim.requestNames(0), (std::vector<std::string>{"GetDO", "SetDO"}));
+    h.hold.reset(); // after the session is gone: harmless
+    held.dropAll();
+}

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 namespace qn::test {
 
@@ -37,6 +38,44 @@ public:
         return answer;
     }
 
+    // With leaveUp set, a completion's message stays "up" until the test dismisses it.
+    void informAsync(QWidget *parent, const QString &text, std::function<void()> dismissed) override
+    {
+        if (!leaveUp) {
+            MessagePresenter::informAsync(parent, text, std::move(dismissed));
+            return;
+        }
+        messages << text;
+        up.push_back({parent, text, std::move(dismissed)});
+        if (onInform)
+            onInform(text);
+    }
+    void closeAsync(QWidget *parent) override
+    {
+        for (std::size_t i = 0; i < up.size();) {
+            if (up[i].parent == parent)
+                dismiss(i);
+            else
+                ++i;
+        }
+    }
+    // Dismisses the i-th message still up, as the operator's OK does.
+    void dismiss(std::size_t i = 0)
+    {
+        ASSERT_LT(i, up.size());
+        std::function<void()> dismissed = std::move(up[i].dismissed);
+        up.erase(up.begin() + std::ptrdiff_t(i));
+        if (dismissed)
+            dismissed();
+    }
+
+    struct Up {
+        QWidget *parent;
+        QString text;
+        std::function<void()> dismissed;
+    };
+    bool leaveUp = false;
+    std::vector<Up> up;
     QStringList messages;
     QStringList questions;
     bool answer = true;

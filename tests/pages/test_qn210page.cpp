@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 
 using namespace qn;
@@ -296,18 +298,86 @@ TEST_F(Qn210Page, OfflineUnitGivesOneMessageAtATimeAndReconnectsWhenBack)
 TEST_F(Qn210Page, DisconnectWhileTheTimeoutMessageIsOpen)
 {
     openWindow(false);
+    presenter.leaveUp = true;
     simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, -1});
-    bool stillThereInside = false;
-    presenter.onInform = [&](const QString &) {
-        window->disconnectUnit();
-        // Nothing is torn down while the completion (and its message) is running.
-        waitUntil([] { return false; }, 200);
-        stillThereInside = !window.isNull() && window->page() && !window->page()->isClosed();
-    };
     page->readInputs();
+    page->readInputs();
+    ASSERT_TRUE(waitUntil([&] { return presenter.up.size() == 1; }, 8000));
+    const std::size_t requests = simulator.requestLog(unit).size();
+    window->disconnectUnit();
+    // Nothing is torn down, and the queue stays held, while the message is up.
+    waitUntil([] { return false; }, 300);
+    ASSERT_FALSE(window.isNull());
+    EXPECT_FALSE(window->page()->isClosed());
+    EXPECT_TRUE(page->paused());
+    EXPECT_TRUE(page->busy());
+    EXPECT_EQ(page->pendingMessages(), 1);
+    EXPECT_EQ(simulator.requestLog(unit).size(), requests);
+    presenter.dismiss();
     ASSERT_TRUE(waitUntil([this] { return window.isNull(); }, 8000));
-    EXPECT_TRUE(stillThereInside);
     EXPECT_EQ(presenter.messages.size(), 1);
+}
+
+TEST_F(Qn210Page, EachWindowGoesOnWhenItsOwnMessageIsDismissed)
+{
+    openWindow(false);
+    QPointer<DlgTabParent> second = new DlgTabParent(windowArgs(false), timeouts);
+    auto *other = qobject_cast<DlgQN210 *>(second->page());
+    ASSERT_NE(other, nullptr);
+    other->tickTimer().stop();
+    ASSERT_TRUE(waitUntil([&] { return other->completionsRun() >= 8; }));
+    presenter.leaveUp = true;
+    simulator.setOnline(unit, false);
+    page->readInputs();
+    other->readInputs();
+    ASSERT_TRUE(waitUntil([&] { return presenter.up.size() == 2; }, 8000));
+    // One more request behind each message.
+    page->readInputs();
+    other->readInputs();
+    // The window whose message came up first is the one the operator answers first; the
+    // nested loops of old let it go on only once the later box was gone too.
+    DlgQN210 *firstPage = presenter.up[0].parent == page ? page : other;
+    DlgQN210 *secondPage = firstPage == page ? other : page;
+    ASSERT_EQ(presenter.up[1].parent, secondPage);
+    const int firstRun = firstPage->completionsRun();
+    const int secondRun = secondPage->completionsRun();
+    presenter.dismiss(0);
+    EXPECT_TRUE(waitUntil([&] { return firstPage->completionsRun() > firstRun; }, 8000));
+    EXPECT_EQ(secondPage->completionsRun(), secondRun);
+    EXPECT_TRUE(secondPage->paused());
+    EXPECT_EQ(secondPage->pendingMessages(), 1);
+    ASSERT_EQ(presenter.up[0].parent, secondPage);
+
+    presenter.dismiss(0);
+    EXPECT_TRUE(waitUntil([&] { return secondPage->completionsRun() > secondRun; }, 8000));
+    presenter.leaveUp = false;
+    while (!presenter.up.empty())
+        presenter.dismiss();
+    second->disconnectUnit();
+    EXPECT_TRUE(waitUntil([&] { return second.isNull(); }, 8000));
+}
+
+TEST_F(Qn210Page, TheMessageBoxOfACompletionOpensWithoutALoopAndGoesWithItsWindow)
+{
+    openWindow(false);
+    setMessagePresenter(nullptr); // the real boxes: open() never blocks, even offscreen
+    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, -1});
+    page->readInputs();
+    ASSERT_TRUE(waitUntil([&] { return page->pendingMessages() == 1; }, 8000));
+    const auto boxes = page->findChildren<QMessageBox *>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), DevicePage::timeoutMessage());
+    EXPECT_TRUE(page->paused());
+    boxes[0]->button(QMessageBox::Ok)->click();
+    EXPECT_TRUE(waitUntil([&] { return page->pendingMessages() == 0 && !page->paused(); }, 8000));
+
+    // A box left up when the window is deleted outright: released, nothing touched later.
+    page->readInputs();
+    ASSERT_TRUE(waitUntil([&] { return page->pendingMessages() == 1; }, 8000));
+    delete window.data();
+    EXPECT_TRUE(window.isNull());
+    waitUntil([] { return false; }, 100);
+    setMessagePresenter(&presenter);
 }
 
 TEST_F(Qn210Page, CloseBoxWhileTheTimeoutMessageIsOpen)
@@ -334,9 +404,10 @@ TEST_F(Qn210Page, ExitWithWindowsOpenAndAMessageUp)
     // A second window of the same unit.
     QPointer<DlgTabParent> second = new DlgTabParent(windowArgs(false), timeouts);
     simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, -1});
-    presenter.onInform = [&](const QString &) { DlgTabParent::closeAllWindows(); };
+    presenter.leaveUp = true; // nobody answers it: the exit has to
     page->readInputs();
-    ASSERT_TRUE(waitUntil([&] { return !presenter.messages.isEmpty(); }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return !presenter.up.empty(); }, 8000));
+    DlgTabParent::closeAllWindows();
     EXPECT_TRUE(DlgTabParent::waitForAllWindowsClosed(8000));
     EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(second.isNull());
