@@ -1,7 +1,8 @@
 #pragma once
 // Runs a unit session's completions on the GUI thread. The worker posts each completion
-// as an event to this object and waits until it has run; a message box opened inside a
-// completion therefore holds the session's queue until it is dismissed. Deleting this
+// as an event to this object and waits until it has run and released any hold it took
+// (holdCurrentCompletion): a page's message from a completion keeps one until the operator
+// dismisses it, which holds the session's queue meanwhile. Deleting this
 // object deletes the events still pending, which releases their workers unrun.
 //
 // Threads: dispatch() on a session worker; everything else on the GUI thread. Create it
