@@ -118,13 +118,19 @@ TEST(CompletionDispatch, RunsOnTheDispatchersThreadInOrder)
     }
 }
 
-TEST(CompletionDispatch, TheQueueWaitsWhileACompletionIsOut)
-{
+// A session connected to a simulated unit whose completions wait in a HeldDispatcher.
+class HeldSession : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0); }
+
     SimulatedUnit unit;
     HeldDispatcher held;
     Recorder rec;
-    UnitSession session(&held, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    UnitSession session{&held, kShortTimeouts};
+};
+
+TEST_F(HeldSession, TheQueueWaitsWhileACompletionIsOut)
+{
     session.GetDO(&rec, &onDO);
     session.GetDO(&rec, &onDO);
     std::optional<Completion> first = held.take();
@@ -143,13 +149,8 @@ TEST(CompletionDispatch, TheQueueWaitsWhileACompletionIsOut)
     EXPECT_EQ(rec.size(), 2u);
 }
 
-TEST(CompletionDispatch, ACompletionDestroyedUnrunReleasesTheWorker)
+TEST_F(HeldSession, ACompletionDestroyedUnrunReleasesTheWorker)
 {
-    SimulatedUnit unit;
-    HeldDispatcher held;
-    Recorder rec;
-    UnitSession session(&held, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
     session.GetDO(&rec, &onDO);
     session.GetDO(&rec, &onDO);
     {
@@ -162,13 +163,8 @@ TEST(CompletionDispatch, ACompletionDestroyedUnrunReleasesTheWorker)
     EXPECT_EQ(rec.size(), 1u);
 }
 
-TEST(CompletionDispatch, ACopyableWrapperReleasesWhenTheLastCopyGoes)
+TEST_F(HeldSession, ACopyableWrapperReleasesWhenTheLastCopyGoes)
 {
-    SimulatedUnit unit;
-    HeldDispatcher held;
-    Recorder rec;
-    UnitSession session(&held, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
     session.GetDO(&rec, &onDO);
     session.GetDO(&rec, &onDO);
     {
