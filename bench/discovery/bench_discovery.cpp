@@ -61,7 +61,7 @@ void BM_Identify_OneShot(benchmark::State &state)
     for (auto _ : state) {
         int modelId = -1;
         int unitId = -1;
-        if (GetUnitModelID("127.0.0.41", port, modelId, unitId) != 0) {
+        if (getUnitModelID("127.0.0.41", port, modelId, unitId) != 0) {
             state.SkipWithError("identification failed");
             break;
         }
@@ -81,7 +81,7 @@ void BM_Add_RecheckListed(benchmark::State &state)
         units.add(test::unit("127.0.3." + std::to_string(i + 1), 10001, uint8_t(i)));
     UnitTable table;
     for (int i = 0; i < listed; ++i)
-        AddUnitByIP(table, "127.0.3." + std::to_string(i + 1), units.port(), DiscoveryTiming{500, 2, 500});
+        addUnitByIP(table, "127.0.3." + std::to_string(i + 1), units.port(), DiscoveryTiming{500, 2, 500});
     if (table.count() != listed) {
         state.SkipWithError("units did not all answer");
         return;
@@ -91,7 +91,7 @@ void BM_Add_RecheckListed(benchmark::State &state)
         state.PauseTiming();
         UnitTable t = table;
         state.ResumeTiming();
-        if (AddUnitByIP(t, newcomer, units.port(), DiscoveryTiming{500, 2, 500}) != listed + 1) {
+        if (addUnitByIP(t, newcomer, units.port(), DiscoveryTiming{500, 2, 500}) != listed + 1) {
             state.SkipWithError("add failed");
             break;
         }

@@ -39,20 +39,20 @@ struct Scene {
     // samples per series spread evenly over the last `extent` seconds.
     Scene(int samples, double extent)
     {
-        canvas = qn::CanvasRegistry::instance().CreateCanvas(parent.get(), 0, 0, kW, kH, 0, true);
+        canvas = qn::CanvasRegistry::instance().createCanvas(parent.get(), 0, 0, kW, kH, 0, true);
         const QColor colours[] = {{255, 255, 80}, {80, 255, 255}, {255, 80, 255}, {80, 255, 80}, {250, 80, 80}};
         for (int s = 0; s < 5; ++s) {
-            qn::TrendSeries *series = canvas->AddSeries(QString("AI%1").arg(s + 1), -10, 10);
-            series->SetColor(colours[s].red(), colours[s].green(), colours[s].blue());
+            qn::TrendSeries *series = canvas->addSeries(QString("AI%1").arg(s + 1), -10, 10);
+            series->setColor(colours[s].red(), colours[s].green(), colours[s].blue());
         }
         for (int i = 0; i < samples; ++i) {
             const double t = kT0 + extent * i / (samples - 1);
             for (int s = 0; s < 5; ++s)
-                canvas->GetSeries(s)->AddSample(t, value(t, s));
+                canvas->getSeries(s)->addSample(t, value(t, s));
         }
-        canvas->SetSecondsPerDivision(7200);
-        canvas->SetSpan(kSpan);
-        canvas->SetTimeRange(0, 0);
+        canvas->setSecondsPerDivision(7200);
+        canvas->setSpan(kSpan);
+        canvas->setTimeRange(0, 0);
     }
 };
 
@@ -92,7 +92,7 @@ void BM_RepaintWithoutTraces(benchmark::State &state)
 {
     static Scene scene(1'000, kSpan);
     for (int s = 0; s < 5; ++s)
-        scene.canvas->GetSeries(s)->SetVisible(false);
+        scene.canvas->getSeries(s)->setVisible(false);
     repaint(state, scene);
 }
 
@@ -100,11 +100,11 @@ void BM_RepaintWithoutTraces(benchmark::State &state)
 std::vector<QPolygon> selectedPoints(Scene &scene)
 {
     const qn::PlotArea a = scene.canvas->plotArea();
-    const double vs = scene.canvas->ViewStart(), ve = scene.canvas->ViewEnd();
+    const double vs = scene.canvas->viewStart(), ve = scene.canvas->viewEnd();
     std::vector<QPolygon> lines;
     for (int s = 0; s < 5; ++s) {
-        const qn::TrendSeries &series = *scene.canvas->GetSeries(s);
-        const qn::TrendSelection sel = qn::SelectSamples(series, vs, ve);
+        const qn::TrendSeries &series = *scene.canvas->getSeries(s);
+        const qn::TrendSelection sel = qn::selectSamples(series, vs, ve);
         QPolygon poly;
         for (int i = sel.first; i <= sel.last; i += sel.step) {
             const qn::TrendSample &p = series.At(std::size_t(i));
@@ -145,7 +145,7 @@ void BM_NaiveWideFocusedPen(benchmark::State &state) { polylines(state, 2); }
 void BM_MouseMoveReadout(benchmark::State &state)
 {
     Scene &scene = fullScene();
-    scene.canvas->EnableCursor(true);
+    scene.canvas->enableCursor(true);
     QImage image = target(1);
     scene.canvas->render(&image); // builds the cache
     const QRect box = scene.canvas->readoutRect();

@@ -65,13 +65,13 @@ void onAllAIBlocking(void *ctx, int, int, int)
 void BM_SessionGetAllAI(benchmark::State &state)
 {
     UnitSession session;
-    if (session.Connect("127.0.0.1", simulator().tcpPort(0)) != 0) {
+    if (session.connect("127.0.0.1", simulator().tcpPort(0)) != 0) {
         state.SkipWithError("cannot connect");
         return;
     }
     Waiter w;
     for (auto _ : state) {
-        session.GetAllAI(&w, &onAllAIBlocking);
+        session.getAllAI(&w, &onAllAIBlocking);
         std::unique_lock lock(w.mutex);
         w.cv.wait(lock, [&] { return w.done; });
         w.done = false;
@@ -91,7 +91,7 @@ void onChained(void *ctx, int, int, int)
 {
     auto *c = static_cast<Chain *>(ctx);
     if (--c->left > 0) {
-        c->session->GetAllAI(c, &onChained);
+        c->session->getAllAI(c, &onChained);
         return;
     }
     onAllAIBlocking(&c->waiter, 0, 0, 0);
@@ -100,7 +100,7 @@ void onChained(void *ctx, int, int, int)
 void BM_SessionGetAllAIChained(benchmark::State &state)
 {
     UnitSession session;
-    if (session.Connect("127.0.0.1", simulator().tcpPort(0)) != 0) {
+    if (session.connect("127.0.0.1", simulator().tcpPort(0)) != 0) {
         state.SkipWithError("cannot connect");
         return;
     }
@@ -109,7 +109,7 @@ void BM_SessionGetAllAIChained(benchmark::State &state)
     chain.session = &session;
     for (auto _ : state) {
         chain.left = kChain;
-        session.GetAllAI(&chain, &onChained);
+        session.getAllAI(&chain, &onChained);
         std::unique_lock lock(chain.waiter.mutex);
         chain.waiter.cv.wait(lock, [&] { return chain.waiter.done; });
         chain.waiter.done = false;
@@ -155,7 +155,7 @@ void BM_SessionVersusRawInterleaved(benchmark::State &state)
     int err = 0;
     net::Socket raw = net::Socket::tcp(err);
     const uint16_t port = simulator().tcpPort(0);
-    if (session.Connect("127.0.0.1", port) != 0
+    if (session.connect("127.0.0.1", port) != 0
         || raw.connect(net::Address{*net::parseIpv4("127.0.0.1"), port}, 1000) != 0) {
         state.SkipWithError("cannot connect");
         return;
@@ -168,7 +168,7 @@ void BM_SessionVersusRawInterleaved(benchmark::State &state)
     using Clock = std::chrono::steady_clock;
     Clock::duration sessionTime{}, rawTime{};
     auto sessionExchange = [&] {
-        session.GetAllAI(&w, &onAllAIBlocking);
+        session.getAllAI(&w, &onAllAIBlocking);
         std::unique_lock lock(w.mutex);
         w.cv.wait(lock, [&] { return w.done; });
         w.done = false;
@@ -318,7 +318,7 @@ void BM_Poll64SessionsCpu(benchmark::State &state)
         std::vector<std::unique_ptr<UnitSession>> sessions;
         for (int i = 0; i < kSessions; ++i) {
             sessions.push_back(std::make_unique<UnitSession>());
-            sessions.back()->Connect("127.0.0.1", simProcess.ports[i]);
+            sessions.back()->connect("127.0.0.1", simProcess.ports[i]);
         }
         std::atomic<int> counts[2] = {0, 0};
         const double cpu0 = cpuSecondsSelf();
@@ -328,7 +328,7 @@ void BM_Poll64SessionsCpu(benchmark::State &state)
         auto next = t0;
         while (std::chrono::steady_clock::now() - t0 < kRun) {
             for (auto &s : sessions)
-                s->GetAllAI(counts, &onPolled);
+                s->getAllAI(counts, &onPolled);
             next += std::chrono::milliseconds(100);
             std::this_thread::sleep_until(next);
         }

@@ -4,9 +4,9 @@
 //
 // Runs with the offscreen platform unless QT_QPA_PLATFORM says otherwise; the windows are
 // shown, so labels, bars and the canvas really paint.
-#include "app/dlgtabparent.h"
+#include "app/unitwindow.h"
 #include "app/unitsettings.h"
-#include "pages/dlgqn210.h"
+#include "pages/qn210page.h"
 #include "ui/messages.h"
 
 #include <QApplication>
@@ -85,7 +85,7 @@ void BM_SixteenWindowsReadingEvery100ms(benchmark::State &state)
         return;
     }
     QTemporaryDir logDir;
-    std::vector<qn::DlgTabParent *> windows;
+    std::vector<qn::UnitWindow *> windows;
     for (int i = 0; i < kWindows; ++i) {
         qn::UnitWindowArgs args;
         args.ipAddress = QStringLiteral("127.0.0.1");
@@ -95,14 +95,14 @@ void BM_SixteenWindowsReadingEvery100ms(benchmark::State &state)
         args.loggingEnabled = true;
         args.logFolder = logDir.path();
         args.rowsPerFile = 10000;
-        auto *window = qn::DlgTabParent::open(args);
+        auto *window = qn::UnitWindow::open(args);
         window->selectTab(int(state.range(0)));
         windows.push_back(window);
     }
     runFor(1500); // start-up chains
     for (auto *window : windows) {
         // As the operator: period 1, tick "自動".
-        auto *page = qobject_cast<qn::DlgQN210 *>(window->page());
+        auto *page = qobject_cast<qn::Qn210Page *>(window->page());
         page->findChild<QLineEdit *>(QStringLiteral("aiPeriodEdit"))->setText(QStringLiteral("1"));
         page->setAiAuto(true);
     }
@@ -127,8 +127,8 @@ void BM_SixteenWindowsReadingEvery100ms(benchmark::State &state)
     }
     state.counters["timeout_messages"] = presenter.count;
 
-    qn::DlgTabParent::closeAllWindows();
-    qn::DlgTabParent::waitForAllWindowsClosed(20000);
+    qn::UnitWindow::closeAllWindows();
+    qn::UnitWindow::waitForAllWindowsClosed(20000);
     simulator.terminate();
     simulator.waitForFinished(5000);
     qn::setMessagePresenter(nullptr);

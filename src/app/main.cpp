@@ -1,6 +1,6 @@
 // QN-VIEW: one copy per user, the main dialog for the life of the program.
-#include "app/cqnviewdlg.h"
-#include "app/dlgtabparent.h"
+#include "app/maindialog.h"
+#include "app/unitwindow.h"
 #include "app/startup.h"
 #include "graph/canvasregistry.h"
 
@@ -39,10 +39,10 @@ int main(int argc, char **argv)
             config.searchTargets.push_back(target.trimmed().toStdString());
     }
 
-    qn::CanvasRegistry::instance().SetNextId(1400);
+    qn::CanvasRegistry::instance().setNextId(1400);
 
     // Each connect opens an independent unit window; the main dialog keeps no hold on it.
-    qn::CQNVIEWDlg dialog(config, qn::DlgTabParent::opener());
+    qn::MainDialog dialog(config, qn::UnitWindow::opener());
     // The main dialog lives as long as the program but blocks no other window: the
     // unit windows it opens stay usable beside it. So it is shown modeless and the
     // program ends when it finishes (exit button or close box).
@@ -53,7 +53,7 @@ int main(int argc, char **argv)
 
     // The program ends with its main dialog: the unit windows still open stop their
     // sessions before the application object goes.
-    qn::DlgTabParent::closeAllWindows();
-    qn::DlgTabParent::waitForAllWindowsClosed();
+    qn::UnitWindow::closeAllWindows();
+    qn::UnitWindow::waitForAllWindowsClosed();
     return 0;
 }

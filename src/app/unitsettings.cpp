@@ -130,7 +130,7 @@ int UnitSettingsStore::index(int modelCode, int unitId, int kind, int channel)
     return ((modelCode * UnitIds + unitId) * Kinds + kind) * Channels + channel;
 }
 
-void UnitSettingsStore::LoadSettings(const QString &path)
+void UnitSettingsStore::loadSettings(const QString &path)
 {
     m_path = path;
     QFile file(path);
@@ -201,7 +201,7 @@ QByteArray UnitSettingsStore::serialize() const
     return out;
 }
 
-bool UnitSettingsStore::SaveSettings() { return save(m_path); }
+bool UnitSettingsStore::saveSettings() { return save(m_path); }
 
 bool UnitSettingsStore::save(const QString &path) const
 {
@@ -220,27 +220,27 @@ bool UnitSettingsStore::save(const QString &path) const
     return file.commit();
 }
 
-QString UnitSettingsStore::GetSignalName(int modelCode, int unitId, int kind, int channel) const
+QString UnitSettingsStore::getSignalName(int modelCode, int unitId, int kind, int channel) const
 {
-    return GetConversion(modelCode, unitId, kind, channel).signalName;
+    return getConversion(modelCode, unitId, kind, channel).signalName;
 }
 
-void UnitSettingsStore::SetSignalName(int modelCode, int unitId, int kind, int channel, const QString &name)
+void UnitSettingsStore::setSignalName(int modelCode, int unitId, int kind, int channel, const QString &name)
 {
     if (!validKey(modelCode, unitId, kind, channel))
         return;
     m_records[index(modelCode, unitId, kind, channel)].signalName = limitText(name);
-    SaveSettings();
+    saveSettings();
 }
 
-ChannelSettings UnitSettingsStore::GetConversion(int modelCode, int unitId, int kind, int channel) const
+ChannelSettings UnitSettingsStore::getConversion(int modelCode, int unitId, int kind, int channel) const
 {
     if (!validKey(modelCode, unitId, kind, channel))
         return defaultRecord(channel >= 0 && channel < Channels ? channel : 0);
     return m_records[index(modelCode, unitId, kind, channel)];
 }
 
-void UnitSettingsStore::SetConversion(int modelCode, int unitId, int kind, int channel, double a, double b,
+void UnitSettingsStore::setConversion(int modelCode, int unitId, int kind, int channel, double a, double b,
                                       const QString &unitText, double graphMin, double graphMax)
 {
     if (!validKey(modelCode, unitId, kind, channel))
@@ -251,7 +251,7 @@ void UnitSettingsStore::SetConversion(int modelCode, int unitId, int kind, int c
     record.unitText = limitText(unitText);
     record.graphMin = graphMin;
     record.graphMax = graphMax;
-    SaveSettings();
+    saveSettings();
 }
 
 void UnitSettingsStore::setRecord(int modelCode, int unitId, int kind, int channel, const ChannelSettings &record)
@@ -262,7 +262,7 @@ void UnitSettingsStore::setRecord(int modelCode, int unitId, int kind, int chann
     stored = record;
     stored.signalName = limitText(record.signalName);
     stored.unitText = limitText(record.unitText);
-    SaveSettings();
+    saveSettings();
 }
 
 UnitSettingsStore &unitSettings()

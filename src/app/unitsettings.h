@@ -41,14 +41,14 @@ public:
 
     // Remember path and read the file there. A missing or foreign file keeps the
     // defaults; a truncated one keeps what was read. Nothing is reported.
-    void LoadSettings(const QString &path);
+    void loadSettings(const QString &path);
     // Write the whole store to the remembered path. The old file is replaced only by a
     // complete new one, so a failed write keeps it. Returns false on failure (callers
     // of the program ignore it: failures are silent).
-    bool SaveSettings();
+    bool saveSettings();
 
     // Same as LoadSettings; save(path) writes to path without changing the remembered one.
-    void load(const QString &path) { LoadSettings(path); }
+    void load(const QString &path) { loadSettings(path); }
     bool save(const QString &path) const;
 
     QString path() const { return m_path; }
@@ -56,10 +56,10 @@ public:
 
     // Keys: model code 0-2, unit ID 0-15, kind 0-1, channel 0-6. Out-of-range keys
     // read the channel's default and write nothing.
-    QString GetSignalName(int modelCode, int unitId, int kind, int channel) const;
-    void SetSignalName(int modelCode, int unitId, int kind, int channel, const QString &name);  // saves
-    ChannelSettings GetConversion(int modelCode, int unitId, int kind, int channel) const;
-    void SetConversion(int modelCode, int unitId, int kind, int channel, double a, double b,
+    QString getSignalName(int modelCode, int unitId, int kind, int channel) const;
+    void setSignalName(int modelCode, int unitId, int kind, int channel, const QString &name);  // saves
+    ChannelSettings getConversion(int modelCode, int unitId, int kind, int channel) const;
+    void setConversion(int modelCode, int unitId, int kind, int channel, double a, double b,
                        const QString &unitText, double graphMin, double graphMax);  // saves
     // The whole record at once (saves).
     void setRecord(int modelCode, int unitId, int kind, int channel, const ChannelSettings &record);

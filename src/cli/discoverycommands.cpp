@@ -132,7 +132,7 @@ int searchCommand(const Arguments &args, std::ostream &out, std::ostream &err)
         return kExitUsage;
     }
     UnitTable table;
-    const int result = SearchUnits(table, o.target, o.udpPort, timingWith(kSearchTiming, o.waitMs));
+    const int result = searchUnits(table, o.target, o.udpPort, timingWith(kSearchTiming, o.waitMs));
     return printList(result, table, o.tcpPort, out, err);
 }
 
@@ -149,7 +149,7 @@ int addCommand(const Arguments &args, std::ostream &out, std::ostream &err)
         return kExitUsage;
     }
     UnitTable table;
-    const int result = AddUnitByIP(table, o.positional[0], o.udpPort, timingWith(kAddTiming, o.waitMs));
+    const int result = addUnitByIP(table, o.positional[0], o.udpPort, timingWith(kAddTiming, o.waitMs));
     return printList(result, table, o.tcpPort, out, err);
 }
 
@@ -180,7 +180,7 @@ int identifyCommand(const Arguments &args, std::ostream &out, std::ostream &err)
         return usage("malformed HOST:PORT '" + *hostPort + "'");
     int modelId = -1;
     int unitId = -1;
-    const int rc = GetUnitModelID(host, uint16_t(port), modelId, unitId, timeoutMs);
+    const int rc = getUnitModelID(host, uint16_t(port), modelId, unitId, timeoutMs);
     if (rc != 0) {
         out << "error " << rc << '\n';
         return kExitFailed;

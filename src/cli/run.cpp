@@ -157,7 +157,7 @@ int runCommand(const Arguments &args, std::ostream &out, std::ostream &err)
     {
         UnitSession session;
         // A failed connect shows as the failure of the first operation.
-        session.Connect(host, port);
+        session.connect(host, port);
         for (const Planned &p : plan)
             session.post(p.op, p.args, &collector, &onResult);
         std::unique_lock lock(collector.mutex);

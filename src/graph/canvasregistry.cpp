@@ -12,7 +12,7 @@ CanvasRegistry &CanvasRegistry::instance()
     return registry;
 }
 
-TrendCanvas *CanvasRegistry::CreateCanvas(QWidget *parent, int x, int y, int width, int height, int controlId,
+TrendCanvas *CanvasRegistry::createCanvas(QWidget *parent, int x, int y, int width, int height, int controlId,
                                           bool withScrollStrip)
 {
     auto slot = std::find_if(m_slots.begin(), m_slots.end(), [](const QPointer<TrendCanvas> &p) { return p.isNull(); });
@@ -45,7 +45,7 @@ void CanvasRegistry::remove(int controlId)
     }
 }
 
-void CanvasRegistry::SetNextId(int id)
+void CanvasRegistry::setNextId(int id)
 {
     if (id > 0)
         m_lastId = id - 1;

@@ -20,13 +20,13 @@ public:
     // A canvas in parent at (x, y), width x height pixels; controlId 0 takes the next
     // automatic ID. nullptr when all 128 slots are in use. The canvas is a child widget of
     // parent (so Qt deletes it with the parent); remove() deletes it earlier.
-    TrendCanvas *CreateCanvas(QWidget *parent, int x, int y, int width, int height, int controlId,
+    TrendCanvas *createCanvas(QWidget *parent, int x, int y, int width, int height, int controlId,
                               bool withScrollStrip);
     TrendCanvas *find(int controlId) const;
     // Deletes the canvas with this ID and its series and scroll strip; the slot becomes free.
     void remove(int controlId);
     // The next automatic ID will be id (ignored unless id > 0). IDs are never reused.
-    void SetNextId(int id);
+    void setNextId(int id);
     int lastId() const { return m_lastId; }
 
 private:

@@ -11,10 +11,10 @@ public:
     // Scale button of analog channel 0-2: the same as the page's own formula button.
     virtual void openFormulaDialog(int channel) = 0;
     // Display period index 0-9 ("1min" ... "24hour"): SetSpan then SetSecondsPerDivision on
-    // the canvas (see displayPeriod() in dlggraphtab.h); other indexes are ignored.
-    virtual void SetDisplayPeriod(int index) = 0;
+    // the canvas (see displayPeriod() in graphtab.h); other indexes are ignored.
+    virtual void setDisplayPeriod(int index) = 0;
     // After any change on the graph page: the canvas's SetTimeRange(0, 0).
-    virtual void RefreshGraph() = 0;
+    virtual void refreshGraph() = 0;
 };
 
 } // namespace qn

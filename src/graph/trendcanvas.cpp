@@ -46,7 +46,7 @@ QString timeText(const std::tm &tm)
 
 QColor colorOf(const TrendSeries &s)
 {
-    return QColor(s.Red(), s.Green(), s.Blue());
+    return QColor(s.red(), s.green(), s.blue());
 }
 
 QPen cosmeticPen(const QColor &color, Qt::PenStyle style = Qt::SolidLine)
@@ -88,7 +88,7 @@ struct Mapper {
     }
     static int y(const PlotArea &a, const TrendSeries &s, double v)
     {
-        return a.bottom - toPixel(std::trunc((v - s.MinValue()) * (a.bottom - a.top) / (s.MaxValue() - s.MinValue()) + 0.5));
+        return a.bottom - toPixel(std::trunc((v - s.minValue()) * (a.bottom - a.top) / (s.maxValue() - s.minValue()) + 0.5));
     }
 };
 
@@ -122,14 +122,14 @@ TrendCanvas::TrendCanvas(QWidget *parent, int x, int y, int width, int height, i
             if (!m_scrollBar)
                 return;
             switch (action) {
-            case QAbstractSlider::SliderSingleStepSub: HandleScroll(ScrollRequest::LineLeft); break;
-            case QAbstractSlider::SliderSingleStepAdd: HandleScroll(ScrollRequest::LineRight); break;
-            case QAbstractSlider::SliderPageStepSub: HandleScroll(ScrollRequest::PageLeft); break;
-            case QAbstractSlider::SliderPageStepAdd: HandleScroll(ScrollRequest::PageRight); break;
-            case QAbstractSlider::SliderToMinimum: HandleScroll(ScrollRequest::Left); break;
-            case QAbstractSlider::SliderToMaximum: HandleScroll(ScrollRequest::Right); break;
+            case QAbstractSlider::SliderSingleStepSub: handleScroll(ScrollRequest::LineLeft); break;
+            case QAbstractSlider::SliderSingleStepAdd: handleScroll(ScrollRequest::LineRight); break;
+            case QAbstractSlider::SliderPageStepSub: handleScroll(ScrollRequest::PageLeft); break;
+            case QAbstractSlider::SliderPageStepAdd: handleScroll(ScrollRequest::PageRight); break;
+            case QAbstractSlider::SliderToMinimum: handleScroll(ScrollRequest::Left); break;
+            case QAbstractSlider::SliderToMaximum: handleScroll(ScrollRequest::Right); break;
             case QAbstractSlider::SliderMove:
-                HandleScroll(ScrollRequest::ThumbTrack, m_scrollBar->sliderPosition());
+                handleScroll(ScrollRequest::ThumbTrack, m_scrollBar->sliderPosition());
                 break;
             default: return;
             }
@@ -143,7 +143,7 @@ TrendCanvas::TrendCanvas(QWidget *parent, int x, int y, int width, int height, i
 TrendCanvas::~TrendCanvas()
 {
     for (auto &s : m_series)
-        s->Release();
+        s->release();
     delete m_scrollHost.data();
 }
 
@@ -152,7 +152,7 @@ QScrollBar *TrendCanvas::scrollBar() const
     return m_scrollBar;
 }
 
-TrendSeries *TrendCanvas::AddSeries(const QString &name, double minValue, double maxValue)
+TrendSeries *TrendCanvas::addSeries(const QString &name, double minValue, double maxValue)
 {
     if (int(m_series.size()) >= kMaxSeries)
         return nullptr;
@@ -160,20 +160,20 @@ TrendSeries *TrendCanvas::AddSeries(const QString &name, double minValue, double
     return m_series.back().get();
 }
 
-TrendSeries *TrendCanvas::GetSeries(int index) const
+TrendSeries *TrendCanvas::getSeries(int index) const
 {
     if (index < 0 || index >= int(m_series.size()))
         return nullptr;
     return m_series[std::size_t(index)].get();
 }
 
-void TrendCanvas::SetFocusSeries(int index)
+void TrendCanvas::setFocusSeries(int index)
 {
     if (index >= 0 && index < int(m_series.size()))
         m_focusIndex = index;
 }
 
-void TrendCanvas::SetSecondsPerDivision(double seconds)
+void TrendCanvas::setSecondsPerDivision(double seconds)
 {
     if (!(seconds > 0))
         return;
@@ -190,31 +190,31 @@ void TrendCanvas::SetSecondsPerDivision(double seconds)
         m_secondsPerDivision = std::floor(n / 86400) * 86400;
 }
 
-void TrendCanvas::SetSpan(double seconds)
+void TrendCanvas::setSpan(double seconds)
 {
     if (seconds >= 0)
         m_span = seconds;
 }
 
-double TrendCanvas::EarliestTime() const
+double TrendCanvas::earliestTime() const
 {
     std::vector<const TrendSeries *> all;
     for (const auto &s : m_series)
         all.push_back(s.get());
-    return qn::EarliestTime(all);
+    return qn::earliestTime(all);
 }
 
-double TrendCanvas::LatestTime() const
+double TrendCanvas::latestTime() const
 {
     std::vector<const TrendSeries *> all;
     for (const auto &s : m_series)
         all.push_back(s.get());
-    return qn::LatestTime(all);
+    return qn::latestTime(all);
 }
 
-void TrendCanvas::SetTimeRange(double start, double end, double anchor)
+void TrendCanvas::setTimeRange(double start, double end, double anchor)
 {
-    if (m_hasScrollBar && m_span != 0 && LatestTime() > EarliestTime()) {
+    if (m_hasScrollBar && m_span != 0 && latestTime() > earliestTime()) {
         updateView(false);
         return;
     }
@@ -230,8 +230,8 @@ void TrendCanvas::updateView(bool fromScrollBar)
 {
     if (m_span == 0)
         return;
-    const double earliest = EarliestTime();
-    const double latest = LatestTime();
+    const double earliest = earliestTime();
+    const double latest = latestTime();
     if (latest <= earliest)
         return;
     const double extent = latest - earliest;
@@ -286,7 +286,7 @@ void TrendCanvas::writeScrollInfo()
     m_scrollBar->setValue(m_scrollPos);
 }
 
-void TrendCanvas::HandleScroll(ScrollRequest request, int trackPosition)
+void TrendCanvas::handleScroll(ScrollRequest request, int trackPosition)
 {
     int pos = m_scrollPos;
     const unsigned page = unsigned(m_scrollPage);
@@ -338,7 +338,7 @@ void TrendCanvas::HandleScroll(ScrollRequest request, int trackPosition)
     updateView(true);
 }
 
-void TrendCanvas::EnableCursor(bool enabled)
+void TrendCanvas::enableCursor(bool enabled)
 {
     m_cursorEnabled = enabled;
     m_mouseMoved = false;
@@ -366,7 +366,7 @@ QRect TrendCanvas::readoutRect() const
 
 const TrendSeries *TrendCanvas::focused() const
 {
-    return GetSeries(m_focusIndex);
+    return getSeries(m_focusIndex);
 }
 
 QString TrendCanvas::secondsPerDivisionCaption(double s)
@@ -517,11 +517,11 @@ void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, 
 {
     const PlotArea a = plotAreaFor(w, h);
     const QColor color = colorOf(s);
-    const QPen axisPen = cosmeticPen(QColor(s.Red() / 2, s.Green() / 2, s.Blue() / 2), Qt::DotLine);
+    const QPen axisPen = cosmeticPen(QColor(s.red() / 2, s.green() / 2, s.blue() / 2), Qt::DotLine);
     const QPen textPen = cosmeticPen(color);
     const int axisRight = int(0.95 * w);
-    const QString name = QString::fromStdString(s.GetName());
-    const QString unit = QString::fromStdString(s.GetUnit());
+    const QString name = QString::fromStdString(s.getName());
+    const QString unit = QString::fromStdString(s.getUnit());
     painter.setPen(textPen);
     painter.drawText(QRect(QPoint(a.left, 0), QPoint(int(0.5 * w) - 1, a.top - 1)),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
@@ -535,15 +535,15 @@ void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, 
         painter.drawText(QRect(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1)),
                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
     };
-    if (s.IsDigital()) {
+    if (s.isDigital()) {
         line(1.0, QStringLiteral("ON"));
         line(0.0, QStringLiteral("OFF"));
         return;
     }
-    const double step = (s.MaxValue() - s.MinValue()) / 10;
-    double v = s.MaxValue();
+    const double step = (s.maxValue() - s.minValue()) / 10;
+    double v = s.maxValue();
     for (int i = 0; i < 11; ++i, v -= step)
-        line(v, valueLabel(v, s.MinValue(), s.MaxValue()));
+        line(v, valueLabel(v, s.minValue(), s.maxValue()));
 }
 
 void TrendCanvas::drawTraces(QPainter &painter, const QTransform &toDevice) const
@@ -567,17 +567,17 @@ void TrendCanvas::drawTraces(QPainter &painter, const QTransform &toDevice) cons
 void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotArea &a, bool wide,
                             const QTransform &toDevice) const
 {
-    const TrendSelection sel = SelectSamples(s, m_viewStart, m_viewEnd);
+    const TrendSelection sel = selectSamples(s, m_viewStart, m_viewEnd);
     if (sel.empty())
         return;
     // The mapping of Mapper, with the divisions by the window and the range taken out of
     // the loop (same results).
     const RoundedQuotient xq(m_viewEnd - m_viewStart);
-    const RoundedQuotient yq(s.MaxValue() - s.MinValue());
+    const RoundedQuotient yq(s.maxValue() - s.minValue());
     const double width = a.right - a.left;
     const double height = a.bottom - a.top;
     const auto xOf = [&](double t) { return a.left + xq((t - m_viewStart) * width); };
-    const auto yOf = [&](double v) { return std::clamp(a.bottom - yq((v - s.MinValue()) * height), a.top, a.bottom); };
+    const auto yOf = [&](double v) { return std::clamp(a.bottom - yq((v - s.minValue()) * height), a.top, a.bottom); };
     const double sx = toDevice.m11(), sy = toDevice.m22(), dx = toDevice.dx(), dy = toDevice.dy();
 
     thread_local std::vector<QPoint> points;
@@ -586,7 +586,7 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
         const TrendSample &p = s.At(std::size_t(i));
         int x = xOf(p.time);
         int y = yOf(p.value);
-        if (points.empty() && x < a.left && std::size_t(i) + 1 < s.Count()) {
+        if (points.empty() && x < a.left && std::size_t(i) + 1 < s.count()) {
             // Enter at the left edge with the value interpolated there.
             const TrendSample &next = s.At(std::size_t(i) + 1);
             const double v = next.time > p.time
@@ -638,8 +638,8 @@ void TrendCanvas::drawReadout(QPainter &painter) const
     // A read-out covers whatever stands behind it (a long caption), as a fresh box.
     painter.fillRect(readoutRect(), Qt::black);
     const double tc = m_viewStart + double(m_mouseX - a.left) / (a.right - a.left) * (m_viewEnd - m_viewStart);
-    const double vc = focus->MinValue()
-                      + double(a.bottom - m_mouseY) / (a.bottom - a.top) * (focus->MaxValue() - focus->MinValue());
+    const double vc = focus->minValue()
+                      + double(a.bottom - m_mouseY) / (a.bottom - a.top) * (focus->maxValue() - focus->minValue());
     painter.setFont(fixedCjkFont(fontPixels(w, height())));
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setPen(cosmeticPen(colorOf(*focus)));

@@ -48,45 +48,45 @@ public:
 
     // Series: owned by the canvas, index = series number. None (nullptr) once 20 exist.
     // The name is cut to 99 characters; unit "", colour white, visible, not digital.
-    TrendSeries *AddSeries(const QString &name, double minValue, double maxValue);
-    TrendSeries *GetSeries(int index) const; // nullptr when out of range
-    int SeriesCount() const { return int(m_series.size()); }
+    TrendSeries *addSeries(const QString &name, double minValue, double maxValue);
+    TrendSeries *getSeries(int index) const; // nullptr when out of range
+    int seriesCount() const { return int(m_series.size()); }
 
-    void SetFocusSeries(int index); // ignored unless 0 <= index < SeriesCount()
-    int FocusSeries() const { return m_focusIndex; }
+    void setFocusSeries(int index); // ignored unless 0 <= index < SeriesCount()
+    int focusSeries() const { return m_focusIndex; }
     // Rounded to whole seconds, minutes, hours or days by size; ignored unless > 0.
-    void SetSecondsPerDivision(double seconds);
-    double SecondsPerDivision() const { return m_secondsPerDivision; }
+    void setSecondsPerDivision(double seconds);
+    double secondsPerDivision() const { return m_secondsPerDivision; }
     // Width of the followed window; ignored when negative, 0 switches the placement off.
-    void SetSpan(double seconds);
-    double Span() const { return m_span; }
+    void setSpan(double seconds);
+    double span() const { return m_span; }
 
     // With a scroll strip, a span and more than one sample time the window is placed on the
     // data (follow the newest, or stay where the operator scrolled) and the arguments are not
     // used; otherwise the window becomes [start, end] unless end <= start. (0, 0) is what the
     // pages call after every reading.
-    void SetTimeRange(double start, double end, double anchor);
-    void SetTimeRange(double start, double end) { SetTimeRange(start, end, end); }
+    void setTimeRange(double start, double end, double anchor);
+    void setTimeRange(double start, double end) { setTimeRange(start, end, end); }
 
-    void EnableCursor(bool enabled);
-    bool CursorEnabled() const { return m_cursorEnabled; }
+    void enableCursor(bool enabled);
+    bool cursorEnabled() const { return m_cursorEnabled; }
 
     // The scroll strip's requests, as its bar sends them (trackPosition for the thumb ones).
-    void HandleScroll(ScrollRequest request, int trackPosition = 0);
+    void handleScroll(ScrollRequest request, int trackPosition = 0);
 
     // Window state, for the pages and for tests.
-    double ViewStart() const { return m_viewStart; }
-    double ViewEnd() const { return m_viewEnd; }
-    double GridAnchor() const { return m_gridAnchor; }
-    double EarliestTime() const;
-    double LatestTime() const;
-    int ScrollPosition() const { return m_scrollPos; }
-    int ScrollPage() const { return m_scrollPage; }
-    bool HasScrollStrip() const { return m_hasScrollBar; }
+    double viewStart() const { return m_viewStart; }
+    double viewEnd() const { return m_viewEnd; }
+    double gridAnchor() const { return m_gridAnchor; }
+    double earliestTime() const;
+    double latestTime() const;
+    int scrollPosition() const { return m_scrollPos; }
+    int scrollPage() const { return m_scrollPage; }
+    bool hasScrollStrip() const { return m_hasScrollBar; }
     QWidget *scrollHost() const { return m_scrollHost; }
     QScrollBar *scrollBar() const;
-    bool PictureValid() const { return m_pictureValid; }
-    int RefreshCount() const { return m_refreshCount; } // full-picture invalidations so far
+    bool pictureValid() const { return m_pictureValid; }
+    int refreshCount() const { return m_refreshCount; } // full-picture invalidations so far
 
     PlotArea plotArea() const { return plotAreaFor(width(), height()); }
     static PlotArea plotAreaFor(int w, int h);

@@ -23,7 +23,7 @@ TrendSeries::TrendSeries(std::string name, double minValue, double maxValue)
 {
 }
 
-void TrendSeries::AddSample(double time, double value)
+void TrendSeries::addSample(double time, double value)
 {
     if (m_digital && value != 0.0)
         value = 1.0;
@@ -32,7 +32,7 @@ void TrendSeries::AddSample(double time, double value)
         m_samples.pop_front();
 }
 
-void TrendSeries::Clear()
+void TrendSeries::clear()
 {
     // Hidden while emptying, so a paint that ever ran in between would skip the series.
     const bool wasVisible = m_visible;
@@ -41,7 +41,7 @@ void TrendSeries::Clear()
     m_visible = wasVisible;
 }
 
-void TrendSeries::Release()
+void TrendSeries::release()
 {
     const bool wasVisible = m_visible;
     m_visible = false;
@@ -49,7 +49,7 @@ void TrendSeries::Release()
     m_visible = wasVisible;
 }
 
-void TrendSeries::SetRange(double minValue, double maxValue)
+void TrendSeries::setRange(double minValue, double maxValue)
 {
     if (minValue < maxValue) {
         m_minValue = minValue;
@@ -57,7 +57,7 @@ void TrendSeries::SetRange(double minValue, double maxValue)
     }
 }
 
-void TrendSeries::SetDigital(bool digital)
+void TrendSeries::setDigital(bool digital)
 {
     m_digital = digital;
     if (digital) {
@@ -67,32 +67,32 @@ void TrendSeries::SetDigital(bool digital)
     }
 }
 
-void TrendSeries::SetColor(int red, int green, int blue)
+void TrendSeries::setColor(int red, int green, int blue)
 {
     m_color = std::uint32_t(red & 0xFF) | (std::uint32_t(green & 0xFF) << 8) | (std::uint32_t(blue & 0xFF) << 16);
 }
 
-void TrendSeries::SetName(const std::string &name)
+void TrendSeries::setName(const std::string &name)
 {
     m_name = cutUtf8(name, kMaxTextLength);
 }
 
-void TrendSeries::SetUnit(const std::string &unit)
+void TrendSeries::setUnit(const std::string &unit)
 {
     m_unit = cutUtf8(unit, kMaxTextLength);
 }
 
-double TrendSeries::FirstTime() const
+double TrendSeries::firstTime() const
 {
     return m_samples.empty() ? 0.0 : m_samples.front().time;
 }
 
-double TrendSeries::LastTime() const
+double TrendSeries::lastTime() const
 {
     return m_samples.empty() ? 0.0 : m_samples.back().time;
 }
 
-int TrendSeries::LowerIndex(double t) const
+int TrendSeries::lowerIndex(double t) const
 {
     int lo = 0;
     int hi = int(m_samples.size());
@@ -106,7 +106,7 @@ int TrendSeries::LowerIndex(double t) const
     return lo;
 }
 
-int TrendSeries::UpperIndex(double t) const
+int TrendSeries::upperIndex(double t) const
 {
     int lo = 0;
     int hi = int(m_samples.size());
@@ -120,13 +120,13 @@ int TrendSeries::UpperIndex(double t) const
     return lo - 1;
 }
 
-TrendSelection SelectSamples(const TrendSeries &series, double t0, double t1)
+TrendSelection selectSamples(const TrendSeries &series, double t0, double t1)
 {
     TrendSelection sel;
-    if (!series.IsVisible() || series.Count() == 0)
+    if (!series.isVisible() || series.count() == 0)
         return sel;
-    int first = series.LowerIndex(t0);
-    const int last = series.UpperIndex(t1);
+    int first = series.lowerIndex(t0);
+    const int last = series.upperIndex(t1);
     if (first > 0)
         --first;
     int n = last - first + 1;
@@ -142,21 +142,21 @@ TrendSelection SelectSamples(const TrendSeries &series, double t0, double t1)
     return sel;
 }
 
-double EarliestTime(std::span<const TrendSeries *const> series)
+double earliestTime(std::span<const TrendSeries *const> series)
 {
     double earliest = 1e101;
     for (const TrendSeries *s : series)
-        if (s && s->Count() > 0)
-            earliest = std::min(earliest, s->FirstTime());
+        if (s && s->count() > 0)
+            earliest = std::min(earliest, s->firstTime());
     return earliest > 1e100 ? 0.0 : earliest;
 }
 
-double LatestTime(std::span<const TrendSeries *const> series)
+double latestTime(std::span<const TrendSeries *const> series)
 {
     double latest = 0.0;
     for (const TrendSeries *s : series)
-        if (s && s->Count() > 0)
-            latest = std::max(latest, s->LastTime());
+        if (s && s->count() > 0)
+            latest = std::max(latest, s->lastTime());
     return latest;
 }
 

@@ -30,42 +30,42 @@ public:
     // On a digital series any non-zero value is stored as 1.0. Appends at the newest end
     // and drops the oldest sample once the count reaches 100,000 (one per append).
     // Times must not decrease: the lookups below rely on it.
-    void AddSample(double time, double value);
+    void addSample(double time, double value);
     // Removes every sample; the series is hidden while it empties, then shown as before.
-    void Clear();
+    void clear();
     // As Clear, and gives the storage back.
-    void Release();
+    void release();
 
-    void SetRange(double minValue, double maxValue); // ignored unless minValue < maxValue
+    void setRange(double minValue, double maxValue); // ignored unless minValue < maxValue
     // true also sets the range to -0.5..1.5 and the unit to "".
-    void SetDigital(bool digital);
-    void SetVisible(bool visible) { m_visible = visible; }
-    void SetColor(int red, int green, int blue); // each 0-255
+    void setDigital(bool digital);
+    void setVisible(bool visible) { m_visible = visible; }
+    void setColor(int red, int green, int blue); // each 0-255
     // Texts are UTF-8 and cut to 99 characters (whole characters, never half of one).
-    void SetName(const std::string &name);
-    void SetUnit(const std::string &unit);
+    void setName(const std::string &name);
+    void setUnit(const std::string &unit);
 
-    const std::string &GetName() const { return m_name; }
-    const std::string &GetUnit() const { return m_unit; }
-    double MinValue() const { return m_minValue; }
-    double MaxValue() const { return m_maxValue; }
+    const std::string &getName() const { return m_name; }
+    const std::string &getUnit() const { return m_unit; }
+    double minValue() const { return m_minValue; }
+    double maxValue() const { return m_maxValue; }
     // red + green * 256 + blue * 65536
-    std::uint32_t GetColor() const { return m_color; }
-    int Red() const { return int(m_color & 0xFF); }
-    int Green() const { return int((m_color >> 8) & 0xFF); }
-    int Blue() const { return int((m_color >> 16) & 0xFF); }
-    bool IsVisible() const { return m_visible; }
-    bool IsDigital() const { return m_digital; }
+    std::uint32_t getColor() const { return m_color; }
+    int red() const { return int(m_color & 0xFF); }
+    int green() const { return int((m_color >> 8) & 0xFF); }
+    int blue() const { return int((m_color >> 16) & 0xFF); }
+    bool isVisible() const { return m_visible; }
+    bool isDigital() const { return m_digital; }
 
-    std::size_t Count() const { return m_samples.size(); }
+    std::size_t count() const { return m_samples.size(); }
     const TrendSample &At(std::size_t index) const { return m_samples[index]; } // 0 = oldest
-    double FirstTime() const; // 0.0 when empty
-    double LastTime() const;  // 0.0 when empty
+    double firstTime() const; // 0.0 when empty
+    double lastTime() const;  // 0.0 when empty
 
     // First index whose time >= t (Count() when t is after the newest). Non-empty series only.
-    int LowerIndex(double t) const;
+    int lowerIndex(double t) const;
     // Last index whose time <= t (-1 when t is before the oldest). Non-empty series only.
-    int UpperIndex(double t) const;
+    int upperIndex(double t) const;
 
 private:
     std::deque<TrendSample> m_samples;
@@ -92,12 +92,12 @@ struct TrendSelection {
 inline constexpr int kMaxDrawnSamples = 1000;
 
 // Nothing is selected for a hidden or empty series.
-TrendSelection SelectSamples(const TrendSeries &series, double t0, double t1);
+TrendSelection selectSamples(const TrendSeries &series, double t0, double t1);
 
 // Over the series that hold samples: the smallest first time (0.0 when none holds any) and
 // the largest last time (0.0 when none holds any). Null entries are skipped.
-double EarliestTime(std::span<const TrendSeries *const> series);
-double LatestTime(std::span<const TrendSeries *const> series);
+double earliestTime(std::span<const TrendSeries *const> series);
+double latestTime(std::span<const TrendSeries *const> series);
 
 // Cuts UTF-8 text to at most maxChars characters without splitting a character.
 std::string cutUtf8(const std::string &text, std::size_t maxChars);

@@ -142,7 +142,7 @@ void verifyAll(net::Socket &s, UnitTable &table, int timeoutMs)
 
 } // namespace
 
-int SearchUnits(UnitTable &table, const std::string &target, uint16_t port, const DiscoveryTiming &timing)
+int searchUnits(UnitTable &table, const std::string &target, uint16_t port, const DiscoveryTiming &timing)
 {
     table.clear();
     const auto targetIp = net::parseIpv4(target);
@@ -162,7 +162,7 @@ int SearchUnits(UnitTable &table, const std::string &target, uint16_t port, cons
     return table.count();
 }
 
-int AddUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port, const DiscoveryTiming &timing)
+int addUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port, const DiscoveryTiming &timing)
 {
     if (table.full())
         return -1;
@@ -184,7 +184,7 @@ int AddUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port, cons
     return table.count();
 }
 
-int SendRecv(const std::string &host, uint16_t port, const uint8_t *request, size_t requestLength,
+int sendRecv(const std::string &host, uint16_t port, const uint8_t *request, size_t requestLength,
              size_t replyLength, uint8_t *reply, int timeoutMs)
 {
     if (host.empty())
@@ -222,11 +222,11 @@ int SendRecv(const std::string &host, uint16_t port, const uint8_t *request, siz
     return 0;
 }
 
-int GetUnitModelID(const std::string &host, uint16_t port, int &modelId, int &unitId, int timeoutMs)
+int getUnitModelID(const std::string &host, uint16_t port, int &modelId, int &unitId, int timeoutMs)
 {
     const uint8_t request[3] = {'M', 'I', 0xC8};
     uint8_t reply[5] = {};
-    const int rc = SendRecv(host, port, request, sizeof request, sizeof reply, reply, timeoutMs);
+    const int rc = sendRecv(host, port, request, sizeof request, sizeof reply, reply, timeoutMs);
     if (rc != 0)
         return rc;
     if ((reply[2] & 0xF0) != 0x20 || (reply[3] & 0xF0) != 0x20)

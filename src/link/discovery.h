@@ -86,7 +86,7 @@ inline constexpr int kIdentifyNoHost = 3;     // empty host text
 // detail exchange with each and rebuilds the table from them.
 // Returns the number of entries, or -1 when the socket cannot be made, the
 // target is not a dotted IPv4 address or waiting fails.
-int SearchUnits(UnitTable &table, const std::string &target = kDefaultSearchTarget,
+int searchUnits(UnitTable &table, const std::string &target = kDefaultSearchTarget,
                 uint16_t port = kDiscoveryPort, const DiscoveryTiming &timing = kSearchTiming);
 
 // Probes one address and appends whoever answers; then re-runs the detail
@@ -94,20 +94,20 @@ int SearchUnits(UnitTable &table, const std::string &target = kDefaultSearchTarg
 // Returns the new count; -1 when the table is full, ipText is not a dotted IPv4
 // address, the socket cannot be made or waiting fails; -2 when that address is
 // already listed (nothing is sent then).
-int AddUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port = kDiscoveryPort,
+int addUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port = kDiscoveryPort,
                 const DiscoveryTiming &timing = kAddTiming);
 
 // One-shot TCP exchange: connect, send request, read replyLength bytes, close.
 // 0 when the reply echoes the request's letters in lower case; 1 when it does
 // not or stays short; 3 when host is empty; otherwise a socket error number
 // (net::kErrInvalid when host is not a dotted IPv4 address).
-int SendRecv(const std::string &host, uint16_t port, const uint8_t *request, size_t requestLength,
+int sendRecv(const std::string &host, uint16_t port, const uint8_t *request, size_t requestLength,
              size_t replyLength, uint8_t *reply, int timeoutMs = kIdentifyTimeoutMs);
 
 // Asks a unit for its model ID and unit ID over its own TCP connection.
 // Same results as SendRecv; 1 also when the reply's ID bytes lack the 0x2
 // high nibble. modelId and unitId are written only on success.
-int GetUnitModelID(const std::string &host, uint16_t port, int &modelId, int &unitId,
+int getUnitModelID(const std::string &host, uint16_t port, int &modelId, int &unitId,
                    int timeoutMs = kIdentifyTimeoutMs);
 
 } // namespace qn

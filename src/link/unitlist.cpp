@@ -69,7 +69,7 @@ int identifyListedUnits(UnitTable &table, int tcpPort, int timeoutMs)
             continue;
         int modelId = -1;
         int unitId = -1;
-        if (GetUnitModelID(e.ipText, e.tcpPort, modelId, unitId, timeoutMs) == 0) {
+        if (getUnitModelID(e.ipText, e.tcpPort, modelId, unitId, timeoutMs) == 0) {
             e.modelId = modelId;
             e.unitId = unitId;
             ++identified;

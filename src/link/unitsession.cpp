@@ -261,13 +261,13 @@ UnitSession::~UnitSession()
     closeLocked();
 }
 
-int UnitSession::Connect(const std::string &host, int port)
+int UnitSession::connect(const std::string &host, int port)
 {
     std::lock_guard lock(m_lock);
     return connectLocked(host, port);
 }
 
-void UnitSession::Close()
+void UnitSession::close()
 {
     std::lock_guard lock(m_lock);
     closeLocked();
@@ -447,52 +447,52 @@ bool UnitSession::post(proto::Op op, const proto::Args &args, void *context, Res
     return enqueue(op, args, context, erase(callback), Arity::Results);
 }
 
-bool UnitSession::GetDI(void *c, Callback2 cb, int tag) { return enqueue(proto::Op::GetDI, {tag}, c, erase(cb), Arity::Two); }
-bool UnitSession::SetDO(void *c, Callback1 cb, int pattern) { return enqueue(proto::Op::SetDO, {pattern}, c, erase(cb), Arity::One); }
-bool UnitSession::GetDO(void *c, Callback1 cb) { return enqueue(proto::Op::GetDO, {}, c, erase(cb), Arity::One); }
-bool UnitSession::GetAI(void *c, Callback2 cb, int channel) { return enqueue(proto::Op::GetAI, {channel}, c, erase(cb), Arity::Two); }
-bool UnitSession::GetAllAI(void *c, Callback3 cb) { return enqueue(proto::Op::GetAllAI, {}, c, erase(cb), Arity::Three); }
-bool UnitSession::SetAO(void *c, Callback3 cb, int channel, int mode, int raw)
+bool UnitSession::getDI(void *c, Callback2 cb, int tag) { return enqueue(proto::Op::GetDI, {tag}, c, erase(cb), Arity::Two); }
+bool UnitSession::setDO(void *c, Callback1 cb, int pattern) { return enqueue(proto::Op::SetDO, {pattern}, c, erase(cb), Arity::One); }
+bool UnitSession::getDO(void *c, Callback1 cb) { return enqueue(proto::Op::GetDO, {}, c, erase(cb), Arity::One); }
+bool UnitSession::getAI(void *c, Callback2 cb, int channel) { return enqueue(proto::Op::GetAI, {channel}, c, erase(cb), Arity::Two); }
+bool UnitSession::getAllAI(void *c, Callback3 cb) { return enqueue(proto::Op::GetAllAI, {}, c, erase(cb), Arity::Three); }
+bool UnitSession::setAO(void *c, Callback3 cb, int channel, int mode, int raw)
 {
     return enqueue(proto::Op::SetAO, {channel, mode, raw}, c, erase(cb), Arity::Three);
 }
-bool UnitSession::GetAO(void *c, Callback3 cb, int channel) { return enqueue(proto::Op::GetAO, {channel}, c, erase(cb), Arity::Three); }
-bool UnitSession::GetAIRange(void *c, Callback3 cb, int channel)
+bool UnitSession::getAO(void *c, Callback3 cb, int channel) { return enqueue(proto::Op::GetAO, {channel}, c, erase(cb), Arity::Three); }
+bool UnitSession::getAIRange(void *c, Callback3 cb, int channel)
 {
     return enqueue(proto::Op::GetAIRange, {channel}, c, erase(cb), Arity::Three);
 }
-bool UnitSession::GetADCsps(void *c, Callback1 cb) { return enqueue(proto::Op::GetADCsps, {}, c, erase(cb), Arity::One); }
-bool UnitSession::SetAIRange(void *c, Callback2 cb, int channel, int range)
+bool UnitSession::getADCsps(void *c, Callback1 cb) { return enqueue(proto::Op::GetADCsps, {}, c, erase(cb), Arity::One); }
+bool UnitSession::setAIRange(void *c, Callback2 cb, int channel, int range)
 {
     return enqueue(proto::Op::SetAIRange, {channel, range}, c, erase(cb), Arity::Two);
 }
-bool UnitSession::SetADCsps(void *c, Callback1 cb, int code) { return enqueue(proto::Op::SetADCsps, {code}, c, erase(cb), Arity::One); }
-bool UnitSession::GetADCThreshold(void *c, Callback5 cb, int channel)
+bool UnitSession::setADCsps(void *c, Callback1 cb, int code) { return enqueue(proto::Op::SetADCsps, {code}, c, erase(cb), Arity::One); }
+bool UnitSession::getADCThreshold(void *c, Callback5 cb, int channel)
 {
     return enqueue(proto::Op::GetADCThreshold, {channel}, c, erase(cb), Arity::Five);
 }
-bool UnitSession::SetADCThreshold(void *c, Callback4 cb, int channel, int outside, int mode, int high, int low)
+bool UnitSession::setADCThreshold(void *c, Callback4 cb, int channel, int outside, int mode, int high, int low)
 {
     return enqueue(proto::Op::SetADCThreshold, {channel, outside, mode, high, low}, c, erase(cb), Arity::Four);
 }
-bool UnitSession::GetUnitModelID(void *c, Callback2 cb) { return enqueue(proto::Op::GetUnitModelID, {}, c, erase(cb), Arity::Two); }
-bool UnitSession::SetTCSetting(void *c, Callback3 cb, int channel, int type, int options)
+bool UnitSession::getUnitModelID(void *c, Callback2 cb) { return enqueue(proto::Op::GetUnitModelID, {}, c, erase(cb), Arity::Two); }
+bool UnitSession::setTCSetting(void *c, Callback3 cb, int channel, int type, int options)
 {
     return enqueue(proto::Op::SetTCSetting, {channel, type, options}, c, erase(cb), Arity::Three);
 }
-bool UnitSession::GetTCSetting(void *c, Callback3 cb, int channel)
+bool UnitSession::getTCSetting(void *c, Callback3 cb, int channel)
 {
     return enqueue(proto::Op::GetTCSetting, {channel}, c, erase(cb), Arity::Three);
 }
-bool UnitSession::GetDOAlert(void *c, Callback5 cb, int channel)
+bool UnitSession::getDOAlert(void *c, Callback5 cb, int channel)
 {
     return enqueue(proto::Op::GetDOAlert, {channel}, c, erase(cb), Arity::Five);
 }
-bool UnitSession::SetDOAlert(void *c, Callback4 cb, int channel, int monitoredAi, int hysteresis, int direction)
+bool UnitSession::setDOAlert(void *c, Callback4 cb, int channel, int monitoredAi, int hysteresis, int direction)
 {
     return enqueue(proto::Op::SetDOAlert, {channel, monitoredAi, hysteresis, direction}, c, erase(cb), Arity::Four);
 }
-bool UnitSession::SetDOAlertEnable(void *c, Callback2 cb, int channel, int on)
+bool UnitSession::setDOAlertEnable(void *c, Callback2 cb, int channel, int on)
 {
     return enqueue(proto::Op::SetDOAlertEnable, {channel, on}, c, erase(cb), Arity::Two);
 }

@@ -135,30 +135,30 @@ public:
 
     // 0, 3 for an empty host, or a socket error (10060 when the unit did not answer
     // in time). The host and port are kept for reconnects even when it fails.
-    int Connect(const std::string &host, int port);
-    void Close();
+    int connect(const std::string &host, int port);
+    void close();
 
     // The request operations. Each returns whether the request was queued (false
     // only once the session is stopping).
-    bool GetDI(void *context, Callback2 callback, int tag);
-    bool SetDO(void *context, Callback1 callback, int pattern);
-    bool GetDO(void *context, Callback1 callback);
-    bool GetAI(void *context, Callback2 callback, int channel);
-    bool GetAllAI(void *context, Callback3 callback);
-    bool SetAO(void *context, Callback3 callback, int channel, int mode, int raw);
-    bool GetAO(void *context, Callback3 callback, int channel);
-    bool GetAIRange(void *context, Callback3 callback, int channel);
-    bool GetADCsps(void *context, Callback1 callback);
-    bool SetAIRange(void *context, Callback2 callback, int channel, int range);
-    bool SetADCsps(void *context, Callback1 callback, int code);
-    bool GetADCThreshold(void *context, Callback5 callback, int channel);
-    bool SetADCThreshold(void *context, Callback4 callback, int channel, int outside, int mode, int high, int low);
-    bool GetUnitModelID(void *context, Callback2 callback);
-    bool SetTCSetting(void *context, Callback3 callback, int channel, int type, int options);
-    bool GetTCSetting(void *context, Callback3 callback, int channel);
-    bool GetDOAlert(void *context, Callback5 callback, int channel);
-    bool SetDOAlert(void *context, Callback4 callback, int channel, int monitoredAi, int hysteresis, int direction);
-    bool SetDOAlertEnable(void *context, Callback2 callback, int channel, int on);
+    bool getDI(void *context, Callback2 callback, int tag);
+    bool setDO(void *context, Callback1 callback, int pattern);
+    bool getDO(void *context, Callback1 callback);
+    bool getAI(void *context, Callback2 callback, int channel);
+    bool getAllAI(void *context, Callback3 callback);
+    bool setAO(void *context, Callback3 callback, int channel, int mode, int raw);
+    bool getAO(void *context, Callback3 callback, int channel);
+    bool getAIRange(void *context, Callback3 callback, int channel);
+    bool getADCsps(void *context, Callback1 callback);
+    bool setAIRange(void *context, Callback2 callback, int channel, int range);
+    bool setADCsps(void *context, Callback1 callback, int code);
+    bool getADCThreshold(void *context, Callback5 callback, int channel);
+    bool setADCThreshold(void *context, Callback4 callback, int channel, int outside, int mode, int high, int low);
+    bool getUnitModelID(void *context, Callback2 callback);
+    bool setTCSetting(void *context, Callback3 callback, int channel, int type, int options);
+    bool getTCSetting(void *context, Callback3 callback, int channel);
+    bool getDOAlert(void *context, Callback5 callback, int channel);
+    bool setDOAlert(void *context, Callback4 callback, int channel, int monitoredAi, int hysteresis, int direction);
+    bool setDOAlertEnable(void *context, Callback2 callback, int channel, int on);
 
     // Any operation with its caller arguments in documented order.
     bool post(proto::Op op, const proto::Args &args, void *context, ResultCallback callback);

@@ -1,7 +1,7 @@
 #include "pages/devicepage.h"
 
 #include "common/numbertext.h"
-#include "graph/dlggraphtab.h"
+#include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "pages/guidispatcher.h"
 #include "ui/messages.h"
@@ -66,7 +66,7 @@ DevicePage::~DevicePage()
 void DevicePage::initialise()
 {
     // A unit that cannot be reached shows itself through the first request's failure.
-    m_session->Connect(m_args.ipAddress.toStdString(), m_args.tcpPort);
+    m_session->connect(m_args.ipAddress.toStdString(), m_args.tcpPort);
     initialisePage();
     if (m_log->open() == ChannelLog::Result::OpenFailed)
         reportLogOpenFailed();
@@ -220,7 +220,7 @@ void DevicePage::attachNumberFilter(QLineEdit *edit, NumberChars allowed)
 
 TrendSeries *DevicePage::series(int index) const
 {
-    return m_args.canvas ? m_args.canvas->GetSeries(index) : nullptr;
+    return m_args.canvas ? m_args.canvas->getSeries(index) : nullptr;
 }
 
 double DevicePage::nowSeconds()
@@ -237,32 +237,32 @@ void DevicePage::setUpGraph()
 void DevicePage::setSeriesLegend(int index, const QString &text)
 {
     if (m_args.graphTab)
-        m_args.graphTab->SetLegendText(index, text);
+        m_args.graphTab->setLegendText(index, text);
     if (TrendSeries *s = series(index))
-        s->SetName(text.toStdString());
+        s->setName(text.toStdString());
 }
 
 void DevicePage::feedGraph(double t, const std::vector<double> &values, const QStringList &labels)
 {
     for (int i = 0; i < int(values.size()); ++i) {
         if (m_args.graphTab && i < labels.size())
-            m_args.graphTab->SetValueLabel(i, labels[i]);
+            m_args.graphTab->setValueLabel(i, labels[i]);
         if (TrendSeries *s = series(i))
-            s->AddSample(t, values[size_t(i)]);
+            s->addSample(t, values[size_t(i)]);
     }
-    RefreshGraph();
+    refreshGraph();
 }
 
-void DevicePage::SetDisplayPeriod(int index)
+void DevicePage::setDisplayPeriod(int index)
 {
     if (m_args.canvas)
         applyDisplayPeriod(*m_args.canvas, index);
 }
 
-void DevicePage::RefreshGraph()
+void DevicePage::refreshGraph()
 {
     if (m_args.canvas)
-        m_args.canvas->SetTimeRange(0, 0);
+        m_args.canvas->setTimeRange(0, 0);
 }
 
 void DevicePage::writeLogRow(const std::function<QString()> &header, const QStringList &fields)

@@ -23,7 +23,7 @@ class QLineEdit;
 
 namespace qn {
 
-class DlgGraphTab;
+class GraphTab;
 class GuiDispatcher;
 class TrendCanvas;
 class TrendSeries;
@@ -38,7 +38,7 @@ struct DevicePageArgs {
     bool loggingEnabled = false;
     QString logFolder;
     TrendCanvas *canvas = nullptr;   // not owned; may be null (no graph)
-    DlgGraphTab *graphTab = nullptr; // not owned; may be null
+    GraphTab *graphTab = nullptr; // not owned; may be null
     int rowsPerFile = -1;            // below 2: one log file, no rotation
     SessionTimeouts timeouts{};      // shortened by tests
 };
@@ -78,8 +78,8 @@ public:
     bool isClosed() const { return m_closed; }
 
     // GraphPageHost
-    void SetDisplayPeriod(int index) override;
-    void RefreshGraph() override;
+    void setDisplayPeriod(int index) override;
+    void refreshGraph() override;
 
     // Flags and parts the settings dialogs work with.
     bool paused() const { return m_pauseDepth > 0; }
@@ -91,7 +91,7 @@ public:
     const DevicePageArgs &args() const { return m_args; }
     int unitId() const { return m_args.unitId; }
     TrendCanvas *canvas() const { return m_args.canvas; }
-    DlgGraphTab *graphTab() const { return m_args.graphTab; }
+    GraphTab *graphTab() const { return m_args.graphTab; }
     TrendSeries *series(int index) const;
     QTimer &tickTimer() { return m_tick; }
     // One tick as the timer runs it (nothing while paused or closing). Tests stop the
@@ -174,7 +174,7 @@ protected:
     };
 
     // The session callback for a member handler of the page, as in
-    //   session()->GetDO(this, completion<&DlgQN210::onGetDO>);
+    //   session()->GetDO(this, completion<&Qn210Page::onGetDO>);
     // The handler gets the request's results; it does not run once the page is closing
     // and runs inside a CallbackScope.
     template <auto Handler>

@@ -1,6 +1,6 @@
 #include "pages/devicepages.h"
 
-#include "pages/dlgqn210.h"
+#include "pages/qn210page.h"
 
 namespace qn {
 
@@ -11,7 +11,7 @@ DevicePage *createDevicePage(int modelIndex, QWidget *parent, const DevicePageAr
     // The QN-220 answers every QN-210 request alike; its own page adds the thermocouple
     // and DO alert controls on top of this one.
     case 1:
-        return new DlgQN210(parent, modelIndex, args);
+        return new Qn210Page(parent, modelIndex, args);
     default:
         return nullptr;
     }

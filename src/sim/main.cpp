@@ -85,13 +85,13 @@ struct FaultOption {
     qn::sim::Fault fault;
 };
 
-struct DiscoverySpec {
+struct DiscoveryOption {
     int unit = 0;
     std::string kind;
     std::string arg;
 };
 
-bool applyDiscovery(const DiscoverySpec &d, qn::sim::DiscoveryBehaviour &b, std::string &error)
+bool applyDiscovery(const DiscoveryOption &d, qn::sim::DiscoveryBehaviour &b, std::string &error)
 {
     if (d.kind == "late") {
         char *end = nullptr;
@@ -126,7 +126,7 @@ bool applyDiscovery(const DiscoverySpec &d, qn::sim::DiscoveryBehaviour &b, std:
     return true;
 }
 
-struct OfflineSpec {
+struct OfflineOption {
     int unit = 0;
     int offAfterMs = 0;
     int onAfterMs = -1;
@@ -205,9 +205,9 @@ int main(int argc, char **argv)
 {
     std::vector<qn::sim::UnitConfig> units;
     std::vector<FaultOption> faults;
-    std::vector<OfflineSpec> offline;
+    std::vector<OfflineOption> offline;
     bool allowExternal = false;
-    std::vector<DiscoverySpec> discovery;
+    std::vector<DiscoveryOption> discovery;
     std::optional<uint16_t> udpPort;
     std::optional<std::vector<std::string>> hearBroadcast;
     std::vector<std::string> allowFrom;
@@ -225,7 +225,7 @@ int main(int argc, char **argv)
             printHelp();
             return 0;
         } else if (arg == "--unit") {
-            auto c = qn::sim::parseUnitSpec(value(), &error);
+            auto c = qn::sim::parseUnitOption(value(), &error);
             if (!c) {
                 std::fprintf(stderr, "qnsim: %s\n", error.c_str());
                 return 2;
@@ -241,7 +241,7 @@ int main(int argc, char **argv)
         } else if (arg == "--offline") {
             const std::string text = value();
             const std::vector<std::string> p = qn::sim::splitFields(text);
-            OfflineSpec o;
+            OfflineOption o;
             if (p.size() < 2 || p.size() > 3 || !toInt(p[0], o.unit) || !toInt(p[1], o.offAfterMs)
                 || (p.size() == 3 && !toInt(p[2], o.onAfterMs))) {
                 std::fprintf(stderr, "qnsim: offline '%s': expected UNIT:MS[:MS]\n", text.c_str());
@@ -272,7 +272,7 @@ int main(int argc, char **argv)
         } else if (arg == "--discovery") {
             const std::string text = value();
             const std::vector<std::string> p = qn::sim::splitFields(text);
-            DiscoverySpec d;
+            DiscoveryOption d;
             if (p.size() < 2 || p.size() > 3 || !toInt(p[0], d.unit)) {
                 std::fprintf(stderr, "qnsim: discovery '%s': expected UNIT:KIND[:ARG]\n", text.c_str());
                 return 2;
@@ -302,7 +302,7 @@ int main(int argc, char **argv)
             u.discovery.broadcastAddresses = hearBroadcast;
         u.discovery.allowFrom = allowFrom;
     }
-    for (const DiscoverySpec &d : discovery) {
+    for (const DiscoveryOption &d : discovery) {
         std::string error;
         if (d.unit >= int(units.size())) {
             std::fprintf(stderr, "qnsim: discovery for unit %d, but only %zu units\n", d.unit, units.size());
@@ -313,7 +313,7 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-    for (const OfflineSpec &o : offline)
+    for (const OfflineOption &o : offline)
         if (o.unit >= int(units.size())) {
             std::fprintf(stderr, "qnsim: offline for unit %d, but only %zu units\n", o.unit, units.size());
             return 2;
@@ -358,7 +358,7 @@ int main(int argc, char **argv)
         bool on;
     };
     std::vector<Event> events;
-    for (const OfflineSpec &o : offline) {
+    for (const OfflineOption &o : offline) {
         events.push_back({o.offAfterMs, o.unit, false});
         if (o.onAfterMs >= 0)
             events.push_back({o.offAfterMs + o.onAfterMs, o.unit, true});

@@ -524,7 +524,7 @@ std::vector<std::string> splitFields(const std::string &text, char separator)
     }
 }
 
-std::optional<UnitConfig> parseUnitSpec(const std::string &text, std::string *error)
+std::optional<UnitConfig> parseUnitOption(const std::string &text, std::string *error)
 {
     auto fail = [&](const std::string &why) -> std::optional<UnitConfig> {
         if (error)

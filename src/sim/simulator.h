@@ -157,7 +157,7 @@ private:
 
 // "QN-210:3:127.0.0.11:10001[:00-80-92-00-00-03]" into a config. nullopt and a
 // message on a malformed text.
-std::optional<UnitConfig> parseUnitSpec(const std::string &text, std::string *error);
+std::optional<UnitConfig> parseUnitOption(const std::string &text, std::string *error);
 
 // The fields of an option value such as "0:late:200": every piece between
 // separators, empty ones included ("a::b" gives three).

@@ -1,4 +1,4 @@
-#include "dialogs/ceditsignalname.h"
+#include "dialogs/signalnamedialog.h"
 #include "dialogs/dialogrunner.h"
 #include "dialogtestutil.h"
 
@@ -20,13 +20,13 @@ TEST(DialogRunner, AHandlerPlaysTheOperatorWithoutAModalLoop)
         ++calls;
         EXPECT_TRUE(d.isVisible());
         // The fields are already in the controls when the handler runs.
-        auto &dlg = dynamic_cast<qn::CEditSignalName &>(d);
+        auto &dlg = dynamic_cast<qn::SignalNameDialog &>(d);
         QLineEdit *edit = control<QLineEdit>(dlg, "nameEdit");
         EXPECT_EQ(edit->text(), "old");
         edit->setText("new");
         dlg.accept();
     });
-    qn::CEditSignalName dlg;
+    qn::SignalNameDialog dlg;
     dlg.name = "old";
     EXPECT_EQ(qn::runDialog(dlg), QDialog::Accepted);
     EXPECT_EQ(dlg.name, "new");
@@ -36,7 +36,7 @@ TEST(DialogRunner, AHandlerPlaysTheOperatorWithoutAModalLoop)
 TEST(DialogRunner, ADialogTheHandlerLeavesOpenIsCancelled)
 {
     HandlerScope scope([](QDialog &d) { control<QLineEdit>(d, "nameEdit")->setText("new"); });
-    qn::CEditSignalName dlg;
+    qn::SignalNameDialog dlg;
     dlg.name = "old";
     EXPECT_EQ(qn::runDialog(dlg), QDialog::Rejected);
     EXPECT_FALSE(dlg.isVisible());
@@ -53,7 +53,7 @@ TEST(DialogRunner, TheSameDialogCanRunTwice)
         }
         d.accept();
     });
-    qn::CEditSignalName dlg;
+    qn::SignalNameDialog dlg;
     dlg.name = "first";
     EXPECT_EQ(qn::runDialog(dlg), QDialog::Accepted);
     dlg.name = "second";
@@ -63,6 +63,6 @@ TEST(DialogRunner, TheSameDialogCanRunTwice)
 
 TEST(DialogRunner, SettingsDialogsBlockOnlyTheirOwnWindow)
 {
-    qn::CEditSignalName dlg;
+    qn::SignalNameDialog dlg;
     EXPECT_EQ(dlg.windowModality(), Qt::WindowModal);
 }

@@ -33,7 +33,7 @@ TEST(GetUnitModelID, JudgesTheReply)
         FakeTcpUnit peer(r.reply);
         int modelId = -1;
         int unitId = -1;
-        EXPECT_EQ(GetUnitModelID("127.0.0.1", peer.port(), modelId, unitId, kFastMs), r.result)
+        EXPECT_EQ(getUnitModelID("127.0.0.1", peer.port(), modelId, unitId, kFastMs), r.result)
             << testing::PrintToString(r.reply);
         EXPECT_EQ(modelId, r.modelId);
         EXPECT_EQ(unitId, r.unitId);
@@ -46,7 +46,7 @@ TEST(GetUnitModelID, ReplyArrivingByteByByteIsWhole)
     FakeTcpUnit peer({0x6D, 0x69, 0x2E, 0x29, 0xC8}, false, 1, 20);
     int modelId = -1;
     int unitId = -1;
-    EXPECT_EQ(GetUnitModelID("127.0.0.1", peer.port(), modelId, unitId, kFastMs), 0);
+    EXPECT_EQ(getUnitModelID("127.0.0.1", peer.port(), modelId, unitId, kFastMs), 0);
     EXPECT_EQ(modelId, 9);
     EXPECT_EQ(unitId, 1);
 }
@@ -55,7 +55,7 @@ TEST(GetUnitModelID, FailuresLeaveTheOutputsAlone)
 {
     int modelId = 7;
     int unitId = 3;
-    EXPECT_EQ(GetUnitModelID("", 10001, modelId, unitId, kFastMs), kIdentifyNoHost);
+    EXPECT_EQ(getUnitModelID("", 10001, modelId, unitId, kFastMs), kIdentifyNoHost);
     {
         // A port nobody listens on: bind one, then let it go.
         int err = 0;
@@ -63,13 +63,13 @@ TEST(GetUnitModelID, FailuresLeaveTheOutputsAlone)
         s.bind(net::Address{0x7F000001, 0});
         const uint16_t port = s.localAddress()->port;
         s.close();
-        EXPECT_EQ(GetUnitModelID("127.0.0.1", port, modelId, unitId, kFastMs), net::kErrConnectionRefused);
+        EXPECT_EQ(getUnitModelID("127.0.0.1", port, modelId, unitId, kFastMs), net::kErrConnectionRefused);
     }
     {
         FakeTcpUnit silent({}, true);
-        EXPECT_EQ(GetUnitModelID("127.0.0.1", silent.port(), modelId, unitId, 300), net::kErrTimedOut);
+        EXPECT_EQ(getUnitModelID("127.0.0.1", silent.port(), modelId, unitId, 300), net::kErrTimedOut);
     }
-    EXPECT_EQ(GetUnitModelID("unit.example", 10001, modelId, unitId, kFastMs), net::kErrInvalid);
+    EXPECT_EQ(getUnitModelID("unit.example", 10001, modelId, unitId, kFastMs), net::kErrInvalid);
     EXPECT_EQ(modelId, 7);
     EXPECT_EQ(unitId, 3);
 }
@@ -85,7 +85,7 @@ TEST(SendRecv, ReplyStillShortAfterHundredReceivesFails)
     FakeTcpUnit peer(reply, false, 1, 1);
     const uint8_t request[] = {'A', 'B', 0xC8};
     std::vector<uint8_t> buffer(200);
-    EXPECT_EQ(SendRecv("127.0.0.1", peer.port(), request, sizeof request, buffer.size(), buffer.data(), 2000), 1);
+    EXPECT_EQ(sendRecv("127.0.0.1", peer.port(), request, sizeof request, buffer.size(), buffer.data(), 2000), 1);
 }
 
 TEST(SendRecv, WholeReplyWithTheRightEchoSucceeds)
@@ -93,7 +93,7 @@ TEST(SendRecv, WholeReplyWithTheRightEchoSucceeds)
     FakeTcpUnit peer({'d', 'i', 0x23, 0x20, 0xC8});
     const uint8_t request[] = {'D', 'I', 0xC8};
     uint8_t buffer[5] = {};
-    EXPECT_EQ(SendRecv("127.0.0.1", peer.port(), request, sizeof request, sizeof buffer, buffer, kFastMs), 0);
+    EXPECT_EQ(sendRecv("127.0.0.1", peer.port(), request, sizeof request, sizeof buffer, buffer, kFastMs), 0);
     EXPECT_EQ(buffer[2], 0x23);
 }
 

@@ -34,7 +34,7 @@ TEST(SearchUnits, ListsUnitsInAnswerOrderWithTheirOwnPorts)
     units.add(unit("127.0.0.3", 10001, 0x03));
 
     UnitTable table;
-    ASSERT_EQ(SearchUnits(table, kLoopbackBroadcast, units.port(), kFast), 2);
+    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 2);
     EXPECT_EQ(ips(table), (std::vector<std::string>{"127.0.0.3", "127.0.0.2"}));
     EXPECT_EQ(table[0].tcpPort, 10001);
     EXPECT_EQ(table[1].tcpPort, 10002);
@@ -66,7 +66,7 @@ TEST(SearchUnits, PortBytesAreLittleEndian)
     UnitGroup units;
     units.add(unit("127.0.0.2", 10001, 0x02));
     UnitTable table;
-    ASSERT_EQ(SearchUnits(table, kLoopbackBroadcast, units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 1);
     EXPECT_EQ(table[0].tcpPort, 0x2711);
 }
 
@@ -80,7 +80,7 @@ TEST(SearchUnits, NobodyAnsweringGivesZeroAndClearsTheTable)
     UnitEntry old;
     old.ipText = "127.0.0.50";
     table.append(old);
-    EXPECT_EQ(SearchUnits(table, kLoopbackBroadcast, units.port(), kFast), 0);
+    EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 0);
     EXPECT_EQ(table.count(), 0);
     EXPECT_EQ(units[0].queryCount(), 1u);
 }
@@ -89,15 +89,15 @@ TEST(SearchUnits, TargetThatIsNotAnAddressFails)
 {
     UnitTable table;
     for (const char *target : {"", "localhost", "127.0.0", "256.1.1.1", "1.2.3.4 "})
-        EXPECT_EQ(SearchUnits(table, target, 9, kFast), -1) << target;
+        EXPECT_EQ(searchUnits(table, target, 9, kFast), -1) << target;
 }
 
 TEST(SearchUnits, QueryThatCannotBeSentIsAFailure)
 {
     UnitTable table;
     // Port 0 is refused by the socket layer before anything leaves.
-    EXPECT_EQ(SearchUnits(table, "127.0.0.1", 0, kFast), -1);
-    EXPECT_EQ(AddUnitByIP(table, "127.0.0.1", 0, kFast), -1);
+    EXPECT_EQ(searchUnits(table, "127.0.0.1", 0, kFast), -1);
+    EXPECT_EQ(addUnitByIP(table, "127.0.0.1", 0, kFast), -1);
     EXPECT_EQ(table.count(), 0);
 }
 
@@ -117,7 +117,7 @@ TEST(SearchUnits, UnitsThatFailTheDetailExchangeAreNotListed)
     units.add(unit("127.0.0.6", 10006, 0x06));
 
     UnitTable table;
-    ASSERT_EQ(SearchUnits(table, kLoopbackBroadcast, units.port(), kFast), 2);
+    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 2);
     auto listed = ips(table);
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"127.0.0.2", "127.0.0.6"}));
@@ -133,7 +133,7 @@ TEST(SearchUnits, SearchReplyTooShortForTheMacIsNotAUnit)
         u.searchReplyLength = r.length;
         units.add(u);
         UnitTable table;
-        EXPECT_EQ(SearchUnits(table, kLoopbackBroadcast, units.port(), kFast), r.listed ? 1 : 0) << r.length;
+        EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), r.listed ? 1 : 0) << r.length;
         EXPECT_EQ(units[0].queryCount(), r.listed ? 3u : 1u) << r.length;
     }
 }
@@ -147,7 +147,7 @@ TEST(SearchUnits, DetailReplyOneByteShortOfThePortFailsTheEntry)
         u.detail1ReplyLength = r.length;
         units.add(u);
         UnitTable table;
-        EXPECT_EQ(SearchUnits(table, kLoopbackBroadcast, units.port(), kFast), r.listed ? 1 : 0) << r.length;
+        EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), r.listed ? 1 : 0) << r.length;
         if (r.listed) {
             EXPECT_EQ(table[0].tcpPort, 10001);
         }
@@ -163,7 +163,7 @@ TEST(SearchUnits, DetailReplyTwoMayBeShortButNotTooLong)
         u.detail2ReplyLength = r.length;
         units.add(u);
         UnitTable table;
-        EXPECT_EQ(SearchUnits(table, kLoopbackBroadcast, units.port(), kFast), r.listed ? 1 : 0) << r.length;
+        EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), r.listed ? 1 : 0) << r.length;
     }
 }
 
@@ -186,7 +186,7 @@ TEST(SearchUnits, StrayDatagramDuringTheDetailExchangeIsNotTheEntrysAnswer)
         s.sendTo(fake.data(), fake.size(), pc, err);
     });
     UnitTable table;
-    const int n = SearchUnits(table, kLoopbackBroadcast, units.port(), kFast);
+    const int n = searchUnits(table, kLoopbackBroadcast, units.port(), kFast);
     intruder.join();
     ASSERT_EQ(n, 1);
     EXPECT_EQ(table[0].ipText, "127.0.0.2");
@@ -200,7 +200,7 @@ TEST(SearchUnits, UnicastTargetReachesOnlyThatUnit)
     units.add(unit("127.0.0.2", 10002, 0x02));
     units.add(unit("127.0.0.3", 10003, 0x03));
     UnitTable table;
-    ASSERT_EQ(SearchUnits(table, "127.0.0.3", units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, "127.0.0.3", units.port(), kFast), 1);
     EXPECT_EQ(table[0].ipText, "127.0.0.3");
     EXPECT_EQ(units[0].queryCount(), 0u);
 }
@@ -215,7 +215,7 @@ TEST(SearchUnits, FillsTheTableOnlyTo256)
         units.add(u);
     }
     UnitTable table;
-    EXPECT_EQ(SearchUnits(table, kLoopbackBroadcast, units.port(), DiscoveryTiming{3000, 1000, 2000}), 256);
+    EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), DiscoveryTiming{3000, 1000, 2000}), 256);
     EXPECT_EQ(table.count(), 256);
 }
 
@@ -225,11 +225,11 @@ TEST(AddUnitByIP, AppendsTheUnitWithUnknownModelAndId)
     units.add(unit("127.0.0.2", 10002, 0x02));
     units.add(unit("127.0.0.3", 10003, 0x03));
     UnitTable table;
-    ASSERT_EQ(SearchUnits(table, "127.0.0.2", units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, "127.0.0.2", units.port(), kFast), 1);
     table[0].modelId = 8;
     table[0].unitId = 5;
 
-    ASSERT_EQ(AddUnitByIP(table, "127.0.0.3", units.port(), kFast), 2);
+    ASSERT_EQ(addUnitByIP(table, "127.0.0.3", units.port(), kFast), 2);
     EXPECT_EQ(ips(table), (std::vector<std::string>{"127.0.0.2", "127.0.0.3"}));
     EXPECT_EQ(table[1].tcpPort, 10003);
     EXPECT_EQ(table[1].modelId, -1);
@@ -247,9 +247,9 @@ TEST(AddUnitByIP, DropsEarlierEntriesThatNoLongerAnswer)
     units.add(fading);
     units.add(unit("127.0.0.3", 10003, 0x03));
     UnitTable table;
-    ASSERT_EQ(SearchUnits(table, "127.0.0.2", units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, "127.0.0.2", units.port(), kFast), 1);
     units[0].stop();
-    ASSERT_EQ(AddUnitByIP(table, "127.0.0.3", units.port(), kFast), 1);
+    ASSERT_EQ(addUnitByIP(table, "127.0.0.3", units.port(), kFast), 1);
     EXPECT_EQ(ips(table), (std::vector<std::string>{"127.0.0.3"}));
 }
 
@@ -258,9 +258,9 @@ TEST(AddUnitByIP, AlreadyListedAddressGivesMinusTwoAndSendsNothing)
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     UnitTable table;
-    ASSERT_EQ(SearchUnits(table, "127.0.0.2", units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, "127.0.0.2", units.port(), kFast), 1);
     units[0].clearLog();
-    EXPECT_EQ(AddUnitByIP(table, "127.0.0.2", units.port(), kFast), -2);
+    EXPECT_EQ(addUnitByIP(table, "127.0.0.2", units.port(), kFast), -2);
     EXPECT_FALSE(units[0].waitForQueries(1, 300));
     EXPECT_EQ(table.count(), 1);
 }
@@ -276,7 +276,7 @@ TEST(AddUnitByIP, FullTableGivesMinusOneAndSendsNothing)
         e.ipText = net::formatIpv4(e.address.ip);
         table.append(e);
     }
-    EXPECT_EQ(AddUnitByIP(table, "127.0.0.2", units.port(), kFast), -1);
+    EXPECT_EQ(addUnitByIP(table, "127.0.0.2", units.port(), kFast), -1);
     EXPECT_FALSE(units[0].waitForQueries(1, 300));
     EXPECT_EQ(table.count(), 256);
 }
@@ -288,7 +288,7 @@ TEST(AddUnitByIP, TextThatIsNotAnAddressIsRefusedWithoutSending)
     UnitTable table;
     // Read loosely these would become the all-ones broadcast address.
     for (const char *text : {"", "abc", "127.0.0", "127.0.0.2.", "300.0.0.1", "127.0.0.2\n"})
-        EXPECT_EQ(AddUnitByIP(table, text, units.port(), kFast), -1) << text;
+        EXPECT_EQ(addUnitByIP(table, text, units.port(), kFast), -1) << text;
     EXPECT_FALSE(units[0].waitForQueries(1, 300));
 }
 
@@ -297,7 +297,7 @@ TEST(AddUnitByIP, NobodyAtThatAddressLeavesTheCount)
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     UnitTable table;
-    EXPECT_EQ(AddUnitByIP(table, "127.0.0.7", units.port(), kFast), 0);
+    EXPECT_EQ(addUnitByIP(table, "127.0.0.7", units.port(), kFast), 0);
     EXPECT_EQ(table.count(), 0);
 }
 

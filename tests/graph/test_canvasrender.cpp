@@ -69,23 +69,23 @@ struct RenderFixture : ::testing::Test {
     void SetUp() override
     {
         parent->resize(800, 500);
-        canvas = CanvasRegistry::instance().CreateCanvas(parent.get(), 0, 0, kW, kH, 0, true);
-        yellow = canvas->AddSeries("AI1", -10, 10);
-        yellow->SetColor(255, 255, 80);
-        cyan = canvas->AddSeries("AI2", -10, 10);
-        cyan->SetColor(80, 255, 255);
-        canvas->SetSecondsPerDivision(5);
-        canvas->SetSpan(60);
-        canvas->SetTimeRange(kT0, kT0 + 60, kT0);
-        canvas->EnableCursor(true);
+        canvas = CanvasRegistry::instance().createCanvas(parent.get(), 0, 0, kW, kH, 0, true);
+        yellow = canvas->addSeries("AI1", -10, 10);
+        yellow->setColor(255, 255, 80);
+        cyan = canvas->addSeries("AI2", -10, 10);
+        cyan->setColor(80, 255, 255);
+        canvas->setSecondsPerDivision(5);
+        canvas->setSpan(60);
+        canvas->setTimeRange(kT0, kT0 + 60, kT0);
+        canvas->enableCursor(true);
     }
     void feedConstant(double yellowValue, double cyanValue)
     {
         for (int s = 0; s <= 120; ++s) {
-            yellow->AddSample(kT0 + s, yellowValue);
-            cyan->AddSample(kT0 + s, cyanValue);
+            yellow->addSample(kT0 + s, yellowValue);
+            cyan->addSample(kT0 + s, cyanValue);
         }
-        canvas->SetTimeRange(0, 0);
+        canvas->setTimeRange(0, 0);
     }
     void moveMouse(int x, int y)
     {
@@ -133,10 +133,10 @@ TEST_F(RenderFixture, FocusedTraceIsTwoPixelsWideWhenSteepToo)
 {
     // A jump from -8 to +8 between two readings: a steep segment, two columns wide.
     for (int s = 0; s <= 120; ++s) {
-        yellow->AddSample(kT0 + s, s < 90 ? -8.0 : 8.0);
-        cyan->AddSample(kT0 + s, 0.0);
+        yellow->addSample(kT0 + s, s < 90 ? -8.0 : 8.0);
+        cyan->addSample(kT0 + s, 0.0);
     }
-    canvas->SetTimeRange(0, 0);
+    canvas->setTimeRange(0, 0);
     const QImage img = canvas->renderToImage(1.0);
     const PlotArea a = canvas->plotArea();
     const int row = yOf(0.0, -10, 10) - 20;
@@ -160,15 +160,15 @@ TEST_F(RenderFixture, ValuesOutsideTheRangeStayOnTheFrame)
 // 0 / 0 in the mapping: the trace still stays inside the frame and the picture is drawn.
 TEST_F(RenderFixture, FlatRangeAndNotANumberStayInsideThePlot)
 {
-    TrendSeries *flat = canvas->AddSeries("AI3", 5, 5);
-    flat->SetColor(255, 80, 255);
-    canvas->SetFocusSeries(2);
+    TrendSeries *flat = canvas->addSeries("AI3", 5, 5);
+    flat->setColor(255, 80, 255);
+    canvas->setFocusSeries(2);
     for (int s = 0; s <= 120; ++s) {
-        flat->AddSample(kT0 + s, 5);
-        yellow->AddSample(kT0 + s, s % 2 ? std::nan("") : 1.0);
-        cyan->AddSample(kT0 + s, 0);
+        flat->addSample(kT0 + s, 5);
+        yellow->addSample(kT0 + s, s % 2 ? std::nan("") : 1.0);
+        cyan->addSample(kT0 + s, 0);
     }
-    canvas->SetTimeRange(0, 0);
+    canvas->setTimeRange(0, 0);
     const QImage img = canvas->renderToImage(1.0);
     const PlotArea a = canvas->plotArea();
     const QRect plot(QPoint(a.left, a.top), QPoint(a.right, a.bottom));
@@ -184,12 +184,12 @@ TEST_F(RenderFixture, FirstPointEntersAtTheLeftEdgeInterpolated)
 {
     // Cyan rises from -10 to +10 over 100 s; the window starts halfway, so the trace must
     // start at x = L with value 0 (and never draw left of L).
-    canvas->SetFocusSeries(0);
-    yellow->SetVisible(false);
-    cyan->AddSample(kT0, -10);
-    cyan->AddSample(kT0 + 100, 10);
-    canvas->SetSpan(0);
-    canvas->SetTimeRange(kT0 + 50, kT0 + 110);
+    canvas->setFocusSeries(0);
+    yellow->setVisible(false);
+    cyan->addSample(kT0, -10);
+    cyan->addSample(kT0 + 100, 10);
+    canvas->setSpan(0);
+    canvas->setTimeRange(kT0 + 50, kT0 + 110);
     const QImage img = canvas->renderToImage(1.0);
     const PlotArea a = canvas->plotArea();
     EXPECT_EQ(img.pixel(a.left, yOf(0, -10, 10)), rgb(80, 255, 255));
@@ -198,7 +198,7 @@ TEST_F(RenderFixture, FirstPointEntersAtTheLeftEdgeInterpolated)
 
 TEST_F(RenderFixture, DigitalFocusShowsOnAndOffLinesOnly)
 {
-    yellow->SetDigital(true);
+    yellow->setDigital(true);
     feedConstant(1.0, 0.0);
     const QImage img = canvas->renderToImage(1.0);
     const PlotArea a = canvas->plotArea();
@@ -234,11 +234,11 @@ TEST_F(RenderFixture, ReadoutFollowsTheMouseInsideThePlotOnly)
     const QRect box = canvas->readoutRect();
     EXPECT_EQ(countLike(before, box, rgb(255, 255, 80)), 0);
 
-    const int refreshes = canvas->RefreshCount();
+    const int refreshes = canvas->refreshCount();
     const PlotArea a = canvas->plotArea();
     moveMouse((a.left + a.right) / 2, (a.top + a.bottom) / 2);
     // A mouse move repaints only the read-out: the picture stays valid.
-    EXPECT_EQ(canvas->RefreshCount(), refreshes);
+    EXPECT_EQ(canvas->refreshCount(), refreshes);
     QImage inside = canvas->renderToImage(1.0);
     EXPECT_GT(countLike(inside, box, rgb(255, 255, 80)), 20);
     // The frame's top edge runs on under the read-out.
@@ -247,13 +247,13 @@ TEST_F(RenderFixture, ReadoutFollowsTheMouseInsideThePlotOnly)
     moveMouse(a.left, (a.top + a.bottom) / 2); // on the plot edge: cleared
     EXPECT_EQ(countLike(canvas->renderToImage(1.0), box, rgb(255, 255, 80)), 0);
     moveMouse((a.left + a.right) / 2, (a.top + a.bottom) / 2);
-    canvas->EnableCursor(false);
+    canvas->enableCursor(false);
     EXPECT_EQ(countLike(canvas->renderToImage(1.0), box, rgb(255, 255, 80)), 0);
 }
 
 TEST_F(RenderFixture, CaptionsAndTimeLabelsAreWritten)
 {
-    yellow->SetUnit("V");
+    yellow->setUnit("V");
     feedConstant(5.0, -5.0);
     const QImage img = canvas->renderToImage(1.0);
     const PlotArea a = canvas->plotArea();
@@ -268,7 +268,7 @@ TEST_F(RenderFixture, WidgetPaintUsesTheCacheAndMatchesTheRender)
 {
     feedConstant(5.0, -5.0);
     const QImage viaWidget = canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_TRUE(canvas->PictureValid());
+    EXPECT_TRUE(canvas->pictureValid());
     const QImage direct = canvas->renderToImage(1.0);
     ASSERT_EQ(viaWidget.size(), direct.size());
     EXPECT_EQ(viaWidget, direct);

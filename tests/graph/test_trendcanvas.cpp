@@ -24,21 +24,21 @@ struct CanvasFixture : ::testing::Test {
     void SetUp() override
     {
         parent->resize(800, 500);
-        canvas = CanvasRegistry::instance().CreateCanvas(parent.get(), 8, 10, 600, 400, 0, true);
+        canvas = CanvasRegistry::instance().createCanvas(parent.get(), 8, 10, 600, 400, 0, true);
         ASSERT_NE(canvas, nullptr);
-        canvas->AddSeries("AI1", -10, 10);
-        canvas->AddSeries("AI2", -10, 10);
-        canvas->SetSecondsPerDivision(5);
-        canvas->SetTimeRange(kT0, kT0 + 60, kT0);
-        canvas->SetSpan(60);
+        canvas->addSeries("AI1", -10, 10);
+        canvas->addSeries("AI2", -10, 10);
+        canvas->setSecondsPerDivision(5);
+        canvas->setTimeRange(kT0, kT0 + 60, kT0);
+        canvas->setSpan(60);
     }
     // One reading per second from kT0 over `seconds` seconds, then the pages' refresh.
     void feed(int fromSecond, int toSecond)
     {
         for (int s = fromSecond; s <= toSecond; ++s) {
-            canvas->GetSeries(0)->AddSample(kT0 + s, 1.0);
-            canvas->GetSeries(1)->AddSample(kT0 + s, -1.0);
-            canvas->SetTimeRange(0, 0);
+            canvas->getSeries(0)->addSample(kT0 + s, 1.0);
+            canvas->getSeries(1)->addSample(kT0 + s, -1.0);
+            canvas->setTimeRange(0, 0);
         }
     }
 };
@@ -47,8 +47,8 @@ TEST(CanvasRegistryIds, AutomaticIdsStartAtTheNextIdAndAreNotReused)
 {
     QWidget parent;
     CanvasRegistry &reg = CanvasRegistry::instance();
-    reg.SetNextId(1400);
-    TrendCanvas *a = reg.CreateCanvas(&parent, 0, 0, 300, 200, 0, true);
+    reg.setNextId(1400);
+    TrendCanvas *a = reg.createCanvas(&parent, 0, 0, 300, 200, 0, true);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->id(), 1400);
     EXPECT_EQ(a->scrollHostId(), 2400);
@@ -56,18 +56,18 @@ TEST(CanvasRegistryIds, AutomaticIdsStartAtTheNextIdAndAreNotReused)
     EXPECT_NE(parent.findChild<QWidget *>("trendScrollHost2400"), nullptr);
     EXPECT_NE(parent.findChild<QScrollBar *>("trendScrollBar3400"), nullptr);
     EXPECT_EQ(a->scrollHost()->geometry(), QRect(0, 200, 300, 8));
-    TrendCanvas *b = reg.CreateCanvas(&parent, 0, 0, 300, 200, 0, false);
+    TrendCanvas *b = reg.createCanvas(&parent, 0, 0, 300, 200, 0, false);
     EXPECT_EQ(b->id(), 1401);
     EXPECT_EQ(b->scrollBar(), nullptr);
     EXPECT_EQ(reg.find(1400), a);
     reg.remove(1400);
     EXPECT_EQ(reg.find(1400), nullptr);
     EXPECT_EQ(parent.findChild<QWidget *>("trendScrollHost2400"), nullptr);
-    EXPECT_EQ(reg.CreateCanvas(&parent, 0, 0, 300, 200, 0, false)->id(), 1402);
-    reg.SetNextId(0); // ignored
+    EXPECT_EQ(reg.createCanvas(&parent, 0, 0, 300, 200, 0, false)->id(), 1402);
+    reg.setNextId(0); // ignored
     EXPECT_EQ(reg.lastId(), 1402);
-    EXPECT_EQ(reg.CreateCanvas(&parent, 0, 0, 300, 200, 1500, false)->id(), 1500);
-    EXPECT_EQ(reg.CreateCanvas(&parent, 0, 0, 300, 200, 0, false)->id(), 1501);
+    EXPECT_EQ(reg.createCanvas(&parent, 0, 0, 300, 200, 1500, false)->id(), 1500);
+    EXPECT_EQ(reg.createCanvas(&parent, 0, 0, 300, 200, 0, false)->id(), 1501);
 }
 
 TEST(CanvasRegistrySlots, FullRegistryGivesNoneAndParentDeletionFreesSlots)
@@ -76,163 +76,163 @@ TEST(CanvasRegistrySlots, FullRegistryGivesNoneAndParentDeletionFreesSlots)
     int made = 0;
     {
         QWidget parent;
-        while (reg.CreateCanvas(&parent, 0, 0, 10, 10, 0, false))
+        while (reg.createCanvas(&parent, 0, 0, 10, 10, 0, false))
             ++made;
         EXPECT_LE(made, CanvasRegistry::kSlots);
         EXPECT_GT(made, 100);
     } // the parent takes its canvases with it
     QWidget parent;
-    EXPECT_NE(reg.CreateCanvas(&parent, 0, 0, 10, 10, 0, false), nullptr);
+    EXPECT_NE(reg.createCanvas(&parent, 0, 0, 10, 10, 0, false), nullptr);
 }
 
 TEST(TrendCanvasSeries, TwentySeriesAtMostAndFocusInRange)
 {
     QWidget parent;
-    TrendCanvas *c = CanvasRegistry::instance().CreateCanvas(&parent, 0, 0, 100, 100, 0, false);
+    TrendCanvas *c = CanvasRegistry::instance().createCanvas(&parent, 0, 0, 100, 100, 0, false);
     for (int i = 0; i < 20; ++i)
-        ASSERT_NE(c->AddSeries(QString("S%1").arg(i), 0, 1), nullptr);
-    EXPECT_EQ(c->AddSeries("S20", 0, 1), nullptr);
-    EXPECT_EQ(c->GetSeries(-1), nullptr);
-    EXPECT_EQ(c->GetSeries(20), nullptr);
-    EXPECT_EQ(c->GetSeries(3)->GetName(), "S3");
-    c->SetFocusSeries(7);
-    c->SetFocusSeries(20);
-    c->SetFocusSeries(-1);
-    EXPECT_EQ(c->FocusSeries(), 7);
+        ASSERT_NE(c->addSeries(QString("S%1").arg(i), 0, 1), nullptr);
+    EXPECT_EQ(c->addSeries("S20", 0, 1), nullptr);
+    EXPECT_EQ(c->getSeries(-1), nullptr);
+    EXPECT_EQ(c->getSeries(20), nullptr);
+    EXPECT_EQ(c->getSeries(3)->getName(), "S3");
+    c->setFocusSeries(7);
+    c->setFocusSeries(20);
+    c->setFocusSeries(-1);
+    EXPECT_EQ(c->focusSeries(), 7);
 }
 
 TEST_F(CanvasFixture, OneSampleTimeDoesNotRepaint)
 {
-    const int before = canvas->RefreshCount();
-    canvas->GetSeries(0)->AddSample(kT0 + 5, 1);
-    canvas->GetSeries(1)->AddSample(kT0 + 5, 2);
-    canvas->SetTimeRange(0, 0);
-    EXPECT_EQ(canvas->RefreshCount(), before);
-    EXPECT_EQ(canvas->ViewStart(), kT0);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 60);
+    const int before = canvas->refreshCount();
+    canvas->getSeries(0)->addSample(kT0 + 5, 1);
+    canvas->getSeries(1)->addSample(kT0 + 5, 2);
+    canvas->setTimeRange(0, 0);
+    EXPECT_EQ(canvas->refreshCount(), before);
+    EXPECT_EQ(canvas->viewStart(), kT0);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 60);
 }
 
 TEST_F(CanvasFixture, ShortHistoryFillsTheStripFromTheEarliest)
 {
     feed(0, 30);
-    EXPECT_EQ(canvas->ViewStart(), kT0);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 60);
-    EXPECT_EQ(canvas->GridAnchor(), kT0 + 30);
-    EXPECT_EQ(canvas->ScrollPosition(), 0);
-    EXPECT_EQ(canvas->ScrollPage(), 1'000'000);
+    EXPECT_EQ(canvas->viewStart(), kT0);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 60);
+    EXPECT_EQ(canvas->gridAnchor(), kT0 + 30);
+    EXPECT_EQ(canvas->scrollPosition(), 0);
+    EXPECT_EQ(canvas->scrollPage(), 1'000'000);
     EXPECT_EQ(canvas->scrollBar()->maximum(), 0);
 }
 
 TEST_F(CanvasFixture, FollowBrowseAndReturnToFollowing)
 {
     feed(0, 600);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 600);
-    EXPECT_EQ(canvas->ViewStart(), kT0 + 540);
-    EXPECT_EQ(canvas->ScrollPage(), 100'000);
-    EXPECT_EQ(canvas->ScrollPosition(), 899'999);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 600);
+    EXPECT_EQ(canvas->viewStart(), kT0 + 540);
+    EXPECT_EQ(canvas->scrollPage(), 100'000);
+    EXPECT_EQ(canvas->scrollPosition(), 899'999);
     EXPECT_EQ(canvas->scrollBar()->value(), 899'999);
     EXPECT_EQ(canvas->scrollBar()->pageStep(), 100'000);
 
     // Drag the thumb to the left end: the oldest minute.
-    canvas->HandleScroll(ScrollRequest::ThumbTrack, 0);
-    EXPECT_EQ(canvas->ViewStart(), kT0);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 60);
+    canvas->handleScroll(ScrollRequest::ThumbTrack, 0);
+    EXPECT_EQ(canvas->viewStart(), kT0);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 60);
 
     // More readings do not move the window, but the thumb shrinks.
     feed(601, 1200);
-    EXPECT_EQ(canvas->ViewStart(), kT0);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 60);
-    EXPECT_EQ(canvas->ScrollPage(), 50'000);
-    EXPECT_EQ(canvas->ScrollPosition(), 0);
+    EXPECT_EQ(canvas->viewStart(), kT0);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 60);
+    EXPECT_EQ(canvas->scrollPage(), 50'000);
+    EXPECT_EQ(canvas->scrollPosition(), 0);
 
     // The right-end button follows the data again.
-    canvas->HandleScroll(ScrollRequest::Right);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 1200);
-    EXPECT_EQ(canvas->ViewStart(), kT0 + 1140);
+    canvas->handleScroll(ScrollRequest::Right);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 1200);
+    EXPECT_EQ(canvas->viewStart(), kT0 + 1140);
     feed(1201, 1210);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 1210);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 1210);
 }
 
 TEST_F(CanvasFixture, SpanChangeWhileBrowsingKeepsTheLeftEdge)
 {
     feed(0, 600);
-    canvas->HandleScroll(ScrollRequest::ThumbTrack, 300'000);
-    const double start = canvas->ViewStart();
+    canvas->handleScroll(ScrollRequest::ThumbTrack, 300'000);
+    const double start = canvas->viewStart();
     EXPECT_DOUBLE_EQ(start, kT0 + 180);
-    canvas->SetSpan(120);
-    canvas->SetTimeRange(0, 0);
-    EXPECT_EQ(canvas->ViewStart(), start);
-    EXPECT_EQ(canvas->ViewEnd(), start + 120);
-    EXPECT_EQ(canvas->GridAnchor(), start + 120);
-    EXPECT_EQ(canvas->ScrollPage(), 200'000);
-    EXPECT_EQ(canvas->ScrollPosition(), 300'000);
+    canvas->setSpan(120);
+    canvas->setTimeRange(0, 0);
+    EXPECT_EQ(canvas->viewStart(), start);
+    EXPECT_EQ(canvas->viewEnd(), start + 120);
+    EXPECT_EQ(canvas->gridAnchor(), start + 120);
+    EXPECT_EQ(canvas->scrollPage(), 200'000);
+    EXPECT_EQ(canvas->scrollPosition(), 300'000);
 }
 
 TEST_F(CanvasFixture, ScrollRequestsStepByPageFractions)
 {
     feed(0, 600);
-    canvas->HandleScroll(ScrollRequest::LineRight); // at the right end: ignored
-    EXPECT_EQ(canvas->ScrollPosition(), 899'999);
-    canvas->HandleScroll(ScrollRequest::LineLeft);
-    EXPECT_EQ(canvas->ScrollPosition(), 899'999 - (100'000 / 16 + 1));
-    canvas->HandleScroll(ScrollRequest::PageLeft);
-    EXPECT_EQ(canvas->ScrollPosition(), 899'999 - (100'000 / 16 + 1) - (100'000 * 2 / 3 + 1));
-    canvas->HandleScroll(ScrollRequest::Left);
-    EXPECT_EQ(canvas->ScrollPosition(), 0);
-    EXPECT_EQ(canvas->ViewStart(), kT0);
-    canvas->HandleScroll(ScrollRequest::PageLeft); // at the left end: ignored
-    EXPECT_EQ(canvas->ScrollPosition(), 0);
-    canvas->HandleScroll(ScrollRequest::EndScroll);
-    EXPECT_EQ(canvas->ScrollPosition(), 0);
-    canvas->HandleScroll(ScrollRequest::ThumbPosition, 950'000); // past the end: pinned
-    EXPECT_EQ(canvas->ScrollPosition(), 899'999);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 600);
+    canvas->handleScroll(ScrollRequest::LineRight); // at the right end: ignored
+    EXPECT_EQ(canvas->scrollPosition(), 899'999);
+    canvas->handleScroll(ScrollRequest::LineLeft);
+    EXPECT_EQ(canvas->scrollPosition(), 899'999 - (100'000 / 16 + 1));
+    canvas->handleScroll(ScrollRequest::PageLeft);
+    EXPECT_EQ(canvas->scrollPosition(), 899'999 - (100'000 / 16 + 1) - (100'000 * 2 / 3 + 1));
+    canvas->handleScroll(ScrollRequest::Left);
+    EXPECT_EQ(canvas->scrollPosition(), 0);
+    EXPECT_EQ(canvas->viewStart(), kT0);
+    canvas->handleScroll(ScrollRequest::PageLeft); // at the left end: ignored
+    EXPECT_EQ(canvas->scrollPosition(), 0);
+    canvas->handleScroll(ScrollRequest::EndScroll);
+    EXPECT_EQ(canvas->scrollPosition(), 0);
+    canvas->handleScroll(ScrollRequest::ThumbPosition, 950'000); // past the end: pinned
+    EXPECT_EQ(canvas->scrollPosition(), 899'999);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 600);
 }
 
 TEST_F(CanvasFixture, ScrollBarActionsReachTheCanvas)
 {
     feed(0, 600);
     canvas->scrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
-    EXPECT_EQ(canvas->ScrollPosition(), 0);
-    EXPECT_EQ(canvas->ViewStart(), kT0);
+    EXPECT_EQ(canvas->scrollPosition(), 0);
+    EXPECT_EQ(canvas->viewStart(), kT0);
     canvas->scrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    EXPECT_EQ(canvas->ScrollPosition(), 100'000 * 2 / 3 + 1);
+    EXPECT_EQ(canvas->scrollPosition(), 100'000 * 2 / 3 + 1);
     EXPECT_EQ(canvas->scrollBar()->value(), 100'000 * 2 / 3 + 1);
     canvas->scrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 600);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 600);
     // From the keyboard: Home goes to the oldest minute, End follows again.
     EXPECT_EQ(canvas->scrollBar()->focusPolicy(), Qt::StrongFocus);
     QTest::keyClick(canvas->scrollBar(), Qt::Key_Home);
-    EXPECT_EQ(canvas->ViewStart(), kT0);
+    EXPECT_EQ(canvas->viewStart(), kT0);
     QTest::keyClick(canvas->scrollBar(), Qt::Key_End);
-    EXPECT_EQ(canvas->ViewEnd(), kT0 + 600);
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 600);
 }
 
 TEST_F(CanvasFixture, EachCanvasKeepsItsOwnPlacementMemory)
 {
-    TrendCanvas *other = CanvasRegistry::instance().CreateCanvas(parent.get(), 8, 10, 600, 400, 0, true);
-    other->AddSeries("AI1", -10, 10);
-    other->SetSpan(120);
+    TrendCanvas *other = CanvasRegistry::instance().createCanvas(parent.get(), 8, 10, 600, 400, 0, true);
+    other->addSeries("AI1", -10, 10);
+    other->setSpan(120);
     feed(0, 600);
-    canvas->HandleScroll(ScrollRequest::ThumbTrack, 400'000);
-    const double start = canvas->ViewStart();
+    canvas->handleScroll(ScrollRequest::ThumbTrack, 400'000);
+    const double start = canvas->viewStart();
     // The other unit's window runs its own placements meanwhile.
     for (int s = 0; s <= 900; ++s)
-        other->GetSeries(0)->AddSample(kT0 + s, 0);
-    other->SetTimeRange(0, 0);
-    other->HandleScroll(ScrollRequest::ThumbTrack, 123'456);
+        other->getSeries(0)->addSample(kT0 + s, 0);
+    other->setTimeRange(0, 0);
+    other->handleScroll(ScrollRequest::ThumbTrack, 123'456);
     feed(601, 700);
-    EXPECT_EQ(canvas->ViewStart(), start);
-    EXPECT_EQ(canvas->ViewEnd(), start + 60);
+    EXPECT_EQ(canvas->viewStart(), start);
+    EXPECT_EQ(canvas->viewEnd(), start + 60);
 }
 
 TEST_F(CanvasFixture, ExplicitRangeWithoutDataAndAnchorOutsideTakesTheEnd)
 {
-    canvas->SetTimeRange(kT0 + 100, kT0 + 50); // end before start: ignored
-    EXPECT_EQ(canvas->ViewStart(), kT0);
-    canvas->SetTimeRange(kT0 + 10, kT0 + 70, kT0 + 500);
-    EXPECT_EQ(canvas->GridAnchor(), kT0 + 70);
-    EXPECT_FALSE(canvas->PictureValid());
+    canvas->setTimeRange(kT0 + 100, kT0 + 50); // end before start: ignored
+    EXPECT_EQ(canvas->viewStart(), kT0);
+    canvas->setTimeRange(kT0 + 10, kT0 + 70, kT0 + 500);
+    EXPECT_EQ(canvas->gridAnchor(), kT0 + 70);
+    EXPECT_FALSE(canvas->pictureValid());
 }
 
 struct GridCase {
@@ -251,10 +251,10 @@ class GridSpacing : public ::testing::TestWithParam<GridCase> {};
 TEST_P(GridSpacing, RoundsAndCaptions)
 {
     QWidget parent;
-    TrendCanvas *c = CanvasRegistry::instance().CreateCanvas(&parent, 0, 0, 100, 100, 0, false);
-    c->SetSecondsPerDivision(GetParam().given);
-    EXPECT_DOUBLE_EQ(c->SecondsPerDivision(), GetParam().kept);
-    EXPECT_EQ(TrendCanvas::secondsPerDivisionCaption(c->SecondsPerDivision()), GetParam().caption);
+    TrendCanvas *c = CanvasRegistry::instance().createCanvas(&parent, 0, 0, 100, 100, 0, false);
+    c->setSecondsPerDivision(GetParam().given);
+    EXPECT_DOUBLE_EQ(c->secondsPerDivision(), GetParam().kept);
+    EXPECT_EQ(TrendCanvas::secondsPerDivisionCaption(c->secondsPerDivision()), GetParam().caption);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, GridSpacing,
@@ -268,13 +268,13 @@ INSTANTIATE_TEST_SUITE_P(Table, GridSpacing,
 TEST(GridSpacingIgnored, ZeroOrNegativeKeepsTheSpacing)
 {
     QWidget parent;
-    TrendCanvas *c = CanvasRegistry::instance().CreateCanvas(&parent, 0, 0, 100, 100, 0, false);
-    c->SetSecondsPerDivision(10);
-    c->SetSecondsPerDivision(0);
-    c->SetSecondsPerDivision(-5);
-    EXPECT_EQ(c->SecondsPerDivision(), 10);
-    c->SetSpan(-1);
-    EXPECT_EQ(c->Span(), 0);
+    TrendCanvas *c = CanvasRegistry::instance().createCanvas(&parent, 0, 0, 100, 100, 0, false);
+    c->setSecondsPerDivision(10);
+    c->setSecondsPerDivision(0);
+    c->setSecondsPerDivision(-5);
+    EXPECT_EQ(c->secondsPerDivision(), 10);
+    c->setSpan(-1);
+    EXPECT_EQ(c->span(), 0);
 }
 
 TEST(ValueAxisLabels, FormatByRange)

@@ -104,7 +104,7 @@ TEST(CompletionDispatch, RunsOnTheDispatchersThreadInOrder)
     Recorder rec;
     {
         UnitSession session(&loop, kShortTimeouts);
-        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+        ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         for (int i = 0; i < 10; ++i)
             session.post(i % 2 ? Op::GetDO : Op::GetAllAI, {}, &rec, &Recorder::callback);
         ASSERT_TRUE(rec.waitFor(10));
@@ -121,7 +121,7 @@ TEST(CompletionDispatch, RunsOnTheDispatchersThreadInOrder)
 // A session connected to a simulated unit whose completions wait in a HeldDispatcher.
 class HeldSession : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0); }
+    void SetUp() override { ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0); }
 
     SimulatedUnit unit;
     HeldDispatcher held;
@@ -131,8 +131,8 @@ protected:
 
 TEST_F(HeldSession, TheQueueWaitsWhileACompletionIsOut)
 {
-    session.GetDO(&rec, &onDO);
-    session.GetDO(&rec, &onDO);
+    session.getDO(&rec, &onDO);
+    session.getDO(&rec, &onDO);
     std::optional<Completion> first = held.take();
     ASSERT_TRUE(first);
     // Like a message box left open: the next request is not sent meanwhile.
@@ -151,8 +151,8 @@ TEST_F(HeldSession, TheQueueWaitsWhileACompletionIsOut)
 
 TEST_F(HeldSession, ACompletionDestroyedUnrunReleasesTheWorker)
 {
-    session.GetDO(&rec, &onDO);
-    session.GetDO(&rec, &onDO);
+    session.getDO(&rec, &onDO);
+    session.getDO(&rec, &onDO);
     {
         std::optional<Completion> dropped = held.take();
         ASSERT_TRUE(dropped);
@@ -165,8 +165,8 @@ TEST_F(HeldSession, ACompletionDestroyedUnrunReleasesTheWorker)
 
 TEST_F(HeldSession, ACopyableWrapperReleasesWhenTheLastCopyGoes)
 {
-    session.GetDO(&rec, &onDO);
-    session.GetDO(&rec, &onDO);
+    session.getDO(&rec, &onDO);
+    session.getDO(&rec, &onDO);
     {
         auto shared = std::make_shared<Completion>(std::move(*held.take()));
         std::function<void()> a = [shared] { shared->run(); };
@@ -189,10 +189,10 @@ TEST(CompletionDispatch, DestroyingTheSessionWithACompletionPendingNeitherHangsN
     std::optional<Completion> pending;
     {
         UnitSession session(&held, kShortTimeouts);
-        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
-        session.GetDO(&rec, &onDO);
-        session.SetDO(&rec, &onDO, 1);
-        session.SetDO(&rec, &onDO, 2);
+        ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
+        session.getDO(&rec, &onDO);
+        session.setDO(&rec, &onDO, 1);
+        session.setDO(&rec, &onDO, 2);
         pending = held.take();
         ASSERT_TRUE(pending);
     } // the worker is waiting for `pending`
@@ -225,9 +225,9 @@ TEST(CompletionDispatch, DestroyingTheSessionFromInsideItsCompletion)
     HeldDispatcher held;
     SelfDestruct self;
     self.session = std::make_unique<UnitSession>(&held, kShortTimeouts);
-    ASSERT_EQ(self.session->Connect("127.0.0.1", unit.port()), 0);
-    self.session->GetDO(&self, &destroyFromCompletion);
-    self.session->GetDO(&self, &destroyFromCompletion);
+    ASSERT_EQ(self.session->connect("127.0.0.1", unit.port()), 0);
+    self.session->getDO(&self, &destroyFromCompletion);
+    self.session->getDO(&self, &destroyFromCompletion);
     std::optional<Completion> c = held.take();
     ASSERT_TRUE(c);
     c->run();
@@ -242,7 +242,7 @@ TEST(CompletionDispatch, ErrorsReachTheCompletion)
     HeldDispatcher held;
     Recorder rec;
     UnitSession session(&held, kShortTimeouts);
-    EXPECT_EQ(session.Connect("", 1), 3);
+    EXPECT_EQ(session.connect("", 1), 3);
     session.post(Op::GetAllAI, {}, &rec, &Recorder::callback);
     std::optional<Completion> c = held.take();
     ASSERT_TRUE(c);
@@ -260,9 +260,9 @@ TEST(CompletionDispatch, ManySessionsStoppingWhileTheLoopRuns)
     Recorder rec;
     for (int round = 0; round < 10; ++round) {
         UnitSession session(&loop, kShortTimeouts);
-        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+        ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         for (int i = 0; i < 5; ++i)
-            session.GetDO(&rec, &onDO);
+            session.getDO(&rec, &onDO);
         if (round % 2)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -294,9 +294,9 @@ TEST(CompletionHolds, TheQueueWaitsUntilTheHoldIsReleased)
     Holder h;
     h.emptyOutside = !holdCurrentCompletion();
     UnitSession session(&held, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
-    session.GetDO(&h, &holdOnDO);
-    session.GetDO(&h.rec, &onDO);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
+    session.getDO(&h, &holdOnDO);
+    session.getDO(&h.rec, &onDO);
     std::optional<Completion> first = held.take();
     ASSERT_TRUE(first);
     first->run();
@@ -320,9 +320,9 @@ TEST(CompletionHolds, ReleasedOnAnotherThreadWhileTheLoopRuns)
     LoopDispatcher loop;
     Holder h;
     UnitSession session(&loop, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
-    session.GetDO(&h, &holdOnDO);
-    session.GetDO(&h.rec, &onDO);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
+    session.getDO(&h, &holdOnDO);
+    session.getDO(&h.rec, &onDO);
     ASSERT_TRUE(h.rec.waitFor(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(h.rec.size(), 1u);
@@ -337,9 +337,9 @@ TEST(CompletionHolds, AStoppingSessionDoesNotWaitForAHold)
     Holder h;
     {
         UnitSession session(&held, kShortTimeouts);
-        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
-        session.GetDO(&h, &holdOnDO);
-        session.SetDO(&h.rec, &onDO, 1);
+        ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
+        session.getDO(&h, &holdOnDO);
+        session.setDO(&h.rec, &onDO, 1);
         std::optional<Completion> first = held.take();
         ASSERT_TRUE(first);
         first->run();

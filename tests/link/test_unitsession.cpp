@@ -28,11 +28,11 @@ void onSetThreshold(void *ctx, int a, int b, int c, int d)
 TEST(UnitSessionConnect, EmptyHostGivesThreeAndNoSocket)
 {
     UnitSession session(nullptr, kShortTimeouts);
-    EXPECT_EQ(session.Connect("", 10001), 3);
+    EXPECT_EQ(session.connect("", 10001), 3);
     EXPECT_FALSE(session.isConnected());
     // The first request then fails and reports through its callback.
     Recorder rec;
-    session.GetAllAI(&rec, &onAllAI);
+    session.getAllAI(&rec, &onAllAI);
     ASSERT_TRUE(rec.waitFor(1));
     EXPECT_EQ(rec.all()[0].results, (proto::Results{proto::kAllAIFailure, -1, -1}));
     EXPECT_NE(rec.all()[0].error, 0);
@@ -46,10 +46,10 @@ TEST(UnitSessionConnect, RefusedAndNotAnAddress)
         port = unit.port();
     } // nobody listens there now
     UnitSession session(nullptr, kShortTimeouts);
-    EXPECT_EQ(session.Connect("127.0.0.1", port), net::kErrConnectionRefused);
+    EXPECT_EQ(session.connect("127.0.0.1", port), net::kErrConnectionRefused);
     EXPECT_FALSE(session.isConnected());
     // Names are not looked up, and nothing is sent for them.
-    EXPECT_EQ(session.Connect("localhost", port), net::kErrAddressNotAvailable);
+    EXPECT_EQ(session.connect("localhost", port), net::kErrAddressNotAvailable);
 }
 
 TEST(UnitSessionConnect, SwitchedOffUnitTimesOut)
@@ -58,7 +58,7 @@ TEST(UnitSessionConnect, SwitchedOffUnitTimesOut)
     unit.sim.setOnline(0, false);
     UnitSession session(nullptr, kShortTimeouts);
     const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(session.Connect("127.0.0.1", unit.port()), net::kErrTimedOut);
+    EXPECT_EQ(session.connect("127.0.0.1", unit.port()), net::kErrTimedOut);
     // The wait is the connect time-out, not an immediate refusal.
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250));
     EXPECT_FALSE(session.isConnected());
@@ -68,17 +68,17 @@ TEST(UnitSessionRequests, RunInPostingOrderWithTheirOwnParameters)
 {
     SimulatedUnit unit;
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     EXPECT_TRUE(session.isConnected());
     Recorder rec;
     // Same kind back to back: each request keeps its own record.
-    EXPECT_TRUE(session.SetDO(&rec, &onSetDO, 1));
-    EXPECT_TRUE(session.SetDO(&rec, &onSetDO, 2));
-    EXPECT_TRUE(session.SetADCThreshold(&rec, &onSetThreshold, 0, 1, 0, 0x8000, 0x1000));
-    EXPECT_TRUE(session.SetADCThreshold(&rec, &onSetThreshold, 2, 0, 3, 0x7000, 0x0100));
-    EXPECT_TRUE(session.GetADCThreshold(&rec, &onThreshold, 0));
-    EXPECT_TRUE(session.GetADCThreshold(&rec, &onThreshold, 2));
-    EXPECT_TRUE(session.GetDO(&rec, &onOne));
+    EXPECT_TRUE(session.setDO(&rec, &onSetDO, 1));
+    EXPECT_TRUE(session.setDO(&rec, &onSetDO, 2));
+    EXPECT_TRUE(session.setADCThreshold(&rec, &onSetThreshold, 0, 1, 0, 0x8000, 0x1000));
+    EXPECT_TRUE(session.setADCThreshold(&rec, &onSetThreshold, 2, 0, 3, 0x7000, 0x0100));
+    EXPECT_TRUE(session.getADCThreshold(&rec, &onThreshold, 0));
+    EXPECT_TRUE(session.getADCThreshold(&rec, &onThreshold, 2));
+    EXPECT_TRUE(session.getDO(&rec, &onOne));
     ASSERT_TRUE(rec.waitFor(7));
     const auto done = rec.all();
     EXPECT_EQ(done[0].results[0], 1);
@@ -107,7 +107,7 @@ TEST(UnitSessionRequests, EveryOperationSucceedsAgainstEachModel)
         SCOPED_TRACE(model);
         SimulatedUnit unit(model, 6);
         UnitSession session(nullptr, kShortTimeouts);
-        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+        ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         Recorder rec;
         for (int n = 1; n <= proto::kOpCount; ++n)
             session.post(Op(n), {1, 1, 1, 1, 1}, &rec, &Recorder::callback);
@@ -133,7 +133,7 @@ void chainNext(void *ctx, int bits, int tag)
     c->rec.add(Op::GetDI, {bits, tag}, 2);
     // Posting from inside a callback takes no lock and goes to the back of the queue.
     if (tag <= 3) {
-        EXPECT_TRUE(c->session->GetDI(c, &chainNext, tag + 10));
+        EXPECT_TRUE(c->session->getDI(c, &chainNext, tag + 10));
     }
 }
 
@@ -141,11 +141,11 @@ TEST(UnitSessionRequests, ACallbackThatChainsGoesBehindWhatWasQueued)
 {
     SimulatedUnit unit(proto::kModelQN110);
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     Chain chain{&session, {}};
     unit.sim.pinDI(0, 5);
     for (int tag = 1; tag <= 3; ++tag)
-        session.GetDI(&chain, &chainNext, tag);
+        session.getDI(&chain, &chainNext, tag);
     ASSERT_TRUE(chain.rec.waitFor(6));
     std::vector<int> tags;
     for (const Completed &c : chain.rec.all()) {
@@ -160,7 +160,7 @@ TEST(UnitSessionRequests, EveryRequestArrivesInOnePiece)
     // One send call per request, without Nagle holding part of it back.
     SimulatedUnit unit;
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     Recorder rec;
     for (int round = 0; round < 3; ++round)
         for (int n = 1; n <= proto::kOpCount; ++n)
@@ -182,10 +182,10 @@ TEST(UnitSessionRequests, CallbacksRunOnTheWorker)
 {
     SimulatedUnit unit;
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     Recorder rec;
-    session.GetDO(&rec, &onOne);
-    session.GetDO(&rec, &onOne);
+    session.getDO(&rec, &onOne);
+    session.getDO(&rec, &onOne);
     ASSERT_TRUE(rec.waitFor(2));
     EXPECT_NE(rec.all()[0].thread, std::this_thread::get_id());
     EXPECT_EQ(rec.all()[0].thread, rec.all()[1].thread);
@@ -195,14 +195,14 @@ TEST(UnitSessionRequests, PostingFromManyThreadsKeepsEachThreadsOrder)
 {
     SimulatedUnit unit(proto::kModelQN110);
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     Recorder rec;
     constexpr int kThreads = 4, kEach = 25;
     std::vector<std::thread> posters;
     for (int t = 0; t < kThreads; ++t)
         posters.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i)
-                session.GetDI(&rec, &onDI, t * 1000 + i);
+                session.getDI(&rec, &onDI, t * 1000 + i);
         });
     for (auto &p : posters)
         p.join();
@@ -219,15 +219,15 @@ TEST(UnitSessionFailures, UnitSwitchedOffThenBack)
 {
     SimulatedUnit unit;
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     Recorder rec;
-    session.GetAllAI(&rec, &onAllAI);
+    session.getAllAI(&rec, &onAllAI);
     ASSERT_TRUE(rec.waitFor(1));
     EXPECT_EQ(rec.all()[0].error, 0);
 
     unit.sim.setOnline(0, false);
-    session.GetAllAI(&rec, &onAllAI); // receive time-out
-    session.GetAllAI(&rec, &onAllAI); // reconnect fails
+    session.getAllAI(&rec, &onAllAI); // receive time-out
+    session.getAllAI(&rec, &onAllAI); // reconnect fails
     ASSERT_TRUE(rec.waitFor(3));
     for (int i : {1, 2}) {
         EXPECT_EQ(rec.all()[i].results, (proto::Results{proto::kAllAIFailure, -1, -1}));
@@ -237,7 +237,7 @@ TEST(UnitSessionFailures, UnitSwitchedOffThenBack)
 
     unit.sim.setOnline(0, true);
     unit.sim.pinAI(0, 1, -2);
-    session.GetAllAI(&rec, &onAllAI); // reconnects first, then succeeds
+    session.getAllAI(&rec, &onAllAI); // reconnects first, then succeeds
     ASSERT_TRUE(rec.waitFor(4));
     EXPECT_EQ(rec.all()[3].error, 0);
     EXPECT_EQ(rec.all()[3].results[1], -2);
@@ -249,11 +249,11 @@ TEST(UnitSessionFailures, NoReplyFailsOnceThenTheNextRequestReconnects)
 {
     SimulatedUnit unit;
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.setFault(0, {sim::FaultKind::NoReply, 0, 0, 1});
     Recorder rec;
-    session.GetDO(&rec, &onOne);
-    session.GetDO(&rec, &onOne);
+    session.getDO(&rec, &onOne);
+    session.getDO(&rec, &onOne);
     ASSERT_TRUE(rec.waitFor(2));
     EXPECT_EQ(rec.all()[0].results[0], -1);
     EXPECT_EQ(rec.all()[0].error, net::kErrTimedOut);
@@ -267,12 +267,12 @@ TEST(UnitSessionFailures, LateReplyBeyondTheTimeOutDoesNotLeakIntoTheNextRequest
 {
     SimulatedUnit unit;
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.setFault(0, {sim::FaultKind::ReplyLate, 600, 0, 1});
     unit.sim.pinAI(0, 0, 0x123456);
     Recorder rec;
-    session.GetDO(&rec, &onOne);
-    session.GetAllAI(&rec, &onAllAI);
+    session.getDO(&rec, &onOne);
+    session.getAllAI(&rec, &onAllAI);
     ASSERT_TRUE(rec.waitFor(2));
     EXPECT_EQ(rec.all()[0].error, net::kErrTimedOut);
     EXPECT_EQ(rec.all()[1].error, 0);
@@ -283,11 +283,11 @@ TEST(UnitSessionFailures, AReplyStillShortAfterTenReceivesIsAFailure)
 {
     SimulatedUnit unit;
     UnitSession session(nullptr, SessionTimeouts{300, 300, 2000});
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     // 22 bytes one at a time: ten receives cannot collect them.
     unit.sim.setFault(0, {sim::FaultKind::SplitReply, 20, 0, 1});
     Recorder rec;
-    session.GetAllAI(&rec, &onAllAI);
+    session.getAllAI(&rec, &onAllAI);
     ASSERT_TRUE(rec.waitFor(1));
     EXPECT_EQ(rec.all()[0].results, (proto::Results{proto::kAllAIFailure, -1, -1}));
     EXPECT_NE(rec.all()[0].error, 0);
@@ -295,7 +295,7 @@ TEST(UnitSessionFailures, AReplyStillShortAfterTenReceivesIsAFailure)
     // A five-byte reply in five pieces is fine.
     unit.sim.setFault(0, {sim::FaultKind::SplitReply, 20, 0, 1});
     unit.sim.updateState(0, [](sim::UnitState &s) { s.doPattern = 2; });
-    session.GetDO(&rec, &onOne);
+    session.getDO(&rec, &onOne);
     ASSERT_TRUE(rec.waitFor(2));
     EXPECT_EQ(rec.all()[1].error, 0);
     EXPECT_EQ(rec.all()[1].results[0], 2);
@@ -305,11 +305,11 @@ TEST(UnitSessionFailures, PartialReplyTimesOut)
 {
     SimulatedUnit unit;
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.setFault(0, {sim::FaultKind::PartialReply, 0, 10, 1});
     Recorder rec;
-    session.GetADCThreshold(&rec, &onThreshold, 1);
-    session.GetADCThreshold(&rec, &onThreshold, 1);
+    session.getADCThreshold(&rec, &onThreshold, 1);
+    session.getADCThreshold(&rec, &onThreshold, 1);
     ASSERT_TRUE(rec.waitFor(2));
     EXPECT_EQ(rec.all()[0].results, (proto::Results{1, -1, -1, -1, -1}));
     EXPECT_EQ(rec.all()[1].error, 0);
@@ -319,11 +319,11 @@ TEST(UnitSessionFailures, DroppedConnection)
 {
     SimulatedUnit unit;
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.setFault(0, {sim::FaultKind::DropConnection, 0, 0, 1});
     Recorder rec;
-    session.SetDO(&rec, &onSetDO, 3);
-    session.SetDO(&rec, &onSetDO, 3);
+    session.setDO(&rec, &onSetDO, 3);
+    session.setDO(&rec, &onSetDO, 3);
     ASSERT_TRUE(rec.waitFor(2));
     EXPECT_EQ(rec.all()[0].results[0], -1);
     EXPECT_NE(rec.all()[0].error, 0);
@@ -335,10 +335,10 @@ TEST(UnitSessionFailures, GarbageIsDecodedNotChecked)
 {
     SimulatedUnit unit;
     UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.setFault(0, {sim::FaultKind::Garbage, 0, 0, 1});
     Recorder rec;
-    session.GetAllAI(&rec, &onAllAI);
+    session.getAllAI(&rec, &onAllAI);
     ASSERT_TRUE(rec.waitFor(1));
     // The transport worked, so it is no failure; fields that are not digits read 0.
     EXPECT_EQ(rec.all()[0].error, 0);
@@ -351,9 +351,9 @@ TEST(UnitSessionLifetime, DestructionRunsQueuedRequestsAndTheirCallbacks)
     Recorder rec;
     {
         UnitSession session(nullptr, kShortTimeouts);
-        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+        ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         for (int i = 0; i < 5; ++i)
-            session.SetDO(&rec, &onSetDO, i & 3);
+            session.setDO(&rec, &onSetDO, i & 3);
     }
     EXPECT_EQ(rec.size(), 5u);
     for (const Completed &c : rec.all())
@@ -372,7 +372,7 @@ void postDuringStop(void *ctx, int a, int b, int c)
     auto *l = static_cast<LateContext *>(ctx);
     l->rec.add(Op::GetAllAI, {a, b, c}, 3);
     EXPECT_TRUE(UnitSession::completionStopping());
-    if (!l->session->GetAllAI(l, &postDuringStop))
+    if (!l->session->getAllAI(l, &postDuringStop))
         ++l->refused;
 }
 
@@ -384,9 +384,9 @@ TEST(UnitSessionLifetime, NothingIsQueuedOnceStopping)
     {
         UnitSession session(nullptr, SessionTimeouts{300, 300, 3000});
         late.session = &session;
-        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
-        ASSERT_TRUE(session.GetDO(&late.rec, &onOne)); // keeps the worker busy
-        ASSERT_TRUE(session.GetAllAI(&late, &postDuringStop));
+        ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
+        ASSERT_TRUE(session.getDO(&late.rec, &onOne)); // keeps the worker busy
+        ASSERT_TRUE(session.getAllAI(&late, &postDuringStop));
         ASSERT_TRUE(unit.sim.waitForRequests(0, 1, kWaitMs));
     }
     EXPECT_EQ(late.rec.size(), 2u);
@@ -399,10 +399,10 @@ TEST(UnitSessionLifetime, DestructionWithTheUnitGoneDoesNotWaitForEveryRequest)
     Recorder rec;
     {
         UnitSession session(nullptr, kShortTimeouts);
-        ASSERT_EQ(session.Connect("127.0.0.1", unit.port()), 0);
+        ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         unit.sim.setOnline(0, false);
         for (int i = 0; i < 20; ++i)
-            session.GetAllAI(&rec, &onAllAI);
+            session.getAllAI(&rec, &onAllAI);
     }
     // Every queued request still reported, each as a failure.
     ASSERT_EQ(rec.size(), 20u);

@@ -1,9 +1,9 @@
 #pragma once
 // Shared by the page tests: a message presenter that answers without a modal loop, a
 // simulated QN-210 on loopback, and waiting while the event loop runs.
-#include "app/dlgtabparent.h"
+#include "app/unitwindow.h"
 #include "app/unitsettings.h"
-#include "pages/dlgqn210.h"
+#include "pages/qn210page.h"
 #include "sim/simulator.h"
 #include "ui/messages.h"
 
@@ -163,9 +163,9 @@ protected:
     // test steps the ticks itself.
     void openWindow(bool logging = true, int rowsPerFile = -1)
     {
-        window = new DlgTabParent(windowArgs(logging, rowsPerFile), timeouts);
+        window = new UnitWindow(windowArgs(logging, rowsPerFile), timeouts);
         window->show();
-        page = qobject_cast<DlgQN210 *>(window->page());
+        page = qobject_cast<Qn210Page *>(window->page());
         ASSERT_NE(page, nullptr);
         page->tickTimer().stop();
         ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 8; }));
@@ -186,8 +186,8 @@ protected:
     QTemporaryDir logDir;
     // Short enough for the fault tests, long enough for a loaded machine to answer.
     SessionTimeouts timeouts{800, 800, 800};
-    QPointer<DlgTabParent> window;
-    DlgQN210 *page = nullptr;
+    QPointer<UnitWindow> window;
+    Qn210Page *page = nullptr;
 };
 
 } // namespace qn::test

@@ -48,9 +48,9 @@ TEST_F(GuiDispatcherTest, CompletionsRunOnTheGuiThread)
 {
     GuiDispatcher dispatcher;
     UnitSession session(&dispatcher, {800, 800, 800});
-    ASSERT_EQ(session.Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
-    session.GetDO(&seen, &onGetDO);
+    session.getDO(&seen, &onGetDO);
     ASSERT_TRUE(waitUntil([&] { return seen.calls == 1; }));
     EXPECT_EQ(seen.thread, qApp->thread());
 }
@@ -59,7 +59,7 @@ TEST_F(GuiDispatcherTest, TheQueueWaitsWhileACompletionRuns)
 {
     GuiDispatcher dispatcher;
     UnitSession session(&dispatcher, {800, 800, 800});
-    ASSERT_EQ(session.Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
+    ASSERT_EQ(session.connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen first;
     Seen second;
     std::size_t requestsInside = 0;
@@ -68,8 +68,8 @@ TEST_F(GuiDispatcherTest, TheQueueWaitsWhileACompletionRuns)
         waitUntil([] { return false; }, 300);
         requestsInside = simulator.requestLog(unit).size();
     };
-    session.GetDO(&first, &onGetDO);
-    session.GetDO(&second, &onGetDO);
+    session.getDO(&first, &onGetDO);
+    session.getDO(&second, &onGetDO);
     ASSERT_TRUE(waitUntil([&] { return second.calls == 1; }));
     EXPECT_EQ(requestsInside, 1u);
     EXPECT_EQ(simulator.requestLog(unit).size(), 2u);
@@ -79,9 +79,9 @@ TEST_F(GuiDispatcherTest, DeletingTheDispatcherReleasesAWaitingWorker)
 {
     auto dispatcher = std::make_unique<GuiDispatcher>();
     auto session = std::make_unique<UnitSession>(dispatcher.get(), SessionTimeouts{800, 800, 800});
-    ASSERT_EQ(session->Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
+    ASSERT_EQ(session->connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
-    session->GetDO(&seen, &onGetDO);
+    session->getDO(&seen, &onGetDO);
     ASSERT_TRUE(simulator.waitForRequests(unit, 1, 5000));
     QThread::msleep(100); // the completion is posted and its worker waits
     dispatcher.reset();   // the pending completion goes unrun
@@ -97,10 +97,10 @@ TEST_F(GuiDispatcherTest, StoppingTheSessionWithACompletionPendingDropsIt)
 {
     GuiDispatcher dispatcher;
     auto session = std::make_unique<UnitSession>(&dispatcher, SessionTimeouts{800, 800, 800});
-    ASSERT_EQ(session->Connect("127.0.0.1", simulator.tcpPort(unit)), 0);
+    ASSERT_EQ(session->connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
-    session->GetDO(&seen, &onGetDO);
-    session->GetDO(&seen, &onGetDO);
+    session->getDO(&seen, &onGetDO);
+    session->getDO(&seen, &onGetDO);
     ASSERT_TRUE(simulator.waitForRequests(unit, 1, 5000));
     QThread::msleep(100);
     session.reset();

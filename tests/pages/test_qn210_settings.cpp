@@ -6,15 +6,15 @@
 #include "../support/commalocale.h"
 
 #include "common/cp932.h"
-#include "dialogs/ceditadcsps.h"
-#include "dialogs/ceditanalogcalc.h"
-#include "dialogs/ceditsignalname.h"
-#include "dialogs/ceditthreshold.h"
+#include "dialogs/adcratedialog.h"
+#include "dialogs/formuladialog.h"
+#include "dialogs/signalnamedialog.h"
+#include "dialogs/thresholddialog.h"
 #include "dialogs/dialogrunner.h"
-#include "graph/dlggraphtab.h"
+#include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 
-#include "ui_dlgqn210.h"
+#include "ui_qn210page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -104,14 +104,14 @@ protected:
     ChannelSettings saved(int kind, int channel) const
     {
         UnitSettingsStore fresh;
-        fresh.LoadSettings(settingsPath);
-        return fresh.GetConversion(DlgQN210::kModelCode, 3, kind, channel);
+        fresh.loadSettings(settingsPath);
+        return fresh.getConversion(Qn210Page::kModelCode, 3, kind, channel);
     }
     QString savedName(int kind, int channel) const
     {
         UnitSettingsStore fresh;
-        fresh.LoadSettings(settingsPath);
-        return fresh.GetSignalName(DlgQN210::kModelCode, 3, kind, channel);
+        fresh.loadSettings(settingsPath);
+        return fresh.getSignalName(Qn210Page::kModelCode, 3, kind, channel);
     }
 
     QString settingsPath;
@@ -126,7 +126,7 @@ TEST_F(Qn210Settings, FormulaReachesTheSettingsFileTheLogAndTheGraph)
     openWindow();
     readOnce();
 
-    script.then<CEditAnalogCalc>([](CEditAnalogCalc &d) {
+    script.then<FormulaDialog>([](FormulaDialog &d) {
         EXPECT_EQ(control<QLabel>(d, "factorLabel")->text(), "測定値 ×");
         EXPECT_EQ(control<QLabel>(d, "resultLabel")->text(), "＝ 表示値");
         EXPECT_EQ(control<QLabel>(d, "unitLabel")->text(), "表示値の単位:");
@@ -146,13 +146,13 @@ TEST_F(Qn210Settings, FormulaReachesTheSettingsFileTheLogAndTheGraph)
     page->ui().formulaButton2->click();
     EXPECT_EQ(script.runs, 1);
 
-    const DlgQN210::AiChannel &ch = page->aiChannel(1);
+    const Qn210Page::AiChannel &ch = page->aiChannel(1);
     EXPECT_EQ(ch.a, 2.0);
     EXPECT_EQ(ch.b, 0.5);
     EXPECT_EQ(ch.unit, "kPa");
     EXPECT_EQ(ch.graphMin, 0.0);
     EXPECT_EQ(ch.graphMax, 20.0);
-    const ChannelSettings file = saved(DlgQN210::kInputKind, 1);
+    const ChannelSettings file = saved(Qn210Page::kInputKind, 1);
     EXPECT_EQ(file.a, 2.0);
     EXPECT_EQ(file.b, 0.5);
     EXPECT_EQ(file.unitText, "kPa");
@@ -160,10 +160,10 @@ TEST_F(Qn210Settings, FormulaReachesTheSettingsFileTheLogAndTheGraph)
     EXPECT_EQ(file.graphMax, 20.0);
     // Shown at once, before the next reading.
     EXPECT_EQ(page->convertedText(1), "10.5000 kPa");
-    TrendSeries *series = window->canvas()->GetSeries(1);
-    EXPECT_EQ(series->MinValue(), 0.0);
-    EXPECT_EQ(series->MaxValue(), 20.0);
-    EXPECT_EQ(series->GetUnit(), "kPa");
+    TrendSeries *series = window->canvas()->getSeries(1);
+    EXPECT_EQ(series->minValue(), 0.0);
+    EXPECT_EQ(series->maxValue(), 20.0);
+    EXPECT_EQ(series->getUnit(), "kPa");
 
     readOnce();
     const QList<QByteArray> lines = fileLines(logFile());
@@ -186,7 +186,7 @@ TEST_F(Qn210Settings, InvalidGraphRangeFallsBackToTheRangesDefaultWhilePaused)
     bool pausedDuringMessage = false;
     presenter.onInform = [&](const QString &) { pausedDuringMessage = page->paused(); };
 
-    script.then<CEditAnalogCalc>([](CEditAnalogCalc &d) {
+    script.then<FormulaDialog>([](FormulaDialog &d) {
         paste(control<QLineEdit>(d, "factorEdit"), "3");
         paste(control<QLineEdit>(d, "graphMinEdit"), "5");
         paste(control<QLineEdit>(d, "graphMaxEdit"), "5");
@@ -199,9 +199,9 @@ TEST_F(Qn210Settings, InvalidGraphRangeFallsBackToTheRangesDefaultWhilePaused)
     EXPECT_TRUE(pausedDuringMessage);
     EXPECT_FALSE(page->paused());
     // The ±100 mV range's default on the graph, 0..0 ("default") in the file.
-    EXPECT_EQ(window->canvas()->GetSeries(0)->MinValue(), -100.0);
-    EXPECT_EQ(window->canvas()->GetSeries(0)->MaxValue(), 100.0);
-    const ChannelSettings file = saved(DlgQN210::kInputKind, 0);
+    EXPECT_EQ(window->canvas()->getSeries(0)->minValue(), -100.0);
+    EXPECT_EQ(window->canvas()->getSeries(0)->maxValue(), 100.0);
+    const ChannelSettings file = saved(Qn210Page::kInputKind, 0);
     EXPECT_EQ(file.a, 3.0);
     EXPECT_EQ(file.graphMin, 0.0);
     EXPECT_EQ(file.graphMax, 0.0);
@@ -209,9 +209,9 @@ TEST_F(Qn210Settings, InvalidGraphRangeFallsBackToTheRangesDefaultWhilePaused)
 
 TEST_F(Qn210Settings, CancelledFormulaChangesNothing)
 {
-    unitSettings().SetConversion(0, 3, 0, 2, 4.0, 1.0, "rpm", -5.0, 5.0);
+    unitSettings().setConversion(0, 3, 0, 2, 4.0, 1.0, "rpm", -5.0, 5.0);
     openWindow(false);
-    script.then<CEditAnalogCalc>([](CEditAnalogCalc &d) {
+    script.then<FormulaDialog>([](FormulaDialog &d) {
         EXPECT_EQ(control<QLineEdit>(d, "factorEdit")->text(), "4.000000");
         EXPECT_EQ(control<QLineEdit>(d, "unitEdit")->text(), "rpm");
         EXPECT_EQ(control<QLineEdit>(d, "graphMinEdit")->text(), "-5.000000");
@@ -220,16 +220,16 @@ TEST_F(Qn210Settings, CancelledFormulaChangesNothing)
     });
     page->ui().formulaButton3->click();
     EXPECT_EQ(page->aiChannel(2).a, 4.0);
-    EXPECT_EQ(saved(DlgQN210::kInputKind, 2).a, 4.0);
-    EXPECT_EQ(window->canvas()->GetSeries(2)->MaxValue(), 5.0);
+    EXPECT_EQ(saved(Qn210Page::kInputKind, 2).a, 4.0);
+    EXPECT_EQ(window->canvas()->getSeries(2)->maxValue(), 5.0);
     EXPECT_TRUE(presenter.messages.isEmpty());
 }
 
 TEST_F(Qn210Settings, ScaleButtonsOfTheGraphTabOpenTheChannelsFormula)
 {
-    unitSettings().SetConversion(0, 3, 0, 1, 3.0, 0.0, "", 0.0, 0.0);
+    unitSettings().setConversion(0, 3, 0, 1, 3.0, 0.0, "", 0.0, 0.0);
     openWindow(false);
-    script.then<CEditAnalogCalc>([](CEditAnalogCalc &d) {
+    script.then<FormulaDialog>([](FormulaDialog &d) {
         EXPECT_EQ(control<QLineEdit>(d, "factorEdit")->text(), "3.000000");
         paste(control<QLineEdit>(d, "unitEdit"), "L/min");
         d.accept();
@@ -239,7 +239,7 @@ TEST_F(Qn210Settings, ScaleButtonsOfTheGraphTabOpenTheChannelsFormula)
     scale->click();
     EXPECT_EQ(script.runs, 1);
     EXPECT_EQ(page->aiChannel(1).unit, "L/min");
-    EXPECT_EQ(saved(DlgQN210::kInputKind, 1).unitText, "L/min");
+    EXPECT_EQ(saved(Qn210Page::kInputKind, 1).unitText, "L/min");
 }
 
 // ---- signal names ------------------------------------------------------------------
@@ -257,7 +257,7 @@ TEST_F(Qn210Settings, EveryNameButtonRenamesItsChannelEverywhere)
     int n = 0;
     for (const Case &c : cases) {
         const QString name = QStringLiteral("信号%1").arg(++n);
-        script.then<CEditSignalName>([&](CEditSignalName &d) {
+        script.then<SignalNameDialog>([&](SignalNameDialog &d) {
             EXPECT_EQ(d.windowTitle(), "信号名の編集");
             EXPECT_EQ(control<QLineEdit>(d, "nameEdit")->text(), QString::fromLatin1(c.oldName));
             paste(control<QLineEdit>(d, "nameEdit"), name);
@@ -269,7 +269,7 @@ TEST_F(Qn210Settings, EveryNameButtonRenamesItsChannelEverywhere)
         EXPECT_EQ(page->signalName(c.kind, c.channel), name) << c.button;
         EXPECT_EQ(savedName(c.kind, c.channel), name) << c.button;
         EXPECT_EQ(window->graphTab()->legendText(c.series), QString::fromLatin1(c.legend) + name);
-        EXPECT_EQ(QString::fromStdString(window->canvas()->GetSeries(c.series)->GetName()),
+        EXPECT_EQ(QString::fromStdString(window->canvas()->getSeries(c.series)->getName()),
                   QString::fromLatin1(c.legend) + name);
     }
     EXPECT_EQ(script.runs, 5);
@@ -284,16 +284,16 @@ TEST_F(Qn210Settings, NameDialogGetsSixteenCharactersAndCancelKeepsTheName)
 {
     openWindow(false);
     page->ui().aiName1->setText("ABCDEFGHIJKLMNOPQRST");
-    script.then<CEditSignalName>([](CEditSignalName &d) {
+    script.then<SignalNameDialog>([](SignalNameDialog &d) {
         EXPECT_EQ(control<QLineEdit>(d, "nameEdit")->text(), "ABCDEFGHIJKLMNOP");
         d.reject();
     });
     page->ui().aiNameButton1->click();
     EXPECT_EQ(page->signalName(0, 0), "ABCDEFGHIJKLMNOPQRST");
-    EXPECT_EQ(unitSettings().GetSignalName(0, 3, 0, 0), "1");
+    EXPECT_EQ(unitSettings().getSignalName(0, 3, 0, 0), "1");
 
     // An empty name is a name too.
-    script.then<CEditSignalName>([](CEditSignalName &d) {
+    script.then<SignalNameDialog>([](SignalNameDialog &d) {
         control<QLineEdit>(d, "nameEdit")->clear();
         d.accept();
     });
@@ -310,7 +310,7 @@ TEST_F(Qn210Settings, AdcRateIsSentOnOkAndStoredOnConfirmation)
     simulator.updateState(unit, [](sim::UnitState &s) { s.adcSps = 5; });
     openWindow(false);
     ASSERT_EQ(page->adcRate(), 5);
-    script.then<CEditADCsps>([](CEditADCsps &d) {
+    script.then<AdcRateDialog>([](AdcRateDialog &d) {
         QComboBox *list = control<QComboBox>(d, "rateList");
         EXPECT_EQ(list->currentText(), "1200sps");
         list->setCurrentIndex(7);
@@ -328,11 +328,11 @@ TEST_F(Qn210Settings, AdcRateCancelOrNoChoiceSendsNothing)
 {
     simulator.updateState(unit, [](sim::UnitState &s) { s.adcSps = 9; }); // not in the list
     openWindow(false);
-    script.then<CEditADCsps>([](CEditADCsps &d) {
+    script.then<AdcRateDialog>([](AdcRateDialog &d) {
         EXPECT_EQ(control<QComboBox>(d, "rateList")->currentIndex(), -1);
         d.accept();
     });
-    script.then<CEditADCsps>([](CEditADCsps &d) {
+    script.then<AdcRateDialog>([](AdcRateDialog &d) {
         control<QComboBox>(d, "rateList")->setCurrentIndex(2);
         d.reject();
     });
@@ -356,8 +356,8 @@ TEST_F(Qn210Settings, ThresholdsOpenInTheMeasuredUnitAndOkUnchangedKeepsTheCodes
     });
     openWindow(false);
     for (int c = 0; c < 3; ++c) {
-        const DlgQN210::AiChannel ch = page->aiChannel(c);
-        script.then<CEditThreshold>([&](CEditThreshold &d) {
+        const Qn210Page::AiChannel ch = page->aiChannel(c);
+        script.then<ThresholdDialog>([&](ThresholdDialog &d) {
             EXPECT_EQ(d.windowTitle(), "LED点灯閾値設定(生値)");
             EXPECT_EQ(control<QLineEdit>(d, "lowEdit")->text(),
                       QString::asprintf("%f", ai::thresholdLowValue(ch.lowThreshold, ch.range)));
@@ -400,14 +400,14 @@ TEST_F(Qn210Settings, TypedThresholdsAreClampedSentAndRecolourTheBar)
     EXPECT_EQ(page->ui().bar3->palette().color(QPalette::Highlight), QColor(255, 0, 0));
 
     // Current range: a negative low counts as 0, a high above 20 mA clamps to the top.
-    script.then<CEditThreshold>([](CEditThreshold &d) {
+    script.then<ThresholdDialog>([](ThresholdDialog &d) {
         control<QLineEdit>(d, "lowEdit")->setText("-3");
         control<QLineEdit>(d, "highEdit")->setText("25");
         control<QCheckBox>(d, "outsideCheck")->setChecked(false);
         d.accept();
     });
     // ±10 V: 2 .. 3 V no longer holds 1.25 V, so blue.
-    script.then<CEditThreshold>([](CEditThreshold &d) {
+    script.then<ThresholdDialog>([](ThresholdDialog &d) {
         control<QLineEdit>(d, "lowEdit")->setText("2");
         control<QLineEdit>(d, "highEdit")->setText("3");
         d.accept();
@@ -431,7 +431,7 @@ TEST_F(Qn210Settings, TypedThresholdsAreClampedSentAndRecolourTheBar)
 TEST_F(Qn210Settings, CancelledThresholdSendsNothing)
 {
     openWindow(false);
-    script.then<CEditThreshold>([](CEditThreshold &d) {
+    script.then<ThresholdDialog>([](ThresholdDialog &d) {
         control<QLineEdit>(d, "lowEdit")->setText("1");
         d.reject();
     });
@@ -477,7 +477,7 @@ TEST_F(Qn210Settings, ValuesKeepTheirDecimalPointUnderADecimalCommaLocale)
 
     simulator.pinAI(unit, 1, 0x400000);
     openWindow();
-    script.then<CEditAnalogCalc>([](CEditAnalogCalc &d) {
+    script.then<FormulaDialog>([](FormulaDialog &d) {
         paste(control<QLineEdit>(d, "factorEdit"), "1.5");
         d.accept();
     });
@@ -498,7 +498,7 @@ TEST_F(Qn210Settings, AutomaticReadingGoesOnWhileADialogIsOpen)
 {
     openWindow();
     readOnce();
-    script.then<CEditSignalName>([&](CEditSignalName &) {
+    script.then<SignalNameDialog>([&](SignalNameDialog &) {
         EXPECT_FALSE(page->paused());
         const int before = page->completionsRun();
         page->tickOnce();
@@ -511,7 +511,7 @@ TEST_F(Qn210Settings, AutomaticReadingGoesOnWhileADialogIsOpen)
 TEST_F(Qn210Settings, ClosingTheWindowWhileADialogIsOpenWaitsAndPostsNothing)
 {
     openWindow(false);
-    script.then<CEditThreshold>([&](CEditThreshold &d) {
+    script.then<ThresholdDialog>([&](ThresholdDialog &d) {
         window->disconnectUnit();
         // The page is still there while its dialog is.
         EXPECT_FALSE(window.isNull());
@@ -527,7 +527,7 @@ TEST_F(Qn210Settings, ClosingTheWindowCancelsTheOpenDialog)
 {
     openWindow(false);
     bool dialogClosedByItself = false;
-    script.then<CEditAnalogCalc>([&](CEditAnalogCalc &d) {
+    script.then<FormulaDialog>([&](FormulaDialog &d) {
         paste(control<QLineEdit>(d, "factorEdit"), "5");
         window->disconnectUnit();
         // The operator does nothing: the close takes the dialog away.
@@ -537,7 +537,7 @@ TEST_F(Qn210Settings, ClosingTheWindowCancelsTheOpenDialog)
     page->ui().formulaButton1->click();
     EXPECT_TRUE(dialogClosedByItself);
     ASSERT_TRUE(waitUntil([this] { return window.isNull(); }));
-    EXPECT_EQ(unitSettings().GetConversion(0, 3, 0, 0).a, 1.0);
+    EXPECT_EQ(unitSettings().getConversion(0, 3, 0, 0).a, 1.0);
 }
 
 } // namespace

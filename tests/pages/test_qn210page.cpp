@@ -2,10 +2,10 @@
 
 #include "common/cp932.h"
 #include "graph/canvasregistry.h"
-#include "graph/dlggraphtab.h"
+#include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 
-#include "ui_dlgqn210.h"
+#include "ui_qn210page.h"
 
 #include <QFile>
 #include <QFontMetrics>
@@ -19,9 +19,9 @@ using namespace qn::test;
 
 namespace {
 
-using Qn210Page = UnitWindowTest;
+using Qn210PageTest = UnitWindowTest;
 
-TEST_F(Qn210Page, StartUpChainReadsTheUnitInOrder)
+TEST_F(Qn210PageTest, StartUpChainReadsTheUnitInOrder)
 {
     simulator.updateState(unit, [](sim::UnitState &s) {
         s.doPattern = 2;
@@ -29,8 +29,8 @@ TEST_F(Qn210Page, StartUpChainReadsTheUnitInOrder)
         s.aiRange = {0, 4, 3};
         s.thresholds[1] = {1, 2, 0x1000, 0x2000};
     });
-    window = new DlgTabParent(windowArgs(false), timeouts);
-    page = qobject_cast<DlgQN210 *>(window->page());
+    window = new UnitWindow(windowArgs(false), timeouts);
+    page = qobject_cast<Qn210Page *>(window->page());
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 8; }));
     const std::vector<std::string> expected{"GetDO", "GetADCsps", "GetAIRange", "GetAIRange", "GetAIRange",
@@ -53,24 +53,24 @@ TEST_F(Qn210Page, StartUpChainReadsTheUnitInOrder)
     // Default graph ranges of the reported ranges.
     TrendCanvas *canvas = window->canvas();
     ASSERT_NE(canvas, nullptr);
-    EXPECT_EQ(canvas->GetSeries(0)->MinValue(), -100.0);
-    EXPECT_EQ(canvas->GetSeries(1)->MaxValue(), 20.0);
-    EXPECT_EQ(canvas->GetSeries(2)->MaxValue(), 30.0);
-    EXPECT_EQ(QString::fromStdString(canvas->GetSeries(0)->GetUnit()), "mV");
+    EXPECT_EQ(canvas->getSeries(0)->minValue(), -100.0);
+    EXPECT_EQ(canvas->getSeries(1)->maxValue(), 20.0);
+    EXPECT_EQ(canvas->getSeries(2)->maxValue(), 30.0);
+    EXPECT_EQ(QString::fromStdString(canvas->getSeries(0)->getUnit()), "mV");
     EXPECT_EQ(page->ui().infoLabel->text(), "MACアドレス: 00-80-92-00-00-01");
     EXPECT_EQ(window->windowTitle(), "QN-210(ID:3) - 127.0.0.1");
     EXPECT_TRUE(presenter.messages.isEmpty());
 }
 
-TEST_F(Qn210Page, StartUpChainStopsAtAFailure)
+TEST_F(Qn210PageTest, StartUpChainStopsAtAFailure)
 {
     // The unit drops the connection on the first step: the step fails at once (no time-out
     // to race against a loaded machine), one message, and the chain goes no further.
     // Long time-outs: the reconnect below must not fail merely because the machine is slow.
     timeouts = {5000, 5000, 5000};
     simulator.setFault(unit, {sim::FaultKind::DropConnection, 0, 0, 1});
-    window = new DlgTabParent(windowArgs(false), timeouts);
-    page = qobject_cast<DlgQN210 *>(window->page());
+    window = new UnitWindow(windowArgs(false), timeouts);
+    page = qobject_cast<Qn210Page *>(window->page());
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 1 && !page->busy(); }, 15000));
     ASSERT_EQ(presenter.messages.size(), 1);
@@ -87,7 +87,7 @@ TEST_F(Qn210Page, StartUpChainStopsAtAFailure)
     EXPECT_EQ(simulator.requestNames(unit), (std::vector<std::string>{"GetDO", "GetAllAI"}));
 }
 
-TEST_F(Qn210Page, AutomaticReadingEveryPeriodWritesRows)
+TEST_F(Qn210PageTest, AutomaticReadingEveryPeriodWritesRows)
 {
     openWindow();
     simulator.pinAI(unit, 0, 0x400000);
@@ -116,11 +116,11 @@ TEST_F(Qn210Page, AutomaticReadingEveryPeriodWritesRows)
     EXPECT_EQ(page->measuredText(0), " 5.0000 V");
     EXPECT_EQ(page->convertedText(0), "5.00000 ");
     EXPECT_EQ(window->graphTab()->valueLabelText(0), "5.00000 V");
-    EXPECT_EQ(window->canvas()->GetSeries(0)->Count(), 4u);
-    EXPECT_EQ(window->canvas()->GetSeries(3)->Count(), 4u);
+    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 4u);
+    EXPECT_EQ(window->canvas()->getSeries(3)->count(), 4u);
 }
 
-TEST_F(Qn210Page, ASlowUnitGetsOneAutomaticReadingAtATime)
+TEST_F(Qn210PageTest, ASlowUnitGetsOneAutomaticReadingAtATime)
 {
     openWindow(false);
     simulator.setFault(unit, {sim::FaultKind::ReplyLate, 150, 0, -1});
@@ -143,12 +143,12 @@ TEST_F(Qn210Page, ASlowUnitGetsOneAutomaticReadingAtATime)
     EXPECT_EQ(countOf(simulator.requestNames(unit), "GetAllAI"), 2);
 }
 
-TEST_F(Qn210Page, ALogFolderThatCannotBeOpenedSwitchesLoggingOff)
+TEST_F(Qn210PageTest, ALogFolderThatCannotBeOpenedSwitchesLoggingOff)
 {
     UnitWindowArgs args = windowArgs(true);
     args.logFolder = logDir.path() + "/does/not/exist";
-    window = new DlgTabParent(args, timeouts);
-    page = qobject_cast<DlgQN210 *>(window->page());
+    window = new UnitWindow(args, timeouts);
+    page = qobject_cast<Qn210Page *>(window->page());
     ASSERT_NE(page, nullptr);
     page->tickTimer().stop();
     ASSERT_EQ(presenter.messages.size(), 1);
@@ -163,18 +163,18 @@ TEST_F(Qn210Page, ALogFolderThatCannotBeOpenedSwitchesLoggingOff)
     EXPECT_EQ(presenter.messages.size(), 1); // said once, for the page's life
 }
 
-TEST_F(Qn210Page, ManualReadingWritesNoRow)
+TEST_F(Qn210PageTest, ManualReadingWritesNoRow)
 {
     openWindow();
     const int before = page->completionsRun();
     page->readInputs();
     ASSERT_TRUE(settle(before, 1));
     EXPECT_FALSE(page->measuredText(0).isEmpty());
-    EXPECT_EQ(window->canvas()->GetSeries(0)->Count(), 1u);
+    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 1u);
     EXPECT_TRUE(fileLines(logFile()).isEmpty());
 }
 
-TEST_F(Qn210Page, PageRotatesItsLogFiles)
+TEST_F(Qn210PageTest, PageRotatesItsLogFiles)
 {
     openWindow(true, 2);
     page->ui().aiPeriodEdit->setText("1");
@@ -190,7 +190,7 @@ TEST_F(Qn210Page, PageRotatesItsLogFiles)
     EXPECT_EQ(fileLines(base + "_001.csv").size(), 2);
 }
 
-TEST_F(Qn210Page, RenamePutsANewHeaderIntoTheRunningFile)
+TEST_F(Qn210PageTest, RenamePutsANewHeaderIntoTheRunningFile)
 {
     openWindow();
     page->ui().aiPeriodEdit->setText("1");
@@ -198,8 +198,8 @@ TEST_F(Qn210Page, RenamePutsANewHeaderIntoTheRunningFile)
     int before = page->completionsRun();
     page->tickOnce();
     ASSERT_TRUE(settle(before, 1));
-    page->applySignalName(DlgQN210::kInputKind, 1, QStringLiteral("温度"));
-    EXPECT_EQ(unitSettings().GetSignalName(0, 3, 0, 1), "温度");
+    page->applySignalName(Qn210Page::kInputKind, 1, QStringLiteral("温度"));
+    EXPECT_EQ(unitSettings().getSignalName(0, 3, 0, 1), "温度");
     EXPECT_EQ(window->graphTab()->legendText(1), "AI2: 温度");
     before = page->completionsRun();
     page->tickOnce();
@@ -209,7 +209,7 @@ TEST_F(Qn210Page, RenamePutsANewHeaderIntoTheRunningFile)
     EXPECT_EQ(fromCp932(lines[2]), "日付,時刻,AI1,単位1,温度,単位2,AI3,単位3,DO1,DO2");
 }
 
-TEST_F(Qn210Page, BothOutputsDueTogetherSendOneSetDO)
+TEST_F(Qn210PageTest, BothOutputsDueTogetherSendOneSetDO)
 {
     openWindow(false);
     page->ui().doPeriodEdit1->setText("2");
@@ -229,7 +229,7 @@ TEST_F(Qn210Page, BothOutputsDueTogetherSendOneSetDO)
     EXPECT_EQ(page->doState(1), 1);
 }
 
-TEST_F(Qn210Page, OutputStatesChangeOnlyOnTheUnitsConfirmation)
+TEST_F(Qn210PageTest, OutputStatesChangeOnlyOnTheUnitsConfirmation)
 {
     openWindow(false);
     simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 1});
@@ -250,7 +250,7 @@ TEST_F(Qn210Page, OutputStatesChangeOnlyOnTheUnitsConfirmation)
     EXPECT_EQ(simulator.state(unit).doPattern, 1);
 }
 
-TEST_F(Qn210Page, OfflineUnitGivesOneMessageAtATimeAndReconnectsWhenBack)
+TEST_F(Qn210PageTest, OfflineUnitGivesOneMessageAtATimeAndReconnectsWhenBack)
 {
     openWindow(false);
     page->ui().aiPeriodEdit->setText("1");
@@ -295,7 +295,7 @@ TEST_F(Qn210Page, OfflineUnitGivesOneMessageAtATimeAndReconnectsWhenBack)
     EXPECT_FALSE(page->measuredText(0).isEmpty());
 }
 
-TEST_F(Qn210Page, DisconnectWhileTheTimeoutMessageIsOpen)
+TEST_F(Qn210PageTest, DisconnectWhileTheTimeoutMessageIsOpen)
 {
     openWindow(false);
     presenter.leaveUp = true;
@@ -318,11 +318,11 @@ TEST_F(Qn210Page, DisconnectWhileTheTimeoutMessageIsOpen)
     EXPECT_EQ(presenter.messages.size(), 1);
 }
 
-TEST_F(Qn210Page, EachWindowGoesOnWhenItsOwnMessageIsDismissed)
+TEST_F(Qn210PageTest, EachWindowGoesOnWhenItsOwnMessageIsDismissed)
 {
     openWindow(false);
-    QPointer<DlgTabParent> second = new DlgTabParent(windowArgs(false), timeouts);
-    auto *other = qobject_cast<DlgQN210 *>(second->page());
+    QPointer<UnitWindow> second = new UnitWindow(windowArgs(false), timeouts);
+    auto *other = qobject_cast<Qn210Page *>(second->page());
     ASSERT_NE(other, nullptr);
     other->tickTimer().stop();
     ASSERT_TRUE(waitUntil([&] { return other->completionsRun() >= 8; }));
@@ -336,8 +336,8 @@ TEST_F(Qn210Page, EachWindowGoesOnWhenItsOwnMessageIsDismissed)
     other->readInputs();
     // The window whose message came up first is the one the operator answers first; the
     // nested loops of old let it go on only once the later box was gone too.
-    DlgQN210 *firstPage = presenter.up[0].parent == page ? page : other;
-    DlgQN210 *secondPage = firstPage == page ? other : page;
+    Qn210Page *firstPage = presenter.up[0].parent == page ? page : other;
+    Qn210Page *secondPage = firstPage == page ? other : page;
     ASSERT_EQ(presenter.up[1].parent, secondPage);
     const int firstRun = firstPage->completionsRun();
     const int secondRun = secondPage->completionsRun();
@@ -357,7 +357,7 @@ TEST_F(Qn210Page, EachWindowGoesOnWhenItsOwnMessageIsDismissed)
     EXPECT_TRUE(waitUntil([&] { return second.isNull(); }, 8000));
 }
 
-TEST_F(Qn210Page, TheMessageBoxOfACompletionOpensWithoutALoopAndGoesWithItsWindow)
+TEST_F(Qn210PageTest, TheMessageBoxOfACompletionOpensWithoutALoopAndGoesWithItsWindow)
 {
     openWindow(false);
     setMessagePresenter(nullptr); // the real boxes: open() never blocks, even offscreen
@@ -380,7 +380,7 @@ TEST_F(Qn210Page, TheMessageBoxOfACompletionOpensWithoutALoopAndGoesWithItsWindo
     setMessagePresenter(&presenter);
 }
 
-TEST_F(Qn210Page, CloseBoxWhileTheTimeoutMessageIsOpen)
+TEST_F(Qn210PageTest, CloseBoxWhileTheTimeoutMessageIsOpen)
 {
     openWindow(false);
     simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, -1});
@@ -398,23 +398,23 @@ TEST_F(Qn210Page, CloseBoxWhileTheTimeoutMessageIsOpen)
     EXPECT_TRUE(aliveInside);
 }
 
-TEST_F(Qn210Page, ExitWithWindowsOpenAndAMessageUp)
+TEST_F(Qn210PageTest, ExitWithWindowsOpenAndAMessageUp)
 {
     openWindow(false);
     // A second window of the same unit.
-    QPointer<DlgTabParent> second = new DlgTabParent(windowArgs(false), timeouts);
+    QPointer<UnitWindow> second = new UnitWindow(windowArgs(false), timeouts);
     simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, -1});
     presenter.leaveUp = true; // nobody answers it: the exit has to
     page->readInputs();
     ASSERT_TRUE(waitUntil([&] { return !presenter.up.empty(); }, 8000));
-    DlgTabParent::closeAllWindows();
-    EXPECT_TRUE(DlgTabParent::waitForAllWindowsClosed(8000));
+    UnitWindow::closeAllWindows();
+    EXPECT_TRUE(UnitWindow::waitForAllWindowsClosed(8000));
     EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(second.isNull());
-    EXPECT_TRUE(DlgTabParent::openWindows().isEmpty());
+    EXPECT_TRUE(UnitWindow::openWindows().isEmpty());
 }
 
-TEST_F(Qn210Page, InvalidPeriodsAreRefused)
+TEST_F(Qn210PageTest, InvalidPeriodsAreRefused)
 {
     openWindow(false);
     for (const char *text : {"0", "10000", ""}) {
@@ -434,7 +434,7 @@ TEST_F(Qn210Page, InvalidPeriodsAreRefused)
     EXPECT_TRUE(page->ui().aiPeriodEdit->isEnabled());
 }
 
-TEST_F(Qn210Page, PeriodEditsTakeDigitsOnly)
+TEST_F(Qn210PageTest, PeriodEditsTakeDigitsOnly)
 {
     openWindow(false);
     QTest::keyClicks(page->ui().doPeriodEdit1, "x");
@@ -444,7 +444,7 @@ TEST_F(Qn210Page, PeriodEditsTakeDigitsOnly)
     EXPECT_EQ(page->ui().doPeriodEdit1->maxLength(), 6);
 }
 
-TEST_F(Qn210Page, RangeChangeCancelLeavesEverythingAsItWas)
+TEST_F(Qn210PageTest, RangeChangeCancelLeavesEverythingAsItWas)
 {
     openWindow(false);
     page->applyConversion(0, 2.0, 1.0, "kPa", 0.0, 50.0);
@@ -459,27 +459,27 @@ TEST_F(Qn210Page, RangeChangeCancelLeavesEverythingAsItWas)
     EXPECT_FALSE(page->paused());
 }
 
-TEST_F(Qn210Page, RangeChangeOkResetsTheChannel)
+TEST_F(Qn210PageTest, RangeChangeOkResetsTheChannel)
 {
     openWindow(false);
     page->applyConversion(0, 2.0, 1.0, "kPa", 0.0, 50.0);
     int before = page->completionsRun();
     page->readInputs();
     ASSERT_TRUE(settle(before, 1));
-    ASSERT_EQ(window->canvas()->GetSeries(0)->Count(), 1u);
+    ASSERT_EQ(window->canvas()->getSeries(0)->count(), 1u);
     before = page->completionsRun();
     page->ui().rangeCombo1->setCurrentIndex(0);
     ASSERT_TRUE(settle(before, 1));
     EXPECT_EQ(simulator.state(unit).aiRange[0], 0);
-    const DlgQN210::AiChannel &ch = page->aiChannel(0);
+    const Qn210Page::AiChannel &ch = page->aiChannel(0);
     EXPECT_EQ(ch.range, 0);
     EXPECT_EQ(ch.a, 1.0);
     EXPECT_EQ(ch.b, 0.0);
     EXPECT_TRUE(ch.unit.isEmpty());
     EXPECT_EQ(ch.graphMin, -100.0);
     EXPECT_TRUE(page->measuredText(0).isEmpty());
-    EXPECT_EQ(window->canvas()->GetSeries(0)->Count(), 0u);
-    const ChannelSettings saved = unitSettings().GetConversion(0, 3, 0, 0);
+    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 0u);
+    const ChannelSettings saved = unitSettings().getConversion(0, 3, 0, 0);
     EXPECT_EQ(saved.a, 1.0);
     EXPECT_EQ(saved.graphMax, 0.0);
 
@@ -492,7 +492,7 @@ TEST_F(Qn210Page, RangeChangeOkResetsTheChannel)
     EXPECT_EQ(page->convertedText(0), "50.0000 ");
 }
 
-TEST_F(Qn210Page, FailedRangeChangePutsTheComboBack)
+TEST_F(Qn210PageTest, FailedRangeChangePutsTheComboBack)
 {
     openWindow(false);
     simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 1});
@@ -504,7 +504,7 @@ TEST_F(Qn210Page, FailedRangeChangePutsTheComboBack)
     EXPECT_EQ(presenter.messages.size(), 1);
 }
 
-TEST_F(Qn210Page, InvalidGraphRangeFromTheFormulaTakesTheDefault)
+TEST_F(Qn210PageTest, InvalidGraphRangeFromTheFormulaTakesTheDefault)
 {
     openWindow(false);
     page->applyConversion(1, 1.0, 0.0, "", 5.0, 5.0);
@@ -514,7 +514,7 @@ TEST_F(Qn210Page, InvalidGraphRangeFromTheFormulaTakesTheDefault)
     EXPECT_EQ(page->aiChannel(1).savedGraphMax, 0.0);
 }
 
-TEST_F(Qn210Page, ConvertedValueWithALongUnitStaysWhole)
+TEST_F(Qn210PageTest, ConvertedValueWithALongUnitStaysWhole)
 {
     // An 8-character unit beside a value: the whole text fits the fixed-size label, so no
     // leading digit is cut off.
@@ -531,7 +531,7 @@ TEST_F(Qn210Page, ConvertedValueWithALongUnitStaysWhole)
     EXPECT_EQ(page->ui().convertedValue1->font().pointSize(), 16);
 }
 
-TEST_F(Qn210Page, ThresholdAndAdcRateTakeEffectOnConfirmation)
+TEST_F(Qn210PageTest, ThresholdAndAdcRateTakeEffectOnConfirmation)
 {
     openWindow(false);
     simulator.pinAI(unit, 0, 0x100000);
@@ -550,7 +550,7 @@ TEST_F(Qn210Page, ThresholdAndAdcRateTakeEffectOnConfirmation)
     EXPECT_EQ(page->ui().bar1->palette().color(QPalette::Highlight), QColor(255, 0, 0));
 }
 
-TEST_F(Qn210Page, TabsAndKeysLeaveTheWindowOpen)
+TEST_F(Qn210PageTest, TabsAndKeysLeaveTheWindowOpen)
 {
     openWindow(false);
     page->ui().aiPeriodEdit->setText("1");
@@ -572,7 +572,7 @@ TEST_F(Qn210Page, TabsAndKeysLeaveTheWindowOpen)
     EXPECT_FALSE(window->isClosing());
 }
 
-TEST_F(Qn210Page, LampsAndBarsPaintTheirColours)
+TEST_F(Qn210PageTest, LampsAndBarsPaintTheirColours)
 {
     openWindow(false);
     simulator.pinAI(unit, 0, 0x7FFFFF); // full bar
@@ -594,7 +594,7 @@ TEST_F(Qn210Page, LampsAndBarsPaintTheirColours)
     EXPECT_EQ(page->measuredText(0), "10.0000 V");
 }
 
-TEST_F(Qn210Page, CloseBoxClosesThePageThenTheWindow)
+TEST_F(Qn210PageTest, CloseBoxClosesThePageThenTheWindow)
 {
     openWindow(false);
     const int canvasId = window->canvas()->id();

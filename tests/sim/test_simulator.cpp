@@ -276,17 +276,17 @@ TEST(SimulatorState, ThreadSafeAccessAndPins)
     EXPECT_FALSE(sim.state(0).pinnedAi[0]);
 }
 
-TEST(UnitSpec, ParsesAndRejects)
+TEST(UnitOption, ParsesAndRejects)
 {
     std::string error;
-    auto c = parseUnitSpec("QN-220:5:127.0.0.12:10001:00-80-92-AB-CD-EF", &error);
+    auto c = parseUnitOption("QN-220:5:127.0.0.12:10001:00-80-92-AB-CD-EF", &error);
     ASSERT_TRUE(c) << error;
     EXPECT_EQ(c->modelId, 10);
     EXPECT_EQ(c->unitId, 5);
     EXPECT_EQ(c->bindIp, "127.0.0.12");
     EXPECT_EQ(c->tcpPort, 10001);
     EXPECT_EQ(c->mac, (std::array<uint8_t, 6>{0x00, 0x80, 0x92, 0xAB, 0xCD, 0xEF}));
-    auto d = parseUnitSpec("qn-110:0:127.0.0.1:0", &error);
+    auto d = parseUnitOption("qn-110:0:127.0.0.1:0", &error);
     ASSERT_TRUE(d) << error;
     EXPECT_EQ(d->modelId, 9);
 
@@ -304,7 +304,7 @@ TEST(UnitSpec, ParsesAndRejects)
     };
     for (const auto &b : bad) {
         error.clear();
-        EXPECT_FALSE(parseUnitSpec(b.text, &error)) << b.text;
+        EXPECT_FALSE(parseUnitOption(b.text, &error)) << b.text;
         EXPECT_NE(error.find(b.problem), std::string::npos) << b.text << ": " << error;
     }
 }

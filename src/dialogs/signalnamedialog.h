@@ -7,15 +7,15 @@
 
 #include <memory>
 
-namespace Ui { class CEditSignalName; }
+namespace Ui { class SignalNameDialog; }
 
 namespace qn {
 
-class CEditSignalName final : public QDialog {
+class SignalNameDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit CEditSignalName(QWidget *parent = nullptr);
-    ~CEditSignalName() override;
+    explicit SignalNameDialog(QWidget *parent = nullptr);
+    ~SignalNameDialog() override;
 
     static constexpr int NameMaxLength = 16;
     // What the settings file keeps of a name, in code page 932 bytes: sixteen
@@ -31,7 +31,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::CEditSignalName> m_ui;
+    std::unique_ptr<Ui::SignalNameDialog> m_ui;
 };
 
 } // namespace qn

@@ -14,7 +14,7 @@
 #include <vector>
 
 namespace Ui {
-class CQNVIEWDlg;
+class MainDialog;
 }
 
 namespace qn {
@@ -35,11 +35,11 @@ struct MainDialogConfig {
 // folder, empty on cancel.
 using FolderChooser = std::function<QString(QWidget *, const QString &, const QString &)>;
 
-class CQNVIEWDlg final : public QDialog {
+class MainDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit CQNVIEWDlg(MainDialogConfig config, UnitWindowOpener opener, QWidget *parent = nullptr);
-    ~CQNVIEWDlg() override;
+    explicit MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget *parent = nullptr);
+    ~MainDialog() override;
 
     // Replaces the system folder chooser (tests).
     void setFolderChooser(FolderChooser chooser);
@@ -85,7 +85,7 @@ private:
     void setBusy(bool busy);
     void rebuildList();
 
-    std::unique_ptr<Ui::CQNVIEWDlg> m_ui;
+    std::unique_ptr<Ui::MainDialog> m_ui;
     MainDialogConfig m_config;
     UnitWindowOpener m_opener;
     FolderChooser m_chooseFolder;

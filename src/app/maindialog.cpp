@@ -1,4 +1,4 @@
-#include "app/cqnviewdlg.h"
+#include "app/maindialog.h"
 
 #include "app/startup.h"
 #include "app/unitsettings.h"
@@ -6,7 +6,7 @@
 #include "link/unitlist.h"
 #include "ui/fonts.h"
 #include "ui/messages.h"
-#include "ui_cqnviewdlg.h"
+#include "ui_maindialog.h"
 
 #include <QFileDialog>
 #include <QBoxLayout>
@@ -63,14 +63,14 @@ void mergeInto(UnitTable &merged, const UnitTable &found)
 // The worker side of a background job posts its completion only while the dialog
 // lives; the dialog's destructor clears receiver under the same mutex, so a worker
 // never posts to a dialog that is gone (and Qt drops what was posted before).
-struct CQNVIEWDlg::JobChannel {
+struct MainDialog::JobChannel {
     std::mutex mutex;
     QObject *receiver = nullptr;
 };
 
-CQNVIEWDlg::CQNVIEWDlg(MainDialogConfig config, UnitWindowOpener opener, QWidget *parent)
+MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget *parent)
     : QDialog(parent)
-    , m_ui(std::make_unique<Ui::CQNVIEWDlg>())
+    , m_ui(std::make_unique<Ui::MainDialog>())
     , m_config(std::move(config))
     , m_opener(std::move(opener))
     , m_chooseFolder(systemFolderChooser)
@@ -91,7 +91,7 @@ CQNVIEWDlg::CQNVIEWDlg(MainDialogConfig config, UnitWindowOpener opener, QWidget
     alignHeaderWithList();
 
     if (!m_config.settingsPath.isEmpty())
-        unitSettings().LoadSettings(m_config.settingsPath);
+        unitSettings().loadSettings(m_config.settingsPath);
 
     m_ui->portEdit->setMaxLength(5);
     // Digits only, as the system's number edit style: other characters are refused.
@@ -110,29 +110,29 @@ CQNVIEWDlg::CQNVIEWDlg(MainDialogConfig config, UnitWindowOpener opener, QWidget
             child->installEventFilter(this);
     }
 
-    connect(m_ui->searchButton, &QPushButton::clicked, this, &CQNVIEWDlg::search);
-    connect(m_ui->addButton, &QPushButton::clicked, this, &CQNVIEWDlg::addByIp);
-    connect(m_ui->connectButton, &QPushButton::clicked, this, &CQNVIEWDlg::connectSelected);
-    connect(m_ui->browseButton, &QPushButton::clicked, this, &CQNVIEWDlg::browse);
+    connect(m_ui->searchButton, &QPushButton::clicked, this, &MainDialog::search);
+    connect(m_ui->addButton, &QPushButton::clicked, this, &MainDialog::addByIp);
+    connect(m_ui->connectButton, &QPushButton::clicked, this, &MainDialog::connectSelected);
+    connect(m_ui->browseButton, &QPushButton::clicked, this, &MainDialog::browse);
     connect(m_ui->exitButton, &QPushButton::clicked, this, [this] { done(0); });
-    connect(m_ui->unitList, &QListWidget::itemSelectionChanged, this, &CQNVIEWDlg::updateConnectButton);
-    connect(m_ui->ipEdit, &QLineEdit::textChanged, this, &CQNVIEWDlg::updateAddButton);
+    connect(m_ui->unitList, &QListWidget::itemSelectionChanged, this, &MainDialog::updateConnectButton);
+    connect(m_ui->ipEdit, &QLineEdit::textChanged, this, &MainDialog::updateAddButton);
 }
 
-CQNVIEWDlg::~CQNVIEWDlg()
+MainDialog::~MainDialog()
 {
     std::lock_guard lock(m_channel->mutex);
     m_channel->receiver = nullptr;
 }
 
-int CQNVIEWDlg::listTextInset() const
+int MainDialog::listTextInset() const
 {
     // Where an item view draws its text: inside the frame, after the style's text margin.
     const int textMargin = m_ui->unitList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_ui->unitList) + 1;
     return m_ui->unitList->frameWidth() + textMargin;
 }
 
-void CQNVIEWDlg::alignHeaderWithList()
+void MainDialog::alignHeaderWithList()
 {
     const QFontMetrics metrics(m_ui->unitList->font());
     // The header's "機種" column starts one character further right than the model in a
@@ -159,12 +159,12 @@ void CQNVIEWDlg::alignHeaderWithList()
                                     + m_ui->unitList->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
-void CQNVIEWDlg::setFolderChooser(FolderChooser chooser)
+void MainDialog::setFolderChooser(FolderChooser chooser)
 {
     m_chooseFolder = chooser ? std::move(chooser) : FolderChooser(systemFolderChooser);
 }
 
-int CQNVIEWDlg::rowsForSelection(int index)
+int MainDialog::rowsForSelection(int index)
 {
     switch (index) {
     case 0: return 1000;
@@ -174,14 +174,14 @@ int CQNVIEWDlg::rowsForSelection(int index)
     }
 }
 
-int CQNVIEWDlg::rowsPerFile() const
+int MainDialog::rowsPerFile() const
 {
     if (!m_ui->autoSwitchCheck->isChecked())
         return -1;
     return rowsForSelection(m_ui->rowsCombo->currentIndex());
 }
 
-void CQNVIEWDlg::keyPressEvent(QKeyEvent *event)
+void MainDialog::keyPressEvent(QKeyEvent *event)
 {
     if (isSwallowedKey(event)) {
         event->accept();
@@ -190,7 +190,7 @@ void CQNVIEWDlg::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-bool CQNVIEWDlg::eventFilter(QObject *watched, QEvent *event)
+bool MainDialog::eventFilter(QObject *watched, QEvent *event)
 {
     if (isSwallowedKey(event))
         return true;
@@ -204,17 +204,17 @@ bool CQNVIEWDlg::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void CQNVIEWDlg::updateConnectButton()
+void MainDialog::updateConnectButton()
 {
     m_ui->connectButton->setEnabled(!m_busy && !m_ui->unitList->selectedItems().isEmpty());
 }
 
-void CQNVIEWDlg::updateAddButton()
+void MainDialog::updateAddButton()
 {
     m_ui->addButton->setEnabled(!m_busy && !m_ui->ipEdit->text().isEmpty());
 }
 
-void CQNVIEWDlg::setBusy(bool busy)
+void MainDialog::setBusy(bool busy)
 {
     m_busy = busy;
     // The focused control may be one that gets disabled; it gets the focus back after.
@@ -233,7 +233,7 @@ void CQNVIEWDlg::setBusy(bool busy)
         m_focusBeforeBusy->setFocus(Qt::OtherFocusReason);
 }
 
-void CQNVIEWDlg::rebuildList()
+void MainDialog::rebuildList()
 {
     m_ui->unitList->clear();
     for (const std::string &line : unitListLines(m_table))
@@ -241,7 +241,7 @@ void CQNVIEWDlg::rebuildList()
     updateConnectButton();
 }
 
-void CQNVIEWDlg::runInBackground(std::function<std::function<void()>()> work)
+void MainDialog::runInBackground(std::function<std::function<void()>()> work)
 {
     std::thread([channel = m_channel, work = std::move(work)] {
         std::function<void()> done = work();
@@ -251,7 +251,7 @@ void CQNVIEWDlg::runInBackground(std::function<std::function<void()>()> work)
     }).detach();
 }
 
-void CQNVIEWDlg::search()
+void MainDialog::search()
 {
     if (m_busy)
         return;
@@ -267,7 +267,7 @@ void CQNVIEWDlg::search()
         int failures = 0;
         for (const std::string &target : config.searchTargets) {
             UnitTable answers;
-            if (SearchUnits(answers, target, config.discoveryPort, config.searchTiming) < 0) {
+            if (searchUnits(answers, target, config.discoveryPort, config.searchTiming) < 0) {
                 ++failures;
                 continue;
             }
@@ -293,7 +293,7 @@ void CQNVIEWDlg::search()
     });
 }
 
-void CQNVIEWDlg::addByIp()
+void MainDialog::addByIp()
 {
     const QString ip = m_ui->ipEdit->text();
     if (ip.isEmpty() || m_busy)
@@ -301,7 +301,7 @@ void CQNVIEWDlg::addByIp()
     setBusy(true);
     runInBackground([this, config = m_config, table = m_table, ip = ip.toStdString()]() mutable
                     -> std::function<void()> {
-        const int result = AddUnitByIP(table, ip, config.discoveryPort, config.addTiming);
+        const int result = addUnitByIP(table, ip, config.discoveryPort, config.addTiming);
         auto updated = std::make_shared<UnitTable>(std::move(table));
         return [this, result, updated, ip] {
             if (result == -1) {
@@ -326,7 +326,7 @@ void CQNVIEWDlg::addByIp()
     });
 }
 
-void CQNVIEWDlg::connectSelected()
+void MainDialog::connectSelected()
 {
     const int row = m_ui->unitList->currentRow();
     if (m_busy || row < 0 || row >= m_table.count() || m_ui->unitList->selectedItems().isEmpty())
@@ -336,12 +336,12 @@ void CQNVIEWDlg::connectSelected()
     runInBackground([this, entry, timeoutMs = m_config.identifyTimeoutMs]() -> std::function<void()> {
         int modelId = -1;
         int unitId = -1;
-        const int rc = GetUnitModelID(entry.ipText, entry.tcpPort, modelId, unitId, timeoutMs);
+        const int rc = getUnitModelID(entry.ipText, entry.tcpPort, modelId, unitId, timeoutMs);
         return [this, entry, rc, modelId, unitId] { finishConnect(entry, rc, modelId, unitId); };
     });
 }
 
-void CQNVIEWDlg::finishConnect(const UnitEntry &identified, int rc, int modelId, int unitId)
+void MainDialog::finishConnect(const UnitEntry &identified, int rc, int modelId, int unitId)
 {
     // The table cannot have changed meanwhile (every action that writes it was
     // disabled), but the entry is looked up again by address to be sure.
@@ -375,7 +375,7 @@ void CQNVIEWDlg::finishConnect(const UnitEntry &identified, int rc, int modelId,
     emit jobFinished();
 }
 
-void CQNVIEWDlg::browse()
+void MainDialog::browse()
 {
     const QString chosen = m_chooseFolder(this, kChooseFolderTitle, m_logFolder);
     if (chosen.isEmpty())
@@ -384,7 +384,7 @@ void CQNVIEWDlg::browse()
     showLogFolder();
 }
 
-void CQNVIEWDlg::showLogFolder()
+void MainDialog::showLogFolder()
 {
     const QString text = QDir::toNativeSeparators(m_logFolder);
     m_ui->folderLabel->setText(text);

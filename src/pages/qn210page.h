@@ -12,7 +12,7 @@
 #include <memory>
 
 namespace Ui {
-class DlgQN210;
+class Qn210Page;
 }
 class QCheckBox;
 class QComboBox;
@@ -24,7 +24,7 @@ class QPushButton;
 
 namespace qn {
 
-class DlgQN210 : public DevicePage {
+class Qn210Page : public DevicePage {
     Q_OBJECT
 public:
     // Settings-store keys of this page's channels.
@@ -52,8 +52,8 @@ public:
         bool hasReading = false;             // the measured text is showing a value
     };
 
-    DlgQN210(QWidget *parent, int modelIndex, DevicePageArgs args);
-    ~DlgQN210() override;
+    Qn210Page(QWidget *parent, int modelIndex, DevicePageArgs args);
+    ~Qn210Page() override;
 
     // State (read by the settings dialogs and tests).
     const AiChannel &aiChannel(int channel) const { return m_ai.at(size_t(channel)); }
@@ -66,10 +66,10 @@ public:
     QString signalName(int kind, int channel) const;
     QString measuredText(int channel) const;
     QString convertedText(int channel) const;
-    Ui::DlgQN210 &ui() { return *m_ui; }
+    Ui::Qn210Page &ui() { return *m_ui; }
 
     // The four settings buttons (formula, signal name, ADC rate, threshold). Their bodies
-    // live in dlgqn210_settings.cpp, next to the dialogs they open.
+    // live in qn210page_settings.cpp, next to the dialogs they open.
     void onFormulaButton(int channel);
     void onSignalNameButton(int kind, int channel);
     void onAdcRateButton();
@@ -133,10 +133,10 @@ private:
     void sendChannelUnit(int channel);
     QString logHeader() const;
     QStringList valueUnits() const;
-    // Runs one of the settings dialogs (dlgqn210_settings.cpp); true after OK.
+    // Runs one of the settings dialogs (qn210page_settings.cpp); true after OK.
     bool runSettingsDialog(QDialog &dialog);
 
-    std::unique_ptr<Ui::DlgQN210> m_ui;
+    std::unique_ptr<Ui::Qn210Page> m_ui;
     std::array<QLabel *, kOutputs> m_doNames{};
     std::array<QLabel *, kOutputs> m_lamps{};
     std::array<QPushButton *, kOutputs> m_doButtons{};

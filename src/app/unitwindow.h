@@ -13,29 +13,29 @@
 #include <memory>
 
 namespace Ui {
-class DlgTabParent;
+class UnitWindow;
 }
 
 namespace qn {
 
 class DevicePage;
-class DlgGraphTab;
+class GraphTab;
 class TrendCanvas;
 
-class DlgTabParent final : public QWidget {
+class UnitWindow final : public QWidget {
     Q_OBJECT
 public:
     // Builds the window, its graph page, canvas and control page, and starts the page
     // (which connects to the unit: up to the connect time-out on this thread).
-    explicit DlgTabParent(const UnitWindowArgs &args, SessionTimeouts timeouts = {});
-    ~DlgTabParent() override;
+    explicit UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts = {});
+    ~UnitWindow() override;
 
     // What main.cpp hands the main dialog: a new shown window per connect.
-    static DlgTabParent *open(const UnitWindowArgs &args, SessionTimeouts timeouts = {});
+    static UnitWindow *open(const UnitWindowArgs &args, SessionTimeouts timeouts = {});
     static UnitWindowOpener opener();
 
     // Windows open now (not yet destroyed).
-    static QList<DlgTabParent *> openWindows();
+    static QList<UnitWindow *> openWindows();
     // Program exit: asks every window to close, dismissing the messages its page's
     // completions have up (each window finishes once its page is free); then waits,
     // running events, until they are all gone or timeoutMs has passed. Returns whether
@@ -44,7 +44,7 @@ public:
     static bool waitForAllWindowsClosed(int timeoutMs = 15000);
 
     DevicePage *page() const { return m_page; }
-    DlgGraphTab *graphTab() const { return m_graphTab; }
+    GraphTab *graphTab() const { return m_graphTab; }
     TrendCanvas *canvas() const { return m_canvas; }
     const UnitWindowArgs &args() const { return m_args; }
     int currentTab() const;
@@ -68,9 +68,9 @@ private:
     void onTabChanged(int index);
     void onPageClosed();
 
-    std::unique_ptr<Ui::DlgTabParent> m_ui;
+    std::unique_ptr<Ui::UnitWindow> m_ui;
     UnitWindowArgs m_args;
-    DlgGraphTab *m_graphTab = nullptr;
+    GraphTab *m_graphTab = nullptr;
     TrendCanvas *m_canvas = nullptr;
     int m_canvasId = 0;
     DevicePage *m_page = nullptr;

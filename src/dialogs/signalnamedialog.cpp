@@ -1,37 +1,37 @@
-#include "dialogs/ceditsignalname.h"
+#include "dialogs/signalnamedialog.h"
 
 #include "dialogs/fieldtext.h"
-#include "ui_ceditsignalname.h"
+#include "ui_signalnamedialog.h"
 
 #include <QShowEvent>
 
 namespace qn {
 
-CEditSignalName::CEditSignalName(QWidget *parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CEditSignalName>())
+SignalNameDialog::SignalNameDialog(QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::SignalNameDialog>())
 {
     m_ui->setupUi(this);
     fieldtext::keepTypingLimit(m_ui->nameEdit, NameMaxLength);
     fieldtext::limitCp932Bytes(m_ui->nameEdit, NameMaxBytes);
-    connect(m_ui->okButton, &QPushButton::clicked, this, &CEditSignalName::accept);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &SignalNameDialog::accept);
 }
 
-CEditSignalName::~CEditSignalName() = default;
+SignalNameDialog::~SignalNameDialog() = default;
 
-void CEditSignalName::loadFields()
+void SignalNameDialog::loadFields()
 {
     fieldtext::setLimitedText(m_ui->nameEdit, name, NameMaxLength);
     m_ui->nameEdit->setFocus();
     m_ui->nameEdit->selectAll();
 }
 
-void CEditSignalName::accept()
+void SignalNameDialog::accept()
 {
     name = m_ui->nameEdit->text();
     QDialog::accept();
 }
 
-void CEditSignalName::showEvent(QShowEvent *event)
+void SignalNameDialog::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous())
         loadFields();

@@ -1,4 +1,4 @@
-#include "dialogs/ceditanalogcalc.h"
+#include "dialogs/formuladialog.h"
 #include "dialogtestutil.h"
 #include "../support/commalocale.h"
 #include "common/numbertext.h"
@@ -8,14 +8,14 @@
 #include <QPushButton>
 #include <QTest>
 
-using qn::CEditAnalogCalc;
+using qn::FormulaDialog;
 using qn::test::control;
 
 namespace {
 
-struct FormulaDialog : ::testing::Test {
+struct FormulaDialogTest : ::testing::Test {
     qn::test::PresenterScope messages;
-    CEditAnalogCalc dlg;
+    FormulaDialog dlg;
     QLineEdit *factorEdit = control<QLineEdit>(dlg, "factorEdit");
     QLineEdit *offsetEdit = control<QLineEdit>(dlg, "offsetEdit");
     QLineEdit *unitEdit = control<QLineEdit>(dlg, "unitEdit");
@@ -24,9 +24,9 @@ struct FormulaDialog : ::testing::Test {
 
     void openForInputPage()
     {
-        dlg.factorLabel = CEditAnalogCalc::InputFactorLabel;
-        dlg.resultLabel = CEditAnalogCalc::InputResultLabel;
-        dlg.unitLabel = CEditAnalogCalc::InputUnitLabel;
+        dlg.factorLabel = FormulaDialog::InputFactorLabel;
+        dlg.resultLabel = FormulaDialog::InputResultLabel;
+        dlg.unitLabel = FormulaDialog::InputUnitLabel;
         dlg.show();
     }
     // As a paste: the whole text arrives in one change.
@@ -39,7 +39,7 @@ struct FormulaDialog : ::testing::Test {
 
 } // namespace
 
-TEST_F(FormulaDialog, NewUnitShowsTheDefaultsWithSixDecimals)
+TEST_F(FormulaDialogTest, NewUnitShowsTheDefaultsWithSixDecimals)
 {
     dlg.factor = 1.0;
     dlg.offset = 0.0;
@@ -56,21 +56,21 @@ TEST_F(FormulaDialog, NewUnitShowsTheDefaultsWithSixDecimals)
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
-TEST_F(FormulaDialog, LabelsFollowThePageKind)
+TEST_F(FormulaDialogTest, LabelsFollowThePageKind)
 {
     struct Case { QString factor, result, unit; };
     const Case cases[] = {
-        {CEditAnalogCalc::InputFactorLabel, CEditAnalogCalc::InputResultLabel, CEditAnalogCalc::InputUnitLabel},
-        {CEditAnalogCalc::OutputFactorLabel, CEditAnalogCalc::OutputResultLabel, CEditAnalogCalc::OutputUnitLabel},
+        {FormulaDialog::InputFactorLabel, FormulaDialog::InputResultLabel, FormulaDialog::InputUnitLabel},
+        {FormulaDialog::OutputFactorLabel, FormulaDialog::OutputResultLabel, FormulaDialog::OutputUnitLabel},
     };
-    EXPECT_EQ(CEditAnalogCalc::InputFactorLabel, QString::fromUtf8("測定値 ×"));
-    EXPECT_EQ(CEditAnalogCalc::InputResultLabel, QString::fromUtf8("＝ 表示値"));
-    EXPECT_EQ(CEditAnalogCalc::InputUnitLabel, QString::fromUtf8("表示値の単位:"));
-    EXPECT_EQ(CEditAnalogCalc::OutputFactorLabel, QString::fromUtf8("出力設定値 ×"));
-    EXPECT_EQ(CEditAnalogCalc::OutputResultLabel, QString::fromUtf8("＝ 換算出力値"));
-    EXPECT_EQ(CEditAnalogCalc::OutputUnitLabel, QString::fromUtf8("換算出力値の単位:"));
+    EXPECT_EQ(FormulaDialog::InputFactorLabel, QString::fromUtf8("測定値 ×"));
+    EXPECT_EQ(FormulaDialog::InputResultLabel, QString::fromUtf8("＝ 表示値"));
+    EXPECT_EQ(FormulaDialog::InputUnitLabel, QString::fromUtf8("表示値の単位:"));
+    EXPECT_EQ(FormulaDialog::OutputFactorLabel, QString::fromUtf8("出力設定値 ×"));
+    EXPECT_EQ(FormulaDialog::OutputResultLabel, QString::fromUtf8("＝ 換算出力値"));
+    EXPECT_EQ(FormulaDialog::OutputUnitLabel, QString::fromUtf8("換算出力値の単位:"));
     for (const Case &c : cases) {
-        CEditAnalogCalc d;
+        FormulaDialog d;
         d.factorLabel = c.factor;
         d.resultLabel = c.result;
         d.unitLabel = c.unit;
@@ -86,7 +86,7 @@ TEST_F(FormulaDialog, LabelsFollowThePageKind)
     EXPECT_EQ(control<QLabel>(dlg, "tildeLabel")->text(), QString::fromUtf8("～"));
 }
 
-TEST_F(FormulaDialog, OkReadsEveryFieldIncludingNegatives)
+TEST_F(FormulaDialogTest, OkReadsEveryFieldIncludingNegatives)
 {
     openForInputPage();
     paste(factorEdit, "-2.5");
@@ -104,7 +104,7 @@ TEST_F(FormulaDialog, OkReadsEveryFieldIncludingNegatives)
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
-TEST_F(FormulaDialog, FilterCutsAtTheFirstOtherCharacterWithOneMessage)
+TEST_F(FormulaDialogTest, FilterCutsAtTheFirstOtherCharacterWithOneMessage)
 {
     struct Case { const char *typed; const char *kept; };
     const Case cases[] = {{"1.5e3", "1.5"}, {"12a34", "12"}, {"-3.5V", "-3.5"}, {"abc", ""}};
@@ -125,7 +125,7 @@ TEST_F(FormulaDialog, FilterCutsAtTheFirstOtherCharacterWithOneMessage)
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
-TEST_F(FormulaDialog, TypingALetterKeepsWhatCameBefore)
+TEST_F(FormulaDialogTest, TypingALetterKeepsWhatCameBefore)
 {
     openForInputPage();
     factorEdit->clear();
@@ -135,12 +135,12 @@ TEST_F(FormulaDialog, TypingALetterKeepsWhatCameBefore)
     EXPECT_EQ(messages.presenter.messages.size(), 1);
 }
 
-TEST_F(FormulaDialog, TextThatIsNoNumberReadsAsItsNumericPrefix)
+TEST_F(FormulaDialogTest, TextThatIsNoNumberReadsAsItsNumericPrefix)
 {
     struct Case { const char *text; double value; };
     const Case cases[] = {{"1-2", 1.0}, {".", 0.0}, {"-", 0.0}, {"", 0.0}, {"--1", 0.0}, {"1..5", 1.0}, {"0", 0.0}};
     for (const Case &c : cases) {
-        CEditAnalogCalc d;
+        FormulaDialog d;
         d.show();
         paste(control<QLineEdit>(d, "factorEdit"), QString::fromLatin1(c.text));
         paste(control<QLineEdit>(d, "graphMaxEdit"), QString::fromLatin1(c.text));
@@ -151,7 +151,7 @@ TEST_F(FormulaDialog, TextThatIsNoNumberReadsAsItsNumericPrefix)
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
-TEST_F(FormulaDialog, TheDialogLeavesTheRangeCheckToThePage)
+TEST_F(FormulaDialogTest, TheDialogLeavesTheRangeCheckToThePage)
 {
     dlg.graphMin = 5.0;
     dlg.graphMax = 5.0;
@@ -162,10 +162,10 @@ TEST_F(FormulaDialog, TheDialogLeavesTheRangeCheckToThePage)
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
-TEST_F(FormulaDialog, EscapeAndTheCloseBoxChangeNothing)
+TEST_F(FormulaDialogTest, EscapeAndTheCloseBoxChangeNothing)
 {
     for (bool escape : {true, false}) {
-        CEditAnalogCalc d;
+        FormulaDialog d;
         d.factor = 2.0;
         d.unit = "V";
         d.show();
@@ -182,7 +182,7 @@ TEST_F(FormulaDialog, EscapeAndTheCloseBoxChangeNothing)
     }
 }
 
-TEST_F(FormulaDialog, EnterPressesOk)
+TEST_F(FormulaDialogTest, EnterPressesOk)
 {
     dlg.factor = 3.0;
     openForInputPage();
@@ -191,7 +191,7 @@ TEST_F(FormulaDialog, EnterPressesOk)
     EXPECT_DOUBLE_EQ(dlg.factor, 3.0);
 }
 
-TEST_F(FormulaDialog, UnitAcceptsEightTypedCharacters)
+TEST_F(FormulaDialogTest, UnitAcceptsEightTypedCharacters)
 {
     openForInputPage();
     unitEdit->clear();
@@ -202,7 +202,7 @@ TEST_F(FormulaDialog, UnitAcceptsEightTypedCharacters)
     EXPECT_EQ(unitEdit->text(), QString::fromUtf8("キロパスカル毎秒"));
 }
 
-TEST_F(FormulaDialog, AStoredUnitLongerThanTheLimitSurvivesOk)
+TEST_F(FormulaDialogTest, AStoredUnitLongerThanTheLimitSurvivesOk)
 {
     // The settings file holds up to 31 characters; opening and confirming must not cut it.
     dlg.unit = "0123456789AB";
@@ -215,7 +215,7 @@ TEST_F(FormulaDialog, AStoredUnitLongerThanTheLimitSurvivesOk)
     EXPECT_EQ(dlg.unit, "0123456789AB");
 
     // Shortening it brings the limit back down to eight.
-    CEditAnalogCalc d;
+    FormulaDialog d;
     d.unit = "0123456789";
     d.show();
     QLineEdit *edit = control<QLineEdit>(d, "unitEdit");
@@ -226,7 +226,7 @@ TEST_F(FormulaDialog, AStoredUnitLongerThanTheLimitSurvivesOk)
     EXPECT_EQ(edit->text(), "012345xy");
 }
 
-TEST_F(FormulaDialog, ValuesThatAreNotFiniteOpenAsZero)
+TEST_F(FormulaDialogTest, ValuesThatAreNotFiniteOpenAsZero)
 {
     dlg.factor = std::numeric_limits<double>::quiet_NaN();
     dlg.graphMax = std::numeric_limits<double>::infinity();
@@ -236,7 +236,7 @@ TEST_F(FormulaDialog, ValuesThatAreNotFiniteOpenAsZero)
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
-TEST_F(FormulaDialog, EveryControlIsNamedAndReachableByTab)
+TEST_F(FormulaDialogTest, EveryControlIsNamedAndReachableByTab)
 {
     openForInputPage();
     for (QLineEdit *edit : {factorEdit, offsetEdit, unitEdit, graphMinEdit, graphMaxEdit})
@@ -250,7 +250,7 @@ TEST_F(FormulaDialog, EveryControlIsNamedAndReachableByTab)
         EXPECT_EQ(qn::test::nextTabStop(const_cast<QWidget *>(order[i])), order[i + 1]) << i;
 }
 
-TEST_F(FormulaDialog, NumbersLeftAsShownKeepTheirPrecision)
+TEST_F(FormulaDialogTest, NumbersLeftAsShownKeepTheirPrecision)
 {
     dlg.factor = 1.23456789;
     dlg.offset = -0.0000004;
@@ -267,7 +267,7 @@ TEST_F(FormulaDialog, NumbersLeftAsShownKeepTheirPrecision)
     EXPECT_EQ(dlg.graphMax, 2.5);
 
     // Edited and typed back to the same text still counts as unchanged; another text does not.
-    CEditAnalogCalc d;
+    FormulaDialog d;
     d.factor = 1.23456789;
     d.show();
     QLineEdit *edit = control<QLineEdit>(d, "factorEdit");
@@ -281,7 +281,7 @@ TEST(FormulaDialogLocale, DecimalPointsCountUnderADecimalCommaLocale)
     qn::test::CommaLocale comma;
     if (!comma.active())
         GTEST_SKIP() << "no locale with a decimal comma can be made here";
-    CEditAnalogCalc d;
+    FormulaDialog d;
     d.factor = 0.25;
     d.show();
     EXPECT_EQ(control<QLineEdit>(d, "factorEdit")->text(), "0.250000");

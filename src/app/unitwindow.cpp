@@ -1,11 +1,11 @@
-#include "app/dlgtabparent.h"
+#include "app/unitwindow.h"
 
 #include "graph/canvasregistry.h"
-#include "graph/dlggraphtab.h"
+#include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "pages/devicepages.h"
 
-#include "ui_dlgtabparent.h"
+#include "ui_unitwindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -22,28 +22,28 @@ namespace {
 const QString kNoControlPageText =
     QStringLiteral("この機種の制御ページは、このバージョンではまだ使用できません。");
 
-QList<DlgTabParent *> &windows()
+QList<UnitWindow *> &windows()
 {
-    static QList<DlgTabParent *> list;
+    static QList<UnitWindow *> list;
     return list;
 }
 
 } // namespace
 
-DlgTabParent::DlgTabParent(const UnitWindowArgs &args, SessionTimeouts timeouts)
+UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_ui(std::make_unique<Ui::DlgTabParent>()), m_args(args)
+      m_ui(std::make_unique<Ui::UnitWindow>()), m_args(args)
 {
     windows().append(this);
     m_ui->setupUi(this);
     QTabWidget *tabs = m_ui->tabWidget;
 
     // The graph page first: the canvas lives in it and the control page feeds it.
-    m_graphTab = new DlgGraphTab(nullptr, m_args.modelIndex);
+    m_graphTab = new GraphTab(nullptr, m_args.modelIndex);
     // Opaque, so the canvas and value labels repaint without the tab frame beneath.
     m_graphTab->setAutoFillBackground(true);
-    m_canvas = m_graphTab->CreateCanvas();
+    m_canvas = m_graphTab->createCanvas();
     if (m_canvas)
         m_canvasId = m_canvas->id();
 
@@ -63,7 +63,7 @@ DlgTabParent::DlgTabParent(const UnitWindowArgs &args, SessionTimeouts timeouts)
 
     if (m_page) {
         tabs->addTab(m_page, QStringLiteral("制御"));
-        connect(m_page, &DevicePage::closed, this, &DlgTabParent::onPageClosed);
+        connect(m_page, &DevicePage::closed, this, &UnitWindow::onPageClosed);
     } else {
         // This version has no control page for the model: say so plainly rather than
         // show an empty tab; the graph tab still shows the model's layout.
@@ -76,17 +76,17 @@ DlgTabParent::DlgTabParent(const UnitWindowArgs &args, SessionTimeouts timeouts)
     }
     tabs->addTab(m_graphTab, QStringLiteral("グラフ"));
     if (m_page)
-        m_graphTab->SetPage(m_page);
+        m_graphTab->setPage(m_page);
     tabs->setCurrentIndex(0);
-    connect(tabs, &QTabWidget::currentChanged, this, &DlgTabParent::onTabChanged);
-    connect(m_ui->disconnectButton, &QPushButton::clicked, this, &DlgTabParent::disconnectUnit);
+    connect(tabs, &QTabWidget::currentChanged, this, &UnitWindow::onTabChanged);
+    connect(m_ui->disconnectButton, &QPushButton::clicked, this, &UnitWindow::disconnectUnit);
 
     setWindowTitle(m_args.title.left(255));
     if (m_page)
         m_page->initialise();
 }
 
-DlgTabParent::~DlgTabParent()
+UnitWindow::~UnitWindow()
 {
     windows().removeAll(this);
     // The page's session is stopped by now (or stops here); then the graph page and the
@@ -94,14 +94,14 @@ DlgTabParent::~DlgTabParent()
     delete m_page;
     m_page = nullptr;
     if (m_graphTab)
-        m_graphTab->SetPage(nullptr);
+        m_graphTab->setPage(nullptr);
     if (m_canvasId)
         CanvasRegistry::instance().remove(m_canvasId);
 }
 
-DlgTabParent *DlgTabParent::open(const UnitWindowArgs &args, SessionTimeouts timeouts)
+UnitWindow *UnitWindow::open(const UnitWindowArgs &args, SessionTimeouts timeouts)
 {
-    auto *window = new DlgTabParent(args, timeouts);
+    auto *window = new UnitWindow(args, timeouts);
     if (QScreen *screen = window->screen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -111,19 +111,19 @@ DlgTabParent *DlgTabParent::open(const UnitWindowArgs &args, SessionTimeouts tim
     return window;
 }
 
-UnitWindowOpener DlgTabParent::opener()
+UnitWindowOpener UnitWindow::opener()
 {
     return [](const UnitWindowArgs &args) { open(args); };
 }
 
-QList<DlgTabParent *> DlgTabParent::openWindows()
+QList<UnitWindow *> UnitWindow::openWindows()
 {
     return windows();
 }
 
-void DlgTabParent::closeAllWindows()
+void UnitWindow::closeAllWindows()
 {
-    for (DlgTabParent *window : windows()) {
+    for (UnitWindow *window : windows()) {
         window->disconnectUnit();
         // A close waits for a page's messages; at exit nobody is left to answer them.
         if (window->m_page)
@@ -131,7 +131,7 @@ void DlgTabParent::closeAllWindows()
     }
 }
 
-bool DlgTabParent::waitForAllWindowsClosed(int timeoutMs)
+bool UnitWindow::waitForAllWindowsClosed(int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!windows().isEmpty() && !deadline.hasExpired()) {
@@ -143,22 +143,22 @@ bool DlgTabParent::waitForAllWindowsClosed(int timeoutMs)
     return windows().isEmpty();
 }
 
-int DlgTabParent::currentTab() const
+int UnitWindow::currentTab() const
 {
     return m_ui->tabWidget->currentIndex();
 }
 
-void DlgTabParent::selectTab(int index)
+void UnitWindow::selectTab(int index)
 {
     m_ui->tabWidget->setCurrentIndex(index);
 }
 
-void DlgTabParent::onTabChanged(int)
+void UnitWindow::onTabChanged(int)
 {
     // QTabWidget shows the selected page and hides the other; nothing else to do.
 }
 
-void DlgTabParent::disconnectUnit()
+void UnitWindow::disconnectUnit()
 {
     if (m_closing)
         return;
@@ -170,7 +170,7 @@ void DlgTabParent::disconnectUnit()
         onPageClosed();
 }
 
-void DlgTabParent::onPageClosed()
+void UnitWindow::onPageClosed()
 {
     if (m_finished)
         return;
@@ -180,7 +180,7 @@ void DlgTabParent::onPageClosed()
     deleteLater();
 }
 
-void DlgTabParent::closeEvent(QCloseEvent *event)
+void UnitWindow::closeEvent(QCloseEvent *event)
 {
     // The window goes out of sight at once; the object stays until the page has let go of
     // its session (after its running completion, if any, has returned). Refusing the close
@@ -189,7 +189,7 @@ void DlgTabParent::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void DlgTabParent::keyPressEvent(QKeyEvent *event)
+void UnitWindow::keyPressEvent(QKeyEvent *event)
 {
     // Enter and Escape never close the unit's window.
     switch (event->key()) {

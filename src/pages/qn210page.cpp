@@ -1,11 +1,11 @@
-#include "pages/dlgqn210.h"
+#include "pages/qn210page.h"
 
 #include "app/unitsettings.h"
-#include "graph/dlggraphtab.h"
+#include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "ui/fonts.h"
 
-#include "ui_dlgqn210.h"
+#include "ui_qn210page.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -46,8 +46,8 @@ constexpr int kFirstDoSeries = 3;
 
 } // namespace
 
-DlgQN210::DlgQN210(QWidget *parent, int modelIndex, DevicePageArgs args)
-    : DevicePage(parent, modelIndex, std::move(args)), m_ui(std::make_unique<Ui::DlgQN210>())
+Qn210Page::Qn210Page(QWidget *parent, int modelIndex, DevicePageArgs args)
+    : DevicePage(parent, modelIndex, std::move(args)), m_ui(std::make_unique<Ui::Qn210Page>())
 {
     m_ui->setupUi(this);
     m_doNames = {m_ui->doName1, m_ui->doName2};
@@ -85,16 +85,16 @@ DlgQN210::DlgQN210(QWidget *parent, int modelIndex, DevicePageArgs args)
                 changeRange(c, index);
         });
     }
-    connect(m_ui->adcRateButton, &QPushButton::clicked, this, &DlgQN210::onAdcRateButton);
-    connect(m_ui->readButton, &QPushButton::clicked, this, &DlgQN210::readInputs);
-    connect(m_ui->aiAutoCheck, &QCheckBox::clicked, this, &DlgQN210::setAiAuto);
+    connect(m_ui->adcRateButton, &QPushButton::clicked, this, &Qn210Page::onAdcRateButton);
+    connect(m_ui->readButton, &QPushButton::clicked, this, &Qn210Page::readInputs);
+    connect(m_ui->aiAutoCheck, &QCheckBox::clicked, this, &Qn210Page::setAiAuto);
 }
 
-DlgQN210::~DlgQN210() = default;
+Qn210Page::~Qn210Page() = default;
 
 // ---- start-up ----------------------------------------------------------------------
 
-void DlgQN210::initialisePage()
+void Qn210Page::initialisePage()
 {
     const QFont valueFont = labelFont(kValuePointSize);
     // A fixed size keeps a new reading from re-laying out (and repainting) the whole
@@ -125,12 +125,12 @@ void DlgQN210::initialisePage()
 
     UnitSettingsStore &store = unitSettings();
     for (int o = 0; o < kOutputs; ++o) {
-        const QString name = store.GetSignalName(kModelCode, unitId(), kOutputKind, o);
+        const QString name = store.getSignalName(kModelCode, unitId(), kOutputKind, o);
         m_doNames[o]->setText(name);
         setSeriesLegend(kFirstDoSeries + o, doLegend(o, name));
     }
     for (int c = 0; c < kInputs; ++c) {
-        const QString name = store.GetSignalName(kModelCode, unitId(), kInputKind, c);
+        const QString name = store.getSignalName(kModelCode, unitId(), kInputKind, c);
         m_aiNames[c]->setText(name);
         setSeriesLegend(c, aiLegend(c, name));
     }
@@ -146,7 +146,7 @@ void DlgQN210::initialisePage()
         m_measured[c]->clear();
         m_convertedLabels[c]->clear();
         ch.hasReading = false;
-        const ChannelSettings saved = store.GetConversion(kModelCode, unitId(), kInputKind, c);
+        const ChannelSettings saved = store.getConversion(kModelCode, unitId(), kInputKind, c);
         ch.a = saved.a;
         ch.b = saved.b;
         ch.unit = saved.unitText;
@@ -158,7 +158,7 @@ void DlgQN210::initialisePage()
             ch.graphMin = ch.savedGraphMin = saved.graphMin;
             ch.graphMax = ch.savedGraphMax = saved.graphMax;
             if (TrendSeries *s = series(c))
-                s->SetRange(ch.graphMin, ch.graphMax);
+                s->setRange(ch.graphMin, ch.graphMax);
         } else {
             applyDefaultGraphRange(c);
         }
@@ -166,10 +166,10 @@ void DlgQN210::initialisePage()
     }
     showLamps();
 
-    session()->GetDO(this, completion<&DlgQN210::onGetDO>);
+    session()->getDO(this, completion<&Qn210Page::onGetDO>);
 }
 
-void DlgQN210::onGetDO(int pattern)
+void Qn210Page::onGetDO(int pattern)
 {
     if (pattern == -1) {
         showTimeoutMessage();
@@ -177,20 +177,20 @@ void DlgQN210::onGetDO(int pattern)
     }
     m_doState = {pattern & 1, (pattern >> 1) & 1};
     showLamps();
-    session()->GetADCsps(this, completion<&DlgQN210::onGetADCsps>);
+    session()->getADCsps(this, completion<&Qn210Page::onGetADCsps>);
 }
 
-void DlgQN210::onGetADCsps(int code)
+void Qn210Page::onGetADCsps(int code)
 {
     if (code == -1) {
         showTimeoutMessage();
         return;
     }
     m_adcRate = code;
-    session()->GetAIRange(this, completion<&DlgQN210::onGetAIRange>, 0);
+    session()->getAIRange(this, completion<&Qn210Page::onGetAIRange>, 0);
 }
 
-void DlgQN210::onGetAIRange(int channel, int range, int)
+void Qn210Page::onGetAIRange(int channel, int range, int)
 {
     if (range == -1 || channel < 0 || channel >= kInputs) {
         showTimeoutMessage();
@@ -204,12 +204,12 @@ void DlgQN210::onGetAIRange(int channel, int range, int)
         applyDefaultGraphRange(channel);
     sendChannelUnit(channel);
     if (channel + 1 < kInputs)
-        session()->GetAIRange(this, completion<&DlgQN210::onGetAIRange>, channel + 1);
+        session()->getAIRange(this, completion<&Qn210Page::onGetAIRange>, channel + 1);
     else
-        session()->GetADCThreshold(this, completion<&DlgQN210::onGetADCThreshold>, 0);
+        session()->getADCThreshold(this, completion<&Qn210Page::onGetADCThreshold>, 0);
 }
 
-void DlgQN210::onGetADCThreshold(int channel, int outside, int mode, int low, int high)
+void Qn210Page::onGetADCThreshold(int channel, int outside, int mode, int low, int high)
 {
     if (outside == -1 || channel < 0 || channel >= kInputs) {
         showTimeoutMessage();
@@ -218,12 +218,12 @@ void DlgQN210::onGetADCThreshold(int channel, int outside, int mode, int low, in
     m_ai[channel].thresholdMode = mode;
     storeThreshold(channel, outside, low, high);
     if (channel + 1 < kInputs)
-        session()->GetADCThreshold(this, completion<&DlgQN210::onGetADCThreshold>, channel + 1);
+        session()->getADCThreshold(this, completion<&Qn210Page::onGetADCThreshold>, channel + 1);
 }
 
 // ---- the tick ----------------------------------------------------------------------
 
-void DlgQN210::tick()
+void Qn210Page::tick()
 {
     // A unit slower than the period (or one that has gone quiet) would otherwise pile
     // up requests without end: an automatic action is skipped while the previous one of
@@ -255,19 +255,19 @@ void DlgQN210::tick()
 
 // ---- inputs ------------------------------------------------------------------------
 
-void DlgQN210::readInputs()
+void Qn210Page::readInputs()
 {
-    if (session()->GetAllAI(this, completion<&DlgQN210::onGetAllAI>))
+    if (session()->getAllAI(this, completion<&Qn210Page::onGetAllAI>))
         ++m_aiReadsPending;
 }
 
-void DlgQN210::postSetDO(int pattern)
+void Qn210Page::postSetDO(int pattern)
 {
-    if (session()->SetDO(this, completion<&DlgQN210::onSetDO>, pattern))
+    if (session()->setDO(this, completion<&Qn210Page::onSetDO>, pattern))
         ++m_doWritesPending;
 }
 
-void DlgQN210::onGetAllAI(int code1, int code2, int code3)
+void Qn210Page::onGetAllAI(int code1, int code2, int code3)
 {
     --m_aiReadsPending;
     if (code1 == proto::kAllAIFailure) {
@@ -297,7 +297,7 @@ void DlgQN210::onGetAllAI(int code1, int code2, int code3)
                     qn210LogFields(labels.mid(0, kInputs), valueUnits(), m_doState[0], m_doState[1]));
 }
 
-void DlgQN210::showReading(int channel, int raw)
+void Qn210Page::showReading(int channel, int raw)
 {
     AiChannel &ch = m_ai[channel];
     ch.raw = raw;
@@ -308,7 +308,7 @@ void DlgQN210::showReading(int channel, int raw)
     updateBarColour(channel);
 }
 
-void DlgQN210::updateConvertedText(int channel)
+void Qn210Page::updateConvertedText(int channel)
 {
     AiChannel &ch = m_ai[channel];
     if (!ch.hasReading)
@@ -319,7 +319,7 @@ void DlgQN210::updateConvertedText(int channel)
     m_convertedLabels[channel]->setText(ai::trimmedValue(ch.converted) + QLatin1Char(' ') + ch.unit);
 }
 
-void DlgQN210::fitConvertedFont(int channel)
+void Qn210Page::fitConvertedFont(int channel)
 {
     // The label has a fixed size and shows its text right-aligned: with a long unit text
     // the value's leading digits fell off its left edge (3.04701 kgf/cm2X read as
@@ -339,7 +339,7 @@ void DlgQN210::fitConvertedFont(int channel)
     m_fittedUnit[channel] = m_ai[channel].unit;
 }
 
-void DlgQN210::updateBarColour(int channel)
+void Qn210Page::updateBarColour(int channel)
 {
     const AiChannel &ch = m_ai[channel];
     const int lit = ai::ledLit(ch.raw, ch.lowThreshold, ch.highThreshold, ch.ledOutside) ? 1 : 0;
@@ -351,12 +351,12 @@ void DlgQN210::updateBarColour(int channel)
     m_bars[channel]->setPalette(palette);
 }
 
-void DlgQN210::applyRangeToBar(int channel)
+void Qn210Page::applyRangeToBar(int channel)
 {
     m_bars[channel]->setRange(0, ai::barMaximum(m_ai[channel].range));
 }
 
-QStringList DlgQN210::valueUnits() const
+QStringList Qn210Page::valueUnits() const
 {
     QStringList units;
     for (const AiChannel &ch : m_ai)
@@ -364,7 +364,7 @@ QStringList DlgQN210::valueUnits() const
     return units;
 }
 
-QString DlgQN210::logHeader() const
+QString Qn210Page::logHeader() const
 {
     QStringList names;
     for (int c = 0; c < kInputs; ++c)
@@ -376,12 +376,12 @@ QString DlgQN210::logHeader() const
 
 // ---- outputs -----------------------------------------------------------------------
 
-void DlgQN210::toggleOutput(int output)
+void Qn210Page::toggleOutput(int output)
 {
     postSetDO((m_doState[0] | (m_doState[1] << 1)) ^ (1 << output));
 }
 
-void DlgQN210::onSetDO(int pattern)
+void Qn210Page::onSetDO(int pattern)
 {
     --m_doWritesPending;
     if (pattern == -1) {
@@ -393,7 +393,7 @@ void DlgQN210::onSetDO(int pattern)
     showLamps();
 }
 
-void DlgQN210::showLamps()
+void Qn210Page::showLamps()
 {
     for (int o = 0; o < kOutputs; ++o) {
         QPalette palette = m_lamps[o]->palette();
@@ -404,19 +404,19 @@ void DlgQN210::showLamps()
 
 // ---- automatic modes ---------------------------------------------------------------
 
-void DlgQN210::setAiAuto(bool on)
+void Qn210Page::setAiAuto(bool on)
 {
     m_aiAuto = switchAutomatic(m_ui->aiAutoCheck, m_ui->aiPeriodEdit, m_ui->readButton, on, m_aiPeriod,
                                m_aiCount);
 }
 
-void DlgQN210::setDoAuto(int output, bool on)
+void Qn210Page::setDoAuto(int output, bool on)
 {
     m_doAuto[output] = switchAutomatic(m_doAutoChecks[output], m_doPeriodEdits[output], m_doButtons[output],
                                        on, m_doPeriod[output], m_doCount[output]);
 }
 
-bool DlgQN210::switchAutomatic(QCheckBox *check, QLineEdit *periodEdit, QPushButton *manualButton, bool on,
+bool Qn210Page::switchAutomatic(QCheckBox *check, QLineEdit *periodEdit, QPushButton *manualButton, bool on,
                                int &period, int &count)
 {
     bool active = false;
@@ -441,7 +441,7 @@ bool DlgQN210::switchAutomatic(QCheckBox *check, QLineEdit *periodEdit, QPushBut
     return active;
 }
 
-void DlgQN210::switchAutomaticModesOff()
+void Qn210Page::switchAutomaticModesOff()
 {
     if (m_aiAuto)
         setAiAuto(false);
@@ -453,14 +453,14 @@ void DlgQN210::switchAutomaticModesOff()
 
 // ---- input ranges ------------------------------------------------------------------
 
-void DlgQN210::setRangeCombo(int channel, int range)
+void Qn210Page::setRangeCombo(int channel, int range)
 {
     m_settingCombo = true;
     m_rangeCombos[channel]->setCurrentIndex(range < m_rangeCombos[channel]->count() ? range : -1);
     m_settingCombo = false;
 }
 
-void DlgQN210::changeRange(int channel, int range)
+void Qn210Page::changeRange(int channel, int range)
 {
     const bool ok = askPaused(
         QStringLiteral("設定を変更すると、換算式と単位の設定も初期化されます。よろしいですか？"));
@@ -471,10 +471,10 @@ void DlgQN210::changeRange(int channel, int range)
         return;
     }
     setRangeCombo(channel, range);
-    session()->SetAIRange(this, completion<&DlgQN210::onSetAIRange>, channel, range);
+    session()->setAIRange(this, completion<&Qn210Page::onSetAIRange>, channel, range);
 }
 
-void DlgQN210::onSetAIRange(int channel, int range)
+void Qn210Page::onSetAIRange(int channel, int range)
 {
     if (channel < 0 || channel >= kInputs)
         return;
@@ -498,11 +498,11 @@ void DlgQN210::onSetAIRange(int channel, int range)
     applyDefaultGraphRange(channel);
     saveConversion(channel);
     if (TrendSeries *s = series(channel))
-        s->Clear();
-    RefreshGraph();
+        s->clear();
+    refreshGraph();
 }
 
-void DlgQN210::applyDefaultGraphRange(int channel)
+void Qn210Page::applyDefaultGraphRange(int channel)
 {
     AiChannel &ch = m_ai[channel];
     const ai::RangeInfo &info = ai::rangeInfo(ch.range);
@@ -511,43 +511,43 @@ void DlgQN210::applyDefaultGraphRange(int channel)
     ch.savedGraphMin = 0.0;
     ch.savedGraphMax = 0.0;
     if (TrendSeries *s = series(channel))
-        s->SetRange(ch.graphMin, ch.graphMax);
+        s->setRange(ch.graphMin, ch.graphMax);
 }
 
-void DlgQN210::saveConversion(int channel)
+void Qn210Page::saveConversion(int channel)
 {
     const AiChannel &ch = m_ai[channel];
-    unitSettings().SetConversion(kModelCode, unitId(), kInputKind, channel, ch.a, ch.b, ch.unit,
+    unitSettings().setConversion(kModelCode, unitId(), kInputKind, channel, ch.a, ch.b, ch.unit,
                                  ch.savedGraphMin, ch.savedGraphMax);
 }
 
-void DlgQN210::sendChannelUnit(int channel)
+void Qn210Page::sendChannelUnit(int channel)
 {
     const AiChannel &ch = m_ai[channel];
     if (graphTab())
-        graphTab()->SetChannelUnit(channel, ch.range, ch.a, ch.b, ch.unit);
+        graphTab()->setChannelUnit(channel, ch.range, ch.a, ch.b, ch.unit);
 }
 
 // ---- what the settings dialogs apply ---------------------------------------------
 
-QString DlgQN210::signalName(int kind, int channel) const
+QString Qn210Page::signalName(int kind, int channel) const
 {
     if (kind == kOutputKind)
         return channel >= 0 && channel < kOutputs ? m_doNames[channel]->text() : QString();
     return channel >= 0 && channel < kInputs ? m_aiNames[channel]->text() : QString();
 }
 
-QString DlgQN210::measuredText(int channel) const
+QString Qn210Page::measuredText(int channel) const
 {
     return m_measured.at(size_t(channel))->text();
 }
 
-QString DlgQN210::convertedText(int channel) const
+QString Qn210Page::convertedText(int channel) const
 {
     return m_convertedLabels.at(size_t(channel))->text();
 }
 
-void DlgQN210::applySignalName(int kind, int channel, const QString &name)
+void Qn210Page::applySignalName(int kind, int channel, const QString &name)
 {
     if (kind == kOutputKind) {
         if (channel < 0 || channel >= kOutputs)
@@ -560,11 +560,11 @@ void DlgQN210::applySignalName(int kind, int channel, const QString &name)
         m_aiNames[channel]->setText(name);
         setSeriesLegend(channel, aiLegend(channel, name));
     }
-    unitSettings().SetSignalName(kModelCode, unitId(), kind, channel, name);
+    unitSettings().setSignalName(kModelCode, unitId(), kind, channel, name);
     log().requestHeader();
 }
 
-void DlgQN210::applyConversion(int channel, double a, double b, const QString &unit, double graphMin,
+void Qn210Page::applyConversion(int channel, double a, double b, const QString &unit, double graphMin,
                                double graphMax)
 {
     if (channel < 0 || channel >= kInputs)
@@ -577,7 +577,7 @@ void DlgQN210::applyConversion(int channel, double a, double b, const QString &u
         ch.graphMin = ch.savedGraphMin = graphMin;
         ch.graphMax = ch.savedGraphMax = graphMax;
         if (TrendSeries *s = series(channel))
-            s->SetRange(graphMin, graphMax);
+            s->setRange(graphMin, graphMax);
     } else {
         showPausedMessage(invalidGraphRangeMessage());
         applyDefaultGraphRange(channel);
@@ -588,17 +588,17 @@ void DlgQN210::applyConversion(int channel, double a, double b, const QString &u
     updateBarColour(channel);
 }
 
-void DlgQN210::postThreshold(int channel, bool ledOutside, double lowValue, double highValue)
+void Qn210Page::postThreshold(int channel, bool ledOutside, double lowValue, double highValue)
 {
     if (channel < 0 || channel >= kInputs)
         return;
     const AiChannel &ch = m_ai[channel];
-    session()->SetADCThreshold(this, completion<&DlgQN210::onSetADCThreshold>, channel, ledOutside ? 1 : 0,
+    session()->setADCThreshold(this, completion<&Qn210Page::onSetADCThreshold>, channel, ledOutside ? 1 : 0,
                                ch.thresholdMode, ai::thresholdCode(highValue, ch.range),
                                ai::thresholdCode(lowValue, ch.range));
 }
 
-void DlgQN210::onSetADCThreshold(int channel, int outside, int high, int low)
+void Qn210Page::onSetADCThreshold(int channel, int outside, int high, int low)
 {
     if (outside == -1 || channel < 0 || channel >= kInputs) {
         showTimeoutMessage();
@@ -607,7 +607,7 @@ void DlgQN210::onSetADCThreshold(int channel, int outside, int high, int low)
     storeThreshold(channel, outside, low, high);
 }
 
-void DlgQN210::storeThreshold(int channel, int outside, int low, int high)
+void Qn210Page::storeThreshold(int channel, int outside, int low, int high)
 {
     AiChannel &ch = m_ai[channel];
     ch.ledOutside = outside != 0;
@@ -616,12 +616,12 @@ void DlgQN210::storeThreshold(int channel, int outside, int low, int high)
     updateBarColour(channel);
 }
 
-void DlgQN210::postAdcRate(int code)
+void Qn210Page::postAdcRate(int code)
 {
-    session()->SetADCsps(this, completion<&DlgQN210::onSetADCsps>, code);
+    session()->setADCsps(this, completion<&Qn210Page::onSetADCsps>, code);
 }
 
-void DlgQN210::onSetADCsps(int code)
+void Qn210Page::onSetADCsps(int code)
 {
     if (code == -1) {
         showTimeoutMessage();
@@ -630,7 +630,7 @@ void DlgQN210::onSetADCsps(int code)
     m_adcRate = code;
 }
 
-void DlgQN210::keyPressEvent(QKeyEvent *event)
+void Qn210Page::keyPressEvent(QKeyEvent *event)
 {
     // Enter and Escape never close or confirm anything on a page.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {

@@ -8,15 +8,15 @@
 
 #include <memory>
 
-namespace Ui { class CEditADCsps; }
+namespace Ui { class AdcRateDialog; }
 
 namespace qn {
 
-class CEditADCsps final : public QDialog {
+class AdcRateDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit CEditADCsps(QWidget *parent = nullptr);
-    ~CEditADCsps() override;
+    explicit AdcRateDialog(QWidget *parent = nullptr);
+    ~AdcRateDialog() override;
 
     // "10sps" ... "14400sps", in rate-code order.
     static QStringList rateTexts();
@@ -33,7 +33,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::CEditADCsps> m_ui;
+    std::unique_ptr<Ui::AdcRateDialog> m_ui;
 };
 
 } // namespace qn

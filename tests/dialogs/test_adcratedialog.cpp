@@ -1,21 +1,21 @@
-#include "dialogs/ceditadcsps.h"
+#include "dialogs/adcratedialog.h"
 #include "dialogtestutil.h"
 
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
 
-using qn::CEditADCsps;
+using qn::AdcRateDialog;
 using qn::test::control;
 
 TEST(AdcRateDialog, ListsTheEightRatesInCodeOrder)
 {
-    CEditADCsps dlg;
+    AdcRateDialog dlg;
     EXPECT_EQ(dlg.windowTitle(), "ADC sps");
     EXPECT_EQ(dlg.rateIndex, -1);
     QComboBox *list = control<QComboBox>(dlg, "rateList");
     const QStringList expected = {"10sps", "16.6sps", "50sps", "60sps", "400sps", "1200sps", "3600sps", "14400sps"};
-    EXPECT_EQ(CEditADCsps::rateTexts(), expected);
+    EXPECT_EQ(AdcRateDialog::rateTexts(), expected);
     ASSERT_EQ(list->count(), expected.size());
     for (int i = 0; i < list->count(); ++i)
         EXPECT_EQ(list->itemText(i), expected[i]);
@@ -28,8 +28,8 @@ TEST(AdcRateDialog, CodeToRowAndBack)
     struct Case { int code; int row; };
     const Case cases[] = {{-5, -1}, {-1, -1}, {0, 0}, {3, 3}, {7, 7}, {8, -1}, {255, -1}};
     for (const Case &c : cases) {
-        EXPECT_EQ(CEditADCsps::rowForCode(c.code), c.row) << c.code;
-        CEditADCsps dlg;
+        EXPECT_EQ(AdcRateDialog::rowForCode(c.code), c.row) << c.code;
+        AdcRateDialog dlg;
         dlg.rateIndex = c.code;
         dlg.show();
         EXPECT_EQ(control<QComboBox>(dlg, "rateList")->currentIndex(), c.row) << c.code;
@@ -43,7 +43,7 @@ TEST(AdcRateDialog, CodeToRowAndBack)
 
 TEST(AdcRateDialog, ChoosingARateReturnsItsCode)
 {
-    CEditADCsps dlg;
+    AdcRateDialog dlg;
     dlg.rateIndex = 3;
     dlg.show();
     QComboBox *list = control<QComboBox>(dlg, "rateList");
@@ -56,7 +56,7 @@ TEST(AdcRateDialog, ChoosingARateReturnsItsCode)
 
 TEST(AdcRateDialog, KeyboardChoosesAndEscapeCancels)
 {
-    CEditADCsps dlg;
+    AdcRateDialog dlg;
     dlg.rateIndex = 0;
     dlg.show();
     QComboBox *list = control<QComboBox>(dlg, "rateList");
@@ -67,7 +67,7 @@ TEST(AdcRateDialog, KeyboardChoosesAndEscapeCancels)
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
     EXPECT_EQ(dlg.rateIndex, 0);
 
-    CEditADCsps closed;
+    AdcRateDialog closed;
     closed.rateIndex = 4;
     closed.show();
     control<QComboBox>(closed, "rateList")->setCurrentIndex(1);

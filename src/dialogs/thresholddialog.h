@@ -10,15 +10,15 @@
 
 #include <memory>
 
-namespace Ui { class CEditThreshold; }
+namespace Ui { class ThresholdDialog; }
 
 namespace qn {
 
-class CEditThreshold final : public QDialog {
+class ThresholdDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit CEditThreshold(QWidget *parent = nullptr);
-    ~CEditThreshold() override;
+    explicit ThresholdDialog(QWidget *parent = nullptr);
+    ~ThresholdDialog() override;
 
     int ledOutside = 0; // 1 = the check box "範囲外にあるときにLED点灯" is ticked
     double high = 0.0;
@@ -31,7 +31,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::CEditThreshold> m_ui;
+    std::unique_ptr<Ui::ThresholdDialog> m_ui;
     QString m_shownLow;
     QString m_shownHigh;
 };

@@ -1,5 +1,5 @@
 // The graph tab page: controls by model, what it passes to the device page and the canvas.
-#include "graph/dlggraphtab.h"
+#include "graph/graphtab.h"
 #include "graph/graphpagehost.h"
 #include "graph/trendcanvas.h"
 
@@ -28,44 +28,44 @@ struct FakePage final : GraphPageHost {
     std::vector<int> periods;
     int refreshes = 0;
     void openFormulaDialog(int channel) override { formulaChannels.push_back(channel); }
-    void SetDisplayPeriod(int index) override
+    void setDisplayPeriod(int index) override
     {
         periods.push_back(index);
         if (canvas)
             applyDisplayPeriod(*canvas, index);
     }
-    void RefreshGraph() override
+    void refreshGraph() override
     {
         ++refreshes;
         if (canvas)
-            canvas->SetTimeRange(0, 0);
+            canvas->setTimeRange(0, 0);
     }
 };
 
 struct GraphTabFixture {
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
-    DlgGraphTab *tab;
+    GraphTab *tab;
     TrendCanvas *canvas;
     FakePage page;
 
     explicit GraphTabFixture(int model)
     {
-        tab = new DlgGraphTab(window.get(), model);
-        canvas = tab->CreateCanvas();
+        tab = new GraphTab(window.get(), model);
+        canvas = tab->createCanvas();
         setUpModelSeries(*canvas, model, kT0);
         page.canvas = canvas;
-        tab->SetPage(&page);
+        tab->setPage(&page);
     }
     template <typename T> T *child(const char *name) const { return tab->findChild<T *>(name); }
 };
 
 TEST(GraphTabLayout, CanvasPlacementAndCreation)
 {
-    EXPECT_EQ(DlgGraphTab::canvasRect(), QRect(8, 10, 600, 400));
+    EXPECT_EQ(GraphTab::canvasRect(), QRect(8, 10, 600, 400));
     GraphTabFixture f(0);
     ASSERT_NE(f.canvas, nullptr);
     EXPECT_EQ(f.tab->canvas(), f.canvas);
-    EXPECT_TRUE(f.canvas->CursorEnabled());
+    EXPECT_TRUE(f.canvas->cursorEnabled());
     EXPECT_EQ(f.canvas->parentWidget(), f.tab);
     EXPECT_EQ(f.canvas->geometry(), QRect(8, 10, 600, 400));
     EXPECT_LE(f.canvas->scrollHost()->geometry().right(), f.child<QLabel>("swatch0")->x());
@@ -86,14 +86,14 @@ TEST(GraphTabModels, Qn210HidesDo3AndTogglesSeriesFourWithDo2)
     EXPECT_EQ(focus->currentIndex(), 0);
     EXPECT_EQ(f.child<QComboBox>("periodCombo")->currentText(), "1min");
 
-    EXPECT_FALSE(f.canvas->GetSeries(4)->IsVisible());
+    EXPECT_FALSE(f.canvas->getSeries(4)->isVisible());
     QTest::mouseClick(f.child<QCheckBox>("digitalCheck2"), Qt::LeftButton);
-    EXPECT_TRUE(f.canvas->GetSeries(4)->IsVisible());
+    EXPECT_TRUE(f.canvas->getSeries(4)->isVisible());
     EXPECT_EQ(f.page.refreshes, 1);
     QTest::mouseClick(f.child<QCheckBox>("digitalCheck2"), Qt::LeftButton);
-    EXPECT_FALSE(f.canvas->GetSeries(4)->IsVisible());
+    EXPECT_FALSE(f.canvas->getSeries(4)->isVisible());
     QTest::mouseClick(f.child<QCheckBox>("analogCheck1"), Qt::LeftButton);
-    EXPECT_FALSE(f.canvas->GetSeries(0)->IsVisible());
+    EXPECT_FALSE(f.canvas->getSeries(0)->isVisible());
 }
 
 TEST(GraphTabModels, Qn110HidesThirdAnalogBoxAndScaleAndMapsDi1ToSeriesTwo)
@@ -112,11 +112,11 @@ TEST(GraphTabModels, Qn110HidesThirdAnalogBoxAndScaleAndMapsDi1ToSeriesTwo)
     EXPECT_EQ(f.tab->legendText(0), "AO1:");
     EXPECT_EQ(f.tab->legendText(2), "DI1:");
 
-    EXPECT_FALSE(f.canvas->GetSeries(2)->IsVisible());
+    EXPECT_FALSE(f.canvas->getSeries(2)->isVisible());
     QTest::mouseClick(f.child<QCheckBox>("digitalCheck1"), Qt::LeftButton);
-    EXPECT_TRUE(f.canvas->GetSeries(2)->IsVisible());
+    EXPECT_TRUE(f.canvas->getSeries(2)->isVisible());
     QTest::mouseClick(f.child<QCheckBox>("digitalCheck3"), Qt::LeftButton);
-    EXPECT_TRUE(f.canvas->GetSeries(4)->IsVisible());
+    EXPECT_TRUE(f.canvas->getSeries(4)->isVisible());
 }
 
 TEST(GraphTabModels, Qn120ShowsThreeOutputsAndTwoInputs)
@@ -125,9 +125,9 @@ TEST(GraphTabModels, Qn120ShowsThreeOutputsAndTwoInputs)
     EXPECT_TRUE(f.child<QCheckBox>("digitalCheck3")->isHidden());
     EXPECT_EQ(f.child<QCheckBox>("analogCheck3")->text(), "AO3");
     EXPECT_EQ(f.child<QComboBox>("focusCombo")->itemText(4), "DI2");
-    EXPECT_EQ(f.canvas->GetSeries(3)->GetName(), "DI1");
-    EXPECT_TRUE(f.canvas->GetSeries(3)->IsDigital());
-    EXPECT_DOUBLE_EQ(f.canvas->GetSeries(3)->MinValue(), -8.8);
+    EXPECT_EQ(f.canvas->getSeries(3)->getName(), "DI1");
+    EXPECT_TRUE(f.canvas->getSeries(3)->isDigital());
+    EXPECT_DOUBLE_EQ(f.canvas->getSeries(3)->minValue(), -8.8);
 }
 
 struct UnitCase {
@@ -152,9 +152,9 @@ TEST_P(GraphTabUnits, DefaultUnitOnlyForTheIdentityFormula)
 {
     const UnitCase c = GetParam();
     GraphTabFixture f(c.model);
-    f.canvas->GetSeries(c.series)->SetUnit("old");
-    f.tab->SetChannelUnit(c.series, c.range, c.a, c.b, QString::fromUtf8(c.given));
-    EXPECT_EQ(f.canvas->GetSeries(c.series)->GetUnit(), c.expected);
+    f.canvas->getSeries(c.series)->setUnit("old");
+    f.tab->setChannelUnit(c.series, c.range, c.a, c.b, QString::fromUtf8(c.given));
+    EXPECT_EQ(f.canvas->getSeries(c.series)->getUnit(), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, GraphTabUnits,
@@ -171,29 +171,29 @@ INSTANTIATE_TEST_SUITE_P(Table, GraphTabUnits,
 TEST(GraphTabLabels, ValueLabelsCarryTheUnitOfAnalogSeriesOnly)
 {
     GraphTabFixture f(0);
-    f.canvas->GetSeries(0)->SetUnit("V");
-    f.tab->SetValueLabel(0, "1.234");
+    f.canvas->getSeries(0)->setUnit("V");
+    f.tab->setValueLabel(0, "1.234");
     EXPECT_EQ(f.tab->valueLabelText(0), "1.234 V");
     EXPECT_EQ(f.child<QLabel>("valueLabel0")->text(), "1.234 V");
-    f.tab->SetValueLabel(3, "ON");
+    f.tab->setValueLabel(3, "ON");
     EXPECT_EQ(f.tab->valueLabelText(3), "ON");
-    f.tab->SetValueLabel(7, "x"); // out of range: ignored
-    f.tab->SetLegendText(1, "AI2: 温度");
+    f.tab->setValueLabel(7, "x"); // out of range: ignored
+    f.tab->setLegendText(1, "AI2: 温度");
     EXPECT_EQ(f.child<QLabel>("legendLabel1")->text(), "AI2: 温度");
     EXPECT_EQ(f.child<QLabel>("legendLabel4")->text(), "DO2:");
     EXPECT_EQ(f.child<QLabel>("valueLabel0")->font().pointSize(), 12);
     EXPECT_EQ(f.child<QLabel>("swatch4")->palette().color(QPalette::Window), QColor(255, 80, 80));
-    EXPECT_EQ(f.canvas->GetSeries(4)->GetColor(), 250u + 80u * 256u + 80u * 65536u);
+    EXPECT_EQ(f.canvas->getSeries(4)->getColor(), 250u + 80u * 256u + 80u * 65536u);
 }
 
 TEST(GraphTabControls, ScaleButtonsReachTheDevicePage)
 {
     GraphTabFixture f(0);
     QTest::mouseClick(f.child<QPushButton>("scaleButton1"), Qt::LeftButton);
-    f.tab->EnableScaleButton(2, false);
+    f.tab->enableScaleButton(2, false);
     EXPECT_FALSE(f.child<QPushButton>("scaleButton2")->isEnabled());
     QTest::mouseClick(f.child<QPushButton>("scaleButton2"), Qt::LeftButton); // disabled: nothing
-    f.tab->EnableScaleButton(2, true);
+    f.tab->enableScaleButton(2, true);
     QTest::mouseClick(f.child<QPushButton>("scaleButton2"), Qt::LeftButton);
     EXPECT_EQ(f.page.formulaChannels, (std::vector<int>{1, 2}));
 }
@@ -203,29 +203,29 @@ TEST(GraphTabControls, SixHourPeriodWhileFollowingShowsTheLastSixHours)
     GraphTabFixture f(0);
     for (int s = 0; s <= 30'000; s += 10)
         for (int i = 0; i < 5; ++i)
-            f.canvas->GetSeries(i)->AddSample(kT0 + s, 0.5);
-    f.canvas->SetTimeRange(0, 0);
+            f.canvas->getSeries(i)->addSample(kT0 + s, 0.5);
+    f.canvas->setTimeRange(0, 0);
     f.child<QComboBox>("periodCombo")->setCurrentIndex(7);
     EXPECT_EQ(f.page.periods, (std::vector<int>{7}));
     EXPECT_EQ(f.page.refreshes, 1);
-    EXPECT_EQ(f.canvas->ViewEnd(), kT0 + 30'000);
-    EXPECT_EQ(f.canvas->ViewStart(), kT0 + 30'000 - 21'600);
-    EXPECT_EQ(f.canvas->SecondsPerDivision(), 1800);
-    EXPECT_EQ(TrendCanvas::secondsPerDivisionCaption(f.canvas->SecondsPerDivision()), "30 min/div");
+    EXPECT_EQ(f.canvas->viewEnd(), kT0 + 30'000);
+    EXPECT_EQ(f.canvas->viewStart(), kT0 + 30'000 - 21'600);
+    EXPECT_EQ(f.canvas->secondsPerDivision(), 1800);
+    EXPECT_EQ(TrendCanvas::secondsPerDivisionCaption(f.canvas->secondsPerDivision()), "30 min/div");
 }
 
 TEST(GraphTabControls, FocusListPicksTheFocusedSeries)
 {
     GraphTabFixture f(0);
     f.child<QComboBox>("focusCombo")->setCurrentIndex(3);
-    EXPECT_EQ(f.canvas->FocusSeries(), 3);
+    EXPECT_EQ(f.canvas->focusSeries(), 3);
     EXPECT_EQ(f.page.refreshes, 1);
 }
 
 TEST(GraphTabKeys, EnterAndEscapeDoNotCloseTheWindow)
 {
     QDialog dialog;
-    auto *tab = new DlgGraphTab(&dialog, 0);
+    auto *tab = new GraphTab(&dialog, 0);
     dialog.show();
     QCheckBox *box = tab->findChild<QCheckBox *>("analogCheck1");
     box->setFocus();

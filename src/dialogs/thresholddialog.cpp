@@ -1,25 +1,25 @@
-#include "dialogs/ceditthreshold.h"
+#include "dialogs/thresholddialog.h"
 
 #include "dialogs/fieldtext.h"
 #include "ui/numericedit.h"
-#include "ui_ceditthreshold.h"
+#include "ui_thresholddialog.h"
 
 #include <QShowEvent>
 
 namespace qn {
 
-CEditThreshold::CEditThreshold(QWidget *parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CEditThreshold>())
+ThresholdDialog::ThresholdDialog(QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::ThresholdDialog>())
 {
     m_ui->setupUi(this);
     attachNumericFilter(m_ui->lowEdit, NumberChars::Decimal);
     attachNumericFilter(m_ui->highEdit, NumberChars::Decimal);
-    connect(m_ui->okButton, &QPushButton::clicked, this, &CEditThreshold::accept);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &ThresholdDialog::accept);
 }
 
-CEditThreshold::~CEditThreshold() = default;
+ThresholdDialog::~ThresholdDialog() = default;
 
-void CEditThreshold::loadFields()
+void ThresholdDialog::loadFields()
 {
     m_shownHigh = fieldtext::fixed(high);
     m_shownLow = fieldtext::fixed(low);
@@ -30,7 +30,7 @@ void CEditThreshold::loadFields()
     m_ui->lowEdit->selectAll();
 }
 
-void CEditThreshold::accept()
+void ThresholdDialog::accept()
 {
     // A value left as shown keeps its full precision: six decimals are coarser than one
     // threshold step on the small ranges, and re-reading the text would move the
@@ -41,7 +41,7 @@ void CEditThreshold::accept()
     QDialog::accept();
 }
 
-void CEditThreshold::showEvent(QShowEvent *event)
+void ThresholdDialog::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous())
         loadFields();

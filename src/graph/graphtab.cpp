@@ -1,11 +1,11 @@
-#include "graph/dlggraphtab.h"
+#include "graph/graphtab.h"
 
 #include "graph/canvasregistry.h"
 #include "graph/graphpagehost.h"
 #include "graph/trendcanvas.h"
 #include "ui/fonts.h"
 
-#include "ui_dlggraphtab.h"
+#include "ui_graphtab.h"
 
 #include <QKeyEvent>
 
@@ -39,8 +39,8 @@ bool applyDisplayPeriod(TrendCanvas &canvas, int index)
     const auto period = displayPeriod(index);
     if (!period)
         return false;
-    canvas.SetSpan(period->span);
-    canvas.SetSecondsPerDivision(period->secondsPerDivision);
+    canvas.setSpan(period->span);
+    canvas.setSecondsPerDivision(period->secondsPerDivision);
     return true;
 }
 
@@ -73,25 +73,25 @@ void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now)
                                   {"AO3", -10, 10, false, 0, 0}, {"DI1", 0, 1, true, -8.8, 1.2},
                                   {"DI2", 0, 1, true, -7.5, 2.5}};
     const SeriesLayout *layout = modelIndex == 2 ? qn110 : modelIndex == 3 ? qn120 : analogIn;
-    canvas.SetSecondsPerDivision(5);
+    canvas.setSecondsPerDivision(5);
     for (int i = 0; i < 5; ++i) {
-        TrendSeries *s = canvas.AddSeries(QString::fromLatin1(layout[i].name), layout[i].min, layout[i].max);
+        TrendSeries *s = canvas.addSeries(QString::fromLatin1(layout[i].name), layout[i].min, layout[i].max);
         if (!s)
             return;
         const QColor c = traceColor(i);
-        s->SetColor(c.red(), c.green(), c.blue());
+        s->setColor(c.red(), c.green(), c.blue());
         if (layout[i].digital) {
-            s->SetDigital(true);
-            s->SetRange(layout[i].dmin, layout[i].dmax);
-            s->SetVisible(false);
+            s->setDigital(true);
+            s->setRange(layout[i].dmin, layout[i].dmax);
+            s->setVisible(false);
         }
     }
-    canvas.SetTimeRange(now, now + 60, now);
-    canvas.SetSpan(60);
+    canvas.setTimeRange(now, now + 60, now);
+    canvas.setSpan(60);
 }
 
-DlgGraphTab::DlgGraphTab(QWidget *parent, int modelIndex)
-    : QWidget(parent), m_ui(std::make_unique<Ui::DlgGraphTab>()), m_model(modelIndex)
+GraphTab::GraphTab(QWidget *parent, int modelIndex)
+    : QWidget(parent), m_ui(std::make_unique<Ui::GraphTab>()), m_model(modelIndex)
 {
     m_ui->setupUi(this);
     m_swatches = {m_ui->swatch0, m_ui->swatch1, m_ui->swatch2, m_ui->swatch3, m_ui->swatch4};
@@ -141,17 +141,17 @@ DlgGraphTab::DlgGraphTab(QWidget *parent, int modelIndex)
     for (int c = 0; c < 3; ++c)
         m_scaleButtons[std::size_t(c)]->setAccessibleName(QStringLiteral("Scale ") + focusItems[c]);
 
-    connect(m_ui->periodCombo, &QComboBox::currentIndexChanged, this, &DlgGraphTab::onPeriodChanged);
-    connect(m_ui->focusCombo, &QComboBox::currentIndexChanged, this, &DlgGraphTab::onFocusChanged);
+    connect(m_ui->periodCombo, &QComboBox::currentIndexChanged, this, &GraphTab::onPeriodChanged);
+    connect(m_ui->focusCombo, &QComboBox::currentIndexChanged, this, &GraphTab::onFocusChanged);
     for (int box = 0; box < 6; ++box)
         connect(checkBox(box), &QCheckBox::clicked, this, [this, box] { onCheckClicked(box); });
     for (int c = 0; c < 3; ++c)
         connect(m_scaleButtons[std::size_t(c)], &QPushButton::clicked, this, [this, c] { onScaleClicked(c); });
 }
 
-DlgGraphTab::~DlgGraphTab() = default;
+GraphTab::~GraphTab() = default;
 
-QRect DlgGraphTab::canvasRect()
+QRect GraphTab::canvasRect()
 {
     // 100 x 100 dialog units in pixels, over the 175 x 150 the canvas's figures are made for.
     const double fx = 100 * kPixelsPerDialogUnit / 175;
@@ -159,18 +159,18 @@ QRect DlgGraphTab::canvasRect()
     return QRect(int(10 * fx), int(10 * fy), int(700 * fx), int(400 * fy));
 }
 
-TrendCanvas *DlgGraphTab::CreateCanvas()
+TrendCanvas *GraphTab::createCanvas()
 {
     const QRect r = canvasRect();
-    TrendCanvas *canvas = CanvasRegistry::instance().CreateCanvas(this, r.x(), r.y(), r.width(), r.height(), 0, true);
+    TrendCanvas *canvas = CanvasRegistry::instance().createCanvas(this, r.x(), r.y(), r.width(), r.height(), 0, true);
     if (canvas) {
-        canvas->EnableCursor(true);
-        SetCanvas(canvas);
+        canvas->enableCursor(true);
+        setCanvas(canvas);
     }
     return canvas;
 }
 
-QString DlgGraphTab::defaultUnit(int modelIndex, int rangeIndex)
+QString GraphTab::defaultUnit(int modelIndex, int rangeIndex)
 {
     if (isAnalogInputModel(modelIndex)) {
         static const char *const units[] = {"mV", "V", "V", "V", "mA", "mA", "℃"};
@@ -183,95 +183,95 @@ QString DlgGraphTab::defaultUnit(int modelIndex, int rangeIndex)
     return QString();
 }
 
-void DlgGraphTab::SetChannelUnit(int index, int rangeIndex, double a, double b, const QString &unit)
+void GraphTab::setChannelUnit(int index, int rangeIndex, double a, double b, const QString &unit)
 {
-    TrendSeries *series = m_canvas ? m_canvas->GetSeries(index) : nullptr;
+    TrendSeries *series = m_canvas ? m_canvas->getSeries(index) : nullptr;
     if (!series)
         return;
     const QString text = unit.isEmpty() && a == 1.0 && b == 0.0 ? defaultUnit(m_model, rangeIndex) : unit;
-    series->SetUnit(text.toStdString());
+    series->setUnit(text.toStdString());
 }
 
-void DlgGraphTab::SetValueLabel(int index, const QString &text)
+void GraphTab::setValueLabel(int index, const QString &text)
 {
     if (index < 0 || index >= kSeries)
         return;
     if (index <= 2) {
-        const TrendSeries *series = m_canvas ? m_canvas->GetSeries(index) : nullptr;
-        const QString unit = series ? QString::fromStdString(series->GetUnit()) : QString();
+        const TrendSeries *series = m_canvas ? m_canvas->getSeries(index) : nullptr;
+        const QString unit = series ? QString::fromStdString(series->getUnit()) : QString();
         m_values[std::size_t(index)]->setText(text + QLatin1Char(' ') + unit);
     } else {
         m_values[std::size_t(index)]->setText(text);
     }
 }
 
-QString DlgGraphTab::valueLabelText(int index) const
+QString GraphTab::valueLabelText(int index) const
 {
     return index >= 0 && index < kSeries ? m_values[std::size_t(index)]->text() : QString();
 }
 
-void DlgGraphTab::EnableScaleButton(int channel, bool enabled)
+void GraphTab::enableScaleButton(int channel, bool enabled)
 {
     if (channel >= 0 && channel < 3)
         m_scaleButtons[std::size_t(channel)]->setEnabled(enabled);
 }
 
-void DlgGraphTab::SetLegendText(int index, const QString &text)
+void GraphTab::setLegendText(int index, const QString &text)
 {
     if (index >= 0 && index < kSeries)
         m_legends[std::size_t(index)]->setText(text);
 }
 
-QString DlgGraphTab::legendText(int index) const
+QString GraphTab::legendText(int index) const
 {
     return index >= 0 && index < kSeries ? m_legends[std::size_t(index)]->text() : QString();
 }
 
-QCheckBox *DlgGraphTab::checkBox(int box) const
+QCheckBox *GraphTab::checkBox(int box) const
 {
     QCheckBox *const boxes[] = {m_ui->analogCheck1, m_ui->analogCheck2, m_ui->analogCheck3,
                                 m_ui->digitalCheck1, m_ui->digitalCheck2, m_ui->digitalCheck3};
     return boxes[box];
 }
 
-void DlgGraphTab::refresh()
+void GraphTab::refresh()
 {
     if (m_page)
-        m_page->RefreshGraph();
+        m_page->refreshGraph();
 }
 
-void DlgGraphTab::onPeriodChanged(int index)
+void GraphTab::onPeriodChanged(int index)
 {
     if (m_page)
-        m_page->SetDisplayPeriod(index);
+        m_page->setDisplayPeriod(index);
     refresh();
 }
 
-void DlgGraphTab::onFocusChanged(int index)
+void GraphTab::onFocusChanged(int index)
 {
     if (m_canvas)
-        m_canvas->SetFocusSeries(index);
+        m_canvas->setFocusSeries(index);
     refresh();
 }
 
-void DlgGraphTab::onCheckClicked(int box)
+void GraphTab::onCheckClicked(int box)
 {
     const bool shown = checkBox(box)->isChecked();
     // The QN-110 has two analog series, so its digital inputs are series 2-4.
     const int series = m_model == 2 && box >= 3 ? box - 1 : box;
     if (m_canvas)
-        if (TrendSeries *s = m_canvas->GetSeries(series))
-            s->SetVisible(shown);
+        if (TrendSeries *s = m_canvas->getSeries(series))
+            s->setVisible(shown);
     refresh();
 }
 
-void DlgGraphTab::onScaleClicked(int channel)
+void GraphTab::onScaleClicked(int channel)
 {
     if (m_page)
         m_page->openFormulaDialog(channel);
 }
 
-void DlgGraphTab::keyPressEvent(QKeyEvent *event)
+void GraphTab::keyPressEvent(QKeyEvent *event)
 {
     // Enter and Escape stay on this page: they must never close the unit window.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {

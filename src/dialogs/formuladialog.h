@@ -10,15 +10,15 @@
 #include <array>
 #include <memory>
 
-namespace Ui { class CEditAnalogCalc; }
+namespace Ui { class FormulaDialog; }
 
 namespace qn {
 
-class CEditAnalogCalc final : public QDialog {
+class FormulaDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit CEditAnalogCalc(QWidget *parent = nullptr);
-    ~CEditAnalogCalc() override;
+    explicit FormulaDialog(QWidget *parent = nullptr);
+    ~FormulaDialog() override;
 
     // Labels by page kind.
     static const QString InputFactorLabel;   // "測定値 ×"
@@ -47,7 +47,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::CEditAnalogCalc> m_ui;
+    std::unique_ptr<Ui::FormulaDialog> m_ui;
     std::array<QString, 4> m_shown; // factor, offset, graphMin, graphMax as opened
 };
 

@@ -1,4 +1,4 @@
-#include "dialogs/ceditsignalname.h"
+#include "dialogs/signalnamedialog.h"
 #include "dialogtestutil.h"
 
 #include "common/cp932.h"
@@ -7,12 +7,12 @@
 #include <QPushButton>
 #include <QTest>
 
-using qn::CEditSignalName;
+using qn::SignalNameDialog;
 using qn::test::control;
 
 TEST(SignalNameDialog, ShowsTheNameAndReturnsTheEditedOne)
 {
-    CEditSignalName dlg;
+    SignalNameDialog dlg;
     EXPECT_TRUE(dlg.name.isEmpty());
     dlg.name = QString::fromUtf8("温度");
     dlg.show();
@@ -28,7 +28,7 @@ TEST(SignalNameDialog, ShowsTheNameAndReturnsTheEditedOne)
 
 TEST(SignalNameDialog, AcceptsSixteenTypedCharactersAndAnEmptyName)
 {
-    CEditSignalName dlg;
+    SignalNameDialog dlg;
     dlg.show();
     QLineEdit *edit = control<QLineEdit>(dlg, "nameEdit");
     qn::test::typeText(edit, "ABCDEFGHIJKLMNOPQ");
@@ -36,7 +36,7 @@ TEST(SignalNameDialog, AcceptsSixteenTypedCharactersAndAnEmptyName)
     dlg.accept();
     EXPECT_EQ(dlg.name.size(), 16);
 
-    CEditSignalName empty;
+    SignalNameDialog empty;
     empty.name = "AI";
     empty.show();
     control<QLineEdit>(empty, "nameEdit")->clear();
@@ -48,7 +48,7 @@ TEST(SignalNameDialog, AcceptsSixteenTypedCharactersAndAnEmptyName)
 TEST(SignalNameDialog, EscapeAndTheCloseBoxKeepTheOldName)
 {
     for (bool escape : {true, false}) {
-        CEditSignalName dlg;
+        SignalNameDialog dlg;
         dlg.name = "pump";
         dlg.show();
         control<QLineEdit>(dlg, "nameEdit")->setText("fan");
@@ -63,7 +63,7 @@ TEST(SignalNameDialog, EscapeAndTheCloseBoxKeepTheOldName)
 
 TEST(SignalNameDialog, TheEditHasAnAccessibleName)
 {
-    CEditSignalName dlg;
+    SignalNameDialog dlg;
     EXPECT_FALSE(control<QLineEdit>(dlg, "nameEdit")->accessibleName().isEmpty());
 }
 
@@ -77,17 +77,17 @@ TEST(SignalNameDialog, StopsWhereTheSettingsFileWouldCutTheName)
         {"ｱｲｳｴｵｶｷｸｹｺｱｲｳｴｵｶｷ", "ｱｲｳｴｵｶｷｸｹｺｱｲｳｴｵｶ"}, // half-width kana are one byte
     };
     for (const Case &c : cases) {
-        CEditSignalName dlg;
+        SignalNameDialog dlg;
         dlg.show();
         QLineEdit *edit = control<QLineEdit>(dlg, "nameEdit");
         qn::test::typeText(edit, QString::fromUtf8(c.typed));
         EXPECT_EQ(edit->text(), QString::fromUtf8(c.kept)) << c.typed;
-        EXPECT_LE(qn::toCp932(edit->text()).size(), CEditSignalName::NameMaxBytes);
+        EXPECT_LE(qn::toCp932(edit->text()).size(), SignalNameDialog::NameMaxBytes);
         dlg.accept();
         EXPECT_EQ(dlg.name, QString::fromUtf8(c.kept));
     }
     // A pasted name that does not fit is refused as a whole, the old one stays.
-    CEditSignalName pasted;
+    SignalNameDialog pasted;
     pasted.name = "pump";
     pasted.show();
     QLineEdit *edit = control<QLineEdit>(pasted, "nameEdit");
@@ -98,7 +98,7 @@ TEST(SignalNameDialog, StopsWhereTheSettingsFileWouldCutTheName)
 
 TEST(SignalNameDialog, ANameLongerThanTheLimitIsKeptWhole)
 {
-    CEditSignalName dlg;
+    SignalNameDialog dlg;
     dlg.name = QString::fromUtf8("一二三四五六七八九十一二三四五六");
     dlg.show();
     QLineEdit *edit = control<QLineEdit>(dlg, "nameEdit");

@@ -1,33 +1,33 @@
-#include "dialogs/ceditanalogcalc.h"
+#include "dialogs/formuladialog.h"
 
 #include "dialogs/fieldtext.h"
 #include "ui/numericedit.h"
-#include "ui_ceditanalogcalc.h"
+#include "ui_formuladialog.h"
 
 #include <QShowEvent>
 
 namespace qn {
 
-const QString CEditAnalogCalc::InputFactorLabel = QStringLiteral("測定値 ×");
-const QString CEditAnalogCalc::InputResultLabel = QStringLiteral("＝ 表示値");
-const QString CEditAnalogCalc::InputUnitLabel = QStringLiteral("表示値の単位:");
-const QString CEditAnalogCalc::OutputFactorLabel = QStringLiteral("出力設定値 ×");
-const QString CEditAnalogCalc::OutputResultLabel = QStringLiteral("＝ 換算出力値");
-const QString CEditAnalogCalc::OutputUnitLabel = QStringLiteral("換算出力値の単位:");
+const QString FormulaDialog::InputFactorLabel = QStringLiteral("測定値 ×");
+const QString FormulaDialog::InputResultLabel = QStringLiteral("＝ 表示値");
+const QString FormulaDialog::InputUnitLabel = QStringLiteral("表示値の単位:");
+const QString FormulaDialog::OutputFactorLabel = QStringLiteral("出力設定値 ×");
+const QString FormulaDialog::OutputResultLabel = QStringLiteral("＝ 換算出力値");
+const QString FormulaDialog::OutputUnitLabel = QStringLiteral("換算出力値の単位:");
 
-CEditAnalogCalc::CEditAnalogCalc(QWidget *parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CEditAnalogCalc>())
+FormulaDialog::FormulaDialog(QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::FormulaDialog>())
 {
     m_ui->setupUi(this);
     for (QLineEdit *edit : {m_ui->factorEdit, m_ui->offsetEdit, m_ui->graphMinEdit, m_ui->graphMaxEdit})
         attachNumericFilter(edit, NumberChars::Decimal);
     fieldtext::keepTypingLimit(m_ui->unitEdit, UnitMaxLength);
-    connect(m_ui->okButton, &QPushButton::clicked, this, &CEditAnalogCalc::accept);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &FormulaDialog::accept);
 }
 
-CEditAnalogCalc::~CEditAnalogCalc() = default;
+FormulaDialog::~FormulaDialog() = default;
 
-void CEditAnalogCalc::loadFields()
+void FormulaDialog::loadFields()
 {
     m_ui->factorLabel->setText(factorLabel);
     m_ui->resultLabel->setText(resultLabel);
@@ -43,7 +43,7 @@ void CEditAnalogCalc::loadFields()
     m_ui->factorEdit->selectAll();
 }
 
-void CEditAnalogCalc::accept()
+void FormulaDialog::accept()
 {
     // Numbers left as shown keep the precision they came with (the text has six decimals).
     factor = fieldtext::readBack(m_ui->factorEdit->text(), m_shown[0], factor);
@@ -57,7 +57,7 @@ void CEditAnalogCalc::accept()
     QDialog::accept();
 }
 
-void CEditAnalogCalc::showEvent(QShowEvent *event)
+void FormulaDialog::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous())
         loadFields();

@@ -1,4 +1,4 @@
-#include "dialogs/ceditthreshold.h"
+#include "dialogs/thresholddialog.h"
 #include "dialogtestutil.h"
 
 #include <QCheckBox>
@@ -7,14 +7,14 @@
 #include <QPushButton>
 #include <QTest>
 
-using qn::CEditThreshold;
+using qn::ThresholdDialog;
 using qn::test::control;
 
 namespace {
 
-struct ThresholdDialog : ::testing::Test {
+struct ThresholdDialogTest : ::testing::Test {
     qn::test::PresenterScope messages;
-    CEditThreshold dlg;
+    ThresholdDialog dlg;
     QLineEdit *lowEdit = control<QLineEdit>(dlg, "lowEdit");
     QLineEdit *highEdit = control<QLineEdit>(dlg, "highEdit");
     QCheckBox *outsideCheck = control<QCheckBox>(dlg, "outsideCheck");
@@ -22,7 +22,7 @@ struct ThresholdDialog : ::testing::Test {
 
 } // namespace
 
-TEST_F(ThresholdDialog, OpensWithTheValuesInSixDecimalsAndTheFlag)
+TEST_F(ThresholdDialogTest, OpensWithTheValuesInSixDecimalsAndTheFlag)
 {
     dlg.low = 1.5;
     dlg.high = 2.5;
@@ -38,7 +38,7 @@ TEST_F(ThresholdDialog, OpensWithTheValuesInSixDecimalsAndTheFlag)
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
-TEST_F(ThresholdDialog, NegativeValuesOpenWithoutAMessage)
+TEST_F(ThresholdDialogTest, NegativeValuesOpenWithoutAMessage)
 {
     dlg.low = -10.0;
     dlg.high = -0.0001;
@@ -48,7 +48,7 @@ TEST_F(ThresholdDialog, NegativeValuesOpenWithoutAMessage)
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
-TEST_F(ThresholdDialog, ALetterAfterTheNumberShowsOneMessageAndIsDropped)
+TEST_F(ThresholdDialogTest, ALetterAfterTheNumberShowsOneMessageAndIsDropped)
 {
     dlg.show();
     for (QLineEdit *edit : {lowEdit, highEdit}) {
@@ -62,7 +62,7 @@ TEST_F(ThresholdDialog, ALetterAfterTheNumberShowsOneMessageAndIsDropped)
     }
 }
 
-TEST_F(ThresholdDialog, PastedTextKeepsItsNumericPrefix)
+TEST_F(ThresholdDialogTest, PastedTextKeepsItsNumericPrefix)
 {
     dlg.show();
     lowEdit->selectAll();
@@ -71,7 +71,7 @@ TEST_F(ThresholdDialog, PastedTextKeepsItsNumericPrefix)
     EXPECT_EQ(messages.presenter.messages.size(), 1);
 }
 
-TEST_F(ThresholdDialog, OkReadsValuesLenientlyAndTheFlag)
+TEST_F(ThresholdDialogTest, OkReadsValuesLenientlyAndTheFlag)
 {
     struct Case { const char *low; const char *high; bool outside; double lowValue; double highValue; int flag; };
     const Case cases[] = {
@@ -81,7 +81,7 @@ TEST_F(ThresholdDialog, OkReadsValuesLenientlyAndTheFlag)
         {"", "0.0039", true, 0.0, 0.0039, 1},
     };
     for (const Case &c : cases) {
-        CEditThreshold d;
+        ThresholdDialog d;
         d.ledOutside = c.outside ? 0 : 1; // the tick box is changed in the dialog
         d.show();
         control<QLineEdit>(d, "lowEdit")->setText(QString::fromLatin1(c.low));
@@ -96,7 +96,7 @@ TEST_F(ThresholdDialog, OkReadsValuesLenientlyAndTheFlag)
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
-TEST_F(ThresholdDialog, TheCheckBoxTogglesFromTheKeyboard)
+TEST_F(ThresholdDialogTest, TheCheckBoxTogglesFromTheKeyboard)
 {
     dlg.ledOutside = 1;
     dlg.show();
@@ -105,7 +105,7 @@ TEST_F(ThresholdDialog, TheCheckBoxTogglesFromTheKeyboard)
     EXPECT_EQ(dlg.ledOutside, 0);
 }
 
-TEST_F(ThresholdDialog, CancelLeavesTheFields)
+TEST_F(ThresholdDialogTest, CancelLeavesTheFields)
 {
     dlg.low = 1.0;
     dlg.high = 2.0;
@@ -120,7 +120,7 @@ TEST_F(ThresholdDialog, CancelLeavesTheFields)
     EXPECT_EQ(dlg.ledOutside, 0);
 }
 
-TEST_F(ThresholdDialog, LabelsNameTheirEditsAndTabOrderFollowsTheForm)
+TEST_F(ThresholdDialogTest, LabelsNameTheirEditsAndTabOrderFollowsTheForm)
 {
     EXPECT_EQ(control<QLabel>(dlg, "lowLabel")->buddy(), lowEdit);
     EXPECT_EQ(control<QLabel>(dlg, "highLabel")->buddy(), highEdit);
@@ -129,7 +129,7 @@ TEST_F(ThresholdDialog, LabelsNameTheirEditsAndTabOrderFollowsTheForm)
     EXPECT_EQ(qn::test::nextTabStop(outsideCheck), control<QPushButton>(dlg, "okButton"));
 }
 
-TEST_F(ThresholdDialog, ValuesLeftAsShownComeBackUnrounded)
+TEST_F(ThresholdDialogTest, ValuesLeftAsShownComeBackUnrounded)
 {
     // One threshold step on the 100 mV range is about 3 microvolts: six decimals would
     // move it. Untouched values must come back exactly.
@@ -141,7 +141,7 @@ TEST_F(ThresholdDialog, ValuesLeftAsShownComeBackUnrounded)
     EXPECT_EQ(dlg.low, 0.0000030517578125);
     EXPECT_EQ(dlg.high, -0.0999969482421875);
 
-    CEditThreshold d;
+    ThresholdDialog d;
     d.low = 0.0000030517578125;
     d.show();
     control<QLineEdit>(d, "lowEdit")->setText("0.000004");

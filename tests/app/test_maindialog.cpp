@@ -1,7 +1,7 @@
 // The main dialog driven headless against simulated units on 127.0.0.x: every search
 // goes to the loopback broadcast address on a UDP port of the test's own.
-#include "app/cqnviewdlg.h"
-#include "app/dlgtabparent.h"
+#include "app/maindialog.h"
+#include "app/unitwindow.h"
 #include "app/unitsettings.h"
 #include "link/net.h"
 #include "link/unitlist.h"
@@ -9,7 +9,7 @@
 #include "sim/simulator.h"
 #include "ui/fonts.h"
 #include "ui/messages.h"
-#include "ui_cqnviewdlg.h"
+#include "ui_maindialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -101,7 +101,7 @@ private:
     std::thread m_thread;
 };
 
-struct UnitSpec {
+struct UnitOption {
     int modelId;
     int unitId;
     const char *ip;
@@ -109,20 +109,20 @@ struct UnitSpec {
 };
 
 // The demo's four units, one of each model, answering the search in this order.
-const UnitSpec kUnits[] = {
+const UnitOption kUnits[] = {
     {kModelQN210, 3, "127.0.0.11", 0x11},
     {kModelQN220, 5, "127.0.0.12", 0x12},
     {kModelQN110, 1, "127.0.0.13", 0x13},
     {kModelQN120, 2, "127.0.0.14", 0x14},
 };
 
-class MainDialog : public ::testing::Test {
+class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         setMessagePresenter(&m_presenter);
         m_tcpPort = freeTcpPort();
-        for (const UnitSpec &u : kUnits) {
+        for (const UnitOption &u : kUnits) {
             sim::UnitConfig c;
             c.modelId = u.modelId;
             c.unitId = u.unitId;
@@ -135,7 +135,7 @@ protected:
         std::string error;
         ASSERT_TRUE(m_sim.start(&error)) << error;
         int delay = 0;
-        for (const UnitSpec &u : kUnits) {
+        for (const UnitOption &u : kUnits) {
             sim::ResponderConfig r;
             r.unitIp = u.ip;
             r.udpPort = m_udpPort;
@@ -175,10 +175,10 @@ protected:
         return c;
     }
 
-    CQNVIEWDlg &dialog()
+    MainDialog &dialog()
     {
         if (!m_dialog) {
-            m_dialog = std::make_unique<CQNVIEWDlg>(config(), [this](const UnitWindowArgs &a) { m_opened.push_back(a); });
+            m_dialog = std::make_unique<MainDialog>(config(), [this](const UnitWindowArgs &a) { m_opened.push_back(a); });
             m_dialog->show();
         }
         return *m_dialog;
@@ -201,7 +201,7 @@ protected:
     // Clicks and waits until the job it started has finished on the GUI thread.
     bool clickAndWait(const char *button)
     {
-        QSignalSpy finished(&dialog(), &CQNVIEWDlg::jobFinished);
+        QSignalSpy finished(&dialog(), &MainDialog::jobFinished);
         child<QPushButton>(button)->click();
         return finished.count() > 0 || finished.wait(kJobWaitMs);
     }
@@ -221,13 +221,13 @@ protected:
     std::vector<std::unique_ptr<sim::DiscoveryResponder>> m_responders;
     uint16_t m_tcpPort = 0;
     uint16_t m_udpPort = 0;
-    std::unique_ptr<CQNVIEWDlg> m_dialog;
+    std::unique_ptr<MainDialog> m_dialog;
     std::vector<UnitWindowArgs> m_opened;
 };
 
-TEST_F(MainDialog, StartsWithItsTextsAndInitialStates)
+TEST_F(MainDialogTest, StartsWithItsTextsAndInitialStates)
 {
-    CQNVIEWDlg &d = dialog();
+    MainDialog &d = dialog();
     EXPECT_EQ(d.windowTitle(), QStringLiteral("QN-VIEW"));
     EXPECT_EQ(child<QGroupBox>("deviceGroup")->title(), QStringLiteral("デバイスリスト(&D)"));
     EXPECT_EQ(child<QLabel>("listHeaderLabel")->text(), QStringLiteral("MACアドレス        機種      ID    IPアドレス"));
@@ -276,25 +276,25 @@ TEST_F(MainDialog, StartsWithItsTextsAndInitialStates)
 }
 
 // Opening the main dialog loads the per-unit settings the pages read later.
-TEST_F(MainDialog, LoadsThePerUnitSettingsFileOnOpening)
+TEST_F(MainDialogTest, LoadsThePerUnitSettingsFileOnOpening)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("qnview.ini"));
     {
         UnitSettingsStore written;
         written.setPath(path);
-        written.SetSignalName(1, 4, 0, 2, QStringLiteral("流量"));
+        written.setSignalName(1, 4, 0, 2, QStringLiteral("流量"));
     }
     MainDialogConfig c = config();
     c.settingsPath = path;
-    m_dialog = std::make_unique<CQNVIEWDlg>(c, [](const UnitWindowArgs &) {});
+    m_dialog = std::make_unique<MainDialog>(c, [](const UnitWindowArgs &) {});
     EXPECT_EQ(unitSettings().path(), path);
-    EXPECT_EQ(unitSettings().GetSignalName(1, 4, 0, 2), QStringLiteral("流量"));
+    EXPECT_EQ(unitSettings().getSignalName(1, 4, 0, 2), QStringLiteral("流量"));
     unitSettings().resetToDefaults();
     unitSettings().setPath(QString());
 }
 
-TEST_F(MainDialog, PortBoxTakesDigitsOnly)
+TEST_F(MainDialogTest, PortBoxTakesDigitsOnly)
 {
     auto *port = child<QLineEdit>("portEdit");
     port->setFocus();
@@ -302,11 +302,11 @@ TEST_F(MainDialog, PortBoxTakesDigitsOnly)
     EXPECT_EQ(port->text(), QStringLiteral("10001"));
 }
 
-TEST_F(MainDialog, SearchWithTheUnitsPortListsModelsAndIdsInAnswerOrder)
+TEST_F(MainDialogTest, SearchWithTheUnitsPortListsModelsAndIdsInAnswerOrder)
 {
-    CQNVIEWDlg &d = dialog();
+    MainDialog &d = dialog();
     child<QLineEdit>("portEdit")->setText(QString::number(m_tcpPort));
-    QSignalSpy finished(&d, &CQNVIEWDlg::jobFinished);
+    QSignalSpy finished(&d, &MainDialog::jobFinished);
     child<QPushButton>("searchButton")->click();
     // While it runs: status line and every control that could start something else.
     EXPECT_EQ(child<QLabel>("statusLabel")->text(), QStringLiteral("検索中..."));
@@ -331,7 +331,7 @@ TEST_F(MainDialog, SearchWithTheUnitsPortListsModelsAndIdsInAnswerOrder)
     EXPECT_TRUE(m_presenter.messages.isEmpty());
 }
 
-TEST_F(MainDialog, SearchWithAnotherPortListsBlankModelsAndIdsButConnectStillIdentifies)
+TEST_F(MainDialogTest, SearchWithAnotherPortListsBlankModelsAndIdsButConnectStillIdentifies)
 {
     for (const QString &port : {QString(), QStringLiteral("1")}) {
         SCOPED_TRACE(port.toStdString());
@@ -349,7 +349,7 @@ TEST_F(MainDialog, SearchWithAnotherPortListsBlankModelsAndIdsButConnectStillIde
 
 // After a failed search the previous table stays, so the lines still shown keep
 // standing for the entries at their positions.
-TEST_F(MainDialog, FailedSearchReportsAndKeepsTheListMatchingTheTable)
+TEST_F(MainDialogTest, FailedSearchReportsAndKeepsTheListMatchingTheTable)
 {
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     const QStringList before = lines();
@@ -373,7 +373,7 @@ TEST_F(MainDialog, FailedSearchReportsAndKeepsTheListMatchingTheTable)
     EXPECT_EQ(m_opened[0].ipAddress, QStringLiteral("127.0.0.12"));
 }
 
-TEST_F(MainDialog, SeveralTargetsAreMergedAndOneBadTargetDoesNotHideTheOthers)
+TEST_F(MainDialogTest, SeveralTargetsAreMergedAndOneBadTargetDoesNotHideTheOthers)
 {
     dialog().setSearchTargets({"no-such-address", "127.0.0.13", "127.255.255.255"});
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
@@ -383,7 +383,7 @@ TEST_F(MainDialog, SeveralTargetsAreMergedAndOneBadTargetDoesNotHideTheOthers)
     EXPECT_EQ(lines()[0], line("00-80-92-00-00-13", "QN-110", "ID:1 ", "127.0.0.13"));
 }
 
-TEST_F(MainDialog, AddButtonFollowsTheIpTextAndConnectFollowsTheSelection)
+TEST_F(MainDialogTest, AddButtonFollowsTheIpTextAndConnectFollowsTheSelection)
 {
     auto *ip = child<QLineEdit>("ipEdit");
     auto *add = child<QPushButton>("addButton");
@@ -401,7 +401,7 @@ TEST_F(MainDialog, AddButtonFollowsTheIpTextAndConnectFollowsTheSelection)
     EXPECT_FALSE(connectButton->isEnabled());
 }
 
-TEST_F(MainDialog, AddingAListedAddressChangesNothing)
+TEST_F(MainDialogTest, AddingAListedAddressChangesNothing)
 {
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     const QStringList before = lines();
@@ -415,7 +415,7 @@ TEST_F(MainDialog, AddingAListedAddressChangesNothing)
         EXPECT_EQ(r->queryCount(), 0u);
 }
 
-TEST_F(MainDialog, AddAppendsTheUnitWithABlankId)
+TEST_F(MainDialogTest, AddAppendsTheUnitWithABlankId)
 {
     child<QLineEdit>("ipEdit")->setText(QStringLiteral("127.0.0.14"));
     ASSERT_TRUE(clickAndWait("addButton"));
@@ -428,7 +428,7 @@ TEST_F(MainDialog, AddAppendsTheUnitWithABlankId)
     EXPECT_EQ(lines(), QStringList{line("00-80-92-00-00-14", "QN-120", "ID:2 ", "127.0.0.14")});
 }
 
-TEST_F(MainDialog, AddOfTextThatIsNoAddressReportsAnError)
+TEST_F(MainDialogTest, AddOfTextThatIsNoAddressReportsAnError)
 {
     child<QLineEdit>("ipEdit")->setText(QStringLiteral("unit-7"));
     ASSERT_TRUE(clickAndWait("addButton"));
@@ -438,7 +438,7 @@ TEST_F(MainDialog, AddOfTextThatIsNoAddressReportsAnError)
 
 // An add checks every listed unit again and drops those gone silent: the list is
 // rebuilt so that each line still stands for the entry at its position.
-TEST_F(MainDialog, AddThatDropsSilentUnitsRebuildsTheList)
+TEST_F(MainDialogTest, AddThatDropsSilentUnitsRebuildsTheList)
 {
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     ASSERT_EQ(lines().size(), 4);
@@ -460,7 +460,7 @@ TEST_F(MainDialog, AddThatDropsSilentUnitsRebuildsTheList)
     EXPECT_TRUE(lines().last().endsWith(QStringLiteral("     127.0.0.15")));
 }
 
-TEST_F(MainDialog, ConnectHandsTheUnitsValuesToItsWindow)
+TEST_F(MainDialogTest, ConnectHandsTheUnitsValuesToItsWindow)
 {
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     child<QCheckBox>("loggingCheck")->setChecked(true);
@@ -489,7 +489,7 @@ TEST_F(MainDialog, ConnectHandsTheUnitsValuesToItsWindow)
     EXPECT_EQ(m_opened[4].title, m_opened[3].title);
 }
 
-TEST_F(MainDialog, RowsPerFileForEveryListChoice)
+TEST_F(MainDialogTest, RowsPerFileForEveryListChoice)
 {
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     struct Case {
@@ -508,21 +508,21 @@ TEST_F(MainDialog, RowsPerFileForEveryListChoice)
         ASSERT_EQ(m_opened.size(), 1u);
         EXPECT_EQ(m_opened[0].rowsPerFile, c.rows);
     }
-    EXPECT_EQ(CQNVIEWDlg::rowsForSelection(-1), 10000);
+    EXPECT_EQ(MainDialog::rowsForSelection(-1), 10000);
 }
 
 // What the program does: each connect opens a unit window of its own, and the windows
 // close with the program.
-TEST_F(MainDialog, ConnectOpensAUnitWindowPerClick)
+TEST_F(MainDialogTest, ConnectOpensAUnitWindowPerClick)
 {
-    m_dialog = std::make_unique<CQNVIEWDlg>(config(), DlgTabParent::opener());
+    m_dialog = std::make_unique<MainDialog>(config(), UnitWindow::opener());
     m_dialog->show();
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     ASSERT_TRUE(connectRow(2));
     ASSERT_TRUE(connectRow(2));
-    const QList<DlgTabParent *> windows = DlgTabParent::openWindows();
+    const QList<UnitWindow *> windows = UnitWindow::openWindows();
     ASSERT_EQ(windows.size(), 2);
-    for (DlgTabParent *w : windows) {
+    for (UnitWindow *w : windows) {
         EXPECT_EQ(w->windowTitle(), QStringLiteral("QN-110(ID:1) - 127.0.0.13"));
         EXPECT_EQ(w->args().modelIndex, 2);
         EXPECT_TRUE(w->isWindow());
@@ -536,11 +536,11 @@ TEST_F(MainDialog, ConnectOpensAUnitWindowPerClick)
         }
     }
     EXPECT_TRUE(m_dialog->isEnabled());
-    DlgTabParent::closeAllWindows();
-    EXPECT_TRUE(DlgTabParent::waitForAllWindowsClosed());
+    UnitWindow::closeAllWindows();
+    EXPECT_TRUE(UnitWindow::waitForAllWindowsClosed());
 }
 
-TEST_F(MainDialog, UnitOfAnUnknownModelConnectsToNothing)
+TEST_F(MainDialogTest, UnitOfAnUnknownModelConnectsToNothing)
 {
     UnknownModelUnit odd("127.0.0.16");
     sim::ResponderConfig r;
@@ -560,7 +560,7 @@ TEST_F(MainDialog, UnitOfAnUnknownModelConnectsToNothing)
     EXPECT_TRUE(m_presenter.messages.isEmpty());
 }
 
-TEST_F(MainDialog, ConnectToAUnitThatDoesNotAnswerReportsAndOpensNothing)
+TEST_F(MainDialogTest, ConnectToAUnitThatDoesNotAnswerReportsAndOpensNothing)
 {
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     m_sim.setOnline(2, false);
@@ -571,7 +571,7 @@ TEST_F(MainDialog, ConnectToAUnitThatDoesNotAnswerReportsAndOpensNothing)
     EXPECT_TRUE(child<QPushButton>("connectButton")->isEnabled());
 }
 
-TEST_F(MainDialog, BrowseChoosesTheLogFolderHandedToLaterWindows)
+TEST_F(MainDialogTest, BrowseChoosesTheLogFolderHandedToLaterWindows)
 {
     QStringList asked;
     QString answer = QStringLiteral("/var/log/qn");
@@ -595,9 +595,9 @@ TEST_F(MainDialog, BrowseChoosesTheLogFolderHandedToLaterWindows)
     EXPECT_EQ(m_opened[0].logFolder, QStringLiteral("/var/log/qn"));
 }
 
-TEST_F(MainDialog, EnterAndEscapeNeverCloseTheDialogNorSearch)
+TEST_F(MainDialogTest, EnterAndEscapeNeverCloseTheDialogNorSearch)
 {
-    CQNVIEWDlg &d = dialog();
+    MainDialog &d = dialog();
     d.activateWindow();
     for (const char *focus : {"portEdit", "searchButton", "ipEdit", "unitList", "exitButton"}) {
         SCOPED_TRACE(focus);
@@ -614,9 +614,9 @@ TEST_F(MainDialog, EnterAndEscapeNeverCloseTheDialogNorSearch)
     EXPECT_TRUE(d.isVisible());
 }
 
-TEST_F(MainDialog, EveryControlIsReachedByItsMnemonic)
+TEST_F(MainDialogTest, EveryControlIsReachedByItsMnemonic)
 {
-    CQNVIEWDlg &d = dialog();
+    MainDialog &d = dialog();
     QApplication::setActiveWindow(&d);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
     QStringList asked;
@@ -642,7 +642,7 @@ TEST_F(MainDialog, EveryControlIsReachedByItsMnemonic)
     alt('R');
     EXPECT_EQ(asked, QStringList{QStringLiteral("ログフォルダを選択してください")});
 
-    QSignalSpy finished(&d, &CQNVIEWDlg::jobFinished);
+    QSignalSpy finished(&d, &MainDialog::jobFinished);
     alt('S');
     ASSERT_TRUE(finished.count() > 0 || finished.wait(kJobWaitMs));
     EXPECT_EQ(lines().size(), 4);
@@ -659,9 +659,9 @@ TEST_F(MainDialog, EveryControlIsReachedByItsMnemonic)
     EXPECT_FALSE(d.isVisible());
 }
 
-TEST_F(MainDialog, ExitEndsTheDialogWithResultZero)
+TEST_F(MainDialogTest, ExitEndsTheDialogWithResultZero)
 {
-    CQNVIEWDlg &d = dialog();
+    MainDialog &d = dialog();
     d.setResult(5);
     child<QPushButton>("exitButton")->click();
     EXPECT_FALSE(d.isVisible());
@@ -670,10 +670,10 @@ TEST_F(MainDialog, ExitEndsTheDialogWithResultZero)
 
 // The header's columns stand exactly over the list's columns, in pixels, with the
 // fixed-pitch Japanese face; the Japanese glyphs are really there (not blank boxes).
-TEST_F(MainDialog, HeaderColumnsLineUpWithTheListAfterASearch)
+TEST_F(MainDialogTest, HeaderColumnsLineUpWithTheListAfterASearch)
 {
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
-    CQNVIEWDlg &d = dialog();
+    MainDialog &d = dialog();
     auto *list = child<QListWidget>("unitList");
     auto *header = child<QLabel>("listHeaderLabel");
     const QFontMetrics metrics(list->font());
@@ -707,7 +707,7 @@ TEST_F(MainDialog, HeaderColumnsLineUpWithTheListAfterASearch)
 }
 
 // The worker must not touch a dialog that is gone; its late result is dropped.
-TEST_F(MainDialog, ClosingDuringASearchIsSafe)
+TEST_F(MainDialogTest, ClosingDuringASearchIsSafe)
 {
     child<QLineEdit>("portEdit")->setText(QString::number(m_tcpPort));
     child<QPushButton>("searchButton")->click();

@@ -15,7 +15,7 @@
 #include <optional>
 
 namespace Ui {
-class DlgGraphTab;
+class GraphTab;
 }
 class QCheckBox;
 class QLabel;
@@ -47,15 +47,15 @@ QColor swatchColor(int series);
 // span 60. modelIndex: 0 = QN-210, 1 = QN-220, 2 = QN-110, 3 = QN-120.
 void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now);
 
-class DlgGraphTab final : public QWidget {
+class GraphTab final : public QWidget {
     Q_OBJECT
 public:
     // The form is laid out at 1.5 pixels per dialog unit, both ways.
     static constexpr double kPixelsPerDialogUnit = 1.5;
     static constexpr int kSeries = 5;
 
-    DlgGraphTab(QWidget *parent, int modelIndex);
-    ~DlgGraphTab() override;
+    GraphTab(QWidget *parent, int modelIndex);
+    ~GraphTab() override;
 
     int model() const { return m_model; }
 
@@ -64,23 +64,23 @@ public:
     static QRect canvasRect();
     // Creates the canvas through the registry at canvasRect() with an automatic ID and the
     // scroll strip, switches its read-out on and keeps it (SetCanvas). Returns it.
-    TrendCanvas *CreateCanvas();
+    TrendCanvas *createCanvas();
 
-    void SetCanvas(TrendCanvas *canvas) { m_canvas = canvas; }
+    void setCanvas(TrendCanvas *canvas) { m_canvas = canvas; }
     TrendCanvas *canvas() const { return m_canvas; }
-    void SetPage(GraphPageHost *page) { m_page = page; }
+    void setPage(GraphPageHost *page) { m_page = page; }
     GraphPageHost *page() const { return m_page; }
 
     // Unit of canvas series index; an empty unit with the identity formula (a = 1, b = 0)
     // takes the default of the range index (QN-210/220) or output mode (QN-110/120).
-    void SetChannelUnit(int index, int rangeIndex, double a, double b, const QString &unit);
+    void setChannelUnit(int index, int rangeIndex, double a, double b, const QString &unit);
     // Value label of series 0-4: "<text> <unit>" for 0-2, the text alone for 3-4.
-    void SetValueLabel(int index, const QString &text);
+    void setValueLabel(int index, const QString &text);
     QString valueLabelText(int index) const;
     // Scale button of channel 0-2.
-    void EnableScaleButton(int channel, bool enabled);
+    void enableScaleButton(int channel, bool enabled);
     // Legend label of series 0-4 (e.g. "AI1: 温度").
-    void SetLegendText(int index, const QString &text);
+    void setLegendText(int index, const QString &text);
     QString legendText(int index) const;
 
     static QString defaultUnit(int modelIndex, int rangeIndex);
@@ -96,7 +96,7 @@ private:
     void refresh();
     QCheckBox *checkBox(int box) const; // 0-2 analog, 3-5 digital
 
-    std::unique_ptr<Ui::DlgGraphTab> m_ui;
+    std::unique_ptr<Ui::GraphTab> m_ui;
     int m_model;
     TrendCanvas *m_canvas = nullptr;
     GraphPageHost *m_page = nullptr;
