@@ -6,31 +6,79 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Options that only print and exit must work without a display, as on a terminal over ssh.
+bool onlyPrints(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version", "--print-settings-path"}) {
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("QN-VIEW"));
-    QApplication::setWindowIcon(qn::applicationIcon());
+    const std::unique_ptr<QCoreApplication> application = onlyPrints(argc, argv)
+        ? std::make_unique<QCoreApplication>(argc, argv)
+        : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication &app = *application;
+    QCoreApplication::setApplicationName(QStringLiteral("QN-VIEW"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1 (%2)").arg(QStringLiteral(QN_VERSION_STRING),
+                                                                         qn::programVersionText()));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("QN-VIEW"));
+    parser.setApplicationDescription(
+        QStringLiteral("Finds the QNNET I/O units on the network and opens a window for each."));
     const QCommandLineOption searchAddress(
         QStringLiteral("search-address"),
         QStringLiteral("Send unit searches to ADDRESS instead of 255.255.255.255 (repeatable)."),
         QStringLiteral("ADDRESS"));
     parser.addOption(searchAddress);
+    const QCommandLineOption printSettingsPath(
+        QStringLiteral("print-settings-path"),
+        QStringLiteral("Print where the per-unit settings file is kept, and exit."));
+    parser.addOption(printSettingsPath);
+    parser.addHelpOption();
+    parser.addVersionOption();
     parser.process(app);
+
+    // Beside the program for a copy in a folder of its own (as it always was); in the
+    // user's configuration folder for a program installed where its users cannot write.
+    const QString executable = QCoreApplication::applicationFilePath();
+    const QString folder = qn::programFolder(executable);
+    const bool folderWritable = qn::canCreateFilesIn(folder);
+    const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString settingsPath = qn::settingsLocation(executable, configFolder, folderWritable);
+    if (parser.isSet(printSettingsPath)) {
+        std::printf("%s\n", qPrintable(QDir::toNativeSeparators(settingsPath)));
+        return 0;
+    }
 
     // A second copy ends at once and silently; the first keeps running.
     const qn::SingleInstanceLock lock;
     if (!lock.acquired())
         return 0;
 
-    const QString executable = QCoreApplication::applicationFilePath();
+    if (!settingsPath.startsWith(folder + QLatin1Char('/')))
+        QDir().mkpath(configFolder);
     qn::MainDialogConfig config;
-    config.programFolder = qn::programFolder(executable);
-    config.settingsPath = qn::settingsPathFor(executable);
+    config.programFolder = qn::defaultLogFolder(
+        folder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), folderWritable);
+    config.settingsPath = settingsPath;
+    config.optionsPath = QDir(configFolder).filePath(QStringLiteral("options.ini"));
     config.versionText = qn::programVersionText();
     const QStringList targets = parser.values(searchAddress);
     if (!targets.isEmpty()) {
@@ -39,6 +87,7 @@ int main(int argc, char **argv)
             config.searchTargets.push_back(target.trimmed().toStdString());
     }
 
+    QApplication::setWindowIcon(qn::applicationIcon());
     qn::CanvasRegistry::instance().setNextId(1400);
 
     // Each connect opens an independent unit window; the main dialog keeps no hold on it.

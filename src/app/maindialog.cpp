@@ -15,6 +15,8 @@
 #include <QMetaObject>
 #include <QRegularExpressionValidator>
 #include <QDir>
+#include <QFileInfo>
+#include <QSettings>
 
 #include <algorithm>
 #include <mutex>
@@ -102,6 +104,7 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     showLogFolder();
     m_ui->statusLabel->setText(m_config.versionText);
     m_ui->rowsCombo->setCurrentIndex(1);
+    restoreOptions();
 
     // Enter and Escape never act in this window: not on the focused control, not as
     // the default button, not as a close.
@@ -117,6 +120,42 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     connect(m_ui->exitButton, &QPushButton::clicked, this, [this] { done(0); });
     connect(m_ui->unitList, &QListWidget::itemSelectionChanged, this, &MainDialog::updateConnectButton);
     connect(m_ui->ipEdit, &QLineEdit::textChanged, this, &MainDialog::updateAddButton);
+    // Each change is remembered at once, so no way of ending the program loses it.
+    connect(m_ui->portEdit, &QLineEdit::textChanged, this, &MainDialog::saveOptions);
+    connect(m_ui->loggingCheck, &QCheckBox::toggled, this, &MainDialog::saveOptions);
+    connect(m_ui->autoSwitchCheck, &QCheckBox::toggled, this, &MainDialog::saveOptions);
+    connect(m_ui->rowsCombo, &QComboBox::currentIndexChanged, this, &MainDialog::saveOptions);
+}
+
+void MainDialog::restoreOptions()
+{
+    if (m_config.optionsPath.isEmpty())
+        return;
+    const QSettings options(m_config.optionsPath, QSettings::IniFormat);
+    m_ui->portEdit->setText(options.value(QStringLiteral("port")).toString());
+    m_ui->loggingCheck->setChecked(options.value(QStringLiteral("logging"), false).toBool());
+    m_ui->autoSwitchCheck->setChecked(options.value(QStringLiteral("autoSwitch"), false).toBool());
+    const int rows = options.value(QStringLiteral("rowsIndex"), 1).toInt();
+    if (rows >= 0 && rows < m_ui->rowsCombo->count())
+        m_ui->rowsCombo->setCurrentIndex(rows);
+    // A folder removed since the last run silently gives way to the default one.
+    const QString folder = options.value(QStringLiteral("logFolder")).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        m_logFolder = folder;
+        showLogFolder();
+    }
+}
+
+void MainDialog::saveOptions() const
+{
+    if (m_config.optionsPath.isEmpty())
+        return;
+    QSettings options(m_config.optionsPath, QSettings::IniFormat);
+    options.setValue(QStringLiteral("port"), m_ui->portEdit->text());
+    options.setValue(QStringLiteral("logging"), m_ui->loggingCheck->isChecked());
+    options.setValue(QStringLiteral("autoSwitch"), m_ui->autoSwitchCheck->isChecked());
+    options.setValue(QStringLiteral("rowsIndex"), m_ui->rowsCombo->currentIndex());
+    options.setValue(QStringLiteral("logFolder"), m_logFolder);
 }
 
 MainDialog::~MainDialog()
@@ -369,6 +408,9 @@ void MainDialog::finishConnect(const UnitEntry &identified, int rc, int modelId,
         args.unitId = entry.unitId;
         args.loggingEnabled = m_ui->loggingCheck->isChecked();
         args.logFolder = m_logFolder;
+        // The default folder in the documents folder is made when first used.
+        if (args.loggingEnabled && m_logFolder == m_config.programFolder)
+            QDir().mkpath(m_logFolder);
         args.rowsPerFile = rowsPerFile();
         m_opener(args);
     }
@@ -382,6 +424,7 @@ void MainDialog::browse()
         return;
     m_logFolder = QDir::cleanPath(chosen);
     showLogFolder();
+    saveOptions();
 }
 
 void MainDialog::showLogFolder()

@@ -20,7 +20,10 @@ class MainDialog;
 namespace qn {
 
 struct MainDialogConfig {
-    QString programFolder;  // the initial log folder
+    QString programFolder;  // the log folder offered when none is remembered
+    // Where the dialog remembers its port, logging options and log folder between runs
+    // (an ini file of this user's); empty: nothing is remembered.
+    QString optionsPath;
     QString settingsPath;   // per-unit settings loaded at start; empty: none
     QString versionText;    // shown in the status line when idle
     // Where searches are sent; each target is searched in turn and the answers merged.
@@ -78,6 +81,8 @@ private:
     int listTextInset() const;
     void updateConnectButton();
     void updateAddButton();
+    void restoreOptions();
+    void saveOptions() const;
 
     // Runs work on a thread of its own; the callable it returns runs on the GUI thread,
     // unless this dialog is gone by then.

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -44,13 +45,33 @@ QString programVersionText()
 #endif
 }
 
-QIcon applicationIcon()
+QString settingsLocation(const QString &executablePath, const QString &configFolder, bool programFolderWritable)
 {
-    QIcon icon;
-    for (int size : {16, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
+    const QString beside = settingsPathFor(executablePath);
+    if (programFolderWritable || QFileInfo::exists(beside))
+        return beside;
+    return QDir(configFolder).filePath(QFileInfo(beside).fileName());
+}
+
+QString defaultLogFolder(const QString &programFolder, const QString &documentsFolder, bool programFolderWritable)
+{
+    if (programFolderWritable)
+        return programFolder;
+    return QDir(documentsFolder).filePath(QStringLiteral("QN-VIEW"));
+}
+
+bool canCreateFilesIn(const QString &folder)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".qnview-write-test-XXXXXX")));
+    return probe.open();  // removed again when probe goes
+}
+
+QImage applicationIconImage(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
         painter.setBrush(QColor(0x1F, 0x4E, 0x8C));
@@ -61,9 +82,15 @@ QIcon applicationIcon()
         painter.setFont(font);
         painter.setPen(Qt::white);
         painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("QN"));
-        painter.end();
-        icon.addPixmap(pixmap);
     }
+    return image;
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addPixmap(QPixmap::fromImage(applicationIconImage(size)));
     return icon;
 }
 

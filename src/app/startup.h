@@ -2,6 +2,7 @@
 // What the program works out before the main dialog opens: its folder, the settings
 // file beside it, the version text, and the lock that keeps a second copy from running.
 #include <QIcon>
+#include <QImage>
 #include <QString>
 
 namespace qn {
@@ -16,8 +17,22 @@ QString versionText(int major, int minor, int build, int revision);
 // The version text of this build.
 QString programVersionText();
 
+// Where the per-unit settings file is kept: beside the program (settingsPathFor) when
+// that file exists already or the program's folder is writable, as for a copy unpacked
+// into a folder of its own; otherwise the same file name in configFolder, for a program
+// installed into a folder its users cannot write.
+QString settingsLocation(const QString &executablePath, const QString &configFolder, bool programFolderWritable);
+// The first log folder offered: the program's folder when it is writable, otherwise
+// "QN-VIEW" in the user's documents folder (made when first used).
+QString defaultLogFolder(const QString &programFolder, const QString &documentsFolder, bool programFolderWritable);
+// Whether a file can be made in folder, found out by making (and removing) one: the
+// permission bits do not tell for root or on a read-only mount.
+bool canCreateFilesIn(const QString &folder);
+
 // The program's icon, drawn rather than loaded so every window has it (GUI thread).
 QIcon applicationIcon();
+// One size of it; also the source of the icon files installed for the desktop.
+QImage applicationIconImage(int size);
 
 // Held from start to exit so that only one copy of the program runs for this user.
 // The kernel drops the lock when the holder's process ends, however it ends, so a

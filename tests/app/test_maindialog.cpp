@@ -172,8 +172,10 @@ protected:
         c.discoveryPort = m_udpPort;
         c.searchTiming = kFast;
         c.addTiming = kFast;
+        c.optionsPath = m_optionsPath;
         return c;
     }
+    QString m_optionsPath;  // remembered options: none unless a test asks
 
     MainDialog &dialog()
     {
@@ -721,6 +723,41 @@ TEST_F(MainDialogTest, ClosingDuringASearchIsSafe)
     // A new dialog searches normally afterwards.
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     EXPECT_EQ(lines().size(), 4);
+}
+
+} // namespace
+} // namespace qn
+
+namespace qn {
+namespace {
+
+TEST_F(MainDialogTest, RemembersItsOptionsBetweenRuns)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    m_optionsPath = dir.filePath(QStringLiteral("options.ini"));
+    const QString folder = dir.filePath(QStringLiteral("logs"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    dialog().setFolderChooser([&](QWidget *, const QString &, const QString &) { return folder; });
+    child<QLineEdit>("portEdit")->setText(QStringLiteral("10001"));
+    child<QCheckBox>("loggingCheck")->setChecked(true);
+    child<QCheckBox>("autoSwitchCheck")->setChecked(true);
+    child<QComboBox>("rowsCombo")->setCurrentIndex(3);
+    child<QPushButton>("browseButton")->click();
+
+    m_dialog.reset();  // the program ends ...
+    EXPECT_EQ(child<QLineEdit>("portEdit")->text(), QStringLiteral("10001"));  // ... and starts again
+    EXPECT_TRUE(child<QCheckBox>("loggingCheck")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>("autoSwitchCheck")->isChecked());
+    EXPECT_EQ(dialog().rowsPerFile(), 1000000);
+    EXPECT_EQ(dialog().logFolder(), folder);
+
+    // A remembered folder that is gone gives way to the default, without a message.
+    m_dialog.reset();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    EXPECT_EQ(dialog().logFolder(), QStringLiteral("/opt/qnview"));
+    EXPECT_TRUE(child<QCheckBox>("loggingCheck")->isChecked());
+    EXPECT_TRUE(m_presenter.messages.isEmpty());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/startup.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -53,6 +54,33 @@ TEST(Startup, SettingsFileSitsBesideTheProgramWithTheIniExtension)
     for (const Case &c : cases)
         EXPECT_EQ(settingsPathFor(QString::fromLatin1(c.executable)), QString::fromLatin1(c.settings));
     EXPECT_EQ(programFolder(QStringLiteral("/opt/qn/qnview")), QStringLiteral("/opt/qn"));
+}
+
+TEST(Startup, SettingsFileBesideAWritableOrPortableProgramElseInTheConfigFolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString exe = dir.filePath(QStringLiteral("qnview"));
+    const QString beside = dir.filePath(QStringLiteral("qnview.ini"));
+    const QString config = QStringLiteral("/home/op/.config/QN-VIEW");
+    EXPECT_EQ(settingsLocation(exe, config, true), beside);
+    EXPECT_EQ(settingsLocation(exe, config, false), config + QStringLiteral("/qnview.ini"));
+    // An existing file beside the program keeps being used, even where no new file could be made.
+    QFile existing(beside);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    EXPECT_EQ(settingsLocation(exe, config, false), beside);
+
+    EXPECT_EQ(defaultLogFolder(QStringLiteral("/opt/qn"), QStringLiteral("/home/op/Documents"), true),
+              QStringLiteral("/opt/qn"));
+    EXPECT_EQ(defaultLogFolder(QStringLiteral("/usr/bin"), QStringLiteral("/home/op/Documents"), false),
+              QStringLiteral("/home/op/Documents/QN-VIEW"));
+
+    EXPECT_TRUE(canCreateFilesIn(dir.path()));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // the probe is gone
+    // No file can be made there, whoever we are.
+    EXPECT_FALSE(canCreateFilesIn(QStringLiteral("/proc")));
+    EXPECT_FALSE(canCreateFilesIn(dir.filePath(QStringLiteral("missing"))));
 }
 
 TEST(Startup, ProgramIconHasTheUsualSizes)
