@@ -72,7 +72,11 @@ private:
     void search();
     void addByIp();
     void connectSelected();
-    void finishConnect(const UnitEntry &identified, int rc, int modelId, int unitId);
+    void finishConnect(int row, const UnitEntry &identified, int rc, int modelId, int unitId);
+    void showAddResult(const UnitTable &updated);
+    // The selected line's position, however it was selected (mouse, keys, a
+    // screen reader); -1 when none is.
+    int selectedRow() const;
     void browse();
     void showLogFolder();
     void alignHeaderWithList();
