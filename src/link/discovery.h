@@ -84,8 +84,8 @@ inline constexpr int kIdentifyNoHost = 3;     // empty host text
 // broadcast (broadcastInterfaces()), from a socket bound to the interface's
 // address, to its subnet's broadcast address and to 255.255.255.255; so units
 // are found on a network without a gateway and on every network card, not only
-// on the one holding the default route. Where no such interface is listed, the
-// query goes to 255.255.255.255 as the system routes it.
+// on the one holding the default route. Where no such interface is listed (or
+// none takes the query), it goes to 255.255.255.255 as the system routes it.
 // With targets (dotted IPv4 addresses, broadcast or unit) the query goes to each
 // of them from one socket.
 //

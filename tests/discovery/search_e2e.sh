@@ -60,8 +60,10 @@ make_ns() {
 
 # A LAN namespace NAME on subnet NET (three octets) wired to the PC namespace,
 # which takes NET.1; the LAN takes the further addresses given. Only routes to
-# the subnets themselves exist: no gateway. The veth pair is created inside the
-# namespaces, so nothing outside is touched.
+# the subnets themselves exist: no gateway. The addresses have no broadcast
+# address configured (ip sets none unless asked): the search works it out from
+# the mask. The veth pair is created inside the namespaces, so nothing outside
+# is touched.
 add_lan() {
     local lan=$1 net=$2 pc_if=qa${#made_ns[@]}x$$ lan_if=qb${#made_ns[@]}x$$
     shift 2
@@ -113,7 +115,6 @@ netns)
     in_pc="ip netns exec $pc"
     a=$net.2
     b=$net.3
-    c=$net.4
     start_lan_sim qnlan$$ $net --discovery 1:late:300 \
         --unit QN-110:1:$a:10001:00-80-92-00-00-31 --unit QN-220:14:$b:10001:00-80-92-00-00-32
     target=()
@@ -125,14 +126,13 @@ twolans)
     in_pc="ip netns exec $pc"
     a=10.213.8.2
     b=10.213.9.2
-    c=none
     start_lan_sim qnlana$$ 10.213.8 --unit QN-110:1:$a:10001:00-80-92-00-00-31
     # later, so the answer order is fixed
     start_lan_sim qnlanb$$ 10.213.9 --discovery 0:late:300 --unit QN-220:14:$b:10001:00-80-92-00-00-32
     target=()
     ;;
 *)
-    echo "usage: $0 loopback|netns BIN" >&2
+    echo "usage: $0 loopback|netns|twolans BIN [DIALOG_TEST]" >&2
     exit 2
     ;;
 esac
