@@ -44,7 +44,7 @@ int main(int argc, char **argv)
         QStringLiteral("Finds the QNNET I/O units on the network and opens a window for each."));
     const QCommandLineOption searchAddress(
         QStringLiteral("search-address"),
-        QStringLiteral("Send unit searches to ADDRESS instead of 255.255.255.255 (repeatable)."),
+        QStringLiteral("Send unit searches only to ADDRESS (repeatable) instead of out of every network card."),
         QStringLiteral("ADDRESS"));
     parser.addOption(searchAddress);
     const QCommandLineOption printSettingsPath(

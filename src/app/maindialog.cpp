@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace qn {
@@ -46,18 +47,6 @@ bool isSwallowedKey(const QEvent *event)
 QString systemFolderChooser(QWidget *parent, const QString &title, const QString &start)
 {
     return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
-}
-
-// Merges the answers of several search targets: table order is answer order, one
-// entry per address, at most a table's capacity.
-void mergeInto(UnitTable &merged, const UnitTable &found)
-{
-    for (const UnitEntry &entry : found.entries()) {
-        if (merged.indexOfIp(entry.address.ip) >= 0)
-            continue;
-        if (!merged.append(entry))
-            return;
-    }
 }
 
 } // namespace
@@ -303,18 +292,7 @@ void MainDialog::search()
     const int port = parseLenientInt(m_ui->portEdit->text());
     runInBackground([this, config = m_config, port]() -> std::function<void()> {
         auto found = std::make_shared<UnitTable>();
-        int failures = 0;
-        for (const std::string &target : config.searchTargets) {
-            UnitTable answers;
-            if (searchUnits(answers, target, config.discoveryPort, config.searchTiming) < 0) {
-                ++failures;
-                continue;
-            }
-            mergeInto(*found, answers);
-        }
-        // Several targets stand for several networks: one that cannot be searched
-        // does not hide the units found on the others.
-        const bool failed = failures == int(config.searchTargets.size());
+        const bool failed = searchUnits(*found, config.searchTargets, config.discoveryPort, config.searchTiming) < 0;
         if (!failed)
             identifyListedUnits(*found, port, config.identifyTimeoutMs);
         return [this, found, failed] {
@@ -342,51 +320,78 @@ void MainDialog::addByIp()
                     -> std::function<void()> {
         const int result = addUnitByIP(table, ip, config.discoveryPort, config.addTiming);
         auto updated = std::make_shared<UnitTable>(std::move(table));
-        return [this, result, updated, ip] {
-            if (result == -1) {
+        return [this, result, updated] {
+            if (result == -1)
                 showMessage(this, kCommError);
-            } else if (result >= 0) {
-                // The add may have dropped units that no longer answer: the whole list
-                // is rebuilt so that line positions keep matching table positions.
-                const bool wasListed = std::any_of(m_table.entries().begin(), m_table.entries().end(),
-                                                   [&](const UnitEntry &e) { return e.ipText == ip; });
-                m_table = *updated;
-                if (!wasListed) {
-                    for (int i = 0; i < m_table.count(); ++i) {
-                        if (m_table[i].ipText == ip)
-                            m_table[i].unitId = -1;
-                    }
-                }
-                rebuildList();
-            }
+            else if (result >= 0)
+                showAddResult(*updated);
             setBusy(false);
             emit jobFinished();
         };
     });
 }
 
+void MainDialog::showAddResult(const UnitTable &updated)
+{
+    // New entries come last, with model and ID unknown until they are identified.
+    // While every listed unit is still there in its place, only their lines are
+    // appended and the selection stays as it is.
+    const int listed = m_table.count();
+    bool kept = updated.count() >= listed;
+    for (int i = 0; kept && i < listed; ++i)
+        kept = updated[i].mac == m_table[i].mac && updated[i].ipText == m_table[i].ipText;
+    if (kept) {
+        m_table = updated;
+        for (int i = listed; i < m_table.count(); ++i)
+            m_ui->unitList->addItem(toQt(unitListLine(m_table[i])));
+        return;
+    }
+    // The add dropped units that no longer answer: lines are rebuilt so that each
+    // stands for the entry at its position, and the selected unit stays selected
+    // if it is still listed.
+    const int row = selectedRow();
+    const std::optional<UnitEntry> selected = row >= 0 ? std::optional(m_table[row]) : std::nullopt;
+    m_table = updated;
+    rebuildList();
+    if (selected) {
+        const int at = m_table.indexOf(selected->address, selected->mac);
+        if (at >= 0)
+            m_ui->unitList->setCurrentRow(at);
+    }
+}
+
+int MainDialog::selectedRow() const
+{
+    const QList<QListWidgetItem *> selected = m_ui->unitList->selectedItems();
+    return selected.isEmpty() ? -1 : m_ui->unitList->row(selected.first());
+}
+
 void MainDialog::connectSelected()
 {
-    const int row = m_ui->unitList->currentRow();
-    if (m_busy || row < 0 || row >= m_table.count() || m_ui->unitList->selectedItems().isEmpty())
+    // The selection, not the list's current row: a selection made through the
+    // accessibility interface sets no current row.
+    const int row = selectedRow();
+    if (m_busy || row < 0 || row >= m_table.count())
         return;
     setBusy(true);
     const UnitEntry entry = m_table[row];
-    runInBackground([this, entry, timeoutMs = m_config.identifyTimeoutMs]() -> std::function<void()> {
+    runInBackground([this, row, entry, timeoutMs = m_config.identifyTimeoutMs]() -> std::function<void()> {
         int modelId = -1;
         int unitId = -1;
         const int rc = getUnitModelID(entry.ipText, entry.tcpPort, modelId, unitId, timeoutMs);
-        return [this, entry, rc, modelId, unitId] { finishConnect(entry, rc, modelId, unitId); };
+        return [this, row, entry, rc, modelId, unitId] { finishConnect(row, entry, rc, modelId, unitId); };
     });
 }
 
-void MainDialog::finishConnect(const UnitEntry &identified, int rc, int modelId, int unitId)
+void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int modelId, int unitId)
 {
     // The table cannot have changed meanwhile (every action that writes it was
-    // disabled), but the entry is looked up again by address to be sure.
-    const int row = m_table.indexOfIp(identified.address.ip);
+    // disabled); the entry at row is checked to be the same unit all the same.
+    // Two units may share an address, so the row is what tells them apart.
+    const bool same = row < m_table.count() && m_table[row].address == identified.address
+        && m_table[row].mac == identified.mac;
     setBusy(false);
-    if (rc != 0 || row < 0) {
+    if (rc != 0 || !same) {
         showMessage(this, kCommError);
         emit jobFinished();
         return;

@@ -26,8 +26,9 @@ struct MainDialogConfig {
     QString optionsPath;
     QString settingsPath;   // per-unit settings loaded at start; empty: none
     QString versionText;    // shown in the status line when idle
-    // Where searches are sent; each target is searched in turn and the answers merged.
-    std::vector<std::string> searchTargets{kDefaultSearchTarget};
+    // Where searches are sent: every network this machine is on unless addresses
+    // are named (see searchUnits).
+    SearchTargets searchTargets = kEveryNetwork;
     uint16_t discoveryPort = kDiscoveryPort;
     DiscoveryTiming searchTiming = kSearchTiming;
     DiscoveryTiming addTiming = kAddTiming;
@@ -48,7 +49,7 @@ public:
     void setFolderChooser(FolderChooser chooser);
 
     // Where later searches are sent (loopback targets in tests and the demo).
-    void setSearchTargets(std::vector<std::string> targets) { m_config.searchTargets = std::move(targets); }
+    void setSearchTargets(SearchTargets targets) { m_config.searchTargets = std::move(targets); }
 
     const UnitTable &unitTable() const { return m_table; }
     QString logFolder() const { return m_logFolder; }
@@ -74,7 +75,11 @@ private:
     void search();
     void addByIp();
     void connectSelected();
-    void finishConnect(const UnitEntry &identified, int rc, int modelId, int unitId);
+    void finishConnect(int row, const UnitEntry &identified, int rc, int modelId, int unitId);
+    void showAddResult(const UnitTable &updated);
+    // The selected line's position, however it was selected (mouse, keys, a
+    // screen reader); -1 when none is.
+    int selectedRow() const;
     void browse();
     void showLogFolder();
     void alignHeaderWithList();

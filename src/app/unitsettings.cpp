@@ -209,7 +209,11 @@ bool UnitSettingsStore::save(const QString &path) const
         return false;
     // The new contents replace the old file only once they are completely on disk, so a
     // full disk or a failing write never costs the operator the settings already stored.
+    // Where the program's folder takes no new file but the settings file may be written
+    // (a folder locked down by an administrator), it is written in place instead: a
+    // save that always fails would lose every change.
     QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = serialize();

@@ -43,7 +43,8 @@ public:
     // defaults; a truncated one keeps what was read. Nothing is reported.
     void loadSettings(const QString &path);
     // Write the whole store to the remembered path. The old file is replaced only by a
-    // complete new one, so a failed write keeps it. Returns false on failure (callers
+    // complete new one, so a failed write keeps it; where the folder is not writable but
+    // the file is, the file is written in place. Returns false on failure (callers
     // of the program ignore it: failures are silent).
     bool saveSettings();
 

@@ -11,6 +11,7 @@
 #include "ui/messages.h"
 #include "ui_maindialog.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -375,14 +376,14 @@ TEST_F(MainDialogTest, FailedSearchReportsAndKeepsTheListMatchingTheTable)
     EXPECT_EQ(m_opened[0].ipAddress, QStringLiteral("127.0.0.12"));
 }
 
-TEST_F(MainDialogTest, SeveralTargetsAreMergedAndOneBadTargetDoesNotHideTheOthers)
+TEST_F(MainDialogTest, SeveralTargetsAreOneSearchAndOneBadTargetDoesNotHideTheOthers)
 {
     dialog().setSearchTargets({"no-such-address", "127.0.0.13", "127.255.255.255"});
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     EXPECT_TRUE(m_presenter.messages.isEmpty());
-    ASSERT_EQ(lines().size(), 4);
-    // The unit asked directly answered first and is listed once.
-    EXPECT_EQ(lines()[0], line("00-80-92-00-00-13", "QN-110", "ID:1 ", "127.0.0.13"));
+    // The unit asked directly and by broadcast is listed once.
+    EXPECT_EQ(lines().size(), 4);
+    EXPECT_EQ(lines().filter(QStringLiteral("127.0.0.13")).size(), 1);
 }
 
 TEST_F(MainDialogTest, AddButtonFollowsTheIpTextAndConnectFollowsTheSelection)
@@ -444,6 +445,7 @@ TEST_F(MainDialogTest, AddThatDropsSilentUnitsRebuildsTheList)
 {
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     ASSERT_EQ(lines().size(), 4);
+    child<QListWidget>("unitList")->setCurrentRow(2);  // 127.0.0.13
     m_responders[1]->stop();  // 127.0.0.12 goes quiet
     sim::ResponderConfig hidden;
     hidden.unitIp = "127.0.0.15";
@@ -460,6 +462,73 @@ TEST_F(MainDialogTest, AddThatDropsSilentUnitsRebuildsTheList)
         EXPECT_EQ(lines()[i], QString::fromStdString(unitListLine(table[i]))) << i;
     EXPECT_FALSE(lines().join(QLatin1Char('\n')).contains(QStringLiteral("127.0.0.12")));
     EXPECT_TRUE(lines().last().endsWith(QStringLiteral("     127.0.0.15")));
+    // The unit selected before is still the one selected.
+    const QList<QListWidgetItem *> selected = child<QListWidget>("unitList")->selectedItems();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_TRUE(selected[0]->text().endsWith(QStringLiteral("127.0.0.13")));
+}
+
+TEST_F(MainDialogTest, AddAppendsItsLineAndKeepsTheSelection)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    auto *list = child<QListWidget>("unitList");
+    list->setCurrentRow(1);
+    QListWidgetItem *const selected = list->item(1);
+    sim::ResponderConfig hidden;
+    hidden.unitIp = "127.0.0.15";
+    hidden.tcpPort = m_tcpPort;
+    hidden.mac = {0x00, 0x80, 0x92, 0x00, 0x00, 0x15};
+    hidden.broadcastAddresses = std::vector<std::string>{};
+    addResponder(hidden);
+
+    child<QLineEdit>("ipEdit")->setText(QStringLiteral("127.0.0.15"));
+    ASSERT_TRUE(clickAndWait("addButton"));
+    ASSERT_EQ(lines().size(), 5);
+    EXPECT_EQ(lines()[4], line("00-80-92-00-00-15", "", "     ", "127.0.0.15"));
+    EXPECT_EQ(list->item(1), selected);  // the old lines were not rebuilt
+    EXPECT_EQ(list->selectedItems(), QList<QListWidgetItem *>{selected});
+}
+
+// Two units still at one factory address are two lines, and each line connects
+// its own unit.
+TEST_F(MainDialogTest, TwoUnitsAnsweringFromOneAddressAreTwoLines)
+{
+    sim::ResponderConfig twin;
+    twin.unitIp = kUnits[0].ip;
+    twin.tcpPort = m_tcpPort;
+    twin.mac = {0x00, 0x80, 0x92, 0x00, 0x00, 0x21};
+    twin.searchDelayMs = 4 * kAnswerSpacingMs;  // after the four others
+    addResponder(twin);
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    ASSERT_EQ(lines().size(), 5);
+    EXPECT_EQ(lines()[0], line("00-80-92-00-00-11", "QN-210", "ID:3 ", "127.0.0.11"));
+    EXPECT_EQ(lines()[4], line("00-80-92-00-00-21", "QN-210", "ID:3 ", "127.0.0.11"));
+    ASSERT_TRUE(connectRow(4));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].macText, QStringLiteral("MACアドレス: 00-80-92-00-00-21"));
+}
+
+// A screen reader or an automation tool selects a line without moving the list's
+// current row; "接続(C)" connects the selected line all the same.
+TEST_F(MainDialogTest, ConnectTakesALineSelectedThroughTheAccessibilityInterface)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    auto *list = child<QListWidget>("unitList");
+    list->setCurrentRow(0);
+    QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(list)->child(2);
+    ASSERT_TRUE(cell && cell->actionInterface());
+    cell->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    ASSERT_TRUE(cell->state().selected);
+    EXPECT_EQ(list->currentRow(), 0);
+
+    auto *connectButton = child<QPushButton>("connectButton");
+    ASSERT_TRUE(connectButton->isEnabled());
+    QSignalSpy finished(&dialog(), &MainDialog::jobFinished);
+    QAccessible::queryAccessibleInterface(connectButton)->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(kJobWaitMs));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].ipAddress, QStringLiteral("127.0.0.13"));
 }
 
 TEST_F(MainDialogTest, ConnectHandsTheUnitsValuesToItsWindow)

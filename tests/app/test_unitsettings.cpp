@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace qn {
@@ -348,6 +349,46 @@ TEST_F(SettingsFile, SaveIntoAFolderThatCannotBeWrittenFailsSilently)
     EXPECT_EQ(store.getSignalName(0, 0, 0, 0), QStringLiteral("kept"));
     EXPECT_FALSE(store.saveSettings());
     EXPECT_EQ(readAll(blocked), "x");
+}
+
+// Saves path as a user who may write that file but may not create files beside it.
+// Root may create files anywhere, so as root the save runs in a child process that
+// has become "nobody" first.
+bool saveWithoutFolderWrite(const Store &store, const QString &path, const QString &folder)
+{
+    const auto all = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const auto exec = QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    const auto write = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    QFile::setPermissions(path, all | write);
+    const auto folderBefore = QFile::permissions(folder);
+    QFile::setPermissions(folder, all | exec);
+    bool saved = false;
+    if (geteuid() != 0) {
+        saved = store.save(path);
+    } else if (const pid_t child = fork(); child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        _exit(store.save(path) ? 0 : 1);
+    } else {
+        int status = 0;
+        saved = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    QFile::setPermissions(folder, folderBefore);
+    return saved;
+}
+
+TEST_F(SettingsFile, FileInAFolderThatTakesNoNewFilesIsWrittenInPlace)
+{
+    Store before;
+    before.setPath(path());
+    before.setSignalName(0, 1, 0, 0, QStringLiteral("Before"));
+    Store store;
+    store.setSignalName(0, 1, 0, 0, QStringLiteral("After"));
+    EXPECT_TRUE(saveWithoutFolderWrite(store, path(), m_dir.path()));
+    Store loaded;
+    loaded.loadSettings(path());
+    EXPECT_EQ(loaded.getSignalName(0, 1, 0, 0), QStringLiteral("After"));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"qnview.ini"});
 }
 
 TEST(UnitSettingsGlobal, OneStoreForTheProgram)
