@@ -1,7 +1,7 @@
 #include "app/maindialog.h"
 
 #include "app/startup.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "common/numbertext.h"
 #include "link/unitlist.h"
 #include "ui/fonts.h"

@@ -1,6 +1,6 @@
 #include "pages/qn210page.h"
 
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "ui/fonts.h"

@@ -2,7 +2,7 @@
 // goes to the loopback broadcast address on a UDP port of the test's own.
 #include "app/maindialog.h"
 #include "app/unitwindow.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "link/net.h"
 #include "link/unitlist.h"
 #include "sim/discoveryresponder.h"

@@ -1,6 +1,6 @@
 // The per-unit settings store and its file: defaults, the exact file layout, older
 // and foreign files, truncation, code page 932 texts and failed saves.
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "common/cp932.h"
 
 #include <QDir>

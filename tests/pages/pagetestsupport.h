@@ -2,7 +2,7 @@
 // Shared by the page tests: a message presenter that answers without a modal loop, a
 // simulated QN-210 on loopback, and waiting while the event loop runs.
 #include "app/unitwindow.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "pages/qn210page.h"
 #include "sim/simulator.h"
 #include "ui/messages.h"

@@ -1,4 +1,4 @@
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 
 #include "common/cp932.h"
 
