@@ -95,21 +95,6 @@ bool validKey(int modelCode, int unitId, int kind, int channel)
 
 } // namespace
 
-int modelCodeForModelIndex(int modelIndex)
-{
-    switch (modelIndex) {
-    case 0:
-    case 1:
-        return 0;
-    case 2:
-        return 1;
-    case 3:
-        return 2;
-    default:
-        return -1;
-    }
-}
-
 UnitSettingsStore::UnitSettingsStore() { resetToDefaults(); }
 
 ChannelSettings UnitSettingsStore::defaultRecord(int channel)

@@ -147,7 +147,7 @@ protected:
     UnitWindowArgs windowArgs(bool logging = true, int rowsPerFile = -1) const
     {
         UnitWindowArgs args;
-        args.modelIndex = 0;
+        args.model = Model::QN210;
         args.ipAddress = QStringLiteral("127.0.0.1");
         args.tcpPort = simulator.tcpPort(unit);
         args.title = QStringLiteral("QN-210(ID:3) - 127.0.0.1");
