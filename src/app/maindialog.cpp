@@ -4,13 +4,15 @@
 #include "app/unitsettings.h"
 #include "common/numbertext.h"
 #include "link/unitlist.h"
+#include "ui/accessibility.h"
+#include "ui/folderchooser.h"
 #include "ui/fonts.h"
 #include "ui/messages.h"
 #include "ui_maindialog.h"
 
-#include <QFileDialog>
 #include <QBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QStyle>
 #include <QMetaObject>
 #include <QRegularExpressionValidator>
@@ -41,11 +43,6 @@ bool isSwallowedKey(const QEvent *event)
     return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
 }
 
-QString systemFolderChooser(QWidget *parent, const QString &title, const QString &start)
-{
-    return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
-}
-
 // Merges the answers of several search targets: table order is answer order, one
 // entry per address, at most a table's capacity.
 void mergeInto(UnitTable &merged, const UnitTable &found)
@@ -73,7 +70,7 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     , m_ui(std::make_unique<Ui::MainDialog>())
     , m_config(std::move(config))
     , m_opener(std::move(opener))
-    , m_chooseFolder(systemFolderChooser)
+    , m_chooseFolder(chooseFolder)
     , m_logFolder(m_config.programFolder)
     , m_channel(std::make_shared<JobChannel>())
 {
@@ -87,7 +84,12 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     const QFont listFont = fixedCjkFont(kListFontPixels);
     m_ui->unitList->setFont(listFont);
     m_ui->listHeaderLabel->setFont(listFont);
-    m_ui->listHeaderLabel->setText(toQt(kUnitListHeader));
+    // What these show is read out as their value, under names that say what they are.
+    for (QLabel *display : {m_ui->listHeaderLabel, m_ui->folderLabel, m_ui->statusLabel})
+        exposeAsValueDisplay(display);
+    // The rows list is named by its current item where combo boxes are read that way.
+    linkAccessibleLabel(m_ui->rowsCombo);
+    setDisplayText(m_ui->listHeaderLabel, toQt(kUnitListHeader));
     alignHeaderWithList();
 
     if (!m_config.settingsPath.isEmpty())
@@ -100,7 +102,7 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     m_ui->addButton->setEnabled(false);
     m_ui->connectButton->setEnabled(false);
     showLogFolder();
-    m_ui->statusLabel->setText(m_config.versionText);
+    setDisplayText(m_ui->statusLabel, m_config.versionText);
     m_ui->rowsCombo->setCurrentIndex(1);
 
     // Enter and Escape never act in this window: not on the focused control, not as
@@ -161,7 +163,7 @@ void MainDialog::alignHeaderWithList()
 
 void MainDialog::setFolderChooser(FolderChooser chooser)
 {
-    m_chooseFolder = chooser ? std::move(chooser) : FolderChooser(systemFolderChooser);
+    m_chooseFolder = chooser ? std::move(chooser) : FolderChooser(chooseFolder);
 }
 
 int MainDialog::rowsForSelection(int index)
@@ -256,7 +258,7 @@ void MainDialog::search()
     if (m_busy)
         return;
     setBusy(true);
-    m_ui->statusLabel->setText(kSearching);
+    setDisplayText(m_ui->statusLabel, kSearching);
     m_ui->statusLabel->repaint();
 
     // The worker gets copies of everything it needs; `this` travels only into the
@@ -286,7 +288,7 @@ void MainDialog::search()
                 m_table = *found;
                 rebuildList();
             }
-            m_ui->statusLabel->setText(m_config.versionText);
+            setDisplayText(m_ui->statusLabel, m_config.versionText);
             setBusy(false);
             emit jobFinished();
         };
@@ -387,7 +389,7 @@ void MainDialog::browse()
 void MainDialog::showLogFolder()
 {
     const QString text = QDir::toNativeSeparators(m_logFolder);
-    m_ui->folderLabel->setText(text);
+    setDisplayText(m_ui->folderLabel, text);
     // A long path is cut at the box's edge; the whole of it is one hover away.
     m_ui->folderLabel->setToolTip(text);
 }
