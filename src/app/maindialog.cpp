@@ -330,8 +330,11 @@ void MainDialog::addByIp()
 
 void MainDialog::connectSelected()
 {
-    const int row = m_ui->unitList->currentRow();
-    if (m_busy || row < 0 || row >= m_table.count() || m_ui->unitList->selectedItems().isEmpty())
+    // The selected line, however it was selected: an assistive tool selects a line
+    // without making it the current one.
+    const QList<QListWidgetItem *> selected = m_ui->unitList->selectedItems();
+    const int row = selected.isEmpty() ? -1 : m_ui->unitList->row(selected.first());
+    if (m_busy || row < 0 || row >= m_table.count())
         return;
     setBusy(true);
     const UnitEntry entry = m_table[row];

@@ -654,6 +654,23 @@ TEST_F(MainDialogTest, DisplaysAreReadByAssistiveTools)
     EXPECT_TRUE(rowsLabels.contains(QStringLiteral("ファイル自動切換の行数"))) << rowsLabels.join(',').toStdString();
 }
 
+// An assistive tool selects a line without making it the current one: connect still
+// takes the selected line.
+TEST_F(MainDialogTest, ALineSelectedByAnAssistiveToolIsTheOneConnected)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    auto *list = child<QListWidget>("unitList");
+    list->setCurrentRow(0);
+    list->clearSelection();
+    QAccessibleInterface *line = QAccessible::queryAccessibleInterface(list)->child(2);
+    ASSERT_NE(line, nullptr);
+    line->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    ASSERT_TRUE(child<QPushButton>("connectButton")->isEnabled());
+    ASSERT_TRUE(clickAndWait("connectButton"));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].ipAddress, QStringLiteral("127.0.0.13"));
+}
+
 TEST_F(MainDialogTest, EnterAndEscapeNeverCloseTheDialogNorSearch)
 {
     MainDialog &d = dialog();
