@@ -29,20 +29,10 @@ const std::vector<std::string> kStartup{"GetDO",           "GetADCsps",       "G
 
 class Qn220PageTest : public UnitWindowTest {
 protected:
-    void SetUp() override
+    Qn220PageTest()
     {
-        unitSettings().resetToDefaults();
-        unitSettings().setPath(QString());
-        setMessagePresenter(&presenter);
-        sim::UnitConfig config;
-        config.modelId = proto::kModelQN220;
-        config.unitId = 5;
-        config.bindIp = "127.0.0.1";
-        config.discovery.enabled = false;
-        unit = simulator.addUnit(config);
-        std::string error;
-        ASSERT_TRUE(simulator.start(&error)) << error;
-        ASSERT_TRUE(logDir.isValid());
+        simulatedModelId = proto::kModelQN220;
+        simulatedUnitId = 5;
     }
     void TearDown() override
     {
