@@ -1,16 +1,19 @@
 #include "app/maindialog.h"
 
 #include "app/startup.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "common/numbertext.h"
 #include "link/unitlist.h"
+#include "ui/accessibility.h"
+#include "ui/folderchooser.h"
 #include "ui/fonts.h"
+#include "ui/keyguard.h"
 #include "ui/messages.h"
 #include "ui_maindialog.h"
 
-#include <QFileDialog>
 #include <QBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QStyle>
 #include <QMetaObject>
 #include <QRegularExpressionValidator>
@@ -36,19 +39,6 @@ constexpr int kListFontPixels = 14;
 
 QString toQt(const std::string &text) { return QString::fromStdString(text); }
 
-bool isSwallowedKey(const QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<const QKeyEvent *>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
-}
-
-QString systemFolderChooser(QWidget *parent, const QString &title, const QString &start)
-{
-    return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
-}
-
 } // namespace
 
 // The worker side of a background job posts its completion only while the dialog
@@ -64,7 +54,7 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     , m_ui(std::make_unique<Ui::MainDialog>())
     , m_config(std::move(config))
     , m_opener(std::move(opener))
-    , m_chooseFolder(systemFolderChooser)
+    , m_chooseFolder(chooseFolder)
     , m_logFolder(m_config.programFolder)
     , m_channel(std::make_shared<JobChannel>())
 {
@@ -78,7 +68,12 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     const QFont listFont = fixedCjkFont(kListFontPixels);
     m_ui->unitList->setFont(listFont);
     m_ui->listHeaderLabel->setFont(listFont);
-    m_ui->listHeaderLabel->setText(toQt(kUnitListHeader));
+    // What these show is read out as their value, under names that say what they are.
+    for (QLabel *display : {m_ui->listHeaderLabel, m_ui->folderLabel, m_ui->statusLabel})
+        exposeAsValueDisplay(display);
+    // The rows list is named by its current item where combo boxes are read that way.
+    linkAccessibleLabel(m_ui->rowsCombo);
+    setDisplayText(m_ui->listHeaderLabel, toQt(kUnitListHeader));
     alignHeaderWithList();
 
     if (!m_config.settingsPath.isEmpty())
@@ -91,7 +86,7 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     m_ui->addButton->setEnabled(false);
     m_ui->connectButton->setEnabled(false);
     showLogFolder();
-    m_ui->statusLabel->setText(m_config.versionText);
+    setDisplayText(m_ui->statusLabel, m_config.versionText);
     m_ui->rowsCombo->setCurrentIndex(1);
     restoreOptions();
 
@@ -189,7 +184,7 @@ void MainDialog::alignHeaderWithList()
 
 void MainDialog::setFolderChooser(FolderChooser chooser)
 {
-    m_chooseFolder = chooser ? std::move(chooser) : FolderChooser(systemFolderChooser);
+    m_chooseFolder = chooser ? std::move(chooser) : FolderChooser(chooseFolder);
 }
 
 int MainDialog::rowsForSelection(int index)
@@ -211,16 +206,13 @@ int MainDialog::rowsPerFile() const
 
 void MainDialog::keyPressEvent(QKeyEvent *event)
 {
-    if (isSwallowedKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!swallowEnterOrEscape(event))
+        QDialog::keyPressEvent(event);
 }
 
 bool MainDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (isSwallowedKey(event))
+    if (isEnterOrEscape(event))
         return true;
     // "デバイスリスト(&D)" leads to the list itself, not to whichever control of the
     // group had the focus last.
@@ -284,7 +276,7 @@ void MainDialog::search()
     if (m_busy)
         return;
     setBusy(true);
-    m_ui->statusLabel->setText(kSearching);
+    setDisplayText(m_ui->statusLabel, kSearching);
     m_ui->statusLabel->repaint();
 
     // The worker gets copies of everything it needs; `this` travels only into the
@@ -303,7 +295,7 @@ void MainDialog::search()
                 m_table = *found;
                 rebuildList();
             }
-            m_ui->statusLabel->setText(m_config.versionText);
+            setDisplayText(m_ui->statusLabel, m_config.versionText);
             setBusy(false);
             emit jobFinished();
         };
@@ -402,10 +394,10 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
     if (QListWidgetItem *item = m_ui->unitList->item(row))
         item->setText(toQt(unitListLine(entry)));
 
-    const int modelIndex = modelIndexFromModelId(entry.modelId);
-    if (modelIndex >= 0 && m_opener) {
+    const std::optional<Model> model = modelFromId(entry.modelId);
+    if (model && m_opener) {
         UnitWindowArgs args;
-        args.modelIndex = modelIndex;
+        args.model = *model;
         args.ipAddress = toQt(entry.ipText);
         args.tcpPort = entry.tcpPort;
         args.title = toQt(unitWindowTitle(entry));
@@ -435,7 +427,7 @@ void MainDialog::browse()
 void MainDialog::showLogFolder()
 {
     const QString text = QDir::toNativeSeparators(m_logFolder);
-    m_ui->folderLabel->setText(text);
+    setDisplayText(m_ui->folderLabel, text);
     // A long path is cut at the box's edge; the whole of it is one hover away.
     m_ui->folderLabel->setToolTip(text);
 }

@@ -4,6 +4,7 @@
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "pages/devicepages.h"
+#include "ui/keyguard.h"
 
 #include "ui_unitwindow.h"
 
@@ -31,6 +32,11 @@ QList<UnitWindow *> &windows()
 } // namespace
 
 UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
+    : UnitWindow(args, timeouts, PageStart::Now)
+{
+}
+
+UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, PageStart start)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_ui(std::make_unique<Ui::UnitWindow>()), m_args(args)
@@ -40,7 +46,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
     QTabWidget *tabs = m_ui->tabWidget;
 
     // The graph page first: the canvas lives in it and the control page feeds it.
-    m_graphTab = new GraphTab(nullptr, m_args.modelIndex);
+    m_graphTab = new GraphTab(nullptr, m_args.model);
     // Opaque, so the canvas and value labels repaint without the tab frame beneath.
     m_graphTab->setAutoFillBackground(true);
     m_canvas = m_graphTab->createCanvas();
@@ -59,7 +65,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
     pageArgs.graphTab = m_graphTab;
     pageArgs.rowsPerFile = m_args.rowsPerFile;
     pageArgs.timeouts = timeouts;
-    m_page = createDevicePage(m_args.modelIndex, nullptr, pageArgs);
+    m_page = createDevicePage(m_args.model, nullptr, pageArgs);
 
     if (m_page) {
         tabs->addTab(m_page, QStringLiteral("制御"));
@@ -82,7 +88,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
     connect(m_ui->disconnectButton, &QPushButton::clicked, this, &UnitWindow::disconnectUnit);
 
     setWindowTitle(m_args.title.left(255));
-    if (m_page)
+    if (m_page && start == PageStart::Now)
         m_page->initialise();
 }
 
@@ -101,13 +107,15 @@ UnitWindow::~UnitWindow()
 
 UnitWindow *UnitWindow::open(const UnitWindowArgs &args, SessionTimeouts timeouts)
 {
-    auto *window = new UnitWindow(args, timeouts);
+    auto *window = new UnitWindow(args, timeouts, PageStart::Later);
     if (QScreen *screen = window->screen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
     window->show();
+    if (window->m_page)
+        window->m_page->initialise();
     return window;
 }
 
@@ -191,16 +199,8 @@ void UnitWindow::closeEvent(QCloseEvent *event)
 
 void UnitWindow::keyPressEvent(QKeyEvent *event)
 {
-    // Enter and Escape never close the unit's window.
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        event->accept();
-        return;
-    default:
+    if (!swallowEnterOrEscape(event))
         QWidget::keyPressEvent(event);
-    }
 }
 
 } // namespace qn

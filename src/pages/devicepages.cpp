@@ -1,20 +1,22 @@
 #include "pages/devicepages.h"
 
 #include "pages/qn210page.h"
+#include "pages/qn220page.h"
 
 namespace qn {
 
-DevicePage *createDevicePage(int modelIndex, QWidget *parent, const DevicePageArgs &args)
+DevicePage *createDevicePage(Model model, QWidget *parent, const DevicePageArgs &args)
 {
-    switch (modelIndex) {
-    case 0:
-    // The QN-220 answers every QN-210 request alike; its own page adds the thermocouple
-    // and DO alert controls on top of this one.
-    case 1:
-        return new Qn210Page(parent, modelIndex, args);
-    default:
+    switch (model) {
+    case Model::QN210:
+        return new Qn210Page(parent, args);
+    case Model::QN220:
+        return new Qn220Page(parent, args);
+    case Model::QN110:
+    case Model::QN120:
         return nullptr;
     }
+    return nullptr;
 }
 
 } // namespace qn

@@ -2,7 +2,7 @@
 // goes to the loopback broadcast address on a UDP port of the test's own.
 #include "app/maindialog.h"
 #include "app/unitwindow.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "link/net.h"
 #include "link/unitlist.h"
 #include "sim/discoveryresponder.h"
@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -43,13 +45,19 @@ constexpr int kJobWaitMs = 30000;
 
 class RecordingPresenter final : public MessagePresenter {
 public:
-    void inform(QWidget *, const QString &text) override { messages << text; }
+    void inform(QWidget *, const QString &text) override
+    {
+        messages << text;
+        if (onInform)
+            onInform(text);
+    }
     bool confirm(QWidget *, const QString &text) override
     {
         messages << text;
         return true;
     }
     QStringList messages;
+    std::function<void(const QString &)> onInform; // runs while the message is up
 };
 
 // A free TCP port on the loopback addresses the units use.
@@ -427,7 +435,7 @@ TEST_F(MainDialogTest, AddAppendsTheUnitWithABlankId)
     // Connecting to it identifies it.
     ASSERT_TRUE(connectRow(0));
     ASSERT_EQ(m_opened.size(), 1u);
-    EXPECT_EQ(m_opened[0].modelIndex, 3);
+    EXPECT_EQ(m_opened[0].model, Model::QN120);
     EXPECT_EQ(lines(), QStringList{line("00-80-92-00-00-14", "QN-120", "ID:2 ", "127.0.0.14")});
 }
 
@@ -538,7 +546,7 @@ TEST_F(MainDialogTest, ConnectHandsTheUnitsValuesToItsWindow)
     ASSERT_TRUE(connectRow(0));
     ASSERT_EQ(m_opened.size(), 1u);
     const UnitWindowArgs &a = m_opened[0];
-    EXPECT_EQ(a.modelIndex, 0);
+    EXPECT_EQ(a.model, Model::QN210);
     EXPECT_EQ(a.ipAddress, QStringLiteral("127.0.0.11"));
     EXPECT_EQ(a.tcpPort, m_tcpPort);
     EXPECT_EQ(a.title, QStringLiteral("QN-210(ID:3) - 127.0.0.11"));
@@ -553,10 +561,10 @@ TEST_F(MainDialogTest, ConnectHandsTheUnitsValuesToItsWindow)
     for (int row : {1, 2, 3, 3})
         ASSERT_TRUE(connectRow(row));
     ASSERT_EQ(m_opened.size(), 5u);
-    EXPECT_EQ(m_opened[1].modelIndex, 1);
+    EXPECT_EQ(m_opened[1].model, Model::QN220);
     EXPECT_EQ(m_opened[1].title, QStringLiteral("QN-220(ID:5) - 127.0.0.12"));
-    EXPECT_EQ(m_opened[2].modelIndex, 2);
-    EXPECT_EQ(m_opened[3].modelIndex, 3);
+    EXPECT_EQ(m_opened[2].model, Model::QN110);
+    EXPECT_EQ(m_opened[3].model, Model::QN120);
     EXPECT_EQ(m_opened[4].title, m_opened[3].title);
 }
 
@@ -595,7 +603,7 @@ TEST_F(MainDialogTest, ConnectOpensAUnitWindowPerClick)
     ASSERT_EQ(windows.size(), 2);
     for (UnitWindow *w : windows) {
         EXPECT_EQ(w->windowTitle(), QStringLiteral("QN-110(ID:1) - 127.0.0.13"));
-        EXPECT_EQ(w->args().modelIndex, 2);
+        EXPECT_EQ(w->args().model, Model::QN110);
         EXPECT_TRUE(w->isWindow());
         EXPECT_EQ(w->parentWidget(), nullptr);
         // A model whose control page this version lacks says so in the control tab.
@@ -607,6 +615,31 @@ TEST_F(MainDialogTest, ConnectOpensAUnitWindowPerClick)
         }
     }
     EXPECT_TRUE(m_dialog->isEnabled());
+    UnitWindow::closeAllWindows();
+    EXPECT_TRUE(UnitWindow::waitForAllWindowsClosed());
+}
+
+// A log file that cannot be opened is reported over the unit's window, not before it.
+TEST_F(MainDialogTest, LogOpenFailureIsShownOverTheOpenedWindow)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile notAFolder(dir.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    m_dialog = std::make_unique<MainDialog>(config(), UnitWindow::opener());
+    m_dialog->show();
+    m_dialog->setFolderChooser([&](QWidget *, const QString &, const QString &) { return notAFolder.fileName(); });
+    child<QPushButton>("browseButton")->click();
+    child<QCheckBox>("loggingCheck")->setChecked(true);
+    QList<bool> windowShown;
+    m_presenter.onInform = [&](const QString &) {
+        const QList<UnitWindow *> windows = UnitWindow::openWindows();
+        windowShown << (windows.size() == 1 && windows[0]->isVisible());
+    };
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    ASSERT_TRUE(connectRow(0));
+    EXPECT_EQ(m_presenter.messages, QStringList{QStringLiteral("ログファイルをオープンできません。")});
+    EXPECT_EQ(windowShown, QList<bool>{true});
     UnitWindow::closeAllWindows();
     EXPECT_TRUE(UnitWindow::waitForAllWindowsClosed());
 }
@@ -664,6 +697,48 @@ TEST_F(MainDialogTest, BrowseChoosesTheLogFolderHandedToLaterWindows)
     ASSERT_TRUE(connectRow(0));
     ASSERT_EQ(m_opened.size(), 1u);
     EXPECT_EQ(m_opened[0].logFolder, QStringLiteral("/var/log/qn"));
+}
+
+// A reader gets what each display is and what it shows, the status line while searching too.
+TEST_F(MainDialogTest, DisplaysAreReadByAssistiveTools)
+{
+    dialog();
+    const auto read = [&](const char *name) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(child<QWidget>(name));
+        return iface->text(QAccessible::Name) + QStringLiteral(" = ") + iface->text(QAccessible::Value);
+    };
+    EXPECT_EQ(read("listHeaderLabel"), QStringLiteral("デバイスリストの見出し = MACアドレス        機種      ID    IPアドレス"));
+    EXPECT_EQ(read("folderLabel"), QStringLiteral("ログフォルダ = /opt/qnview"));
+    EXPECT_EQ(read("statusLabel"), QStringLiteral("状態 = Version 1.13"));
+    child<QLineEdit>("portEdit")->setText(QString::number(m_tcpPort));
+    QSignalSpy finished(&dialog(), &MainDialog::jobFinished);
+    child<QPushButton>("searchButton")->click();
+    EXPECT_EQ(read("statusLabel"), QStringLiteral("状態 = 検索中..."));
+    ASSERT_TRUE(finished.wait(kJobWaitMs));
+    EXPECT_EQ(read("statusLabel"), QStringLiteral("状態 = Version 1.13"));
+
+    QStringList rowsLabels;
+    for (const auto &[label, relation] :
+         QAccessible::queryAccessibleInterface(child<QComboBox>("rowsCombo"))->relations(QAccessible::Label))
+        rowsLabels << label->text(QAccessible::Name);
+    EXPECT_TRUE(rowsLabels.contains(QStringLiteral("ファイル自動切換の行数"))) << rowsLabels.join(',').toStdString();
+}
+
+// An assistive tool selects a line without making it the current one: connect still
+// takes the selected line.
+TEST_F(MainDialogTest, ALineSelectedByAnAssistiveToolIsTheOneConnected)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    auto *list = child<QListWidget>("unitList");
+    list->setCurrentRow(0);
+    list->clearSelection();
+    QAccessibleInterface *line = QAccessible::queryAccessibleInterface(list)->child(2);
+    ASSERT_NE(line, nullptr);
+    line->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    ASSERT_TRUE(child<QPushButton>("connectButton")->isEnabled());
+    ASSERT_TRUE(clickAndWait("connectButton"));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].ipAddress, QStringLiteral("127.0.0.13"));
 }
 
 TEST_F(MainDialogTest, EnterAndEscapeNeverCloseTheDialogNorSearch)

@@ -2,7 +2,7 @@
 // Shared by the page tests: a message presenter that answers without a modal loop, a
 // simulated QN-210 on loopback, and waiting while the event loop runs.
 #include "app/unitwindow.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "pages/qn210page.h"
 #include "sim/simulator.h"
 #include "ui/messages.h"
@@ -124,8 +124,8 @@ protected:
         unitSettings().setPath(QString());
         setMessagePresenter(&presenter);
         sim::UnitConfig config;
-        config.modelId = proto::kModelQN210;
-        config.unitId = 3;
+        config.modelId = simulatedModelId;
+        config.unitId = simulatedUnitId;
         config.bindIp = "127.0.0.1";
         config.discovery.enabled = false;
         unit = simulator.addUnit(config);
@@ -147,7 +147,7 @@ protected:
     UnitWindowArgs windowArgs(bool logging = true, int rowsPerFile = -1) const
     {
         UnitWindowArgs args;
-        args.modelIndex = 0;
+        args.model = Model::QN210;
         args.ipAddress = QStringLiteral("127.0.0.1");
         args.tcpPort = simulator.tcpPort(unit);
         args.title = QStringLiteral("QN-210(ID:3) - 127.0.0.1");
@@ -180,6 +180,9 @@ protected:
 
     QString logFile() const { return logDir.path() + QStringLiteral("/QN-210_3_127.0.0.1.csv"); }
 
+    // The unit the simulator plays (a fixture of another model sets these in its constructor).
+    int simulatedModelId = proto::kModelQN210;
+    int simulatedUnitId = 3;
     ScriptedPresenter presenter;
     sim::Simulator simulator;
     int unit = 0;
