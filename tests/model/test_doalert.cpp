@@ -224,7 +224,7 @@ TEST(DoAlertValues, EveryCodePrintedWithSixDecimalsReadsBackAsItself)
                 ++mismatches;
             }
             std::snprintf(text, sizeof text, "%f", da::widthValue(code, range));
-            // The top code's value rounds up to twice the full scale on the smallest ranges;
+            // 0x7FFF reads 1/256 of a step below the full scale, which six decimals round up to;
             // the dialog keeps a width whose text the operator did not touch.
             const bool roundsUp = code == 0x7FFF && range <= 1;
             if (!roundsUp && da::widthCode(std::strtod(text, nullptr), range) != code) {
