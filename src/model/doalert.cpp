@@ -1,35 +1,17 @@
 #include "model/doalert.h"
 
+#include "model/inputrange.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <locale.h>
 
 namespace qn::doalert {
 
 namespace {
 
-// Range helpers kept here until the shared input-range table takes them over.
-constexpr int kThermocouple = 6;
 constexpr double kCodeScale = 8388608.0; // 2^23: full scale of a signed 24-bit code
-constexpr double kThermocoupleScale = 2560.0;
 
-// A code outside 0..7 reads as the ±10 V range, the one a channel starts with.
-int knownRange(int range) { return range >= 0 && range <= 7 ? range : 2; }
-
-bool isCurrent(int range) { return range == 4 || range == 5; }
-
-double fullScale(int range)
-{
-    static constexpr double kFullScale[] = {0.1, 1.0, 10.0, 30.0, 20.0, 20.0, 0.0, 30.0};
-    return kFullScale[knownRange(range)];
-}
-
-int signed24(int d)
-{
-    d &= 0xFFFFFF;
-    return d >= 0x800000 ? d - 0x1000000 : d;
-}
+bool isThermocouple(int range) { return range == ai::kThermocoupleRange; }
 
 int signed16(int code)
 {
@@ -42,7 +24,7 @@ int signed16(int code)
 int expand(int code, int range)
 {
     int d = code * 256;
-    if (knownRange(range) != kThermocouple) {
+    if (!isThermocouple(range)) {
         if (code == 0x7FFF)
             d += 255;
         else if (code != 0 && code != 0x8000)
@@ -53,12 +35,12 @@ int expand(int code, int range)
 
 double valueOf(int d, int range)
 {
-    return knownRange(range) == kThermocouple ? d / kThermocoupleScale : d * fullScale(range) / kCodeScale;
+    return isThermocouple(range) ? d / ai::kThermocoupleScale : d * ai::rangeInfo(range).fullScale / kCodeScale;
 }
 
 double scaled(double value, int range)
 {
-    return knownRange(range) == kThermocouple ? value * kThermocoupleScale : value * kCodeScale / fullScale(range);
+    return isThermocouple(range) ? value * ai::kThermocoupleScale : value * kCodeScale / ai::rangeInfo(range).fullScale;
 }
 
 constexpr int kTop = 0x7FFF;
@@ -134,19 +116,6 @@ Row noLevel(bool inside, bool noWidth, bool crossed)
     if (crossed)
         return {0, "......."};
     return {2, "I.....i"};
-}
-
-// A printf of one number in the C locale: labels keep their decimal point whatever the
-// user's locale.
-std::string printC(const char *format, double value)
-{
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    const locale_t previous = cLocale ? uselocale(cLocale) : locale_t(nullptr);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    if (cLocale)
-        uselocale(previous);
-    return buffer;
 }
 
 } // namespace
@@ -234,7 +203,7 @@ std::optional<GroupCase> caseOf(int illustration)
 
 double thresholdValue(int code, int range)
 {
-    return valueOf(signed24(expand(code, range)), range);
+    return valueOf(ai::toSigned24(expand(code, range)), range);
 }
 
 double widthValue(int code, int range)
@@ -244,7 +213,7 @@ double widthValue(int code, int range)
 
 int thresholdCode(double value, int range)
 {
-    if (isCurrent(knownRange(range)) && value < 0)
+    if (ai::isCurrentRange(range) && value < 0)
         value = 0;
     const double d = std::trunc(scaled(value, range));
     int code;
@@ -269,44 +238,45 @@ int widthCode(double value, int range)
 
 Limits thresholdLimits(int range)
 {
-    const int r = knownRange(range);
-    if (r == kThermocouple)
+    if (isThermocouple(range))
         return {-3276.8, 3276.7};
-    if (isCurrent(r))
+    if (ai::isCurrentRange(range))
         return {0.0, 20.0};
-    return {-fullScale(r), fullScale(r)};
+    const double fs = ai::rangeInfo(range).fullScale;
+    return {-fs, fs};
 }
 
 Limits widthLimits(int range)
 {
-    const int r = knownRange(range);
-    if (r == kThermocouple)
+    if (isThermocouple(range))
         return {0.0, 6553.5};
-    return {0.0, 2 * fullScale(r)};
+    return {0.0, 2 * ai::rangeInfo(range).fullScale};
 }
 
 std::string labelText(double value, int range)
 {
-    switch (knownRange(range)) {
-    case 0: return printC("%7.3f mV", value * 1000.0);
-    case 1: return printC("%7.5f V", value);
+    switch (range) {
+    case 0: return ai::fixedText(value * 1000.0, 3, 7) + " mV";
+    case 1: return ai::fixedText(value, 5, 7) + " V";
     case 4:
-    case 5: return printC("%7.3f mA", value);
-    case kThermocouple: return printC("%7.2f ℃", value);
-    default: return printC("%7.4f V", value);
+    case 5: return ai::fixedText(value, 3, 7) + " mA";
+    case ai::kThermocoupleRange: return ai::fixedText(value, 2, 7) + " ℃";
+    default: return ai::fixedText(value, 4, 7) + " V";
     }
 }
 
 std::string rangeName(int range)
 {
-    switch (knownRange(range)) {
+    switch (range) {
     case 0: return "電圧[±0.1V]";
     case 1: return "電圧[±1V]";
     case 2: return "電圧[±10V]";
     case 4:
     case 5: return "電流[0-20mA]";
-    case kThermocouple: return "温度[℃]";
-    default: return "電圧[±30V]"; // 3, and 7 which reads as 3
+    case ai::kThermocoupleRange: return "温度[℃]";
+    case 3:
+    case 7: return "電圧[±30V]"; // 7 reads as 3
+    default: return "電圧[±10V]"; // an unknown code reads as the initial range
     }
 }
 
