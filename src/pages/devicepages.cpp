@@ -1,6 +1,7 @@
 #include "pages/devicepages.h"
 
 #include "pages/qn210page.h"
+#include "pages/qn220page.h"
 
 namespace qn {
 
@@ -9,10 +10,8 @@ DevicePage *createDevicePage(Model model, QWidget *parent, const DevicePageArgs 
     switch (model) {
     case Model::QN210:
         return new Qn210Page(parent, args);
-    // The QN-220 answers every QN-210 request alike; its own page adds the thermocouple
-    // and DO alert controls on top of this one.
     case Model::QN220:
-        return new Qn210Page(parent, args);
+        return new Qn220Page(parent, args);
     case Model::QN110:
     case Model::QN120:
         return nullptr;

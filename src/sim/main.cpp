@@ -23,7 +23,8 @@ void printHelp()
         "usage: qnsim [--unit MODEL:ID:IP:PORT[:MAC]]... [--fault UNIT:KIND[:N[:COUNT]]]...\n"
         "             [--offline UNIT:MS[:MS]] [--allow-external] [--udp-port N]\n"
         "             [--hear-broadcast ADDR]... [--allow-from NET/BITS]...\n"
-        "             [--discovery UNIT:KIND[:ARG]]... [--help]\n"
+        "             [--discovery UNIT:KIND[:ARG]]... [--range UNIT:CHANNEL:CODE]...\n"
+        "             [--help]\n"
         "\n"
         "Simulates QNNET units. Each unit answers the control protocol on its own\n"
         "address and TCP port until qnsim gets SIGINT or SIGTERM.\n"
@@ -65,6 +66,9 @@ void printHelp()
         "        only:LIST   answer only the queries in LIST, a comma-separated\n"
         "                    choice of search, detail1, detail2\n"
         "        off         do not listen for discovery queries at all\n"
+        "  --range UNIT:CHANNEL:CODE\n"
+        "      start analog input CHANNEL (0..2) of unit number UNIT on range CODE\n"
+        "      (0..5; 6 is the thermocouple range of a QN-220)\n"
         "  --help\n"
         "      this text\n"
         "\n"
@@ -83,6 +87,12 @@ void printHelp()
 struct FaultOption {
     int unit = 0;
     qn::sim::Fault fault;
+};
+
+struct RangeOption {
+    int unit = 0;
+    int channel = 0;
+    int code = 0;
 };
 
 struct DiscoveryOption {
@@ -211,6 +221,7 @@ int main(int argc, char **argv)
     std::optional<uint16_t> udpPort;
     std::optional<std::vector<std::string>> hearBroadcast;
     std::vector<std::string> allowFrom;
+    std::vector<RangeOption> ranges;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> const char * {
@@ -281,6 +292,17 @@ int main(int argc, char **argv)
             if (p.size() == 3)
                 d.arg = p[2];
             discovery.push_back(d);
+        } else if (arg == "--range") {
+            const std::string text = value();
+            const std::vector<std::string> p = qn::sim::splitFields(text);
+            RangeOption r;
+            if (p.size() != 3 || !toInt(p[0], r.unit) || !toInt(p[1], r.channel) || !toInt(p[2], r.code)
+                || r.channel > 2 || r.code > 7) {
+                std::fprintf(stderr, "qnsim: range '%s': expected UNIT:CHANNEL:CODE, CHANNEL 0..2, CODE 0..7\n",
+                             text.c_str());
+                return 2;
+            }
+            ranges.push_back(r);
         } else {
             std::fprintf(stderr, "qnsim: unknown option '%s' (see --help)\n", arg.c_str());
             return 2;
@@ -318,6 +340,11 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "qnsim: offline for unit %d, but only %zu units\n", o.unit, units.size());
             return 2;
         }
+    for (const RangeOption &r : ranges)
+        if (r.unit >= int(units.size())) {
+            std::fprintf(stderr, "qnsim: range for unit %d, but only %zu units\n", r.unit, units.size());
+            return 2;
+        }
 
     // Block the stop signals before any thread starts; one thread waits for them below.
     sigset_t stopSignals;
@@ -337,6 +364,8 @@ int main(int argc, char **argv)
     }
     for (const FaultOption &f : faults)
         sim.setFault(f.unit, f.fault);
+    for (const RangeOption &r : ranges)
+        sim.updateState(r.unit, [&r](qn::sim::UnitState &state) { state.aiRange[size_t(r.channel)] = r.code; });
     for (int i = 0; i < sim.unitCount(); ++i) {
         const qn::sim::UnitConfig c = sim.config(i);
         std::printf("%s ID %d at %s:%u MAC %02X-%02X-%02X-%02X-%02X-%02X\n", std::string(qn::proto::modelName(c.modelId)).c_str(),

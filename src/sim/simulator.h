@@ -91,6 +91,8 @@ struct Fault {
     int bytes = 0;
     // How many requests it applies to; -1 for all until cleared.
     int count = -1;
+    // Requests answered normally before it applies (to fail one step of a sequence).
+    int skip = 0;
 };
 
 // One received request in arrival order.

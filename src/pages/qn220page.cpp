@@ -1,0 +1,215 @@
+#include "pages/qn220page.h"
+
+#include "dialogs/thermocoupledialog.h"
+
+#include "ui_analoginputpage.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace qn {
+
+Qn220Page::Qn220Page(QWidget *parent, DevicePageArgs args) : AnalogInputPage(parent, Model::QN220, std::move(args))
+{
+    addControls();
+}
+
+Qn220Page::~Qn220Page() = default;
+
+void Qn220Page::addControls()
+{
+    Ui::AnalogInputPage &form = ui();
+    // The outputs' row grows by the alert's box and button; the spacer stays last.
+    form.outputLayout->removeItem(form.outputSpacer);
+    const std::array<QWidget *, kOutputs> periodEdits{form.doPeriodEdit1, form.doPeriodEdit2};
+    for (int o = 0; o < kOutputs; ++o) {
+        const QString output = QStringLiteral("DO%1 ").arg(o + 1);
+        auto *check = new QCheckBox(QStringLiteral("DOアラート"), this);
+        check->setObjectName(QStringLiteral("doAlertCheck%1").arg(o + 1));
+        check->setAccessibleName(output + QStringLiteral("DOアラート"));
+        auto *button = new QPushButton(QStringLiteral("設定"), this);
+        button->setObjectName(QStringLiteral("doAlertButton%1").arg(o + 1));
+        button->setAccessibleName(output + QStringLiteral("DOアラート 設定"));
+        button->setAutoDefault(false);
+        form.outputLayout->addWidget(check, o, 7);
+        form.outputLayout->addWidget(button, o, 8);
+        setTabOrder(periodEdits[o], check);
+        setTabOrder(check, button);
+        m_alertChecks[o] = check;
+        m_alertButtons[o] = button;
+        // toggled: keyboard, assistive tools and the program act as a click does.
+        connect(check, &QCheckBox::toggled, this, [this, o](bool on) { setDoAlertEnabled(o, on); });
+        connect(button, &QPushButton::clicked, this, [this, o] { openDoAlertDialog(o); });
+    }
+    form.outputLayout->addItem(form.outputSpacer, 0, 9);
+
+    const std::array<QWidget *, kInputs> thresholdButtons{form.thresholdButton1, form.thresholdButton2,
+                                                          form.thresholdButton3};
+    for (int c = 0; c < kInputs; ++c) {
+        auto *button = new QPushButton(QStringLiteral("熱電対設定"), this);
+        button->setObjectName(QStringLiteral("thermocoupleButton%1").arg(c + 1));
+        button->setAccessibleName(QStringLiteral("AI%1 熱電対設定").arg(c + 1));
+        button->setAutoDefault(false);
+        // Only a channel the unit reports on the thermocouple range has these settings.
+        button->setEnabled(false);
+        form.inputLayout->addWidget(button, 2 + 2 * c, 7);
+        setTabOrder(thresholdButtons[c], button);
+        m_tcButtons[c] = button;
+        connect(button, &QPushButton::clicked, this, [this, c] { onThermocoupleButton(c); });
+    }
+}
+
+// ---- start-up ----------------------------------------------------------------------
+
+void Qn220Page::postStartup()
+{
+    // The outputs are read on their own; the settings chain goes on to the thermocouple
+    // settings and the DO alerts.
+    session()->getDO(context(), completion<&Qn220Page::onStartupDO>);
+    std::vector<ChainStep> steps = settingSteps();
+    for (int c = 0; c < kInputs; ++c)
+        steps.push_back([this, c] { session()->getTCSetting(context(), completion<&Qn220Page::onGetTCSetting>, c); });
+    for (int o = 0; o < kOutputs; ++o)
+        steps.push_back([this, o] { session()->getDOAlert(context(), completion<&Qn220Page::onGetDOAlert>, o); });
+    runChain(std::move(steps));
+}
+
+void Qn220Page::onStartupDO(int pattern)
+{
+    if (pattern == -1) {
+        // As a failed SetDO: the outputs' state is unknown, so nothing toggles them blind.
+        switchAutomaticModesOff();
+        showTimeoutMessage();
+        return;
+    }
+    storeDoPattern(pattern);
+}
+
+void Qn220Page::onGetTCSetting(int channel, int type, int flags)
+{
+    if (type == -1 || channel < 0 || channel >= kInputs) {
+        chainStepDone(false);
+        return;
+    }
+    m_thermocouple[channel] = {type, flags};
+    chainStepDone(true);
+}
+
+void Qn220Page::onGetDOAlert(int output, int enabled, int monitoredInput, int hysteresis, int direction)
+{
+    if (enabled == -1 || output < 0 || output >= kOutputs) {
+        chainStepDone(false);
+        return;
+    }
+    m_alert[output] = {enabled != 0, monitoredInput, hysteresis, direction};
+    {
+        QSignalBlocker block(m_alertChecks[output]);
+        m_alertChecks[output]->setChecked(enabled != 0);
+    }
+    showAlertState(output);
+    chainStepDone(true);
+}
+
+void Qn220Page::rangeApplied(int channel)
+{
+    m_tcButtons[channel]->setEnabled(aiChannel(channel).range == ai::kThermocoupleRange);
+}
+
+// ---- thermocouple ------------------------------------------------------------------
+
+void Qn220Page::onThermocoupleButton(int channel)
+{
+    if (channel < 0 || channel >= kInputs || isClosing())
+        return;
+    const Thermocouple &now = m_thermocouple[channel];
+    ThermocoupleDialog dlg(this);
+    dlg.type = now.type;
+    dlg.flags = now.flags & (ThermocoupleDialog::ColdJunctionFlag | ThermocoupleDialog::BurnoutDetectionFlag);
+    dlg.burnoutOutput = (now.flags >> 2) & 1;
+    if (!runSettingsDialog(dlg))
+        return;
+    // A list left without a choice keeps what the unit has.
+    const int type = dlg.type >= 0 ? dlg.type : now.type;
+    const int burnoutOutput = dlg.burnoutOutput >= 0 ? dlg.burnoutOutput : (now.flags >> 2) & 1;
+    postThermocouple(channel, type, burnoutOutput * 4 + dlg.flags);
+}
+
+void Qn220Page::postThermocouple(int channel, int type, int flags)
+{
+    session()->setTCSetting(context(), completion<&Qn220Page::onSetTCSetting>, channel, type, flags);
+}
+
+void Qn220Page::onSetTCSetting(int channel, int type, int flags)
+{
+    if (channel < 0 || channel >= kInputs || type == -1) {
+        showTimeoutMessage();
+        return;
+    }
+    m_thermocouple[channel] = {type, flags};
+}
+
+// ---- DO alerts ---------------------------------------------------------------------
+
+void Qn220Page::showAlertState(int output)
+{
+    // While the unit drives the output, "ON/OFF", "自動" and the period are not the
+    // operator's; an automatic toggling already running goes on.
+    doAutoMode(output).setBlocked(m_alertChecks[output]->isChecked());
+}
+
+void Qn220Page::setDoAlertEnabled(int output, bool on)
+{
+    if (output < 0 || output >= kOutputs || isClosing())
+        return;
+    {
+        QSignalBlocker block(m_alertChecks[output]);
+        m_alertChecks[output]->setChecked(on);
+    }
+    showAlertState(output);
+    session()->setDOAlertEnable(context(), completion<&Qn220Page::onSetDOAlertEnable>, output, on ? 1 : 0);
+}
+
+void Qn220Page::onSetDOAlertEnable(int output, int on)
+{
+    // A failure leaves the box and the controls as the operator set them.
+    if (on == -1 || output < 0 || output >= kOutputs) {
+        showTimeoutMessage();
+        return;
+    }
+    m_alert[output].enabled = on != 0;
+    session()->getDO(context(), completion<&Qn220Page::onRefreshDO>);
+}
+
+void Qn220Page::onRefreshDO(int pattern)
+{
+    if (pattern == -1) {
+        showTimeoutMessage();
+        return;
+    }
+    storeDoPattern(pattern);
+}
+
+void Qn220Page::postDoAlert(int output, const DoAlert &alert, bool ledOutside, int lowCode, int highCode)
+{
+    if (output < 0 || output >= kOutputs || alert.monitoredInput < 0 || alert.monitoredInput >= kInputs)
+        return;
+    session()->setDOAlert(context(), completion<&Qn220Page::onSetDOAlert>, output, alert.monitoredInput,
+                          alert.hysteresis, alert.direction);
+    postThresholdCodes(alert.monitoredInput, ledOutside, lowCode, highCode);
+}
+
+void Qn220Page::onSetDOAlert(int output, int monitoredInput, int hysteresis, int direction)
+{
+    if (monitoredInput == -1 || output < 0 || output >= kOutputs) {
+        showTimeoutMessage();
+        return;
+    }
+    DoAlert &alert = m_alert[output];
+    alert.monitoredInput = monitoredInput;
+    alert.hysteresis = hysteresis;
+    alert.direction = direction;
+}
+
+} // namespace qn
