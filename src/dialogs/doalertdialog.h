@@ -4,7 +4,8 @@
 // and thresholds, and shows before OK what the output will do: a picture of the case and
 // the threshold values beside it. Everything is kept as the unit's raw codes.
 // The owner fills the fields, runs the dialog (runDialog) and after OK sends the alert and
-// the monitored input's thresholds. GUI thread only.
+// the monitored input's thresholds. A value whose text the operator leaves as the dialog
+// wrote it keeps its code exactly. GUI thread only.
 #include "model/doalert.h"
 
 #include <QDialog>
@@ -43,9 +44,6 @@ public:
     int ledCondition = 0; // 0 "範囲内", 1 "範囲外": the LED outside flag
     int highCode = 0;
     int lowCode = 0;
-
-    // What the picture and the labels show now.
-    const doalert::Outcome &outcome() const { return m_outcome; }
 
     // Puts the fields into the controls; runs when the dialog is shown.
     void loadFields();
