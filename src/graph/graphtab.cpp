@@ -132,7 +132,7 @@ GraphTab::GraphTab(QWidget *parent, Model model)
     connect(m_ui->periodCombo, &QComboBox::currentIndexChanged, this, &GraphTab::onPeriodChanged);
     connect(m_ui->focusCombo, &QComboBox::currentIndexChanged, this, &GraphTab::onFocusChanged);
     for (int box = 0; box < 6; ++box)
-        connect(checkBox(box), &QCheckBox::clicked, this, [this, box] { onCheckClicked(box); });
+        connect(checkBox(box), &QCheckBox::toggled, this, [this, box] { onCheckClicked(box); });
     for (int c = 0; c < 3; ++c)
         connect(m_scaleButtons[std::size_t(c)], &QPushButton::clicked, this, [this, c] { onScaleClicked(c); });
 }

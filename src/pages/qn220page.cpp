@@ -45,8 +45,7 @@ void Qn220Page::addControls()
     }
     form.outputLayout->addItem(form.outputSpacer, 0, 9);
 
-    const std::array<QWidget *, kInputs> thresholdButtons{form.thresholdButton1, form.thresholdButton2,
-                                                          form.thresholdButton3};
+    const std::array<QWidget *, kInputs> rangeCombos{form.rangeCombo1, form.rangeCombo2, form.rangeCombo3};
     for (int c = 0; c < kInputs; ++c) {
         auto *button = new QPushButton(QStringLiteral("熱電対設定"), this);
         button->setObjectName(QStringLiteral("thermocoupleButton%1").arg(c + 1));
@@ -54,8 +53,9 @@ void Qn220Page::addControls()
         button->setAutoDefault(false);
         // Only a channel the unit reports on the thermocouple range has these settings.
         button->setEnabled(false);
-        form.inputLayout->addWidget(button, 2 + 2 * c, 7);
-        setTabOrder(thresholdButtons[c], button);
+        // Beneath the range it belongs to, in the bar's row, so the page keeps its width.
+        form.inputLayout->addWidget(button, 3 + 2 * c, 2);
+        setTabOrder(rangeCombos[c], button);
         m_tcButtons[c] = button;
         connect(button, &QPushButton::clicked, this, [this, c] { onThermocoupleButton(c); });
     }

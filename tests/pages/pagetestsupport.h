@@ -124,8 +124,8 @@ protected:
         unitSettings().setPath(QString());
         setMessagePresenter(&presenter);
         sim::UnitConfig config;
-        config.modelId = proto::kModelQN210;
-        config.unitId = 3;
+        config.modelId = simulatedModelId;
+        config.unitId = simulatedUnitId;
         config.bindIp = "127.0.0.1";
         config.discovery.enabled = false;
         unit = simulator.addUnit(config);
@@ -180,6 +180,9 @@ protected:
 
     QString logFile() const { return logDir.path() + QStringLiteral("/QN-210_3_127.0.0.1.csv"); }
 
+    // The unit the simulator plays (a fixture of another model sets these in its constructor).
+    int simulatedModelId = proto::kModelQN210;
+    int simulatedUnitId = 3;
     ScriptedPresenter presenter;
     sim::Simulator simulator;
     int unit = 0;

@@ -29,20 +29,10 @@ const std::vector<std::string> kStartup{"GetDO",           "GetADCsps",       "G
 
 class Qn220PageTest : public UnitWindowTest {
 protected:
-    void SetUp() override
+    Qn220PageTest()
     {
-        unitSettings().resetToDefaults();
-        unitSettings().setPath(QString());
-        setMessagePresenter(&presenter);
-        sim::UnitConfig config;
-        config.modelId = proto::kModelQN220;
-        config.unitId = 5;
-        config.bindIp = "127.0.0.1";
-        config.discovery.enabled = false;
-        unit = simulator.addUnit(config);
-        std::string error;
-        ASSERT_TRUE(simulator.start(&error)) << error;
-        ASSERT_TRUE(logDir.isValid());
+        simulatedModelId = proto::kModelQN220;
+        simulatedUnitId = 5;
     }
     void TearDown() override
     {
@@ -225,6 +215,26 @@ TEST_F(Qn220PageTest, AnOutputDrivenByItsAlertLeavesTheOtherUsable)
     EXPECT_TRUE(page220->doAlertCheck(0)->isChecked());
     EXPECT_EQ(usable(0), 0);
     EXPECT_FALSE(page220->doAlert(0).enabled);
+}
+
+TEST_F(Qn220PageTest, DoAlertSettingsChangeTheMonitoredInputsThresholds)
+{
+    open();
+    simulator.clearRequestLog(unit);
+    page220->postDoAlert(0, {true, 1, 0x0100, 1}, true, 0x1000, 0x2000);
+    ASSERT_TRUE(settle220(2));
+    EXPECT_EQ(simulator.requestNames(unit), (std::vector<std::string>{"SetDOAlert", "SetADCThreshold"}));
+    const sim::UnitState state = simulator.state(unit);
+    EXPECT_EQ(state.doAlerts[0].monitoredAi, 1);
+    EXPECT_EQ(state.doAlerts[0].hysteresis, 0x0100);
+    EXPECT_EQ(state.doAlerts[0].direction, 1);
+    EXPECT_EQ(state.thresholds[1].low, 0x1000);
+    EXPECT_EQ(state.thresholds[1].high, 0x2000);
+    EXPECT_EQ(page220->doAlert(0).monitoredInput, 1);
+    EXPECT_EQ(page220->doAlert(0).hysteresis, 0x0100);
+    EXPECT_TRUE(page220->aiChannel(1).ledOutside);
+    EXPECT_EQ(page220->aiChannel(1).lowThreshold, 0x1000);
+    EXPECT_EQ(page220->aiChannel(1).highThreshold, 0x2000);
 }
 
 TEST_F(Qn220PageTest, AutomaticBoxesActOnAnyToggle)
