@@ -3,6 +3,7 @@
 #include "common/numbertext.h"
 #include "dialogs/doalertpicture.h"
 #include "dialogs/fieldtext.h"
+#include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/messages.h"
 #include "ui_doalertdialog.h"
@@ -35,6 +36,7 @@ DoAlertDialog::DoAlertDialog(QWidget *parent)
         label->setFont(fixedCjkFont(12));
         label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
         label->setGeometry(4, DoAlertPicture::slotY(i + 1) - 17, m_ui->valueColumn->maximumWidth() - 4, 16);
+        exposeAsValueDisplay(label);
     }
 
     connect(m_ui->monitoredInputCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -165,7 +167,7 @@ void DoAlertDialog::refresh()
                                                                m_ui->valueLabel7};
     for (size_t i = 0; i < labels.size(); ++i) {
         const auto &value = m_outcome.labels[i];
-        labels[i]->setText(value ? QString::fromStdString(doalert::labelText(*value, range())) : QString());
+        setDisplayText(labels[i], value ? QString::fromStdString(doalert::labelText(*value, range())) : QString());
     }
 }
 

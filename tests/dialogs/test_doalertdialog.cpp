@@ -2,6 +2,7 @@
 #include "dialogs/dialogrunner.h"
 #include "dialogs/doalertpicture.h"
 #include "dialogtestutil.h"
+#include "ui/accessibility.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -74,6 +75,8 @@ TEST_F(DoAlertDialogTest, OpensOnTheMonitoredInputWithItsPictureAndValues)
     EXPECT_EQ(directionCombo->currentText(), QString::fromUtf8("消灯閾値優先"));
     EXPECT_EQ(picture->illustration(), 148);
     EXPECT_EQ(labels(), QStringList({"", " 1.2502 V", " 1.1720 V", "", " 0.7033 V", " 0.6252 V", ""}));
+    EXPECT_EQ(qn::accessibleValueText(control<QLabel>(dlg, "valueLabel2")), " 1.2502 V");
+    EXPECT_TRUE(picture->accessibleDescription().contains(QString::fromUtf8("ヒステリシス領域")));
     EXPECT_EQ(dlg.highCode, 0x1000);
     EXPECT_EQ(dlg.lowCode, 0x0800);
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
