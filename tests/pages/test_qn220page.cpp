@@ -249,6 +249,97 @@ TEST_F(Qn220PageTest, AutomaticBoxesActOnAnyToggle)
     EXPECT_TRUE(page220->ui().readButton->isEnabled());
 }
 
+// DO1 follows AI1 until its "設定" moves it to AI2 with a window of 2 .. 3 V: SetDOAlert,
+// then AI2's thresholds with its own mode kept; AI2 at 1.25 V then lies outside, so blue.
+TEST_F(Qn220PageTest, DoAlertOkSendsTheAlertThenTheMonitoredInputsThresholds)
+{
+    simulator.updateState(unit, [](sim::UnitState &s) {
+        s.thresholds[1] = {0, 2, 0x0000, 0x7FFF};
+        s.doAlerts[0] = {1, 0, 0x0010, 0};
+    });
+    simulator.pinAI(unit, 1, 0x100000);
+    open();
+    page220->readInputs();
+    ASSERT_TRUE(settle220(1));
+    EXPECT_EQ(page220->ui().bar2->palette().color(QPalette::Highlight), QColor(255, 0, 0));
+
+    simulator.clearRequestLog(unit);
+    setDialogHandler([this](QDialog &d) {
+        EXPECT_EQ(d.windowModality(), Qt::WindowModal);
+        EXPECT_EQ(d.parentWidget()->window(), window.data());
+        EXPECT_EQ(d.findChild<QComboBox *>("monitoredInputCombo")->currentIndex(), 0);
+        EXPECT_EQ(d.findChild<QLineEdit *>("widthEdit")->text(), "0.005035"); // code 0x10 on ±10 V
+        d.findChild<QComboBox *>("monitoredInputCombo")->setCurrentIndex(1);
+        d.findChild<QComboBox *>("directionCombo")->setCurrentIndex(1);
+        d.findChild<QLineEdit *>("lowEdit")->setText("2");
+        d.findChild<QLineEdit *>("highEdit")->setText("3");
+        d.findChild<QLineEdit *>("widthEdit")->setText("0.5");
+        d.findChild<QPushButton *>("okButton")->click();
+    });
+    page220->doAlertButton(0)->click();
+    ASSERT_TRUE(settle220(2));
+    EXPECT_EQ(simulator.requestNames(unit), (std::vector<std::string>{"SetDOAlert", "SetADCThreshold"}));
+    const sim::UnitState state = simulator.state(unit);
+    EXPECT_EQ(state.doAlerts[0].monitoredAi, 1);
+    EXPECT_EQ(state.doAlerts[0].hysteresis, 0x0666);
+    EXPECT_EQ(state.doAlerts[0].direction, 1);
+    EXPECT_EQ(state.doAlerts[0].enabled, 1);
+    EXPECT_EQ(state.thresholds[1].outside, 0);
+    EXPECT_EQ(state.thresholds[1].mode, 2);
+    EXPECT_EQ(state.thresholds[1].low, 0x1999);
+    EXPECT_EQ(state.thresholds[1].high, 0x2666);
+    EXPECT_EQ(state.thresholds[0].high, 0x7FFF); // the input it followed before is untouched
+
+    const Qn220Page::DoAlert &alert = page220->doAlert(0);
+    EXPECT_EQ(alert.monitoredInput, 1);
+    EXPECT_EQ(alert.hysteresis, 0x0666);
+    EXPECT_EQ(alert.direction, 1);
+    EXPECT_TRUE(alert.enabled);
+    EXPECT_EQ(page220->aiChannel(1).lowThreshold, 0x1999);
+    EXPECT_EQ(page220->aiChannel(1).highThreshold, 0x2666);
+    EXPECT_EQ(page220->ui().bar2->palette().color(QPalette::Highlight), QColor(0, 0, 255));
+    EXPECT_TRUE(presenter.messages.isEmpty());
+}
+
+TEST_F(Qn220PageTest, AFailedDoAlertShowsTheTimeOutAndChangesNothing)
+{
+    simulator.updateState(unit, [](sim::UnitState &s) { s.doAlerts[1] = {0, 2, 0x0100, 1}; });
+    open();
+    const Qn220Page::DoAlert before = page220->doAlert(1);
+    ASSERT_EQ(before.monitoredInput, 2);
+    const Qn220Page::AiChannel input = page220->aiChannel(0);
+    simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 2});
+    setDialogHandler([](QDialog &d) {
+        d.findChild<QComboBox *>("monitoredInputCombo")->setCurrentIndex(0);
+        d.findChild<QComboBox *>("ledConditionCombo")->setCurrentIndex(1);
+        d.findChild<QLineEdit *>("highEdit")->setText("5");
+        d.findChild<QLineEdit *>("widthEdit")->setText("1");
+        d.findChild<QPushButton *>("okButton")->click();
+    });
+    page220->doAlertButton(1)->click();
+    ASSERT_TRUE(settle220(2));
+    ASSERT_FALSE(presenter.messages.isEmpty());
+    EXPECT_EQ(presenter.messages[0], DevicePage::timeoutMessage());
+    EXPECT_EQ(page220->doAlert(1).monitoredInput, before.monitoredInput);
+    EXPECT_EQ(page220->doAlert(1).hysteresis, before.hysteresis);
+    EXPECT_EQ(page220->doAlert(1).direction, before.direction);
+    EXPECT_EQ(page220->aiChannel(0).ledOutside, input.ledOutside);
+    EXPECT_EQ(page220->aiChannel(0).highThreshold, input.highThreshold);
+}
+
+TEST_F(Qn220PageTest, ACancelledDoAlertSendsNothing)
+{
+    open();
+    simulator.clearRequestLog(unit);
+    setDialogHandler([](QDialog &d) {
+        d.findChild<QLineEdit *>("highEdit")->setText("5");
+        d.reject();
+    });
+    page220->doAlertButton(0)->click();
+    waitUntil([] { return false; }, 200);
+    EXPECT_TRUE(simulator.requestNames(unit).empty());
+}
+
 TEST_F(UnitWindowTest, TheQn210PageHasNoneOfTheQn220Controls)
 {
     openWindow(false);
