@@ -221,9 +221,13 @@ void Simulator::Unit::serve(Connection *conn, uint64_t gen)
                 entry.receives = receives;
                 log.push_back(std::move(entry));
                 logCv.notify_all();
-                f = fault;
-                if (fault.kind != FaultKind::None && fault.count > 0 && --fault.count == 0)
-                    fault = Fault{};
+                if (fault.after > 0) {
+                    --fault.after;
+                } else {
+                    f = fault;
+                    if (fault.kind != FaultKind::None && fault.count > 0 && --fault.count == 0)
+                        fault = Fault{};
+                }
                 reply = model.answer(request.data(), request.size(), seconds());
             }
             if (reply.empty())

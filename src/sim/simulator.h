@@ -91,6 +91,8 @@ struct Fault {
     int bytes = 0;
     // How many requests it applies to; -1 for all until cleared.
     int count = -1;
+    // Requests answered normally before it starts (to hit the second of a burst).
+    int after = 0;
 };
 
 // One received request in arrival order.
