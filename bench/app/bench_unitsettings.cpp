@@ -1,7 +1,7 @@
 // Cost of the settings file: building and reading its 4033 lines, and one save after
 // a change, through a temporary file that replaces the old one against rewriting the
 // old file in place (which a failed write would leave half-written).
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 // Runs with the offscreen platform unless QT_QPA_PLATFORM says otherwise; the windows are
 // shown, so labels, bars and the canvas really paint.
 #include "app/unitwindow.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "pages/qn210page.h"
 #include "ui/messages.h"
 

@@ -1,10 +1,11 @@
 #include "app/maindialog.h"
 
 #include "app/startup.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "common/numbertext.h"
 #include "link/unitlist.h"
 #include "ui/fonts.h"
+#include "ui/keyguard.h"
 #include "ui/messages.h"
 #include "ui_maindialog.h"
 
@@ -32,14 +33,6 @@ const QString kChooseFolderTitle = QStringLiteral("ログフォルダを選択�
 constexpr int kListFontPixels = 14;
 
 QString toQt(const std::string &text) { return QString::fromStdString(text); }
-
-bool isSwallowedKey(const QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<const QKeyEvent *>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
-}
 
 QString systemFolderChooser(QWidget *parent, const QString &title, const QString &start)
 {
@@ -183,16 +176,13 @@ int MainDialog::rowsPerFile() const
 
 void MainDialog::keyPressEvent(QKeyEvent *event)
 {
-    if (isSwallowedKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!swallowEnterOrEscape(event))
+        QDialog::keyPressEvent(event);
 }
 
 bool MainDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (isSwallowedKey(event))
+    if (isEnterOrEscape(event))
         return true;
     // "デバイスリスト(&D)" leads to the list itself, not to whichever control of the
     // group had the focus last.
@@ -358,10 +348,10 @@ void MainDialog::finishConnect(const UnitEntry &identified, int rc, int modelId,
     if (QListWidgetItem *item = m_ui->unitList->item(row))
         item->setText(toQt(unitListLine(entry)));
 
-    const int modelIndex = modelIndexFromModelId(entry.modelId);
-    if (modelIndex >= 0 && m_opener) {
+    const std::optional<Model> model = modelFromId(entry.modelId);
+    if (model && m_opener) {
         UnitWindowArgs args;
-        args.modelIndex = modelIndex;
+        args.model = *model;
         args.ipAddress = toQt(entry.ipText);
         args.tcpPort = entry.tcpPort;
         args.title = toQt(unitWindowTitle(entry));

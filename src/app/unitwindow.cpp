@@ -4,6 +4,7 @@
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "pages/devicepages.h"
+#include "ui/keyguard.h"
 
 #include "ui_unitwindow.h"
 
@@ -40,7 +41,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
     QTabWidget *tabs = m_ui->tabWidget;
 
     // The graph page first: the canvas lives in it and the control page feeds it.
-    m_graphTab = new GraphTab(nullptr, m_args.modelIndex);
+    m_graphTab = new GraphTab(nullptr, m_args.model);
     // Opaque, so the canvas and value labels repaint without the tab frame beneath.
     m_graphTab->setAutoFillBackground(true);
     m_canvas = m_graphTab->createCanvas();
@@ -59,7 +60,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
     pageArgs.graphTab = m_graphTab;
     pageArgs.rowsPerFile = m_args.rowsPerFile;
     pageArgs.timeouts = timeouts;
-    m_page = createDevicePage(m_args.modelIndex, nullptr, pageArgs);
+    m_page = createDevicePage(m_args.model, nullptr, pageArgs);
 
     if (m_page) {
         tabs->addTab(m_page, QStringLiteral("制御"));
@@ -191,16 +192,8 @@ void UnitWindow::closeEvent(QCloseEvent *event)
 
 void UnitWindow::keyPressEvent(QKeyEvent *event)
 {
-    // Enter and Escape never close the unit's window.
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        event->accept();
-        return;
-    default:
+    if (!swallowEnterOrEscape(event))
         QWidget::keyPressEvent(event);
-    }
 }
 
 } // namespace qn

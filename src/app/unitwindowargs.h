@@ -1,5 +1,7 @@
 #pragma once
 // What the main dialog hands to the window of one connected unit.
+#include "model/model.h"
+
 #include <QString>
 
 #include <functional>
@@ -7,7 +9,7 @@
 namespace qn {
 
 struct UnitWindowArgs {
-    int modelIndex = 0;     // 0 = QN-210, 1 = QN-220, 2 = QN-110, 3 = QN-120
+    Model model = Model::QN210;
     QString ipAddress;      // dotted IPv4
     int tcpPort = 0;
     QString title;          // window title, e.g. "QN-210(ID:3) - 192.0.2.7"

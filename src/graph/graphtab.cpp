@@ -3,7 +3,9 @@
 #include "graph/canvasregistry.h"
 #include "graph/graphpagehost.h"
 #include "graph/trendcanvas.h"
+#include "model/inputrange.h"
 #include "ui/fonts.h"
+#include "ui/keyguard.h"
 
 #include "ui_graphtab.h"
 
@@ -20,9 +22,9 @@ constexpr DisplayPeriod kPeriods[] = {
     {3600, 300}, {7200, 600}, {21600, 1800}, {43200, 3600}, {86400, 7200},
 };
 
-bool isAnalogInputModel(int model)
+bool isAnalogInputModel(Model model)
 {
-    return model == 0 || model == 1; // QN-210, QN-220
+    return traits(model).analogInputs > 0;
 }
 
 } // namespace
@@ -55,34 +57,20 @@ QColor traceColor(int series)
     return series == 4 ? QColor(250, 80, 80) : swatchColor(series);
 }
 
-void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now)
+void setUpModelSeries(TrendCanvas &canvas, Model model, double now)
 {
-    struct SeriesLayout {
-        const char *name;
-        double min, max;
-        bool digital;
-        double dmin, dmax;
-    };
-    static const SeriesLayout analogIn[5] = {{"AI1", -10, 10, false, 0, 0}, {"AI2", -10, 10, false, 0, 0},
-                                     {"AI3", -10, 10, false, 0, 0}, {"DO1", 0, 1, true, -8.8, 1.2},
-                                     {"DO2", 0, 1, true, -7.5, 2.5}};
-    static const SeriesLayout qn110[5] = {{"AO1", -10, 10, false, 0, 0}, {"AO2", -10, 10, false, 0, 0},
-                                  {"DI1", -10, 10, true, -8.8, 1.2}, {"DI2", 0, 1, true, -7.5, 2.5},
-                                  {"DI3", 0, 1, true, -6.2, 3.8}};
-    static const SeriesLayout qn120[5] = {{"AO1", -10, 10, false, 0, 0}, {"AO2", -10, 10, false, 0, 0},
-                                  {"AO3", -10, 10, false, 0, 0}, {"DI1", 0, 1, true, -8.8, 1.2},
-                                  {"DI2", 0, 1, true, -7.5, 2.5}};
-    const SeriesLayout *layout = modelIndex == 2 ? qn110 : modelIndex == 3 ? qn120 : analogIn;
+    const auto &layout = traits(model).series;
     canvas.setSecondsPerDivision(5);
-    for (int i = 0; i < 5; ++i) {
-        TrendSeries *s = canvas.addSeries(QString::fromLatin1(layout[i].name), layout[i].min, layout[i].max);
+    for (int i = 0; i < int(layout.size()); ++i) {
+        TrendSeries *s = canvas.addSeries(QString::fromLatin1(layout[i].name.data(), qsizetype(layout[i].name.size())),
+                                          layout[i].min, layout[i].max);
         if (!s)
             return;
         const QColor c = traceColor(i);
         s->setColor(c.red(), c.green(), c.blue());
         if (layout[i].digital) {
             s->setDigital(true);
-            s->setRange(layout[i].dmin, layout[i].dmax);
+            s->setRange(layout[i].digitalMin, layout[i].digitalMax);
             s->setVisible(false);
         }
     }
@@ -90,8 +78,8 @@ void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now)
     canvas.setSpan(60);
 }
 
-GraphTab::GraphTab(QWidget *parent, int modelIndex)
-    : QWidget(parent), m_ui(std::make_unique<Ui::GraphTab>()), m_model(modelIndex)
+GraphTab::GraphTab(QWidget *parent, Model model)
+    : QWidget(parent), m_ui(std::make_unique<Ui::GraphTab>()), m_model(model)
 {
     m_ui->setupUi(this);
     m_swatches = {m_ui->swatch0, m_ui->swatch1, m_ui->swatch2, m_ui->swatch3, m_ui->swatch4};
@@ -118,7 +106,7 @@ GraphTab::GraphTab(QWidget *parent, int modelIndex)
             checkBox(i)->setText(QString::asprintf("AO%d", i + 1));
             checkBox(3 + i)->setText(QString::asprintf("DI%d", i + 1));
         }
-        if (m_model == 2) {
+        if (traits(m_model).analogOutputs == 2) {
             m_ui->analogCheck3->hide();
             m_ui->scaleButton2->hide();
             focusItems = {"AO1", "AO2", "DI1", "DI2", "DI3"};
@@ -170,11 +158,13 @@ TrendCanvas *GraphTab::createCanvas()
     return canvas;
 }
 
-QString GraphTab::defaultUnit(int modelIndex, int rangeIndex)
+QString GraphTab::defaultUnit(Model model, int rangeIndex)
 {
-    if (isAnalogInputModel(modelIndex)) {
-        static const char *const units[] = {"mV", "V", "V", "V", "mA", "mA", "℃"};
-        return rangeIndex >= 0 && rangeIndex < 7 ? QString::fromUtf8(units[rangeIndex]) : QString();
+    if (isAnalogInputModel(model)) {
+        if (rangeIndex < 0 || rangeIndex > ai::kThermocoupleRange)
+            return QString();
+        const std::string_view unit = ai::defaultUnit(rangeIndex);
+        return QString::fromUtf8(unit.data(), qsizetype(unit.size()));
     }
     if (rangeIndex == 0)
         return QStringLiteral("V");
@@ -258,7 +248,7 @@ void GraphTab::onCheckClicked(int box)
 {
     const bool shown = checkBox(box)->isChecked();
     // The QN-110 has two analog series, so its digital inputs are series 2-4.
-    const int series = m_model == 2 && box >= 3 ? box - 1 : box;
+    const int series = box >= 3 ? box - 3 + traits(m_model).analogOutputs + traits(m_model).analogInputs : box;
     if (m_canvas)
         if (TrendSeries *s = m_canvas->getSeries(series))
             s->setVisible(shown);
@@ -273,12 +263,8 @@ void GraphTab::onScaleClicked(int channel)
 
 void GraphTab::keyPressEvent(QKeyEvent *event)
 {
-    // Enter and Escape stay on this page: they must never close the unit window.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    if (!swallowEnterOrEscape(event))
+        QWidget::keyPressEvent(event);
 }
 
 } // namespace qn

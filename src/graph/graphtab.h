@@ -6,6 +6,8 @@
 //
 // Threads: GUI thread only (the device pages call SetValueLabel, SetChannelUnit and
 // SetLegendText from their completions, which run on the GUI thread in this program).
+#include "model/model.h"
+
 #include <QColor>
 #include <QRect>
 #include <QWidget>
@@ -44,8 +46,8 @@ QColor swatchColor(int series);
 
 // Creates the five series of a model on an empty canvas as a device page sets up its graph
 // (names, ranges, colours, digital marks, visibility), grid 5 s, window [now, now + 60] and
-// span 60. modelIndex: 0 = QN-210, 1 = QN-220, 2 = QN-110, 3 = QN-120.
-void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now);
+// span 60.
+void setUpModelSeries(TrendCanvas &canvas, Model model, double now);
 
 class GraphTab final : public QWidget {
     Q_OBJECT
@@ -54,10 +56,10 @@ public:
     static constexpr double kPixelsPerDialogUnit = 1.5;
     static constexpr int kSeries = 5;
 
-    GraphTab(QWidget *parent, int modelIndex);
+    GraphTab(QWidget *parent, Model model);
     ~GraphTab() override;
 
-    int model() const { return m_model; }
+    Model model() const { return m_model; }
 
     // Where the unit window puts the canvas inside this page (left of the controls; the
     // scroll strip goes below it).
@@ -83,7 +85,7 @@ public:
     void setLegendText(int index, const QString &text);
     QString legendText(int index) const;
 
-    static QString defaultUnit(int modelIndex, int rangeIndex);
+    static QString defaultUnit(Model model, int rangeIndex);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -97,7 +99,7 @@ private:
     QCheckBox *checkBox(int box) const; // 0-2 analog, 3-5 digital
 
     std::unique_ptr<Ui::GraphTab> m_ui;
-    int m_model;
+    Model m_model;
     TrendCanvas *m_canvas = nullptr;
     GraphPageHost *m_page = nullptr;
     std::array<QLabel *, kSeries> m_swatches{};

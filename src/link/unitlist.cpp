@@ -9,17 +9,6 @@ std::string modelName(int modelId)
     return std::string(proto::modelName(modelId));
 }
 
-int modelIndexFromModelId(int modelId)
-{
-    switch (modelId) {
-    case kModelQN210: return 0;
-    case kModelQN220: return 1;
-    case kModelQN110: return 2;
-    case kModelQN120: return 3;
-    default: return -1;
-    }
-}
-
 std::string macText(const MacAddress &mac)
 {
     char buf[18];

@@ -22,8 +22,6 @@ inline constexpr const char *kUnitListHeader = "MACアドレス        機種   
 
 // "QN-210" for 8, "QN-110" for 9, "QN-220" for 10, "QN-120" for 11, "" otherwise.
 std::string modelName(int modelId);
-// Which control page a unit window builds: 8 -> 0, 10 -> 1, 9 -> 2, 11 -> 3; -1 otherwise.
-int modelIndexFromModelId(int modelId);
 
 // "00-1A-2B-3C-4D-5E"
 std::string macText(const MacAddress &mac);

@@ -38,11 +38,4 @@ std::optional<Model> modelFromId(int modelId)
     return std::nullopt;
 }
 
-std::optional<Model> modelFromIndex(int index)
-{
-    if (index < 0 || index >= int(kTraits.size()))
-        return std::nullopt;
-    return Model(index);
-}
-
 } // namespace qn

@@ -36,8 +36,5 @@ struct ModelTraits {
 const ModelTraits &traits(Model model);
 // The model a unit reports by its model ID; nullopt for an ID no page supports.
 std::optional<Model> modelFromId(int modelId);
-// The model of a model index 0..3; nullopt otherwise.
-std::optional<Model> modelFromIndex(int index);
-inline int modelIndex(Model model) { return int(model); }
 
 } // namespace qn

@@ -4,15 +4,6 @@
 
 namespace qn {
 
-QString logModelPrefix(int modelIndex)
-{
-    switch (modelIndex) {
-    case 2: return QStringLiteral("QN-110");
-    case 3: return QStringLiteral("QN-120");
-    default: return QStringLiteral("QN-210"); // QN-210 and QN-220 share the name
-    }
-}
-
 QString logFolderWithSeparator(const QString &folder)
 {
     if (folder.endsWith(QLatin1Char('/')))

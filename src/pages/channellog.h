@@ -12,9 +12,6 @@
 
 namespace qn {
 
-// File-name prefix of a model: "QN-210" for the QN-220 page too.
-QString logModelPrefix(int modelIndex);
-
 // The folder with a trailing "/" when it has none.
 QString logFolderWithSeparator(const QString &folder);
 // Without rotation (rowsPerFile < 2) the file itself, "<folder>QN-210_3_192.0.2.7.csv";

@@ -4,10 +4,15 @@
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "pages/guidispatcher.h"
+#include "dialogs/dialogrunner.h"
+#include "ui/keyguard.h"
 #include "ui/messages.h"
 #include "ui/numericedit.h"
 
+#include <QCheckBox>
+#include <QDialog>
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 namespace qn {
 
@@ -21,8 +26,8 @@ struct DevicePage::PendingMessage {
     bool timeout = false;
 };
 
-DevicePage::DevicePage(QWidget *parent, int modelIndex, DevicePageArgs args)
-    : QWidget(parent), m_modelIndex(modelIndex), m_args(std::move(args)),
+DevicePage::DevicePage(QWidget *parent, Model model, DevicePageArgs args)
+    : QWidget(parent), m_model(model), m_args(std::move(args)),
       m_dispatcher(std::make_unique<GuiDispatcher>())
 {
     m_session = std::make_unique<UnitSession>(m_dispatcher.get(), m_args.timeouts);
@@ -30,7 +35,7 @@ DevicePage::DevicePage(QWidget *parent, int modelIndex, DevicePageArgs args)
     log.enabled = m_args.loggingEnabled;
     log.folder = m_args.logFolder;
     log.rowsPerFile = m_args.rowsPerFile;
-    log.modelPrefix = logModelPrefix(modelIndex);
+    log.modelPrefix = QString::fromUtf8(traits(model).logPrefix.data(), qsizetype(traits(model).logPrefix.size()));
     log.unitId = m_args.unitId;
     log.ipAddress = m_args.ipAddress;
     log.pageStart = QDateTime::currentDateTime();
@@ -203,6 +208,54 @@ std::optional<int> DevicePage::readPeriod(const QLineEdit *edit)
     return period;
 }
 
+bool DevicePage::runSettingsDialog(QDialog &dialog)
+{
+    // A close of the unit window (disconnect, or the program ending) takes the open dialog
+    // with it as if cancelled, so the close need not wait for the operator.
+    QTimer closeWatch;
+    closeWatch.setInterval(50);
+    connect(&closeWatch, &QTimer::timeout, &dialog, [this, &dialog] {
+        if (isClosing() && dialog.isVisible())
+            dialog.reject();
+    });
+    closeWatch.start();
+    int result = QDialog::Rejected;
+    {
+        BusyScope busy(*this);
+        result = runDialog(dialog);
+    }
+    // Once the page is closing nothing may be posted any more.
+    return result == QDialog::Accepted && !isClosing();
+}
+
+void DevicePage::keyPressEvent(QKeyEvent *event)
+{
+    if (!swallowEnterOrEscape(event))
+        QWidget::keyPressEvent(event);
+}
+
+void DevicePage::runChain(std::vector<ChainStep> steps)
+{
+    m_chain = std::move(steps);
+    m_chainNext = 0;
+    chainStepDone(true);
+}
+
+void DevicePage::chainStepDone(bool ok)
+{
+    if (!ok) {
+        m_chain.clear();
+        m_chainNext = 0;
+        showTimeoutMessage();
+        return;
+    }
+    if (m_chainNext >= m_chain.size())
+        return;
+    // The step may start another chain; take it out first.
+    const ChainStep step = m_chain[m_chainNext++];
+    step();
+}
+
 void DevicePage::attachDigitsFilter(QLineEdit *edit, int maxLength)
 {
     edit->setMaxLength(maxLength);
@@ -231,7 +284,7 @@ double DevicePage::nowSeconds()
 void DevicePage::setUpGraph()
 {
     if (m_args.canvas)
-        setUpModelSeries(*m_args.canvas, m_modelIndex, nowSeconds());
+        setUpModelSeries(*m_args.canvas, m_model, nowSeconds());
 }
 
 void DevicePage::setSeriesLegend(int index, const QString &text)
@@ -274,6 +327,70 @@ void DevicePage::writeLogRow(const std::function<QString()> &header, const QStri
 void DevicePage::reportLogOpenFailed()
 {
     showPausedMessage(logOpenFailedMessage());
+}
+
+// ---- automatic modes ------------------------------------------------------------
+
+void AutoMode::attach(DevicePage &page, QCheckBox *check, QLineEdit *periodEdit, QWidget *manualButton,
+                      std::function<void(bool)> changed)
+{
+    m_page = &page;
+    m_check = check;
+    m_edit = periodEdit;
+    m_manual = manualButton;
+    m_changed = std::move(changed);
+    // toggled, not clicked: a box ticked by keyboard, an assistive tool or the program
+    // must start and stop the mode just as a click does.
+    QObject::connect(check, &QCheckBox::toggled, &page, [this](bool on) { set(on); });
+}
+
+bool AutoMode::set(bool on)
+{
+    bool active = false;
+    if (on) {
+        m_count = 0;
+        // The box shows the tick while an invalid period is being reported.
+        {
+            QSignalBlocker block(m_check);
+            m_check->setChecked(true);
+        }
+        if (const std::optional<int> typed = m_page->readPeriod(m_edit)) {
+            m_period = *typed;
+            active = true;
+        }
+    }
+    {
+        QSignalBlocker block(m_check);
+        m_check->setChecked(active);
+    }
+    m_on = active;
+    showEnabled();
+    if (m_changed)
+        m_changed(active);
+    return active;
+}
+
+bool AutoMode::advance()
+{
+    if (!m_on)
+        return false;
+    if (++m_count < m_period)
+        return false;
+    m_count = 0;
+    return true;
+}
+
+void AutoMode::setBlocked(bool blocked)
+{
+    m_blocked = blocked;
+    showEnabled();
+}
+
+void AutoMode::showEnabled()
+{
+    m_check->setEnabled(!m_blocked);
+    m_edit->setEnabled(!m_blocked && !m_on);
+    m_manual->setEnabled(!m_blocked && !m_on);
 }
 
 } // namespace qn

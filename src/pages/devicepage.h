@@ -8,6 +8,7 @@
 #include "graph/graphpagehost.h"
 #include "link/unitsession.h"
 #include "common/numbertext.h"
+#include "model/model.h"
 #include "pages/channellog.h"
 
 #include <QDateTime>
@@ -17,8 +18,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
+class QCheckBox;
+class QDialog;
 class QLineEdit;
 
 namespace qn {
@@ -41,6 +45,51 @@ struct DevicePageArgs {
     GraphTab *graphTab = nullptr; // not owned; may be null
     int rowsPerFile = -1;            // below 2: one log file, no rotation
     SessionTimeouts timeouts{};      // shortened by tests
+};
+
+class DevicePage;
+
+// One automatic mode of a page: its "自動" box, the period edit in ticks of 100 ms and the
+// manual button the mode stands in for. Ticking the box (by mouse, keyboard, assistive tool
+// or program alike) reads the period; a valid one switches the mode on and locks the edit
+// and the button, an invalid one tells the operator "時間設定が不正です。" and unticks
+// the box. GUI thread only.
+class AutoMode final {
+public:
+    AutoMode() = default;
+    AutoMode(const AutoMode &) = delete;
+    AutoMode &operator=(const AutoMode &) = delete;
+
+    // Wires the box's toggled signal; changed (may be empty) hears every switch.
+    void attach(DevicePage &page, QCheckBox *check, QLineEdit *periodEdit, QWidget *manualButton,
+                std::function<void(bool on)> changed = {});
+    // As if the operator ticked or cleared the box. Returns whether the mode is on.
+    bool set(bool on);
+    bool isOn() const { return m_on; }
+    int period() const { return m_period; }
+    // One tick of a running mode: true when its period is over (the count starts again).
+    bool advance();
+    // Whether the next advance() would be due.
+    bool dueNext() const { return m_on && m_count + 1 >= m_period; }
+    void restart() { m_count = 0; }
+    // While blocked (a unit drives the output itself) the box, the edit and the button are
+    // all disabled; a running mode goes on.
+    void setBlocked(bool blocked);
+    bool blocked() const { return m_blocked; }
+    QCheckBox *checkBox() const { return m_check; }
+
+private:
+    void showEnabled();
+
+    DevicePage *m_page = nullptr;
+    QCheckBox *m_check = nullptr;
+    QLineEdit *m_edit = nullptr;
+    QWidget *m_manual = nullptr;
+    std::function<void(bool)> m_changed;
+    bool m_on = false;
+    bool m_blocked = false;
+    int m_period = 10;
+    int m_count = 0;
 };
 
 class DevicePage : public QWidget, public GraphPageHost {
@@ -139,12 +188,19 @@ public:
     // the operator "時間設定が不正です。".
     std::optional<int> readPeriod(const QLineEdit *edit);
 
+    // Runs one of the channel settings dialogs (through the dialog runner); true after OK.
+    // While it is open the page counts as busy, so a close of the unit window waits for it
+    // and cancels it; the tick goes on (only message boxes pause the page).
+    bool runSettingsDialog(QDialog &dialog);
+
+    Model model() const { return m_model; }
+
 signals:
     // The page has stopped its session and may be destroyed (deleteLater) now.
     void closed();
 
 protected:
-    DevicePage(QWidget *parent, int modelIndex, DevicePageArgs args);
+    DevicePage(QWidget *parent, Model model, DevicePageArgs args);
 
     // Model start-up after the session is connected: controls, graph, first requests.
     virtual void initialisePage() = 0;
@@ -174,16 +230,20 @@ protected:
     };
 
     // The session callback for a member handler of the page, as in
-    //   session()->GetDO(this, completion<&Qn210Page::onGetDO>);
+    //   session()->getDO(context(), completion<&AnalogInputPage::onGetDO>);
     // The handler gets the request's results; it does not run once the page is closing
-    // and runs inside a CallbackScope.
+    // and runs inside a CallbackScope. The context is always the DevicePage part of the
+    // page, and the handler's class is reached from it by a checked-at-compile-time
+    // downcast, whichever class in the page's hierarchy declares the handler.
+    void *context() { return static_cast<DevicePage *>(this); }
     template <auto Handler>
     struct CompletionOf;
     template <typename Page, typename... Results, void (Page::*Handler)(Results...)>
     struct CompletionOf<Handler> {
+        static_assert(std::is_base_of_v<DevicePage, Page>);
         static void call(void *context, Results... results)
         {
-            auto *page = static_cast<Page *>(context);
+            auto *page = static_cast<Page *>(static_cast<DevicePage *>(context));
             if (page->isClosing())
                 return;
             CallbackScope scope(*page);
@@ -192,6 +252,17 @@ protected:
     };
     template <auto Handler>
     static constexpr auto completion = &CompletionOf<Handler>::call;
+
+    // Start-up chain: requests run one after another, each step posted from the completion
+    // of the one before. A step posts one request; its completion calls chainStepDone with
+    // whether the request succeeded. A failure shows the time-out message and drops the
+    // rest of the chain, so what the later steps would have read keeps its value.
+    using ChainStep = std::function<void()>;
+    void runChain(std::vector<ChainStep> steps);
+    void chainStepDone(bool ok);
+    bool chainRunning() const { return m_chainNext < m_chain.size(); }
+
+    void keyPressEvent(QKeyEvent *event) override;
 
     // Filter the edit to digits (periods) or decimals (output values), pausing the page
     // and holding a close while the filter's message is up.
@@ -209,8 +280,6 @@ protected:
     // One log row (header first when due); an open failure tells the operator once.
     void writeLogRow(const std::function<QString()> &header, const QStringList &fields);
 
-    int modelIndex() const { return m_modelIndex; }
-
 private:
     void enterBusy() { ++m_busyDepth; }
     void leaveBusy();
@@ -221,7 +290,7 @@ private:
     void showMessageOf(const QString &text, bool timeout);
     void messageDismissed(const std::shared_ptr<PendingMessage> &message);
 
-    const int m_modelIndex;
+    const Model m_model;
     DevicePageArgs m_args;
     // Declared before the session: it must outlive it.
     std::unique_ptr<GuiDispatcher> m_dispatcher;
@@ -237,6 +306,8 @@ private:
     int m_timeoutMessagesUp = 0;
     std::vector<std::shared_ptr<PendingMessage>> m_pendingMessages;
     int m_completionsRun = 0;
+    std::vector<ChainStep> m_chain;
+    size_t m_chainNext = 0;
 };
 
 } // namespace qn

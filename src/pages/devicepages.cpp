@@ -6,21 +6,21 @@
 
 namespace qn {
 
-DevicePage *createDevicePage(int modelIndex, QWidget *parent, const DevicePageArgs &args)
+DevicePage *createDevicePage(Model model, QWidget *parent, const DevicePageArgs &args)
 {
-    switch (modelIndex) {
-    case 0:
+    switch (model) {
+    case Model::QN210:
+        return new Qn210Page(parent, args);
     // The QN-220 answers every QN-210 request alike; its own page adds the thermocouple
     // and DO alert controls on top of this one.
-    case 1:
-        return new Qn210Page(parent, modelIndex, args);
-    case 2:
+    case Model::QN220:
+        return new Qn210Page(parent, args);
+    case Model::QN110:
         return new Qn110Page(parent, args);
-    case 3:
+    case Model::QN120:
         return new Qn120Page(parent, args);
-    default:
-        return nullptr;
     }
+    return nullptr;
 }
 
 } // namespace qn

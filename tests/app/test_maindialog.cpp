@@ -2,7 +2,7 @@
 // goes to the loopback broadcast address on a UDP port of the test's own.
 #include "app/maindialog.h"
 #include "app/unitwindow.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "link/net.h"
 #include "link/unitlist.h"
 #include "sim/discoveryresponder.h"
@@ -424,7 +424,7 @@ TEST_F(MainDialogTest, AddAppendsTheUnitWithABlankId)
     // Connecting to it identifies it.
     ASSERT_TRUE(connectRow(0));
     ASSERT_EQ(m_opened.size(), 1u);
-    EXPECT_EQ(m_opened[0].modelIndex, 3);
+    EXPECT_EQ(m_opened[0].model, Model::QN120);
     EXPECT_EQ(lines(), QStringList{line("00-80-92-00-00-14", "QN-120", "ID:2 ", "127.0.0.14")});
 }
 
@@ -467,7 +467,7 @@ TEST_F(MainDialogTest, ConnectHandsTheUnitsValuesToItsWindow)
     ASSERT_TRUE(connectRow(0));
     ASSERT_EQ(m_opened.size(), 1u);
     const UnitWindowArgs &a = m_opened[0];
-    EXPECT_EQ(a.modelIndex, 0);
+    EXPECT_EQ(a.model, Model::QN210);
     EXPECT_EQ(a.ipAddress, QStringLiteral("127.0.0.11"));
     EXPECT_EQ(a.tcpPort, m_tcpPort);
     EXPECT_EQ(a.title, QStringLiteral("QN-210(ID:3) - 127.0.0.11"));
@@ -482,10 +482,10 @@ TEST_F(MainDialogTest, ConnectHandsTheUnitsValuesToItsWindow)
     for (int row : {1, 2, 3, 3})
         ASSERT_TRUE(connectRow(row));
     ASSERT_EQ(m_opened.size(), 5u);
-    EXPECT_EQ(m_opened[1].modelIndex, 1);
+    EXPECT_EQ(m_opened[1].model, Model::QN220);
     EXPECT_EQ(m_opened[1].title, QStringLiteral("QN-220(ID:5) - 127.0.0.12"));
-    EXPECT_EQ(m_opened[2].modelIndex, 2);
-    EXPECT_EQ(m_opened[3].modelIndex, 3);
+    EXPECT_EQ(m_opened[2].model, Model::QN110);
+    EXPECT_EQ(m_opened[3].model, Model::QN120);
     EXPECT_EQ(m_opened[4].title, m_opened[3].title);
 }
 
@@ -524,7 +524,7 @@ TEST_F(MainDialogTest, ConnectOpensAUnitWindowPerClick)
     ASSERT_EQ(windows.size(), 2);
     for (UnitWindow *w : windows) {
         EXPECT_EQ(w->windowTitle(), QStringLiteral("QN-110(ID:1) - 127.0.0.13"));
-        EXPECT_EQ(w->args().modelIndex, 2);
+        EXPECT_EQ(w->args().model, Model::QN110);
         EXPECT_TRUE(w->isWindow());
         EXPECT_EQ(w->parentWidget(), nullptr);
         // A model whose control page this version lacks says so in the control tab.

@@ -1,6 +1,7 @@
 // The per-unit settings store and its file: defaults, the exact file layout, older
 // and foreign files, truncation, code page 932 texts and failed saves.
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
+#include "model/model.h"
 #include "common/cp932.h"
 
 #include <QDir>
@@ -134,18 +135,13 @@ TEST_F(SettingsFile, RoundTripKeepsEveryField)
 
 TEST_F(SettingsFile, Qn210AndQn220WithOneUnitIdShareTheirSettings)
 {
-    EXPECT_EQ(modelCodeForModelIndex(0), 0);  // QN-210
-    EXPECT_EQ(modelCodeForModelIndex(1), 0);  // QN-220
-    EXPECT_EQ(modelCodeForModelIndex(2), 1);  // QN-110
-    EXPECT_EQ(modelCodeForModelIndex(3), 2);  // QN-120
-    EXPECT_EQ(modelCodeForModelIndex(4), -1);
-
+    const auto code = [](Model model) { return traits(model).settingsCode; };
     Store store;
     store.setPath(path());
-    store.setSignalName(modelCodeForModelIndex(0), 4, 0, 0, QStringLiteral("Tank"));
-    EXPECT_EQ(store.getSignalName(modelCodeForModelIndex(1), 4, 0, 0), QStringLiteral("Tank"));
-    EXPECT_EQ(store.getSignalName(modelCodeForModelIndex(2), 4, 0, 0), QStringLiteral("1"));
-    EXPECT_EQ(store.getSignalName(modelCodeForModelIndex(0), 5, 0, 0), QStringLiteral("1"));
+    store.setSignalName(code(Model::QN210), 4, 0, 0, QStringLiteral("Tank"));
+    EXPECT_EQ(store.getSignalName(code(Model::QN220), 4, 0, 0), QStringLiteral("Tank"));
+    EXPECT_EQ(store.getSignalName(code(Model::QN110), 4, 0, 0), QStringLiteral("1"));
+    EXPECT_EQ(store.getSignalName(code(Model::QN210), 5, 0, 0), QStringLiteral("1"));
 }
 
 TEST_F(SettingsFile, Version01IsReadWithoutGraphRangesAndWrittenBackAs02)

@@ -48,7 +48,7 @@ struct GraphTabFixture {
     TrendCanvas *canvas;
     FakePage page;
 
-    explicit GraphTabFixture(int model)
+    explicit GraphTabFixture(Model model)
     {
         tab = new GraphTab(window.get(), model);
         canvas = tab->createCanvas();
@@ -62,7 +62,7 @@ struct GraphTabFixture {
 TEST(GraphTabLayout, CanvasPlacementAndCreation)
 {
     EXPECT_EQ(GraphTab::canvasRect(), QRect(8, 10, 600, 400));
-    GraphTabFixture f(0);
+    GraphTabFixture f(Model::QN210);
     ASSERT_NE(f.canvas, nullptr);
     EXPECT_EQ(f.tab->canvas(), f.canvas);
     EXPECT_TRUE(f.canvas->cursorEnabled());
@@ -73,7 +73,7 @@ TEST(GraphTabLayout, CanvasPlacementAndCreation)
 
 TEST(GraphTabModels, Qn210HidesDo3AndTogglesSeriesFourWithDo2)
 {
-    GraphTabFixture f(0);
+    GraphTabFixture f(Model::QN210);
     EXPECT_TRUE(f.child<QCheckBox>("digitalCheck3")->isHidden());
     EXPECT_FALSE(f.child<QCheckBox>("analogCheck3")->isHidden());
     EXPECT_EQ(f.child<QCheckBox>("analogCheck1")->text(), "AI1");
@@ -98,7 +98,7 @@ TEST(GraphTabModels, Qn210HidesDo3AndTogglesSeriesFourWithDo2)
 
 TEST(GraphTabModels, Qn110HidesThirdAnalogBoxAndScaleAndMapsDi1ToSeriesTwo)
 {
-    GraphTabFixture f(2);
+    GraphTabFixture f(Model::QN110);
     EXPECT_TRUE(f.child<QCheckBox>("analogCheck3")->isHidden());
     EXPECT_TRUE(f.child<QPushButton>("scaleButton2")->isHidden());
     EXPECT_FALSE(f.child<QCheckBox>("digitalCheck3")->isHidden());
@@ -121,7 +121,7 @@ TEST(GraphTabModels, Qn110HidesThirdAnalogBoxAndScaleAndMapsDi1ToSeriesTwo)
 
 TEST(GraphTabModels, Qn120ShowsThreeOutputsAndTwoInputs)
 {
-    GraphTabFixture f(3);
+    GraphTabFixture f(Model::QN120);
     EXPECT_TRUE(f.child<QCheckBox>("digitalCheck3")->isHidden());
     EXPECT_EQ(f.child<QCheckBox>("analogCheck3")->text(), "AO3");
     EXPECT_EQ(f.child<QComboBox>("focusCombo")->itemText(4), "DI2");
@@ -131,7 +131,7 @@ TEST(GraphTabModels, Qn120ShowsThreeOutputsAndTwoInputs)
 }
 
 struct UnitCase {
-    int model;
+    Model model;
     int series;
     int range;
     double a;
@@ -142,7 +142,7 @@ struct UnitCase {
 
 void PrintTo(const UnitCase &c, std::ostream *os)
 {
-    *os << "model " << c.model << " series " << c.series << " range " << c.range << " a " << c.a << " b " << c.b
+    *os << "model " << int(c.model) << " series " << c.series << " range " << c.range << " a " << c.a << " b " << c.b
         << " unit '" << c.given << "'";
 }
 
@@ -158,19 +158,19 @@ TEST_P(GraphTabUnits, DefaultUnitOnlyForTheIdentityFormula)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, GraphTabUnits,
-                         ::testing::Values(UnitCase{0, 1, 0, 1.0, 0.0, "", "mV"}, UnitCase{0, 1, 1, 1.0, 0.0, "", "V"},
-                                           UnitCase{0, 1, 4, 1.0, 0.0, "", "mA"},
-                                           UnitCase{0, 1, 6, 1.0, 0.0, "", "℃"},
-                                           UnitCase{1, 0, 6, 1.0, 0.0, "", "℃"},
-                                           UnitCase{3, 0, 1, 1.0, 0.0, "", "mA"},
-                                           UnitCase{2, 1, 0, 1.0, 0.0, "", "V"},
-                                           UnitCase{0, 1, 0, 2.0, 0.0, "", ""},
-                                           UnitCase{0, 1, 0, 1.0, 0.5, "", ""},
-                                           UnitCase{0, 2, 0, 1.0, 0.0, "kPa", "kPa"}));
+                         ::testing::Values(UnitCase{Model::QN210, 1, 0, 1.0, 0.0, "", "mV"}, UnitCase{Model::QN210, 1, 1, 1.0, 0.0, "", "V"},
+                                           UnitCase{Model::QN210, 1, 4, 1.0, 0.0, "", "mA"},
+                                           UnitCase{Model::QN210, 1, 6, 1.0, 0.0, "", "℃"},
+                                           UnitCase{Model::QN220, 0, 6, 1.0, 0.0, "", "℃"},
+                                           UnitCase{Model::QN120, 0, 1, 1.0, 0.0, "", "mA"},
+                                           UnitCase{Model::QN110, 1, 0, 1.0, 0.0, "", "V"},
+                                           UnitCase{Model::QN210, 1, 0, 2.0, 0.0, "", ""},
+                                           UnitCase{Model::QN210, 1, 0, 1.0, 0.5, "", ""},
+                                           UnitCase{Model::QN210, 2, 0, 1.0, 0.0, "kPa", "kPa"}));
 
 TEST(GraphTabLabels, ValueLabelsCarryTheUnitOfAnalogSeriesOnly)
 {
-    GraphTabFixture f(0);
+    GraphTabFixture f(Model::QN210);
     f.canvas->getSeries(0)->setUnit("V");
     f.tab->setValueLabel(0, "1.234");
     EXPECT_EQ(f.tab->valueLabelText(0), "1.234 V");
@@ -188,7 +188,7 @@ TEST(GraphTabLabels, ValueLabelsCarryTheUnitOfAnalogSeriesOnly)
 
 TEST(GraphTabControls, ScaleButtonsReachTheDevicePage)
 {
-    GraphTabFixture f(0);
+    GraphTabFixture f(Model::QN210);
     QTest::mouseClick(f.child<QPushButton>("scaleButton1"), Qt::LeftButton);
     f.tab->enableScaleButton(2, false);
     EXPECT_FALSE(f.child<QPushButton>("scaleButton2")->isEnabled());
@@ -200,7 +200,7 @@ TEST(GraphTabControls, ScaleButtonsReachTheDevicePage)
 
 TEST(GraphTabControls, SixHourPeriodWhileFollowingShowsTheLastSixHours)
 {
-    GraphTabFixture f(0);
+    GraphTabFixture f(Model::QN210);
     for (int s = 0; s <= 30'000; s += 10)
         for (int i = 0; i < 5; ++i)
             f.canvas->getSeries(i)->addSample(kT0 + s, 0.5);
@@ -216,7 +216,7 @@ TEST(GraphTabControls, SixHourPeriodWhileFollowingShowsTheLastSixHours)
 
 TEST(GraphTabControls, FocusListPicksTheFocusedSeries)
 {
-    GraphTabFixture f(0);
+    GraphTabFixture f(Model::QN210);
     f.child<QComboBox>("focusCombo")->setCurrentIndex(3);
     EXPECT_EQ(f.canvas->focusSeries(), 3);
     EXPECT_EQ(f.page.refreshes, 1);
@@ -225,7 +225,7 @@ TEST(GraphTabControls, FocusListPicksTheFocusedSeries)
 TEST(GraphTabKeys, EnterAndEscapeDoNotCloseTheWindow)
 {
     QDialog dialog;
-    auto *tab = new GraphTab(&dialog, 0);
+    auto *tab = new GraphTab(&dialog, Model::QN210);
     dialog.show();
     QCheckBox *box = tab->findChild<QCheckBox *>("analogCheck1");
     box->setFocus();

@@ -32,13 +32,13 @@ TEST(GraphTabDay, TwentyFourHoursOfReadingsRender)
     const double start = 1'800'000'000.0 - 86'400;
     QWidget window;
     window.resize(803, 431);
-    auto *tab = new GraphTab(&window, 0);
+    auto *tab = new GraphTab(&window, Model::QN210);
     tab->resize(803, 431);
     TrendCanvas *canvas = tab->createCanvas();
     DayPage page;
     page.canvas = canvas;
     tab->setPage(&page);
-    setUpModelSeries(*canvas, 0, start);
+    setUpModelSeries(*canvas, Model::QN210, start);
     const char *names[] = {"温度", "圧力", "流量"};
     for (int i = 0; i < 3; ++i) {
         canvas->getSeries(i)->setName(QStringLiteral("AI%1: %2").arg(i + 1).arg(names[i]).toStdString());

@@ -2,7 +2,7 @@
 // Shared by the page tests: a message presenter that answers without a modal loop, a
 // simulated QN-210 on loopback, and waiting while the event loop runs.
 #include "app/unitwindow.h"
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "pages/qn210page.h"
 #include "sim/simulator.h"
 #include "ui/messages.h"
@@ -147,7 +147,7 @@ protected:
     UnitWindowArgs windowArgs(bool logging = true, int rowsPerFile = -1) const
     {
         UnitWindowArgs args;
-        args.modelIndex = 0;
+        args.model = Model::QN210;
         args.ipAddress = QStringLiteral("127.0.0.1");
         args.tcpPort = simulator.tcpPort(unit);
         args.title = QStringLiteral("QN-210(ID:3) - 127.0.0.1");

@@ -65,14 +65,6 @@ TEST(LogNames, WithAndWithoutRotation)
     EXPECT_EQ(logRotatedFileName("/logs/x", 1234), "/logs/x_1234.csv");
 }
 
-TEST(LogNames, ModelPrefixes)
-{
-    EXPECT_EQ(logModelPrefix(0), "QN-210");
-    EXPECT_EQ(logModelPrefix(1), "QN-210"); // the QN-220 page logs under the QN-210 name
-    EXPECT_EQ(logModelPrefix(2), "QN-110");
-    EXPECT_EQ(logModelPrefix(3), "QN-120");
-}
-
 TEST(LogFormat, ColumnNames)
 {
     EXPECT_EQ(logColumnName("2", 2, "AI2"), "AI2");

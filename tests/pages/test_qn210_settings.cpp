@@ -14,7 +14,7 @@
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 
-#include "ui_qn210page.h"
+#include "ui_analoginputpage.h"
 
 #include <QCheckBox>
 #include <QComboBox>

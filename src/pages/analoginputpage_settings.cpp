@@ -1,25 +1,21 @@
-// The QN-210 page's settings buttons: each opens its channel settings dialog and applies
-// what the operator confirmed (applySignalName, applyConversion, postThreshold,
-// postAdcRate in qn210page.h).
+// The analog-input pages' settings buttons: each opens its channel settings dialog and
+// applies what the operator confirmed (applySignalName, applyConversion, postThreshold,
+// postAdcRate in analoginputpage.h).
 //
 // While a dialog is open the page counts as busy, so a close of the unit window waits
 // until the dialog has returned instead of pulling the page from under it; the close
 // also cancels the dialog. The tick is not paused: automatic reading, toggling and
 // logging go on while the operator edits a setting; only message boxes pause the page.
-#include "pages/qn210page.h"
+#include "pages/analoginputpage.h"
 
 #include "dialogs/adcratedialog.h"
 #include "dialogs/formuladialog.h"
 #include "dialogs/signalnamedialog.h"
 #include "dialogs/thresholddialog.h"
-#include "dialogs/dialogrunner.h"
-
-#include <QDialog>
-#include <QTimer>
 
 namespace qn {
 
-void Qn210Page::onFormulaButton(int channel)
+void AnalogInputPage::onFormulaButton(int channel)
 {
     if (channel < 0 || channel >= kInputs || isClosing())
         return;
@@ -42,7 +38,7 @@ void Qn210Page::onFormulaButton(int channel)
     refreshGraph();
 }
 
-void Qn210Page::onSignalNameButton(int kind, int channel)
+void AnalogInputPage::onSignalNameButton(int kind, int channel)
 {
     const int channels = kind == kOutputKind ? kOutputs : kInputs;
     if ((kind != kInputKind && kind != kOutputKind) || channel < 0 || channel >= channels || isClosing())
@@ -53,7 +49,7 @@ void Qn210Page::onSignalNameButton(int kind, int channel)
         applySignalName(kind, channel, dlg.name);
 }
 
-void Qn210Page::onAdcRateButton()
+void AnalogInputPage::onAdcRateButton()
 {
     if (isClosing())
         return;
@@ -65,7 +61,7 @@ void Qn210Page::onAdcRateButton()
         postAdcRate(dlg.rateIndex);
 }
 
-void Qn210Page::onThresholdButton(int channel)
+void AnalogInputPage::onThresholdButton(int channel)
 {
     if (channel < 0 || channel >= kInputs || isClosing())
         return;
@@ -77,26 +73,6 @@ void Qn210Page::onThresholdButton(int channel)
     dlg.ledOutside = ch.ledOutside ? 1 : 0;
     if (runSettingsDialog(dlg))
         postThreshold(channel, dlg.ledOutside != 0, dlg.low, dlg.high);
-}
-
-bool Qn210Page::runSettingsDialog(QDialog &dialog)
-{
-    // A close of the unit window (disconnect, or the program ending) takes the open dialog
-    // with it as if cancelled, so the close need not wait for the operator.
-    QTimer closeWatch;
-    closeWatch.setInterval(50);
-    connect(&closeWatch, &QTimer::timeout, &dialog, [this, &dialog] {
-        if (isClosing() && dialog.isVisible())
-            dialog.reject();
-    });
-    closeWatch.start();
-    int result = QDialog::Rejected;
-    {
-        BusyScope busy(*this);
-        result = runDialog(dialog);
-    }
-    // Once the page is closing nothing may be posted any more.
-    return result == QDialog::Accepted && !isClosing();
 }
 
 } // namespace qn

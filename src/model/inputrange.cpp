@@ -1,16 +1,15 @@
-#include "pages/analogrange.h"
+#include "model/inputrange.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <locale.h>
+#include <cstring>
 
 namespace qn::ai {
 
 namespace {
 
-constexpr double kCodeScale = 8388608.0;   // 2^23: full scale of a signed 24-bit code
-constexpr double kThermocoupleScale = 2560.0;
+constexpr double kCodeScale = 8388608.0; // 2^23: full scale of a signed 24-bit code
 
 const std::array<RangeInfo, 8> kRanges{{
     {0.1, "mV", "%7.3f", -100.0, 100.0},
@@ -24,17 +23,14 @@ const std::array<RangeInfo, 8> kRanges{{
     {30.0, "V", "%7.4f", -30.0, 30.0},
 }};
 
-// Always with a decimal point: the application runs in the user's locale, whose decimal
-// comma would also split the value into two CSV columns.
-QString printf1(const char *format, double value)
+constexpr std::array<std::string_view, 7> kItems{
+    "±100mV", "±1V", "±10V", "±30V", "0-20mA (外付け250Ω)", "0-20mA (外付け50Ω)", "熱電対"};
+
+// "%7.3f" -> width 7, precision 3 (the table's formats are all of this shape).
+void parseFormat(const char *format, int &width, int &precision)
 {
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    const locale_t previous = cLocale ? uselocale(cLocale) : locale_t(nullptr);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    if (cLocale)
-        uselocale(previous);
-    return QString::fromLatin1(buffer);
+    width = std::atoi(format + 1);
+    precision = std::atoi(std::strchr(format, '.') + 1);
 }
 
 } // namespace
@@ -46,14 +42,9 @@ const RangeInfo &rangeInfo(int range)
     return kRanges[size_t(range)];
 }
 
-QStringList rangeItems(bool withThermocouple)
+std::vector<std::string_view> rangeItems(bool withThermocouple)
 {
-    QStringList items{QStringLiteral("±100mV"), QStringLiteral("±1V"), QStringLiteral("±10V"),
-                      QStringLiteral("±30V"), QStringLiteral("0-20mA (外付け250Ω)"),
-                      QStringLiteral("0-20mA (外付け50Ω)")};
-    if (withThermocouple)
-        items << QStringLiteral("熱電対");
-    return items;
+    return {kItems.begin(), kItems.end() - (withThermocouple ? 0 : 1)};
 }
 
 int toSigned24(int code)
@@ -75,11 +66,26 @@ double displayScale(int range)
     return range == 0 ? 1000.0 : 1.0;
 }
 
-QString measuredText(int raw, int range)
+std::string fixedText(double value, int precision, int width)
+{
+    // to_chars is printf in the C locale: the program runs in the user's locale, whose
+    // decimal comma would also split the value into two CSV columns.
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
+    std::string text(buffer, result.ec == std::errc() ? result.ptr : buffer);
+    if (int(text.size()) < width)
+        text.insert(0, size_t(width) - text.size(), ' ');
+    return text;
+}
+
+std::string measuredText(int raw, int range)
 {
     const RangeInfo &info = rangeInfo(range);
-    return printf1(info.format, measuredValue(raw, range) * displayScale(range)) + QLatin1Char(' ')
-        + QString::fromUtf8(info.unit);
+    int width = 0;
+    int precision = 0;
+    parseFormat(info.format, width, precision);
+    return fixedText(measuredValue(raw, range) * displayScale(range), precision, width) + ' '
+        + std::string(info.unit);
 }
 
 double convertedValue(int raw, int range, double a, double b)
@@ -87,29 +93,23 @@ double convertedValue(int raw, int range, double a, double b)
     return (measuredValue(raw, range) * a + b) * displayScale(range);
 }
 
-QString trimmedValue(double value)
+std::string trimmedValue(double value)
 {
-    QString text = printf1("%f", value);
-    const int point = text.indexOf(QLatin1Char('.'));
-    if (point < 0)
+    std::string text = fixedText(value, 6);
+    const size_t point = text.find('.');
+    if (point == std::string::npos)
         return text;
-    const bool negative = text.startsWith(QLatin1Char('-'));
-    if (point < (negative ? 7 : 6))
-        return text.left(negative ? 8 : 7);
-    return text.left(point);
+    const bool negative = !text.empty() && text[0] == '-';
+    if (point < size_t(negative ? 7 : 6))
+        return text.substr(0, negative ? 8 : 7);
+    return text.substr(0, point);
 }
 
-QString defaultUnit(int range)
+std::string_view defaultUnit(int range)
 {
-    switch (range) {
-    case 0: return QStringLiteral("mV");
-    case 1:
-    case 2:
-    case 3:
-    case 7: return QStringLiteral("V");
-    case kThermocoupleRange: return QStringLiteral("℃");
-    default: return QStringLiteral("mA");
-    }
+    if (range >= 0 && range < int(kRanges.size()))
+        return kRanges[size_t(range)].unit;
+    return "mA";
 }
 
 bool isCurrentRange(int range)

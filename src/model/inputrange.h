@@ -1,9 +1,10 @@
 #pragma once
 // Input ranges of the QN-210 / QN-220 analog inputs and the arithmetic around them:
-// raw 24-bit codes to measured values and texts, bars, LED colour, thresholds.
-// Pure functions; any thread.
-#include <QString>
-#include <QStringList>
+// raw 24-bit codes to measured and converted values and texts, bars, LED colour,
+// thresholds. Pure functions without Qt; any thread. Texts are UTF-8.
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace qn::ai {
 
@@ -11,12 +12,14 @@ namespace qn::ai {
 constexpr int kInitialRange = 2;
 // The QN-220's thermocouple range; not offered by the QN-210.
 constexpr int kThermocoupleRange = 6;
+// Whole degrees Celsius in a thermocouple reading's raw code.
+constexpr double kThermocoupleScale = 2560.0;
 
 struct RangeInfo {
-    double fullScale;     // V or mA; 0 for the thermocouple range (raw / 2560 °C)
-    const char *unit;     // unit of the measured value as shown ("mV" for range 0)
-    const char *format;   // printf format of the measured value
-    double graphMin;      // default graph range
+    double fullScale;       // V or mA; 0 for the thermocouple range (raw / 2560 °C)
+    std::string_view unit;  // unit of the measured value as shown ("mV" for range 0)
+    const char *format;     // printf-style format of the measured value ("%7.3f")
+    double graphMin;        // default graph range
     double graphMax;
 };
 
@@ -25,7 +28,7 @@ struct RangeInfo {
 const RangeInfo &rangeInfo(int range);
 
 // Combo items in code order: six for the QN-210, seven (with "熱電対") for the QN-220.
-QStringList rangeItems(bool withThermocouple);
+std::vector<std::string_view> rangeItems(bool withThermocouple);
 
 // A 24-bit code read as signed (0x800000 and above are negative).
 int toSigned24(int code);
@@ -34,16 +37,18 @@ int toSigned24(int code);
 double measuredValue(int raw, int range);
 // What the measured value is shown in: the value times 1000 for range 0 (mV).
 double displayScale(int range);
-// "%7.4f V" and the like: the measured value formatted for the range, a space, its unit.
-QString measuredText(int raw, int range);
+// " 5.0000 V" and the like: the measured value formatted for the range, a space, its unit.
+std::string measuredText(int raw, int range);
 // Converted value for display: (measured × a + b), in mV for range 0.
 double convertedValue(int raw, int range, double a, double b);
 // "%f" of value cut to 7 characters (8 with a sign) when the decimal point comes early
 // enough, else cut at the point: 1.5 -> "1.50000", 123456.7 -> "123456".
-QString trimmedValue(double value);
+std::string trimmedValue(double value);
+// printf's "%<width>.<precision>f" in the C locale (always a decimal point), right-aligned.
+std::string fixedText(double value, int precision, int width = 0);
 
-// Unit written to the CSV when the channel's own unit text is empty.
-QString defaultUnit(int range);
+// Unit shown for a channel whose own unit text is empty (CSV and graph alike).
+std::string_view defaultUnit(int range);
 
 // Bar range maximum (minimum is 0) and position for a raw code.
 bool isCurrentRange(int range);

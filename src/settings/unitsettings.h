@@ -18,10 +18,6 @@ struct ChannelSettings {
     double graphMax = 0.0;
 };
 
-// The settings family of a model: 0 = QN-210 and QN-220 (shared), 1 = QN-110, 2 = QN-120.
-// Takes the model index (0 = QN-210, 1 = QN-220, 2 = QN-110, 3 = QN-120); -1 for others.
-int modelCodeForModelIndex(int modelIndex);
-
 class UnitSettingsStore final {
 public:
     static constexpr int ModelCodes = 3;

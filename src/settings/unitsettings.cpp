@@ -1,4 +1,4 @@
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 
 #include "common/cp932.h"
 
@@ -94,21 +94,6 @@ bool validKey(int modelCode, int unitId, int kind, int channel)
 }
 
 } // namespace
-
-int modelCodeForModelIndex(int modelIndex)
-{
-    switch (modelIndex) {
-    case 0:
-    case 1:
-        return 0;
-    case 2:
-        return 1;
-    case 3:
-        return 2;
-    default:
-        return -1;
-    }
-}
 
 UnitSettingsStore::UnitSettingsStore() { resetToDefaults(); }
 

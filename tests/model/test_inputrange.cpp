@@ -1,4 +1,4 @@
-#include "pages/analogrange.h"
+#include "model/inputrange.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ class MeasuredText : public ::testing::TestWithParam<MeasuredCase> {};
 TEST_P(MeasuredText, FormatsByRange)
 {
     const MeasuredCase &c = GetParam();
-    EXPECT_EQ(ai::measuredText(c.raw, c.range), QString::fromUtf8(c.text));
+    EXPECT_EQ(ai::measuredText(c.raw, c.range), c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         MeasuredCase{0x7FFF00, 3, "29.9991 V"},
         MeasuredCase{0, 2, " 0.0000 V"}));
 
-TEST(AnalogRange, ConvertedValueOnRange0IsInMillivolts)
+TEST(InputRange, ConvertedValueOnRange0IsInMillivolts)
 {
     // a = 1, b = 0 gives the mV value; the formula works in volts.
     EXPECT_DOUBLE_EQ(ai::convertedValue(0x400000, 0, 1.0, 0.0), 50.0);
@@ -60,7 +60,7 @@ class Trimmed : public ::testing::TestWithParam<TrimCase> {};
 
 TEST_P(Trimmed, CutsAfterSevenCharacters)
 {
-    EXPECT_EQ(ai::trimmedValue(GetParam().value), QString::fromLatin1(GetParam().text));
+    EXPECT_EQ(ai::trimmedValue(GetParam().value), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, Trimmed,
@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(Values, Trimmed,
                                            TrimCase{-123456.7, "-123456"}, TrimCase{0.0, "0.00000"},
                                            TrimCase{1234567.0, "1234567"}));
 
-TEST(AnalogRange, BarRangesAndPositions)
+TEST(InputRange, BarRangesAndPositions)
 {
     EXPECT_EQ(ai::barMaximum(2), 16777215);
     EXPECT_EQ(ai::barMaximum(4), 8388607);
@@ -81,23 +81,24 @@ TEST(AnalogRange, BarRangesAndPositions)
     EXPECT_EQ(ai::barPosition(1000, 4), 1000);
 }
 
-TEST(AnalogRange, DefaultGraphRangesAndUnits)
+TEST(InputRange, DefaultGraphRangesAndUnits)
 {
     const double expected[][2] = {{-100, 100}, {-1, 1}, {-10, 10}, {-30, 30}, {0, 20}, {0, 20}, {0, 100}};
     const char *units[] = {"mV", "V", "V", "V", "mA", "mA", "℃"};
     for (int r = 0; r < 7; ++r) {
         EXPECT_EQ(ai::rangeInfo(r).graphMin, expected[r][0]) << r;
         EXPECT_EQ(ai::rangeInfo(r).graphMax, expected[r][1]) << r;
-        EXPECT_EQ(ai::defaultUnit(r), QString::fromUtf8(units[r])) << r;
+        EXPECT_EQ(ai::defaultUnit(r), units[r]) << r;
     }
-    EXPECT_EQ(ai::rangeItems(false).size(), 6);
-    EXPECT_EQ(ai::rangeItems(true).size(), 7);
-    EXPECT_EQ(ai::rangeItems(false).at(4), QStringLiteral("0-20mA (外付け250Ω)"));
+    EXPECT_EQ(ai::rangeItems(false).size(), 6u);
+    EXPECT_EQ(ai::rangeItems(true).size(), 7u);
+    EXPECT_EQ(ai::rangeItems(true).at(6), "熱電対");
+    EXPECT_EQ(ai::rangeItems(false).at(4), "0-20mA (外付け250Ω)");
     // A report outside the table does not index past it.
     EXPECT_EQ(ai::rangeInfo(99).fullScale, 10.0);
 }
 
-TEST(AnalogRange, LedCondition)
+TEST(InputRange, LedCondition)
 {
     // Thresholds 0x1000 .. 0x2000 on the upper 16 bits: 0x100000 .. 0x200000 (+0xFF when
     // the high threshold's bit 0 is set).
@@ -136,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ThresholdCase{10.0, 4, 0x4000}, ThresholdCase{0.05, 0, 0x4000},
                       ThresholdCase{25.0, 6, 0x00FA}));
 
-TEST(AnalogRange, ThresholdValuesRoundTrip)
+TEST(InputRange, ThresholdValuesRoundTrip)
 {
     EXPECT_DOUBLE_EQ(ai::thresholdLowValue(0x4000, 2), 5.0);
     EXPECT_NEAR(ai::thresholdHighValue(0x4000, 2), 5.0 + 255 * 10.0 / 8388608, 1e-12);

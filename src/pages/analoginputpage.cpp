@@ -1,0 +1,624 @@
+#include "pages/analoginputpage.h"
+
+#include "settings/unitsettings.h"
+#include "graph/graphtab.h"
+#include "graph/trendcanvas.h"
+#include "ui/fonts.h"
+
+#include "ui_analoginputpage.h"
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QProgressBar>
+#include <QSignalBlocker>
+
+namespace qn {
+
+namespace {
+
+const QColor kLampOn(255, 0, 0);
+const QColor kLampOff(0, 0, 0);
+const QColor kBarLit(255, 0, 0);
+const QColor kBarUnlit(0, 0, 255);
+
+QString doLegend(int output, const QString &name)
+{
+    return QStringLiteral("DO%1: %2").arg(output + 1).arg(name);
+}
+
+QString aiLegend(int channel, const QString &name)
+{
+    return QStringLiteral("AI%1: %2").arg(channel + 1).arg(name);
+}
+
+// QProgressBar repaints at once (not at the next paint) on every change it can show; a
+// reading that leaves the bar where it was costs nothing.
+void setBarValue(QProgressBar *bar, int value)
+{
+    if (bar->value() == value)
+        return;
+    bar->setValue(value);
+}
+
+// Series of the page: AI1-AI3 are 0-2, DO1 and DO2 are 3 and 4.
+constexpr int kFirstDoSeries = 3;
+
+} // namespace
+
+AnalogInputPage::AnalogInputPage(QWidget *parent, Model model, DevicePageArgs args)
+    : DevicePage(parent, model, std::move(args)), m_ui(std::make_unique<Ui::AnalogInputPage>())
+{
+    m_ui->setupUi(this);
+    m_doNames = {m_ui->doName1, m_ui->doName2};
+    m_lamps = {m_ui->doLamp1, m_ui->doLamp2};
+    m_doButtons = {m_ui->doToggleButton1, m_ui->doToggleButton2};
+    m_aiNames = {m_ui->aiName1, m_ui->aiName2, m_ui->aiName3};
+    m_rangeCombos = {m_ui->rangeCombo1, m_ui->rangeCombo2, m_ui->rangeCombo3};
+    m_measured = {m_ui->measuredValue1, m_ui->measuredValue2, m_ui->measuredValue3};
+    m_convertedLabels = {m_ui->convertedValue1, m_ui->convertedValue2, m_ui->convertedValue3};
+    m_bars = {m_ui->bar1, m_ui->bar2, m_ui->bar3};
+
+    const std::array<QPushButton *, kOutputs> doNameButtons{m_ui->doNameButton1, m_ui->doNameButton2};
+    const std::array<QPushButton *, kInputs> aiNameButtons{m_ui->aiNameButton1, m_ui->aiNameButton2,
+                                                           m_ui->aiNameButton3};
+    const std::array<QPushButton *, kInputs> formulaButtons{m_ui->formulaButton1, m_ui->formulaButton2,
+                                                            m_ui->formulaButton3};
+    const std::array<QPushButton *, kInputs> thresholdButtons{
+        m_ui->thresholdButton1, m_ui->thresholdButton2, m_ui->thresholdButton3};
+
+    for (int o = 0; o < kOutputs; ++o) {
+        connect(doNameButtons[o], &QPushButton::clicked, this, [this, o] { onSignalNameButton(kOutputKind, o); });
+        connect(m_doButtons[o], &QPushButton::clicked, this, [this, o] { toggleOutput(o); });
+    }
+    for (int c = 0; c < kInputs; ++c) {
+        connect(aiNameButtons[c], &QPushButton::clicked, this, [this, c] { onSignalNameButton(kInputKind, c); });
+        connect(formulaButtons[c], &QPushButton::clicked, this, [this, c] {
+            onFormulaButton(c);
+        });
+        connect(thresholdButtons[c], &QPushButton::clicked, this, [this, c] { onThresholdButton(c); });
+        connect(m_rangeCombos[c], &QComboBox::currentIndexChanged, this, [this, c](int index) {
+            if (!m_settingCombo && index >= 0)
+                changeRange(c, index);
+        });
+    }
+    connect(m_ui->adcRateButton, &QPushButton::clicked, this, &AnalogInputPage::onAdcRateButton);
+    connect(m_ui->readButton, &QPushButton::clicked, this, &AnalogInputPage::readInputs);
+    m_aiAuto.attach(*this, m_ui->aiAutoCheck, m_ui->aiPeriodEdit, m_ui->readButton);
+    m_doAuto[0].attach(*this, m_ui->doAutoCheck1, m_ui->doPeriodEdit1, m_doButtons[0]);
+    m_doAuto[1].attach(*this, m_ui->doAutoCheck2, m_ui->doPeriodEdit2, m_doButtons[1]);
+}
+
+AnalogInputPage::~AnalogInputPage() = default;
+
+// ---- start-up ----------------------------------------------------------------------
+
+void AnalogInputPage::initialisePage()
+{
+    const QFont valueFont = labelFont(kValuePointSize);
+    // A fixed size keeps a new reading from re-laying out (and repainting) the whole
+    // page ten times a second.
+    const QFontMetrics metrics(valueFont);
+    const int valueWidth = metrics.horizontalAdvance(QStringLiteral("-888.8888 mV")) + 12;
+    const int valueHeight = metrics.height() + 6;
+    for (int c = 0; c < kInputs; ++c) {
+        for (QLabel *label : {m_measured[c], m_convertedLabels[c]}) {
+            label->setFont(valueFont);
+            label->setFixedSize(valueWidth, valueHeight);
+            // Opaque, so a new value repaints the label alone and not the panels under it.
+            label->setAutoFillBackground(true);
+        }
+        m_bars[c]->setAutoFillBackground(true);
+    }
+    // One face for the whole line: in the default face the digits after the Japanese
+    // caption fall back to another font half-way through the MAC address.
+    m_ui->infoLabel->setFont(fixedCjkFont(QFontInfo(m_ui->infoLabel->font()).pixelSize()));
+    m_ui->infoLabel->setText(args().macText);
+
+    for (QLineEdit *edit : {m_ui->aiPeriodEdit, m_ui->doPeriodEdit1, m_ui->doPeriodEdit2}) {
+        edit->setText(QStringLiteral("10"));
+        attachDigitsFilter(edit, 6);
+    }
+
+    setUpGraph();
+
+    UnitSettingsStore &store = unitSettings();
+    for (int o = 0; o < kOutputs; ++o) {
+        const QString name = store.getSignalName(kModelCode, unitId(), kOutputKind, o);
+        m_doNames[o]->setText(name);
+        setSeriesLegend(kFirstDoSeries + o, doLegend(o, name));
+    }
+    for (int c = 0; c < kInputs; ++c) {
+        const QString name = store.getSignalName(kModelCode, unitId(), kInputKind, c);
+        m_aiNames[c]->setText(name);
+        setSeriesLegend(c, aiLegend(c, name));
+    }
+
+    QStringList items;
+    for (const std::string_view item : ai::rangeItems(traits(model()).thermocouple))
+        items << QString::fromUtf8(item.data(), qsizetype(item.size()));
+    for (int c = 0; c < kInputs; ++c) {
+        QSignalBlocker block(m_rangeCombos[c]);
+        m_rangeCombos[c]->addItems(items);
+    }
+
+    for (int c = 0; c < kInputs; ++c) {
+        AiChannel &ch = m_ai[c];
+        m_measured[c]->clear();
+        m_convertedLabels[c]->clear();
+        ch.hasReading = false;
+        const ChannelSettings saved = store.getConversion(kModelCode, unitId(), kInputKind, c);
+        ch.a = saved.a;
+        ch.b = saved.b;
+        ch.unit = saved.unitText;
+        // Until the unit reports its range the channel shows "±10V" and that range's
+        // graph range, unless the settings hold a valid one.
+        setRangeCombo(c, ch.range);
+        applyRangeToBar(c);
+        if (saved.graphMax > saved.graphMin) {
+            ch.graphMin = ch.savedGraphMin = saved.graphMin;
+            ch.graphMax = ch.savedGraphMax = saved.graphMax;
+            if (TrendSeries *s = series(c))
+                s->setRange(ch.graphMin, ch.graphMax);
+        } else {
+            applyDefaultGraphRange(c);
+        }
+        updateBarColour(c);
+    }
+    showLamps();
+
+    postStartup();
+}
+
+void AnalogInputPage::postStartup()
+{
+    std::vector<ChainStep> steps{[this] { session()->getDO(context(), completion<&AnalogInputPage::onGetDO>); }};
+    for (ChainStep &step : settingSteps())
+        steps.push_back(std::move(step));
+    runChain(std::move(steps));
+}
+
+std::vector<DevicePage::ChainStep> AnalogInputPage::settingSteps()
+{
+    std::vector<ChainStep> steps{[this] { session()->getADCsps(context(), completion<&AnalogInputPage::onGetADCsps>); }};
+    for (int c = 0; c < kInputs; ++c)
+        steps.push_back([this, c] { session()->getAIRange(context(), completion<&AnalogInputPage::onGetAIRange>, c); });
+    for (int c = 0; c < kInputs; ++c)
+        steps.push_back(
+            [this, c] { session()->getADCThreshold(context(), completion<&AnalogInputPage::onGetADCThreshold>, c); });
+    return steps;
+}
+
+void AnalogInputPage::onGetDO(int pattern)
+{
+    if (pattern != -1)
+        storeDoPattern(pattern);
+    chainStepDone(pattern != -1);
+}
+
+void AnalogInputPage::storeDoPattern(int pattern)
+{
+    m_doState = {pattern & 1, (pattern >> 1) & 1};
+    showLamps();
+}
+
+void AnalogInputPage::onGetADCsps(int code)
+{
+    if (code != -1)
+        m_adcRate = code;
+    chainStepDone(code != -1);
+}
+
+void AnalogInputPage::onGetAIRange(int channel, int range, int)
+{
+    if (range == -1 || channel < 0 || channel >= kInputs) {
+        chainStepDone(false);
+        return;
+    }
+    AiChannel &ch = m_ai[channel];
+    ch.range = range;
+    setRangeCombo(channel, range);
+    applyRangeToBar(channel);
+    if (!(ch.savedGraphMax > ch.savedGraphMin))
+        applyDefaultGraphRange(channel);
+    sendChannelUnit(channel);
+    rangeApplied(channel);
+    chainStepDone(true);
+}
+
+void AnalogInputPage::onGetADCThreshold(int channel, int outside, int mode, int low, int high)
+{
+    if (outside == -1 || channel < 0 || channel >= kInputs) {
+        chainStepDone(false);
+        return;
+    }
+    m_ai[channel].thresholdMode = mode;
+    storeThreshold(channel, outside, low, high);
+    chainStepDone(true);
+}
+
+// ---- the tick ----------------------------------------------------------------------
+
+void AnalogInputPage::tick()
+{
+    // A unit slower than the period (or one that has gone quiet) would otherwise pile
+    // up requests without end: an automatic action is skipped while the previous one of
+    // its kind is still waiting for the unit. With a unit that keeps up nothing changes.
+    const bool doBusy = m_doWritesPending > 0;
+    if (m_doAuto[0].dueNext() && m_doAuto[1].dueNext()) {
+        // Both outputs due at once: one request inverts both.
+        m_doAuto[0].restart();
+        m_doAuto[1].restart();
+        if (!doBusy)
+            postSetDO((m_doState[0] | (m_doState[1] << 1)) ^ 3);
+    } else {
+        for (int o = 0; o < kOutputs; ++o) {
+            if (m_doAuto[o].advance() && !doBusy)
+                toggleOutput(o);
+        }
+    }
+    if (m_aiAuto.advance() && m_aiReadsPending == 0)
+        readInputs();
+}
+
+// ---- inputs ------------------------------------------------------------------------
+
+void AnalogInputPage::readInputs()
+{
+    if (session()->getAllAI(context(), completion<&AnalogInputPage::onGetAllAI>))
+        ++m_aiReadsPending;
+}
+
+void AnalogInputPage::postSetDO(int pattern)
+{
+    if (session()->setDO(context(), completion<&AnalogInputPage::onSetDO>, pattern))
+        ++m_doWritesPending;
+}
+
+void AnalogInputPage::onGetAllAI(int code1, int code2, int code3)
+{
+    --m_aiReadsPending;
+    if (code1 == proto::kAllAIFailure) {
+        switchAutomaticModesOff();
+        showTimeoutMessage();
+        return;
+    }
+    const std::array<int, kInputs> codes{code1, code2, code3};
+    for (int c = 0; c < kInputs; ++c)
+        showReading(c, codes[c]);
+
+    std::vector<double> values;
+    QStringList labels;
+    for (int c = 0; c < kInputs; ++c) {
+        values.push_back(m_ai[c].converted);
+        labels << QString::fromStdString(ai::trimmedValue(m_ai[c].converted));
+    }
+    for (int o = 0; o < kOutputs; ++o) {
+        values.push_back(m_doState[o] ? 1.0 : 0.0);
+        labels << (m_doState[o] ? QStringLiteral("ON") : QStringLiteral("OFF"));
+    }
+    feedGraph(nowSeconds(), values, labels);
+
+    // The row holds the same trimmed texts as the page and the graph.
+    if (m_aiAuto.isOn())
+        writeLogRow([this] { return logHeader(); },
+                    qn210LogFields(labels.mid(0, kInputs), valueUnits(), m_doState[0], m_doState[1]));
+}
+
+void AnalogInputPage::showReading(int channel, int raw)
+{
+    AiChannel &ch = m_ai[channel];
+    ch.raw = raw;
+    m_measured[channel]->setText(QString::fromStdString(ai::measuredText(raw, ch.range)));
+    ch.hasReading = true;
+    updateConvertedText(channel);
+    setBarValue(m_bars[channel], ai::barPosition(raw, ch.range));
+    updateBarColour(channel);
+}
+
+void AnalogInputPage::updateConvertedText(int channel)
+{
+    AiChannel &ch = m_ai[channel];
+    if (!ch.hasReading)
+        return;
+    ch.converted = ai::convertedValue(ch.raw, ch.range, ch.a, ch.b);
+    if (m_fittedUnit[channel] != ch.unit)
+        fitConvertedFont(channel);
+    m_convertedLabels[channel]->setText(QString::fromStdString(ai::trimmedValue(ch.converted)) + QLatin1Char(' ')
+                                        + ch.unit);
+}
+
+void AnalogInputPage::fitConvertedFont(int channel)
+{
+    // The label has a fixed size and shows its text right-aligned: with a long unit text
+    // the value's leading digits fell off its left edge (3.04701 kgf/cm2X read as
+    // "4701 kgf/cm2X"). A unit that would not fit beside the widest usual value gets a
+    // smaller font instead.
+    QLabel *label = m_convertedLabels[channel];
+    const QString widest = QStringLiteral("-8888888 ") + m_ai[channel].unit;
+    const int room = label->contentsRect().width() - 2 * label->margin() - 2;
+    QFont font = labelFont(kValuePointSize);
+    for (int size = kValuePointSize; size > 6; --size) {
+        font.setPointSize(size);
+        if (QFontMetrics(font).horizontalAdvance(widest) <= room)
+            break;
+    }
+    if (font != label->font())
+        label->setFont(font);
+    m_fittedUnit[channel] = m_ai[channel].unit;
+}
+
+void AnalogInputPage::updateBarColour(int channel)
+{
+    const AiChannel &ch = m_ai[channel];
+    const int lit = ai::ledLit(ch.raw, ch.lowThreshold, ch.highThreshold, ch.ledOutside) ? 1 : 0;
+    if (m_barColourLit[channel] == lit)
+        return;
+    m_barColourLit[channel] = lit;
+    QPalette palette = m_bars[channel]->palette();
+    palette.setColor(QPalette::Highlight, lit ? kBarLit : kBarUnlit);
+    m_bars[channel]->setPalette(palette);
+}
+
+void AnalogInputPage::applyRangeToBar(int channel)
+{
+    m_bars[channel]->setRange(0, ai::barMaximum(m_ai[channel].range));
+}
+
+QStringList AnalogInputPage::valueUnits() const
+{
+    QStringList units;
+    for (const AiChannel &ch : m_ai)
+    {
+        const std::string_view unit = ai::defaultUnit(ch.range);
+        units << (ch.unit.isEmpty() ? QString::fromUtf8(unit.data(), qsizetype(unit.size())) : ch.unit);
+    }
+    return units;
+}
+
+QString AnalogInputPage::logHeader() const
+{
+    QStringList names;
+    for (int c = 0; c < kInputs; ++c)
+        names << logColumnName(m_aiNames[c]->text(), c + 1, QStringLiteral("AI%1").arg(c + 1));
+    for (int o = 0; o < kOutputs; ++o)
+        names << logColumnName(m_doNames[o]->text(), o + 1, QStringLiteral("DO%1").arg(o + 1));
+    return qn210LogHeader(names);
+}
+
+// ---- outputs -----------------------------------------------------------------------
+
+void AnalogInputPage::toggleOutput(int output)
+{
+    postSetDO((m_doState[0] | (m_doState[1] << 1)) ^ (1 << output));
+}
+
+void AnalogInputPage::onSetDO(int pattern)
+{
+    --m_doWritesPending;
+    if (pattern == -1) {
+        switchAutomaticModesOff();
+        showTimeoutMessage();
+        return;
+    }
+    storeDoPattern(pattern);
+}
+
+void AnalogInputPage::showLamps()
+{
+    for (int o = 0; o < kOutputs; ++o) {
+        QPalette palette = m_lamps[o]->palette();
+        palette.setColor(QPalette::Window, m_doState[o] ? kLampOn : kLampOff);
+        m_lamps[o]->setPalette(palette);
+    }
+}
+
+// ---- automatic modes ---------------------------------------------------------------
+
+void AnalogInputPage::setAiAuto(bool on)
+{
+    m_aiAuto.set(on);
+}
+
+void AnalogInputPage::setDoAuto(int output, bool on)
+{
+    m_doAuto.at(size_t(output)).set(on);
+}
+
+void AnalogInputPage::switchAutomaticModesOff()
+{
+    if (m_aiAuto.isOn())
+        m_aiAuto.set(false);
+    for (AutoMode &mode : m_doAuto) {
+        if (mode.isOn())
+            mode.set(false);
+    }
+}
+
+// ---- input ranges ------------------------------------------------------------------
+
+void AnalogInputPage::setRangeCombo(int channel, int range)
+{
+    m_settingCombo = true;
+    m_rangeCombos[channel]->setCurrentIndex(range < m_rangeCombos[channel]->count() ? range : -1);
+    m_settingCombo = false;
+}
+
+void AnalogInputPage::changeRange(int channel, int range)
+{
+    const bool ok = askPaused(
+        QStringLiteral("設定を変更すると、換算式と単位の設定も初期化されます。よろしいですか？"));
+    if (isClosing())
+        return;
+    if (!ok) {
+        setRangeCombo(channel, m_ai[channel].range);
+        return;
+    }
+    setRangeCombo(channel, range);
+    session()->setAIRange(context(), completion<&AnalogInputPage::onSetAIRange>, channel, range);
+}
+
+void AnalogInputPage::onSetAIRange(int channel, int range)
+{
+    if (channel < 0 || channel >= kInputs)
+        return;
+    if (range == -1) {
+        setRangeCombo(channel, m_ai[channel].range);
+        showTimeoutMessage();
+        return;
+    }
+    AiChannel &ch = m_ai[channel];
+    ch.range = range;
+    setRangeCombo(channel, range);
+    applyRangeToBar(channel);
+    setBarValue(m_bars[channel], 0);
+    m_measured[channel]->clear();
+    m_convertedLabels[channel]->clear();
+    ch.hasReading = false;
+    ch.a = 1.0;
+    ch.b = 0.0;
+    ch.unit.clear();
+    sendChannelUnit(channel);
+    applyDefaultGraphRange(channel);
+    saveConversion(channel);
+    if (TrendSeries *s = series(channel))
+        s->clear();
+    rangeApplied(channel);
+    refreshGraph();
+}
+
+void AnalogInputPage::applyDefaultGraphRange(int channel)
+{
+    AiChannel &ch = m_ai[channel];
+    const ai::RangeInfo &info = ai::rangeInfo(ch.range);
+    ch.graphMin = info.graphMin;
+    ch.graphMax = info.graphMax;
+    ch.savedGraphMin = 0.0;
+    ch.savedGraphMax = 0.0;
+    if (TrendSeries *s = series(channel))
+        s->setRange(ch.graphMin, ch.graphMax);
+}
+
+void AnalogInputPage::saveConversion(int channel)
+{
+    const AiChannel &ch = m_ai[channel];
+    unitSettings().setConversion(kModelCode, unitId(), kInputKind, channel, ch.a, ch.b, ch.unit,
+                                 ch.savedGraphMin, ch.savedGraphMax);
+}
+
+void AnalogInputPage::sendChannelUnit(int channel)
+{
+    const AiChannel &ch = m_ai[channel];
+    if (graphTab())
+        graphTab()->setChannelUnit(channel, ch.range, ch.a, ch.b, ch.unit);
+}
+
+// ---- what the settings dialogs apply ---------------------------------------------
+
+QString AnalogInputPage::signalName(int kind, int channel) const
+{
+    if (kind == kOutputKind)
+        return channel >= 0 && channel < kOutputs ? m_doNames[channel]->text() : QString();
+    return channel >= 0 && channel < kInputs ? m_aiNames[channel]->text() : QString();
+}
+
+QString AnalogInputPage::measuredText(int channel) const
+{
+    return m_measured.at(size_t(channel))->text();
+}
+
+QString AnalogInputPage::convertedText(int channel) const
+{
+    return m_convertedLabels.at(size_t(channel))->text();
+}
+
+void AnalogInputPage::applySignalName(int kind, int channel, const QString &name)
+{
+    if (kind == kOutputKind) {
+        if (channel < 0 || channel >= kOutputs)
+            return;
+        m_doNames[channel]->setText(name);
+        setSeriesLegend(kFirstDoSeries + channel, doLegend(channel, name));
+    } else {
+        if (channel < 0 || channel >= kInputs)
+            return;
+        m_aiNames[channel]->setText(name);
+        setSeriesLegend(channel, aiLegend(channel, name));
+    }
+    unitSettings().setSignalName(kModelCode, unitId(), kind, channel, name);
+    log().requestHeader();
+}
+
+void AnalogInputPage::applyConversion(int channel, double a, double b, const QString &unit, double graphMin,
+                               double graphMax)
+{
+    if (channel < 0 || channel >= kInputs)
+        return;
+    AiChannel &ch = m_ai[channel];
+    ch.a = a;
+    ch.b = b;
+    ch.unit = unit;
+    if (graphMax > graphMin) {
+        ch.graphMin = ch.savedGraphMin = graphMin;
+        ch.graphMax = ch.savedGraphMax = graphMax;
+        if (TrendSeries *s = series(channel))
+            s->setRange(graphMin, graphMax);
+    } else {
+        showPausedMessage(invalidGraphRangeMessage());
+        applyDefaultGraphRange(channel);
+    }
+    saveConversion(channel);
+    sendChannelUnit(channel);
+    updateConvertedText(channel);
+    updateBarColour(channel);
+}
+
+void AnalogInputPage::postThreshold(int channel, bool ledOutside, double lowValue, double highValue)
+{
+    if (channel < 0 || channel >= kInputs)
+        return;
+    const AiChannel &ch = m_ai[channel];
+    postThresholdCodes(channel, ledOutside, ai::thresholdCode(lowValue, ch.range),
+                       ai::thresholdCode(highValue, ch.range));
+}
+
+void AnalogInputPage::postThresholdCodes(int channel, bool ledOutside, int lowCode, int highCode)
+{
+    if (channel < 0 || channel >= kInputs)
+        return;
+    session()->setADCThreshold(context(), completion<&AnalogInputPage::onSetADCThreshold>, channel,
+                               ledOutside ? 1 : 0, m_ai[channel].thresholdMode, highCode, lowCode);
+}
+
+void AnalogInputPage::onSetADCThreshold(int channel, int outside, int high, int low)
+{
+    if (outside == -1 || channel < 0 || channel >= kInputs) {
+        showTimeoutMessage();
+        return;
+    }
+    storeThreshold(channel, outside, low, high);
+}
+
+void AnalogInputPage::storeThreshold(int channel, int outside, int low, int high)
+{
+    AiChannel &ch = m_ai[channel];
+    ch.ledOutside = outside != 0;
+    ch.lowThreshold = low;
+    ch.highThreshold = high;
+    updateBarColour(channel);
+}
+
+void AnalogInputPage::postAdcRate(int code)
+{
+    session()->setADCsps(context(), completion<&AnalogInputPage::onSetADCsps>, code);
+}
+
+void AnalogInputPage::onSetADCsps(int code)
+{
+    if (code == -1) {
+        showTimeoutMessage();
+        return;
+    }
+    m_adcRate = code;
+}
+
+} // namespace qn
