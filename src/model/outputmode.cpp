@@ -1,10 +1,10 @@
 #include "model/outputmode.h"
 
+#include "model/inputrange.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
-#include <locale.h>
 
 namespace qn::ao {
 namespace {
@@ -12,22 +12,6 @@ namespace {
 constexpr int kMinVoltageCode = -32768;
 constexpr int kMaxCode = 32767;
 constexpr double kCodeSpan = 32768.0;
-constexpr int kMin24 = -8388608;
-constexpr int kMax24 = 8388607;
-constexpr double kSpan24 = 8388608.0;
-
-// Always with a decimal point: the application runs in the user's locale, and a decimal
-// comma would also split a value into two CSV columns.
-std::string format(const char *fmt, double value)
-{
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    const locale_t previous = cLocale ? uselocale(cLocale) : locale_t(nullptr);
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, fmt, value);
-    if (cLocale)
-        uselocale(previous);
-    return buffer;
-}
 
 // trunc() and clamp in double first, so that converting to int is always defined.
 int truncClamp(double v, int lo, int hi)
@@ -41,7 +25,9 @@ int truncClamp(double v, int lo, int hi)
     return int(std::trunc(v));
 }
 
-int signExtend24(int code) { return (code & 0x800000) ? (code & 0xFFFFFF) - 0x1000000 : code & 0xFFFFFF; }
+// The input range whose threshold arithmetic is the output mode's: the unit keeps an
+// output's LED thresholds as it does an input's, on the same 24-bit scale.
+int inputRangeOf(int mode) { return isCurrent(mode) ? 4 : 2; } // "0-20mA", "±10V"
 
 } // namespace
 
@@ -63,7 +49,10 @@ int signExtend16(int code) { return int(int16_t(uint16_t(code & 0xFFFF))); }
 
 double physicalFromRaw(int mode, int raw) { return signExtend16(raw) * fullScale(mode) / kCodeSpan; }
 
-std::string valueText(int mode, double value) { return format(isCurrent(mode) ? "%2.3f" : "%1.4f", value); }
+std::string valueText(int mode, double value)
+{
+    return isCurrent(mode) ? ai::fixedText(value, 3, 2) : ai::fixedText(value, 4, 1);
+}
 
 std::string displayText(int mode, double physical)
 {
@@ -74,35 +63,13 @@ std::string_view unitName(int mode) { return isCurrent(mode) ? "mA" : "V"; }
 
 Range defaultGraphRange(int mode) { return isCurrent(mode) ? Range{0.0, 20.0} : Range{-10.0, 10.0}; }
 
-std::string graphValueText(double value)
-{
-    std::string text = format("%f", value);
-    const std::size_t point = text.find('.');
-    if (point == std::string::npos)
-        return text;
-    const bool negative = text.front() == '-';
-    if (point < (negative ? 7u : 6u))
-        return text.substr(0, negative ? 8 : 7);
-    return text.substr(0, point);
-}
+std::string graphValueText(double value) { return ai::trimmedValue(value); }
 
-double thresholdLowValue(int mode, int code)
-{
-    return signExtend24((code & 0xFFFF) * 256) * fullScale(mode) / kSpan24;
-}
+double thresholdLowValue(int mode, int code) { return ai::thresholdLowValue(code, inputRangeOf(mode)); }
 
-double thresholdHighValue(int mode, int code)
-{
-    return signExtend24((code & 0xFFFF) * 256 + 255) * fullScale(mode) / kSpan24;
-}
+double thresholdHighValue(int mode, int code) { return ai::thresholdHighValue(code, inputRangeOf(mode)); }
 
-int thresholdCode(int mode, double physical)
-{
-    int t = truncClamp(physical / fullScale(mode) * kSpan24, kMin24, kMax24);
-    if (isCurrent(mode) && t < 0)
-        t = 0;
-    return (t & 0xFFFFFF) >> 8;
-}
+int thresholdCode(int mode, double physical) { return ai::thresholdCode(physical, inputRangeOf(mode)); }
 
 bool outsideBand(int raw, int thresholdLow, int thresholdHigh)
 {

@@ -48,7 +48,7 @@ std::string graphValueText(double value);
 // 16-bit LED threshold codes (upper bits of a 24-bit level) and values in V or mA.
 double thresholdLowValue(int mode, int code);
 double thresholdHighValue(int mode, int code);
-// Truncated and clamped to the 24-bit range (a negative current counts as 0); NaN gives 0.
+// Truncated and clamped to the 24-bit range (a negative current counts as 0).
 int thresholdCode(int mode, double physical);
 
 // The threshold LED: lit when "outside the band" is what ledOutside asks for.

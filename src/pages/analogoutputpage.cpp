@@ -1,7 +1,5 @@
 #include "pages/analogoutputpage.h"
 
-#include "app/unitsettings.h"
-#include "dialogs/dialogrunner.h"
 #include "dialogs/formuladialog.h"
 #include "dialogs/outputrangedialog.h"
 #include "dialogs/signalnamedialog.h"
@@ -10,11 +8,11 @@
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "model/outputmode.h"
+#include "settings/unitsettings.h"
 #include "ui/fonts.h"
 
 #include <QCheckBox>
 #include <QFontInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -47,7 +45,7 @@ T *child(QWidget *page, const char *name, int number)
 } // namespace
 
 AnalogOutputPage::AnalogOutputPage(QWidget *parent, Model model, DevicePageArgs args)
-    : DevicePage(parent, qn::modelIndex(model), std::move(args)), m_traits(traits(model)),
+    : DevicePage(parent, model, std::move(args)), m_traits(traits(model)),
       m_ao(size_t(m_traits.analogOutputs)), m_diState(size_t(m_traits.digitalInputs))
 {
 }
@@ -93,7 +91,7 @@ void AnalogOutputPage::bindControls()
     m_diPeriodEdit = findChild<QLineEdit *>(QStringLiteral("diPeriodEdit"));
     m_infoLabel = findChild<QLabel *>(QStringLiteral("infoLabel"));
     connect(m_readButton, &QPushButton::clicked, this, &AnalogOutputPage::readInputs);
-    connect(m_diAutoCheck, &QCheckBox::clicked, this, &AnalogOutputPage::setDiAuto);
+    m_diAuto.attach(*this, m_diAutoCheck, m_diPeriodEdit, m_readButton);
 }
 
 // ---- start-up ----------------------------------------------------------------------
@@ -145,15 +143,23 @@ void AnalogOutputPage::initialisePage()
     for (const DiControls &c : m_diControls)
         showLamp(c.lamp, false);
 
-    session()->getAO(this, completion<&AnalogOutputPage::onGetAO>, 0);
-    if (session()->getDI(this, completion<&AnalogOutputPage::onGetDI>, kStartupRead))
+    // Each output's state, then each output's thresholds; the inputs' start-up reading
+    // goes out after the first step, outside the chain.
+    std::vector<ChainStep> steps;
+    for (int c = 0; c < outputs(); ++c)
+        steps.push_back([this, c] { session()->getAO(context(), completion<&AnalogOutputPage::onGetAO>, c); });
+    for (int c = 0; c < outputs(); ++c)
+        steps.push_back(
+            [this, c] { session()->getADCThreshold(context(), completion<&AnalogOutputPage::onGetADCThreshold>, c); });
+    runChain(std::move(steps));
+    if (session()->getDI(context(), completion<&AnalogOutputPage::onGetDI>, kStartupRead))
         ++m_diReadsPending;
 }
 
 void AnalogOutputPage::onGetAO(int channel, int mode, int raw)
 {
     if (raw == -1 || !validChannel(channel)) {
-        showTimeoutMessage();
+        chainStepDone(false);
         return;
     }
     AoChannel &ch = m_ao[channel];
@@ -170,16 +176,13 @@ void AnalogOutputPage::onGetAO(int channel, int mode, int raw)
         applyDefaultGraphRange(channel);
     sendChannelUnit(channel);
     setControlState(channel, ch.outputOn ? ControlState::On : ControlState::Off);
-    if (channel + 1 < outputs())
-        session()->getAO(this, completion<&AnalogOutputPage::onGetAO>, channel + 1);
-    else
-        session()->getADCThreshold(this, completion<&AnalogOutputPage::onGetADCThreshold>, 0);
+    chainStepDone(true);
 }
 
 void AnalogOutputPage::onGetADCThreshold(int channel, int outside, int mode, int low, int high)
 {
     if (outside == -1 || !validChannel(channel)) {
-        showTimeoutMessage();
+        chainStepDone(false);
         return;
     }
     AoChannel &ch = m_ao[channel];
@@ -188,8 +191,7 @@ void AnalogOutputPage::onGetADCThreshold(int channel, int outside, int mode, int
     ch.thresholdLow = low;
     ch.thresholdHigh = high;
     updateBar(channel);
-    if (channel + 1 < outputs())
-        session()->getADCThreshold(this, completion<&AnalogOutputPage::onGetADCThreshold>, channel + 1);
+    chainStepDone(true);
 }
 
 // ---- the tick ----------------------------------------------------------------------
@@ -200,12 +202,9 @@ void AnalogOutputPage::tick()
         if (m_ao[c].sweeping)
             runSweepStep(c);
     }
-    if (m_diAuto && ++m_diTicks >= m_diPeriod) {
-        m_diTicks = 0;
-        // A unit slower than the period would otherwise pile up readings without end.
-        if (m_diReadsPending == 0)
-            readInputs();
-    }
+    // A unit slower than the period would otherwise pile up readings without end.
+    if (m_diAuto.advance() && m_diReadsPending == 0)
+        readInputs();
 }
 
 void AnalogOutputPage::runSweepStep(int channel)
@@ -242,7 +241,7 @@ void AnalogOutputPage::sendValue(int channel)
     ch.value = parseLenient(m_aoControls[channel].valueEdit->text());
     ch.raw = ao::rawFromPhysical(ch.mode, ao::physicalFromConverted(ch.value, ch.factor, ch.offset));
     showOutput(channel);
-    if (session()->setAO(this, completion<&AnalogOutputPage::onSetValue>, channel, ch.mode, ch.raw))
+    if (session()->setAO(context(), completion<&AnalogOutputPage::onSetValue>, channel, ch.mode, ch.raw))
         ++ch.writesPending;
 }
 
@@ -253,7 +252,7 @@ void AnalogOutputPage::switchOff(int channel)
     ch.outputOn = false;
     ch.raw = 0;
     showOutput(channel);
-    session()->setAO(this, completion<&AnalogOutputPage::onSwitchOff>, channel, ch.mode, 0);
+    session()->setAO(context(), completion<&AnalogOutputPage::onSwitchOff>, channel, ch.mode, 0);
     setControlState(channel, ControlState::Off);
 }
 
@@ -358,35 +357,16 @@ void AnalogOutputPage::stopSweepsAfterFailure()
         m_ao[c].sweeping = false;
         setControlState(c, ControlState::Off);
     }
-    if (m_diAuto)
-        setDiAuto(false);
+    if (m_diAuto.isOn())
+        m_diAuto.set(false);
 }
 
 // ---- digital inputs ----------------------------------------------------------------
 
 void AnalogOutputPage::readInputs()
 {
-    if (session()->getDI(this, completion<&AnalogOutputPage::onGetDI>, kReading))
+    if (session()->getDI(context(), completion<&AnalogOutputPage::onGetDI>, kReading))
         ++m_diReadsPending;
-}
-
-void AnalogOutputPage::setDiAuto(bool on)
-{
-    bool active = false;
-    if (on) {
-        m_diTicks = 0;
-        if (const std::optional<int> period = readPeriod(m_diPeriodEdit)) {
-            m_diPeriod = *period;
-            active = true;
-        }
-    }
-    m_diAuto = active;
-    {
-        QSignalBlocker block(m_diAutoCheck);
-        m_diAutoCheck->setChecked(active);
-    }
-    m_diPeriodEdit->setEnabled(!active);
-    m_readButton->setEnabled(!active);
 }
 
 void AnalogOutputPage::onGetDI(int bits, int tag)
@@ -423,7 +403,7 @@ void AnalogOutputPage::onGetDI(int bits, int tag)
         states << on;
     }
     feedGraph(nowSeconds(), samples, labels);
-    if (m_diAuto)
+    if (m_diAuto.isOn())
         writeLogRow([this] { return logHeader(); }, analogOutputLogFields(states, values, units));
 }
 
@@ -512,7 +492,7 @@ void AnalogOutputPage::onThresholdButton(int channel)
     if (!runSettingsDialog(dlg))
         return;
     const AoChannel &now = m_ao[channel]; // the mode may have changed meanwhile
-    session()->setADCThreshold(this, completion<&AnalogOutputPage::onSetADCThreshold>, channel, dlg.ledOutside,
+    session()->setADCThreshold(context(), completion<&AnalogOutputPage::onSetADCThreshold>, channel, dlg.ledOutside,
                                now.thresholdMode, ao::thresholdCode(now.mode, dlg.high),
                                ao::thresholdCode(now.mode, dlg.low));
 }
@@ -609,26 +589,6 @@ QString AnalogOutputPage::legend(int kind, int channel, const QString &name) con
 int AnalogOutputPage::seriesOf(int kind, int channel) const
 {
     return kind == kOutputKind ? channel : outputs() + channel;
-}
-
-bool AnalogOutputPage::runSettingsDialog(QDialog &dialog)
-{
-    int result = QDialog::Rejected;
-    {
-        BusyScope busy(*this);
-        result = runDialog(dialog);
-    }
-    return result == QDialog::Accepted && !isClosing();
-}
-
-void AnalogOutputPage::keyPressEvent(QKeyEvent *event)
-{
-    // Enter and Escape never close or confirm anything on a page.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    DevicePage::keyPressEvent(event);
 }
 
 } // namespace qn

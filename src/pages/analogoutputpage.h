@@ -6,7 +6,6 @@
 // (aoValueEdit1, diLamp2, ...), so both share every line of logic.
 //
 // Threads: GUI thread only (completions arrive there through the page's dispatcher).
-#include "model/model.h"
 #include "model/sweep.h"
 #include "pages/devicepage.h"
 
@@ -15,7 +14,6 @@
 #include <vector>
 
 class QCheckBox;
-class QDialog;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -65,7 +63,7 @@ public:
     int inputs() const { return int(m_diState.size()); }
     const AoChannel &aoChannel(int channel) const { return m_ao.at(size_t(channel)); }
     bool diState(int input) const { return m_diState.at(size_t(input)); }
-    bool diAuto() const { return m_diAuto; }
+    bool diAuto() const { return m_diAuto.isOn(); }
     QString signalName(int kind, int channel) const;
     QString valueEditText(int channel) const;
     QString displayText(int channel) const;
@@ -76,7 +74,6 @@ public:
     void toggleOutput(int channel);      // "ON/OFF" or "更新"
     void toggleSweep(int channel);       // "SWEEP"
     void readInputs();                   // "入力"
-    void setDiAuto(bool on);             // "自動"
     void onSweepSettingsButton(int channel);
     void onFormulaButton(int channel);
     void onThresholdButton(int channel);
@@ -94,7 +91,6 @@ protected:
 
     void initialisePage() override;
     void tick() override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     struct AoControls {
@@ -134,7 +130,6 @@ private:
     QString legend(int kind, int channel, const QString &name) const;
     int seriesOf(int kind, int channel) const;
     QString logHeader() const;
-    bool runSettingsDialog(QDialog &dialog);
     bool validChannel(int channel) const { return channel >= 0 && channel < outputs(); }
 
     const ModelTraits &m_traits;
@@ -147,9 +142,7 @@ private:
 
     std::vector<AoChannel> m_ao;
     std::vector<bool> m_diState;
-    bool m_diAuto = false;
-    int m_diPeriod = 10;
-    int m_diTicks = 0;
+    AutoMode m_diAuto;
     int m_diReadsPending = 0;
     std::function<std::uint64_t()> m_clock = monotonicMs;
 };

@@ -80,7 +80,6 @@ TEST(OutputMode, ThresholdCodesAndValues)
     EXPECT_EQ(ao::thresholdCode(ao::kVoltage, 11.0), 0x7FFF);
     EXPECT_EQ(ao::thresholdCode(ao::kVoltage, -11.0), 0x8000);
     EXPECT_EQ(ao::thresholdCode(ao::kCurrent, -1.0), 0);
-    EXPECT_EQ(ao::thresholdCode(ao::kVoltage, kNaN), 0);
 }
 
 TEST(OutputMode, LedAndBar)

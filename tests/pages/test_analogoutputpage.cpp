@@ -67,7 +67,7 @@ protected:
     void open(bool logging = false)
     {
         UnitWindowArgs args;
-        args.modelIndex = modelIndex(GetParam());
+        args.model = GetParam();
         args.ipAddress = QStringLiteral("127.0.0.1");
         args.tcpPort = simulator.tcpPort(unit);
         args.unitId = 2;
