@@ -8,6 +8,7 @@ QN_PACKAGES=(cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-vlgothic xvfb xauth x11-apps imagemagick xdotool
+  dbus-daemon at-spi2-core python3-dbus
   iproute2 util-linux procps)
 
 qn_install_missing() {
@@ -25,9 +26,10 @@ qn_install_missing() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# qn_build DIR [cmake options...]
+# qn_build DIR [cmake options...]; QN_BUILD_TARGETS (space-separated) builds only those.
 qn_build() {
   local dir=$1; shift
   cmake -S "$QN_ROOT" -B "$QN_ROOT/$dir" -G Ninja "$@" >/dev/null || return 1
-  cmake --build "$QN_ROOT/$dir" -j "$(nproc)"
+  # shellcheck disable=SC2086 # a list of target names
+  cmake --build "$QN_ROOT/$dir" -j "$(nproc)" ${QN_BUILD_TARGETS:+--target $QN_BUILD_TARGETS}
 }

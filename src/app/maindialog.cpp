@@ -4,14 +4,16 @@
 #include "settings/unitsettings.h"
 #include "common/numbertext.h"
 #include "link/unitlist.h"
+#include "ui/accessibility.h"
+#include "ui/folderchooser.h"
 #include "ui/fonts.h"
 #include "ui/keyguard.h"
 #include "ui/messages.h"
 #include "ui_maindialog.h"
 
-#include <QFileDialog>
 #include <QBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QStyle>
 #include <QMetaObject>
 #include <QRegularExpressionValidator>
@@ -33,11 +35,6 @@ const QString kChooseFolderTitle = QStringLiteral("ログフォルダを選択�
 constexpr int kListFontPixels = 14;
 
 QString toQt(const std::string &text) { return QString::fromStdString(text); }
-
-QString systemFolderChooser(QWidget *parent, const QString &title, const QString &start)
-{
-    return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
-}
 
 // Merges the answers of several search targets: table order is answer order, one
 // entry per address, at most a table's capacity.
@@ -66,7 +63,7 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     , m_ui(std::make_unique<Ui::MainDialog>())
     , m_config(std::move(config))
     , m_opener(std::move(opener))
-    , m_chooseFolder(systemFolderChooser)
+    , m_chooseFolder(chooseFolder)
     , m_logFolder(m_config.programFolder)
     , m_channel(std::make_shared<JobChannel>())
 {
@@ -80,7 +77,12 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     const QFont listFont = fixedCjkFont(kListFontPixels);
     m_ui->unitList->setFont(listFont);
     m_ui->listHeaderLabel->setFont(listFont);
-    m_ui->listHeaderLabel->setText(toQt(kUnitListHeader));
+    // What these show is read out as their value, under names that say what they are.
+    for (QLabel *display : {m_ui->listHeaderLabel, m_ui->folderLabel, m_ui->statusLabel})
+        exposeAsValueDisplay(display);
+    // The rows list is named by its current item where combo boxes are read that way.
+    linkAccessibleLabel(m_ui->rowsCombo);
+    setDisplayText(m_ui->listHeaderLabel, toQt(kUnitListHeader));
     alignHeaderWithList();
 
     if (!m_config.settingsPath.isEmpty())
@@ -93,7 +95,7 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     m_ui->addButton->setEnabled(false);
     m_ui->connectButton->setEnabled(false);
     showLogFolder();
-    m_ui->statusLabel->setText(m_config.versionText);
+    setDisplayText(m_ui->statusLabel, m_config.versionText);
     m_ui->rowsCombo->setCurrentIndex(1);
 
     // Enter and Escape never act in this window: not on the focused control, not as
@@ -154,7 +156,7 @@ void MainDialog::alignHeaderWithList()
 
 void MainDialog::setFolderChooser(FolderChooser chooser)
 {
-    m_chooseFolder = chooser ? std::move(chooser) : FolderChooser(systemFolderChooser);
+    m_chooseFolder = chooser ? std::move(chooser) : FolderChooser(chooseFolder);
 }
 
 int MainDialog::rowsForSelection(int index)
@@ -246,7 +248,7 @@ void MainDialog::search()
     if (m_busy)
         return;
     setBusy(true);
-    m_ui->statusLabel->setText(kSearching);
+    setDisplayText(m_ui->statusLabel, kSearching);
     m_ui->statusLabel->repaint();
 
     // The worker gets copies of everything it needs; `this` travels only into the
@@ -276,7 +278,7 @@ void MainDialog::search()
                 m_table = *found;
                 rebuildList();
             }
-            m_ui->statusLabel->setText(m_config.versionText);
+            setDisplayText(m_ui->statusLabel, m_config.versionText);
             setBusy(false);
             emit jobFinished();
         };
@@ -318,8 +320,11 @@ void MainDialog::addByIp()
 
 void MainDialog::connectSelected()
 {
-    const int row = m_ui->unitList->currentRow();
-    if (m_busy || row < 0 || row >= m_table.count() || m_ui->unitList->selectedItems().isEmpty())
+    // The selected line, however it was selected: an assistive tool selects a line
+    // without making it the current one.
+    const QList<QListWidgetItem *> selected = m_ui->unitList->selectedItems();
+    const int row = selected.isEmpty() ? -1 : m_ui->unitList->row(selected.first());
+    if (m_busy || row < 0 || row >= m_table.count())
         return;
     setBusy(true);
     const UnitEntry entry = m_table[row];
@@ -377,7 +382,7 @@ void MainDialog::browse()
 void MainDialog::showLogFolder()
 {
     const QString text = QDir::toNativeSeparators(m_logFolder);
-    m_ui->folderLabel->setText(text);
+    setDisplayText(m_ui->folderLabel, text);
     // A long path is cut at the box's edge; the whole of it is one hover away.
     m_ui->folderLabel->setToolTip(text);
 }

@@ -32,6 +32,11 @@ QList<UnitWindow *> &windows()
 } // namespace
 
 UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
+    : UnitWindow(args, timeouts, PageStart::Now)
+{
+}
+
+UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, PageStart start)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_ui(std::make_unique<Ui::UnitWindow>()), m_args(args)
@@ -83,7 +88,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
     connect(m_ui->disconnectButton, &QPushButton::clicked, this, &UnitWindow::disconnectUnit);
 
     setWindowTitle(m_args.title.left(255));
-    if (m_page)
+    if (m_page && start == PageStart::Now)
         m_page->initialise();
 }
 
@@ -102,13 +107,15 @@ UnitWindow::~UnitWindow()
 
 UnitWindow *UnitWindow::open(const UnitWindowArgs &args, SessionTimeouts timeouts)
 {
-    auto *window = new UnitWindow(args, timeouts);
+    auto *window = new UnitWindow(args, timeouts, PageStart::Later);
     if (QScreen *screen = window->screen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
     window->show();
+    if (window->m_page)
+        window->m_page->initialise();
     return window;
 }
 

@@ -30,7 +30,9 @@ public:
     explicit UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts = {});
     ~UnitWindow() override;
 
-    // What main.cpp hands the main dialog: a new shown window per connect.
+    // What main.cpp hands the main dialog: a new shown window per connect. The page
+    // starts once the window is on screen, so what it reports at start (a log file that
+    // cannot be opened) appears over its window.
     static UnitWindow *open(const UnitWindowArgs &args, SessionTimeouts timeouts = {});
     static UnitWindowOpener opener();
 
@@ -65,6 +67,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    enum class PageStart { Now, Later };
+    UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, PageStart start);
     void onTabChanged(int index);
     void onPageClosed();
 

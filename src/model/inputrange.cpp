@@ -1,5 +1,6 @@
 #include "model/inputrange.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -124,8 +125,10 @@ int barMaximum(int range)
 
 int barPosition(int raw, int range)
 {
+    // A current input reads slightly negative near 0 mA: an empty bar, not one the bar
+    // would refuse.
     const int s = toSigned24(raw);
-    return isCurrentRange(range) ? s : s + 8388608;
+    return std::clamp(isCurrentRange(range) ? s : s + 8388608, 0, barMaximum(range));
 }
 
 bool ledLit(int raw, int lowThreshold, int highThreshold, bool outsideFlag)

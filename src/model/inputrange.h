@@ -50,7 +50,7 @@ std::string fixedText(double value, int precision, int width = 0);
 // Unit shown for a channel whose own unit text is empty (CSV and graph alike).
 std::string_view defaultUnit(int range);
 
-// Bar range maximum (minimum is 0) and position for a raw code.
+// Bar range maximum (minimum is 0) and position for a raw code, always within 0..maximum.
 bool isCurrentRange(int range);
 int barMaximum(int range);
 int barPosition(int raw, int range);

@@ -3,6 +3,7 @@
 #include "settings/unitsettings.h"
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
+#include "ui/accessibility.h"
 #include "ui/fonts.h"
 
 #include "ui_analoginputpage.h"
@@ -11,6 +12,8 @@
 #include <QFontMetrics>
 #include <QProgressBar>
 #include <QSignalBlocker>
+
+#include <algorithm>
 
 namespace qn {
 
@@ -32,9 +35,11 @@ QString aiLegend(int channel, const QString &name)
 }
 
 // QProgressBar repaints at once (not at the next paint) on every change it can show; a
-// reading that leaves the bar where it was costs nothing.
+// reading that leaves the bar where it was costs nothing. A value outside the bar's range
+// would be ignored, leaving the previous reading on show: it is held at the nearer end.
 void setBarValue(QProgressBar *bar, int value)
 {
+    value = std::clamp(value, bar->minimum(), bar->maximum());
     if (bar->value() == value)
         return;
     bar->setValue(value);
@@ -57,6 +62,20 @@ AnalogInputPage::AnalogInputPage(QWidget *parent, Model model, DevicePageArgs ar
     m_measured = {m_ui->measuredValue1, m_ui->measuredValue2, m_ui->measuredValue3};
     m_convertedLabels = {m_ui->convertedValue1, m_ui->convertedValue2, m_ui->convertedValue3};
     m_bars = {m_ui->bar1, m_ui->bar2, m_ui->bar3};
+
+    // Assistive tools read what each display shows under the name the form gives it
+    // ("AI1 測定値"), the lamps' state in words, and each range list's label.
+    const auto expose = [](const auto &displays) {
+        for (QLabel *display : displays)
+            exposeAsValueDisplay(display);
+    };
+    expose(m_doNames);
+    expose(m_lamps);
+    expose(m_aiNames);
+    expose(m_measured);
+    expose(m_convertedLabels);
+    for (QComboBox *combo : m_rangeCombos)
+        linkAccessibleLabel(combo);
 
     const std::array<QPushButton *, kOutputs> doNameButtons{m_ui->doNameButton1, m_ui->doNameButton2};
     const std::array<QPushButton *, kInputs> aiNameButtons{m_ui->aiNameButton1, m_ui->aiNameButton2,
@@ -124,12 +143,12 @@ void AnalogInputPage::initialisePage()
     UnitSettingsStore &store = unitSettings();
     for (int o = 0; o < kOutputs; ++o) {
         const QString name = store.getSignalName(kModelCode, unitId(), kOutputKind, o);
-        m_doNames[o]->setText(name);
+        setDisplayText(m_doNames[o], name);
         setSeriesLegend(kFirstDoSeries + o, doLegend(o, name));
     }
     for (int c = 0; c < kInputs; ++c) {
         const QString name = store.getSignalName(kModelCode, unitId(), kInputKind, c);
-        m_aiNames[c]->setText(name);
+        setDisplayText(m_aiNames[c], name);
         setSeriesLegend(c, aiLegend(c, name));
     }
 
@@ -143,8 +162,8 @@ void AnalogInputPage::initialisePage()
 
     for (int c = 0; c < kInputs; ++c) {
         AiChannel &ch = m_ai[c];
-        m_measured[c]->clear();
-        m_convertedLabels[c]->clear();
+        setDisplayText(m_measured[c], {});
+        setDisplayText(m_convertedLabels[c], {});
         ch.hasReading = false;
         const ChannelSettings saved = store.getConversion(kModelCode, unitId(), kInputKind, c);
         ch.a = saved.a;
@@ -308,7 +327,7 @@ void AnalogInputPage::showReading(int channel, int raw)
 {
     AiChannel &ch = m_ai[channel];
     ch.raw = raw;
-    m_measured[channel]->setText(QString::fromStdString(ai::measuredText(raw, ch.range)));
+    setDisplayText(m_measured[channel], QString::fromStdString(ai::measuredText(raw, ch.range)));
     ch.hasReading = true;
     updateConvertedText(channel);
     setBarValue(m_bars[channel], ai::barPosition(raw, ch.range));
@@ -323,8 +342,8 @@ void AnalogInputPage::updateConvertedText(int channel)
     ch.converted = ai::convertedValue(ch.raw, ch.range, ch.a, ch.b);
     if (m_fittedUnit[channel] != ch.unit)
         fitConvertedFont(channel);
-    m_convertedLabels[channel]->setText(QString::fromStdString(ai::trimmedValue(ch.converted)) + QLatin1Char(' ')
-                                        + ch.unit);
+    setDisplayText(m_convertedLabels[channel],
+                   QString::fromStdString(ai::trimmedValue(ch.converted)) + QLatin1Char(' ') + ch.unit);
 }
 
 void AnalogInputPage::fitConvertedFont(int channel)
@@ -409,6 +428,7 @@ void AnalogInputPage::showLamps()
         QPalette palette = m_lamps[o]->palette();
         palette.setColor(QPalette::Window, m_doState[o] ? kLampOn : kLampOff);
         m_lamps[o]->setPalette(palette);
+        setAccessibleState(m_lamps[o], m_doState[o] ? QStringLiteral("ON") : QStringLiteral("OFF"));
     }
 }
 
@@ -471,8 +491,8 @@ void AnalogInputPage::onSetAIRange(int channel, int range)
     setRangeCombo(channel, range);
     applyRangeToBar(channel);
     setBarValue(m_bars[channel], 0);
-    m_measured[channel]->clear();
-    m_convertedLabels[channel]->clear();
+    setDisplayText(m_measured[channel], {});
+    setDisplayText(m_convertedLabels[channel], {});
     ch.hasReading = false;
     ch.a = 1.0;
     ch.b = 0.0;
@@ -536,12 +556,12 @@ void AnalogInputPage::applySignalName(int kind, int channel, const QString &name
     if (kind == kOutputKind) {
         if (channel < 0 || channel >= kOutputs)
             return;
-        m_doNames[channel]->setText(name);
+        setDisplayText(m_doNames[channel], name);
         setSeriesLegend(kFirstDoSeries + channel, doLegend(channel, name));
     } else {
         if (channel < 0 || channel >= kInputs)
             return;
-        m_aiNames[channel]->setText(name);
+        setDisplayText(m_aiNames[channel], name);
         setSeriesLegend(channel, aiLegend(channel, name));
     }
     unitSettings().setSignalName(kModelCode, unitId(), kind, channel, name);

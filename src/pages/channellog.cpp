@@ -14,8 +14,10 @@ QString logFolderWithSeparator(const QString &folder)
 QString logBaseName(const QString &folder, const QString &modelPrefix, int unitId,
                     const QString &ipAddress, const QDateTime &pageStart, int rowsPerFile)
 {
-    const QString stem = logFolderWithSeparator(folder)
-        + QStringLiteral("%1_%2_%3").arg(modelPrefix).arg(unitId).arg(ipAddress);
+    // Joined, never substituted: QString::arg would also replace a "%1" that the
+    // operator's folder or a later argument happens to contain.
+    const QString stem = logFolderWithSeparator(folder) + modelPrefix + QLatin1Char('_')
+        + QString::number(unitId) + QLatin1Char('_') + ipAddress;
     if (rowsPerFile < 2)
         return stem + QStringLiteral(".csv");
     return stem + QLatin1Char('_') + pageStart.toString(QStringLiteral("yyyyMMdd_HHmmss"));
@@ -23,7 +25,9 @@ QString logBaseName(const QString &folder, const QString &modelPrefix, int unitI
 
 QString logRotatedFileName(const QString &baseName, int fileNumber)
 {
-    return QStringLiteral("%1_%2.csv").arg(baseName).arg(fileNumber, 3, 10, QLatin1Char('0'));
+    // The base name holds the operator's folder: joined, never an argument of a format.
+    return baseName + QLatin1Char('_') + QStringLiteral("%1").arg(fileNumber, 3, 10, QLatin1Char('0'))
+        + QStringLiteral(".csv");
 }
 
 QString logColumnName(const QString &signalName, int channelNumber, const QString &defaultName)

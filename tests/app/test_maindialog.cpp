@@ -11,9 +11,11 @@
 #include "ui/messages.h"
 #include "ui_maindialog.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -42,13 +45,19 @@ constexpr int kJobWaitMs = 30000;
 
 class RecordingPresenter final : public MessagePresenter {
 public:
-    void inform(QWidget *, const QString &text) override { messages << text; }
+    void inform(QWidget *, const QString &text) override
+    {
+        messages << text;
+        if (onInform)
+            onInform(text);
+    }
     bool confirm(QWidget *, const QString &text) override
     {
         messages << text;
         return true;
     }
     QStringList messages;
+    std::function<void(const QString &)> onInform; // runs while the message is up
 };
 
 // A free TCP port on the loopback addresses the units use.
@@ -540,6 +549,31 @@ TEST_F(MainDialogTest, ConnectOpensAUnitWindowPerClick)
     EXPECT_TRUE(UnitWindow::waitForAllWindowsClosed());
 }
 
+// A log file that cannot be opened is reported over the unit's window, not before it.
+TEST_F(MainDialogTest, LogOpenFailureIsShownOverTheOpenedWindow)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile notAFolder(dir.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    m_dialog = std::make_unique<MainDialog>(config(), UnitWindow::opener());
+    m_dialog->show();
+    m_dialog->setFolderChooser([&](QWidget *, const QString &, const QString &) { return notAFolder.fileName(); });
+    child<QPushButton>("browseButton")->click();
+    child<QCheckBox>("loggingCheck")->setChecked(true);
+    QList<bool> windowShown;
+    m_presenter.onInform = [&](const QString &) {
+        const QList<UnitWindow *> windows = UnitWindow::openWindows();
+        windowShown << (windows.size() == 1 && windows[0]->isVisible());
+    };
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    ASSERT_TRUE(connectRow(0));
+    EXPECT_EQ(m_presenter.messages, QStringList{QStringLiteral("ログファイルをオープンできません。")});
+    EXPECT_EQ(windowShown, QList<bool>{true});
+    UnitWindow::closeAllWindows();
+    EXPECT_TRUE(UnitWindow::waitForAllWindowsClosed());
+}
+
 TEST_F(MainDialogTest, UnitOfAnUnknownModelConnectsToNothing)
 {
     UnknownModelUnit odd("127.0.0.16");
@@ -593,6 +627,48 @@ TEST_F(MainDialogTest, BrowseChoosesTheLogFolderHandedToLaterWindows)
     ASSERT_TRUE(connectRow(0));
     ASSERT_EQ(m_opened.size(), 1u);
     EXPECT_EQ(m_opened[0].logFolder, QStringLiteral("/var/log/qn"));
+}
+
+// A reader gets what each display is and what it shows, the status line while searching too.
+TEST_F(MainDialogTest, DisplaysAreReadByAssistiveTools)
+{
+    dialog();
+    const auto read = [&](const char *name) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(child<QWidget>(name));
+        return iface->text(QAccessible::Name) + QStringLiteral(" = ") + iface->text(QAccessible::Value);
+    };
+    EXPECT_EQ(read("listHeaderLabel"), QStringLiteral("デバイスリストの見出し = MACアドレス        機種      ID    IPアドレス"));
+    EXPECT_EQ(read("folderLabel"), QStringLiteral("ログフォルダ = /opt/qnview"));
+    EXPECT_EQ(read("statusLabel"), QStringLiteral("状態 = Version 1.13"));
+    child<QLineEdit>("portEdit")->setText(QString::number(m_tcpPort));
+    QSignalSpy finished(&dialog(), &MainDialog::jobFinished);
+    child<QPushButton>("searchButton")->click();
+    EXPECT_EQ(read("statusLabel"), QStringLiteral("状態 = 検索中..."));
+    ASSERT_TRUE(finished.wait(kJobWaitMs));
+    EXPECT_EQ(read("statusLabel"), QStringLiteral("状態 = Version 1.13"));
+
+    QStringList rowsLabels;
+    for (const auto &[label, relation] :
+         QAccessible::queryAccessibleInterface(child<QComboBox>("rowsCombo"))->relations(QAccessible::Label))
+        rowsLabels << label->text(QAccessible::Name);
+    EXPECT_TRUE(rowsLabels.contains(QStringLiteral("ファイル自動切換の行数"))) << rowsLabels.join(',').toStdString();
+}
+
+// An assistive tool selects a line without making it the current one: connect still
+// takes the selected line.
+TEST_F(MainDialogTest, ALineSelectedByAnAssistiveToolIsTheOneConnected)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    auto *list = child<QListWidget>("unitList");
+    list->setCurrentRow(0);
+    list->clearSelection();
+    QAccessibleInterface *line = QAccessible::queryAccessibleInterface(list)->child(2);
+    ASSERT_NE(line, nullptr);
+    line->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    ASSERT_TRUE(child<QPushButton>("connectButton")->isEnabled());
+    ASSERT_TRUE(clickAndWait("connectButton"));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].ipAddress, QStringLiteral("127.0.0.13"));
 }
 
 TEST_F(MainDialogTest, EnterAndEscapeNeverCloseTheDialogNorSearch)

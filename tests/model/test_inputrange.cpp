@@ -79,6 +79,9 @@ TEST(InputRange, BarRangesAndPositions)
     EXPECT_EQ(ai::barPosition(0x7FFFFF, 2), 16777215);
     EXPECT_EQ(ai::barPosition(0, 1), 8388608);
     EXPECT_EQ(ai::barPosition(1000, 4), 1000);
+    // A current input reading just below 0 mA empties its bar.
+    EXPECT_EQ(ai::barPosition(0xFFFC18, 4), 0);
+    EXPECT_EQ(ai::barPosition(0x800000, 5), 0);
 }
 
 TEST(InputRange, DefaultGraphRangesAndUnits)

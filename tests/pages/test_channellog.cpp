@@ -138,6 +138,28 @@ TEST(ChannelLogFile, RotatesAfterTheSetNumberOfRows)
     EXPECT_EQ(log.rowsInFile(), 1);
 }
 
+// The operator's folder is text, never a format: a "%1" in it once made every rotated
+// name wrong and lost every row.
+TEST(ChannelLogFile, PercentSignsInTheFolderKeepNamesAndRows)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const QString name : {"%", "%1", "%2", "a%1b%2 100%"}) {
+        const QString folder = dir.path() + "/" + name;
+        ASSERT_TRUE(QDir().mkpath(folder));
+        EXPECT_EQ(logBaseName(folder, "QN-210", 3, "192.0.2.7", kStart, -1), folder + "/QN-210_3_192.0.2.7.csv");
+        ChannelLog log(options(folder, 2), kJapanese);
+        ASSERT_EQ(log.open(), ChannelLog::Result::Written) << name.toStdString();
+        for (int row = 1; row <= 3; ++row)
+            EXPECT_EQ(log.writeRowAt(kStart, header, {QString::number(row), "V", "0", "V", "0", "V", "0", "0"}),
+                      ChannelLog::Result::Written);
+        const QString base = folder + "/QN-210_3_192.0.2.7_20261207_090503";
+        EXPECT_EQ(lines(base + "_000.csv").size(), 3) << name.toStdString();
+        EXPECT_EQ(lines(base + "_001.csv").size(), 2) << name.toStdString();
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2) << name.toStdString();
+    }
+}
+
 TEST(ChannelLogFile, NewHeaderOnRequestInTheRunningFile)
 {
     QTemporaryDir dir;

@@ -7,6 +7,7 @@
 
 #include "ui_analoginputpage.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
@@ -592,6 +593,53 @@ TEST_F(Qn210PageTest, LampsAndBarsPaintTheirColours)
     EXPECT_GT(bar.red(), 200);
     EXPECT_LT(bar.blue(), 80);
     EXPECT_EQ(page->measuredText(0), "10.0000 V");
+}
+
+// A current input just below 0 mA once left its bar at the previous reading: the bar
+// refuses a value outside its range.
+TEST_F(Qn210PageTest, ANegativeCurrentEmptiesTheBar)
+{
+    openWindow(false);
+    int before = page->completionsRun();
+    page->ui().rangeCombo1->setCurrentIndex(4); // 0-20mA (外付け250Ω), confirmed
+    ASSERT_TRUE(settle(before, 1));
+    for (const int raw : {0x200000, 0xFFFC18}) { // 5 mA, then a little below 0 mA
+        simulator.pinAI(unit, 0, raw);
+        before = page->completionsRun();
+        page->readInputs();
+        ASSERT_TRUE(settle(before, 1));
+    }
+    EXPECT_EQ(page->ui().bar1->value(), 0);
+}
+
+// What a screen reader reads follows the readings: each display's name says what it is,
+// its value is what it shows; lamps say their state in words; range lists have a label.
+TEST_F(Qn210PageTest, AssistiveToolsReadTheReadingsAndLamps)
+{
+    openWindow(false);
+    const auto read = [](QWidget *w) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        return iface->text(QAccessible::Name) + QStringLiteral(" = ") + iface->text(QAccessible::Value);
+    };
+    for (const int raw : {0x400000, 0x200000}) {
+        simulator.pinAI(unit, 1, raw);
+        const int before = page->completionsRun();
+        page->readInputs();
+        ASSERT_TRUE(settle(before, 1));
+        EXPECT_EQ(read(page->ui().measuredValue2), QStringLiteral("AI2 測定値 = ") + page->measuredText(1));
+        EXPECT_EQ(read(page->ui().convertedValue2), QStringLiteral("AI2 換算値 = ") + page->convertedText(1));
+    }
+    EXPECT_EQ(read(page->ui().aiName2), QStringLiteral("AI2 信号名 = 2"));
+    const int before = page->completionsRun();
+    page->toggleOutput(0);
+    ASSERT_TRUE(settle(before, 1));
+    EXPECT_EQ(read(page->ui().doLamp1), QStringLiteral("DO1 出力状態 = ON"));
+    EXPECT_EQ(read(page->ui().doLamp2), QStringLiteral("DO2 出力状態 = OFF"));
+    QStringList labels;
+    for (const auto &[label, relation] :
+         QAccessible::queryAccessibleInterface(page->ui().rangeCombo3)->relations(QAccessible::Label))
+        labels << label->text(QAccessible::Name);
+    EXPECT_TRUE(labels.contains(QStringLiteral("AI3 測定レンジ"))) << labels.join(',').toStdString();
 }
 
 TEST_F(Qn210PageTest, CloseBoxClosesThePageThenTheWindow)
