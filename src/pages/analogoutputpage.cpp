@@ -9,6 +9,7 @@
 #include "graph/trendcanvas.h"
 #include "model/outputmode.h"
 #include "settings/unitsettings.h"
+#include "ui/accessibility.h"
 #include "ui/fonts.h"
 
 #include <QCheckBox>
@@ -70,6 +71,8 @@ void AnalogOutputPage::bindControls()
         c.sweepButton = child<QPushButton>(this, "aoSweepButton", n);
         c.bar = child<QProgressBar>(this, "aoBar", n);
         m_aoControls.push_back(c);
+        for (QLabel *display : {c.name, c.lamp, c.unit, c.display})
+            exposeAsValueDisplay(display);
         const int ch = n - 1;
         connect(c.nameButton, &QPushButton::clicked, this, [this, ch] { onSignalNameButton(kOutputKind, ch); });
         connect(c.toggleButton, &QPushButton::clicked, this, [this, ch] { toggleOutput(ch); });
@@ -84,6 +87,8 @@ void AnalogOutputPage::bindControls()
         DiControls c{child<QLabel>(this, "diName", m), child<QLabel>(this, "diLamp", m),
                      child<QPushButton>(this, "diNameButton", m)};
         m_diControls.push_back(c);
+        exposeAsValueDisplay(c.name);
+        exposeAsValueDisplay(c.lamp);
         connect(c.nameButton, &QPushButton::clicked, this, [this, m] { onSignalNameButton(kInputKind, m - 1); });
     }
     m_readButton = findChild<QPushButton *>(QStringLiteral("readButton"));
@@ -116,13 +121,13 @@ void AnalogOutputPage::initialisePage()
         const int channels = kind == kOutputKind ? outputs() : inputs();
         for (int c = 0; c < channels; ++c) {
             const QString name = store.getSignalName(m_traits.settingsCode, unitId(), kind, c);
-            (kind == kOutputKind ? m_aoControls[c].name : m_diControls[c].name)->setText(name);
+            setDisplayText(kind == kOutputKind ? m_aoControls[c].name : m_diControls[c].name, name);
             setSeriesLegend(seriesOf(kind, c), legend(kind, c, name));
         }
     }
     for (int c = 0; c < outputs(); ++c) {
         AoChannel &ch = m_ao[c];
-        m_aoControls[c].display->clear();
+        setDisplayText(m_aoControls[c].display, {});
         const ChannelSettings saved = store.getConversion(m_traits.settingsCode, unitId(), kOutputKind, c);
         ch.factor = saved.a;
         ch.offset = saved.b;
@@ -136,7 +141,7 @@ void AnalogOutputPage::initialisePage()
         ch.sweeping = false;
         ch.sweep = SweepSettings{};
         ch.sweepStart = 0;
-        m_aoControls[c].unit->setText(ch.unit);
+        setDisplayText(m_aoControls[c].unit, ch.unit);
         showLamp(m_aoControls[c].lamp, false);
         updateBar(c);
     }
@@ -300,7 +305,8 @@ void AnalogOutputPage::setControlState(int channel, ControlState state)
 void AnalogOutputPage::showOutput(int channel)
 {
     const AoChannel &ch = m_ao[channel];
-    m_aoControls[channel].display->setText(fromStd(ao::displayText(ch.mode, ao::physicalFromRaw(ch.mode, ch.raw))));
+    setDisplayText(m_aoControls[channel].display,
+                   fromStd(ao::displayText(ch.mode, ao::physicalFromRaw(ch.mode, ch.raw))));
     showLamp(m_aoControls[channel].lamp, ch.outputOn);
     updateBar(channel);
 }
@@ -324,7 +330,7 @@ void AnalogOutputPage::showLamp(QLabel *lamp, bool on)
     QPalette palette = lamp->palette();
     palette.setColor(QPalette::Window, on ? kLampOn : kLampOff);
     lamp->setPalette(palette);
-    lamp->setAccessibleDescription(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+    setAccessibleState(lamp, on ? QStringLiteral("ON") : QStringLiteral("OFF"));
 }
 
 // ---- the sweep ---------------------------------------------------------------------
@@ -465,7 +471,7 @@ void AnalogOutputPage::applyConversion(int channel, double factor, double offset
     ch.factor = factor;
     ch.offset = offset;
     ch.unit = unit;
-    m_aoControls[channel].unit->setText(unit);
+    setDisplayText(m_aoControls[channel].unit, unit);
     if (graphMax > graphMin) {
         ch.graphMin = ch.savedGraphMin = graphMin;
         ch.graphMax = ch.savedGraphMax = graphMax;
@@ -565,7 +571,7 @@ void AnalogOutputPage::onSignalNameButton(int kind, int channel)
 
 void AnalogOutputPage::applySignalName(int kind, int channel, const QString &name)
 {
-    (kind == kOutputKind ? m_aoControls[channel].name : m_diControls[channel].name)->setText(name);
+    setDisplayText(kind == kOutputKind ? m_aoControls[channel].name : m_diControls[channel].name, name);
     setSeriesLegend(seriesOf(kind, channel), legend(kind, channel, name));
     unitSettings().setSignalName(m_traits.settingsCode, unitId(), kind, channel, name);
     log().requestHeader();
