@@ -348,6 +348,65 @@ TEST_P(AnalogOutputPageTest, AutomaticReadingsFeedTheGraphAndTheLog)
     EXPECT_EQ(window->graphTab()->valueLabelText(page->outputs()).trimmed(), "ON");
 }
 
+TEST_P(AnalogOutputPageTest, FailedSwitchOffOnlyTellsAndClosingEndsSweepsSilently)
+{
+    open();
+    valueEdit(0)->setText("1");
+    button("aoToggleButton", 0)->click();
+    sent(1);
+    simulator.setFault(unit, {sim::FaultKind::DropConnection, 0, 0, 1});
+    button("aoToggleButton", 0)->click(); // off: the unit does not confirm
+    ASSERT_TRUE(waitUntil([this] { return !presenter.messages.isEmpty(); }, 5000));
+    EXPECT_FALSE(page->aoChannel(0).outputOn);
+    EXPECT_EQ(page->aoChannel(0).state, State::Off);
+
+    simulator.clearRequestLog(unit);
+    button("aoSweepButton", 1)->click();
+    window->disconnectUnit();
+    ASSERT_TRUE(waitUntil([this] { return window.isNull(); }));
+    QTest::qWait(150);
+    EXPECT_TRUE(simulator.requestLog(unit).empty()) << "no final value";
+}
+
+TEST_P(AnalogOutputPageTest, ThresholdsInTheModesUnitAndNamesOnLegendAndLog)
+{
+    simulator.updateState(unit, [](sim::UnitState &s) {
+        s.aoMode[0] = 1;
+        s.thresholds[0] = {0, 1, 0x1000, 0x2000};
+    });
+    open(true);
+    QStringList shown;
+    HandlerScope dialogs([&](QDialog &d) {
+        if (auto *low = d.findChild<QLineEdit *>("lowEdit")) {
+            shown << low->text() << d.findChild<QLineEdit *>("highEdit")->text();
+            low->setText("10");
+        } else {
+            d.findChild<QLineEdit *>("nameEdit")->setText("Valve");
+        }
+        d.accept();
+    });
+    page->onThresholdButton(0);
+    // 0x1000xx and 0x2000FF of a 20 mA full scale; OK sends the low value typed, the high one kept.
+    EXPECT_EQ(shown, (QStringList{"2.500000", "5.000608"}));
+    ASSERT_TRUE(waitUntil([this] { return page->aoChannel(0).thresholdLow == 0x4000; }));
+    EXPECT_EQ(page->aoChannel(0).thresholdHigh, 0x2000);
+    EXPECT_EQ(page->aoChannel(0).thresholdMode, 1) << "sent back as read";
+
+    page->onSignalNameButton(AnalogOutputPage::kOutputKind, 0);
+    page->onSignalNameButton(AnalogOutputPage::kInputKind, 1);
+    EXPECT_EQ(window->graphTab()->legendText(0), "AO1: Valve");
+    EXPECT_EQ(window->graphTab()->legendText(page->outputs() + 1), "DI2: Valve");
+    page->readInputs();
+    page->findChild<QCheckBox *>("diAutoCheck")->click();
+    tickAt(1000);
+    sent(2);
+    const QString file = logDir.path() + QStringLiteral("/%1_2_127.0.0.1.csv").arg(traits(GetParam()).logPrefix.data());
+    const QList<QByteArray> lines = fileLines(file);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(fromCp932(lines[0]).startsWith("日付,時刻,DI1,Valve,")) << fromCp932(lines[0]).toStdString();
+    EXPECT_TRUE(fromCp932(lines[0]).contains(",Valve,単位1,AO2,単位2"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, AnalogOutputPageTest, ::testing::Values(Model::QN110, Model::QN120),
                          [](const auto &info) { return std::string(info.param == Model::QN110 ? "QN110" : "QN120"); });
 
