@@ -184,13 +184,13 @@ std::vector<uint8_t> UnitModel::answer(const uint8_t *req, std::size_t size, dou
         updateAlerts(t);
         break;
     case proto::Op::SetAO: {
-        const int ch = channel(std::max(aoCount(), 1));
+        const int ch = channel(3);
         m_state.aoMode[ch] = (req[2] & 0x08) ? 1 : 0;
         m_state.aoRaw[ch] = int(proto::hexValue(req + 3, 4));
         return echo(req, size, len);
     }
     case proto::Op::GetAO: {
-        const int ch = channel(std::max(aoCount(), 1));
+        const int ch = channel(3);
         out.push_back(uint8_t(small(ch) + (m_state.aoMode[ch] ? 8 : 0)));
         putHex(out, unsigned(m_state.aoRaw[ch]) & 0xFFFF, 4);
         break;
