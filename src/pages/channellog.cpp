@@ -59,6 +59,25 @@ QString qn210LogRow(const QString &date, const QString &time, const QStringList 
         + QLatin1Char('\n');
 }
 
+QString analogOutputLogHeader(const QStringList &inputNames, const QStringList &outputNames)
+{
+    QStringList columns{QStringLiteral("日付"), QStringLiteral("時刻")};
+    columns += inputNames;
+    for (int i = 0; i < outputNames.size(); ++i)
+        columns << outputNames[i] << QStringLiteral("単位%1").arg(i + 1);
+    return columns.join(QLatin1Char(',')) + QLatin1Char('\n');
+}
+
+QStringList analogOutputLogFields(const QList<bool> &inputs, const QStringList &values, const QStringList &units)
+{
+    QStringList fields;
+    for (bool on : inputs)
+        fields << QString::number(on ? 1 : 0);
+    for (int i = 0; i < values.size(); ++i)
+        fields << values[i] << units.value(i);
+    return fields;
+}
+
 // Without a locale of their own (LANG=C, or unset) Linux users still get numeric
 // dates and times that sort and that spreadsheets read: 2026/12/07 and 9:05:03.
 QString logDateText(const QDate &date, const QLocale &locale)

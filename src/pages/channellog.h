@@ -33,6 +33,14 @@ QStringList qn210LogFields(const QStringList &values, const QStringList &units, 
 QString qn210LogRow(const QString &date, const QString &time, const QStringList &values,
                     const QStringList &units, int do1, int do2);
 
+// The analog-output pages: "日付,時刻,DI1,DI2,DI3,AO1,単位1,AO2,単位2\n" on the QN-110,
+// "日付,時刻,DI1,DI2,AO1,単位1,AO2,単位2,AO3,単位3\n" on the QN-120: the input columns,
+// then each output's column and its unit's.
+QString analogOutputLogHeader(const QStringList &inputNames, const QStringList &outputNames);
+// The fields after date and time: each input 0/1, then each output's value and unit.
+QStringList analogOutputLogFields(const QList<bool> &inputs, const QStringList &values,
+                                  const QStringList &units);
+
 // The user's short date and the time with seconds, as the locale writes them
 // (a Japanese locale gives "2026/12/07" and "9:05:03").
 QString logDateText(const QDate &date, const QLocale &locale);

@@ -278,7 +278,9 @@ TrendSeries *DevicePage::series(int index) const
 
 double DevicePage::nowSeconds()
 {
-    return double(QDateTime::currentSecsSinceEpoch());
+    // With the milliseconds: readings ten times a second would otherwise share one instant
+    // and draw as steps of a second.
+    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
 }
 
 void DevicePage::setUpGraph()

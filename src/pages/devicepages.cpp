@@ -1,5 +1,7 @@
 #include "pages/devicepages.h"
 
+#include "pages/qn110page.h"
+#include "pages/qn120page.h"
 #include "pages/qn210page.h"
 #include "pages/qn220page.h"
 
@@ -13,8 +15,9 @@ DevicePage *createDevicePage(Model model, QWidget *parent, const DevicePageArgs 
     case Model::QN220:
         return new Qn220Page(parent, args);
     case Model::QN110:
+        return new Qn110Page(parent, args);
     case Model::QN120:
-        return nullptr;
+        return new Qn120Page(parent, args);
     }
     return nullptr;
 }

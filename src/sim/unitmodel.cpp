@@ -49,11 +49,9 @@ int16_t asSigned16(int code) { return int16_t(uint16_t(code & 0xFFFF)); }
 
 } // namespace
 
-UnitModel::UnitModel(const UnitConfig &config, uint32_t seed) : m_config(config), m_random(seed)
-{
-    if (config.modelId == proto::kModelQN110 || config.modelId == proto::kModelQN120)
-        m_state.aoRaw = {0x8000, 0x8000, 0x8000}; // a real output starts at 0 V (mid code)
-}
+// Outputs start at code 0: 0 V, which the pages show as switched off. (The codes are
+// two's complement: 0x8000 would be -10 V.)
+UnitModel::UnitModel(const UnitConfig &config, uint32_t seed) : m_config(config), m_random(seed) {}
 
 int UnitModel::diCount() const { return m_config.modelId == proto::kModelQN110 ? 3 : m_config.modelId == proto::kModelQN120 ? 2 : 0; }
 int UnitModel::aoCount() const { return m_config.modelId == proto::kModelQN110 ? 2 : m_config.modelId == proto::kModelQN120 ? 3 : 0; }

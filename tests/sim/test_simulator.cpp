@@ -217,7 +217,8 @@ TEST(SimulatorFaults, LateAndDropped)
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(c.exchange(Op::GetDO).size(), 5u);
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(140));
-    sim.setFault(0, {FaultKind::DropConnection, 0, 0, 1});
+    sim.setFault(0, {FaultKind::DropConnection, 0, 0, 1, 1});
+    EXPECT_EQ(c.exchange(Op::GetDO).size(), 5u) << "the first request passes";
     EXPECT_EQ(c.exchange(Op::GetDO).size(), 0u); // closed by the unit
     RawClient again;
     ASSERT_EQ(again.connect(sim.tcpPort(0)), 0);

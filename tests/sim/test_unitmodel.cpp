@@ -100,11 +100,14 @@ TEST(UnitModelState, SettingsReadBackAsWritten)
 TEST(UnitModelState, AnalogOutputsKeepModeAndCode)
 {
     UnitModel m(configFor(proto::kModelQN120), 1);
-    EXPECT_EQ(roundTrip(m, Op::GetAO, {2}), (proto::Results{2, 0, 0x8000}));
+    EXPECT_EQ(roundTrip(m, Op::GetAO, {2}), (proto::Results{2, 0, 0})); // 0 V: off
     roundTrip(m, Op::SetAO, {2, 1, -1});
     EXPECT_EQ(roundTrip(m, Op::GetAO, {2}), (proto::Results{2, 1, 0xFFFF}));
     roundTrip(m, Op::SetAO, {0, 0, 0x1234});
     EXPECT_EQ(roundTrip(m, Op::GetAO, {0}), (proto::Results{0, 0, 0x1234}));
+    EXPECT_EQ(roundTrip(m, Op::GetAO, {1}), (proto::Results{1, 0, 0})) << "state per channel";
+    UnitModel other(configFor(proto::kModelQN120), 2);
+    EXPECT_EQ(roundTrip(other, Op::GetAO, {0}), (proto::Results{0, 0, 0})) << "state per unit";
 }
 
 TEST(UnitModelSignals, PinnedReadingsAreExact)

@@ -1,0 +1,600 @@
+#include "pages/analogoutputpage.h"
+
+#include "dialogs/formuladialog.h"
+#include "dialogs/outputrangedialog.h"
+#include "dialogs/signalnamedialog.h"
+#include "dialogs/sweepdialog.h"
+#include "dialogs/thresholddialog.h"
+#include "graph/graphtab.h"
+#include "graph/trendcanvas.h"
+#include "model/outputmode.h"
+#include "settings/unitsettings.h"
+#include "ui/accessibility.h"
+#include "ui/fonts.h"
+
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace qn {
+
+namespace {
+
+const QColor kLampOn(255, 0, 0);
+const QColor kLampOff(0, 0, 0);
+const QColor kBarLit(255, 0, 0);
+const QColor kBarUnlit(0, 0, 255);
+constexpr int kDisplayPointSize = 16;
+// GetDI tags: 1 for the start-up reading (lamps only), 0 for every other.
+constexpr int kStartupRead = 1;
+constexpr int kReading = 0;
+
+QString fromStd(const std::string &text) { return QString::fromStdString(text); }
+
+template <typename T>
+T *child(QWidget *page, const char *name, int number)
+{
+    T *w = page->findChild<T *>(QString::fromLatin1(name) + QString::number(number));
+    Q_ASSERT_X(w, "AnalogOutputPage", name);
+    return w;
+}
+
+} // namespace
+
+AnalogOutputPage::AnalogOutputPage(QWidget *parent, Model model, DevicePageArgs args)
+    : DevicePage(parent, model, std::move(args)), m_traits(traits(model)),
+      m_ao(size_t(m_traits.analogOutputs)), m_diState(size_t(m_traits.digitalInputs))
+{
+}
+
+AnalogOutputPage::~AnalogOutputPage() = default;
+
+void AnalogOutputPage::bindControls()
+{
+    for (int n = 1; n <= outputs(); ++n) {
+        AoControls c{};
+        c.name = child<QLabel>(this, "aoName", n);
+        c.lamp = child<QLabel>(this, "aoLamp", n);
+        c.unit = child<QLabel>(this, "aoUnit", n);
+        c.display = child<QLabel>(this, "aoDisplay", n);
+        c.valueEdit = child<QLineEdit>(this, "aoValueEdit", n);
+        c.nameButton = child<QPushButton>(this, "aoNameButton", n);
+        c.toggleButton = child<QPushButton>(this, "aoToggleButton", n);
+        c.formulaButton = child<QPushButton>(this, "aoFormulaButton", n);
+        c.thresholdButton = child<QPushButton>(this, "aoThresholdButton", n);
+        c.rangeButton = child<QPushButton>(this, "aoRangeButton", n);
+        c.sweepSettingsButton = child<QPushButton>(this, "aoSweepSettingsButton", n);
+        c.sweepButton = child<QPushButton>(this, "aoSweepButton", n);
+        c.bar = child<QProgressBar>(this, "aoBar", n);
+        m_aoControls.push_back(c);
+        for (QLabel *display : {c.name, c.lamp, c.unit, c.display})
+            exposeAsValueDisplay(display);
+        const int ch = n - 1;
+        connect(c.nameButton, &QPushButton::clicked, this, [this, ch] { onSignalNameButton(kOutputKind, ch); });
+        connect(c.toggleButton, &QPushButton::clicked, this, [this, ch] { toggleOutput(ch); });
+        connect(c.valueEdit, &QLineEdit::textChanged, this, [this, ch] { onValueEdited(ch); });
+        connect(c.sweepSettingsButton, &QPushButton::clicked, this, [this, ch] { onSweepSettingsButton(ch); });
+        connect(c.sweepButton, &QPushButton::clicked, this, [this, ch] { toggleSweep(ch); });
+        connect(c.formulaButton, &QPushButton::clicked, this, [this, ch] { onFormulaButton(ch); });
+        connect(c.thresholdButton, &QPushButton::clicked, this, [this, ch] { onThresholdButton(ch); });
+        connect(c.rangeButton, &QPushButton::clicked, this, [this, ch] { onRangeButton(ch); });
+    }
+    for (int m = 1; m <= inputs(); ++m) {
+        DiControls c{child<QLabel>(this, "diName", m), child<QLabel>(this, "diLamp", m),
+                     child<QPushButton>(this, "diNameButton", m)};
+        m_diControls.push_back(c);
+        exposeAsValueDisplay(c.name);
+        exposeAsValueDisplay(c.lamp);
+        connect(c.nameButton, &QPushButton::clicked, this, [this, m] { onSignalNameButton(kInputKind, m - 1); });
+    }
+    m_readButton = findChild<QPushButton *>(QStringLiteral("readButton"));
+    m_diAutoCheck = findChild<QCheckBox *>(QStringLiteral("diAutoCheck"));
+    m_diPeriodEdit = findChild<QLineEdit *>(QStringLiteral("diPeriodEdit"));
+    m_infoLabel = findChild<QLabel *>(QStringLiteral("infoLabel"));
+    connect(m_readButton, &QPushButton::clicked, this, &AnalogOutputPage::readInputs);
+    m_diAuto.attach(*this, m_diAutoCheck, m_diPeriodEdit, m_readButton);
+}
+
+// ---- start-up ----------------------------------------------------------------------
+
+void AnalogOutputPage::initialisePage()
+{
+    const QFont displayFont = labelFont(kDisplayPointSize);
+    for (const AoControls &c : m_aoControls) {
+        c.display->setFont(displayFont);
+        c.display->setMinimumWidth(QFontMetrics(displayFont).horizontalAdvance(QStringLiteral("-10.0000 mA")) + 12);
+        attachNumberFilter(c.valueEdit, NumberChars::Decimal);
+    }
+    m_infoLabel->setFont(fixedCjkFont(QFontInfo(m_infoLabel->font()).pixelSize()));
+    m_infoLabel->setText(args().macText);
+
+    setUpGraph();
+    m_diPeriodEdit->setText(QStringLiteral("10"));
+    attachDigitsFilter(m_diPeriodEdit, 6);
+
+    UnitSettingsStore &store = unitSettings();
+    for (int kind : {kOutputKind, kInputKind}) {
+        const int channels = kind == kOutputKind ? outputs() : inputs();
+        for (int c = 0; c < channels; ++c) {
+            const QString name = store.getSignalName(m_traits.settingsCode, unitId(), kind, c);
+            setDisplayText(kind == kOutputKind ? m_aoControls[c].name : m_diControls[c].name, name);
+            setSeriesLegend(seriesOf(kind, c), legend(kind, c, name));
+        }
+    }
+    for (int c = 0; c < outputs(); ++c) {
+        AoChannel &ch = m_ao[c];
+        setDisplayText(m_aoControls[c].display, {});
+        const ChannelSettings saved = store.getConversion(m_traits.settingsCode, unitId(), kOutputKind, c);
+        ch.factor = saved.a;
+        ch.offset = saved.b;
+        ch.unit = saved.unitText;
+        if (saved.graphMax > saved.graphMin) {
+            ch.graphMin = ch.savedGraphMin = saved.graphMin;
+            ch.graphMax = ch.savedGraphMax = saved.graphMax;
+            if (TrendSeries *s = series(c))
+                s->setRange(ch.graphMin, ch.graphMax);
+        }
+        ch.sweeping = false;
+        ch.sweep = SweepSettings{};
+        ch.sweepStart = 0;
+        setDisplayText(m_aoControls[c].unit, ch.unit);
+        showLamp(m_aoControls[c].lamp, false);
+        updateBar(c);
+    }
+    for (const DiControls &c : m_diControls)
+        showLamp(c.lamp, false);
+
+    // Each output's state, then each output's thresholds; the inputs' start-up reading
+    // goes out after the first step, outside the chain.
+    std::vector<ChainStep> steps;
+    for (int c = 0; c < outputs(); ++c)
+        steps.push_back([this, c] { session()->getAO(context(), completion<&AnalogOutputPage::onGetAO>, c); });
+    for (int c = 0; c < outputs(); ++c)
+        steps.push_back(
+            [this, c] { session()->getADCThreshold(context(), completion<&AnalogOutputPage::onGetADCThreshold>, c); });
+    runChain(std::move(steps));
+    if (session()->getDI(context(), completion<&AnalogOutputPage::onGetDI>, kStartupRead))
+        ++m_diReadsPending;
+}
+
+void AnalogOutputPage::onGetAO(int channel, int mode, int raw)
+{
+    if (raw == -1 || !validChannel(channel)) {
+        chainStepDone(false);
+        return;
+    }
+    AoChannel &ch = m_ao[channel];
+    ch.mode = mode;
+    ch.raw = ao::signExtend16(raw);
+    ch.outputOn = ch.raw != 0;
+    // The edit shows the unit's output through the channel's formula, as everything
+    // else on the page reads the edit as a converted value.
+    const double physical = ao::physicalFromRaw(mode, ch.raw);
+    ch.value = physical * ch.factor + ch.offset;
+    m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(mode, ch.value)));
+    showOutput(channel);
+    if (!(ch.savedGraphMax > ch.savedGraphMin))
+        applyDefaultGraphRange(channel);
+    sendChannelUnit(channel);
+    setControlState(channel, ch.outputOn ? ControlState::On : ControlState::Off);
+    chainStepDone(true);
+}
+
+void AnalogOutputPage::onGetADCThreshold(int channel, int outside, int mode, int low, int high)
+{
+    if (outside == -1 || !validChannel(channel)) {
+        chainStepDone(false);
+        return;
+    }
+    AoChannel &ch = m_ao[channel];
+    ch.ledOutside = outside != 0;
+    ch.thresholdMode = mode;
+    ch.thresholdLow = low;
+    ch.thresholdHigh = high;
+    updateBar(channel);
+    chainStepDone(true);
+}
+
+// ---- the tick ----------------------------------------------------------------------
+
+void AnalogOutputPage::tick()
+{
+    for (int c = 0; c < outputs(); ++c) {
+        if (m_ao[c].sweeping)
+            runSweepStep(c);
+    }
+    // A unit slower than the period would otherwise pile up readings without end.
+    if (m_diAuto.advance() && m_diReadsPending == 0)
+        readInputs();
+}
+
+void AnalogOutputPage::runSweepStep(int channel)
+{
+    AoChannel &ch = m_ao[channel];
+    const SweepStep step = sweepStep(ch.sweep, ch.sweepStart, m_clock());
+    ch.sweepStart = step.cycleStart;
+    // Skipped while the previous step is still on its way: a slow unit would otherwise
+    // queue steps without end and the output would lag ever further behind.
+    if (!step.value || ch.writesPending > 0)
+        return;
+    m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, *step.value)));
+    sendValue(channel);
+}
+
+// ---- outputs -----------------------------------------------------------------------
+
+void AnalogOutputPage::toggleOutput(int channel)
+{
+    if (!validChannel(channel) || isClosing())
+        return;
+    if (m_ao[channel].outputOn && m_ao[channel].state != ControlState::Edited) {
+        switchOff(channel);
+        return;
+    }
+    sendValue(channel);
+    setControlState(channel, ControlState::On);
+}
+
+void AnalogOutputPage::sendValue(int channel)
+{
+    AoChannel &ch = m_ao[channel];
+    ch.outputOn = true;
+    ch.value = parseLenient(m_aoControls[channel].valueEdit->text());
+    ch.raw = ao::rawFromPhysical(ch.mode, ao::physicalFromConverted(ch.value, ch.factor, ch.offset));
+    showOutput(channel);
+    if (session()->setAO(context(), completion<&AnalogOutputPage::onSetValue>, channel, ch.mode, ch.raw))
+        ++ch.writesPending;
+}
+
+void AnalogOutputPage::switchOff(int channel)
+{
+    AoChannel &ch = m_ao[channel];
+    ch.value = 0.0;
+    ch.outputOn = false;
+    ch.raw = 0;
+    showOutput(channel);
+    session()->setAO(context(), completion<&AnalogOutputPage::onSwitchOff>, channel, ch.mode, 0);
+    setControlState(channel, ControlState::Off);
+}
+
+void AnalogOutputPage::onSetValue(int channel, int raw, int)
+{
+    if (!validChannel(channel))
+        return;
+    AoChannel &ch = m_ao[channel];
+    ch.writesPending = std::max(ch.writesPending - 1, 0);
+    if (raw != -1)
+        return;
+    if (ch.sweeping)
+        stopSweepsAfterFailure();
+    showTimeoutMessage();
+}
+
+void AnalogOutputPage::onSwitchOff(int, int raw, int)
+{
+    if (raw == -1)
+        showTimeoutMessage();
+}
+
+void AnalogOutputPage::onValueEdited(int channel)
+{
+    const AoChannel &ch = m_ao[channel];
+    if (!ch.sweeping && ch.outputOn)
+        setControlState(channel, ControlState::Edited);
+}
+
+void AnalogOutputPage::setControlState(int channel, ControlState state)
+{
+    m_ao[channel].state = state;
+    const AoControls &c = m_aoControls[channel];
+    const bool sweeping = state == ControlState::Sweeping;
+    const bool idle = state == ControlState::Off;
+    c.valueEdit->setEnabled(!sweeping);
+    c.toggleButton->setText(state == ControlState::Edited ? updateText() : onOffText());
+    c.toggleButton->setEnabled(!sweeping);
+    c.formulaButton->setEnabled(idle);
+    c.rangeButton->setEnabled(idle);
+    if (graphTab())
+        graphTab()->enableScaleButton(channel, idle);
+}
+
+void AnalogOutputPage::showOutput(int channel)
+{
+    const AoChannel &ch = m_ao[channel];
+    setDisplayText(m_aoControls[channel].display,
+                   fromStd(ao::displayText(ch.mode, ao::physicalFromRaw(ch.mode, ch.raw))));
+    showLamp(m_aoControls[channel].lamp, ch.outputOn);
+    updateBar(channel);
+}
+
+void AnalogOutputPage::updateBar(int channel)
+{
+    const AoChannel &ch = m_ao[channel];
+    QProgressBar *bar = m_aoControls[channel].bar;
+    const ao::Bar b = ao::bar(ch.mode, ch.raw);
+    bar->setRange(0, b.maximum);
+    bar->setValue(b.position);
+    const bool lit = ao::ledLit(ch.ledOutside, ch.raw, ch.thresholdLow, ch.thresholdHigh);
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Highlight, lit ? kBarLit : kBarUnlit);
+    bar->setPalette(palette);
+    bar->setAccessibleDescription(lit ? QStringLiteral("閾値LED点灯") : QString());
+}
+
+void AnalogOutputPage::showLamp(QLabel *lamp, bool on)
+{
+    QPalette palette = lamp->palette();
+    palette.setColor(QPalette::Window, on ? kLampOn : kLampOff);
+    lamp->setPalette(palette);
+    setAccessibleState(lamp, on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+}
+
+// ---- the sweep ---------------------------------------------------------------------
+
+void AnalogOutputPage::toggleSweep(int channel)
+{
+    if (!validChannel(channel) || isClosing())
+        return;
+    AoChannel &ch = m_ao[channel];
+    if (!ch.sweeping) {
+        ch.sweeping = true;
+        ch.sweepStart = m_clock();
+        setControlState(channel, ControlState::Sweeping);
+        return;
+    }
+    ch.sweeping = false;
+    setControlState(channel, ControlState::Off);
+    toggleOutput(channel);
+    // Switched off, the edit shows what an output of 0 reads as through the formula, so
+    // the next ON/OFF starts from there; switched on, it keeps the value just sent.
+    if (!ch.outputOn)
+        m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, ch.offset)));
+}
+
+void AnalogOutputPage::stopSweepsAfterFailure()
+{
+    for (int c = 0; c < outputs(); ++c) {
+        if (!m_ao[c].sweeping)
+            continue;
+        m_ao[c].sweeping = false;
+        setControlState(c, ControlState::Off);
+    }
+    if (m_diAuto.isOn())
+        m_diAuto.set(false);
+}
+
+// ---- digital inputs ----------------------------------------------------------------
+
+void AnalogOutputPage::readInputs()
+{
+    if (session()->getDI(context(), completion<&AnalogOutputPage::onGetDI>, kReading))
+        ++m_diReadsPending;
+}
+
+void AnalogOutputPage::onGetDI(int bits, int tag)
+{
+    m_diReadsPending = std::max(m_diReadsPending - 1, 0);
+    if (bits == -1) {
+        const bool sweeping = std::any_of(m_ao.begin(), m_ao.end(), [](const AoChannel &ch) { return ch.sweeping; });
+        if (sweeping)
+            stopSweepsAfterFailure();
+        showTimeoutMessage();
+        return;
+    }
+    for (int m = 0; m < inputs(); ++m) {
+        m_diState[m] = (bits >> m) & 1;
+        showLamp(m_diControls[m].lamp, m_diState[m]);
+    }
+    if (tag == kStartupRead)
+        return;
+
+    std::vector<double> samples;
+    QStringList labels;
+    QStringList values;
+    QStringList units;
+    for (const AoChannel &ch : m_ao) {
+        samples.push_back(ch.value);
+        labels << fromStd(ao::graphValueText(ch.value));
+        values << fromStd(ao::valueText(ch.mode, ch.value));
+        units << (ch.unit.isEmpty() ? fromStd(std::string(ao::unitName(ch.mode))) : ch.unit);
+    }
+    QList<bool> states;
+    for (bool on : m_diState) {
+        samples.push_back(on ? 1.0 : 0.0);
+        labels << (on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        states << on;
+    }
+    feedGraph(nowSeconds(), samples, labels);
+    if (m_diAuto.isOn())
+        writeLogRow([this] { return logHeader(); }, analogOutputLogFields(states, values, units));
+}
+
+QString AnalogOutputPage::logHeader() const
+{
+    QStringList inputNames;
+    for (int m = 0; m < inputs(); ++m)
+        inputNames << logColumnName(m_diControls[m].name->text(), m + 1, QStringLiteral("DI%1").arg(m + 1));
+    QStringList outputNames;
+    for (int c = 0; c < outputs(); ++c)
+        outputNames << logColumnName(m_aoControls[c].name->text(), c + 1, QStringLiteral("AO%1").arg(c + 1));
+    return analogOutputLogHeader(inputNames, outputNames);
+}
+
+// ---- settings dialogs --------------------------------------------------------------
+
+void AnalogOutputPage::onSweepSettingsButton(int channel)
+{
+    if (!validChannel(channel) || isClosing())
+        return;
+    SweepDialog dlg(this);
+    const AoChannel &ch = m_ao[channel];
+    dlg.sweepT1 = ch.sweep.t1;
+    dlg.sweepT2 = ch.sweep.t2;
+    dlg.sweepHigh = ch.sweep.high;
+    dlg.sweepLow = ch.sweep.low;
+    dlg.unitText = fromStd(std::string(ao::unitName(ch.mode)));
+    if (runSettingsDialog(dlg))
+        m_ao[channel].sweep = SweepSettings{dlg.sweepT1, dlg.sweepT2, dlg.sweepHigh, dlg.sweepLow};
+}
+
+void AnalogOutputPage::onFormulaButton(int channel)
+{
+    // Only while the channel is off, as its button: the graph page's Scale button asks too.
+    if (!validChannel(channel) || isClosing() || m_ao[channel].state != ControlState::Off)
+        return;
+    const AoChannel &ch = m_ao[channel];
+    FormulaDialog dlg(this);
+    dlg.factor = ch.factor;
+    dlg.offset = ch.offset;
+    dlg.unit = ch.unit;
+    dlg.graphMin = ch.graphMin;
+    dlg.graphMax = ch.graphMax;
+    dlg.factorLabel = FormulaDialog::OutputFactorLabel;
+    dlg.resultLabel = FormulaDialog::OutputResultLabel;
+    dlg.unitLabel = FormulaDialog::OutputUnitLabel;
+    if (runSettingsDialog(dlg)) {
+        applyConversion(channel, dlg.factor, dlg.offset, dlg.unit, dlg.graphMin, dlg.graphMax);
+        if (m_ao[channel].outputOn && !isClosing())
+            toggleOutput(channel);
+    }
+    refreshGraph();
+}
+
+void AnalogOutputPage::applyConversion(int channel, double factor, double offset, const QString &unit,
+                                       double graphMin, double graphMax)
+{
+    AoChannel &ch = m_ao[channel];
+    ch.factor = factor;
+    ch.offset = offset;
+    ch.unit = unit;
+    setDisplayText(m_aoControls[channel].unit, unit);
+    if (graphMax > graphMin) {
+        ch.graphMin = ch.savedGraphMin = graphMin;
+        ch.graphMax = ch.savedGraphMax = graphMax;
+        if (TrendSeries *s = series(channel))
+            s->setRange(graphMin, graphMax);
+    } else {
+        showPausedMessage(invalidGraphRangeMessage());
+        applyDefaultGraphRange(channel);
+    }
+    unitSettings().setConversion(m_traits.settingsCode, unitId(), kOutputKind, channel, ch.factor, ch.offset,
+                                 ch.unit, ch.savedGraphMin, ch.savedGraphMax);
+    sendChannelUnit(channel);
+}
+
+void AnalogOutputPage::onThresholdButton(int channel)
+{
+    if (!validChannel(channel) || isClosing())
+        return;
+    const AoChannel &ch = m_ao[channel];
+    ThresholdDialog dlg(this);
+    dlg.low = ao::thresholdLowValue(ch.mode, ch.thresholdLow);
+    dlg.high = ao::thresholdHighValue(ch.mode, ch.thresholdHigh);
+    dlg.ledOutside = ch.ledOutside ? 1 : 0;
+    if (!runSettingsDialog(dlg))
+        return;
+    const AoChannel &now = m_ao[channel]; // the mode may have changed meanwhile
+    session()->setADCThreshold(context(), completion<&AnalogOutputPage::onSetADCThreshold>, channel, dlg.ledOutside,
+                               now.thresholdMode, ao::thresholdCode(now.mode, dlg.high),
+                               ao::thresholdCode(now.mode, dlg.low));
+}
+
+void AnalogOutputPage::onSetADCThreshold(int channel, int outside, int high, int low)
+{
+    if (outside == -1 || !validChannel(channel)) {
+        showTimeoutMessage();
+        return;
+    }
+    AoChannel &ch = m_ao[channel];
+    ch.ledOutside = outside != 0;
+    ch.thresholdHigh = high;
+    ch.thresholdLow = low;
+    updateBar(channel);
+}
+
+void AnalogOutputPage::onRangeButton(int channel)
+{
+    if (!validChannel(channel) || isClosing() || m_ao[channel].state != ControlState::Off)
+        return;
+    OutputRangeDialog dlg(this);
+    dlg.rangeIndex = m_ao[channel].mode;
+    if (!runSettingsDialog(dlg) || dlg.rangeIndex < 0 || dlg.rangeIndex == m_ao[channel].mode)
+        return;
+    AoChannel &ch = m_ao[channel];
+    ch.mode = dlg.rangeIndex;
+    if (ch.outputOn) {
+        toggleOutput(channel);
+        m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, 0.0)));
+    } else {
+        showOutput(channel); // the display and bar in the new mode's scale
+    }
+    sendChannelUnit(channel);
+    if (TrendSeries *s = series(channel))
+        s->clear();
+    applyDefaultGraphRange(channel);
+    refreshGraph();
+}
+
+void AnalogOutputPage::applyDefaultGraphRange(int channel)
+{
+    AoChannel &ch = m_ao[channel];
+    const ao::Range range = ao::defaultGraphRange(ch.mode);
+    ch.graphMin = range.min;
+    ch.graphMax = range.max;
+    ch.savedGraphMin = 0.0;
+    ch.savedGraphMax = 0.0;
+    if (TrendSeries *s = series(channel))
+        s->setRange(ch.graphMin, ch.graphMax);
+}
+
+void AnalogOutputPage::sendChannelUnit(int channel)
+{
+    const AoChannel &ch = m_ao[channel];
+    if (graphTab())
+        graphTab()->setChannelUnit(channel, ch.mode, ch.factor, ch.offset, ch.unit);
+}
+
+void AnalogOutputPage::onSignalNameButton(int kind, int channel)
+{
+    const int channels = kind == kOutputKind ? outputs() : inputs();
+    if ((kind != kInputKind && kind != kOutputKind) || channel < 0 || channel >= channels || isClosing())
+        return;
+    SignalNameDialog dlg(this);
+    dlg.name = signalName(kind, channel).left(SignalNameDialog::NameMaxLength);
+    if (runSettingsDialog(dlg))
+        applySignalName(kind, channel, dlg.name);
+}
+
+void AnalogOutputPage::applySignalName(int kind, int channel, const QString &name)
+{
+    setDisplayText(kind == kOutputKind ? m_aoControls[channel].name : m_diControls[channel].name, name);
+    setSeriesLegend(seriesOf(kind, channel), legend(kind, channel, name));
+    unitSettings().setSignalName(m_traits.settingsCode, unitId(), kind, channel, name);
+    log().requestHeader();
+}
+
+QString AnalogOutputPage::signalName(int kind, int channel) const
+{
+    if (kind == kOutputKind)
+        return validChannel(channel) ? m_aoControls[channel].name->text() : QString();
+    return channel >= 0 && channel < inputs() ? m_diControls[channel].name->text() : QString();
+}
+
+QString AnalogOutputPage::valueEditText(int channel) const { return m_aoControls.at(size_t(channel)).valueEdit->text(); }
+QString AnalogOutputPage::displayText(int channel) const { return m_aoControls.at(size_t(channel)).display->text(); }
+
+QString AnalogOutputPage::legend(int kind, int channel, const QString &name) const
+{
+    return QStringLiteral("%1%2: %3").arg(kind == kOutputKind ? "AO" : "DI").arg(channel + 1).arg(name);
+}
+
+int AnalogOutputPage::seriesOf(int kind, int channel) const
+{
+    return kind == kOutputKind ? channel : outputs() + channel;
+}
+
+} // namespace qn

@@ -1,0 +1,150 @@
+#pragma once
+// What the QN-110 and QN-120 pages are: N analog outputs, each set in a converted unit
+// through its formula, switched on and off, swept up and down, in voltage or current
+// mode; and M digital inputs read on demand or every N x 100 ms, logged and plotted.
+// The model pages only bring their forms; the controls are found by object name
+// (aoValueEdit1, diLamp2, ...), so both share every line of logic.
+//
+// Threads: GUI thread only (completions arrive there through the page's dispatcher).
+#include "model/sweep.h"
+#include "pages/devicepage.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace qn {
+
+class AnalogOutputPage : public DevicePage {
+    Q_OBJECT
+public:
+    // Settings-store kinds of the page's channels.
+    static constexpr int kInputKind = 0;  // DI
+    static constexpr int kOutputKind = 1; // AO
+
+    static QString updateText() { return QStringLiteral("更新"); }
+    static QString onOffText() { return QStringLiteral("ON/OFF"); }
+
+    // 0: off; 1: on, with an edited value not yet sent ("更新"); 2: on; 3: sweeping.
+    enum class ControlState { Off = 0, Edited = 1, On = 2, Sweeping = 3 };
+
+    struct AoChannel {
+        int mode = 0;             // 0 voltage, 1 current (as the unit reports it)
+        int raw = 0;              // last output code, sign-extended from 16 bits
+        bool outputOn = false;
+        ControlState state = ControlState::Off;
+        bool sweeping = false;
+        SweepSettings sweep;
+        std::uint64_t sweepStart = 0; // ms on the sweep clock
+        double factor = 1.0;          // converted = physical * factor + offset
+        double offset = 0.0;
+        double value = 0.0;           // converted output value as last set
+        double graphMin = -10.0;
+        double graphMax = 10.0;
+        double savedGraphMin = 0.0;   // what the settings file keeps; 0, 0 = default
+        double savedGraphMax = 0.0;
+        bool ledOutside = false;
+        int thresholdHigh = 0;        // 16-bit threshold codes
+        int thresholdLow = 0;
+        int thresholdMode = 0;        // sent back unchanged
+        QString unit;
+        int writesPending = 0;        // SetAO of a sweep step posted, not yet answered
+    };
+
+    ~AnalogOutputPage() override;
+
+    int outputs() const { return int(m_ao.size()); }
+    int inputs() const { return int(m_diState.size()); }
+    const AoChannel &aoChannel(int channel) const { return m_ao.at(size_t(channel)); }
+    bool diState(int input) const { return m_diState.at(size_t(input)); }
+    bool diAuto() const { return m_diAuto.isOn(); }
+    QString signalName(int kind, int channel) const;
+    QString valueEditText(int channel) const;
+    QString displayText(int channel) const;
+    // The clock of the sweeps (ms, monotonic); tests drive their own.
+    void setSweepClock(std::function<std::uint64_t()> clock) { m_clock = std::move(clock); }
+
+    // Buttons as the operator clicks them (also what the tests press).
+    void toggleOutput(int channel);      // "ON/OFF" or "更新"
+    void toggleSweep(int channel);       // "SWEEP"
+    void readInputs();                   // "入力"
+    void onSweepSettingsButton(int channel);
+    void onFormulaButton(int channel);
+    void onThresholdButton(int channel);
+    void onRangeButton(int channel);
+    void onSignalNameButton(int kind, int channel);
+
+    // GraphPageHost: the graph page's Scale button n is the formula button n.
+    void openFormulaDialog(int channel) override { onFormulaButton(channel); }
+
+protected:
+    AnalogOutputPage(QWidget *parent, Model model, DevicePageArgs args);
+    // Finds the controls of the model's form by name and connects them; the model page
+    // calls it right after its form's setupUi.
+    void bindControls();
+
+    void initialisePage() override;
+    void tick() override;
+
+private:
+    struct AoControls {
+        QLabel *name, *lamp, *unit, *display;
+        QLineEdit *valueEdit;
+        QPushButton *nameButton, *toggleButton, *formulaButton, *thresholdButton, *rangeButton,
+            *sweepSettingsButton, *sweepButton;
+        QProgressBar *bar;
+    };
+    struct DiControls {
+        QLabel *name, *lamp;
+        QPushButton *nameButton;
+    };
+
+    // Completions (through completion<>, so never once closing).
+    void onGetAO(int channel, int mode, int raw);
+    void onGetADCThreshold(int channel, int outside, int mode, int low, int high);
+    void onSetValue(int channel, int raw, int unused);
+    void onSwitchOff(int channel, int raw, int unused);
+    void onSetADCThreshold(int channel, int outside, int high, int low);
+    void onGetDI(int bits, int tag);
+
+    void sendValue(int channel);
+    void switchOff(int channel);
+    void runSweepStep(int channel);
+    void onValueEdited(int channel);
+    void setControlState(int channel, ControlState state);
+    void stopSweepsAfterFailure();
+    void showOutput(int channel);
+    void updateBar(int channel);
+    void showLamp(QLabel *lamp, bool on);
+    void applyDefaultGraphRange(int channel);
+    void applyConversion(int channel, double factor, double offset, const QString &unit, double graphMin,
+                         double graphMax);
+    void applySignalName(int kind, int channel, const QString &name);
+    void sendChannelUnit(int channel);
+    QString legend(int kind, int channel, const QString &name) const;
+    int seriesOf(int kind, int channel) const;
+    QString logHeader() const;
+    bool validChannel(int channel) const { return channel >= 0 && channel < outputs(); }
+
+    const ModelTraits &m_traits;
+    std::vector<AoControls> m_aoControls;
+    std::vector<DiControls> m_diControls;
+    QPushButton *m_readButton = nullptr;
+    QCheckBox *m_diAutoCheck = nullptr;
+    QLineEdit *m_diPeriodEdit = nullptr;
+    QLabel *m_infoLabel = nullptr;
+
+    std::vector<AoChannel> m_ao;
+    std::vector<bool> m_diState;
+    AutoMode m_diAuto;
+    int m_diReadsPending = 0;
+    std::function<std::uint64_t()> m_clock = monotonicMs;
+};
+
+} // namespace qn
