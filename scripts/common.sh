@@ -3,12 +3,14 @@
 
 QN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian packages the build, the tests and the demo need.
+# Debian packages the build, the tests and the demo need (MinGW-w64 and Wine: the
+# Windows build of the parts without Qt, and running its tests).
 QN_PACKAGES=(cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-vlgothic xvfb xauth x11-apps imagemagick xdotool
-  iproute2 util-linux procps)
+  iproute2 util-linux procps
+  g++-mingw-w64-x86-64 wine wine64)
 
 qn_install_missing() {
   local missing=()
