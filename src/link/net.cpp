@@ -8,6 +8,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <mswsock.h>
+#include <iphlpapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +18,8 @@
 #else
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -119,6 +122,7 @@ std::string formatIpv4(uint32_t ip)
                   (ip >> 8) & 0xFF, ip & 0xFF);
     return buf;
 }
+
 
 namespace {
 
@@ -445,6 +449,75 @@ int Socket::waitReadable(int timeoutMs, int &err) const
     return waitFor(SOCKET(m_fd), POLLRDNORM, timeoutMs, err);
 }
 
+std::vector<Ipv4Interface> broadcastInterfaces()
+{
+    std::vector<Ipv4Interface> found;
+    // The list's size is known only by asking; it may grow between the two calls.
+    std::vector<unsigned char> buffer(16 * 1024);
+    const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    ULONG rc = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 3 && rc == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        ULONG size = ULONG(buffer.size());
+        rc = GetAdaptersAddresses(AF_INET, flags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()), &size);
+        if (rc == ERROR_BUFFER_OVERFLOW)
+            buffer.resize(size);
+    }
+    if (rc != NO_ERROR)
+        return found;
+    for (auto *a = reinterpret_cast<const IP_ADAPTER_ADDRESSES *>(buffer.data()); a; a = a->Next) {
+        if (a->OperStatus != IfOperStatusUp || a->IfType == IF_TYPE_SOFTWARE_LOOPBACK)
+            continue;
+        std::string name;
+        if (a->FriendlyName) {
+            const int n = WideCharToMultiByte(CP_UTF8, 0, a->FriendlyName, -1, nullptr, 0, nullptr, nullptr);
+            if (n > 1) {
+                name.resize(size_t(n));
+                WideCharToMultiByte(CP_UTF8, 0, a->FriendlyName, -1, name.data(), n, nullptr, nullptr);
+                name.resize(size_t(n - 1));
+            }
+        }
+        for (auto *u = a->FirstUnicastAddress; u; u = u->Next) {
+            const sockaddr *sa = u->Address.lpSockaddr;
+            // A /32 (or /31) address has no subnet to broadcast to.
+            if (!sa || sa->sa_family != AF_INET || u->OnLinkPrefixLength >= 31)
+                continue;
+            const uint32_t own = ntohl(reinterpret_cast<const sockaddr_in *>(sa)->sin_addr.s_addr);
+            const uint32_t mask = u->OnLinkPrefixLength == 0 ? 0 : ~uint32_t(0) << (32 - u->OnLinkPrefixLength);
+            found.push_back(Ipv4Interface{name, formatIpv4(own), formatIpv4(own | ~mask)});
+        }
+    }
+    return found;
+}
+
+int Socket::waitAnyReadable(const std::vector<const Socket *> &sockets, int timeoutMs, size_t &ready, int &err)
+{
+    std::vector<WSAPOLLFD> fds(sockets.size());
+    for (size_t i = 0; i < sockets.size(); ++i) {
+        fds[i].fd = SOCKET(sockets[i]->m_fd);
+        fds[i].events = POLLRDNORM;
+    }
+    const int n = WSAPoll(fds.data(), ULONG(fds.size()), timeoutMs);
+    if (n < 0) {
+        err = lastError();
+        return -1;
+    }
+    for (const WSAPOLLFD &p : fds) {
+        if (p.revents & POLLNVAL) {
+            err = kErrNotSocket;
+            return -1;
+        }
+    }
+    err = kOk;
+    for (size_t i = 0; i < fds.size(); ++i) {
+        // An error or hang-up on a socket is readable too: the receive reports it.
+        if (fds[i].revents & (POLLRDNORM | POLLERR | POLLHUP)) {
+            ready = i;
+            return 1;
+        }
+    }
+    return 0;
+}
+
 #else
 
 namespace {
@@ -646,6 +719,63 @@ int Socket::waitReadable(int timeoutMs, int &err) const
     }
     err = kOk;
     return n > 0 ? 1 : 0;
+}
+
+int Socket::waitAnyReadable(const std::vector<const Socket *> &sockets, int timeoutMs, size_t &ready, int &err)
+{
+    std::vector<pollfd> fds;
+    fds.reserve(sockets.size());
+    for (const Socket *s : sockets)
+        fds.push_back(pollfd{int(s->m_fd), POLLIN, 0});
+    int n;
+    do {
+        n = ::poll(fds.data(), nfds_t(fds.size()), timeoutMs);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        err = lastError();
+        return -1;
+    }
+    for (size_t i = 0; i < fds.size(); ++i) {
+        if (fds[i].revents & POLLNVAL) {
+            err = kErrNotSocket;
+            return -1;
+        }
+    }
+    err = kOk;
+    for (size_t i = 0; i < fds.size(); ++i) {
+        // An error or hang-up on a socket is readable too: the receive reports it.
+        if (fds[i].revents & (POLLIN | POLLERR | POLLHUP)) {
+            ready = i;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+std::vector<Ipv4Interface> broadcastInterfaces()
+{
+    std::vector<Ipv4Interface> found;
+    ifaddrs *list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return found;
+    for (const ifaddrs *i = list; i; i = i->ifa_next) {
+        const unsigned flags = i->ifa_flags;
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(flags & IFF_UP) || !(flags & IFF_BROADCAST)
+            || (flags & IFF_LOOPBACK))
+            continue;
+        const uint32_t own = ntohl(reinterpret_cast<const sockaddr_in *>(i->ifa_addr)->sin_addr.s_addr);
+        uint32_t broadcast = i->ifa_broadaddr
+            ? ntohl(reinterpret_cast<const sockaddr_in *>(i->ifa_broadaddr)->sin_addr.s_addr) : 0;
+        // An address configured without a broadcast address still has its
+        // subnet's: the kernel routes it all the same.
+        if (broadcast == 0 && i->ifa_netmask)
+            broadcast = own | ~ntohl(reinterpret_cast<const sockaddr_in *>(i->ifa_netmask)->sin_addr.s_addr);
+        if (broadcast == 0)
+            continue;
+        found.push_back(Ipv4Interface{i->ifa_name ? i->ifa_name : "", formatIpv4(own), formatIpv4(broadcast)});
+    }
+    ::freeifaddrs(list);
+    return found;
 }
 
 #endif
