@@ -3,7 +3,8 @@
 # `qnctl.exe run`, a search of the loopback network with `qnctl.exe search`, and
 # the error number of a refused connection, which both builds must report as 10061.
 #   qnctl_wine.sh WINE QNCTL_EXE LINUX_BIN
-# Runs only inside the private network namespace of scripts/windows-tests.
+# Runs only inside the private network namespace of scripts/windows-tests. What it
+# saw also goes to qnctl_wine.log in the working folder, for the stage's summary.
 set -u
 wine=$1
 exe=$2
@@ -21,7 +22,10 @@ cleanup() {
 trap cleanup EXIT
 trap "exit 1" INT TERM HUP
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+log=qnctl_wine.log
+: >"$log"
+fail() { echo "FAIL: $*" | tee -a "$log" >&2; exit 1; }
+say() { echo "$*" | tee -a "$log"; }
 # A Windows program writes CR LF; compare lines.
 win() { "$wine" "$exe" "$@" | tr -d '\r'; }
 
@@ -41,7 +45,7 @@ done
 out=$(win run 127.0.0.181:10001 SetDO 1 GetDO GetUnitModelID)
 expected=$'SetDO 1\nGetDO 1\nGetUnitModelID 3 8'
 [ "$out" = "$expected" ] || fail "qnctl.exe run printed '$out', expected '$expected'"
-echo "qnctl.exe run: $(echo "$out" | tr '\n' ';')"
+say "qnctl.exe run: $(echo "$out" | tr '\n' ';')"
 
 # The two units answer in either order; the header comes first.
 out=$(win search --to 127.255.255.255 --udp-port "$udp" --port 10001 --wait 1000 | { IFS= read -r h; echo "$h"; sort; })
@@ -52,11 +56,11 @@ expected=$'MACアドレス        機種      ID    IPアドレス
 $out
 expected:
 $expected"
-echo "qnctl.exe search --to 127.255.255.255: $(($(echo "$out" | wc -l) - 1)) units"
+say "qnctl.exe search --to 127.255.255.255: $(($(echo "$out" | wc -l) - 1)) units"
 
 # Nobody listens at port 10002: refused, 10061, from the Windows and the Linux build.
 out=$(win identify 127.0.0.181:10002)
 [ "$out" = "error 10061" ] || fail "qnctl.exe identify of a closed port printed '$out'"
 linux=$("$bin/qnctl" identify 127.0.0.181:10002)
 [ "$linux" = "error 10061" ] || fail "qnctl identify of a closed port printed '$linux'"
-echo "closed port: qnctl.exe '$out', qnctl '$linux'"
+say "closed port: qnctl.exe '$out', qnctl '$linux'"
