@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # qnctl.exe under Wine against the Linux qnsim on loopback: a session with
-# `qnctl.exe run`, a search of the loopback network with `qnctl.exe search`, and
-# the error number of a refused connection, which both builds must report as 10061.
+# `qnctl.exe run`, a search of the loopback network with `qnctl.exe search`, the
+# error number of a refused connection, which both builds must report as 10061,
+# and a search of every network card, on a LAN that exists only in this namespace.
 #   qnctl_wine.sh WINE QNCTL_EXE LINUX_BIN
 # Runs only inside the private network namespace of scripts/windows-tests. What it
 # saw also goes to qnctl_wine.log in the working folder, for the stage's summary.
@@ -10,13 +11,16 @@ wine=$1
 exe=$2
 bin=$3
 sim_pid=
+lan_pid=
+lan=
 sim_out=$(mktemp)
 
 cleanup() {
-    if [ -n "$sim_pid" ]; then
-        kill "$sim_pid" 2>/dev/null
-        wait "$sim_pid" 2>/dev/null
-    fi
+    for pid in $sim_pid $lan_pid; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    [ -z "$lan" ] || ip link del "$lan" 2>/dev/null
     rm -f "$sim_out"
 }
 trap cleanup EXIT
@@ -31,15 +35,21 @@ win() { "$wine" "$exe" "$@" | tr -d '\r'; }
 
 # Addresses of their own and a free UDP port, so that the other tests running
 # beside this one neither answer nor hear this search.
+# Waits for the qnsim writing to $1 (process $2) and prints its UDP port.
+ready_port() {
+    local port=
+    for _ in $(seq 1 100); do
+        port=$(sed -n 's/^discovery on UDP port \([0-9]*\)$/\1/p' "$1")
+        [ -n "$port" ] && break
+        kill -0 "$2" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "$port"
+}
+
 "$bin/qnsim" --udp-port 0 --unit QN-210:3:127.0.0.181:10001 --unit QN-110:1:127.0.0.182:10001 >"$sim_out" 2>&1 &
 sim_pid=$!
-udp=
-for _ in $(seq 1 100); do
-    udp=$(sed -n 's/^discovery on UDP port \([0-9]*\)$/\1/p' "$sim_out")
-    [ -n "$udp" ] && break
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.05
-done
+udp=$(ready_port "$sim_out" "$sim_pid")
 [ -n "$udp" ] || fail "qnsim did not start: $(cat "$sim_out")"
 
 out=$(win run 127.0.0.181:10001 SetDO 1 GetDO GetUnitModelID)
@@ -64,3 +74,34 @@ out=$(win identify 127.0.0.181:10002)
 linux=$("$bin/qnctl" identify 127.0.0.181:10002)
 [ "$linux" = "error 10061" ] || fail "qnctl identify of a closed port printed '$linux'"
 say "closed port: qnctl.exe '$out', qnctl '$linux'"
+
+# Without an address the search goes out of every network card (the interface
+# list from GetAdaptersAddresses). The card here is one end of a veth pair made
+# in this private namespace, on the documentation network 192.0.2.0/24; a Linux
+# qnsim unit sits on the other end. Nothing of it exists outside the namespace.
+if ip -o link show | grep -qv ': lo:'; then
+    say "every-network search: not tried (this namespace has network cards of its own)"
+    exit 0
+fi
+if ! ip link add qnwinpc type veth peer name qnwinlan 2>/dev/null; then
+    say "every-network search: not tried (no veth pair can be made here)"
+    exit 0
+fi
+lan=qnwinpc
+ip addr add 192.0.2.10/24 brd + dev qnwinpc && ip addr add 192.0.2.11/24 brd + dev qnwinlan &&
+    ip link set qnwinpc up && ip link set qnwinlan up || fail "cannot set up the veth pair"
+lan_out=$sim_out.lan
+"$bin/qnsim" --allow-external --udp-port 0 --unit QN-220:5:192.0.2.11:10001 --hear-broadcast 192.0.2.255 \
+    --hear-broadcast 255.255.255.255 --allow-from 192.0.2.0/24 >"$lan_out" 2>&1 &
+lan_pid=$!
+lan_udp=$(ready_port "$lan_out" "$lan_pid")
+[ -n "$lan_udp" ] || fail "qnsim on the veth LAN did not start: $(cat "$lan_out")"
+rm -f "$lan_out"
+out=$(win search --udp-port "$lan_udp" --port 10001 --wait 1000)
+expected=$'MACアドレス        機種      ID    IPアドレス
+00-80-92-0A-05-11 QN-220    ID:5  192.0.2.11'
+[ "$out" = "$expected" ] || fail "qnctl.exe search (every network) printed:
+$out
+expected:
+$expected"
+say "qnctl.exe search (every network card): found the unit at 192.0.2.11 on this namespace's veth LAN"
