@@ -3,18 +3,20 @@
 
 QN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian packages the build, the tests and the demo need (MinGW-w64 and Wine: the
-# Windows build of the parts without Qt, and running its tests).
+# Debian packages the build, the tests and the demo need.
 QN_PACKAGES=(cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-vlgothic xvfb xauth x11-apps imagemagick xdotool
-  iproute2 util-linux procps
-  g++-mingw-w64-x86-64 wine wine64)
+  iproute2 util-linux procps)
+# Only scripts/test needs these: the cross compiler of the Windows build of the
+# parts without Qt, and Wine to run its tests.
+QN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
 
+# qn_install_missing [more packages...]: QN_PACKAGES and the ones named.
 qn_install_missing() {
   local missing=()
-  for p in "${QN_PACKAGES[@]}"; do
+  for p in "${QN_PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
