@@ -26,11 +26,11 @@ extern char **environ;
 namespace {
 
 #ifdef _WIN32
-// qnsim.exe ends on its console's Ctrl+C or Ctrl+Break, not on SIGTERM; these
-// tests do not drive it that way. The Windows stage runs qnctl.exe against the
-// Linux qnsim instead.
+// qnsim.exe ends on its console's Ctrl+C or Ctrl+Break; the Windows stage's
+// script stops it that way.
 constexpr const char *kNoSigterm =
-    "stops qnsim with SIGTERM, which Windows lacks; the Windows stage runs qnctl.exe against the Linux qnsim instead";
+    "starts and stops qnsim with POSIX calls and SIGTERM, which Windows lacks; the Windows stage's script runs "
+    "qnctl.exe against the Linux qnsim and stops qnsim.exe with Ctrl+C instead";
 
 class QnsimProcess {
 public:

@@ -2,7 +2,8 @@
 # qnctl.exe under Wine against the Linux qnsim on loopback: a session with
 # `qnctl.exe run`, a search of the loopback network with `qnctl.exe search`, the
 # error number of a refused connection, which both builds must report as 10061,
-# and a search of every network card, on a LAN that exists only in this namespace.
+# qnsim.exe serving the Linux qnctl and ending on Ctrl+C, and a search of every
+# network card, on a LAN that exists only in this namespace.
 #   qnctl_wine.sh WINE QNCTL_EXE LINUX_BIN
 # Runs only inside the private network namespace of scripts/windows-tests. What it
 # saw also goes to qnctl_wine.log in the working folder, for the stage's summary.
@@ -11,12 +12,13 @@ wine=$1
 exe=$2
 bin=$3
 sim_pid=
+wsim_pid=
 lan_pid=
 lan=
 sim_out=$(mktemp)
 
 cleanup() {
-    for pid in $sim_pid $lan_pid; do
+    for pid in $sim_pid $wsim_pid $lan_pid; do
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
@@ -74,6 +76,32 @@ out=$(win identify 127.0.0.181:10002)
 linux=$("$bin/qnctl" identify 127.0.0.181:10002)
 [ "$linux" = "error 10061" ] || fail "qnctl identify of a closed port printed '$linux'"
 say "closed port: qnctl.exe '$out', qnctl '$linux'"
+
+# qnsim.exe serves the Linux qnctl, and one Ctrl+C ends it at once with status 0
+# (Wine hands a SIGINT to the program as its console's Ctrl+C). Its discovery
+# stays off: UDP port 30718 belongs to another test.
+wsim_out=$sim_out.win
+"$wine" "$(dirname "$exe")/qnsim.exe" --unit QN-120:2:127.0.0.183:10001 --discovery 0:off >"$wsim_out" 2>&1 &
+wsim_pid=$!
+for _ in $(seq 1 200); do
+    grep -q '^QN-120 ID 2 at 127.0.0.183:10001' "$wsim_out" && break
+    kill -0 "$wsim_pid" 2>/dev/null || break
+    sleep 0.05
+done
+out=$("$bin/qnctl" run 127.0.0.183:10001 GetUnitModelID SetAO 0 1 0x4000 GetAO 0)
+[ "$out" = $'GetUnitModelID 2 11\nSetAO 0 16384 0\nGetAO 0 1 16384' ] || fail "qnctl run against qnsim.exe printed '$out' ($(cat "$wsim_out"))"
+kill -INT "$wsim_pid"
+for _ in $(seq 1 40); do
+    kill -0 "$wsim_pid" 2>/dev/null || break
+    sleep 0.05
+done
+kill -0 "$wsim_pid" 2>/dev/null && fail "qnsim.exe still runs 2 s after Ctrl+C"
+wait "$wsim_pid"
+status=$?
+wsim_pid=
+rm -f "$wsim_out"
+[ "$status" -eq 0 ] || fail "qnsim.exe ended with status $status on Ctrl+C"
+say "qnsim.exe: served qnctl run ($(echo "$out" | tr '\n' ';')), ended on Ctrl+C with status 0"
 
 # Without an address the search goes out of every network card (the interface
 # list from GetAdaptersAddresses). The card here is one end of a veth pair made
