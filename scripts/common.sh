@@ -11,10 +11,14 @@ QN_PACKAGES=(cmake ninja-build g++ pkg-config
   dbus-daemon at-spi2-core python3-dbus
   iproute2 util-linux procps
   dpkg-dev desktop-file-utils qt6-qpa-plugins)
+# Only scripts/test needs these: the cross compiler of the Windows build of the
+# parts without Qt, and Wine to run its tests.
+QN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
 
+# qn_install_missing [more packages...]: QN_PACKAGES and the ones named.
 qn_install_missing() {
   local missing=()
-  for p in "${QN_PACKAGES[@]}"; do
+  for p in "${QN_PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

@@ -2,14 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QTemporaryFile>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace qn {
 
@@ -97,43 +94,22 @@ QIcon applicationIcon()
 SingleInstanceLock::SingleInstanceLock(const QString &lockDirectory)
 {
     QString dir = lockDirectory;
-    QString name = QStringLiteral("QN-VIEW.lock");
-    if (dir.isEmpty()) {
-        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) {
-            dir = runtime;
-        } else {
-            // The temporary folder is shared by every user: one lock per user.
-            dir = QDir::tempPath();
-            name = QStringLiteral("QN-VIEW-%1.lock").arg(::getuid());
-        }
-    }
-    m_path = QDir(dir).filePath(name);
-    const QByteArray native = QFile::encodeName(m_path);
-    m_fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (m_fd < 0) {
+    if (dir.isEmpty())
+        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty() || !QDir().mkpath(dir))
+        dir = QDir::tempPath();
+    m_path = QDir(dir).filePath(QStringLiteral("QN-VIEW.lock"));
+    m_lock = std::make_unique<QLockFile>(m_path);
+    // A running copy's lock never turns stale by age, however long it runs.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
         m_acquired = true;
-        return;
-    }
-    int rc;
-    do {
-        rc = ::flock(m_fd, LOCK_EX | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc == 0) {
-        m_acquired = true;
-    } else {
-        m_acquired = errno != EWOULDBLOCK;  // a file system without locks: run anyway
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    else
+        // No lock file can be made at all (a read-only folder, say): run anyway.
+        m_acquired = m_lock->error() != QLockFile::LockFailedError;
 }
 
-SingleInstanceLock::~SingleInstanceLock()
-{
-    // The file stays: removing it could let a third copy lock a new file while a
-    // second one still waits on the old one.
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+// The lock file goes with the holder.
+SingleInstanceLock::~SingleInstanceLock() = default;
 
 } // namespace qn

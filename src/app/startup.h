@@ -5,6 +5,10 @@
 #include <QImage>
 #include <QString>
 
+#include <memory>
+
+class QLockFile;
+
 namespace qn {
 
 // The executable's folder (its full path without the file name).
@@ -35,11 +39,13 @@ QIcon applicationIcon();
 QImage applicationIconImage(int size);
 
 // Held from start to exit so that only one copy of the program runs for this user.
-// The kernel drops the lock when the holder's process ends, however it ends, so a
-// crashed copy never blocks the next start.
+// A lock file through Qt, the same on every platform: a lock left by a copy that
+// crashed names a process that is gone and is taken over, so it never blocks the
+// next start.
 class SingleInstanceLock final {
 public:
-    // lockDirectory empty: $XDG_RUNTIME_DIR, or the temporary folder when that is unset.
+    // lockDirectory empty: the user's runtime folder ($XDG_RUNTIME_DIR on Linux, the
+    // local application data folder on Windows), or the temporary folder without one.
     explicit SingleInstanceLock(const QString &lockDirectory = QString());
     ~SingleInstanceLock();
     SingleInstanceLock(const SingleInstanceLock &) = delete;
@@ -52,7 +58,7 @@ public:
 
 private:
     QString m_path;
-    int m_fd = -1;
+    std::unique_ptr<QLockFile> m_lock;
     bool m_acquired = false;
 };
 

@@ -3,6 +3,7 @@
 #include "cli/discoverycommands.h"
 #include "link/net.h"
 
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -35,6 +36,12 @@ void printUsage(std::ostream &to)
 
 int main(int argc, char **argv)
 {
+#ifdef _WIN32
+    // Windows' C runtime writes an unbuffered stderr one character at a time (a
+    // usage text took seconds under Wine); with a buffer each message is one
+    // write. std::cerr still flushes after every insertion.
+    std::setvbuf(stderr, nullptr, _IOFBF, 4096);
+#endif
     if (argc < 2) {
         printUsage(std::cerr);
         return qn::cli::kExitUsage;

@@ -2,6 +2,7 @@
 
 #include "ui/fonts.h"
 
+#include <QDateTime>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -27,10 +28,18 @@ int toPixel(double v)
 
 std::tm calendar(double seconds)
 {
-    // Whole seconds toward zero, read as an unsigned 32-bit count since 1970, local zone.
-    const std::time_t t = std::time_t(std::uint32_t(std::int64_t(seconds)));
+    // Whole seconds toward zero, read as an unsigned 32-bit count since 1970, local
+    // zone; through Qt, as the C library's thread-safe local time differs by platform.
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(qint64(std::uint32_t(std::int64_t(seconds))));
+    const QDate date = local.date();
+    const QTime time = local.time();
     std::tm tm{};
-    localtime_r(&t, &tm);
+    tm.tm_year = date.year() - 1900;
+    tm.tm_mon = date.month() - 1;
+    tm.tm_mday = date.day();
+    tm.tm_hour = time.hour();
+    tm.tm_min = time.minute();
+    tm.tm_sec = time.second();
     return tm;
 }
 

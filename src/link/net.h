@@ -1,9 +1,9 @@
 #pragma once
 // The one portable socket layer under the unit link, the simulator and qnctl.
-// POSIX sockets here; a Winsock build slots in behind the same functions.
+// POSIX sockets or Winsock behind the same functions.
 //
 // Every failure is reported as a Winsock error number (10060 time-out, 10061
-// refused, ...) on every platform, mapped from the platform's own codes, so
+// refused, ...) on every platform: Winsock's own, or mapped from errno, so
 // callers, tests and operators see the same numbers everywhere.
 // All functions may be called from any thread; one Socket is used by one thread at a time.
 
@@ -44,13 +44,15 @@ enum Error : int {
     kErrHostUnreachable = 10065,
 };
 
-// Maps a platform error code (errno on POSIX) to the Winsock number.
+// Maps a platform error code (errno on POSIX) to the Winsock number; Winsock's
+// own numbers pass unchanged.
 int mapError(int platformError);
 // The calling thread's last socket error, already mapped.
 int lastError();
 
 // Start and stop the platform's socket library (Winsock); no-ops on POSIX.
-// Safe to call more than once; each start wants one cleanup.
+// Safe to call more than once; each start wants one cleanup. Sockets work
+// without it too: the first socket starts Winsock for the rest of the process.
 bool startup();
 void cleanup();
 

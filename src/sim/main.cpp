@@ -15,6 +15,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 void printHelp()
@@ -27,7 +31,8 @@ void printHelp()
         "             [--help]\n"
         "\n"
         "Simulates QNNET units. Each unit answers the control protocol on its own\n"
-        "address and TCP port until qnsim gets SIGINT or SIGTERM.\n"
+        "address and TCP port until qnsim gets SIGINT or SIGTERM (on Windows: Ctrl+C,\n"
+        "Ctrl+Break or its console closing).\n"
         "\n"
         "  --unit MODEL:ID:IP:PORT[:MAC]\n"
         "      add a unit; MODEL is QN-210, QN-220, QN-110 or QN-120, ID is 0..15,\n"
@@ -209,7 +214,43 @@ bool parseFault(const std::string &text, FaultOption &option, std::string &error
     return true;
 }
 
+// The request to stop, taken on a thread of its own (a signal waiter on POSIX,
+// the console's control thread on Windows), so that one request always ends
+// qnsim within about a second, wherever the main thread is: the main thread then
+// stops the units in order, and should that not finish in time (a thread that
+// nothing wakes), the process ends anyway. Whoever stops qnsim waits for it to
+// end before starting another on the same ports.
+// Static: the console's control thread may still be returning when main ends.
+struct StopState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool requested = false;
+    bool stopped = false;
+};
+StopState g_stop;
+
+void takeStopRequest()
+{
+    std::unique_lock lock(g_stop.mutex);
+    g_stop.requested = true;
+    g_stop.changed.notify_all();
+    if (!g_stop.changed.wait_for(lock, std::chrono::milliseconds(900), [] { return g_stop.stopped; })) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "qnsim: the units did not stop in time; ending without them\n");
+        std::_Exit(0);
+    }
+}
+
+#ifdef _WIN32
+BOOL WINAPI onConsoleEvent(DWORD)
+{
+    takeStopRequest();
+    return TRUE;
+}
+#endif
+
 } // namespace
+
 
 int main(int argc, char **argv)
 {
@@ -346,12 +387,14 @@ int main(int argc, char **argv)
             return 2;
         }
 
+#ifndef _WIN32
     // Block the stop signals before any thread starts; one thread waits for them below.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+#endif
 
     qn::net::startup();
     qn::sim::Simulator sim;
@@ -393,33 +436,21 @@ int main(int argc, char **argv)
             events.push_back({o.offAfterMs + o.onAfterMs, o.unit, true});
     }
 
-    // A thread of its own takes the stop signal, so that one SIGINT or SIGTERM always
-    // ends qnsim within about a second, wherever the main thread is: the main thread
-    // then stops the units in order, and should that not finish in time (a thread
-    // that nothing wakes), the process ends anyway. Whoever stops qnsim waits for it
-    // to end before starting another on the same ports.
-    std::mutex stopMutex;
-    std::condition_variable stopChanged;
-    bool stopRequested = false;
-    bool stopped = false;
+#ifdef _WIN32
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+#else
     std::thread signalWaiter([&] {
         int sig = 0;
         sigwait(&stopSignals, &sig);
-        std::unique_lock lock(stopMutex);
-        stopRequested = true;
-        stopChanged.notify_all();
-        if (!stopChanged.wait_for(lock, std::chrono::milliseconds(900), [&] { return stopped; })) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "qnsim: the units did not stop in time; ending without them\n");
-            std::_Exit(0);
-        }
+        takeStopRequest();
     });
+#endif
 
     const auto started = std::chrono::steady_clock::now();
     for (;;) {
         {
-            std::unique_lock lock(stopMutex);
-            if (stopChanged.wait_for(lock, std::chrono::milliseconds(50), [&] { return stopRequested; }))
+            std::unique_lock lock(g_stop.mutex);
+            if (g_stop.changed.wait_for(lock, std::chrono::milliseconds(50), [] { return g_stop.requested; }))
                 break;
         }
         const auto elapsedMs =
@@ -437,11 +468,13 @@ int main(int argc, char **argv)
     }
     sim.stop();
     {
-        std::lock_guard lock(stopMutex);
-        stopped = true;
+        std::lock_guard lock(g_stop.mutex);
+        g_stop.stopped = true;
     }
-    stopChanged.notify_all();
+    g_stop.changed.notify_all();
+#ifndef _WIN32
     signalWaiter.join();
+#endif
     qn::net::cleanup();
     return 0;
 }

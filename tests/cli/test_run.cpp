@@ -3,12 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include "../support/programs.h"
+
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -20,27 +21,17 @@ struct Outcome {
 
 Outcome qnctl(const std::string &args)
 {
-    Outcome o;
-    char errPath[] = "/tmp/qnctl-test-XXXXXX";
-    const int fd = mkstemp(errPath);
-    if (fd < 0)
-        return o;
-    close(fd);
-    const std::string command = std::string(QN_BIN_DIR) + "/qnctl " + args + " 2>" + errPath;
-    FILE *p = popen(command.c_str(), "r");
-    if (p) {
-        char buf[512];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            o.out.append(buf, n);
-        const int raw = pclose(p);
-        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    std::ifstream in(errPath);
+    namespace fs = std::filesystem;
+    const fs::path errPath = fs::temp_directory_path() / ("qnctl-test-" + std::to_string(std::random_device{}()));
+    const auto r = qn::test::runCommand(qn::test::commandFor("qnctl", args) + " 2>\"" + errPath.string() + "\"");
+    Outcome o{r.status, r.output, {}};
+    std::ifstream in(errPath, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     o.err = ss.str();
-    unlink(errPath);
+    in.close();
+    std::error_code ignored;
+    fs::remove(errPath, ignored);
     return o;
 }
 

@@ -2,6 +2,7 @@
 #include "cli/discoverycommands.h"
 #include "link/unitlist.h"
 #include "sim/simulator.h"
+#include "../support/programs.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,7 @@ protected:
 
 TEST_F(CommandsTest, SearchIdentifiesUnitsOnThePortAndPrintsTheList)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     const CommandRun r = run(&cli::searchCommand, listArgs({"--to", "127.255.255.255", "--port", std::to_string(tcpPort)}));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, std::string(kUnitListHeader) + "\n"
@@ -84,6 +86,7 @@ TEST_F(CommandsTest, SearchIdentifiesUnitsOnThePortAndPrintsTheList)
 
 TEST_F(CommandsTest, SearchWithoutPortListsEveryoneUnidentified)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     const CommandRun r = run(&cli::searchCommand, listArgs({"--to", "127.255.255.255"}));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, std::string(kUnitListHeader) + "\n"
@@ -94,6 +97,7 @@ TEST_F(CommandsTest, SearchWithoutPortListsEveryoneUnidentified)
 
 TEST_F(CommandsTest, AddListsTheOneUnitAndIdentifiesItOnItsPort)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     const CommandRun r = run(&cli::addCommand, listArgs({"127.0.0.23", "--port", std::to_string(rest.tcpPort(1))}));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, std::string(kUnitListHeader) + "\n" + "00-80-92-00-00-23 QN-210    ID:3  127.0.0.23\n");
@@ -101,6 +105,7 @@ TEST_F(CommandsTest, AddListsTheOneUnitAndIdentifiesItOnItsPort)
 
 TEST_F(CommandsTest, SwitchedOffUnitIsNotFound)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     rest.setOnline(0, false);
     const CommandRun r = run(&cli::searchCommand, listArgs({"--to", "127.255.255.255"}));
     EXPECT_EQ(r.status, 0);

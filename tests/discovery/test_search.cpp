@@ -1,5 +1,6 @@
 // SearchUnits and AddUnitByIP against simulated units on 127.0.0.x, on a free UDP port.
 #include "support.h"
+#include "../support/programs.h"
 
 #include "link/unitlist.h"
 
@@ -27,6 +28,7 @@ std::vector<std::string> ips(const UnitTable &t)
 
 TEST(SearchUnits, ListsUnitsInAnswerOrderWithTheirOwnPorts)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     auto late = unit("127.0.0.2", 10002, 0x02);
     late.searchDelayMs = 300;
@@ -58,6 +60,7 @@ TEST(SearchUnits, ListsUnitsInAnswerOrderWithTheirOwnPorts)
 
 TEST(SearchUnits, PortBytesAreLittleEndian)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     const auto reply = sim::detailReply1(10001);
     ASSERT_EQ(reply.size(), kDetailReply1Max);
     EXPECT_EQ(reply[24], 0x11);
@@ -72,6 +75,7 @@ TEST(SearchUnits, PortBytesAreLittleEndian)
 
 TEST(SearchUnits, NobodyAnsweringGivesZeroAndClearsTheTable)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     auto mute = unit("127.0.0.2", 10001, 0x02);
     mute.answerSearch = false;
@@ -103,6 +107,7 @@ TEST(SearchUnits, QueryThatCannotBeSentIsAFailure)
 
 TEST(SearchUnits, UnitsThatFailTheDetailExchangeAreNotListed)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     auto noDetail1 = unit("127.0.0.3", 10003, 0x03);
@@ -125,6 +130,7 @@ TEST(SearchUnits, UnitsThatFailTheDetailExchangeAreNotListed)
 
 TEST(SearchUnits, SearchReplyTooShortForTheMacIsNotAUnit)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     struct Row { std::size_t length; bool listed; };
     // 30 holds bytes 24-29; 29 stops one short; 31 does not fit the buffer.
     for (const Row r : {Row{30, true}, Row{29, false}, Row{4, false}, Row{31, false}}) {
@@ -140,6 +146,7 @@ TEST(SearchUnits, SearchReplyTooShortForTheMacIsNotAUnit)
 
 TEST(SearchUnits, DetailReplyOneByteShortOfThePortFailsTheEntry)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     struct Row { std::size_t length; bool listed; };
     for (const Row r : {Row{26, true}, Row{25, false}, Row{124, true}, Row{125, false}}) {
         UnitGroup units;
@@ -156,6 +163,7 @@ TEST(SearchUnits, DetailReplyOneByteShortOfThePortFailsTheEntry)
 
 TEST(SearchUnits, DetailReplyTwoMayBeShortButNotTooLong)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     struct Row { std::size_t length; bool listed; };
     for (const Row r : {Row{0, true}, Row{130, true}, Row{131, false}}) {
         UnitGroup units;
@@ -169,6 +177,7 @@ TEST(SearchUnits, DetailReplyTwoMayBeShortButNotTooLong)
 
 TEST(SearchUnits, StrayDatagramDuringTheDetailExchangeIsNotTheEntrysAnswer)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     auto u = unit("127.0.0.2", 10001, 0x02);
     u.detailDelayMs = 400;
@@ -196,6 +205,7 @@ TEST(SearchUnits, StrayDatagramDuringTheDetailExchangeIsNotTheEntrysAnswer)
 
 TEST(SearchUnits, UnicastTargetReachesOnlyThatUnit)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     units.add(unit("127.0.0.3", 10003, 0x03));
@@ -209,6 +219,7 @@ TEST(SearchUnits, UnicastTargetReachesOnlyThatUnit)
 // the conflict.
 TEST(SearchUnits, TwoUnitsAnsweringFromOneAddressAreTwoEntries)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     units.add(unit("127.0.0.2", 10001, 0x02));
     auto twin = unit("127.0.0.2", 10001, 0x12);
@@ -225,6 +236,7 @@ TEST(SearchUnits, TwoUnitsAnsweringFromOneAddressAreTwoEntries)
 // once, and a target that is not an address does not stop the others.
 TEST(SearchUnits, SeveralTargetsListEachUnitOnce)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     units.add(unit("127.0.0.3", 10003, 0x03));
@@ -238,6 +250,7 @@ TEST(SearchUnits, SeveralTargetsListEachUnitOnce)
 
 TEST(SearchUnits, FillsTheTableOnlyTo256)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     // Every unit costs a thread; this is the one place many are worth it.
     UnitGroup units;
     for (int i = 0; i < 260; ++i) {
@@ -252,6 +265,7 @@ TEST(SearchUnits, FillsTheTableOnlyTo256)
 
 TEST(AddUnitByIP, AppendsTheUnitWithUnknownModelAndId)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     units.add(unit("127.0.0.3", 10003, 0x03));
@@ -273,6 +287,7 @@ TEST(AddUnitByIP, AppendsTheUnitWithUnknownModelAndId)
 
 TEST(AddUnitByIP, DropsEarlierEntriesThatNoLongerAnswer)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     auto fading = unit("127.0.0.2", 10002, 0x02);
     units.add(fading);
@@ -286,6 +301,7 @@ TEST(AddUnitByIP, DropsEarlierEntriesThatNoLongerAnswer)
 
 TEST(AddUnitByIP, AlreadyListedAddressGivesMinusTwoAndSendsNothing)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     UnitTable table;
@@ -325,6 +341,7 @@ TEST(AddUnitByIP, TextThatIsNotAnAddressIsRefusedWithoutSending)
 
 TEST(AddUnitByIP, NobodyAtThatAddressLeavesTheCount)
 {
+    QN_SKIP_UNDER_WINE(qn::test::kWineUdpLoopback);
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     UnitTable table;

@@ -1,37 +1,21 @@
 // The qnsim program: its options and its refusal to listen off this machine.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include "../support/programs.h"
+
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string output;
-};
-
 // Runs qnsim with the arguments (stdout and stderr together); only for calls that end by themselves.
-Outcome runQnsim(const std::string &args)
+qn::test::ProgramResult runQnsim(const std::string &args)
 {
-    Outcome o;
-    const std::string command = std::string(QN_BIN_DIR) + "/qnsim " + args + " 2>&1";
-    FILE *p = popen(command.c_str(), "r");
-    if (!p)
-        return o;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        o.output.append(buf, n);
-    const int raw = pclose(p);
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return o;
+    return qn::test::runCommand(qn::test::commandFor("qnsim", args) + " 2>&1");
 }
 
 TEST(Qnsim, HelpExplainsTheOptions)
 {
-    const Outcome o = runQnsim("--help");
+    const auto o = runQnsim("--help");
     EXPECT_EQ(o.status, 0);
     for (const char *word : {"--unit", "MODEL:ID:IP:PORT", "--fault", "late", "never", "partial", "garbage", "drop",
                              "--offline", "--allow-external", "SIGINT"})
@@ -52,7 +36,7 @@ TEST(Qnsim, UsageErrorsNameTheProblem)
         {"--unit QN-210:1:127.0.0.1:0 --fault 0:late", "needs milliseconds"},
     };
     for (const auto &c : cases) {
-        const Outcome o = runQnsim(c.args);
+        const auto o = runQnsim(c.args);
         EXPECT_EQ(o.status, 2) << c.args;
         EXPECT_NE(o.output.find(c.problem), std::string::npos) << c.args << ": " << o.output;
     }
@@ -60,7 +44,7 @@ TEST(Qnsim, UsageErrorsNameTheProblem)
 
 TEST(Qnsim, RefusesToListenOffThisMachine)
 {
-    const Outcome o = runQnsim("--unit QN-210:1:10.20.30.40:10001");
+    const auto o = runQnsim("--unit QN-210:1:10.20.30.40:10001");
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.output.find("outside 127.0.0.0/8"), std::string::npos) << o.output;
 }
