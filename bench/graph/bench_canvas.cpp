@@ -104,9 +104,10 @@ std::vector<QPolygon> selectedPoints(Scene &scene)
     std::vector<QPolygon> lines;
     for (int s = 0; s < 5; ++s) {
         const qn::TrendSeries &series = *scene.canvas->getSeries(s);
-        const qn::TrendSelection sel = qn::selectSamples(series, vs, ve);
+        std::vector<int> sel;
+        qn::selectSamples(series, vs, ve, a.right - a.left, sel);
         QPolygon poly;
-        for (int i = sel.first; i <= sel.last; i += sel.step) {
+        for (const int i : sel) {
             const qn::TrendSample &p = series.At(std::size_t(i));
             poly << QPoint(a.left + int((p.time - vs) * (a.right - a.left) / (ve - vs) + 0.5),
                            a.bottom - int((p.value + 10) * (a.bottom - a.top) / 20 + 0.5));

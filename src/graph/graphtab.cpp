@@ -7,6 +7,7 @@
 
 #include "ui_graphtab.h"
 
+#include <QDateTime>
 #include <QKeyEvent>
 
 #include <cmath>
@@ -72,6 +73,10 @@ void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now)
     static const SeriesLayout qn120[5] = {{"AO1", -10, 10, false, 0, 0}, {"AO2", -10, 10, false, 0, 0},
                                   {"AO3", -10, 10, false, 0, 0}, {"DI1", 0, 1, true, -8.8, 1.2},
                                   {"DI2", 0, 1, true, -7.5, 2.5}};
+    // The graph page sets the canvas up as soon as it makes it, so the graph shows its frame,
+    // grid and value axis before the device page has connected (or when a model has no page).
+    if (canvas.seriesCount() > 0)
+        return;
     const SeriesLayout *layout = modelIndex == 2 ? qn110 : modelIndex == 3 ? qn120 : analogIn;
     canvas.setSecondsPerDivision(5);
     for (int i = 0; i < 5; ++i) {
@@ -165,6 +170,7 @@ TrendCanvas *GraphTab::createCanvas()
     TrendCanvas *canvas = CanvasRegistry::instance().createCanvas(this, r.x(), r.y(), r.width(), r.height(), 0, true);
     if (canvas) {
         canvas->enableCursor(true);
+        setUpModelSeries(*canvas, m_model, double(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
         setCanvas(canvas);
     }
     return canvas;
@@ -238,12 +244,16 @@ void GraphTab::refresh()
 {
     if (m_page)
         m_page->refreshGraph();
+    else if (m_canvas)
+        m_canvas->setTimeRange(0, 0);
 }
 
 void GraphTab::onPeriodChanged(int index)
 {
     if (m_page)
         m_page->setDisplayPeriod(index);
+    else if (m_canvas)
+        applyDisplayPeriod(*m_canvas, index);
     refresh();
 }
 

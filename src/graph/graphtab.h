@@ -44,7 +44,8 @@ QColor swatchColor(int series);
 
 // Creates the five series of a model on an empty canvas as a device page sets up its graph
 // (names, ranges, colours, digital marks, visibility), grid 5 s, window [now, now + 60] and
-// span 60. modelIndex: 0 = QN-210, 1 = QN-220, 2 = QN-110, 3 = QN-120.
+// span 60. A canvas that has its series already is left as it is. modelIndex: 0 = QN-210,
+// 1 = QN-220, 2 = QN-110, 3 = QN-120.
 void setUpModelSeries(TrendCanvas &canvas, int modelIndex, double now);
 
 class GraphTab final : public QWidget {
@@ -63,7 +64,8 @@ public:
     // scroll strip goes below it).
     static QRect canvasRect();
     // Creates the canvas through the registry at canvasRect() with an automatic ID and the
-    // scroll strip, switches its read-out on and keeps it (SetCanvas). Returns it.
+    // scroll strip, switches its read-out on, sets up the model's series and the minute from
+    // now (setUpModelSeries) and keeps it (SetCanvas). Returns it.
     TrendCanvas *createCanvas();
 
     void setCanvas(TrendCanvas *canvas) { m_canvas = canvas; }

@@ -169,8 +169,10 @@ TrendSeries *TrendCanvas::getSeries(int index) const
 
 void TrendCanvas::setFocusSeries(int index)
 {
-    if (index >= 0 && index < int(m_series.size()))
+    if (index >= 0 && index < int(m_series.size())) {
         m_focusIndex = index;
+        refreshPicture();
+    }
 }
 
 void TrendCanvas::setSecondsPerDivision(double seconds)
@@ -188,6 +190,7 @@ void TrendCanvas::setSecondsPerDivision(double seconds)
         m_secondsPerDivision = std::floor(n / 3600) * 3600;
     else
         m_secondsPerDivision = std::floor(n / 86400) * 86400;
+    refreshPicture();
 }
 
 void TrendCanvas::setSpan(double seconds)
@@ -218,12 +221,18 @@ void TrendCanvas::setTimeRange(double start, double end, double anchor)
         updateView(false);
         return;
     }
-    if (end <= start)
-        return;
-    m_viewStart = start;
-    m_viewEnd = end;
-    m_gridAnchor = (anchor < start || anchor > end) ? end : anchor;
-    invalidatePicture();
+    if (end > start) {
+        m_viewStart = start;
+        m_viewEnd = end;
+        m_gridAnchor = (anchor < start || anchor > end) ? end : anchor;
+    } else if (m_hasScrollBar && m_span > 0 && m_viewEnd > m_viewStart && m_viewEnd - m_viewStart != m_span) {
+        // No data to follow yet, but a display period was chosen: show it from the same start.
+        m_viewEnd = m_viewStart + m_span;
+        if (m_gridAnchor > m_viewEnd)
+            m_gridAnchor = m_viewEnd;
+    }
+    // Whatever else changed (focus, visibility, a first sample) shows now, data or not.
+    refreshPicture();
 }
 
 void TrendCanvas::updateView(bool fromScrollBar)
@@ -271,7 +280,7 @@ void TrendCanvas::updateView(bool fromScrollBar)
         writeScrollInfo();
     m_lastSpan = m_span;
     m_lastPos = m_scrollPos;
-    invalidatePicture();
+    refreshPicture();
 }
 
 void TrendCanvas::writeScrollInfo()
@@ -345,11 +354,43 @@ void TrendCanvas::enableCursor(bool enabled)
     update(readoutRect());
 }
 
-void TrendCanvas::invalidatePicture()
+void TrendCanvas::refreshPicture()
 {
+    if (!isVisible()) {
+        // Worked out when shown: a hidden graph costs a reading nothing.
+        if (!m_sceneStale)
+            ++m_refreshCount;
+        m_sceneStale = true;
+        m_pictureValid = false;
+        return;
+    }
+    Scene next = scene();
+    if (!m_sceneStale && next == m_scene) {
+        // No pixel of the picture moves; the read-out's time may have.
+        refreshReadout();
+        return;
+    }
+    m_scene = std::move(next);
+    m_sceneStale = false;
     m_pictureValid = false;
     ++m_refreshCount;
     update();
+}
+
+void TrendCanvas::refreshReadout()
+{
+    if (m_cursorEnabled && m_readoutShown != readoutShownText())
+        update(readoutRect());
+}
+
+void TrendCanvas::showEvent(QShowEvent *event)
+{
+    if (m_sceneStale) {
+        m_scene = scene();
+        m_sceneStale = false;
+        update();
+    }
+    QWidget::showEvent(event);
 }
 
 PlotArea TrendCanvas::plotAreaFor(int w, int h)
@@ -399,17 +440,23 @@ QString TrendCanvas::readoutText(double value, double time)
 
 void TrendCanvas::renderPicture(QPainter &painter) const
 {
+    const Scene sc = scene();
     renderBackdrop(painter);
     // Traces in device pixels: cancel the device transform for them.
     const QTransform toDevice = painter.deviceTransform();
     painter.save();
     if (toDevice.type() != QTransform::TxNone)
         painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
-    drawTraces(painter, toDevice);
+    drawTraces(painter, sc, toDevice);
     painter.restore();
 }
 
 void TrendCanvas::renderPicture(QImage &image) const
+{
+    renderScene(image, scene());
+}
+
+void TrendCanvas::renderScene(QImage &image, const Scene &sc) const
 {
     // The traces go on in a second pass at pixel ratio 1, so the raster engine sees plain
     // integer device coordinates (its fast path) at any ratio.
@@ -421,9 +468,66 @@ void TrendCanvas::renderPicture(QImage &image) const
     image.setDevicePixelRatio(1.0);
     {
         QPainter painter(&image);
-        drawTraces(painter, QTransform::fromScale(dpr, dpr));
+        drawTraces(painter, sc, QTransform::fromScale(dpr, dpr));
     }
     image.setDevicePixelRatio(dpr);
+}
+
+std::vector<int> TrendCanvas::gridLines() const
+{
+    // The x of every grid line drawTimeAxis draws, anchor first; with the anchor's time and
+    // the spacing they fix every label too.
+    std::vector<int> xs;
+    if (!(m_viewEnd > m_viewStart) || m_secondsPerDivision < 0.01)
+        return xs;
+    const PlotArea a = plotArea();
+    const Mapper map{a, m_viewStart, m_viewEnd};
+    xs.push_back(map.x(m_gridAnchor));
+    for (int direction : {1, -1}) {
+        double t = m_gridAnchor;
+        for (;;) {
+            t += direction * m_secondsPerDivision;
+            const int x = map.x(t);
+            if (direction > 0 ? x >= a.right : x <= a.left)
+                break;
+            xs.push_back(x);
+        }
+    }
+    return xs;
+}
+
+TrendCanvas::Scene TrendCanvas::scene() const
+{
+    Scene sc;
+    sc.size = size();
+    if (!(m_viewEnd > m_viewStart))
+        return sc;
+    sc.viewWidth = m_viewEnd - m_viewStart;
+    sc.gridAnchor = m_gridAnchor;
+    sc.secondsPerDivision = m_secondsPerDivision;
+    sc.gridX = gridLines();
+    const TrendSeries *focus = focused();
+    if (focus) {
+        sc.focus = m_focusIndex;
+        sc.name = focus->getName();
+        sc.unit = focus->getUnit();
+        sc.minValue = focus->minValue();
+        sc.maxValue = focus->maxValue();
+        sc.digital = focus->isDigital();
+        sc.focusColor = focus->getColor();
+    }
+    const PlotArea a = plotArea();
+    int others = 0;
+    for (const auto &s : m_series) {
+        if (s.get() == focus)
+            continue;
+        sc.traces.push_back(traceOf(*s, a, false));
+        ++others;
+    }
+    // The focused trace last, on top, and wider when there is anything to stand out from.
+    if (focus)
+        sc.traces.push_back(traceOf(*focus, a, others > 0));
+    return sc;
 }
 
 void TrendCanvas::renderBackdrop(QPainter &painter) const
@@ -546,30 +650,15 @@ void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, 
         line(v, valueLabel(v, s.minValue(), s.maxValue()));
 }
 
-void TrendCanvas::drawTraces(QPainter &painter, const QTransform &toDevice) const
+TrendCanvas::Trace TrendCanvas::traceOf(const TrendSeries &s, const PlotArea &a, bool wide) const
 {
-    if (!(m_viewEnd > m_viewStart))
-        return;
-    const TrendSeries *focus = focused();
-    const PlotArea a = plotArea();
-    int others = 0;
-    for (const auto &s : m_series) {
-        if (s.get() == focus)
-            continue;
-        drawTrace(painter, *s, a, false, toDevice);
-        ++others;
-    }
-    // The focused trace last, on top, and wider when there is anything to stand out from.
-    if (focus)
-        drawTrace(painter, *focus, a, others > 0, toDevice);
-}
-
-void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotArea &a, bool wide,
-                            const QTransform &toDevice) const
-{
-    const TrendSelection sel = selectSamples(s, m_viewStart, m_viewEnd);
-    if (sel.empty())
-        return;
+    Trace trace;
+    trace.color = s.getColor();
+    trace.wide = wide;
+    thread_local std::vector<int> selection;
+    selectSamples(s, m_viewStart, m_viewEnd, a.right - a.left, selection);
+    if (selection.empty())
+        return trace;
     // The mapping of Mapper, with the divisions by the window and the range taken out of
     // the loop (same results).
     const RoundedQuotient xq(m_viewEnd - m_viewStart);
@@ -578,15 +667,13 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
     const double height = a.bottom - a.top;
     const auto xOf = [&](double t) { return a.left + xq((t - m_viewStart) * width); };
     const auto yOf = [&](double v) { return std::clamp(a.bottom - yq((v - s.minValue()) * height), a.top, a.bottom); };
-    const double sx = toDevice.m11(), sy = toDevice.m22(), dx = toDevice.dx(), dy = toDevice.dy();
 
-    thread_local std::vector<QPoint> points;
-    points.clear();
-    for (int i = sel.first; i <= sel.last; i += sel.step) {
+    trace.points.reserve(selection.size());
+    for (const int i : selection) {
         const TrendSample &p = s.At(std::size_t(i));
         int x = xOf(p.time);
         int y = yOf(p.value);
-        if (points.empty() && x < a.left && std::size_t(i) + 1 < s.count()) {
+        if (trace.points.empty() && x < a.left && std::size_t(i) + 1 < s.count()) {
             // Enter at the left edge with the value interpolated there.
             const TrendSample &next = s.At(std::size_t(i) + 1);
             const double v = next.time > p.time
@@ -595,56 +682,82 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
             x = a.left;
             y = yOf(v);
         }
-        points.emplace_back(toPixel(std::floor(x * sx + dx)), toPixel(std::floor(y * sy + dy)));
+        // Samples of one column that land on one pixel draw nothing more than the first.
+        if (!trace.points.empty() && trace.points.back() == QPoint(x, y))
+            continue;
+        trace.points.emplace_back(x, y);
     }
+    return trace;
+}
 
+void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransform &toDevice)
+{
     // 1-pixel cosmetic polylines on integer device points are the raster engine's fast path;
     // a 2-pixel pen is tens of times slower. Widths are device pixels at any pixel ratio: 1,
     // and 2 for the focused trace (thicker strokes at ratio 2 would cost more than the rest
     // of the picture). The second pixel of the focused trace is each segment once more, one
     // pixel down where it runs flatter than 45 degrees, one pixel right where it is steeper.
+    const double sx = toDevice.m11(), sy = toDevice.m22(), dx = toDevice.dx(), dy = toDevice.dy();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(cosmeticPen(colorOf(s)));
-    const int n = int(points.size());
-    if (n == 1) {
-        painter.drawPoint(points[0]);
-        return;
-    }
-    painter.drawPolyline(points.data(), n);
-    if (!wide)
-        return;
+    thread_local std::vector<QPoint> points;
     thread_local std::vector<QLine> segments;
-    segments.clear();
-    for (int i = 1; i < n; ++i) {
-        const QPoint p0 = points[std::size_t(i - 1)];
-        const QPoint p1 = points[std::size_t(i)];
-        const QPoint d = p1 - p0;
-        const QPoint shift = std::abs(d.x()) >= std::abs(d.y()) ? QPoint(0, 1) : QPoint(1, 0);
-        segments.emplace_back(p0 + shift, p1 + shift);
+    for (const Trace &trace : sc.traces) {
+        if (trace.points.empty())
+            continue;
+        points.clear();
+        for (const QPoint &p : trace.points)
+            points.emplace_back(toPixel(std::floor(p.x() * sx + dx)), toPixel(std::floor(p.y() * sy + dy)));
+        painter.setPen(cosmeticPen(QColor(int(trace.color & 0xFF), int((trace.color >> 8) & 0xFF),
+                                          int((trace.color >> 16) & 0xFF))));
+        const int n = int(points.size());
+        if (n == 1) {
+            painter.drawPoint(points[0]);
+            continue;
+        }
+        painter.drawPolyline(points.data(), n);
+        if (!trace.wide)
+            continue;
+        segments.clear();
+        for (int i = 1; i < n; ++i) {
+            const QPoint p0 = points[std::size_t(i - 1)];
+            const QPoint p1 = points[std::size_t(i)];
+            const QPoint d = p1 - p0;
+            const QPoint shift = std::abs(d.x()) >= std::abs(d.y()) ? QPoint(0, 1) : QPoint(1, 0);
+            segments.emplace_back(p0 + shift, p1 + shift);
+        }
+        painter.drawLines(segments.data(), int(segments.size()));
     }
-    painter.drawLines(segments.data(), int(segments.size()));
 }
 
-void TrendCanvas::drawReadout(QPainter &painter) const
+QString TrendCanvas::readoutShownText() const
 {
     if (!m_cursorEnabled || m_viewStart == 0 || m_viewEnd == 0)
-        return;
+        return {};
     const PlotArea a = plotArea();
     const bool outside = m_mouseX <= a.left || m_mouseY <= a.top || m_mouseX >= a.right || m_mouseY >= a.bottom;
     const TrendSeries *focus = focused();
     if (outside || !focus)
-        return;
-    const int w = width();
-    // A read-out covers whatever stands behind it (a long caption), as a fresh box.
-    painter.fillRect(readoutRect(), Qt::black);
+        return {};
     const double tc = m_viewStart + double(m_mouseX - a.left) / (a.right - a.left) * (m_viewEnd - m_viewStart);
     const double vc = focus->minValue()
                       + double(a.bottom - m_mouseY) / (a.bottom - a.top) * (focus->maxValue() - focus->minValue());
+    return readoutText(vc, tc);
+}
+
+void TrendCanvas::drawReadout(QPainter &painter) const
+{
+    const QString text = readoutShownText();
+    if (text.isEmpty())
+        return;
+    const TrendSeries *focus = focused();
+    const int w = width();
+    // A read-out covers whatever stands behind it (a long caption), as a fresh box.
+    painter.fillRect(readoutRect(), Qt::black);
     painter.setFont(fixedCjkFont(fontPixels(w, height())));
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setPen(cosmeticPen(colorOf(*focus)));
-    painter.drawText(QRect(QPoint(int(0.4 * w), 0), QPoint(int(0.8 * w) - 1, a.top - 1)),
-                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, readoutText(vc, tc));
+    painter.drawText(QRect(QPoint(int(0.4 * w), 0), QPoint(int(0.8 * w) - 1, plotArea().top - 1)),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
 }
 
 QImage TrendCanvas::renderToImage(qreal devicePixelRatio) const
@@ -661,19 +774,26 @@ void TrendCanvas::paintEvent(QPaintEvent *event)
 {
     const qreal dpr = devicePixelRatioF();
     const QSize want = size() * dpr;
+    if (m_sceneStale || m_scene.size != size()) {
+        m_scene = scene();
+        m_sceneStale = false;
+        m_pictureValid = false;
+    }
     if (!m_pictureValid || !m_cacheValid || m_cache.size() != want || m_cache.devicePixelRatio() != dpr) {
         if (m_cache.size() != want) // the picture covers every pixel, so the old one can be reused
             m_cache = QImage(want, QImage::Format_RGB32);
         m_cache.setDevicePixelRatio(dpr);
-        renderPicture(m_cache);
+        renderScene(m_cache, m_scene);
         m_cacheValid = true;
         m_pictureValid = true;
     }
     QPainter painter(this);
     painter.setClipRegion(event->region());
     painter.drawImage(QPoint(0, 0), m_cache);
-    if (m_cursorEnabled && event->region().intersects(readoutRect()))
+    if (m_cursorEnabled && event->region().intersects(readoutRect())) {
         drawReadout(painter);
+        m_readoutShown = readoutShownText();
+    }
     m_mouseMoved = false;
 }
 

@@ -52,9 +52,10 @@ public:
     TrendSeries *getSeries(int index) const; // nullptr when out of range
     int seriesCount() const { return int(m_series.size()); }
 
-    void setFocusSeries(int index); // ignored unless 0 <= index < SeriesCount()
+    // Ignored unless 0 <= index < SeriesCount(); the picture shows it at once.
+    void setFocusSeries(int index);
     int focusSeries() const { return m_focusIndex; }
-    // Rounded to whole seconds, minutes, hours or days by size; ignored unless > 0.
+    // Rounded to whole seconds, minutes, hours or days by size; ignored unless > 0. Shown at once.
     void setSecondsPerDivision(double seconds);
     double secondsPerDivision() const { return m_secondsPerDivision; }
     // Width of the followed window; ignored when negative, 0 switches the placement off.
@@ -63,8 +64,11 @@ public:
 
     // With a scroll strip, a span and more than one sample time the window is placed on the
     // data (follow the newest, or stay where the operator scrolled) and the arguments are not
-    // used; otherwise the window becomes [start, end] unless end <= start. (0, 0) is what the
-    // pages call after every reading.
+    // used; otherwise the window becomes [start, end] unless end <= start. With nothing to
+    // place it on (no data, or one instant of it) the window keeps its left edge and takes the
+    // span. (0, 0) is what the pages call after every reading and after any change of focus,
+    // period or visibility: the picture is drawn again whenever one of its pixels would change,
+    // and only then.
     void setTimeRange(double start, double end, double anchor);
     void setTimeRange(double start, double end) { setTimeRange(start, end, end); }
 
@@ -106,7 +110,32 @@ public:
     static QString valueLabel(double value, double minValue, double maxValue);
     static QString readoutText(double value, double time);
 
+    // Everything one full picture shows, in canvas pixels: the picture is drawn again only
+    // when this changes. Points are the selected samples (selectSamples) of each trace.
+    struct Trace {
+        std::uint32_t color = 0;
+        bool wide = false;
+        std::vector<QPoint> points;
+        bool operator==(const Trace &) const = default;
+    };
+    struct Scene {
+        QSize size;
+        double viewWidth = 0;         // 0: no window, a black picture
+        double gridAnchor = 0;        // the time labels follow from it and the spacing
+        double secondsPerDivision = 0;
+        std::vector<int> gridX;       // anchor line first
+        int focus = -1;               // value axis and caption of this series, -1 none
+        std::string name, unit;
+        double minValue = 0, maxValue = 0;
+        bool digital = false;
+        std::uint32_t focusColor = 0;
+        std::vector<Trace> traces;    // in drawing order, the focused one last
+        bool operator==(const Scene &) const = default;
+    };
+    Scene scene() const;
+
 protected:
+    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
@@ -115,14 +144,17 @@ protected:
 private:
     void updateView(bool fromScrollBar);
     void writeScrollInfo();
-    void invalidatePicture();
+    void refreshPicture();
+    void refreshReadout();
+    std::vector<int> gridLines() const;
+    Trace traceOf(const TrendSeries &series, const PlotArea &area, bool wide) const;
     void drawTimeAxis(QPainter &painter, int w, int h) const;
     void drawValueAxis(QPainter &painter, const TrendSeries &series, int w, int h) const;
     void renderBackdrop(QPainter &painter) const;
-    void drawTraces(QPainter &painter, const QTransform &toDevice) const;
-    void drawTrace(QPainter &painter, const TrendSeries &series, const PlotArea &area, bool wide,
-                   const QTransform &toDevice) const;
+    static void drawTraces(QPainter &painter, const Scene &scene, const QTransform &toDevice);
+    void renderScene(QImage &image, const Scene &scene) const;
     void drawReadout(QPainter &painter) const;
+    QString readoutShownText() const; // empty when no read-out stands
     const TrendSeries *focused() const;
 
     std::vector<std::unique_ptr<TrendSeries>> m_series;
@@ -144,6 +176,11 @@ private:
     int m_mouseY = -1;
     bool m_pictureValid = true;
     int m_refreshCount = 0;
+    // What the cache shows (or will, once painted); stale while the canvas is hidden, where
+    // working it out on every reading would be wasted.
+    Scene m_scene;
+    bool m_sceneStale = false;
+    QString m_readoutShown;
     // What the previous placement used. Each canvas keeps its own, so that one unit's
     // window never moves another's.
     double m_lastSpan = 0.0;

@@ -1,6 +1,7 @@
 #include "history/trendseries.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace qn {
 
@@ -27,6 +28,8 @@ void TrendSeries::addSample(double time, double value)
 {
     if (m_digital && value != 0.0)
         value = 1.0;
+    if (!m_samples.empty() && !(time >= m_samples.back().time))
+        time = m_samples.back().time;
     m_samples.push_back({time, value});
     if (m_samples.size() > kCapacity)
         m_samples.pop_front();
@@ -120,26 +123,58 @@ int TrendSeries::upperIndex(double t) const
     return lo - 1;
 }
 
-TrendSelection selectSamples(const TrendSeries &series, double t0, double t1)
+void selectSamples(const TrendSeries &series, double t0, double t1, int columns, std::vector<int> &out)
 {
-    TrendSelection sel;
+    out.clear();
     if (!series.isVisible() || series.count() == 0)
-        return sel;
+        return;
     int first = series.lowerIndex(t0);
     const int last = series.upperIndex(t1);
     if (first > 0)
         --first;
-    int n = last - first + 1;
-    int step = 1;
-    if (n > kMaxDrawnSamples) {
-        step = n / kMaxDrawnSamples + 1;
-        n = n / step;
-        first = last - (n - 1) * step;
+    if (last < first)
+        return;
+    const int n = last - first + 1;
+    if (n <= 4 * (columns + 1) || !(t1 > t0) || columns <= 0) {
+        out.reserve(std::size_t(n));
+        for (int i = first; i <= last; ++i)
+            out.push_back(i);
+        return;
     }
-    sel.first = first;
-    sel.last = last;
-    sel.step = step;
-    return sel;
+    out.reserve(4 * std::size_t(columns + 2));
+    const double perSecond = columns / (t1 - t0);
+    int i = first;
+    while (i <= last) {
+        // One column: the samples before the time where the next column begins. Near that
+        // border the product may round the other way than the canvas's division; a sample
+        // then counts to the neighbouring column, which changes no extreme of the picture.
+        const double column = std::floor((series.At(std::size_t(i)).time - t0) * perSecond + 0.5);
+        const double nextColumn = t0 + (column + 0.5) / perSecond;
+        const int begin = i;
+        int lowest = i, highest = i;
+        double low = series.At(std::size_t(i)).value, high = low;
+        for (++i; i <= last; ++i) {
+            const TrendSample &p = series.At(std::size_t(i));
+            if (!(p.time < nextColumn))
+                break;
+            if (p.value < low) {
+                low = p.value;
+                lowest = i;
+            } else if (p.value > high) {
+                high = p.value;
+                highest = i;
+            }
+        }
+        const int end = i - 1;
+        const int a = std::min(lowest, highest), b = std::max(lowest, highest);
+        out.push_back(begin);
+        if (a > begin)
+            out.push_back(a);
+        if (b > a && b > begin)
+            out.push_back(b);
+        if (end > b && end > begin)
+            out.push_back(end);
+    }
 }
 
 double earliestTime(std::span<const TrendSeries *const> series)

@@ -11,11 +11,12 @@
 #include <deque>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace qn {
 
 struct TrendSample {
-    double time = 0.0;  // seconds since 1970-01-01 00:00:00 UTC (whole seconds in practice)
+    double time = 0.0;  // seconds since 1970-01-01 00:00:00 UTC, to the millisecond
     double value = 0.0; // display units, or 0.0 / 1.0 for an on/off channel
 };
 
@@ -29,7 +30,9 @@ public:
 
     // On a digital series any non-zero value is stored as 1.0. Appends at the newest end
     // and drops the oldest sample once the count reaches 100,000 (one per append).
-    // Times must not decrease: the lookups below rely on it.
+    // The lookups below need times that never decrease, and the wall clock can step back
+    // (a time sync, a manual change): a time before the newest one, or not a number, is
+    // stored as the newest one.
     void addSample(double time, double value);
     // Removes every sample; the series is hidden while it empties, then shown as before.
     void clear();
@@ -78,21 +81,14 @@ private:
     bool m_digital = false;
 };
 
-// Which samples of a series are drawn for the window [t0, t1]: indices first, first + step,
-// ..., last. At most about 1,000 whatever the window holds; the newest one is always last,
-// and the sample just before t0 is included so a trace enters from the left edge.
-struct TrendSelection {
-    int first = 0;
-    int last = -1;
-    int step = 1;
-    int count() const { return last < first ? 0 : (last - first) / step + 1; }
-    bool empty() const { return count() == 0; }
-};
-
-inline constexpr int kMaxDrawnSamples = 1000;
-
-// Nothing is selected for a hidden or empty series.
-TrendSelection selectSamples(const TrendSeries &series, double t0, double t1);
+// The samples a trace draws for the window [t0, t1] laid over `columns` pixel columns
+// (column of t = trunc((t - t0) * columns / (t1 - t0) + 0.5), as the canvas maps x): of the
+// samples in each column the first, the lowest, the highest and the last, in time order, so
+// every extreme inside the window is drawn however many samples the window holds (at most
+// 4 per column). When the window holds no more than that, every sample is taken. The sample
+// just before t0 leads, so a trace enters from the left edge. Indices (oldest first) replace
+// the contents of `out`; nothing for a hidden or empty series.
+void selectSamples(const TrendSeries &series, double t0, double t1, int columns, std::vector<int> &out);
 
 // Over the series that hold samples: the smallest first time (0.0 when none holds any) and
 // the largest last time (0.0 when none holds any). Null entries are skipped.

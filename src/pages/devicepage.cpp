@@ -225,7 +225,8 @@ TrendSeries *DevicePage::series(int index) const
 
 double DevicePage::nowSeconds()
 {
-    return double(QDateTime::currentSecsSinceEpoch());
+    // To the millisecond: readings a tenth of a second apart must not pile up on one x.
+    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
 }
 
 void DevicePage::setUpGraph()
