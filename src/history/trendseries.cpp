@@ -30,9 +30,27 @@ void TrendSeries::addSample(double time, double value)
         value = 1.0;
     if (!m_samples.empty() && !(time >= m_samples.back().time))
         time = m_samples.back().time;
+    if ((m_dropped + m_samples.size()) % kBlock == 0) {
+        m_blocks.push_back({value, value, time, 0, 0});
+    } else {
+        Block &b = m_blocks.back();
+        const auto at = std::uint8_t((m_dropped + m_samples.size()) % kBlock);
+        if (value < b.low) {
+            b.low = value;
+            b.lowAt = at;
+        } else if (value > b.high) {
+            b.high = value;
+            b.highAt = at;
+        }
+        b.lastTime = time;
+    }
     m_samples.push_back({time, value});
-    if (m_samples.size() > kCapacity)
+    if (m_samples.size() > kCapacity) {
         m_samples.pop_front();
+        ++m_dropped;
+        if (m_dropped % kBlock == 0)
+            m_blocks.pop_front();
+    }
 }
 
 void TrendSeries::clear()
@@ -41,6 +59,8 @@ void TrendSeries::clear()
     const bool wasVisible = m_visible;
     m_visible = false;
     m_samples.clear();
+    m_blocks.clear();
+    m_dropped = 0;
     m_visible = wasVisible;
 }
 
@@ -49,6 +69,8 @@ void TrendSeries::release()
     const bool wasVisible = m_visible;
     m_visible = false;
     std::deque<TrendSample>().swap(m_samples);
+    std::deque<Block>().swap(m_blocks);
+    m_dropped = 0;
     m_visible = wasVisible;
 }
 
@@ -143,27 +165,52 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
     }
     out.reserve(4 * std::size_t(columns + 2));
     const double perSecond = columns / (t1 - t0);
+    constexpr int block = int(TrendSeries::kBlock);
+    // Iterators, not indices: a deque's index costs a division per sample, and a full
+    // window is tens of thousands of samples per trace on every repaint.
+    auto it = series.m_samples.begin() + first;
     int i = first;
     while (i <= last) {
         // One column: the samples before the time where the next column begins. Near that
         // border the product may round the other way than the canvas's division; a sample
         // then counts to the neighbouring column, which changes no extreme of the picture.
-        const double column = std::floor((series.At(std::size_t(i)).time - t0) * perSecond + 0.5);
+        const double column = std::floor((it->time - t0) * perSecond + 0.5);
         const double nextColumn = t0 + (column + 0.5) / perSecond;
         const int begin = i;
         int lowest = i, highest = i;
-        double low = series.At(std::size_t(i)).value, high = low;
-        for (++i; i <= last; ++i) {
-            const TrendSample &p = series.At(std::size_t(i));
-            if (!(p.time < nextColumn))
+        double low = it->value, high = low;
+        ++i;
+        ++it;
+        while (i <= last) {
+            if ((series.m_dropped + std::size_t(i)) % TrendSeries::kBlock == 0 && i + block - 1 <= last) {
+                const TrendSeries::Block &b = series.m_blocks[series.blockOf(std::size_t(i))];
+                if (b.lastTime < nextColumn) {
+                    // A whole run inside the column: its extremes stand for its samples.
+                    if (b.low < low) {
+                        low = b.low;
+                        lowest = i + b.lowAt;
+                    }
+                    if (b.high > high) {
+                        high = b.high;
+                        highest = i + b.highAt;
+                    }
+                    i += block;
+                    it += block;
+                    continue;
+                }
+            }
+            if (!(it->time < nextColumn))
                 break;
-            if (p.value < low) {
-                low = p.value;
+            const double v = it->value;
+            if (v < low) {
+                low = v;
                 lowest = i;
-            } else if (p.value > high) {
-                high = p.value;
+            } else if (v > high) {
+                high = v;
                 highest = i;
             }
+            ++i;
+            ++it;
         }
         const int end = i - 1;
         const int a = std::min(lowest, highest), b = std::max(lowest, highest);

@@ -62,6 +62,7 @@ public:
 
     std::size_t count() const { return m_samples.size(); }
     const TrendSample &At(std::size_t index) const { return m_samples[index]; } // 0 = oldest
+    const std::deque<TrendSample> &samples() const { return m_samples; }
     double firstTime() const; // 0.0 when empty
     double lastTime() const;  // 0.0 when empty
 
@@ -71,7 +72,23 @@ public:
     int upperIndex(double t) const;
 
 private:
+    friend void selectSamples(const TrendSeries &, double, double, int, std::vector<int> &);
+
+    // The lowest and highest value of each run of kBlock samples, counted from the first
+    // sample ever appended (so the runs stay put while the oldest samples are dropped): the
+    // selection for a wide window takes a whole run from here instead of sample by sample.
+    static constexpr std::size_t kBlock = 32;
+    struct Block {
+        double low, high;            // first lowest and first highest value
+        double lastTime;             // time of the run's last sample
+        std::uint8_t lowAt, highAt;  // their places in the run
+    };
+    // Index of the run that sample `index` (0 = oldest now) belongs to, in m_blocks.
+    std::size_t blockOf(std::size_t index) const { return (m_dropped + index) / kBlock - m_dropped / kBlock; }
+
     std::deque<TrendSample> m_samples;
+    std::deque<Block> m_blocks;
+    std::size_t m_dropped = 0; // samples dropped from the front since the last clear
     std::string m_name;
     std::string m_unit;
     double m_minValue;
