@@ -56,6 +56,21 @@ QPen cosmeticPen(const QColor &color, Qt::PenStyle style = Qt::SolidLine)
     return pen;
 }
 
+// A dotted 1-pixel line from `from` to `to` inclusive, one pixel lit in three starting at
+// `from`, as a cosmetic dotted pen draws it. Lit pixels as points: a dash pattern sends every
+// line through the general stroker, which is most of what a grid costs.
+void drawDotted(QPainter &painter, QPoint from, QPoint to)
+{
+    thread_local std::vector<QPoint> dots;
+    dots.clear();
+    const QPoint d = to - from;
+    const int steps = std::max(std::abs(d.x()), std::abs(d.y()));
+    const QPoint step(d.x() > 0 ? 1 : d.x() < 0 ? -1 : 0, d.y() > 0 ? 1 : d.y() < 0 ? -1 : 0);
+    for (int i = 0; i <= steps; i += 3)
+        dots.push_back(from + step * i);
+    painter.drawPoints(dots.data(), int(dots.size()));
+}
+
 int fontPixels(int w, int h)
 {
     return std::max(1, std::min(w * 14 / 700, h * 14 / 400));
@@ -370,11 +385,20 @@ void TrendCanvas::refreshPicture()
         refreshReadout();
         return;
     }
+    // While the window follows the data only the plot and the time labels under it move;
+    // the captions above it and the frame's top stay.
+    const bool onlyTheTimeMoved = !m_sceneStale && sameBackdrop(next, m_scene);
     m_scene = std::move(next);
     m_sceneStale = false;
     m_pictureValid = false;
     ++m_refreshCount;
-    update();
+    if (onlyTheTimeMoved) {
+        // One rectangle from the plot's top down: a clip of one rectangle keeps the raster
+        // engine on its fast fills, where two cost more than the few pixels they would save.
+        update(QRect(0, plotArea().top, width(), height() - plotArea().top));
+    } else {
+        update();
+    }
 }
 
 void TrendCanvas::refreshReadout()
@@ -440,9 +464,20 @@ QString TrendCanvas::readoutText(double value, double time)
 
 void TrendCanvas::renderPicture(QPainter &painter) const
 {
-    const Scene sc = scene();
-    renderBackdrop(painter);
-    // Traces in device pixels: cancel the device transform for them.
+    renderScene(painter, scene(), QRegion(rect()));
+}
+
+void TrendCanvas::renderPicture(QImage &image) const
+{
+    QPainter painter(&image);
+    renderScene(painter, scene(), QRegion(rect()));
+}
+
+void TrendCanvas::renderScene(QPainter &painter, const Scene &sc, const QRegion &dirty) const
+{
+    renderBackdrop(painter, dirty);
+    // Traces in device pixels: with the device transform cancelled the raster engine sees
+    // plain integer device coordinates (its fast path) at any pixel ratio.
     const QTransform toDevice = painter.deviceTransform();
     painter.save();
     if (toDevice.type() != QTransform::TxNone)
@@ -451,26 +486,38 @@ void TrendCanvas::renderPicture(QPainter &painter) const
     painter.restore();
 }
 
-void TrendCanvas::renderPicture(QImage &image) const
+void TrendCanvas::drawLabel(QPainter &painter, const QRect &r, int flags, const QString &text, const QRegion &dirty) const
 {
-    renderScene(image, scene());
-}
-
-void TrendCanvas::renderScene(QImage &image, const Scene &sc) const
-{
-    // The traces go on in a second pass at pixel ratio 1, so the raster engine sees plain
-    // integer device coordinates (its fast path) at any ratio.
-    const qreal dpr = image.devicePixelRatio();
-    {
-        QPainter painter(&image);
-        renderBackdrop(painter);
+    if (!dirty.intersects(r))
+        return;
+    // Laid out once per text and font: shaping is most of what drawing a label costs, and
+    // the picture is drawn again every time the window moves by a pixel.
+    if (m_labelFont != painter.font() || m_labels.size() > 512) {
+        m_labels.clear();
+        m_labelFont = painter.font();
     }
-    image.setDevicePixelRatio(1.0);
-    {
-        QPainter painter(&image);
-        drawTraces(painter, sc, QTransform::fromScale(dpr, dpr));
+    auto it = m_labels.find(text);
+    if (it == m_labels.end()) {
+        QStaticText label(text);
+        label.setTextFormat(Qt::PlainText);
+        label.prepare(QTransform(), painter.font());
+        it = m_labels.insert(text, label);
     }
-    image.setDevicePixelRatio(dpr);
+    const QSizeF size = it->size();
+    double x = r.left();
+    if (flags & Qt::AlignHCenter)
+        x = r.left() + (r.width() - size.width()) / 2;
+    else if (flags & Qt::AlignRight)
+        x = r.right() + 1 - size.width();
+    double y = r.top();
+    if (flags & Qt::AlignVCenter)
+        y = r.top() + (r.height() - size.height()) / 2;
+    else if (flags & Qt::AlignBottom)
+        y = r.bottom() + 1 - size.height();
+    painter.save();
+    painter.setClipRect(r, Qt::IntersectClip); // as drawText keeps a label inside its box
+    painter.drawStaticText(QPoint(qRound(x), qRound(y)), *it);
+    painter.restore();
 }
 
 std::vector<int> TrendCanvas::gridLines() const
@@ -530,22 +577,22 @@ TrendCanvas::Scene TrendCanvas::scene() const
     return sc;
 }
 
-void TrendCanvas::renderBackdrop(QPainter &painter) const
+void TrendCanvas::renderBackdrop(QPainter &painter, const QRegion &dirty) const
 {
     const int w = width();
     const int h = height();
-    painter.fillRect(QRect(0, 0, w, h), Qt::black);
+    painter.fillRect(QRect(0, 0, w, h), Qt::black); // the paint's own clip keeps it to `dirty`
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(fixedCjkFont(fontPixels(w, h)));
-    drawTimeAxis(painter, w, h);
+    drawTimeAxis(painter, w, h, dirty);
     // The focused series' value axis lies under the traces.
     if (m_viewEnd > m_viewStart)
         if (const TrendSeries *focus = focused())
-            drawValueAxis(painter, *focus, w, h);
+            drawValueAxis(painter, *focus, w, h, dirty);
 }
 
-void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
+void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &dirty) const
 {
     if (!(m_viewEnd > m_viewStart))
         return;
@@ -555,13 +602,12 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
     // A 1-pixel outline covers one pixel past the QRect's right and bottom: the frame runs
     // from (L - 1, T - 2) to (0.95 w, B + 1) inclusive.
     painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
-    painter.drawText(QRect(QPoint(int(0.8 * w), 0), QPoint(int(0.95 * w) - 1, a.top - 1)),
-                     Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
-                     secondsPerDivisionCaption(m_secondsPerDivision));
+    drawLabel(painter, QRect(QPoint(int(0.8 * w), 0), QPoint(int(0.95 * w) - 1, a.top - 1)),
+              Qt::AlignRight | Qt::AlignVCenter, secondsPerDivisionCaption(m_secondsPerDivision), dirty);
     if (m_secondsPerDivision < 0.01)
         return;
 
-    const QPen gridPen = cosmeticPen(QColor(128, 128, 128), Qt::DotLine);
+    const QPen gridPen = cosmeticPen(QColor(128, 128, 128));
     const QPen textPen = cosmeticPen(Qt::white);
     const Mapper map{a, m_viewStart, m_viewEnd};
     const int n = int(std::min(1.0e7, std::trunc((m_viewEnd - m_viewStart) / m_secondsPerDivision))) + 1;
@@ -571,15 +617,15 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
     const auto timeRect = [&](int x) { return QRect(QPoint(x - w / 10, (d + h) / 2), QPoint(x + w / 10 - 1, h - 1)); };
     const auto drawDate = [&](int x, const std::tm &tm) {
         painter.setPen(textPen);
-        painter.drawText(dateRect(x), Qt::AlignHCenter | Qt::AlignBottom | Qt::TextSingleLine, dateText(tm));
+        drawLabel(painter, dateRect(x), Qt::AlignHCenter | Qt::AlignBottom, dateText(tm), dirty);
     };
     const auto drawTime = [&](int x, const std::tm &tm) {
         painter.setPen(textPen);
-        painter.drawText(timeRect(x), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, timeText(tm));
+        drawLabel(painter, timeRect(x), Qt::AlignHCenter | Qt::AlignTop, timeText(tm), dirty);
     };
     const auto drawLine = [&](int x) {
         painter.setPen(gridPen);
-        painter.drawLine(x, a.top, x, a.bottom - 1);
+        drawDotted(painter, QPoint(x, a.top), QPoint(x, a.bottom - 1));
     };
 
     const int anchorX = map.x(m_gridAnchor);
@@ -617,27 +663,26 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
     }
 }
 
-void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, int h) const
+void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, int h, const QRegion &dirty) const
 {
     const PlotArea a = plotAreaFor(w, h);
     const QColor color = colorOf(s);
-    const QPen axisPen = cosmeticPen(QColor(s.red() / 2, s.green() / 2, s.blue() / 2), Qt::DotLine);
+    const QPen axisPen = cosmeticPen(QColor(s.red() / 2, s.green() / 2, s.blue() / 2));
     const QPen textPen = cosmeticPen(color);
     const int axisRight = int(0.95 * w);
     const QString name = QString::fromStdString(s.getName());
     const QString unit = QString::fromStdString(s.getUnit());
     painter.setPen(textPen);
-    painter.drawText(QRect(QPoint(a.left, 0), QPoint(int(0.5 * w) - 1, a.top - 1)),
-                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit));
+    drawLabel(painter, QRect(QPoint(a.left, 0), QPoint(int(0.5 * w) - 1, a.top - 1)), Qt::AlignLeft | Qt::AlignVCenter,
+              unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit), dirty);
 
     const auto line = [&](double v, const QString &label) {
         const int y = Mapper::y(a, s, v);
         painter.setPen(axisPen);
-        painter.drawLine(a.left, y, axisRight - 1, y);
+        drawDotted(painter, QPoint(a.left, y), QPoint(axisRight - 1, y));
         painter.setPen(textPen);
-        painter.drawText(QRect(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1)),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
+        drawLabel(painter, QRect(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1)),
+                  Qt::AlignLeft | Qt::AlignVCenter, label, dirty);
     };
     if (s.isDigital()) {
         line(1.0, QStringLiteral("ON"));
@@ -800,24 +845,16 @@ QImage TrendCanvas::renderToImage(qreal devicePixelRatio) const
 
 void TrendCanvas::paintEvent(QPaintEvent *event)
 {
-    const qreal dpr = devicePixelRatioF();
-    const QSize want = size() * dpr;
     if (m_sceneStale || m_scene.size != size()) {
         m_scene = scene();
         m_sceneStale = false;
-        m_pictureValid = false;
     }
-    if (!m_pictureValid || !m_cacheValid || m_cache.size() != want || m_cache.devicePixelRatio() != dpr) {
-        if (m_cache.size() != want) // the picture covers every pixel, so the old one can be reused
-            m_cache = QImage(want, QImage::Format_RGB32);
-        m_cache.setDevicePixelRatio(dpr);
-        renderScene(m_cache, m_scene);
-        m_cacheValid = true;
-        m_pictureValid = true;
-    }
+    // Straight into the window's backing store, only where it is asked for: the picture
+    // moves by a pixel with nearly every reading of a short window, so a picture kept aside
+    // would be drawn and then copied over the whole canvas each time.
     QPainter painter(this);
-    painter.setClipRegion(event->region());
-    painter.drawImage(QPoint(0, 0), m_cache);
+    renderScene(painter, m_scene, event->region());
+    m_pictureValid = true;
     if (m_cursorEnabled && event->region().intersects(readoutRect())) {
         drawReadout(painter);
         m_readoutShown = readoutShownText();
@@ -849,7 +886,7 @@ void TrendCanvas::leaveEvent(QEvent *event)
 
 void TrendCanvas::resizeEvent(QResizeEvent *event)
 {
-    m_cacheValid = false;
+    m_sceneStale = true;
     QWidget::resizeEvent(event);
 }
 

@@ -10,7 +10,10 @@
 // Create canvases through CanvasRegistry (canvasregistry.h), which hands out the IDs.
 #include "history/trendseries.h"
 
+#include <QFont>
+#include <QHash>
 #include <QImage>
+#include <QStaticText>
 #include <QPointer>
 #include <QWidget>
 
@@ -133,6 +136,14 @@ public:
         bool operator==(const Scene &) const = default;
     };
     Scene scene() const;
+    // Whether two scenes differ only in what moves with the time window (grid, time labels,
+    // traces), so that the value labels, captions and frame need no drawing.
+    static bool sameBackdrop(const Scene &a, const Scene &b)
+    {
+        return a.size == b.size && a.viewWidth == b.viewWidth && a.secondsPerDivision == b.secondsPerDivision
+               && a.focus == b.focus && a.name == b.name && a.unit == b.unit && a.minValue == b.minValue
+               && a.maxValue == b.maxValue && a.digital == b.digital && a.focusColor == b.focusColor;
+    }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -148,11 +159,13 @@ private:
     void refreshReadout();
     std::vector<int> gridLines() const;
     Trace traceOf(const TrendSeries &series, const PlotArea &area, bool wide) const;
-    void drawTimeAxis(QPainter &painter, int w, int h) const;
-    void drawValueAxis(QPainter &painter, const TrendSeries &series, int w, int h) const;
-    void renderBackdrop(QPainter &painter) const;
+    // Each draws only what meets `dirty` (text is the dear part of a picture).
+    void drawTimeAxis(QPainter &painter, int w, int h, const QRegion &dirty) const;
+    void drawValueAxis(QPainter &painter, const TrendSeries &series, int w, int h, const QRegion &dirty) const;
+    void renderBackdrop(QPainter &painter, const QRegion &dirty) const;
+    void drawLabel(QPainter &painter, const QRect &box, int alignment, const QString &text, const QRegion &dirty) const;
     static void drawTraces(QPainter &painter, const Scene &scene, const QTransform &toDevice);
-    void renderScene(QImage &image, const Scene &scene) const;
+    void renderScene(QPainter &painter, const Scene &scene, const QRegion &dirty) const;
     void drawReadout(QPainter &painter) const;
     QString readoutShownText() const; // empty when no read-out stands
     const TrendSeries *focused() const;
@@ -185,9 +198,9 @@ private:
     // window never moves another's.
     double m_lastSpan = 0.0;
     int m_lastPos = 0;
-    // The full picture at device resolution; a mouse move only redraws the read-out over it.
-    QImage m_cache;
-    bool m_cacheValid = false;
+    // Laid-out labels by text, for the font they were laid out in.
+    mutable QHash<QString, QStaticText> m_labels;
+    mutable QFont m_labelFont;
     bool m_settingScroll = false;
 };
 
