@@ -3,6 +3,8 @@
 #include "graph/canvasregistry.h"
 #include "graph/trendcanvas.h"
 
+#include <QBackingStore>
+#include <QCoreApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QWidget>
@@ -344,6 +346,27 @@ TEST_F(RenderFixture, RepaintsOnlyWhenAPixelChanges)
     yellow->addSample(kT0 + 120.002, 6.0);
     canvas->setTimeRange(0, 0);
     EXPECT_EQ(canvas->refreshCount(), painted + 1);
+}
+
+// While the window follows the data the canvas repaints only what moved, over what the
+// window already shows: that must come out as the whole picture drawn afresh.
+TEST_F(RenderFixture, FollowingRepaintsAddUpToTheWholePicture)
+{
+    parent->show();
+    canvas->setFocusSeries(1); // the wide trace runs along the bottom edge of the frame
+    auto screen = [&] {
+        QCoreApplication::processEvents();
+        const auto *store = dynamic_cast<QImage *>(parent->backingStore()->paintDevice());
+        return store->copy(QRect(canvas->mapTo(parent.get(), QPoint(0, 0)), canvas->size()))
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    for (int i = 0; i <= 900; ++i) {
+        yellow->addSample(kT0 + i * 0.1, 8 * std::sin(i * 0.3));
+        cyan->addSample(kT0 + i * 0.1, i % 50 == 0 ? 20.0 : -10.0);
+        canvas->setTimeRange(0, 0);
+        if (i % 97 == 0 || i > 890)
+            ASSERT_EQ(screen(), canvas->renderToImage(1.0)) << i;
+    }
 }
 
 } // namespace
