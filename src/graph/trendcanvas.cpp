@@ -395,7 +395,7 @@ void TrendCanvas::refreshPicture()
     if (onlyTheTimeMoved) {
         // One rectangle from the plot's top down: a clip of one rectangle keeps the raster
         // engine on its fast fills, where two cost more than the few pixels they would save.
-        update(QRect(0, plotArea().top, width(), height() - plotArea().top));
+        update(movingRect());
     } else {
         update();
     }
@@ -475,7 +475,7 @@ void TrendCanvas::renderPicture(QImage &image) const
 
 void TrendCanvas::renderScene(QPainter &painter, const Scene &sc, const QRegion &dirty) const
 {
-    renderBackdrop(painter, dirty);
+    renderBackdrop(painter, dirty, true);
     // Traces in device pixels: with the device transform cancelled the raster engine sees
     // plain integer device coordinates (its fast path) at any pixel ratio.
     const QTransform toDevice = painter.deviceTransform();
@@ -488,7 +488,7 @@ void TrendCanvas::renderScene(QPainter &painter, const Scene &sc, const QRegion 
 
 void TrendCanvas::drawLabel(QPainter &painter, const QRect &r, int flags, const QString &text, const QRegion &dirty) const
 {
-    if (!dirty.intersects(r))
+    if (!(m_drawParts & LabelParts) || !dirty.intersects(r))
         return;
     // Laid out once per text and font: shaping is most of what drawing a label costs, and
     // the picture is drawn again every time the window moves by a pixel.
@@ -514,8 +514,15 @@ void TrendCanvas::drawLabel(QPainter &painter, const QRect &r, int flags, const 
         y = r.top() + (r.height() - size.height()) / 2;
     else if (flags & Qt::AlignBottom)
         y = r.bottom() + 1 - size.height();
+    // Kept inside its box as drawText keeps it, and in a repaint over the last picture never
+    // drawn twice over a pixel (smoothed edges would darken); a clip only where one is needed.
+    const QRect clip = m_labelClip.isNull() ? r : r & m_labelClip;
+    if (size.width() <= r.width() && size.height() <= r.height() && clip == r) {
+        painter.drawStaticText(QPoint(qRound(x), qRound(y)), *it);
+        return;
+    }
     painter.save();
-    painter.setClipRect(r, Qt::IntersectClip); // as drawText keeps a label inside its box
+    painter.setClipRect(clip, Qt::IntersectClip);
     painter.drawStaticText(QPoint(qRound(x), qRound(y)), *it);
     painter.restore();
 }
@@ -577,11 +584,12 @@ TrendCanvas::Scene TrendCanvas::scene() const
     return sc;
 }
 
-void TrendCanvas::renderBackdrop(QPainter &painter, const QRegion &dirty) const
+void TrendCanvas::renderBackdrop(QPainter &painter, const QRegion &dirty, bool fill) const
 {
     const int w = width();
     const int h = height();
-    painter.fillRect(QRect(0, 0, w, h), Qt::black); // the paint's own clip keeps it to `dirty`
+    if (fill)
+        painter.fillRect(QRect(0, 0, w, h), Qt::black); // the paint's own clip keeps it to `dirty`
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(fixedCjkFont(fontPixels(w, h)));
@@ -601,7 +609,8 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &d
     painter.setBrush(Qt::NoBrush);
     // A 1-pixel outline covers one pixel past the QRect's right and bottom: the frame runs
     // from (L - 1, T - 2) to (0.95 w, B + 1) inclusive.
-    painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
+    if (m_drawParts & LineParts)
+        painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
     drawLabel(painter, QRect(QPoint(int(0.8 * w), 0), QPoint(int(0.95 * w) - 1, a.top - 1)),
               Qt::AlignRight | Qt::AlignVCenter, secondsPerDivisionCaption(m_secondsPerDivision), dirty);
     if (m_secondsPerDivision < 0.01)
@@ -624,6 +633,8 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &d
         drawLabel(painter, timeRect(x), Qt::AlignHCenter | Qt::AlignTop, timeText(tm), dirty);
     };
     const auto drawLine = [&](int x) {
+        if (!(m_drawParts & LineParts))
+            return;
         painter.setPen(gridPen);
         drawDotted(painter, QPoint(x, a.top), QPoint(x, a.bottom - 1));
     };
@@ -679,7 +690,8 @@ void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, 
     const auto line = [&](double v, const QString &label) {
         const int y = Mapper::y(a, s, v);
         painter.setPen(axisPen);
-        drawDotted(painter, QPoint(a.left, y), QPoint(axisRight - 1, y));
+        if (m_drawParts & LineParts)
+            drawDotted(painter, QPoint(a.left, y), QPoint(axisRight - 1, y));
         painter.setPen(textPen);
         drawLabel(painter, QRect(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1)),
                   Qt::AlignLeft | Qt::AlignVCenter, label, dirty);
@@ -735,7 +747,7 @@ TrendCanvas::Trace TrendCanvas::traceOf(const TrendSeries &s, const PlotArea &a,
     return trace;
 }
 
-void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransform &toDevice)
+void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransform &toDevice, bool erase)
 {
     // 1-pixel cosmetic lines and plain rectangles on integer device points are the raster
     // engine's fast paths; a 2-pixel pen is tens of times slower. Widths are device pixels
@@ -760,7 +772,7 @@ void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransfor
             points.emplace_back(toPixel(std::floor(p.x() * sx + dx)), toPixel(std::floor(p.y() * sy + dy)));
         const QColor color(int(trace.color & 0xFF), int((trace.color >> 8) & 0xFF), int((trace.color >> 16) & 0xFF));
         const int n = int(points.size());
-        painter.setPen(cosmeticPen(color));
+        painter.setPen(cosmeticPen(erase ? QColor(Qt::black) : color));
         if (n == 1) {
             painter.drawPoint(points[0]);
             continue;
@@ -791,6 +803,19 @@ void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransfor
                 const QPoint shift = std::abs(l.dx()) >= std::abs(l.dy()) ? QPoint(0, 1) : QPoint(1, 0);
                 lines.push_back(l.translated(shift));
             }
+        }
+        if (erase) {
+            // Black over the box of every line and run: a line's pixels stay inside the box
+            // of its ends, and whatever else the boxes cover inside the plot is drawn again.
+            for (const QLine &l : lines)
+                runs.emplace_back(QPoint(std::min(l.x1(), l.x2()), std::min(l.y1(), l.y2())),
+                                  QPoint(std::max(l.x1(), l.x2()), std::max(l.y1(), l.y2())));
+            runs.emplace_back(points[0], QSize(runWidth, 1));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(Qt::black);
+            painter.drawRects(runs.data(), int(runs.size()));
+            painter.setBrush(Qt::NoBrush);
+            continue;
         }
         painter.drawLines(lines.data(), int(lines.size()));
         if (!runs.empty()) {
@@ -843,6 +868,11 @@ QImage TrendCanvas::renderToImage(qreal devicePixelRatio) const
     return image;
 }
 
+QRect TrendCanvas::movingRect() const
+{
+    return QRect(0, plotArea().top, width(), height() - plotArea().top);
+}
+
 void TrendCanvas::paintEvent(QPaintEvent *event)
 {
     if (m_sceneStale || m_scene.size != size()) {
@@ -853,13 +883,54 @@ void TrendCanvas::paintEvent(QPaintEvent *event)
     // moves by a pixel with nearly every reading of a short window, so a picture kept aside
     // would be drawn and then copied over the whole canvas each time.
     QPainter painter(this);
-    renderScene(painter, m_scene, event->region());
+    const bool overLastPicture = m_paintedValid && event->region() == QRegion(movingRect())
+                                 && sameBackdrop(m_painted, m_scene)
+                                 && !window()->testAttribute(Qt::WA_TranslucentBackground);
+    if (overLastPicture)
+        movePicture(painter);
+    else
+        renderScene(painter, m_scene, event->region());
+    m_painted = m_scene;
+    m_paintedValid = true;
     m_pictureValid = true;
     if (m_cursorEnabled && event->region().intersects(readoutRect())) {
         drawReadout(painter);
         m_readoutShown = readoutShownText();
     }
     m_mouseMoved = false;
+}
+
+void TrendCanvas::movePicture(QPainter &painter)
+{
+    // The window followed the data and the backing store still holds the last picture. Only
+    // its traces and grid lines come off (in black), and the strip of time labels is cleared;
+    // then the lines, labels and traces go on again. Filling the plot black for every reading
+    // would touch each of its pixels where a few thousand change, and filling is most of
+    // what such a repaint costs.
+    const PlotArea a = plotArea();
+    const QRect labels(QPoint(0, a.bottom + 2), QPoint(width() - 1, height() - 1));
+    const QTransform toDevice = painter.deviceTransform();
+    painter.save();
+    if (toDevice.type() != QTransform::TxNone)
+        painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
+    drawTraces(painter, m_painted, toDevice, true);
+    painter.restore();
+    painter.setPen(cosmeticPen(Qt::black));
+    for (const int x : m_painted.gridX)
+        drawDotted(painter, QPoint(x, a.top), QPoint(x, a.bottom - 1));
+    painter.fillRect(labels, Qt::black);
+    m_drawParts = LineParts;
+    renderBackdrop(painter, QRegion(labels), false);
+    m_drawParts = LabelParts;
+    m_labelClip = labels;
+    renderBackdrop(painter, QRegion(labels), false);
+    m_drawParts = LineParts | LabelParts;
+    m_labelClip = QRect();
+    painter.save();
+    if (toDevice.type() != QTransform::TxNone)
+        painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
+    drawTraces(painter, m_scene, toDevice);
+    painter.restore();
 }
 
 void TrendCanvas::mouseMoveEvent(QMouseEvent *event)
@@ -887,6 +958,7 @@ void TrendCanvas::leaveEvent(QEvent *event)
 void TrendCanvas::resizeEvent(QResizeEvent *event)
 {
     m_sceneStale = true;
+    m_paintedValid = false;
     QWidget::resizeEvent(event);
 }
 

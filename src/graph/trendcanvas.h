@@ -162,9 +162,12 @@ private:
     // Each draws only what meets `dirty` (text is the dear part of a picture).
     void drawTimeAxis(QPainter &painter, int w, int h, const QRegion &dirty) const;
     void drawValueAxis(QPainter &painter, const TrendSeries &series, int w, int h, const QRegion &dirty) const;
-    void renderBackdrop(QPainter &painter, const QRegion &dirty) const;
+    void renderBackdrop(QPainter &painter, const QRegion &dirty, bool fill) const;
     void drawLabel(QPainter &painter, const QRect &box, int alignment, const QString &text, const QRegion &dirty) const;
-    static void drawTraces(QPainter &painter, const Scene &scene, const QTransform &toDevice);
+    // erase: black over where the traces were drawn, which takes them off again.
+    static void drawTraces(QPainter &painter, const Scene &scene, const QTransform &toDevice, bool erase = false);
+    QRect movingRect() const; // what changes while the window only follows the data
+    void movePicture(QPainter &painter);
     void renderScene(QPainter &painter, const Scene &scene, const QRegion &dirty) const;
     void drawReadout(QPainter &painter) const;
     QString readoutShownText() const; // empty when no read-out stands
@@ -193,6 +196,13 @@ private:
     // working it out on every reading would be wasted.
     Scene m_scene;
     bool m_sceneStale = false;
+    // What the window's backing store shows of the canvas, after the last paint.
+    Scene m_painted;
+    bool m_paintedValid = false;
+    // Which parts renderBackdrop draws, and a clip for its labels (none when null).
+    enum DrawParts { LineParts = 1, LabelParts = 2 };
+    int m_drawParts = LineParts | LabelParts;
+    QRect m_labelClip;
     QString m_readoutShown;
     // What the previous placement used. Each canvas keeps its own, so that one unit's
     // window never moves another's.
