@@ -101,8 +101,8 @@ public:
     QRect readoutRect() const;
 
     // Draws the whole picture (background, time axis, value axis, traces) as a full repaint
-    // does, at the canvas's size. The image form (its device pixel ratio is honoured) is the
-    // fast one the widget's own picture cache uses; the painter form serves any device.
+    // does, at the canvas's size, with the samples selected afresh: what a full repaint costs.
+    // The image's device pixel ratio is honoured; the painter form serves any device.
     void renderPicture(QImage &image) const;
     void renderPicture(QPainter &painter) const;
     // The picture plus the read-out at a device pixel ratio, as the screen would show it.
@@ -192,8 +192,8 @@ private:
     int m_mouseY = -1;
     bool m_pictureValid = true;
     int m_refreshCount = 0;
-    // What the cache shows (or will, once painted); stale while the canvas is hidden, where
-    // working it out on every reading would be wasted.
+    // The picture as it stands, drawn at the next paint; stale while the canvas is hidden,
+    // where working it out on every reading would be wasted.
     Scene m_scene;
     bool m_sceneStale = false;
     // What the window's backing store shows of the canvas, after the last paint.
