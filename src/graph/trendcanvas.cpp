@@ -3,6 +3,7 @@
 #include "ui/fonts.h"
 
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <optional>
 
 namespace qn {
 
@@ -70,6 +72,75 @@ void drawDotted(QPainter &painter, QPoint from, QPoint to)
         dots.push_back(from + step * i);
     painter.drawPoints(dots.data(), int(dots.size()));
 }
+
+// The pixels of a 32-bit raster image that a painter paints on, where the traces can be
+// written straight in: Qt's line drawing spends a few hundred nanoseconds setting up each
+// line, and a trace of a short window is a thousand lines of a pixel or two.
+struct RasterTarget {
+    uchar *bits = nullptr;
+    qsizetype bytesPerLine = 0;
+    QRect bounds; // device pixels that may be written: the image, within the paint's clip
+
+    static std::optional<RasterTarget> of(QPainter &painter)
+    {
+        QPaintEngine *engine = painter.paintEngine();
+        if (!engine || engine->type() != QPaintEngine::Raster || painter.hasClipping())
+            return std::nullopt;
+        QPaintDevice *device = engine->paintDevice();
+        if (!device || device->devType() != QInternal::Image)
+            return std::nullopt;
+        // constBits: the painter holds the image unshared already; bits() could detach it
+        // from the buffer the painter draws in.
+        const auto *image = static_cast<const QImage *>(device);
+        if (image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32
+            && image->format() != QImage::Format_ARGB32_Premultiplied)
+            return std::nullopt;
+        RasterTarget target{const_cast<uchar *>(image->constBits()), image->bytesPerLine(), image->rect()};
+        const QRegion clip = engine->systemClip(); // in device pixels
+        if (!clip.isEmpty()) {
+            if (clip.rectCount() != 1)
+                return std::nullopt;
+            target.bounds &= clip.boundingRect();
+        }
+        return target;
+    }
+    void plot(int x, int y, QRgb color) const
+    {
+        if (bounds.contains(x, y))
+            reinterpret_cast<QRgb *>(bits + y * bytesPerLine)[x] = color;
+    }
+    // Both ends included, every pixel inside the box of the ends.
+    void line(QPoint p0, QPoint p1, QRgb color) const
+    {
+        int x0 = p0.x(), y0 = p0.y();
+        const int x1 = p1.x(), y1 = p1.y();
+        const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+        const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+        int err = dx + dy;
+        for (;;) {
+            plot(x0, y0, color);
+            if (x0 == x1 && y0 == y1)
+                return;
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x0 += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y0 += sy;
+            }
+        }
+    }
+    void fill(const QRect &r, QRgb color) const
+    {
+        const QRect c = r & bounds;
+        for (int y = c.top(); y <= c.bottom(); ++y) {
+            QRgb *row = reinterpret_cast<QRgb *>(bits + y * bytesPerLine);
+            std::fill(row + c.left(), row + c.right() + 1, color);
+        }
+    }
+};
 
 int fontPixels(int w, int h)
 {
@@ -761,6 +832,7 @@ void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransfor
     // pixels, but covers each column up to three times over, pixel by pixel.
     const double sx = toDevice.m11(), sy = toDevice.m22(), dx = toDevice.dx(), dy = toDevice.dy();
     painter.setRenderHint(QPainter::Antialiasing, false);
+    const std::optional<RasterTarget> raster = RasterTarget::of(painter);
     thread_local std::vector<QPoint> points;
     thread_local std::vector<QLine> lines;
     thread_local std::vector<QRect> runs;
@@ -774,7 +846,10 @@ void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransfor
         const int n = int(points.size());
         painter.setPen(cosmeticPen(erase ? QColor(Qt::black) : color));
         if (n == 1) {
-            painter.drawPoint(points[0]);
+            if (raster)
+                raster->fill(QRect(points[0], QSize(1, 1)), erase ? qRgb(0, 0, 0) : color.rgb());
+            else
+                painter.drawPoint(points[0]);
             continue;
         }
         lines.clear();
@@ -803,6 +878,15 @@ void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransfor
                 const QPoint shift = std::abs(l.dx()) >= std::abs(l.dy()) ? QPoint(0, 1) : QPoint(1, 0);
                 lines.push_back(l.translated(shift));
             }
+        }
+        if (raster) {
+            const QRgb rgb = erase ? qRgb(0, 0, 0) : color.rgb();
+            for (const QLine &l : lines)
+                raster->line(l.p1(), l.p2(), rgb);
+            for (const QRect &r : runs)
+                raster->fill(r, rgb);
+            raster->fill(QRect(points[0], QSize(1, 1)), rgb);
+            continue;
         }
         if (erase) {
             // Black over the box of every line and run: a line's pixels stay inside the box
