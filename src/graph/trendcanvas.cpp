@@ -106,7 +106,7 @@ struct RasterTarget {
     }
     void plot(int x, int y, QRgb color) const
     {
-        if (bounds.contains(x, y))
+        if (x >= bounds.left() && x <= bounds.right() && y >= bounds.top() && y <= bounds.bottom())
             reinterpret_cast<QRgb *>(bits + y * bytesPerLine)[x] = color;
     }
     // Both ends included, every pixel inside the box of the ends.
@@ -134,10 +134,12 @@ struct RasterTarget {
     }
     void fill(const QRect &r, QRgb color) const
     {
-        const QRect c = r & bounds;
-        for (int y = c.top(); y <= c.bottom(); ++y) {
+        const int left = std::max(r.left(), bounds.left()), right = std::min(r.right(), bounds.right());
+        const int top = std::max(r.top(), bounds.top()), bottom = std::min(r.bottom(), bounds.bottom());
+        for (int y = top; y <= bottom; ++y) {
             QRgb *row = reinterpret_cast<QRgb *>(bits + y * bytesPerLine);
-            std::fill(row + c.left(), row + c.right() + 1, color);
+            for (int x = left; x <= right; ++x)
+                row[x] = color;
         }
     }
 };

@@ -170,7 +170,16 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
     // window is tens of thousands of samples per trace on every repaint.
     auto it = series.m_samples.begin() + first;
     int i = first;
+    int lastCount = 0;
     while (i <= last) {
+        // Whole runs let the scan jump over most of a column, so the samples where the next
+        // columns end are far ahead in memory: ask for them now, guessing each column holds
+        // as many samples as the last one, rather than wait for them there.
+        if (lastCount > block) {
+            for (int ahead = 1; ahead <= 2; ++ahead)
+                if (i + ahead * lastCount <= last)
+                    __builtin_prefetch(&*(it + ahead * lastCount));
+        }
         // One column: the samples before the time where the next column begins. Near that
         // border the product may round the other way than the canvas's division; a sample
         // then counts to the neighbouring column, which changes no extreme of the picture.
@@ -213,6 +222,7 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
             ++it;
         }
         const int end = i - 1;
+        lastCount = end - begin + 1;
         const int a = std::min(lowest, highest), b = std::max(lowest, highest);
         out.push_back(begin);
         if (a > begin)
