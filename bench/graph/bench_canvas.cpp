@@ -1,8 +1,9 @@
 // Full repaints of the trend canvas, side by side: a full history (5 x 99,999 samples)
 // against 5 x 1,000 samples over the same window, against a bare drawing of the same
 // selected points as 1-pixel polylines, and the wide-pen way the focused trace must not
-// take. Each at device pixel ratio 1 and 2. Also the read-out-only repaint of a mouse move
-// and the memory that five full series take.
+// take. Each at device pixel ratio 1 and 2. Also the read-out-only repaint of a mouse move,
+// one reading of a shown canvas that follows the data, and the memory that five full series
+// take.
 #include "graph/canvasregistry.h"
 #include "graph/trendcanvas.h"
 
@@ -104,9 +105,10 @@ std::vector<QPolygon> selectedPoints(Scene &scene)
     std::vector<QPolygon> lines;
     for (int s = 0; s < 5; ++s) {
         const qn::TrendSeries &series = *scene.canvas->getSeries(s);
-        const qn::TrendSelection sel = qn::selectSamples(series, vs, ve);
+        std::vector<int> sel;
+        qn::selectSamples(series, vs, ve, a.right - a.left, sel);
         QPolygon poly;
-        for (int i = sel.first; i <= sel.last; i += sel.step) {
+        for (const int i : sel) {
             const qn::TrendSample &p = series.At(std::size_t(i));
             poly << QPoint(a.left + int((p.time - vs) * (a.right - a.left) / (ve - vs) + 0.5),
                            a.bottom - int((p.value + 10) * (a.bottom - a.top) / 20 + 0.5));
@@ -158,6 +160,43 @@ void BM_MouseMoveReadout(benchmark::State &state)
     benchmark::DoNotOptimize(image.constBits());
 }
 
+// What one reading costs a shown canvas that follows ten readings a second on a one-minute
+// window, as in a unit window: append, place the window, paint. range(0) 0: as the canvas
+// repaints (the moving part, over the last picture); 1: the whole canvas every time.
+void BM_FollowingReading(benchmark::State &state)
+{
+    QWidget parent;
+    parent.resize(kW, kH + kH / 25);
+    qn::TrendCanvas *canvas = qn::CanvasRegistry::instance().createCanvas(&parent, 0, 0, kW, kH, 0, true);
+    const QColor colours[] = {{255, 255, 80}, {80, 255, 255}, {255, 80, 255}, {80, 255, 80}, {250, 80, 80}};
+    for (int s = 0; s < 5; ++s) {
+        qn::TrendSeries *series = canvas->addSeries(QString("AI%1").arg(s + 1), -10, 10);
+        series->setColor(colours[s].red(), colours[s].green(), colours[s].blue());
+        series->setVisible(s < 3);
+    }
+    canvas->setSecondsPerDivision(5);
+    canvas->setSpan(60);
+    parent.show();
+    double t = kT0;
+    const auto reading = [&] {
+        t += 0.1;
+        for (int s = 0; s < 5; ++s)
+            canvas->getSeries(s)->addSample(t, value(t, s));
+        canvas->setTimeRange(0, 0);
+    };
+    for (int i = 0; i < 600; ++i)
+        reading();
+    QCoreApplication::processEvents();
+    const int before = canvas->refreshCount();
+    for (auto _ : state) {
+        reading();
+        if (state.range(0))
+            canvas->update();
+        QCoreApplication::processEvents();
+    }
+    state.counters["repaints/reading"] = double(canvas->refreshCount() - before) / double(state.iterations());
+}
+
 void BM_MemoryOfFiveFullSeries(benchmark::State &state)
 {
     for (auto _ : state) {
@@ -177,6 +216,7 @@ BENCHMARK(BM_RepaintWithoutTraces)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_BarePolylines)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NaiveWideFocusedPen)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MouseMoveReadout)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FollowingReading)->ArgName("wholeCanvas")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemoryOfFiveFullSeries)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)

@@ -9,6 +9,7 @@
 
 #include "ui_graphtab.h"
 
+#include <QDateTime>
 #include <QKeyEvent>
 
 #include <cmath>
@@ -59,6 +60,10 @@ QColor traceColor(int series)
 
 void setUpModelSeries(TrendCanvas &canvas, Model model, double now)
 {
+    // The graph page sets the canvas up as soon as it makes it, so the graph shows its frame,
+    // grid and value axis before the device page has connected (or when a model has no page).
+    if (canvas.seriesCount() > 0)
+        return;
     const auto &layout = traits(model).series;
     canvas.setSecondsPerDivision(5);
     for (int i = 0; i < int(layout.size()); ++i) {
@@ -153,6 +158,7 @@ TrendCanvas *GraphTab::createCanvas()
     TrendCanvas *canvas = CanvasRegistry::instance().createCanvas(this, r.x(), r.y(), r.width(), r.height(), 0, true);
     if (canvas) {
         canvas->enableCursor(true);
+        setUpModelSeries(*canvas, m_model, double(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
         setCanvas(canvas);
     }
     return canvas;
@@ -228,12 +234,16 @@ void GraphTab::refresh()
 {
     if (m_page)
         m_page->refreshGraph();
+    else if (m_canvas)
+        m_canvas->setTimeRange(0, 0);
 }
 
 void GraphTab::onPeriodChanged(int index)
 {
     if (m_page)
         m_page->setDisplayPeriod(index);
+    else if (m_canvas)
+        applyDisplayPeriod(*m_canvas, index);
     refresh();
 }
 

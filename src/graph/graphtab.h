@@ -46,7 +46,7 @@ QColor swatchColor(int series);
 
 // Creates the five series of a model on an empty canvas as a device page sets up its graph
 // (names, ranges, colours, digital marks, visibility), grid 5 s, window [now, now + 60] and
-// span 60.
+// span 60. A canvas that has its series already is left as it is.
 void setUpModelSeries(TrendCanvas &canvas, Model model, double now);
 
 class GraphTab final : public QWidget {
@@ -65,7 +65,8 @@ public:
     // scroll strip goes below it).
     static QRect canvasRect();
     // Creates the canvas through the registry at canvasRect() with an automatic ID and the
-    // scroll strip, switches its read-out on and keeps it (SetCanvas). Returns it.
+    // scroll strip, switches its read-out on, sets up the model's series and the minute from
+    // now (setUpModelSeries) and keeps it (SetCanvas). Returns it.
     TrendCanvas *createCanvas();
 
     void setCanvas(TrendCanvas *canvas) { m_canvas = canvas; }

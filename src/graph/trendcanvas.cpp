@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <optional>
 
 namespace qn {
 
@@ -64,6 +66,92 @@ QPen cosmeticPen(const QColor &color, Qt::PenStyle style = Qt::SolidLine)
     pen.setCosmetic(true);
     return pen;
 }
+
+// A dotted 1-pixel line from `from` to `to` inclusive, one pixel lit in three starting at
+// `from`, as a cosmetic dotted pen draws it. Lit pixels as points: a dash pattern sends every
+// line through the general stroker, which is most of what a grid costs.
+void drawDotted(QPainter &painter, QPoint from, QPoint to)
+{
+    thread_local std::vector<QPoint> dots;
+    dots.clear();
+    const QPoint d = to - from;
+    const int steps = std::max(std::abs(d.x()), std::abs(d.y()));
+    const QPoint step(d.x() > 0 ? 1 : d.x() < 0 ? -1 : 0, d.y() > 0 ? 1 : d.y() < 0 ? -1 : 0);
+    for (int i = 0; i <= steps; i += 3)
+        dots.push_back(from + step * i);
+    painter.drawPoints(dots.data(), int(dots.size()));
+}
+
+// The pixels of a 32-bit raster image that a painter paints on, where the traces can be
+// written straight in: Qt's line drawing spends a few hundred nanoseconds setting up each
+// line, and a trace of a short window is a thousand lines of a pixel or two.
+struct RasterTarget {
+    uchar *bits = nullptr;
+    qsizetype bytesPerLine = 0;
+    QRect bounds; // device pixels that may be written: the image, within the paint's clip
+
+    static std::optional<RasterTarget> of(QPainter &painter)
+    {
+        QPaintEngine *engine = painter.paintEngine();
+        if (!engine || engine->type() != QPaintEngine::Raster || painter.hasClipping())
+            return std::nullopt;
+        QPaintDevice *device = engine->paintDevice();
+        if (!device || device->devType() != QInternal::Image)
+            return std::nullopt;
+        // constBits: the painter holds the image unshared already; bits() could detach it
+        // from the buffer the painter draws in.
+        const auto *image = static_cast<const QImage *>(device);
+        if (image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32
+            && image->format() != QImage::Format_ARGB32_Premultiplied)
+            return std::nullopt;
+        RasterTarget target{const_cast<uchar *>(image->constBits()), image->bytesPerLine(), image->rect()};
+        const QRegion clip = engine->systemClip(); // in device pixels
+        if (!clip.isEmpty()) {
+            if (clip.rectCount() != 1)
+                return std::nullopt;
+            target.bounds &= clip.boundingRect();
+        }
+        return target;
+    }
+    void plot(int x, int y, QRgb color) const
+    {
+        if (x >= bounds.left() && x <= bounds.right() && y >= bounds.top() && y <= bounds.bottom())
+            reinterpret_cast<QRgb *>(bits + y * bytesPerLine)[x] = color;
+    }
+    // Both ends included, every pixel inside the box of the ends.
+    void line(QPoint p0, QPoint p1, QRgb color) const
+    {
+        int x0 = p0.x(), y0 = p0.y();
+        const int x1 = p1.x(), y1 = p1.y();
+        const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+        const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+        int err = dx + dy;
+        for (;;) {
+            plot(x0, y0, color);
+            if (x0 == x1 && y0 == y1)
+                return;
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x0 += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y0 += sy;
+            }
+        }
+    }
+    void fill(const QRect &r, QRgb color) const
+    {
+        const int left = std::max(r.left(), bounds.left()), right = std::min(r.right(), bounds.right());
+        const int top = std::max(r.top(), bounds.top()), bottom = std::min(r.bottom(), bounds.bottom());
+        for (int y = top; y <= bottom; ++y) {
+            QRgb *row = reinterpret_cast<QRgb *>(bits + y * bytesPerLine);
+            for (int x = left; x <= right; ++x)
+                row[x] = color;
+        }
+    }
+};
 
 int fontPixels(int w, int h)
 {
@@ -178,8 +266,10 @@ TrendSeries *TrendCanvas::getSeries(int index) const
 
 void TrendCanvas::setFocusSeries(int index)
 {
-    if (index >= 0 && index < int(m_series.size()))
+    if (index >= 0 && index < int(m_series.size())) {
         m_focusIndex = index;
+        refreshPicture();
+    }
 }
 
 void TrendCanvas::setSecondsPerDivision(double seconds)
@@ -197,6 +287,7 @@ void TrendCanvas::setSecondsPerDivision(double seconds)
         m_secondsPerDivision = std::floor(n / 3600) * 3600;
     else
         m_secondsPerDivision = std::floor(n / 86400) * 86400;
+    refreshPicture();
 }
 
 void TrendCanvas::setSpan(double seconds)
@@ -227,12 +318,18 @@ void TrendCanvas::setTimeRange(double start, double end, double anchor)
         updateView(false);
         return;
     }
-    if (end <= start)
-        return;
-    m_viewStart = start;
-    m_viewEnd = end;
-    m_gridAnchor = (anchor < start || anchor > end) ? end : anchor;
-    invalidatePicture();
+    if (end > start) {
+        m_viewStart = start;
+        m_viewEnd = end;
+        m_gridAnchor = (anchor < start || anchor > end) ? end : anchor;
+    } else if (m_hasScrollBar && m_span > 0 && m_viewEnd > m_viewStart && m_viewEnd - m_viewStart != m_span) {
+        // No data to follow yet, but a display period was chosen: show it from the same start.
+        m_viewEnd = m_viewStart + m_span;
+        if (m_gridAnchor > m_viewEnd)
+            m_gridAnchor = m_viewEnd;
+    }
+    // Whatever else changed (focus, visibility, a first sample) shows now, data or not.
+    refreshPicture();
 }
 
 void TrendCanvas::updateView(bool fromScrollBar)
@@ -280,7 +377,7 @@ void TrendCanvas::updateView(bool fromScrollBar)
         writeScrollInfo();
     m_lastSpan = m_span;
     m_lastPos = m_scrollPos;
-    invalidatePicture();
+    refreshPicture();
 }
 
 void TrendCanvas::writeScrollInfo()
@@ -354,11 +451,52 @@ void TrendCanvas::enableCursor(bool enabled)
     update(readoutRect());
 }
 
-void TrendCanvas::invalidatePicture()
+void TrendCanvas::refreshPicture()
 {
+    if (!isVisible()) {
+        // Worked out when shown: a hidden graph costs a reading nothing.
+        if (!m_sceneStale)
+            ++m_refreshCount;
+        m_sceneStale = true;
+        m_pictureValid = false;
+        return;
+    }
+    Scene next = scene();
+    if (!m_sceneStale && next == m_scene) {
+        // No pixel of the picture moves; the read-out's time may have.
+        refreshReadout();
+        return;
+    }
+    // While the window follows the data only the plot and the time labels under it move;
+    // the captions above it and the frame's top stay.
+    const bool onlyTheTimeMoved = !m_sceneStale && sameBackdrop(next, m_scene);
+    m_scene = std::move(next);
+    m_sceneStale = false;
     m_pictureValid = false;
     ++m_refreshCount;
-    update();
+    if (onlyTheTimeMoved) {
+        // One rectangle from the plot's top down: a clip of one rectangle keeps the raster
+        // engine on its fast fills, where two cost more than the few pixels they would save.
+        update(movingRect());
+    } else {
+        update();
+    }
+}
+
+void TrendCanvas::refreshReadout()
+{
+    if (m_cursorEnabled && m_readoutShown != readoutShownText())
+        update(readoutRect());
+}
+
+void TrendCanvas::showEvent(QShowEvent *event)
+{
+    if (m_sceneStale) {
+        m_scene = scene();
+        m_sceneStale = false;
+        update();
+    }
+    QWidget::showEvent(event);
 }
 
 PlotArea TrendCanvas::plotAreaFor(int w, int h)
@@ -408,49 +546,143 @@ QString TrendCanvas::readoutText(double value, double time)
 
 void TrendCanvas::renderPicture(QPainter &painter) const
 {
-    renderBackdrop(painter);
-    // Traces in device pixels: cancel the device transform for them.
-    const QTransform toDevice = painter.deviceTransform();
-    painter.save();
-    if (toDevice.type() != QTransform::TxNone)
-        painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
-    drawTraces(painter, toDevice);
-    painter.restore();
+    renderScene(painter, scene(), QRegion(rect()));
 }
 
 void TrendCanvas::renderPicture(QImage &image) const
 {
-    // The traces go on in a second pass at pixel ratio 1, so the raster engine sees plain
-    // integer device coordinates (its fast path) at any ratio.
-    const qreal dpr = image.devicePixelRatio();
-    {
-        QPainter painter(&image);
-        renderBackdrop(painter);
-    }
-    image.setDevicePixelRatio(1.0);
-    {
-        QPainter painter(&image);
-        drawTraces(painter, QTransform::fromScale(dpr, dpr));
-    }
-    image.setDevicePixelRatio(dpr);
+    QPainter painter(&image);
+    renderScene(painter, scene(), QRegion(rect()));
 }
 
-void TrendCanvas::renderBackdrop(QPainter &painter) const
+void TrendCanvas::renderScene(QPainter &painter, const Scene &sc, const QRegion &dirty) const
+{
+    renderBackdrop(painter, dirty, true);
+    // Traces in device pixels: with the device transform cancelled the raster engine sees
+    // plain integer device coordinates (its fast path) at any pixel ratio.
+    const QTransform toDevice = painter.deviceTransform();
+    painter.save();
+    if (toDevice.type() != QTransform::TxNone)
+        painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
+    drawTraces(painter, sc, toDevice);
+    painter.restore();
+}
+
+void TrendCanvas::drawLabel(QPainter &painter, const QRect &r, int flags, const QString &text, const QRegion &dirty) const
+{
+    if (!(m_drawParts & LabelParts) || !dirty.intersects(r))
+        return;
+    // Laid out once per text and font: shaping is most of what drawing a label costs, and
+    // the picture is drawn again every time the window moves by a pixel.
+    if (m_labelFont != painter.font() || m_labels.size() > 512) {
+        m_labels.clear();
+        m_labelFont = painter.font();
+    }
+    auto it = m_labels.find(text);
+    if (it == m_labels.end()) {
+        QStaticText label(text);
+        label.setTextFormat(Qt::PlainText);
+        label.prepare(QTransform(), painter.font());
+        it = m_labels.insert(text, label);
+    }
+    const QSizeF size = it->size();
+    double x = r.left();
+    if (flags & Qt::AlignHCenter)
+        x = r.left() + (r.width() - size.width()) / 2;
+    else if (flags & Qt::AlignRight)
+        x = r.right() + 1 - size.width();
+    double y = r.top();
+    if (flags & Qt::AlignVCenter)
+        y = r.top() + (r.height() - size.height()) / 2;
+    else if (flags & Qt::AlignBottom)
+        y = r.bottom() + 1 - size.height();
+    // Kept inside its box as drawText keeps it, and in a repaint over the last picture never
+    // drawn twice over a pixel (smoothed edges would darken); a clip only where one is needed.
+    const QRect clip = m_labelClip.isNull() ? r : r & m_labelClip;
+    if (size.width() <= r.width() && size.height() <= r.height() && clip == r) {
+        painter.drawStaticText(QPoint(qRound(x), qRound(y)), *it);
+        return;
+    }
+    painter.save();
+    painter.setClipRect(clip, Qt::IntersectClip);
+    painter.drawStaticText(QPoint(qRound(x), qRound(y)), *it);
+    painter.restore();
+}
+
+std::vector<int> TrendCanvas::gridLines() const
+{
+    // The x of every grid line drawTimeAxis draws, anchor first; with the anchor's time and
+    // the spacing they fix every label too.
+    std::vector<int> xs;
+    if (!(m_viewEnd > m_viewStart) || m_secondsPerDivision < 0.01)
+        return xs;
+    const PlotArea a = plotArea();
+    const Mapper map{a, m_viewStart, m_viewEnd};
+    xs.push_back(map.x(m_gridAnchor));
+    for (int direction : {1, -1}) {
+        double t = m_gridAnchor;
+        for (;;) {
+            t += direction * m_secondsPerDivision;
+            const int x = map.x(t);
+            if (direction > 0 ? x >= a.right : x <= a.left)
+                break;
+            xs.push_back(x);
+        }
+    }
+    return xs;
+}
+
+TrendCanvas::Scene TrendCanvas::scene() const
+{
+    Scene sc;
+    sc.size = size();
+    if (!(m_viewEnd > m_viewStart))
+        return sc;
+    sc.viewWidth = m_viewEnd - m_viewStart;
+    sc.gridAnchor = m_gridAnchor;
+    sc.secondsPerDivision = m_secondsPerDivision;
+    sc.gridX = gridLines();
+    const TrendSeries *focus = focused();
+    if (focus) {
+        sc.focus = m_focusIndex;
+        sc.name = focus->getName();
+        sc.unit = focus->getUnit();
+        sc.minValue = focus->minValue();
+        sc.maxValue = focus->maxValue();
+        sc.digital = focus->isDigital();
+        sc.focusColor = focus->getColor();
+    }
+    const PlotArea a = plotArea();
+    int others = 0;
+    for (const auto &s : m_series) {
+        if (s.get() == focus)
+            continue;
+        sc.traces.push_back(traceOf(*s, a, false));
+        ++others;
+    }
+    // The focused trace last, on top, and wider when there is anything to stand out from.
+    if (focus)
+        sc.traces.push_back(traceOf(*focus, a, others > 0));
+    return sc;
+}
+
+void TrendCanvas::renderBackdrop(QPainter &painter, const QRegion &dirty, bool fill) const
 {
     const int w = width();
     const int h = height();
-    painter.fillRect(QRect(0, 0, w, h), Qt::black);
+    if (fill)
+        painter.fillRect(QRect(0, 0, w, h), Qt::black); // the paint's own clip keeps it to `dirty`
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(fixedCjkFont(fontPixels(w, h)));
-    drawTimeAxis(painter, w, h);
+    drawTimeAxis(painter, w, h, dirty);
     // The focused series' value axis lies under the traces.
     if (m_viewEnd > m_viewStart)
         if (const TrendSeries *focus = focused())
-            drawValueAxis(painter, *focus, w, h);
+            drawValueAxis(painter, *focus, w, h, dirty);
 }
 
-void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
+void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &dirty) const
 {
     if (!(m_viewEnd > m_viewStart))
         return;
@@ -459,14 +691,14 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
     painter.setBrush(Qt::NoBrush);
     // A 1-pixel outline covers one pixel past the QRect's right and bottom: the frame runs
     // from (L - 1, T - 2) to (0.95 w, B + 1) inclusive.
-    painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
-    painter.drawText(QRect(QPoint(int(0.8 * w), 0), QPoint(int(0.95 * w) - 1, a.top - 1)),
-                     Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
-                     secondsPerDivisionCaption(m_secondsPerDivision));
+    if (m_drawParts & LineParts)
+        painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
+    drawLabel(painter, QRect(QPoint(int(0.8 * w), 0), QPoint(int(0.95 * w) - 1, a.top - 1)),
+              Qt::AlignRight | Qt::AlignVCenter, secondsPerDivisionCaption(m_secondsPerDivision), dirty);
     if (m_secondsPerDivision < 0.01)
         return;
 
-    const QPen gridPen = cosmeticPen(QColor(128, 128, 128), Qt::DotLine);
+    const QPen gridPen = cosmeticPen(QColor(128, 128, 128));
     const QPen textPen = cosmeticPen(Qt::white);
     const Mapper map{a, m_viewStart, m_viewEnd};
     const int n = int(std::min(1.0e7, std::trunc((m_viewEnd - m_viewStart) / m_secondsPerDivision))) + 1;
@@ -476,15 +708,17 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
     const auto timeRect = [&](int x) { return QRect(QPoint(x - w / 10, (d + h) / 2), QPoint(x + w / 10 - 1, h - 1)); };
     const auto drawDate = [&](int x, const std::tm &tm) {
         painter.setPen(textPen);
-        painter.drawText(dateRect(x), Qt::AlignHCenter | Qt::AlignBottom | Qt::TextSingleLine, dateText(tm));
+        drawLabel(painter, dateRect(x), Qt::AlignHCenter | Qt::AlignBottom, dateText(tm), dirty);
     };
     const auto drawTime = [&](int x, const std::tm &tm) {
         painter.setPen(textPen);
-        painter.drawText(timeRect(x), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, timeText(tm));
+        drawLabel(painter, timeRect(x), Qt::AlignHCenter | Qt::AlignTop, timeText(tm), dirty);
     };
     const auto drawLine = [&](int x) {
+        if (!(m_drawParts & LineParts))
+            return;
         painter.setPen(gridPen);
-        painter.drawLine(x, a.top, x, a.bottom - 1);
+        drawDotted(painter, QPoint(x, a.top), QPoint(x, a.bottom - 1));
     };
 
     const int anchorX = map.x(m_gridAnchor);
@@ -522,27 +756,27 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h) const
     }
 }
 
-void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, int h) const
+void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, int h, const QRegion &dirty) const
 {
     const PlotArea a = plotAreaFor(w, h);
     const QColor color = colorOf(s);
-    const QPen axisPen = cosmeticPen(QColor(s.red() / 2, s.green() / 2, s.blue() / 2), Qt::DotLine);
+    const QPen axisPen = cosmeticPen(QColor(s.red() / 2, s.green() / 2, s.blue() / 2));
     const QPen textPen = cosmeticPen(color);
     const int axisRight = int(0.95 * w);
     const QString name = QString::fromStdString(s.getName());
     const QString unit = QString::fromStdString(s.getUnit());
     painter.setPen(textPen);
-    painter.drawText(QRect(QPoint(a.left, 0), QPoint(int(0.5 * w) - 1, a.top - 1)),
-                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit));
+    drawLabel(painter, QRect(QPoint(a.left, 0), QPoint(int(0.5 * w) - 1, a.top - 1)), Qt::AlignLeft | Qt::AlignVCenter,
+              unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit), dirty);
 
     const auto line = [&](double v, const QString &label) {
         const int y = Mapper::y(a, s, v);
         painter.setPen(axisPen);
-        painter.drawLine(a.left, y, axisRight - 1, y);
+        if (m_drawParts & LineParts)
+            drawDotted(painter, QPoint(a.left, y), QPoint(axisRight - 1, y));
         painter.setPen(textPen);
-        painter.drawText(QRect(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1)),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
+        drawLabel(painter, QRect(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1)),
+                  Qt::AlignLeft | Qt::AlignVCenter, label, dirty);
     };
     if (s.isDigital()) {
         line(1.0, QStringLiteral("ON"));
@@ -555,30 +789,15 @@ void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, 
         line(v, valueLabel(v, s.minValue(), s.maxValue()));
 }
 
-void TrendCanvas::drawTraces(QPainter &painter, const QTransform &toDevice) const
+TrendCanvas::Trace TrendCanvas::traceOf(const TrendSeries &s, const PlotArea &a, bool wide) const
 {
-    if (!(m_viewEnd > m_viewStart))
-        return;
-    const TrendSeries *focus = focused();
-    const PlotArea a = plotArea();
-    int others = 0;
-    for (const auto &s : m_series) {
-        if (s.get() == focus)
-            continue;
-        drawTrace(painter, *s, a, false, toDevice);
-        ++others;
-    }
-    // The focused trace last, on top, and wider when there is anything to stand out from.
-    if (focus)
-        drawTrace(painter, *focus, a, others > 0, toDevice);
-}
-
-void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotArea &a, bool wide,
-                            const QTransform &toDevice) const
-{
-    const TrendSelection sel = selectSamples(s, m_viewStart, m_viewEnd);
-    if (sel.empty())
-        return;
+    Trace trace;
+    trace.color = s.getColor();
+    trace.wide = wide;
+    thread_local std::vector<int> selection;
+    selectSamples(s, m_viewStart, m_viewEnd, a.right - a.left, selection);
+    if (selection.empty())
+        return trace;
     // The mapping of Mapper, with the divisions by the window and the range taken out of
     // the loop (same results).
     const RoundedQuotient xq(m_viewEnd - m_viewStart);
@@ -587,15 +806,13 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
     const double height = a.bottom - a.top;
     const auto xOf = [&](double t) { return a.left + xq((t - m_viewStart) * width); };
     const auto yOf = [&](double v) { return std::clamp(a.bottom - yq((v - s.minValue()) * height), a.top, a.bottom); };
-    const double sx = toDevice.m11(), sy = toDevice.m22(), dx = toDevice.dx(), dy = toDevice.dy();
 
-    thread_local std::vector<QPoint> points;
-    points.clear();
-    for (int i = sel.first; i <= sel.last; i += sel.step) {
+    trace.points.reserve(selection.size());
+    for (const int i : selection) {
         const TrendSample &p = s.At(std::size_t(i));
         int x = xOf(p.time);
         int y = yOf(p.value);
-        if (points.empty() && x < a.left && std::size_t(i) + 1 < s.count()) {
+        if (trace.points.empty() && x < a.left && std::size_t(i) + 1 < s.count()) {
             // Enter at the left edge with the value interpolated there.
             const TrendSample &next = s.At(std::size_t(i) + 1);
             const double v = next.time > p.time
@@ -604,56 +821,136 @@ void TrendCanvas::drawTrace(QPainter &painter, const TrendSeries &s, const PlotA
             x = a.left;
             y = yOf(v);
         }
-        points.emplace_back(toPixel(std::floor(x * sx + dx)), toPixel(std::floor(y * sy + dy)));
+        // Samples of one column that land on one pixel draw nothing more than the first.
+        if (!trace.points.empty() && trace.points.back() == QPoint(x, y))
+            continue;
+        trace.points.emplace_back(x, y);
     }
-
-    // 1-pixel cosmetic polylines on integer device points are the raster engine's fast path;
-    // a 2-pixel pen is tens of times slower. Widths are device pixels at any pixel ratio: 1,
-    // and 2 for the focused trace (thicker strokes at ratio 2 would cost more than the rest
-    // of the picture). The second pixel of the focused trace is each segment once more, one
-    // pixel down where it runs flatter than 45 degrees, one pixel right where it is steeper.
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(cosmeticPen(colorOf(s)));
-    const int n = int(points.size());
-    if (n == 1) {
-        painter.drawPoint(points[0]);
-        return;
-    }
-    painter.drawPolyline(points.data(), n);
-    if (!wide)
-        return;
-    thread_local std::vector<QLine> segments;
-    segments.clear();
-    for (int i = 1; i < n; ++i) {
-        const QPoint p0 = points[std::size_t(i - 1)];
-        const QPoint p1 = points[std::size_t(i)];
-        const QPoint d = p1 - p0;
-        const QPoint shift = std::abs(d.x()) >= std::abs(d.y()) ? QPoint(0, 1) : QPoint(1, 0);
-        segments.emplace_back(p0 + shift, p1 + shift);
-    }
-    painter.drawLines(segments.data(), int(segments.size()));
+    return trace;
 }
 
-void TrendCanvas::drawReadout(QPainter &painter) const
+void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransform &toDevice, bool erase)
+{
+    // 1-pixel cosmetic lines and plain rectangles on integer device points are the raster
+    // engine's fast paths; a 2-pixel pen is tens of times slower. Widths are device pixels
+    // at any pixel ratio: 1, and 2 for the focused trace (thicker strokes at ratio 2 would
+    // cost more than the rest of the picture).
+    //
+    // Points that share a column (a full window has up to four per column: first, lowest,
+    // highest, last) cover the column from their lowest to their highest pixel; that run is
+    // filled as one rectangle and joined to its neighbours by a line from the last point of
+    // one run to the first of the next. A polyline through the same points draws the same
+    // pixels, but covers each column up to three times over, pixel by pixel.
+    const double sx = toDevice.m11(), sy = toDevice.m22(), dx = toDevice.dx(), dy = toDevice.dy();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const std::optional<RasterTarget> raster = RasterTarget::of(painter);
+    thread_local std::vector<QPoint> points;
+    thread_local std::vector<QLine> lines;
+    thread_local std::vector<QRect> runs;
+    for (const Trace &trace : sc.traces) {
+        if (trace.points.empty())
+            continue;
+        points.clear();
+        for (const QPoint &p : trace.points)
+            points.emplace_back(toPixel(std::floor(p.x() * sx + dx)), toPixel(std::floor(p.y() * sy + dy)));
+        const QColor color(int(trace.color & 0xFF), int((trace.color >> 8) & 0xFF), int((trace.color >> 16) & 0xFF));
+        const int n = int(points.size());
+        painter.setPen(cosmeticPen(erase ? QColor(Qt::black) : color));
+        if (n == 1) {
+            if (raster)
+                raster->fill(QRect(points[0], QSize(1, 1)), erase ? qRgb(0, 0, 0) : color.rgb());
+            else
+                painter.drawPoint(points[0]);
+            continue;
+        }
+        lines.clear();
+        runs.clear();
+        const int runWidth = trace.wide ? 2 : 1;
+        for (int i = 0; i < n;) {
+            int j = i;
+            int low = points[std::size_t(i)].y(), high = low;
+            while (j + 1 < n && points[std::size_t(j + 1)].x() == points[std::size_t(i)].x()) {
+                ++j;
+                low = std::min(low, points[std::size_t(j)].y());
+                high = std::max(high, points[std::size_t(j)].y());
+            }
+            if (i > 0)
+                lines.emplace_back(points[std::size_t(i - 1)], points[std::size_t(i)]);
+            if (j > i)
+                runs.emplace_back(points[std::size_t(i)].x(), low, runWidth, high - low + 1);
+            i = j + 1;
+        }
+        if (trace.wide) {
+            // The second pixel of a joining line: one pixel down where it runs flatter than
+            // 45 degrees, one pixel right where it is steeper.
+            const std::size_t joins = lines.size();
+            for (std::size_t k = 0; k < joins; ++k) {
+                const QLine l = lines[k];
+                const QPoint shift = std::abs(l.dx()) >= std::abs(l.dy()) ? QPoint(0, 1) : QPoint(1, 0);
+                lines.push_back(l.translated(shift));
+            }
+        }
+        if (raster) {
+            const QRgb rgb = erase ? qRgb(0, 0, 0) : color.rgb();
+            for (const QLine &l : lines)
+                raster->line(l.p1(), l.p2(), rgb);
+            for (const QRect &r : runs)
+                raster->fill(r, rgb);
+            raster->fill(QRect(points[0], QSize(1, 1)), rgb);
+            continue;
+        }
+        if (erase) {
+            // Black over the box of every line and run: a line's pixels stay inside the box
+            // of its ends, and whatever else the boxes cover inside the plot is drawn again.
+            for (const QLine &l : lines)
+                runs.emplace_back(QPoint(std::min(l.x1(), l.x2()), std::min(l.y1(), l.y2())),
+                                  QPoint(std::max(l.x1(), l.x2()), std::max(l.y1(), l.y2())));
+            runs.emplace_back(points[0], QSize(runWidth, 1));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(Qt::black);
+            painter.drawRects(runs.data(), int(runs.size()));
+            painter.setBrush(Qt::NoBrush);
+            continue;
+        }
+        painter.drawLines(lines.data(), int(lines.size()));
+        if (!runs.empty()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(color);
+            painter.drawRects(runs.data(), int(runs.size()));
+            painter.setBrush(Qt::NoBrush);
+        }
+    }
+}
+
+QString TrendCanvas::readoutShownText() const
 {
     if (!m_cursorEnabled || m_viewStart == 0 || m_viewEnd == 0)
-        return;
+        return {};
     const PlotArea a = plotArea();
     const bool outside = m_mouseX <= a.left || m_mouseY <= a.top || m_mouseX >= a.right || m_mouseY >= a.bottom;
     const TrendSeries *focus = focused();
     if (outside || !focus)
-        return;
-    const int w = width();
-    // A read-out covers whatever stands behind it (a long caption), as a fresh box.
-    painter.fillRect(readoutRect(), Qt::black);
+        return {};
     const double tc = m_viewStart + double(m_mouseX - a.left) / (a.right - a.left) * (m_viewEnd - m_viewStart);
     const double vc = focus->minValue()
                       + double(a.bottom - m_mouseY) / (a.bottom - a.top) * (focus->maxValue() - focus->minValue());
+    return readoutText(vc, tc);
+}
+
+void TrendCanvas::drawReadout(QPainter &painter) const
+{
+    const QString text = readoutShownText();
+    if (text.isEmpty())
+        return;
+    const TrendSeries *focus = focused();
+    const int w = width();
+    // A read-out covers whatever stands behind it (a long caption), as a fresh box.
+    painter.fillRect(readoutRect(), Qt::black);
     painter.setFont(fixedCjkFont(fontPixels(w, height())));
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setPen(cosmeticPen(colorOf(*focus)));
-    painter.drawText(QRect(QPoint(int(0.4 * w), 0), QPoint(int(0.8 * w) - 1, a.top - 1)),
-                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, readoutText(vc, tc));
+    painter.drawText(QRect(QPoint(int(0.4 * w), 0), QPoint(int(0.8 * w) - 1, plotArea().top - 1)),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
 }
 
 QImage TrendCanvas::renderToImage(qreal devicePixelRatio) const
@@ -666,24 +963,69 @@ QImage TrendCanvas::renderToImage(qreal devicePixelRatio) const
     return image;
 }
 
+QRect TrendCanvas::movingRect() const
+{
+    return QRect(0, plotArea().top, width(), height() - plotArea().top);
+}
+
 void TrendCanvas::paintEvent(QPaintEvent *event)
 {
-    const qreal dpr = devicePixelRatioF();
-    const QSize want = size() * dpr;
-    if (!m_pictureValid || !m_cacheValid || m_cache.size() != want || m_cache.devicePixelRatio() != dpr) {
-        if (m_cache.size() != want) // the picture covers every pixel, so the old one can be reused
-            m_cache = QImage(want, QImage::Format_RGB32);
-        m_cache.setDevicePixelRatio(dpr);
-        renderPicture(m_cache);
-        m_cacheValid = true;
-        m_pictureValid = true;
+    if (m_sceneStale || m_scene.size != size()) {
+        m_scene = scene();
+        m_sceneStale = false;
     }
+    // Straight into the window's backing store, only where it is asked for: the picture
+    // moves by a pixel with nearly every reading of a short window, so a picture kept aside
+    // would be drawn and then copied over the whole canvas each time.
     QPainter painter(this);
-    painter.setClipRegion(event->region());
-    painter.drawImage(QPoint(0, 0), m_cache);
-    if (m_cursorEnabled && event->region().intersects(readoutRect()))
+    const bool overLastPicture = m_paintedValid && event->region() == QRegion(movingRect())
+                                 && sameBackdrop(m_painted, m_scene)
+                                 && !window()->testAttribute(Qt::WA_TranslucentBackground);
+    if (overLastPicture)
+        movePicture(painter);
+    else
+        renderScene(painter, m_scene, event->region());
+    m_painted = m_scene;
+    m_paintedValid = true;
+    m_pictureValid = true;
+    if (m_cursorEnabled && event->region().intersects(readoutRect())) {
         drawReadout(painter);
+        m_readoutShown = readoutShownText();
+    }
     m_mouseMoved = false;
+}
+
+void TrendCanvas::movePicture(QPainter &painter)
+{
+    // The window followed the data and the backing store still holds the last picture. Only
+    // its traces and grid lines come off (in black), and the strip of time labels is cleared;
+    // then the lines, labels and traces go on again. Filling the plot black for every reading
+    // would touch each of its pixels where a few thousand change, and filling is most of
+    // what such a repaint costs.
+    const PlotArea a = plotArea();
+    const QRect labels(QPoint(0, a.bottom + 2), QPoint(width() - 1, height() - 1));
+    const QTransform toDevice = painter.deviceTransform();
+    painter.save();
+    if (toDevice.type() != QTransform::TxNone)
+        painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
+    drawTraces(painter, m_painted, toDevice, true);
+    painter.restore();
+    painter.setPen(cosmeticPen(Qt::black));
+    for (const int x : m_painted.gridX)
+        drawDotted(painter, QPoint(x, a.top), QPoint(x, a.bottom - 1));
+    painter.fillRect(labels, Qt::black);
+    m_drawParts = LineParts;
+    renderBackdrop(painter, QRegion(labels), false);
+    m_drawParts = LabelParts;
+    m_labelClip = labels;
+    renderBackdrop(painter, QRegion(labels), false);
+    m_drawParts = LineParts | LabelParts;
+    m_labelClip = QRect();
+    painter.save();
+    if (toDevice.type() != QTransform::TxNone)
+        painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
+    drawTraces(painter, m_scene, toDevice);
+    painter.restore();
 }
 
 void TrendCanvas::mouseMoveEvent(QMouseEvent *event)
@@ -710,7 +1052,8 @@ void TrendCanvas::leaveEvent(QEvent *event)
 
 void TrendCanvas::resizeEvent(QResizeEvent *event)
 {
-    m_cacheValid = false;
+    m_sceneStale = true;
+    m_paintedValid = false;
     QWidget::resizeEvent(event);
 }
 

@@ -10,7 +10,10 @@
 // Create canvases through CanvasRegistry (canvasregistry.h), which hands out the IDs.
 #include "history/trendseries.h"
 
+#include <QFont>
+#include <QHash>
 #include <QImage>
+#include <QStaticText>
 #include <QPointer>
 #include <QWidget>
 
@@ -52,9 +55,10 @@ public:
     TrendSeries *getSeries(int index) const; // nullptr when out of range
     int seriesCount() const { return int(m_series.size()); }
 
-    void setFocusSeries(int index); // ignored unless 0 <= index < SeriesCount()
+    // Ignored unless 0 <= index < SeriesCount(); the picture shows it at once.
+    void setFocusSeries(int index);
     int focusSeries() const { return m_focusIndex; }
-    // Rounded to whole seconds, minutes, hours or days by size; ignored unless > 0.
+    // Rounded to whole seconds, minutes, hours or days by size; ignored unless > 0. Shown at once.
     void setSecondsPerDivision(double seconds);
     double secondsPerDivision() const { return m_secondsPerDivision; }
     // Width of the followed window; ignored when negative, 0 switches the placement off.
@@ -63,8 +67,11 @@ public:
 
     // With a scroll strip, a span and more than one sample time the window is placed on the
     // data (follow the newest, or stay where the operator scrolled) and the arguments are not
-    // used; otherwise the window becomes [start, end] unless end <= start. (0, 0) is what the
-    // pages call after every reading.
+    // used; otherwise the window becomes [start, end] unless end <= start. With nothing to
+    // place it on (no data, or one instant of it) the window keeps its left edge and takes the
+    // span. (0, 0) is what the pages call after every reading and after any change of focus,
+    // period or visibility: the picture is drawn again whenever one of its pixels would change,
+    // and only then.
     void setTimeRange(double start, double end, double anchor);
     void setTimeRange(double start, double end) { setTimeRange(start, end, end); }
 
@@ -94,8 +101,8 @@ public:
     QRect readoutRect() const;
 
     // Draws the whole picture (background, time axis, value axis, traces) as a full repaint
-    // does, at the canvas's size. The image form (its device pixel ratio is honoured) is the
-    // fast one the widget's own picture cache uses; the painter form serves any device.
+    // does, at the canvas's size, with the samples selected afresh: what a full repaint costs.
+    // The image's device pixel ratio is honoured; the painter form serves any device.
     void renderPicture(QImage &image) const;
     void renderPicture(QPainter &painter) const;
     // The picture plus the read-out at a device pixel ratio, as the screen would show it.
@@ -106,7 +113,40 @@ public:
     static QString valueLabel(double value, double minValue, double maxValue);
     static QString readoutText(double value, double time);
 
+    // Everything one full picture shows, in canvas pixels: the picture is drawn again only
+    // when this changes. Points are the selected samples (selectSamples) of each trace.
+    struct Trace {
+        std::uint32_t color = 0;
+        bool wide = false;
+        std::vector<QPoint> points;
+        bool operator==(const Trace &) const = default;
+    };
+    struct Scene {
+        QSize size;
+        double viewWidth = 0;         // 0: no window, a black picture
+        double gridAnchor = 0;        // the time labels follow from it and the spacing
+        double secondsPerDivision = 0;
+        std::vector<int> gridX;       // anchor line first
+        int focus = -1;               // value axis and caption of this series, -1 none
+        std::string name, unit;
+        double minValue = 0, maxValue = 0;
+        bool digital = false;
+        std::uint32_t focusColor = 0;
+        std::vector<Trace> traces;    // in drawing order, the focused one last
+        bool operator==(const Scene &) const = default;
+    };
+    Scene scene() const;
+    // Whether two scenes differ only in what moves with the time window (grid, time labels,
+    // traces), so that the value labels, captions and frame need no drawing.
+    static bool sameBackdrop(const Scene &a, const Scene &b)
+    {
+        return a.size == b.size && a.viewWidth == b.viewWidth && a.secondsPerDivision == b.secondsPerDivision
+               && a.focus == b.focus && a.name == b.name && a.unit == b.unit && a.minValue == b.minValue
+               && a.maxValue == b.maxValue && a.digital == b.digital && a.focusColor == b.focusColor;
+    }
+
 protected:
+    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
@@ -115,14 +155,22 @@ protected:
 private:
     void updateView(bool fromScrollBar);
     void writeScrollInfo();
-    void invalidatePicture();
-    void drawTimeAxis(QPainter &painter, int w, int h) const;
-    void drawValueAxis(QPainter &painter, const TrendSeries &series, int w, int h) const;
-    void renderBackdrop(QPainter &painter) const;
-    void drawTraces(QPainter &painter, const QTransform &toDevice) const;
-    void drawTrace(QPainter &painter, const TrendSeries &series, const PlotArea &area, bool wide,
-                   const QTransform &toDevice) const;
+    void refreshPicture();
+    void refreshReadout();
+    std::vector<int> gridLines() const;
+    Trace traceOf(const TrendSeries &series, const PlotArea &area, bool wide) const;
+    // Each draws only what meets `dirty` (text is the dear part of a picture).
+    void drawTimeAxis(QPainter &painter, int w, int h, const QRegion &dirty) const;
+    void drawValueAxis(QPainter &painter, const TrendSeries &series, int w, int h, const QRegion &dirty) const;
+    void renderBackdrop(QPainter &painter, const QRegion &dirty, bool fill) const;
+    void drawLabel(QPainter &painter, const QRect &box, int alignment, const QString &text, const QRegion &dirty) const;
+    // erase: black over where the traces were drawn, which takes them off again.
+    static void drawTraces(QPainter &painter, const Scene &scene, const QTransform &toDevice, bool erase = false);
+    QRect movingRect() const; // what changes while the window only follows the data
+    void movePicture(QPainter &painter);
+    void renderScene(QPainter &painter, const Scene &scene, const QRegion &dirty) const;
     void drawReadout(QPainter &painter) const;
+    QString readoutShownText() const; // empty when no read-out stands
     const TrendSeries *focused() const;
 
     std::vector<std::unique_ptr<TrendSeries>> m_series;
@@ -144,13 +192,25 @@ private:
     int m_mouseY = -1;
     bool m_pictureValid = true;
     int m_refreshCount = 0;
+    // The picture as it stands, drawn at the next paint; stale while the canvas is hidden,
+    // where working it out on every reading would be wasted.
+    Scene m_scene;
+    bool m_sceneStale = false;
+    // What the window's backing store shows of the canvas, after the last paint.
+    Scene m_painted;
+    bool m_paintedValid = false;
+    // Which parts renderBackdrop draws, and a clip for its labels (none when null).
+    enum DrawParts { LineParts = 1, LabelParts = 2 };
+    int m_drawParts = LineParts | LabelParts;
+    QRect m_labelClip;
+    QString m_readoutShown;
     // What the previous placement used. Each canvas keeps its own, so that one unit's
     // window never moves another's.
     double m_lastSpan = 0.0;
     int m_lastPos = 0;
-    // The full picture at device resolution; a mouse move only redraws the read-out over it.
-    QImage m_cache;
-    bool m_cacheValid = false;
+    // Laid-out labels by text, for the font they were laid out in.
+    mutable QHash<QString, QStaticText> m_labels;
+    mutable QFont m_labelFont;
     bool m_settingScroll = false;
 };
 

@@ -1,6 +1,7 @@
 #include "history/trendseries.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace qn {
 
@@ -27,9 +28,29 @@ void TrendSeries::addSample(double time, double value)
 {
     if (m_digital && value != 0.0)
         value = 1.0;
+    if (!m_samples.empty() && !(time >= m_samples.back().time))
+        time = m_samples.back().time;
+    if ((m_dropped + m_samples.size()) % kBlock == 0) {
+        m_blocks.push_back({value, value, time, 0, 0});
+    } else {
+        Block &b = m_blocks.back();
+        const auto at = std::uint8_t((m_dropped + m_samples.size()) % kBlock);
+        if (value < b.low) {
+            b.low = value;
+            b.lowAt = at;
+        } else if (value > b.high) {
+            b.high = value;
+            b.highAt = at;
+        }
+        b.lastTime = time;
+    }
     m_samples.push_back({time, value});
-    if (m_samples.size() > kCapacity)
+    if (m_samples.size() > kCapacity) {
         m_samples.pop_front();
+        ++m_dropped;
+        if (m_dropped % kBlock == 0)
+            m_blocks.pop_front();
+    }
 }
 
 void TrendSeries::clear()
@@ -38,6 +59,8 @@ void TrendSeries::clear()
     const bool wasVisible = m_visible;
     m_visible = false;
     m_samples.clear();
+    m_blocks.clear();
+    m_dropped = 0;
     m_visible = wasVisible;
 }
 
@@ -46,6 +69,8 @@ void TrendSeries::release()
     const bool wasVisible = m_visible;
     m_visible = false;
     std::deque<TrendSample>().swap(m_samples);
+    std::deque<Block>().swap(m_blocks);
+    m_dropped = 0;
     m_visible = wasVisible;
 }
 
@@ -120,26 +145,93 @@ int TrendSeries::upperIndex(double t) const
     return lo - 1;
 }
 
-TrendSelection selectSamples(const TrendSeries &series, double t0, double t1)
+void selectSamples(const TrendSeries &series, double t0, double t1, int columns, std::vector<int> &out)
 {
-    TrendSelection sel;
+    out.clear();
     if (!series.isVisible() || series.count() == 0)
-        return sel;
+        return;
     int first = series.lowerIndex(t0);
     const int last = series.upperIndex(t1);
     if (first > 0)
         --first;
-    int n = last - first + 1;
-    int step = 1;
-    if (n > kMaxDrawnSamples) {
-        step = n / kMaxDrawnSamples + 1;
-        n = n / step;
-        first = last - (n - 1) * step;
+    if (last < first)
+        return;
+    const int n = last - first + 1;
+    if (n <= 4 * (columns + 1) || !(t1 > t0) || columns <= 0) {
+        out.reserve(std::size_t(n));
+        for (int i = first; i <= last; ++i)
+            out.push_back(i);
+        return;
     }
-    sel.first = first;
-    sel.last = last;
-    sel.step = step;
-    return sel;
+    out.reserve(4 * std::size_t(columns + 2));
+    const double perSecond = columns / (t1 - t0);
+    constexpr int block = int(TrendSeries::kBlock);
+    // Iterators, not indices: a deque's index costs a division per sample, and a full
+    // window is tens of thousands of samples per trace on every repaint.
+    auto it = series.m_samples.begin() + first;
+    int i = first;
+    int lastCount = 0;
+    while (i <= last) {
+        // Whole runs let the scan jump over most of a column, so the samples where the next
+        // columns end are far ahead in memory: ask for them now, guessing each column holds
+        // as many samples as the last one, rather than wait for them there.
+        if (lastCount > block) {
+            for (int ahead = 1; ahead <= 2; ++ahead)
+                if (i + ahead * lastCount <= last)
+                    __builtin_prefetch(&*(it + ahead * lastCount));
+        }
+        // One column: the samples before the time where the next column begins. Near that
+        // border the product may round the other way than the canvas's division; a sample
+        // then counts to the neighbouring column, which changes no extreme of the picture.
+        const double column = std::floor((it->time - t0) * perSecond + 0.5);
+        const double nextColumn = t0 + (column + 0.5) / perSecond;
+        const int begin = i;
+        int lowest = i, highest = i;
+        double low = it->value, high = low;
+        ++i;
+        ++it;
+        while (i <= last) {
+            if ((series.m_dropped + std::size_t(i)) % TrendSeries::kBlock == 0 && i + block - 1 <= last) {
+                const TrendSeries::Block &b = series.m_blocks[series.blockOf(std::size_t(i))];
+                if (b.lastTime < nextColumn) {
+                    // A whole run inside the column: its extremes stand for its samples.
+                    if (b.low < low) {
+                        low = b.low;
+                        lowest = i + b.lowAt;
+                    }
+                    if (b.high > high) {
+                        high = b.high;
+                        highest = i + b.highAt;
+                    }
+                    i += block;
+                    it += block;
+                    continue;
+                }
+            }
+            if (!(it->time < nextColumn))
+                break;
+            const double v = it->value;
+            if (v < low) {
+                low = v;
+                lowest = i;
+            } else if (v > high) {
+                high = v;
+                highest = i;
+            }
+            ++i;
+            ++it;
+        }
+        const int end = i - 1;
+        lastCount = end - begin + 1;
+        const int a = std::min(lowest, highest), b = std::max(lowest, highest);
+        out.push_back(begin);
+        if (a > begin)
+            out.push_back(a);
+        if (b > a && b > begin)
+            out.push_back(b);
+        if (end > b && end > begin)
+            out.push_back(end);
+    }
 }
 
 double earliestTime(std::span<const TrendSeries *const> series)

@@ -11,11 +11,12 @@
 #include <deque>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace qn {
 
 struct TrendSample {
-    double time = 0.0;  // seconds since 1970-01-01 00:00:00 UTC (whole seconds in practice)
+    double time = 0.0;  // seconds since 1970-01-01 00:00:00 UTC, to the millisecond
     double value = 0.0; // display units, or 0.0 / 1.0 for an on/off channel
 };
 
@@ -29,7 +30,9 @@ public:
 
     // On a digital series any non-zero value is stored as 1.0. Appends at the newest end
     // and drops the oldest sample once the count reaches 100,000 (one per append).
-    // Times must not decrease: the lookups below rely on it.
+    // The lookups below need times that never decrease, and the wall clock can step back
+    // (a time sync, a manual change): a time before the newest one, or not a number, is
+    // stored as the newest one.
     void addSample(double time, double value);
     // Removes every sample; the series is hidden while it empties, then shown as before.
     void clear();
@@ -59,6 +62,7 @@ public:
 
     std::size_t count() const { return m_samples.size(); }
     const TrendSample &At(std::size_t index) const { return m_samples[index]; } // 0 = oldest
+    const std::deque<TrendSample> &samples() const { return m_samples; }
     double firstTime() const; // 0.0 when empty
     double lastTime() const;  // 0.0 when empty
 
@@ -68,7 +72,23 @@ public:
     int upperIndex(double t) const;
 
 private:
+    friend void selectSamples(const TrendSeries &, double, double, int, std::vector<int> &);
+
+    // The lowest and highest value of each run of kBlock samples, counted from the first
+    // sample ever appended (so the runs stay put while the oldest samples are dropped): the
+    // selection for a wide window takes a whole run from here instead of sample by sample.
+    static constexpr std::size_t kBlock = 32;
+    struct Block {
+        double low, high;            // first lowest and first highest value
+        double lastTime;             // time of the run's last sample
+        std::uint8_t lowAt, highAt;  // their places in the run
+    };
+    // Index of the run that sample `index` (0 = oldest now) belongs to, in m_blocks.
+    std::size_t blockOf(std::size_t index) const { return (m_dropped + index) / kBlock - m_dropped / kBlock; }
+
     std::deque<TrendSample> m_samples;
+    std::deque<Block> m_blocks;
+    std::size_t m_dropped = 0; // samples dropped from the front since the last clear
     std::string m_name;
     std::string m_unit;
     double m_minValue;
@@ -78,21 +98,14 @@ private:
     bool m_digital = false;
 };
 
-// Which samples of a series are drawn for the window [t0, t1]: indices first, first + step,
-// ..., last. At most about 1,000 whatever the window holds; the newest one is always last,
-// and the sample just before t0 is included so a trace enters from the left edge.
-struct TrendSelection {
-    int first = 0;
-    int last = -1;
-    int step = 1;
-    int count() const { return last < first ? 0 : (last - first) / step + 1; }
-    bool empty() const { return count() == 0; }
-};
-
-inline constexpr int kMaxDrawnSamples = 1000;
-
-// Nothing is selected for a hidden or empty series.
-TrendSelection selectSamples(const TrendSeries &series, double t0, double t1);
+// The samples a trace draws for the window [t0, t1] laid over `columns` pixel columns
+// (column of t = trunc((t - t0) * columns / (t1 - t0) + 0.5), as the canvas maps x): of the
+// samples in each column the first, the lowest, the highest and the last, in time order, so
+// every extreme inside the window is drawn however many samples the window holds (at most
+// 4 per column). When the window holds no more than that, every sample is taken. The sample
+// just before t0 leads, so a trace enters from the left edge. Indices (oldest first) replace
+// the contents of `out`; nothing for a hidden or empty series.
+void selectSamples(const TrendSeries &series, double t0, double t1, int columns, std::vector<int> &out);
 
 // Over the series that hold samples: the smallest first time (0.0 when none holds any) and
 // the largest last time (0.0 when none holds any). Null entries are skipped.

@@ -3,6 +3,8 @@
 #include "graph/canvasregistry.h"
 #include "graph/trendcanvas.h"
 
+#include <QBackingStore>
+#include <QCoreApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QWidget>
@@ -13,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <set>
+#include <vector>
 
 namespace qn {
 namespace {
@@ -272,6 +276,97 @@ TEST_F(RenderFixture, WidgetPaintUsesTheCacheAndMatchesTheRender)
     const QImage direct = canvas->renderToImage(1.0);
     ASSERT_EQ(viaWidget.size(), direct.size());
     EXPECT_EQ(viaWidget, direct);
+}
+
+// A reading that stood out for one sample, in a full history, is drawn at its height in its
+// column wherever the operator scrolls the window over it.
+TEST_F(RenderFixture, SpikeOfAFullHistoryIsDrawnAtEveryScrollPosition)
+{
+    cyan->setVisible(false);
+    const int spike = 50'000;
+    for (int i = 0; i < 99'999; ++i)
+        yellow->addSample(kT0 + i, i == spike ? 8.0 : std::sin(i * 0.05));
+    canvas->setSecondsPerDivision(1800);
+    canvas->setSpan(21'600);
+    canvas->setTimeRange(0, 0);
+    const double spikeTime = kT0 + spike;
+    int positionsOverIt = 0;
+    for (int pos = 250'000; pos <= 520'000; pos += 9'000) {
+        canvas->handleScroll(ScrollRequest::ThumbTrack, pos);
+        if (spikeTime < canvas->viewStart() || spikeTime > canvas->viewEnd())
+            continue;
+        ++positionsOverIt;
+        const PlotArea a = canvas->plotArea();
+        const int x = a.left + int(std::trunc((spikeTime - canvas->viewStart()) * (a.right - a.left)
+                                              / (canvas->viewEnd() - canvas->viewStart()) + 0.5));
+        const QImage img = canvas->renderToImage(1.0);
+        EXPECT_EQ(img.pixel(x, yOf(8.0, -10, 10)), rgb(255, 255, 80)) << "position " << pos;
+    }
+    EXPECT_GT(positionsOverIt, 20);
+}
+
+// Readings a tenth of a second apart each stand at their own x.
+TEST_F(RenderFixture, TenReadingsWithinOneSecondDrawAtTenPlaces)
+{
+    const int w = 1200; // wide enough that a tenth of a minute's second is more than a pixel
+    TrendCanvas *wide = CanvasRegistry::instance().createCanvas(parent.get(), 0, 0, w, kH, 0, true);
+    TrendSeries *s = wide->addSeries("AI1", -10, 10);
+    s->setColor(255, 255, 80);
+    wide->setSecondsPerDivision(5);
+    wide->setSpan(60);
+    s->addSample(kT0, 0);
+    for (int i = 0; i < 10; ++i)
+        s->addSample(kT0 + 30.05 + i * 0.1, i % 2 ? 6.0 : -6.0);
+    wide->setTimeRange(0, 0);
+    const QImage img = wide->renderToImage(1.0);
+    const PlotArea a = wide->plotArea();
+    std::vector<int> xs;
+    for (int i = 0; i < 10; ++i) {
+        const int x = a.left + int(std::trunc((30.05 + i * 0.1) * (a.right - a.left) / 60 + 0.5));
+        const int y = a.bottom - int(std::trunc((i % 2 ? 16.0 : 4.0) * (a.bottom - a.top) / 20 + 0.5));
+        // A line's end pixel may be left to the next line, which starts one row over.
+        EXPECT_GT(countColour(img, QRect(x, y - 1, 1, 3), rgb(255, 255, 80)), 0) << i;
+        xs.push_back(x);
+    }
+    EXPECT_EQ(std::set<int>(xs.begin(), xs.end()).size(), 10u);
+}
+
+// The shown canvas paints its picture again only when a pixel of it moves.
+TEST_F(RenderFixture, RepaintsOnlyWhenAPixelChanges)
+{
+    parent->show();
+    canvas->setSpan(600); // all the data fits: the window stays where it is
+    feedConstant(5.0, -5.0);
+    const int painted = canvas->refreshCount();
+    canvas->setTimeRange(0, 0);
+    yellow->addSample(kT0 + 120.001, 5.0); // same second, same pixel
+    cyan->addSample(kT0 + 120.001, -5.0);
+    canvas->setTimeRange(0, 0);
+    EXPECT_EQ(canvas->refreshCount(), painted);
+    yellow->addSample(kT0 + 120.002, 6.0);
+    canvas->setTimeRange(0, 0);
+    EXPECT_EQ(canvas->refreshCount(), painted + 1);
+}
+
+// While the window follows the data the canvas repaints only what moved, over what the
+// window already shows: that must come out as the whole picture drawn afresh.
+TEST_F(RenderFixture, FollowingRepaintsAddUpToTheWholePicture)
+{
+    parent->show();
+    canvas->setFocusSeries(1); // the wide trace runs along the bottom edge of the frame
+    auto screen = [&] {
+        QCoreApplication::processEvents();
+        const auto *store = dynamic_cast<QImage *>(parent->backingStore()->paintDevice());
+        return store->copy(QRect(canvas->mapTo(parent.get(), QPoint(0, 0)), canvas->size()))
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    for (int i = 0; i <= 900; ++i) {
+        yellow->addSample(kT0 + i * 0.1, 8 * std::sin(i * 0.3));
+        cyan->addSample(kT0 + i * 0.1, i % 50 == 0 ? 20.0 : -10.0);
+        canvas->setTimeRange(0, 0);
+        if (i % 97 == 0 || i > 890)
+            ASSERT_EQ(screen(), canvas->renderToImage(1.0)) << i;
+    }
 }
 
 } // namespace

@@ -245,5 +245,71 @@ TEST(DisplayPeriods, TableAndRange)
     EXPECT_FALSE(displayPeriod(10));
 }
 
+// How many pixels of a colour the plot of the canvas shows on screen.
+int shown(TrendCanvas *canvas, QRgb colour)
+{
+    const QImage img = canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += (img.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+    return n;
+}
+
+// Focus, display period and visibility show at once, with no data and with one instant.
+TEST(GraphTabControls, ChangesShowAtOnceWithoutData)
+{
+    GraphTabFixture f(0);
+    f.window->show();
+    const QRgb cyanAxis = qRgb(40, 127, 127); // AI2's colour halved
+    EXPECT_EQ(shown(f.canvas, cyanAxis), 0);
+    f.child<QComboBox>("focusCombo")->setCurrentIndex(1);
+    EXPECT_GT(shown(f.canvas, cyanAxis), 100);
+
+    const double start = f.canvas->viewStart();
+    f.child<QComboBox>("periodCombo")->setCurrentIndex(1); // "2min"
+    EXPECT_EQ(f.canvas->viewEnd(), start + 120);
+    EXPECT_EQ(f.canvas->secondsPerDivision(), 10);
+
+    for (int s = 0; s < 3; ++s)
+        f.canvas->getSeries(s)->addSample(start + 1, 5.0);
+    f.page.refreshGraph();
+    const QRgb cyan = qRgb(80, 255, 255);
+    EXPECT_GT(shown(f.canvas, cyan), 0);
+    f.child<QCheckBox>("analogCheck2")->click();
+    EXPECT_EQ(shown(f.canvas, cyan), 0);
+}
+
+// A model whose page has not fed the graph (or has no page) still shows the frame, the grid,
+// the value axis and the time labels of the minute from now.
+TEST(GraphTabModels, UnfedCanvasShowsFrameGridAxisAndLabels)
+{
+    for (int model : {2, 3}) {
+        QWidget window;
+        auto *tab = new GraphTab(&window, model);
+        TrendCanvas *canvas = tab->createCanvas();
+        window.show();
+        ASSERT_GT(canvas->viewEnd(), canvas->viewStart());
+        const QImage img = canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const PlotArea a = canvas->plotArea();
+        EXPECT_EQ(img.pixel(a.left - 1, (a.top + a.bottom) / 2) & 0xFFFFFF, 0xFFFFFFu) << model;
+        int grid = 0, axis = 0, labels = 0;
+        for (int x = a.left; x < a.right; ++x)
+            grid += (img.pixel(x, a.top + 3) & 0xFFFFFF) == 0x808080;
+        for (int y = a.top; y <= a.bottom; ++y)
+            for (int x = a.right + 1; x < a.right + 9; ++x)
+                if ((img.pixel(x, y) & 0xFFFFFF) == (qRgb(127, 127, 40) & 0xFFFFFF)) {
+                    ++axis;
+                    break;
+                }
+        for (int y = a.bottom + 3; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                labels += qRed(img.pixel(x, y)) > 128 && qBlue(img.pixel(x, y)) > 128;
+        EXPECT_GE(grid, 10) << model;
+        EXPECT_EQ(axis, 11) << model;
+        EXPECT_GT(labels, 50) << model;
+    }
+}
+
 } // namespace
 } // namespace qn

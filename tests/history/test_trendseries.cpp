@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <ostream>
 #include <vector>
 
@@ -144,53 +146,62 @@ INSTANTIATE_TEST_SUITE_P(Table, TrendSeriesIndex,
                          ::testing::Values(IndexCase{10, 0, 2}, IndexCase{10.5, 3, 2}, IndexCase{9, 0, -1},
                                            IndexCase{12, 4, 3}, IndexCase{11, 3, 3}));
 
-TEST(TrendSelection, TwoThousandFiveHundredSamplesTakeEveryThird)
+TEST(TrendSeriesTimes, ClockSteppingBackKeepsTimesInOrder)
 {
     TrendSeries s("AI1", -10, 10);
-    for (int i = 0; i < 2500; ++i)
-        s.addSample(1000 + i, 0);
-    const TrendSelection sel = selectSamples(s, 1000, 1000 + 2499);
-    EXPECT_EQ(sel.step, 3);
-    EXPECT_EQ(sel.first, 3);
-    EXPECT_EQ(sel.last, 2499);
-    EXPECT_EQ(sel.count(), 833);
+    s.addSample(100.25, 1);
+    s.addSample(99.5, 2); // the clock was set back
+    s.addSample(std::nan(""), 3);
+    s.addSample(100.5, 4);
+    EXPECT_EQ(s.At(1).time, 100.25);
+    EXPECT_EQ(s.At(2).time, 100.25);
+    EXPECT_EQ(s.At(2).value, 3);
+    EXPECT_EQ(s.lowerIndex(100.25), 0);
+    EXPECT_EQ(s.upperIndex(100.25), 2);
+    EXPECT_EQ(s.lowerIndex(100.3), 3);
+    EXPECT_EQ(s.upperIndex(99.6), -1);
 }
 
-TEST(TrendSelection, IncludesTheSampleBeforeTheWindow)
+std::vector<int> selected(const TrendSeries &s, double t0, double t1, int columns)
+{
+    std::vector<int> out{-7}; // replaced, not appended to
+    selectSamples(s, t0, t1, columns, out);
+    return out;
+}
+
+TEST(TrendSelection, FewSamplesAreAllTakenFromTheOneBeforeTheWindow)
 {
     TrendSeries s("AI1", -10, 10);
+    EXPECT_TRUE(selected(s, 0, 10, 480).empty());
     for (int i = 0; i < 100; ++i)
         s.addSample(i, 0);
-    const TrendSelection sel = selectSamples(s, 10.5, 20);
-    EXPECT_EQ(sel.first, 10);
-    EXPECT_EQ(sel.last, 20);
-    EXPECT_EQ(sel.step, 1);
-}
-
-TEST(TrendSelection, HiddenEmptyOrOutsideSelectsNothingOrTheNewest)
-{
-    TrendSeries s("AI1", -10, 10);
-    EXPECT_TRUE(selectSamples(s, 0, 10).empty());
-    s.addSample(100, 0);
-    s.addSample(101, 0);
-    EXPECT_TRUE(selectSamples(s, 0, 50).empty());
-    const TrendSelection after = selectSamples(s, 200, 300);
-    EXPECT_EQ(after.count(), 1);
-    EXPECT_EQ(after.first, 1);
+    const std::vector<int> sel = selected(s, 10.5, 20, 480);
+    ASSERT_EQ(sel.size(), 11u);
+    EXPECT_EQ(sel.front(), 10);
+    EXPECT_EQ(sel.back(), 20);
+    EXPECT_TRUE(selected(s, -50, -1, 480).empty());
+    EXPECT_EQ(selected(s, 200, 300, 480), std::vector<int>{99});
     s.setVisible(false);
-    EXPECT_TRUE(selectSamples(s, 0, 1000).empty());
+    EXPECT_TRUE(selected(s, 0, 1000, 480).empty());
 }
 
-TEST(TrendSelection, FullHistoryStaysNearAThousand)
+// A reading that stands out for one sample must be selected wherever it falls in a full
+// history (one that has dropped its oldest samples), and the selection stays within four
+// samples per column, in time order.
+TEST(TrendSelection, EverySpikeOfAFullHistoryIsKept)
 {
-    TrendSeries s("AI1", -10, 10);
-    for (int i = 0; i < 120'000; ++i)
-        s.addSample(i, 0);
-    const TrendSelection sel = selectSamples(s, 0, 1e9);
-    EXPECT_EQ(sel.last, 99'998);
-    EXPECT_LE(sel.count(), 1000);
-    EXPECT_GE(sel.count(), 900);
-    EXPECT_GE(sel.first, 0);
+    for (int spike : {0, 1, 57, 4'321, 50'000, 50'001, 99'997, 99'998}) {
+        TrendSeries s("AI1", -10, 10);
+        for (int i = -37; i < 99'999; ++i) // the first 37 are dropped again
+            s.addSample(1000 + i * 0.1, i == spike ? (spike % 2 ? 9.5 : -9.5) : std::sin(i * 0.01));
+        ASSERT_EQ(s.count(), 99'999u);
+        const std::vector<int> sel = selected(s, s.firstTime(), s.lastTime(), 480);
+        EXPECT_TRUE(std::find(sel.begin(), sel.end(), spike) != sel.end()) << spike;
+        EXPECT_TRUE(std::is_sorted(sel.begin(), sel.end()));
+        EXPECT_TRUE(std::adjacent_find(sel.begin(), sel.end()) == sel.end());
+        EXPECT_LE(sel.size(), 4u * 481);
+        EXPECT_EQ(sel.back(), 99'998);
+    }
 }
 
 } // namespace
