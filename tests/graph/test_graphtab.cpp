@@ -259,7 +259,7 @@ int shown(TrendCanvas *canvas, QRgb colour)
 // Focus, display period and visibility show at once, with no data and with one instant.
 TEST(GraphTabControls, ChangesShowAtOnceWithoutData)
 {
-    GraphTabFixture f(0);
+    GraphTabFixture f(Model::QN210);
     f.window->show();
     const QRgb cyanAxis = qRgb(40, 127, 127); // AI2's colour halved
     EXPECT_EQ(shown(f.canvas, cyanAxis), 0);
@@ -284,7 +284,7 @@ TEST(GraphTabControls, ChangesShowAtOnceWithoutData)
 // the value axis and the time labels of the minute from now.
 TEST(GraphTabModels, UnfedCanvasShowsFrameGridAxisAndLabels)
 {
-    for (int model : {2, 3}) {
+    for (Model model : {Model::QN110, Model::QN120}) {
         QWidget window;
         auto *tab = new GraphTab(&window, model);
         TrendCanvas *canvas = tab->createCanvas();
@@ -292,7 +292,7 @@ TEST(GraphTabModels, UnfedCanvasShowsFrameGridAxisAndLabels)
         ASSERT_GT(canvas->viewEnd(), canvas->viewStart());
         const QImage img = canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const PlotArea a = canvas->plotArea();
-        EXPECT_EQ(img.pixel(a.left - 1, (a.top + a.bottom) / 2) & 0xFFFFFF, 0xFFFFFFu) << model;
+        EXPECT_EQ(img.pixel(a.left - 1, (a.top + a.bottom) / 2) & 0xFFFFFF, 0xFFFFFFu) << traits(model).name;
         int grid = 0, axis = 0, labels = 0;
         for (int x = a.left; x < a.right; ++x)
             grid += (img.pixel(x, a.top + 3) & 0xFFFFFF) == 0x808080;
@@ -305,9 +305,9 @@ TEST(GraphTabModels, UnfedCanvasShowsFrameGridAxisAndLabels)
         for (int y = a.bottom + 3; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
                 labels += qRed(img.pixel(x, y)) > 128 && qBlue(img.pixel(x, y)) > 128;
-        EXPECT_GE(grid, 10) << model;
-        EXPECT_EQ(axis, 11) << model;
-        EXPECT_GT(labels, 50) << model;
+        EXPECT_GE(grid, 10) << traits(model).name;
+        EXPECT_EQ(axis, 11) << traits(model).name;
+        EXPECT_GT(labels, 50) << traits(model).name;
     }
 }
 
