@@ -139,9 +139,16 @@ public:
     // the operator "時間設定が不正です。".
     std::optional<int> readPeriod(const QLineEdit *edit);
 
+    // What the unit window shows while log rows are being lost: "ログ書き込みエラー" with
+    // the time of the first lost row, in the log's own date and time format.
+    static QString logWriteErrorText(const QDateTime &firstLostRow);
+
 signals:
     // The page has stopped its session and may be destroyed (deleteLater) now.
     void closed();
+    // Rows stopped reaching the log file (a full disk, say), or reach it again. Readings
+    // and the graph go on either way; the window shows the state, no message box.
+    void logWriteStateChanged(bool failing, const QDateTime &firstLostRow);
 
 protected:
     DevicePage(QWidget *parent, int modelIndex, DevicePageArgs args);
@@ -206,7 +213,8 @@ protected:
     void feedGraph(double t, const std::vector<double> &values, const QStringList &labels);
     static double nowSeconds();
 
-    // One log row (header first when due); an open failure tells the operator once.
+    // One log row (header first when due); an open failure tells the operator once, a
+    // write failure and the recovery from it go out as logWriteStateChanged.
     void writeLogRow(const std::function<QString()> &header, const QStringList &fields);
 
     int modelIndex() const { return m_modelIndex; }
