@@ -8,7 +8,8 @@ QN_PACKAGES=(cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-vlgothic xvfb xauth x11-apps imagemagick xdotool
-  iproute2 util-linux procps)
+  iproute2 util-linux procps
+  clang-14 libfuzzer-14-dev)
 
 qn_install_missing() {
   local missing=()
