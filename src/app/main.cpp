@@ -17,7 +17,7 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral("QN-VIEW"));
     const QCommandLineOption searchAddress(
         QStringLiteral("search-address"),
-        QStringLiteral("Send unit searches to ADDRESS instead of 255.255.255.255 (repeatable)."),
+        QStringLiteral("Send unit searches only to ADDRESS (repeatable) instead of out of every network card."),
         QStringLiteral("ADDRESS"));
     parser.addOption(searchAddress);
     parser.process(app);

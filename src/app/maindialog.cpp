@@ -46,18 +46,6 @@ QString systemFolderChooser(QWidget *parent, const QString &title, const QString
     return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
 }
 
-// Merges the answers of several search targets: table order is answer order, one
-// entry per address, at most a table's capacity.
-void mergeInto(UnitTable &merged, const UnitTable &found)
-{
-    for (const UnitEntry &entry : found.entries()) {
-        if (merged.indexOfIp(entry.address.ip) >= 0)
-            continue;
-        if (!merged.append(entry))
-            return;
-    }
-}
-
 } // namespace
 
 // The worker side of a background job posts its completion only while the dialog
@@ -264,18 +252,7 @@ void MainDialog::search()
     const int port = parseLenientInt(m_ui->portEdit->text());
     runInBackground([this, config = m_config, port]() -> std::function<void()> {
         auto found = std::make_shared<UnitTable>();
-        int failures = 0;
-        for (const std::string &target : config.searchTargets) {
-            UnitTable answers;
-            if (searchUnits(answers, target, config.discoveryPort, config.searchTiming) < 0) {
-                ++failures;
-                continue;
-            }
-            mergeInto(*found, answers);
-        }
-        // Several targets stand for several networks: one that cannot be searched
-        // does not hide the units found on the others.
-        const bool failed = failures == int(config.searchTargets.size());
+        const bool failed = searchUnits(*found, config.searchTargets, config.discoveryPort, config.searchTiming) < 0;
         if (!failed)
             identifyListedUnits(*found, port, config.identifyTimeoutMs);
         return [this, found, failed] {

@@ -23,8 +23,9 @@ struct MainDialogConfig {
     QString programFolder;  // the initial log folder
     QString settingsPath;   // per-unit settings loaded at start; empty: none
     QString versionText;    // shown in the status line when idle
-    // Where searches are sent; each target is searched in turn and the answers merged.
-    std::vector<std::string> searchTargets{kDefaultSearchTarget};
+    // Where searches are sent: every network this machine is on unless addresses
+    // are named (see searchUnits).
+    SearchTargets searchTargets = kEveryNetwork;
     uint16_t discoveryPort = kDiscoveryPort;
     DiscoveryTiming searchTiming = kSearchTiming;
     DiscoveryTiming addTiming = kAddTiming;
@@ -45,7 +46,7 @@ public:
     void setFolderChooser(FolderChooser chooser);
 
     // Where later searches are sent (loopback targets in tests and the demo).
-    void setSearchTargets(std::vector<std::string> targets) { m_config.searchTargets = std::move(targets); }
+    void setSearchTargets(SearchTargets targets) { m_config.searchTargets = std::move(targets); }
 
     const UnitTable &unitTable() const { return m_table; }
     QString logFolder() const { return m_logFolder; }

@@ -10,10 +10,14 @@
 namespace qn::cli {
 
 const char *const kSearchUsage =
-    "qnctl search [--to ADDRESS] [--port N] [--udp-port N] [--wait MS]\n"
-    "  Broadcasts the search query to ADDRESS (default 255.255.255.255), asks the\n"
-    "  model of every unit whose TCP port is N (default 0: none) and prints the\n"
-    "  unit list: the header, then one line per unit in answer order.\n"
+    "qnctl search [--to ADDRESS]... [--port N] [--udp-port N] [--wait MS]\n"
+    "  Sends the search query, asks the model of every unit whose TCP port is N\n"
+    "  (default 0: none) and prints the unit list: the header, then one line per\n"
+    "  unit in answer order.\n"
+    "  Without --to the query goes out of every IPv4 network card that is up and\n"
+    "  can broadcast, to its subnet's broadcast address and to 255.255.255.255.\n"
+    "  --to ADDRESS sends it only there (a subnet's broadcast address or one\n"
+    "  unit's); may be repeated.\n"
     "  --udp-port: discovery port (default 30718); --wait: first wait in ms\n"
     "  (default 5000; later waits are at most 1000).\n"
     "  Exit status: 0 listed (possibly nothing), 1 communication error, 2 usage error.\n";
@@ -34,7 +38,7 @@ const char *const kIdentifyUsage =
 namespace {
 
 struct ListOptions {
-    std::string target = kDefaultSearchTarget;
+    SearchTargets targets;   // empty: every network
     int tcpPort = 0;
     uint16_t udpPort = kDiscoveryPort;
     std::optional<int> waitMs;
@@ -67,9 +71,9 @@ std::string parseListOptions(const Arguments &args, bool allowTarget, ListOption
         if (a == "--to" && allowTarget) {
             if (!hasValue)
                 return "--to needs an address";
-            o.target = args[++i];
-            if (!net::parseIpv4(o.target))
-                return "--to '" + o.target + "' is not a dotted IPv4 address";
+            o.targets.push_back(args[++i]);
+            if (!net::parseIpv4(o.targets.back()))
+                return "--to '" + o.targets.back() + "' is not a dotted IPv4 address";
         } else if (a == "--port") {
             if (!hasValue || !parsePort(args[i + 1], o.tcpPort))
                 return "--port needs a TCP port 0..65535";
@@ -132,7 +136,7 @@ int searchCommand(const Arguments &args, std::ostream &out, std::ostream &err)
         return kExitUsage;
     }
     UnitTable table;
-    const int result = searchUnits(table, o.target, o.udpPort, timingWith(kSearchTiming, o.waitMs));
+    const int result = searchUnits(table, o.targets, o.udpPort, timingWith(kSearchTiming, o.waitMs));
     return printList(result, table, o.tcpPort, out, err);
 }
 

@@ -6,7 +6,7 @@
 
 namespace qn::cli {
 
-// qnctl search [--to ADDRESS] [--port N] [--udp-port N] [--wait MS]
+// qnctl search [--to ADDRESS]... [--port N] [--udp-port N] [--wait MS]
 int searchCommand(const Arguments &args, std::ostream &out, std::ostream &err);
 extern const char *const kSearchUsage;
 // qnctl add IP [--port N] [--udp-port N] [--wait MS]

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 namespace qn {
 
@@ -27,12 +28,23 @@ int UnitTable::indexOfIp(uint32_t ip) const
     return -1;
 }
 
+int UnitTable::indexOf(const net::Address &address, const MacAddress &mac) const
+{
+    for (int i = 0; i < count(); ++i)
+        if (m_entries[size_t(i)].address == address && m_entries[size_t(i)].mac == mac)
+            return i;
+    return -1;
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Opens the socket a search or an add talks through. Invalid on failure.
-net::Socket openDiscoverySocket(int receiveTimeoutMs)
+constexpr uint32_t kLimitedBroadcast = 0xFFFFFFFF;
+
+// Opens a socket a search or an add talks through, bound to local when given.
+// Invalid on failure.
+net::Socket openDiscoverySocket(int receiveTimeoutMs, const std::optional<net::Address> &local = std::nullopt)
 {
     int err = 0;
     net::Socket s = net::Socket::udp(err);
@@ -40,37 +52,113 @@ net::Socket openDiscoverySocket(int receiveTimeoutMs)
         return s;
     // A socket that cannot broadcast or time out its receives would make the
     // search fail later in a less telling way; give up now instead.
-    if (s.setBroadcast(true) != net::kOk || s.setReceiveTimeout(receiveTimeoutMs) != net::kOk)
+    if (s.setBroadcast(true) != net::kOk || s.setReceiveTimeout(receiveTimeoutMs) != net::kOk
+        || (local && s.bind(*local) != net::kOk))
         s.close();
     return s;
 }
 
-// Collects answers to a query just sent: the first wait is firstWaitMs, every
-// later one nextWaitMs. false when waiting itself fails.
-bool collectAnswers(net::Socket &s, UnitTable &table, const DiscoveryTiming &timing)
+bool sendQuery(net::Socket &s, const net::Address &to)
 {
+    int err = 0;
+    return s.sendTo(kSearchQuery.data(), kSearchQuery.size(), to, err) >= 0;
+}
+
+// A unit that answered, and which of the run's sockets heard it: its detail
+// exchange goes out of the same one, so it leaves by the same network.
+struct Answer {
+    UnitEntry entry;
+    size_t via = 0;
+};
+
+// The sockets a search sends its query from, each with the query sent; empty
+// when it could be sent nowhere.
+std::vector<net::Socket> sendSearchQueries(const SearchTargets &targets, uint16_t port, int receiveTimeoutMs)
+{
+    std::vector<net::Socket> sockets;
+    if (targets.empty()) {
+        for (const net::Ipv4Interface &i : net::broadcastInterfaces()) {
+            const auto own = net::parseIpv4(i.address);
+            const auto broadcast = net::parseIpv4(i.broadcast);
+            if (!own)
+                continue;
+            net::Socket s = openDiscoverySocket(receiveTimeoutMs, net::Address{*own, 0});
+            if (!s.valid())
+                continue;
+            // From a socket bound to the interface's address both broadcasts
+            // leave by that interface, with or without a route: the subnet's
+            // reaches its units, the limited one also units whose address lies
+            // outside the subnet.
+            const bool toSubnet = broadcast && sendQuery(s, net::Address{*broadcast, port});
+            const bool toAll = sendQuery(s, net::Address{kLimitedBroadcast, port});
+            if (toSubnet || toAll)
+                sockets.push_back(std::move(s));
+        }
+        if (sockets.empty()) {
+            // No interface listed (or none took the query): the system's own
+            // route for the limited broadcast is all there is.
+            net::Socket s = openDiscoverySocket(receiveTimeoutMs);
+            if (s.valid() && sendQuery(s, net::Address{kLimitedBroadcast, port}))
+                sockets.push_back(std::move(s));
+        }
+        return sockets;
+    }
+    net::Socket s = openDiscoverySocket(receiveTimeoutMs);
+    if (!s.valid())
+        return sockets;
+    bool sent = false;
+    for (const std::string &target : targets) {
+        // Text that is not an address must not turn into a broadcast to everyone.
+        const auto ip = net::parseIpv4(target);
+        if (ip && sendQuery(s, net::Address{*ip, port}))
+            sent = true;
+    }
+    if (sent)
+        sockets.push_back(std::move(s));
+    return sockets;
+}
+
+bool alreadyHeard(const std::vector<Answer> &answers, const net::Address &from, const MacAddress &mac)
+{
+    return std::any_of(answers.begin(), answers.end(),
+                       [&](const Answer &a) { return a.entry.address == from && a.entry.mac == mac; });
+}
+
+// Collects answers to a query just sent, in arrival order, up to capacity in
+// all: the first wait is firstWaitMs, every later one nextWaitMs. A unit heard
+// twice (it got the query by two routes) is one answer. false when waiting
+// itself fails.
+bool collectAnswers(std::vector<net::Socket> &sockets, std::vector<Answer> &answers, size_t capacity,
+                    const DiscoveryTiming &timing)
+{
+    std::vector<const net::Socket *> waitOn;
+    for (const net::Socket &s : sockets)
+        waitOn.push_back(&s);
     int waitMs = timing.firstWaitMs;
     for (;;) {
         int err = 0;
-        const int ready = s.waitReadable(waitMs, err);
-        if (ready < 0)
+        size_t ready = 0;
+        const int result = net::Socket::waitAnyReadable(waitOn, waitMs, ready, err);
+        if (result < 0)
             return false;
-        if (ready == 0)
+        if (result == 0)
             return true;
         waitMs = timing.nextWaitMs;
 
         uint8_t buffer[kSearchReplyMax];
         net::Address from;
-        const long n = s.receiveFrom(buffer, sizeof buffer, from, err);
-        // A datagram too short to carry the MAC address is not a unit's answer;
-        // listing it would show bytes that never arrived.
-        if (n < long(kSearchReplyMacOffset + 6))
+        const long n = sockets[ready].receiveFrom(buffer, sizeof buffer, from, err);
+        if (n < 0)
+            continue;
+        const auto mac = parseSearchReply(Bytes(buffer, size_t(n)));
+        // Answers beyond the table's capacity are dropped.
+        if (!mac || answers.size() >= capacity || alreadyHeard(answers, from, *mac))
             continue;
         UnitEntry entry;
         entry.address = from;
-        std::copy_n(buffer + kSearchReplyMacOffset, 6, entry.mac.begin());
+        entry.mac = *mac;
         entry.ipText = from.ipText();
-        table.append(entry);   // answers beyond the table's capacity are dropped
+        answers.push_back(Answer{entry, ready});
     }
 }
 
@@ -107,59 +195,75 @@ long receiveFromUnit(net::Socket &s, uint32_t ip, uint8_t *buffer, size_t size, 
     }
 }
 
+// Drops whatever already waits on the socket. Nothing that arrived before a
+// detail query is its answer; a unit that got the search query twice (subnet and
+// limited broadcast) may answer the second one late, and that search answer must
+// not be read as its detail reply.
+void dropPending(net::Socket &s)
+{
+    int err = 0;
+    uint8_t buffer[kDetailReply2Max];
+    net::Address from;
+    while (s.waitReadable(0, err) > 0) {
+        if (s.receiveFrom(buffer, sizeof buffer, from, err) < 0 && err != net::kErrMessageSize)
+            return;
+    }
+}
+
 // The two detail queries of one entry. false when the entry is to be dropped.
 bool detailExchange(net::Socket &s, UnitEntry &entry, int timeoutMs)
 {
+    dropPending(s);
     int err = 0;
     if (s.sendTo(kDetailQuery1.data(), kDetailQuery1.size(), entry.address, err) < 0)
         return false;
     uint8_t reply1[kDetailReply1Max];
     net::Address from;
     const long n1 = receiveFromUnit(s, entry.address.ip, reply1, sizeof reply1, timeoutMs, from);
-    // One byte short of the port field is a failed exchange, not a port read
-    // from bytes that never arrived.
-    if (n1 < long(kDetailReplyPortOffset + 2))
+    const auto tcpPort = n1 < 0 ? std::nullopt : parseDetailReply1(Bytes(reply1, size_t(n1)));
+    if (!tcpPort)
         return false;
     entry.address = from;
-    entry.tcpPort = uint16_t(reply1[kDetailReplyPortOffset] | (reply1[kDetailReplyPortOffset + 1] << 8));
+    entry.tcpPort = *tcpPort;
 
     if (s.sendTo(kDetailQuery2.data(), kDetailQuery2.size(), entry.address, err) < 0)
         return false;
     uint8_t reply2[kDetailReply2Max];
-    return receiveFromUnit(s, entry.address.ip, reply2, sizeof reply2, timeoutMs, from) >= 0;
+    const long n2 = receiveFromUnit(s, entry.address.ip, reply2, sizeof reply2, timeoutMs, from);
+    return n2 >= 0 && acceptDetailReply2(Bytes(reply2, size_t(n2)));
 }
 
-void verifyAll(net::Socket &s, UnitTable &table, int timeoutMs)
+// Runs the detail exchange of every answer in turn and fills the table with
+// those that pass, in the same order.
+void verifyInto(UnitTable &table, std::vector<net::Socket> &sockets, std::vector<Answer> &answers, int timeoutMs)
 {
-    int i = 0;
-    while (i < table.count()) {
-        if (detailExchange(s, table[i], timeoutMs))
-            ++i;
-        else
-            table.removeAt(i);
+    table.clear();
+    for (Answer &a : answers) {
+        if (detailExchange(sockets[a.via], a.entry, timeoutMs))
+            table.append(a.entry);
     }
 }
 
 } // namespace
 
-int searchUnits(UnitTable &table, const std::string &target, uint16_t port, const DiscoveryTiming &timing)
+int searchUnits(UnitTable &table, const SearchTargets &targets, uint16_t port, const DiscoveryTiming &timing)
 {
     table.clear();
-    const auto targetIp = net::parseIpv4(target);
-    if (!targetIp)
+    // A query that never left (no route, no valid target) is a failed search,
+    // not a search that nobody answered.
+    std::vector<net::Socket> sockets = sendSearchQueries(targets, port, timing.receiveTimeoutMs);
+    if (sockets.empty())
         return -1;
-    net::Socket s = openDiscoverySocket(timing.receiveTimeoutMs);
-    if (!s.valid())
+    std::vector<Answer> answers;
+    if (!collectAnswers(sockets, answers, UnitTable::kCapacity, timing))
         return -1;
-    int err = 0;
-    // A query that never left (no route to the target, say) is a failed
-    // search, not a search that nobody answered.
-    if (s.sendTo(kSearchQuery.data(), kSearchQuery.size(), net::Address{*targetIp, port}, err) < 0)
-        return -1;
-    if (!collectAnswers(s, table, timing))
-        return -1;
-    verifyAll(s, table, timing.receiveTimeoutMs);
+    verifyInto(table, sockets, answers, timing.receiveTimeoutMs);
     return table.count();
+}
+
+int searchUnits(UnitTable &table, const std::string &target, uint16_t port, const DiscoveryTiming &timing)
+{
+    return searchUnits(table, SearchTargets{target}, port, timing);
 }
 
 int addUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port, const DiscoveryTiming &timing)
@@ -172,15 +276,17 @@ int addUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port, cons
         return -1;
     if (table.indexOfIp(*ip) >= 0)
         return -2;
-    net::Socket s = openDiscoverySocket(timing.receiveTimeoutMs);
-    if (!s.valid())
+    std::vector<net::Socket> sockets = sendSearchQueries(SearchTargets{ipText}, port, timing.receiveTimeoutMs);
+    if (sockets.empty())
         return -1;
-    int err = 0;
-    if (s.sendTo(kSearchQuery.data(), kSearchQuery.size(), net::Address{*ip, port}, err) < 0)
+    // The listed units first, then whoever answers now; a listed unit that
+    // answers again (an address that is a broadcast one) stays where it is.
+    std::vector<Answer> answers;
+    for (const UnitEntry &e : table.entries())
+        answers.push_back(Answer{e, 0});
+    if (!collectAnswers(sockets, answers, UnitTable::kCapacity, timing))
         return -1;
-    if (!collectAnswers(s, table, timing))
-        return -1;
-    verifyAll(s, table, timing.receiveTimeoutMs);
+    verifyInto(table, sockets, answers, timing.receiveTimeoutMs);
     return table.count();
 }
 
@@ -215,24 +321,22 @@ int sendRecv(const std::string &host, uint16_t port, const uint8_t *request, siz
     s.close();
     // A reply that stayed short is a failure; judging it by its first bytes
     // would hand the caller fields that never arrived.
-    if (got < replyLength || requestLength < 2 || replyLength < 2)
-        return kIdentifyBadReply;
-    if (reply[0] != uint8_t(request[0] + 0x20) || reply[1] != uint8_t(request[1] + 0x20))
+    if (got < replyLength || !echoesRequest(Bytes(request, requestLength), Bytes(reply, replyLength)))
         return kIdentifyBadReply;
     return 0;
 }
 
 int getUnitModelID(const std::string &host, uint16_t port, int &modelId, int &unitId, int timeoutMs)
 {
-    const uint8_t request[3] = {'M', 'I', 0xC8};
-    uint8_t reply[5] = {};
-    const int rc = sendRecv(host, port, request, sizeof request, sizeof reply, reply, timeoutMs);
+    uint8_t reply[kIdentifyReplyLength] = {};
+    const int rc = sendRecv(host, port, kIdentifyRequest.data(), kIdentifyRequest.size(), sizeof reply, reply, timeoutMs);
     if (rc != 0)
         return rc;
-    if ((reply[2] & 0xF0) != 0x20 || (reply[3] & 0xF0) != 0x20)
+    const auto identity = parseIdentifyReply(reply);
+    if (!identity)
         return kIdentifyBadReply;
-    unitId = 15 - (reply[2] & 0x0F);
-    modelId = reply[3] & 0x0F;
+    modelId = identity->modelId;
+    unitId = identity->unitId;
     return 0;
 }
 

@@ -5,6 +5,7 @@
 // gives it a thread of its own); the caller makes sure one UnitTable has one
 // writer at a time. Nothing here keeps state between calls besides the table.
 
+#include "link/datagrams.h"
 #include "link/net.h"
 
 #include <array>
@@ -17,21 +18,10 @@ namespace qn {
 
 // UDP port the units answer discovery queries on.
 inline constexpr uint16_t kDiscoveryPort = 30718;
-// Where a real search goes. Tests and demos always pass an address on this machine.
-inline constexpr const char *kDefaultSearchTarget = "255.255.255.255";
-
-// Query datagrams (PC to unit) and the largest reply accepted for each.
-inline constexpr std::array<uint8_t, 4> kSearchQuery{0x00, 0x00, 0x00, 0xF6};
-inline constexpr std::array<uint8_t, 4> kDetailQuery1{0x00, 0x00, 0x00, 0xF8};
-inline constexpr std::array<uint8_t, 4> kDetailQuery2{0x00, 0x00, 0x00, 0xE7};
-inline constexpr size_t kSearchReplyMax = 30;
-inline constexpr size_t kDetailReply1Max = 124;
-inline constexpr size_t kDetailReply2Max = 130;
-// Where the fields sit in the replies.
-inline constexpr size_t kSearchReplyMacOffset = 24;   // 6 bytes
-inline constexpr size_t kDetailReplyPortOffset = 24;  // 2 bytes, little-endian
-
-using MacAddress = std::array<uint8_t, 6>;
+// Where a search goes: empty for every network this machine is on (see
+// searchUnits); tests and demos always name addresses on this machine.
+using SearchTargets = std::vector<std::string>;
+inline const SearchTargets kEveryNetwork{};
 
 struct UnitEntry {
     net::Address address;   // sender of the unit's last discovery datagram
@@ -59,8 +49,12 @@ public:
     bool append(const UnitEntry &entry);
     // Later entries move up by one.
     void removeAt(int i);
-    // Index of the entry whose IPv4 address is ip, or -1.
+    // Index of the first entry whose IPv4 address is ip, or -1.
     int indexOfIp(uint32_t ip) const;
+    // Index of the entry of this unit (same address, same MAC), or -1. Two units
+    // may answer from one address (both still at their factory address): they
+    // are two entries.
+    int indexOf(const net::Address &address, const MacAddress &mac) const;
 
 private:
     std::vector<UnitEntry> m_entries;
@@ -82,12 +76,26 @@ inline constexpr int kIdentifyTimeoutMs = 1000;
 inline constexpr int kIdentifyBadReply = 1;   // echo letters or high nibbles wrong, or reply short
 inline constexpr int kIdentifyNoHost = 3;     // empty host text
 
-// Broadcasts the search query to target:port, collects the answers, runs the
-// detail exchange with each and rebuilds the table from them.
-// Returns the number of entries, or -1 when the socket cannot be made, the
-// target is not a dotted IPv4 address or waiting fails.
-int searchUnits(UnitTable &table, const std::string &target = kDefaultSearchTarget,
-                uint16_t port = kDiscoveryPort, const DiscoveryTiming &timing = kSearchTiming);
+// Sends the search query, collects the answers in arrival order (one entry per
+// unit: an address and MAC heard twice is listed once), runs the detail
+// exchange with each and rebuilds the table from them.
+//
+// With no targets the query goes out of every IPv4 interface that is up and can
+// broadcast (broadcastInterfaces()), from a socket bound to the interface's
+// address, to its subnet's broadcast address and to 255.255.255.255; so units
+// are found on a network without a gateway and on every network card, not only
+// on the one holding the default route. Where no such interface is listed, the
+// query goes to 255.255.255.255 as the system routes it.
+// With targets (dotted IPv4 addresses, broadcast or unit) the query goes to each
+// of them from one socket.
+//
+// Returns the number of entries, or -1 when the query could be sent nowhere
+// (no socket, no valid target, no route) or waiting fails.
+int searchUnits(UnitTable &table, const SearchTargets &targets, uint16_t port = kDiscoveryPort,
+                const DiscoveryTiming &timing = kSearchTiming);
+// One target.
+int searchUnits(UnitTable &table, const std::string &target, uint16_t port = kDiscoveryPort,
+                const DiscoveryTiming &timing = kSearchTiming);
 
 // Probes one address and appends whoever answers; then re-runs the detail
 // exchange for every entry, dropping those that no longer answer.

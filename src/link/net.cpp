@@ -9,6 +9,8 @@
 #else
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -94,6 +96,32 @@ std::string formatIpv4(uint32_t ip)
     std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", (ip >> 24) & 0xFF, (ip >> 16) & 0xFF,
                   (ip >> 8) & 0xFF, ip & 0xFF);
     return buf;
+}
+
+std::vector<Ipv4Interface> broadcastInterfaces()
+{
+    std::vector<Ipv4Interface> found;
+    ifaddrs *list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return found;
+    for (const ifaddrs *i = list; i; i = i->ifa_next) {
+        const unsigned flags = i->ifa_flags;
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(flags & IFF_UP) || !(flags & IFF_BROADCAST)
+            || (flags & IFF_LOOPBACK))
+            continue;
+        const uint32_t own = ntohl(reinterpret_cast<const sockaddr_in *>(i->ifa_addr)->sin_addr.s_addr);
+        uint32_t broadcast = i->ifa_broadaddr
+            ? ntohl(reinterpret_cast<const sockaddr_in *>(i->ifa_broadaddr)->sin_addr.s_addr) : 0;
+        // An address configured without a broadcast address still has its
+        // subnet's: the kernel routes it all the same.
+        if (broadcast == 0 && i->ifa_netmask)
+            broadcast = own | ~ntohl(reinterpret_cast<const sockaddr_in *>(i->ifa_netmask)->sin_addr.s_addr);
+        if (broadcast == 0)
+            continue;
+        found.push_back(Ipv4Interface{i->ifa_name ? i->ifa_name : "", formatIpv4(own), formatIpv4(broadcast)});
+    }
+    ::freeifaddrs(list);
+    return found;
 }
 
 namespace {
@@ -322,6 +350,37 @@ int Socket::waitReadable(int timeoutMs, int &err) const
     }
     err = kOk;
     return n > 0 ? 1 : 0;
+}
+
+int Socket::waitAnyReadable(const std::vector<const Socket *> &sockets, int timeoutMs, size_t &ready, int &err)
+{
+    std::vector<pollfd> fds;
+    fds.reserve(sockets.size());
+    for (const Socket *s : sockets)
+        fds.push_back(pollfd{int(s->m_fd), POLLIN, 0});
+    int n;
+    do {
+        n = ::poll(fds.data(), nfds_t(fds.size()), timeoutMs);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        err = lastError();
+        return -1;
+    }
+    for (size_t i = 0; i < fds.size(); ++i) {
+        if (fds[i].revents & POLLNVAL) {
+            err = kErrNotSocket;
+            return -1;
+        }
+    }
+    err = kOk;
+    for (size_t i = 0; i < fds.size(); ++i) {
+        // An error or hang-up on a socket is readable too: the receive reports it.
+        if (fds[i].revents & (POLLIN | POLLERR | POLLHUP)) {
+            ready = i;
+            return 1;
+        }
+    }
+    return 0;
 }
 
 } // namespace qn::net

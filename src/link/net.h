@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qn::net {
 
@@ -59,6 +60,17 @@ std::optional<uint32_t> parseIpv4(const std::string &text);
 std::string formatIpv4(uint32_t ip);
 // Whether ip lies in 127.0.0.0/8, this machine's own network.
 inline constexpr bool isLoopback(uint32_t ip) { return (ip >> 24) == 127; }
+
+// One IPv4 network this machine is on, as a search sees it: the interface's
+// name, its own address and its subnet's broadcast address, dotted.
+struct Ipv4Interface {
+    std::string name;
+    std::string address;
+    std::string broadcast;
+};
+// The IPv4 interfaces that are up, can broadcast and are not loopback, in the
+// system's order; empty when there are none or they cannot be listed.
+std::vector<Ipv4Interface> broadcastInterfaces();
 
 struct Address {
     uint32_t ip = 0;
@@ -113,6 +125,10 @@ public:
     int waitReadable(int timeoutMs, int &err) const;
 
     intptr_t nativeHandle() const { return m_fd; }
+
+    // Waits until one of sockets is readable: 1 with its position in ready (the
+    // first one when several are), 0 time-out, -1 error (err set).
+    static int waitAnyReadable(const std::vector<const Socket *> &sockets, int timeoutMs, size_t &ready, int &err);
 
 private:
     explicit Socket(intptr_t fd) : m_fd(fd) {}

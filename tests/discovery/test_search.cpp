@@ -205,6 +205,37 @@ TEST(SearchUnits, UnicastTargetReachesOnlyThatUnit)
     EXPECT_EQ(units[0].queryCount(), 0u);
 }
 
+// Two units still at one factory address are two units: the operator must see
+// the conflict.
+TEST(SearchUnits, TwoUnitsAnsweringFromOneAddressAreTwoEntries)
+{
+    UnitGroup units;
+    units.add(unit("127.0.0.2", 10001, 0x02));
+    auto twin = unit("127.0.0.2", 10001, 0x12);
+    twin.searchDelayMs = 300;
+    units.add(twin);
+    UnitTable table;
+    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 2);
+    EXPECT_EQ(ips(table), (std::vector<std::string>{"127.0.0.2", "127.0.0.2"}));
+    EXPECT_EQ(table[0].mac[5], 0x02);
+    EXPECT_EQ(table[1].mac[5], 0x12);
+}
+
+// Several targets are one search; a unit that got the query twice is listed
+// once, and a target that is not an address does not stop the others.
+TEST(SearchUnits, SeveralTargetsListEachUnitOnce)
+{
+    UnitGroup units;
+    units.add(unit("127.0.0.2", 10002, 0x02));
+    units.add(unit("127.0.0.3", 10003, 0x03));
+    UnitTable table;
+    ASSERT_EQ(searchUnits(table, SearchTargets{"no-such-address", "127.0.0.3", kLoopbackBroadcast}, units.port(), kFast), 2);
+    auto listed = ips(table);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"127.0.0.2", "127.0.0.3"}));
+    EXPECT_EQ(searchUnits(table, SearchTargets{"no-such-address"}, units.port(), kFast), -1);
+}
+
 TEST(SearchUnits, FillsTheTableOnlyTo256)
 {
     // Every unit costs a thread; this is the one place many are worth it.
