@@ -300,6 +300,7 @@ int main(int argc, char **argv)
 
     std::printf("qnsoak: %d windows, %d s, faults change every %d s, logs in %s\n", options.windows,
                 options.seconds, options.faultSeconds, qPrintable(logDir));
+    std::fflush(stdout);
     const long startRss = rssKiB();
     long peakRss = startRss;
     QTimer reportTimer;

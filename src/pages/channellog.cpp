@@ -127,14 +127,24 @@ ChannelLog::Result ChannelLog::open()
 bool ChannelLog::writeWhole(const QByteArray &bytes)
 {
     // A full disk takes part of a write: left there, the cut row would run into the
-    // next one. So the file goes back to where this write began.
-    const qint64 start = m_file.size();
+    // next one. So the file goes back to where this write began, and while that fails
+    // nothing more is appended.
     m_file.unsetError();
+    if (m_cutBackTo >= 0) {
+        if (!m_file.resize(m_cutBackTo)) {
+            m_file.unsetError();
+            return false;
+        }
+        m_cutBackTo = -1;
+    }
+    const qint64 start = m_file.size();
     if (m_file.write(bytes) == bytes.size())
         return true;
     m_file.unsetError();
-    if (!m_file.resize(start))
+    if (!m_file.resize(start)) {
         m_file.unsetError();
+        m_cutBackTo = start;
+    }
     return false;
 }
 

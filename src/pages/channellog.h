@@ -1,7 +1,8 @@
 #pragma once
 // The CSV log of one device page: file names, header and row formats, rotation.
 // One object per page; GUI thread only. Text is written in code page 932 with LF line
-// ends, one write call per line and no buffering of our own.
+// ends, one write call per row (with its header line when one is due) and no buffering
+// of our own.
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -100,6 +101,7 @@ private:
     int m_fileNumber = 0;
     int m_rowsInFile = 0;
     QDateTime m_firstLostRow;
+    qint64 m_cutBackTo = -1;  // a failed write's part still to be cut off (-1: none)
     QFile m_file;
 };
 
