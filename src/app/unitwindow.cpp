@@ -70,6 +70,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
     if (m_page) {
         tabs->addTab(m_page, QStringLiteral("制御"));
         connect(m_page, &DevicePage::closed, this, &UnitWindow::onPageClosed);
+        connect(m_page, &DevicePage::logWriteStateChanged, this, &UnitWindow::onLogWriteStateChanged);
     } else {
         // This version has no control page for the model: say so plainly rather than
         // show an empty tab; the graph tab still shows the model's layout.
@@ -159,6 +160,21 @@ int UnitWindow::currentTab() const
 void UnitWindow::selectTab(int index)
 {
     m_ui->tabWidget->setCurrentIndex(index);
+}
+
+QString UnitWindow::logStateText() const
+{
+    return m_ui->logStateLabel->isVisibleTo(this) ? m_ui->logStateLabel->text() : QString();
+}
+
+void UnitWindow::onLogWriteStateChanged(bool failing, const QDateTime &firstLostRow)
+{
+    // Beside "切断", so it shows on both tabs; a box every 100 ms would stop the operator.
+    QLabel *label = m_ui->logStateLabel;
+    const QString text = failing ? DevicePage::logWriteErrorText(firstLostRow) : QString();
+    label->setText(text);
+    label->setAccessibleName(text);
+    label->setVisible(failing);
 }
 
 void UnitWindow::onTabChanged(int)

@@ -7,6 +7,7 @@
 #include "app/unitwindowargs.h"
 #include "link/unitsession.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QWidget>
 
@@ -51,6 +52,8 @@ public:
     const UnitWindowArgs &args() const { return m_args; }
     int currentTab() const;
     void selectTab(int index);
+    // The log state shown beside "切断": empty while rows reach the log file.
+    QString logStateText() const;
 
     // "切断": close the page, then the window. The window goes (deleteLater) as soon as
     // the page has stopped its session; while a completion of the page is running (its
@@ -71,6 +74,7 @@ private:
     UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, PageStart start);
     void onTabChanged(int index);
     void onPageClosed();
+    void onLogWriteStateChanged(bool failing, const QDateTime &firstLostRow);
 
     std::unique_ptr<Ui::UnitWindow> m_ui;
     UnitWindowArgs m_args;

@@ -12,7 +12,8 @@ const char *const kRunUsage =
     "qnctl run HOST:PORT OPERATION [ARG...] [OPERATION [ARG...]]...\n"
     "  Connects to one unit, queues the operations in the order given and prints one\n"
     "  line per completion: the operation's name and its results in decimal.\n"
-    "  Arguments are decimal or 0x-hexadecimal, negative allowed. Operations:\n"
+    "  Arguments are decimal or 0x-hexadecimal, negative allowed; each must fit its\n"
+    "  field (channels, codes 0..7, flags 0..1, 16-bit levels 0..0xFFFF). Operations:\n"
     "    GetDI tag | SetDO pattern | GetDO | GetAI channel | GetAllAI\n"
     "    SetAO channel mode raw | GetAO channel | GetAIRange channel | GetADCsps\n"
     "    SetAIRange channel range | SetADCsps code | GetADCThreshold channel\n"
@@ -148,6 +149,10 @@ int runCommand(const Arguments &args, std::ostream &out, std::ostream &err)
                              + std::to_string(in.argCount) + ")");
             if (!parseNumber(args[i], p.args[a]))
                 return usage("malformed argument '" + args[i] + "' of " + std::string(in.name));
+            const proto::ArgRange range = proto::argRange(*op, a);
+            if (!range.contains(p.args[a]))
+                return usage("argument " + std::to_string(a + 1) + " of " + std::string(in.name) + " is "
+                             + args[i] + ", not " + std::to_string(range.min) + ".." + std::to_string(range.max));
         }
         plan.push_back(p);
     }

@@ -1,5 +1,6 @@
 #include "link/protocol.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -47,7 +48,9 @@ int hexDigitValue(uint8_t c)
     return c - 'a' + 10;
 }
 
-uint8_t small(int value) { return uint8_t(0x20 + value); }
+// 0x20 + value in one byte. Unsigned arithmetic: any int packs into its low bits,
+// and none can overflow on the way.
+uint8_t small(int value) { return uint8_t(0x20u + unsigned(value)); }
 
 void putHex4(uint8_t *out, int value)
 {
@@ -99,6 +102,40 @@ std::optional<Op> opFromName(std::string_view name)
     return std::nullopt;
 }
 
+ArgRange argRange(Op op, int index)
+{
+    constexpr ArgRange any{INT_MIN, INT_MAX};
+    constexpr ArgRange small{0, 7};      // channel, range, rate, type, options, monitored AI
+    constexpr ArgRange flag{0, 1};
+    constexpr ArgRange code16{0, 0xFFFF};
+    switch (op) {
+    case Op::GetDI: return any;                          // the tag only comes back
+    case Op::SetDO: return {0, 0xFF};                    // two nibbles on the wire
+    case Op::GetAI: return {0, 6};                       // channel byte 0x27 asks for all three
+    case Op::SetAO:
+        // The low 16 bits of raw travel, so a negative code sends its two's complement.
+        return index == 0 ? small : index == 1 ? flag : ArgRange{-0x8000, 0xFFFF};
+    case Op::SetADCThreshold: {
+        constexpr ArgRange fields[] = {small, flag, {0, 3}, code16, code16};
+        return fields[index];
+    }
+    case Op::SetDOAlert: {
+        constexpr ArgRange fields[] = {small, small, code16, flag};
+        return fields[index];
+    }
+    case Op::SetDOAlertEnable: return index == 0 ? small : flag;
+    default: return small;
+    }
+}
+
+int firstArgOutOfRange(Op op, const Args &args)
+{
+    for (int i = 0; i < info(op).argCount; ++i)
+        if (!argRange(op, i).contains(args[size_t(i)]))
+            return i;
+    return -1;
+}
+
 Frame buildRequest(Op op, const Args &a)
 {
     const OpInfo &in = info(op);
@@ -130,7 +167,7 @@ Frame buildRequest(Op op, const Args &a)
         p[0] = kAllChannels;
         break;
     case Op::SetAO:
-        p[0] = uint8_t(small(a[0]) + (a[1] == 1 ? 8 : 0));
+        p[0] = uint8_t(small(a[0]) + (a[1] == 1 ? 8u : 0u));
         putHex4(p + 1, a[2]);
         break;
     case Op::GetADCsps:
@@ -144,7 +181,7 @@ Frame buildRequest(Op op, const Args &a)
     case Op::SetADCThreshold:
         // Caller order is high before low; the wire carries low first.
         p[0] = small(a[0]);
-        p[1] = uint8_t(small(a[2]) + (a[1] == 1 ? 8 : 0));
+        p[1] = uint8_t(small(a[2]) + (a[1] == 1 ? 8u : 0u));
         putHex4(p + 2, a[4]);
         putHex4(p + 6, a[3]);
         break;

@@ -88,6 +88,18 @@ struct Frame {
     uint8_t operator[](std::size_t i) const { return bytes[i]; }
 };
 
+// The values a caller argument may take: what its wire field holds (a small number
+// 0..7, a flag 0..1, a 16-bit code), or any int where the argument never travels
+// (GetDI's tag). Entry points that take arguments from outside (qnctl) check them here.
+struct ArgRange {
+    int min;
+    int max;
+    bool contains(int v) const { return v >= min && v <= max; }
+};
+ArgRange argRange(Op op, int index);
+// Index of the first argument out of its range, or -1 when all fit.
+int firstArgOutOfRange(Op op, const Args &args);
+
 // The request bytes for op with the caller arguments in their documented order
 // (unused trailing arguments are ignored). Never fails: out-of-range arguments
 // are packed the way the wire format packs them (low bits only).

@@ -138,9 +138,28 @@ ChannelLog::Result ChannelLog::open()
     return Result::Written;
 }
 
-void ChannelLog::writeLine(const QString &line)
+bool ChannelLog::writeWhole(const QByteArray &bytes)
 {
-    m_file.write(toCp932(line));
+    // A full disk takes part of a write: left there, the cut row would run into the
+    // next one. So the file goes back to where this write began, and while that fails
+    // nothing more is appended.
+    m_file.unsetError();
+    if (m_cutBackTo >= 0) {
+        if (!m_file.resize(m_cutBackTo)) {
+            m_file.unsetError();
+            return false;
+        }
+        m_cutBackTo = -1;
+    }
+    const qint64 start = m_file.size();
+    if (m_file.write(bytes) == bytes.size())
+        return true;
+    m_file.unsetError();
+    if (!m_file.resize(start)) {
+        m_file.unsetError();
+        m_cutBackTo = start;
+    }
+    return false;
 }
 
 ChannelLog::Result ChannelLog::writeRow(const std::function<QString()> &header, const QStringList &fields)
@@ -153,13 +172,21 @@ ChannelLog::Result ChannelLog::writeRowAt(const QDateTime &now, const std::funct
 {
     if (!m_enabled)
         return Result::Disabled;
-    if (m_headerPending) {
-        writeLine(header ? header() : QString());
-        m_headerPending = false;
-    }
+    QString lines;
+    if (m_headerPending)
+        lines = header ? header() : QString();
     QStringList row{logDateText(now.date(), m_locale), logTimeText(now.time(), m_locale)};
     row += fields;
-    writeLine(row.join(QLatin1Char(',')) + QLatin1Char('\n'));
+    lines += row.join(QLatin1Char(',')) + QLatin1Char('\n');
+    if (!writeWhole(toCp932(lines))) {
+        if (!m_firstLostRow.isValid())
+            m_firstLostRow = now;
+        // The gap shows in the file: the first row written again comes after a header.
+        m_headerPending = true;
+        return Result::WriteFailed;
+    }
+    m_headerPending = false;
+    m_firstLostRow = QDateTime();
 
     if (rotating() && ++m_rowsInFile == m_options.rowsPerFile) {
         m_file.close();

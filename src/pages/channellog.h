@@ -1,7 +1,8 @@
 #pragma once
 // The CSV log of one device page: file names, header and row formats, rotation.
 // One object per page; GUI thread only. Text is written in code page 932 with LF line
-// ends, one write call per line and no buffering of our own.
+// ends, one write call per row (with its header line when one is due) and no buffering
+// of our own.
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -58,7 +59,10 @@ struct ChannelLogOptions {
 
 class ChannelLog final {
 public:
-    enum class Result { Written, Disabled, OpenFailed };
+    // WriteFailed: the row did not reach the file (a full disk, say) and the file was cut
+    // back to its last whole row; the log goes on trying with the next row, which comes
+    // after a fresh header line.
+    enum class Result { Written, Disabled, OpenFailed, WriteFailed };
 
     explicit ChannelLog(ChannelLogOptions options, QLocale locale = QLocale::system());
     ~ChannelLog();
@@ -69,14 +73,19 @@ public:
     // off for the rest of the object's life; the page tells the operator.
     Result open();
     // Header (when pending) then one row stamped with the local date and time.
-    // header is asked for only when one is due. OpenFailed: the next file of a rotation
-    // could not be opened; logging is off from then on.
+    // header is asked for only when one is due. A row and the header before it reach the
+    // file whole or not at all. OpenFailed: the next file of a rotation could not be
+    // opened; logging is off from then on.
     Result writeRow(const std::function<QString()> &header, const QStringList &fields);
     Result writeRowAt(const QDateTime &now, const std::function<QString()> &header,
                       const QStringList &fields);
 
     bool enabled() const { return m_enabled; }
     bool headerPending() const { return m_headerPending; }
+    // Rows are being lost: set by a failed write, cleared by the next one that works.
+    bool writeFailing() const { return m_firstLostRow.isValid(); }
+    // The time stamp of the first row lost since writing last worked (invalid when none).
+    QDateTime firstLostRow() const { return m_firstLostRow; }
     // A signal name changed: the next row gets a new header line.
     void requestHeader() { m_headerPending = true; }
     QString baseName() const { return m_baseName; }
@@ -87,7 +96,7 @@ public:
 private:
     bool rotating() const { return m_options.rowsPerFile > 1; }
     bool openFile(const QString &name);
-    void writeLine(const QString &line);
+    bool writeWhole(const QByteArray &bytes);
 
     ChannelLogOptions m_options;
     QLocale m_locale;
@@ -96,6 +105,8 @@ private:
     QString m_baseName;
     int m_fileNumber = 0;
     int m_rowsInFile = 0;
+    QDateTime m_firstLostRow;
+    qint64 m_cutBackTo = -1;  // a failed write's part still to be cut off (-1: none)
     QFile m_file;
 };
 

@@ -322,8 +322,18 @@ void DevicePage::refreshGraph()
 
 void DevicePage::writeLogRow(const std::function<QString()> &header, const QStringList &fields)
 {
+    const bool wasFailing = m_log->writeFailing();
     if (m_log->writeRow(header, fields) == ChannelLog::Result::OpenFailed)
         reportLogOpenFailed();
+    if (m_log->writeFailing() != wasFailing)
+        emit logWriteStateChanged(m_log->writeFailing(), m_log->firstLostRow());
+}
+
+QString DevicePage::logWriteErrorText(const QDateTime &firstLostRow)
+{
+    const QLocale locale = QLocale::system();
+    return QStringLiteral("ログ書き込みエラー (%1 %2 ～)")
+        .arg(logDateText(firstLostRow.date(), locale), logTimeText(firstLostRow.time(), locale));
 }
 
 void DevicePage::reportLogOpenFailed()

@@ -195,9 +195,16 @@ public:
 
     Model model() const { return m_model; }
 
+    // What the unit window shows while log rows are being lost: "ログ書き込みエラー" with
+    // the time of the first lost row, in the log's own date and time format.
+    static QString logWriteErrorText(const QDateTime &firstLostRow);
+
 signals:
     // The page has stopped its session and may be destroyed (deleteLater) now.
     void closed();
+    // Rows stopped reaching the log file (a full disk, say), or reach it again. Readings
+    // and the graph go on either way; the window shows the state, no message box.
+    void logWriteStateChanged(bool failing, const QDateTime &firstLostRow);
 
 protected:
     DevicePage(QWidget *parent, Model model, DevicePageArgs args);
@@ -277,7 +284,8 @@ protected:
     void feedGraph(double t, const std::vector<double> &values, const QStringList &labels);
     static double nowSeconds();
 
-    // One log row (header first when due); an open failure tells the operator once.
+    // One log row (header first when due); an open failure tells the operator once, a
+    // write failure and the recovery from it go out as logWriteStateChanged.
     void writeLogRow(const std::function<QString()> &header, const QStringList &fields);
 
 private:

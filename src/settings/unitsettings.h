@@ -76,6 +76,13 @@ private:
     QString m_path;
 };
 
+// A settings file's number as the C library's atof reads it ("+-1" gives 0, "1e999" an
+// infinity). The store keeps a field's default where this gives no finite number.
+double numberFromSettingsText(const QByteArray &line);
+// Removes the temporary files that saves of the settings file at path left behind
+// when they were cut short; returns how many.
+int removeStaleSaveFiles(const QString &path);
+
 // The program's one store, built with defaults on first use.
 UnitSettingsStore &unitSettings();
 

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -231,6 +233,58 @@ TEST_F(SettingsFile, NumbersAreReadLeniently)
         store.loadSettings(path());
         EXPECT_EQ(store.getConversion(0, 0, 0, 0).a, c.value);
     }
+}
+
+TEST(SettingsNumbers, ReadExactlyAsAtofDoes)
+{
+    // The test runs in the C locale, where atof is the reference.
+    const char *texts[] = {"+-1", "-+1", "--1", "1e999", "-1e999", "1e-999", "4.9e-324", "2.5e-320",
+                           "1e99999", "1e-99999", "nan", "-nan", "NaN(1)", "inf", "-Infinity", "infx",
+                           "0x10", "0x1p-2", "0x.8", "0x", "0xg", "0x-1", "-0X.", "0x.p1", "-0x+1", "0xnan", "-0xinf", "-0x1F", " \t\v\f 7", "1e",
+                           "1e+", "1.5e+3x", ".", "-.", "+.5", "5.", "00012", "1,5", "0.1", "12345678901234567890"};
+    for (const char *text : texts) {
+        SCOPED_TRACE(text);
+        const double expected = std::atof(text);
+        const double read = numberFromSettingsText(QByteArray(text));
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(read));
+        } else {
+            EXPECT_EQ(read, expected);
+            EXPECT_EQ(std::signbit(read), std::signbit(expected));
+        }
+    }
+}
+
+TEST_F(SettingsFile, FactorsAndOffsetsThatAreNoFiniteNumberKeepTheirDefaults)
+{
+    for (const QByteArray bad : {"nan", "inf", "-inf", "1e999", "-1e999", "infinity"}) {
+        SCOPED_TRACE(bad.constData());
+        writeAll(path(), "QNVIEW_02\r\nx\r\n" + bad + "\r\n" + bad + "\r\nV\r\n" + bad + "\r\n" + bad + "\r\n");
+        Store store;
+        store.loadSettings(path());
+        const ChannelSettings r = store.getConversion(0, 0, 0, 0);
+        EXPECT_EQ(r.a, 1.0);
+        EXPECT_EQ(r.b, 0.0);
+        EXPECT_EQ(r.graphMin, 0.0);
+        EXPECT_EQ(r.graphMax, 0.0);
+        EXPECT_EQ(r.unitText, QStringLiteral("V"));
+    }
+}
+
+TEST_F(SettingsFile, LoadRemovesTheTemporariesOfSavesCutShort)
+{
+    const QStringList stale{"qnview.ini.Ab3xY9", "qnview.ini.000000"};
+    const QStringList kept{"qnview.ini", "qnview.ini.bak", "qnview.ini.Ab3xY9z", "qnview.ini.Ab-xY9",
+                           "other.ini.Ab3xY9"};
+    for (const QString &name : stale + kept)
+        writeAll(m_dir.filePath(name), "x");
+    Store store;
+    store.loadSettings(path());
+    QStringList left = QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden);
+    left.sort();
+    QStringList expected = kept;
+    expected.sort();
+    EXPECT_EQ(left, expected);
 }
 
 TEST_F(SettingsFile, JapaneseTextsTravelAsCodePage932)

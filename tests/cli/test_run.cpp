@@ -119,6 +119,12 @@ TEST(QnctlUsage, ErrorsExitTwoAndNameTheProblem)
         {"run 127.0.0.1:1 SetAO 1 1 GetDO", "missing argument 3 of SetAO"},
         {"run 127.0.0.1:1 SetDO 1x", "malformed argument '1x' of SetDO"},
         {"run 127.0.0.1:1 GetDO 5", "unknown operation '5'"},
+        // Arguments that do not fit their wire field never reach the request builder.
+        {"run 127.0.0.1:1 SetAIRange 0 2147483647", "argument 2 of SetAIRange is 2147483647, not 0..7"},
+        {"run 127.0.0.1:1 GetAI 7", "argument 1 of GetAI is 7, not 0..6"},
+        {"run 127.0.0.1:1 SetADCThreshold 0 0 0 0x10000 0", "argument 4 of SetADCThreshold"},
+        {"run 127.0.0.1:1 SetAO 0 2 0", "argument 2 of SetAO"},
+        {"run 127.0.0.1:1 SetDO -1", "argument 1 of SetDO"},
     };
     for (const auto &c : cases) {
         const Outcome o = qnctl(c.args);

@@ -21,3 +21,18 @@ TEST(Cp932, CutNeverSplitsADoubleByteCharacter)
     // A half-width katakana byte (A1..DF) is a single-byte character.
     EXPECT_EQ(qn::cutCp932(QByteArray("\xB1\xB2\xB3", 3), 2), QByteArray("\xB1\xB2", 2));
 }
+
+TEST(Cp932, PrintableAsciiTravelsUnchangedAndKeptConvertersCarryNothingOver)
+{
+    QByteArray ascii("\t\n\r");
+    for (int c = 0x20; c < 0x7F; ++c)
+        ascii += char(c);
+    // What the short cut for ASCII texts assumes: the converter agrees byte for byte.
+    QStringDecoder decoder = qn::cp932Decoder();
+    QStringEncoder encoder = qn::cp932Encoder();
+    EXPECT_EQ(decoder.decode(ascii), QString::fromLatin1(ascii));
+    EXPECT_EQ(QByteArray(encoder.encode(QString::fromLatin1(ascii))), ascii);
+    // A text that ends inside a double-byte character leaves nothing for the next one.
+    EXPECT_EQ(qn::fromCp932(decoder, QByteArray("\x89", 1)), qn::fromCp932(QByteArray("\x89", 1)));
+    EXPECT_EQ(qn::fromCp932(decoder, QByteArray("\xB7\x93\x78", 3)), qn::fromCp932(QByteArray("\xB7\x93\x78", 3)));
+}

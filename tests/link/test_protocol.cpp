@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -226,6 +227,51 @@ TEST(RequestsAsAUnitSeesThem, AreRecognised)
     const uint8_t unknown[] = {'Z', 'Z', 0xC8};
     EXPECT_FALSE(opFromRequest(unknown, 3));
     EXPECT_EQ(requestLengthForCode('Z', 'Z'), 0u);
+}
+
+TEST(ArgumentRanges, EveryFieldTellsWhatFitsAndAnyIntPacksSafely)
+{
+    // Per operation: its arguments' ranges, in caller order.
+    const struct {
+        Op op;
+        std::vector<ArgRange> ranges;
+    } rows[] = {
+        {Op::GetDI, {{INT_MIN, INT_MAX}}},
+        {Op::SetDO, {{0, 0xFF}}},
+        {Op::GetAI, {{0, 6}}},
+        {Op::SetAO, {{0, 7}, {0, 1}, {-0x8000, 0xFFFF}}},
+        {Op::GetAO, {{0, 7}}},
+        {Op::GetAIRange, {{0, 7}}},
+        {Op::SetAIRange, {{0, 7}, {0, 7}}},
+        {Op::SetADCsps, {{0, 7}}},
+        {Op::GetADCThreshold, {{0, 7}}},
+        {Op::SetADCThreshold, {{0, 7}, {0, 1}, {0, 3}, {0, 0xFFFF}, {0, 0xFFFF}}},
+        {Op::SetTCSetting, {{0, 7}, {0, 7}, {0, 7}}},
+        {Op::GetTCSetting, {{0, 7}}},
+        {Op::GetDOAlert, {{0, 7}}},
+        {Op::SetDOAlert, {{0, 7}, {0, 7}, {0, 0xFFFF}, {0, 1}}},
+        {Op::SetDOAlertEnable, {{0, 7}, {0, 1}}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(opName(row.op)));
+        ASSERT_EQ(int(row.ranges.size()), info(row.op).argCount);
+        for (int i = 0; i < info(row.op).argCount; ++i) {
+            const ArgRange r = argRange(row.op, i);
+            EXPECT_EQ(r.min, row.ranges[size_t(i)].min) << i;
+            EXPECT_EQ(r.max, row.ranges[size_t(i)].max) << i;
+            for (int v : {INT_MIN, r.min, r.max, INT_MAX}) {
+                Args args{};
+                args[size_t(i)] = v;
+                EXPECT_EQ(firstArgOutOfRange(row.op, args), r.contains(v) ? -1 : i) << i << " " << v;
+                // Packing never overflows (the sanitizer builds check) and keeps the frame.
+                const Frame f = buildRequest(row.op, args);
+                EXPECT_EQ(f.size, info(row.op).requestLength);
+                EXPECT_EQ(f[f.size - 1], kTerminator);
+                if (r.contains(v))
+                    EXPECT_EQ(opFromRequest(f.data(), f.size), row.op);
+            }
+        }
+    }
 }
 
 TEST(ModelNames, BothWays)

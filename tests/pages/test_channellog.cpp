@@ -4,11 +4,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include "../support/filesizelimit.h"
+
 using namespace qn;
+using qn::test::FileSizeLimit;
 
 namespace {
 
@@ -198,6 +202,51 @@ TEST(ChannelLogFile, RotationOpenFailureSwitchesLoggingOff)
     EXPECT_FALSE(log.enabled());
     EXPECT_EQ(log.writeRowAt(kStart, header, {"3"}), ChannelLog::Result::Disabled);
 }
+
+#ifndef _WIN32
+TEST(ChannelLogFile, AFullDiskLosesWholeRowsOnlyAndWritingResumesWithAHeader)
+{
+    QTemporaryDir dir;
+    ChannelLog log(options(dir.path(), -1), kJapanese);
+    ASSERT_EQ(log.open(), ChannelLog::Result::Written);
+    const QStringList fields{"-0.54686", "V", "-4.20260", "V", "1.16626", "V", "0", "1"};
+    ASSERT_EQ(log.writeRowAt(kStart, header, fields), ChannelLog::Result::Written);
+    const qint64 whole = QFileInfo(log.currentFileName()).size();
+    {
+        // Room for part of the next row only, then for nothing.
+        FileSizeLimit limit(rlim_t(whole + 20));
+        EXPECT_EQ(log.writeRowAt(kStart.addSecs(1), header, fields), ChannelLog::Result::WriteFailed);
+        EXPECT_EQ(QFileInfo(log.currentFileName()).size(), whole);
+        EXPECT_TRUE(log.writeFailing());
+        EXPECT_EQ(log.firstLostRow(), kStart.addSecs(1));
+        limit.set(rlim_t(whole));
+        EXPECT_EQ(log.writeRowAt(kStart.addSecs(2), header, fields), ChannelLog::Result::WriteFailed);
+        EXPECT_EQ(log.firstLostRow(), kStart.addSecs(1));
+        // Space comes back: the header and then the row, each whole.
+        limit.lift();
+        EXPECT_EQ(log.writeRowAt(kStart.addSecs(3), header, fields), ChannelLog::Result::Written);
+        EXPECT_FALSE(log.writeFailing());
+        EXPECT_FALSE(log.firstLostRow().isValid());
+        // Room for the row but not for a header as well: neither goes in.
+        log.requestHeader();
+        limit.set(rlim_t(QFileInfo(log.currentFileName()).size() + 60));
+        EXPECT_EQ(log.writeRowAt(kStart.addSecs(4), header, fields), ChannelLog::Result::WriteFailed);
+    }
+    EXPECT_EQ(log.writeRowAt(kStart.addSecs(5), header, fields), ChannelLog::Result::Written);
+    const QByteArray bytes = readAll(log.currentFileName());
+    EXPECT_TRUE(bytes.endsWith('\n'));
+    const QList<QByteArray> got = lines(log.currentFileName());
+    const QByteArray head = toCp932(header().chopped(1));
+    const QByteArray row = "-0.54686,V,-4.20260,V,1.16626,V,0,1";
+    ASSERT_EQ(got.size(), 6);
+    EXPECT_EQ(got[0], head);
+    EXPECT_EQ(got[1], "2026/12/07,9:05:03," + row);
+    EXPECT_EQ(got[2], head);
+    EXPECT_EQ(got[3], "2026/12/07,9:05:06," + row);
+    EXPECT_EQ(got[4], head);
+    EXPECT_EQ(got[5], "2026/12/07,9:05:08," + row);
+}
+#endif
 
 TEST(ChannelLogFile, DisabledWritesNothing)
 {

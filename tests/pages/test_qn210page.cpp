@@ -1,4 +1,5 @@
 #include "pagetestsupport.h"
+#include "../support/filesizelimit.h"
 
 #include "common/cp932.h"
 #include "graph/canvasregistry.h"
@@ -9,6 +10,7 @@
 
 #include <QAccessible>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
@@ -190,6 +192,37 @@ TEST_F(Qn210PageTest, PageRotatesItsLogFiles)
     EXPECT_EQ(fileLines(base + "_000.csv").size(), 3);
     EXPECT_EQ(fileLines(base + "_001.csv").size(), 2);
 }
+
+#ifndef _WIN32
+TEST_F(Qn210PageTest, AFullDiskShowsInTheWindowWhileReadingsGoOn)
+{
+    openWindow();
+    page->ui().aiPeriodEdit->setText("1");
+    page->setAiAuto(true);
+    const auto read = [this] {
+        const int before = page->completionsRun();
+        page->tickOnce();
+        ASSERT_TRUE(settle(before, 1));
+    };
+    read();
+    {
+        test::FileSizeLimit full(rlim_t(QFileInfo(logFile()).size()));
+        read();
+        read();
+        EXPECT_TRUE(window->logStateText().startsWith("ログ書き込みエラー ("));
+        EXPECT_TRUE(presenter.messages.isEmpty());
+        EXPECT_EQ(window->canvas()->getSeries(0)->count(), 3u);
+        EXPECT_TRUE(page->aiAuto());
+    }
+    read();
+    EXPECT_EQ(window->logStateText(), "");
+    const QList<QByteArray> lines = fileLines(logFile());
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[2], lines[0]); // the gap: a header before the first row after it
+    for (const QByteArray &line : lines)
+        EXPECT_EQ(line.count(','), 9);
+}
+#endif
 
 TEST_F(Qn210PageTest, RenamePutsANewHeaderIntoTheRunningFile)
 {
