@@ -4,6 +4,7 @@
 #include "graph/graphpagehost.h"
 #include "graph/trendcanvas.h"
 #include "model/inputrange.h"
+#include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/keyguard.h"
 
@@ -91,6 +92,9 @@ GraphTab::GraphTab(QWidget *parent, Model model)
     m_legends = {m_ui->legendLabel0, m_ui->legendLabel1, m_ui->legendLabel2, m_ui->legendLabel3, m_ui->legendLabel4};
     m_values = {m_ui->valueLabel0, m_ui->valueLabel1, m_ui->valueLabel2, m_ui->valueLabel3, m_ui->valueLabel4};
     m_scaleButtons = {m_ui->scaleButton0, m_ui->scaleButton1, m_ui->scaleButton2};
+    // A reader hears each reading under its channel's legend.
+    for (int i = 0; i < kSeries; ++i)
+        exposeAsValueDisplay(m_values[std::size_t(i)], m_legends[std::size_t(i)]->text());
 
     const QFont valueFont = labelFont(12);
     for (int i = 0; i < kSeries; ++i) {
@@ -195,9 +199,9 @@ void GraphTab::setValueLabel(int index, const QString &text)
     if (index <= 2) {
         const TrendSeries *series = m_canvas ? m_canvas->getSeries(index) : nullptr;
         const QString unit = series ? QString::fromStdString(series->getUnit()) : QString();
-        m_values[std::size_t(index)]->setText(text + QLatin1Char(' ') + unit);
+        setDisplayText(m_values[std::size_t(index)], text + QLatin1Char(' ') + unit);
     } else {
-        m_values[std::size_t(index)]->setText(text);
+        setDisplayText(m_values[std::size_t(index)], text);
     }
 }
 
@@ -214,8 +218,10 @@ void GraphTab::enableScaleButton(int channel, bool enabled)
 
 void GraphTab::setLegendText(int index, const QString &text)
 {
-    if (index >= 0 && index < kSeries)
+    if (index >= 0 && index < kSeries) {
         m_legends[std::size_t(index)]->setText(text);
+        m_values[std::size_t(index)]->setAccessibleName(text);
+    }
 }
 
 QString GraphTab::legendText(int index) const

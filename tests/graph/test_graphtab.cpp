@@ -2,6 +2,7 @@
 #include "graph/graphtab.h"
 #include "graph/graphpagehost.h"
 #include "graph/trendcanvas.h"
+#include "ui/accessibility.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -180,6 +181,10 @@ TEST(GraphTabLabels, ValueLabelsCarryTheUnitOfAnalogSeriesOnly)
     f.tab->setValueLabel(7, "x"); // out of range: ignored
     f.tab->setLegendText(1, "AI2: 温度");
     EXPECT_EQ(f.child<QLabel>("legendLabel1")->text(), "AI2: 温度");
+    // A reader hears each reading under its legend.
+    f.tab->setValueLabel(1, "0.5");
+    EXPECT_EQ(f.child<QLabel>("valueLabel1")->accessibleName(), "AI2: 温度");
+    EXPECT_EQ(accessibleValueText(f.child<QLabel>("valueLabel1")), "0.5 ");
     EXPECT_EQ(f.child<QLabel>("legendLabel4")->text(), "DO2:");
     EXPECT_EQ(f.child<QLabel>("valueLabel0")->font().pointSize(), 12);
     EXPECT_EQ(f.child<QLabel>("swatch4")->palette().color(QPalette::Window), QColor(255, 80, 80));
