@@ -1,6 +1,6 @@
 // How typed and stored numbers are read: the numeric edits' filter and lenient parser
 // over any text, and the settings file's numbers against the C library's atof.
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "common/numbertext.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 // The settings-file loader over any bytes: whatever it reads saves as a well-formed
 // file (4033 CR LF lines, texts of at most 31 bytes, numbers as "%f" of finite values),
 // and that file loads back to a store that saves the very same bytes.
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 
 #include <cmath>
 #include <cstdlib>

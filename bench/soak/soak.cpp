@@ -7,13 +7,13 @@
 // whether every window logs again once the faults stop. Exit 0 when all is well.
 //
 //   qnsoak [--windows N] [--seconds S] [--fault-seconds S] [--report-seconds S] [--log-dir DIR]
-#include "app/unitsettings.h"
+#include "settings/unitsettings.h"
 #include "app/unitwindow.h"
 #include "pages/qn210page.h"
 #include "sim/simulator.h"
 #include "ui/messages.h"
 
-#include "ui_qn210page.h"
+#include "ui_analoginputpage.h"
 
 #include <QApplication>
 #include <QDir>
