@@ -27,6 +27,14 @@ FormulaDialog::FormulaDialog(QWidget *parent)
 
 FormulaDialog::~FormulaDialog() = default;
 
+void FormulaDialog::useLabelsOf(Side side)
+{
+    const bool input = side == Side::Input;
+    factorLabel = input ? InputFactorLabel : OutputFactorLabel;
+    resultLabel = input ? InputResultLabel : OutputResultLabel;
+    unitLabel = input ? InputUnitLabel : OutputUnitLabel;
+}
+
 void FormulaDialog::loadFields()
 {
     m_ui->factorLabel->setText(factorLabel);

@@ -38,6 +38,10 @@ public:
     QString resultLabel;
     QString unitLabel;
 
+    // The label texts of an input page (measured value) or an output page (set value).
+    enum class Side { Input, Output };
+    void useLabelsOf(Side side);
+
     // Puts the fields into the controls; runs when the dialog is shown.
     void loadFields();
     // Reads the controls into the fields and closes with OK.

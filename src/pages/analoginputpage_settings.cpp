@@ -27,9 +27,7 @@ void AnalogInputPage::onFormulaButton(int channel)
     // The range the series shows now (for a new unit the input range's default).
     dlg.graphMin = ch.graphMin;
     dlg.graphMax = ch.graphMax;
-    dlg.factorLabel = FormulaDialog::InputFactorLabel;
-    dlg.resultLabel = FormulaDialog::InputResultLabel;
-    dlg.unitLabel = FormulaDialog::InputUnitLabel;
+    dlg.useLabelsOf(FormulaDialog::Side::Input);
     const bool ok = runSettingsDialog(dlg);
     if (isClosing())
         return;

@@ -453,9 +453,7 @@ void AnalogOutputPage::onFormulaButton(int channel)
     dlg.unit = ch.unit;
     dlg.graphMin = ch.graphMin;
     dlg.graphMax = ch.graphMax;
-    dlg.factorLabel = FormulaDialog::OutputFactorLabel;
-    dlg.resultLabel = FormulaDialog::OutputResultLabel;
-    dlg.unitLabel = FormulaDialog::OutputUnitLabel;
+    dlg.useLabelsOf(FormulaDialog::Side::Output);
     if (runSettingsDialog(dlg)) {
         applyConversion(channel, dlg.factor, dlg.offset, dlg.unit, dlg.graphMin, dlg.graphMax);
         if (m_ao[channel].outputOn && !isClosing())
