@@ -8,6 +8,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +34,17 @@ std::tm calendar(double seconds)
 {
     // Whole seconds toward zero, read as an unsigned 32-bit count since 1970, local
     // zone; through Qt, as the C library's thread-safe local time differs by platform.
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(qint64(std::uint32_t(std::int64_t(seconds))));
+    // The labels of one picture are asked for again with every reading, and a conversion
+    // reads the zone afresh each time: the last few are kept (forgotten within seconds, so
+    // a change of the zone shows soon).
+    const qint64 key = qint64(std::uint32_t(std::int64_t(seconds)));
+    thread_local std::vector<std::pair<qint64, std::tm>> recent;
+    for (const auto &[at, tm] : recent)
+        if (at == key)
+            return tm;
+    if (recent.size() >= 32)
+        recent.clear();
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(key);
     const QDate date = local.date();
     const QTime time = local.time();
     std::tm tm{};
@@ -42,6 +54,7 @@ std::tm calendar(double seconds)
     tm.tm_hour = time.hour();
     tm.tm_min = time.minute();
     tm.tm_sec = time.second();
+    recent.emplace_back(key, tm);
     return tm;
 }
 
@@ -65,21 +78,6 @@ QPen cosmeticPen(const QColor &color, Qt::PenStyle style = Qt::SolidLine)
     QPen pen(color, 1, style);
     pen.setCosmetic(true);
     return pen;
-}
-
-// A dotted 1-pixel line from `from` to `to` inclusive, one pixel lit in three starting at
-// `from`, as a cosmetic dotted pen draws it. Lit pixels as points: a dash pattern sends every
-// line through the general stroker, which is most of what a grid costs.
-void drawDotted(QPainter &painter, QPoint from, QPoint to)
-{
-    thread_local std::vector<QPoint> dots;
-    dots.clear();
-    const QPoint d = to - from;
-    const int steps = std::max(std::abs(d.x()), std::abs(d.y()));
-    const QPoint step(d.x() > 0 ? 1 : d.x() < 0 ? -1 : 0, d.y() > 0 ? 1 : d.y() < 0 ? -1 : 0);
-    for (int i = 0; i <= steps; i += 3)
-        dots.push_back(from + step * i);
-    painter.drawPoints(dots.data(), int(dots.size()));
 }
 
 // The pixels of a 32-bit raster image that a painter paints on, where the traces can be
@@ -153,6 +151,37 @@ struct RasterTarget {
     }
 };
 
+// A dotted 1-pixel line from `from` to `to` inclusive, one pixel lit in three starting at
+// `from`, as a cosmetic dotted pen draws it. Lit pixels as points: a dash pattern sends every
+// line through the general stroker, which is most of what a grid costs. Where the painter
+// paints an image at whole device pixels the pixels are written straight in, which is what
+// the raster engine ends up doing for each point after a much longer way there.
+void drawDotted(QPainter &painter, QPoint from, QPoint to)
+{
+    const QPoint d = to - from;
+    const int steps = std::max(std::abs(d.x()), std::abs(d.y()));
+    const QPoint step(d.x() > 0 ? 1 : d.x() < 0 ? -1 : 0, d.y() > 0 ? 1 : d.y() < 0 ? -1 : 0);
+    const QTransform toDevice = painter.deviceTransform();
+    if (toDevice.type() <= QTransform::TxTranslate && toDevice.dx() == std::trunc(toDevice.dx())
+        && toDevice.dy() == std::trunc(toDevice.dy()) && painter.pen().color().alpha() == 255
+        && painter.compositionMode() == QPainter::CompositionMode_SourceOver) {
+        if (const std::optional<RasterTarget> raster = RasterTarget::of(painter)) {
+            const QPoint shift(int(toDevice.dx()), int(toDevice.dy()));
+            const QRgb color = painter.pen().color().rgba();
+            for (int i = 0; i <= steps; i += 3) {
+                const QPoint p = from + shift + step * i;
+                raster->plot(p.x(), p.y(), color);
+            }
+            return;
+        }
+    }
+    thread_local std::vector<QPoint> dots;
+    dots.clear();
+    for (int i = 0; i <= steps; i += 3)
+        dots.push_back(from + step * i);
+    painter.drawPoints(dots.data(), int(dots.size()));
+}
+
 int fontPixels(int w, int h)
 {
     return std::max(1, std::min(w * 14 / 700, h * 14 / 400));
@@ -189,6 +218,43 @@ struct Mapper {
     }
 };
 
+// The scroll strip's bar, drawn again only when what it shows changes. While the window
+// follows the data its page and position change with every reading, by far less than a
+// pixel of the thumb once the history is long; the style draws the bar with gradients, which
+// costs more than the whole moving picture of the graph.
+class TrendScrollBar final : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if (change != SliderOrientationChange && m_shown && *m_shown == look())
+            return;
+        QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent *event) override
+    {
+        m_shown = look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Look {
+        QRect thumb;
+        bool atStart, atEnd; // a style may grey out the arrow at an end
+        bool operator==(const Look &) const = default;
+    };
+    Look look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+                value() <= minimum(), value() >= maximum()};
+    }
+    std::optional<Look> m_shown;
+};
+
 } // namespace
 
 TrendCanvas::TrendCanvas(QWidget *parent, int x, int y, int width, int height, int controlId, bool withScrollStrip)
@@ -207,7 +273,7 @@ TrendCanvas::TrendCanvas(QWidget *parent, int x, int y, int width, int height, i
         auto *host = new QWidget(parent);
         host->setObjectName(QStringLiteral("trendScrollHost%1").arg(scrollHostId()));
         host->setGeometry(x, y + height, width, height / 25);
-        auto *bar = new QScrollBar(Qt::Horizontal, host);
+        auto *bar = new TrendScrollBar(Qt::Horizontal, host);
         bar->setObjectName(QStringLiteral("trendScrollBar%1").arg(scrollBarId()));
         bar->setAccessibleName(QStringLiteral("表示位置"));
         bar->setFocusPolicy(Qt::StrongFocus); // arrows, Page Up/Down, Home/End move the window
@@ -693,8 +759,12 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &d
     // from (L - 1, T - 2) to (0.95 w, B + 1) inclusive.
     if (m_drawParts & LineParts)
         painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
-    drawLabel(painter, QRect(QPoint(int(0.8 * w), 0), QPoint(int(0.95 * w) - 1, a.top - 1)),
-              Qt::AlignRight | Qt::AlignVCenter, secondsPerDivisionCaption(m_secondsPerDivision), dirty);
+    // Texts only where labels are drawn: a repaint over the last picture draws the lines
+    // and the labels in passes of their own, and formatting is dear.
+    const bool labels = m_drawParts & LabelParts;
+    if (labels)
+        drawLabel(painter, QRect(QPoint(int(0.8 * w), 0), QPoint(int(0.95 * w) - 1, a.top - 1)),
+                  Qt::AlignRight | Qt::AlignVCenter, secondsPerDivisionCaption(m_secondsPerDivision), dirty);
     if (m_secondsPerDivision < 0.01)
         return;
 
@@ -722,10 +792,12 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &d
     };
 
     const int anchorX = map.x(m_gridAnchor);
-    const std::tm anchorTm = calendar(m_gridAnchor);
+    const std::tm anchorTm = labels ? calendar(m_gridAnchor) : std::tm{};
     drawLine(anchorX);
-    drawDate(anchorX, anchorTm);
-    drawTime(anchorX, anchorTm);
+    if (labels) {
+        drawDate(anchorX, anchorTm);
+        drawTime(anchorX, anchorTm);
+    }
 
     for (int direction : {1, -1}) {
         int prevX = anchorX;
@@ -741,7 +813,7 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &d
             if (x != lastDrawnX)
                 drawLine(x);
             lastDrawnX = x;
-            if (i % k != 0)
+            if (!labels || i % k != 0)
                 continue;
             const std::tm tm = calendar(t);
             drawTime(x, tm);
@@ -765,28 +837,36 @@ void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, 
     const int axisRight = int(0.95 * w);
     const QString name = QString::fromStdString(s.getName());
     const QString unit = QString::fromStdString(s.getUnit());
+    const auto wanted = [&](const QRect &box) { return (m_drawParts & LabelParts) && dirty.intersects(box); };
+    const QRect caption(QPoint(a.left, 0), QPoint(int(0.5 * w) - 1, a.top - 1));
     painter.setPen(textPen);
-    drawLabel(painter, QRect(QPoint(a.left, 0), QPoint(int(0.5 * w) - 1, a.top - 1)), Qt::AlignLeft | Qt::AlignVCenter,
-              unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit), dirty);
+    if (wanted(caption))
+        drawLabel(painter, caption, Qt::AlignLeft | Qt::AlignVCenter,
+                  unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit), dirty);
 
-    const auto line = [&](double v, const QString &label) {
+    const auto line = [&](double v) {
         const int y = Mapper::y(a, s, v);
         painter.setPen(axisPen);
         if (m_drawParts & LineParts)
             drawDotted(painter, QPoint(a.left, y), QPoint(axisRight - 1, y));
+        const QRect box(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1));
+        if (!wanted(box))
+            return;
         painter.setPen(textPen);
-        drawLabel(painter, QRect(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1)),
-                  Qt::AlignLeft | Qt::AlignVCenter, label, dirty);
+        const QString label = !s.isDigital() ? valueLabel(v, s.minValue(), s.maxValue())
+                              : v != 0.0     ? QStringLiteral("ON")
+                                             : QStringLiteral("OFF");
+        drawLabel(painter, box, Qt::AlignLeft | Qt::AlignVCenter, label, dirty);
     };
     if (s.isDigital()) {
-        line(1.0, QStringLiteral("ON"));
-        line(0.0, QStringLiteral("OFF"));
+        line(1.0);
+        line(0.0);
         return;
     }
     const double step = (s.maxValue() - s.minValue()) / 10;
     double v = s.maxValue();
     for (int i = 0; i < 11; ++i, v -= step)
-        line(v, valueLabel(v, s.minValue(), s.maxValue()));
+        line(v);
 }
 
 TrendCanvas::Trace TrendCanvas::traceOf(const TrendSeries &s, const PlotArea &a, bool wide) const
