@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <limits>
 #include <optional>
 
 namespace qn {
@@ -151,6 +152,53 @@ struct RasterTarget {
     }
 };
 
+// A raster target that the painter's coordinates reach by a whole-pixel shift (pixel ratio
+// 1), where what a cosmetic 1-pixel pen or a plain fill would paint can be written directly.
+struct PixelTarget {
+    RasterTarget raster;
+    QPoint shift;
+
+    static std::optional<PixelTarget> of(QPainter &painter)
+    {
+        const QTransform toDevice = painter.deviceTransform();
+        if (toDevice.type() > QTransform::TxTranslate || toDevice.dx() != std::trunc(toDevice.dx())
+            || toDevice.dy() != std::trunc(toDevice.dy())
+            || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+            return std::nullopt;
+        const std::optional<RasterTarget> raster = RasterTarget::of(painter);
+        if (!raster)
+            return std::nullopt;
+        return PixelTarget{*raster, QPoint(int(toDevice.dx()), int(toDevice.dy()))};
+    }
+};
+
+// An opaque fill, as painter.fillRect does it. Written directly where it can be: the raster
+// engine hands a clipped fill of more than a few dozen rows to its thread pool, and waking
+// the pool's threads costs far more than the fill of a thin strip of the plot.
+void fillOpaque(QPainter &painter, const QRect &r, const QColor &color)
+{
+    if (const std::optional<PixelTarget> target = PixelTarget::of(painter))
+        target->raster.fill(r.translated(target->shift), color.rgb());
+    else
+        painter.fillRect(r, color);
+}
+
+// The outline a 1-pixel cosmetic pen draws for r: its edges from r's top left to one pixel
+// past its right and bottom.
+void drawOutline(QPainter &painter, const QRect &r)
+{
+    if (!PixelTarget::of(painter) || painter.pen().color().alpha() != 255) {
+        painter.drawRect(r);
+        return;
+    }
+    const QColor color = painter.pen().color();
+    const int right = r.right() + 1, bottom = r.bottom() + 1;
+    fillOpaque(painter, QRect(QPoint(r.left(), r.top()), QPoint(right, r.top())), color);
+    fillOpaque(painter, QRect(QPoint(r.left(), bottom), QPoint(right, bottom)), color);
+    fillOpaque(painter, QRect(QPoint(r.left(), r.top()), QPoint(r.left(), bottom)), color);
+    fillOpaque(painter, QRect(QPoint(right, r.top()), QPoint(right, bottom)), color);
+}
+
 // A dotted 1-pixel line from `from` to `to` inclusive, one pixel lit in three starting at
 // `from`, as a cosmetic dotted pen draws it. Lit pixels as points: a dash pattern sends every
 // line through the general stroker, which is most of what a grid costs. Where the painter
@@ -161,16 +209,12 @@ void drawDotted(QPainter &painter, QPoint from, QPoint to)
     const QPoint d = to - from;
     const int steps = std::max(std::abs(d.x()), std::abs(d.y()));
     const QPoint step(d.x() > 0 ? 1 : d.x() < 0 ? -1 : 0, d.y() > 0 ? 1 : d.y() < 0 ? -1 : 0);
-    const QTransform toDevice = painter.deviceTransform();
-    if (toDevice.type() <= QTransform::TxTranslate && toDevice.dx() == std::trunc(toDevice.dx())
-        && toDevice.dy() == std::trunc(toDevice.dy()) && painter.pen().color().alpha() == 255
-        && painter.compositionMode() == QPainter::CompositionMode_SourceOver) {
-        if (const std::optional<RasterTarget> raster = RasterTarget::of(painter)) {
-            const QPoint shift(int(toDevice.dx()), int(toDevice.dy()));
+    if (painter.pen().color().alpha() == 255) {
+        if (const std::optional<PixelTarget> target = PixelTarget::of(painter)) {
             const QRgb color = painter.pen().color().rgba();
             for (int i = 0; i <= steps; i += 3) {
-                const QPoint p = from + shift + step * i;
-                raster->plot(p.x(), p.y(), color);
+                const QPoint p = from + target->shift + step * i;
+                target->raster.plot(p.x(), p.y(), color);
             }
             return;
         }
@@ -534,19 +578,50 @@ void TrendCanvas::refreshPicture()
         return;
     }
     // While the window follows the data only the plot and the time labels under it move;
-    // the captions above it and the frame's top stay.
+    // the captions above it and the frame's top stay. While it stands still (the history is
+    // shorter than the window) only the traces' newest ends change.
     const bool onlyTheTimeMoved = !m_sceneStale && sameBackdrop(next, m_scene);
+    const std::optional<QRect> grown = onlyTheTimeMoved ? grownPart(m_scene, next) : std::nullopt;
     m_scene = std::move(next);
     m_sceneStale = false;
     m_pictureValid = false;
     ++m_refreshCount;
-    if (onlyTheTimeMoved) {
+    if (grown) {
+        update(*grown);
+    } else if (onlyTheTimeMoved) {
         // One rectangle from the plot's top down: a clip of one rectangle keeps the raster
         // engine on its fast fills, where two cost more than the few pixels they would save.
         update(movingRect());
     } else {
         update();
     }
+}
+
+std::optional<QRect> TrendCanvas::grownPart(const Scene &before, const Scene &after) const
+{
+    if (before.gridAnchor != after.gridAnchor || before.gridX != after.gridX
+        || before.traces.size() != after.traces.size())
+        return std::nullopt;
+    QRect changed;
+    for (std::size_t i = 0; i < after.traces.size(); ++i) {
+        const Trace &old = before.traces[i], &now = after.traces[i];
+        if (old.color != now.color || old.wide != now.wide || now.points.size() < old.points.size()
+            || !std::equal(old.points.begin(), old.points.end(), now.points.begin()))
+            return std::nullopt;
+        if (now.points.size() == old.points.size())
+            continue;
+        // What is new joins on from the old newest point: its lines keep inside the box of
+        // their ends, and the run of the old newest point's column grows only towards the
+        // new points. A wide trace reaches a pixel further right and down.
+        const std::size_t first = old.points.empty() ? 0 : old.points.size() - 1;
+        const auto [left, right] = std::minmax_element(now.points.begin() + first, now.points.end(),
+                                                       [](QPoint p, QPoint q) { return p.x() < q.x(); });
+        const auto [top, bottom] = std::minmax_element(now.points.begin() + first, now.points.end(),
+                                                       [](QPoint p, QPoint q) { return p.y() < q.y(); });
+        const int extra = now.wide ? 1 : 0;
+        changed |= QRect(QPoint(left->x(), top->y()), QPoint(right->x() + extra, bottom->y() + extra));
+    }
+    return changed; // empty: nothing to draw
 }
 
 void TrendCanvas::refreshReadout()
@@ -737,7 +812,7 @@ void TrendCanvas::renderBackdrop(QPainter &painter, const QRegion &dirty, bool f
     const int w = width();
     const int h = height();
     if (fill)
-        painter.fillRect(QRect(0, 0, w, h), Qt::black); // the paint's own clip keeps it to `dirty`
+        fillOpaque(painter, QRect(0, 0, w, h), Qt::black); // the paint's own clip keeps it to `dirty`
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(fixedCjkFont(fontPixels(w, h)));
@@ -758,7 +833,7 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &d
     // A 1-pixel outline covers one pixel past the QRect's right and bottom: the frame runs
     // from (L - 1, T - 2) to (0.95 w, B + 1) inclusive.
     if (m_drawParts & LineParts)
-        painter.drawRect(QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
+        drawOutline(painter, QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
     // Texts only where labels are drawn: a repaint over the last picture draws the lines
     // and the labels in passes of their own, and formatting is dear.
     const bool labels = m_drawParts & LabelParts;
@@ -1093,7 +1168,7 @@ void TrendCanvas::movePicture(QPainter &painter)
     painter.setPen(cosmeticPen(Qt::black));
     for (const int x : m_painted.gridX)
         drawDotted(painter, QPoint(x, a.top), QPoint(x, a.bottom - 1));
-    painter.fillRect(labels, Qt::black);
+    fillOpaque(painter, labels, Qt::black);
     m_drawParts = LineParts;
     renderBackdrop(painter, QRegion(labels), false);
     m_drawParts = LabelParts;

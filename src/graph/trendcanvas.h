@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QScrollBar;
@@ -157,6 +158,9 @@ private:
     void writeScrollInfo();
     void refreshPicture();
     void refreshReadout();
+    // Where the picture changes from `before` to `after` when the traces only grew at their
+    // newest ends; nothing when anything else changed.
+    std::optional<QRect> grownPart(const Scene &before, const Scene &after) const;
     std::vector<int> gridLines() const;
     Trace traceOf(const TrendSeries &series, const PlotArea &area, bool wide) const;
     // Each draws only what meets `dirty` (text is the dear part of a picture).
