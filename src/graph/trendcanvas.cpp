@@ -144,10 +144,11 @@ struct RasterTarget {
     {
         const int left = std::max(r.left(), bounds.left()), right = std::min(r.right(), bounds.right());
         const int top = std::max(r.top(), bounds.top()), bottom = std::min(r.bottom(), bounds.bottom());
+        if (left > right)
+            return;
         for (int y = top; y <= bottom; ++y) {
             QRgb *row = reinterpret_cast<QRgb *>(bits + y * bytesPerLine);
-            for (int x = left; x <= right; ++x)
-                row[x] = color;
+            std::fill(row + left, row + right + 1, color);
         }
     }
 };
