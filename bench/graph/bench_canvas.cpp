@@ -142,6 +142,22 @@ void BM_BarePolylines(benchmark::State &state) { polylines(state, 1); }
 // What drawing the focused trace with a plain 2-pixel pen would cost.
 void BM_NaiveWideFocusedPen(benchmark::State &state) { polylines(state, 2); }
 
+// The sample selection alone, for the five traces of a full repaint of the full history.
+void BM_SelectFullHistory(benchmark::State &state)
+{
+    Scene &scene = fullScene();
+    const qn::PlotArea a = scene.canvas->plotArea();
+    std::vector<int> sel;
+    long points = 0;
+    for (auto _ : state)
+        for (int s = 0; s < 5; ++s) {
+            qn::selectSamples(*scene.canvas->getSeries(s), scene.canvas->viewStart(), scene.canvas->viewEnd(),
+                              a.right - a.left, sel);
+            points += long(sel.size());
+        }
+    state.counters["points/frame"] = double(points) / double(state.iterations());
+}
+
 // A mouse move: the widget's paint for the read-out box, which puts the cached picture
 // back and draws the read-out over it.
 void BM_MouseMoveReadout(benchmark::State &state)
@@ -232,6 +248,7 @@ BENCHMARK(BM_RepaintThousandSamples)->Arg(1)->Arg(2)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_RepaintWithoutTraces)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BarePolylines)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NaiveWideFocusedPen)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelectFullHistory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MouseMoveReadout)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Reading)->ArgNames({"wholeCanvas", "following"})->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemoryOfFiveFullSeries)->Iterations(1)->Unit(benchmark::kMillisecond);
