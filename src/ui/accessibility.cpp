@@ -116,6 +116,10 @@ void setDisplayText(QLabel *label, const QString &text)
 {
     if (label->text() == text)
         return;
+    if (!QAccessible::isActive()) { // no assistive tool listens: nothing to announce
+        label->setText(text);
+        return;
+    }
     const QString old = accessibleValueText(label);
     label->setText(text);
     if (accessibleValueText(label) != old)
