@@ -598,7 +598,7 @@ void TrendCanvas::refreshPicture()
     }
 }
 
-std::optional<QRect> TrendCanvas::grownPart(const Scene &before, const Scene &after) const
+std::optional<QRect> TrendCanvas::grownPart(const Scene &before, const Scene &after)
 {
     if (before.gridAnchor != after.gridAnchor || before.gridX != after.gridX
         || before.traces.size() != after.traces.size())

@@ -160,7 +160,7 @@ private:
     void refreshReadout();
     // Where the picture changes from `before` to `after` when the traces only grew at their
     // newest ends; nothing when anything else changed.
-    std::optional<QRect> grownPart(const Scene &before, const Scene &after) const;
+    static std::optional<QRect> grownPart(const Scene &before, const Scene &after);
     std::vector<int> gridLines() const;
     Trace traceOf(const TrendSeries &series, const PlotArea &area, bool wide) const;
     // Each draws only what meets `dirty` (text is the dear part of a picture).
