@@ -188,16 +188,19 @@ void fillOpaque(QPainter &painter, const QRect &r, const QColor &color)
 // past its right and bottom.
 void drawOutline(QPainter &painter, const QRect &r)
 {
-    if (!PixelTarget::of(painter) || painter.pen().color().alpha() != 255) {
+    const std::optional<PixelTarget> target =
+        painter.pen().color().alpha() == 255 ? PixelTarget::of(painter) : std::nullopt;
+    if (!target) {
         painter.drawRect(r);
         return;
     }
-    const QColor color = painter.pen().color();
+    const QRgb color = painter.pen().color().rgb();
     const int right = r.right() + 1, bottom = r.bottom() + 1;
-    fillOpaque(painter, QRect(QPoint(r.left(), r.top()), QPoint(right, r.top())), color);
-    fillOpaque(painter, QRect(QPoint(r.left(), bottom), QPoint(right, bottom)), color);
-    fillOpaque(painter, QRect(QPoint(r.left(), r.top()), QPoint(r.left(), bottom)), color);
-    fillOpaque(painter, QRect(QPoint(right, r.top()), QPoint(right, bottom)), color);
+    for (const QRect &edge : {QRect(QPoint(r.left(), r.top()), QPoint(right, r.top())),
+                              QRect(QPoint(r.left(), bottom), QPoint(right, bottom)),
+                              QRect(QPoint(r.left(), r.top()), QPoint(r.left(), bottom)),
+                              QRect(QPoint(right, r.top()), QPoint(right, bottom))})
+        target->raster.fill(edge.translated(target->shift), color);
 }
 
 // A dotted 1-pixel line from `from` to `to` inclusive, one pixel lit in three starting at
