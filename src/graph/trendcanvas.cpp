@@ -117,9 +117,32 @@ struct RasterTarget {
         if (x >= bounds.left() && x <= bounds.right() && y >= bounds.top() && y <= bounds.bottom())
             reinterpret_cast<QRgb *>(bits + y * bytesPerLine)[x] = color;
     }
+    // Every third pixel of the run of `steps` steps from `from` by `step` (each component
+    // -1, 0 or 1) that lies inside the bounds. The part inside is worked out rather than
+    // tested pixel by pixel: a repaint of a few pixels still goes over the whole grid.
+    void dotted(QPoint from, QPoint step, int steps, QRgb color) const
+    {
+        int first = 0, last = steps;
+        const auto keepInside = [&](int start, int s, int low, int high) {
+            if (s == 0) {
+                if (start < low || start > high)
+                    last = -1;
+                return;
+            }
+            first = std::max(first, s > 0 ? low - start : start - high);
+            last = std::min(last, s > 0 ? high - start : start - low);
+        };
+        keepInside(from.x(), step.x(), bounds.left(), bounds.right());
+        keepInside(from.y(), step.y(), bounds.top(), bounds.bottom());
+        for (int i = (first + 2) / 3 * 3; i <= last; i += 3)
+            reinterpret_cast<QRgb *>(bits + (from.y() + step.y() * i) * bytesPerLine)[from.x() + step.x() * i] = color;
+    }
     // Both ends included, every pixel inside the box of the ends.
     void line(QPoint p0, QPoint p1, QRgb color) const
     {
+        if (std::max(p0.x(), p1.x()) < bounds.left() || std::min(p0.x(), p1.x()) > bounds.right()
+            || std::max(p0.y(), p1.y()) < bounds.top() || std::min(p0.y(), p1.y()) > bounds.bottom())
+            return; // wholly outside, as in a repaint of the newest few pixels
         int x0 = p0.x(), y0 = p0.y();
         const int x1 = p1.x(), y1 = p1.y();
         const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
@@ -215,11 +238,7 @@ void drawDotted(QPainter &painter, QPoint from, QPoint to)
     const QPoint step(d.x() > 0 ? 1 : d.x() < 0 ? -1 : 0, d.y() > 0 ? 1 : d.y() < 0 ? -1 : 0);
     if (painter.pen().color().alpha() == 255) {
         if (const std::optional<PixelTarget> target = PixelTarget::of(painter)) {
-            const QRgb color = painter.pen().color().rgba();
-            for (int i = 0; i <= steps; i += 3) {
-                const QPoint p = from + target->shift + step * i;
-                target->raster.plot(p.x(), p.y(), color);
-            }
+            target->raster.dotted(from + target->shift, step, steps, painter.pen().color().rgba());
             return;
         }
     }
