@@ -2,6 +2,8 @@
 
 #include "common/cp932.h"
 
+#include <limits>
+
 namespace qn {
 
 QString logFolderWithSeparator(const QString &folder)
@@ -87,12 +89,12 @@ QString logDateText(const QDate &date, const QLocale &locale)
     return locale.toString(date, QLocale::ShortFormat);
 }
 
-QString logTimeText(const QTime &time, const QLocale &locale)
+QString logTimeFormat(const QLocale &locale)
 {
     // The locale's short time format, with seconds added after the minutes when it
     // has none (a row every 100 ms needs them).
     if (locale.language() == QLocale::C)
-        return time.toString(QStringLiteral("H:mm:ss"));
+        return QStringLiteral("H:mm:ss");
     QString format = locale.timeFormat(QLocale::ShortFormat);
     if (!format.contains(QLatin1Char('s'))) {
         const int minutes = format.indexOf(QLatin1String("mm"));
@@ -101,11 +103,39 @@ QString logTimeText(const QTime &time, const QLocale &locale)
         else
             format += QStringLiteral(":ss");
     }
-    return locale.toString(time, format);
+    return format;
 }
 
+QString logTimeText(const QTime &time, const QLocale &locale)
+{
+    if (locale.language() == QLocale::C)
+        return time.toString(logTimeFormat(locale));
+    return locale.toString(time, logTimeFormat(locale));
+}
+
+namespace {
+
+// The wall clock's local date and time to the second, all a row shows. Working local time
+// out has the C library look at the time zone file again, a file system call for every row;
+// within one second of UTC a zone's offset stays put (offsets change on whole seconds), so
+// the last conversion serves until the second turns.
+QDateTime localTimeToTheSecond()
+{
+    thread_local qint64 second = std::numeric_limits<qint64>::min();
+    thread_local QDateTime local;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (now != second) {
+        local = QDateTime::fromSecsSinceEpoch(now);
+        second = now;
+    }
+    return local;
+}
+
+} // namespace
+
 ChannelLog::ChannelLog(ChannelLogOptions options, QLocale locale)
-    : m_options(std::move(options)), m_locale(std::move(locale)), m_enabled(m_options.enabled)
+    : m_options(std::move(options)), m_locale(std::move(locale)), m_enabled(m_options.enabled),
+      m_timeFormat(logTimeFormat(m_locale))
 {
     m_baseName = logBaseName(m_options.folder, m_options.modelPrefix, m_options.unitId,
                              m_options.ipAddress, m_options.pageStart, m_options.rowsPerFile);
@@ -164,7 +194,7 @@ bool ChannelLog::writeWhole(const QByteArray &bytes)
 
 ChannelLog::Result ChannelLog::writeRow(const std::function<QString()> &header, const QStringList &fields)
 {
-    return writeRowAt(QDateTime::currentDateTime(), header, fields);
+    return writeRowAt(localTimeToTheSecond(), header, fields);
 }
 
 ChannelLog::Result ChannelLog::writeRowAt(const QDateTime &now, const std::function<QString()> &header,
@@ -175,7 +205,14 @@ ChannelLog::Result ChannelLog::writeRowAt(const QDateTime &now, const std::funct
     QString lines;
     if (m_headerPending)
         lines = header ? header() : QString();
-    QStringList row{logDateText(now.date(), m_locale), logTimeText(now.time(), m_locale)};
+    const QDate date = now.date();
+    if (date != m_textDate) { // a day's date text is worked out once
+        m_dateText = logDateText(date, m_locale);
+        m_textDate = date;
+    }
+    const QTime time = now.time();
+    QStringList row{m_dateText, m_locale.language() == QLocale::C ? time.toString(m_timeFormat)
+                                                                  : m_locale.toString(time, m_timeFormat)};
     row += fields;
     lines += row.join(QLatin1Char(',')) + QLatin1Char('\n');
     if (!writeWhole(toCp932(lines))) {

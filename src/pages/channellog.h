@@ -46,6 +46,8 @@ QStringList analogOutputLogFields(const QList<bool> &inputs, const QStringList &
 // (a Japanese locale gives "2026/12/07" and "9:05:03").
 QString logDateText(const QDate &date, const QLocale &locale);
 QString logTimeText(const QTime &time, const QLocale &locale);
+// The format logTimeText writes the time in.
+QString logTimeFormat(const QLocale &locale);
 
 struct ChannelLogOptions {
     bool enabled = false;
@@ -107,6 +109,9 @@ private:
     int m_rowsInFile = 0;
     QDateTime m_firstLostRow;
     qint64 m_cutBackTo = -1;  // a failed write's part still to be cut off (-1: none)
+    QString m_timeFormat;
+    QDate m_textDate;         // the date m_dateText shows
+    QString m_dateText;
     QFile m_file;
 };
 
