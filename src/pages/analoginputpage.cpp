@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <utility>
 
 namespace qn {
 
@@ -327,11 +328,34 @@ void AnalogInputPage::showReading(int channel, int raw)
 {
     AiChannel &ch = m_ai[channel];
     ch.raw = raw;
-    setDisplayText(m_measured[channel], QString::fromStdString(ai::measuredText(raw, ch.range)));
     ch.hasReading = true;
+    ch.converted = ai::convertedValue(ch.raw, ch.range, ch.a, ch.b); // the graph and the log take it
+    // While another tab of a shown window is up nobody can see (or hear) the page's value
+    // displays: they catch up with the latest reading when the page shows again, and a
+    // reading costs only what the graph and the log need.
+    if (!isVisible() && window()->isVisible()) {
+        m_displaysBehind = true;
+        return;
+    }
+    showChannel(channel);
+}
+
+void AnalogInputPage::showChannel(int channel)
+{
+    const AiChannel &ch = m_ai[channel];
+    setDisplayText(m_measured[channel], QString::fromStdString(ai::measuredText(ch.raw, ch.range)));
     updateConvertedText(channel);
-    setBarValue(m_bars[channel], ai::barPosition(raw, ch.range));
+    setBarValue(m_bars[channel], ai::barPosition(ch.raw, ch.range));
     updateBarColour(channel);
+}
+
+void AnalogInputPage::showEvent(QShowEvent *event)
+{
+    if (std::exchange(m_displaysBehind, false))
+        for (int c = 0; c < kInputs; ++c)
+            if (m_ai[c].hasReading)
+                showChannel(c);
+    DevicePage::showEvent(event);
 }
 
 void AnalogInputPage::updateConvertedText(int channel)

@@ -138,6 +138,8 @@ private:
     void updateConvertedText(int channel);
     void fitConvertedFont(int channel);
     void showReading(int channel, int raw);
+    void showChannel(int channel);
+    void showEvent(QShowEvent *event) override;
     void setRangeCombo(int channel, int range);
     void saveConversion(int channel);
     void sendChannelUnit(int channel);
@@ -163,6 +165,7 @@ private:
     std::array<QString, kInputs> m_fittedUnit{}; // unit text the converted label's font fits
     std::array<int, kInputs> m_barColourLit{-1, -1, -1}; // colour last set: -1 none, 0 blue, 1 red
     bool m_settingCombo = false;
+    bool m_displaysBehind = false; // readings came in while the page was out of sight
     int m_aiReadsPending = 0;   // GetAllAI posted, completion not yet run
     int m_doWritesPending = 0;  // SetDO likewise
 };

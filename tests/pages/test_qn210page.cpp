@@ -605,6 +605,30 @@ TEST_F(Qn210PageTest, TabsAndKeysLeaveTheWindowOpen)
     EXPECT_FALSE(window->isClosing());
 }
 
+// Behind the graph tab the readings go on; back on its tab the page shows the latest one.
+TEST_F(Qn210PageTest, ThePageShowsTheLatestReadingWhenItsTabIsBack)
+{
+    openWindow(false);
+    const auto readAs = [&](int raw) {
+        simulator.pinAI(unit, 0, raw);
+        const int before = page->completionsRun();
+        page->readInputs();
+        return settle(before, 1);
+    };
+    const auto shown = [&] {
+        return QStringList{page->ui().measuredValue1->text(), page->ui().convertedValue1->text(),
+                           QString::number(page->ui().bar1->value())};
+    };
+    ASSERT_TRUE(readAs(0x400000));
+    const QStringList first = shown();
+    ASSERT_TRUE(readAs(0x200000));
+    ASSERT_NE(shown(), first);
+    window->selectTab(1);
+    ASSERT_TRUE(readAs(0x400000));
+    window->selectTab(0);
+    EXPECT_EQ(shown(), first);
+}
+
 TEST_F(Qn210PageTest, LampsAndBarsPaintTheirColours)
 {
     openWindow(false);
