@@ -10,11 +10,33 @@
 #include "ui/numericedit.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace qn {
+
+namespace {
+
+// Every page ticks on one clock: the windows' ticks then cost the program one wake-up
+// instead of one each, and waking up is most of what a tick costs.
+int g_tickingPages = 0;
+
+QTimer *pageClock()
+{
+    static QPointer<QTimer> clock;
+    if (!clock) {
+        clock = new QTimer(QCoreApplication::instance()); // goes with the application
+        clock->setTimerType(Qt::PreciseTimer);
+        clock->setInterval(DevicePage::kTickMs);
+    }
+    return clock;
+}
+
+} // namespace
 
 // A message of a completion that is up: it holds the session's queue, pauses the page and
 // holds a close until the operator dismisses it. `page` is cleared once it is over, or
@@ -44,17 +66,13 @@ DevicePage::DevicePage(QWidget *parent, Model model, DevicePageArgs args)
     // Opaque: a reading repaints the page's own controls, not the tab frame under it
     // (whose long frame lines cost more to paint than the controls themselves).
     setAutoFillBackground(true);
-
-    m_tick.setTimerType(Qt::PreciseTimer);
-    m_tick.setInterval(kTickMs);
-    connect(&m_tick, &QTimer::timeout, this, &DevicePage::onTick);
 }
 
 DevicePage::~DevicePage()
 {
     m_closing = true;
     m_closePending = false;
-    m_tick.stop();
+    stopTicking();
     // Stop the worker (its waiting completion is released) before the dispatcher that
     // would deliver it goes.
     m_session.reset();
@@ -76,13 +94,35 @@ void DevicePage::initialise()
     if (m_log->open() == ChannelLog::Result::OpenFailed)
         reportLogOpenFailed();
     if (!m_closing)
-        m_tick.start();
+        startTicking();
+}
+
+void DevicePage::startTicking()
+{
+    if (m_ticking)
+        return;
+    m_ticking = true;
+    QTimer *clock = pageClock();
+    connect(clock, &QTimer::timeout, this, &DevicePage::onTick);
+    if (++g_tickingPages == 1)
+        clock->start();
+}
+
+void DevicePage::stopTicking()
+{
+    if (!m_ticking)
+        return;
+    m_ticking = false;
+    QTimer *clock = pageClock();
+    disconnect(clock, &QTimer::timeout, this, &DevicePage::onTick);
+    if (--g_tickingPages == 0)
+        clock->stop();
 }
 
 void DevicePage::requestClose()
 {
     m_closing = true;
-    m_tick.stop();
+    stopTicking();
     if (m_closed)
         return;
     if (m_busyDepth > 0) {

@@ -4,7 +4,8 @@
 // tick, the operator messages, the numeric edits, the graph hooks and the CSV log.
 //
 // Threads: GUI thread only. Completion callbacks of the session run on the GUI thread
-// (through GuiDispatcher); the tick is a QTimer on the GUI thread as well.
+// (through GuiDispatcher); the tick comes from one QTimer on the GUI thread that every page
+// shares.
 #include "graph/graphpagehost.h"
 #include "link/unitsession.h"
 #include "common/numbertext.h"
@@ -12,7 +13,6 @@
 #include "pages/channellog.h"
 
 #include <QDateTime>
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -142,9 +142,10 @@ public:
     TrendCanvas *canvas() const { return m_args.canvas; }
     GraphTab *graphTab() const { return m_args.graphTab; }
     TrendSeries *series(int index) const;
-    QTimer &tickTimer() { return m_tick; }
-    // One tick as the timer runs it (nothing while paused or closing). Tests stop the
-    // timer and step the page with this.
+    // The page leaves the clock that ticks it every 100 ms (it joins at start-up).
+    void stopTicking();
+    // One tick as the clock runs it (nothing while paused or closing). Tests stop the
+    // ticking and step the page with this.
     void tickOnce() { onTick(); }
 
     // Held around anything that runs a nested event loop (message boxes, questions, modal
@@ -293,6 +294,7 @@ private:
     void leaveBusy();
     void finishClose();
     void onTick();
+    void startTicking();
     void reportLogOpenFailed();
     struct PendingMessage;
     void showMessageOf(const QString &text, bool timeout);
@@ -304,7 +306,7 @@ private:
     std::unique_ptr<GuiDispatcher> m_dispatcher;
     std::unique_ptr<UnitSession> m_session;
     std::unique_ptr<ChannelLog> m_log;
-    QTimer m_tick;
+    bool m_ticking = false;
     bool m_closing = false;
     bool m_closed = false;
     bool m_closePending = false;

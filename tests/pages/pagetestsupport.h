@@ -159,7 +159,7 @@ protected:
         return args;
     }
 
-    // Opens the window, waits for the start-up chain, and stops the page's timer so the
+    // Opens the window, waits for the start-up chain, and stops the page's ticking so the
     // test steps the ticks itself.
     void openWindow(bool logging = true, int rowsPerFile = -1)
     {
@@ -167,7 +167,7 @@ protected:
         window->show();
         page = qobject_cast<Qn210Page *>(window->page());
         ASSERT_NE(page, nullptr);
-        page->tickTimer().stop();
+        page->stopTicking();
         ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 8; }));
         simulator.clearRequestLog(unit);
     }

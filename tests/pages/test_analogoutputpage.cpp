@@ -76,7 +76,7 @@ protected:
         window = new UnitWindow(args, {800, 800, 800});
         page = qobject_cast<AnalogOutputPage *>(window->page());
         ASSERT_NE(page, nullptr);
-        page->tickTimer().stop();
+        page->stopTicking();
         page->setSweepClock([this] { return now; });
         ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 2 * page->outputs() + 1; }));
         simulator.clearRequestLog(unit);

@@ -152,7 +152,7 @@ TEST_F(Qn210PageTest, ALogFolderThatCannotBeOpenedSwitchesLoggingOff)
     window = new UnitWindow(args, timeouts);
     page = qobject_cast<Qn210Page *>(window->page());
     ASSERT_NE(page, nullptr);
-    page->tickTimer().stop();
+    page->stopTicking();
     ASSERT_EQ(presenter.messages.size(), 1);
     EXPECT_EQ(presenter.messages[0], "ログファイルをオープンできません。");
     EXPECT_FALSE(page->log().enabled());
@@ -357,7 +357,7 @@ TEST_F(Qn210PageTest, EachWindowGoesOnWhenItsOwnMessageIsDismissed)
     QPointer<UnitWindow> second = new UnitWindow(windowArgs(false), timeouts);
     auto *other = qobject_cast<Qn210Page *>(second->page());
     ASSERT_NE(other, nullptr);
-    other->tickTimer().stop();
+    other->stopTicking();
     ASSERT_TRUE(waitUntil([&] { return other->completionsRun() >= 8; }));
     presenter.leaveUp = true;
     simulator.setOnline(unit, false);
@@ -386,6 +386,26 @@ TEST_F(Qn210PageTest, EachWindowGoesOnWhenItsOwnMessageIsDismissed)
     presenter.leaveUp = false;
     while (!presenter.up.empty())
         presenter.dismiss();
+    second->disconnectUnit();
+    EXPECT_TRUE(waitUntil([&] { return second.isNull(); }, 8000));
+}
+
+// The windows' pages tick on one clock: one that stops leaves the others ticking.
+TEST_F(Qn210PageTest, APageThatStopsTickingLeavesTheOthersTicking)
+{
+    QPointer<UnitWindow> second = new UnitWindow(windowArgs(false), timeouts);
+    auto *other = qobject_cast<Qn210Page *>(second->page());
+    ASSERT_NE(other, nullptr);
+    openWindow(false); // stops its own page's ticking
+    ASSERT_TRUE(waitUntil([&] { return other->completionsRun() >= 8; }));
+    for (Qn210Page *p : {page, other}) {
+        p->ui().aiPeriodEdit->setText("1");
+        p->setAiAuto(true);
+    }
+    const int stopped = page->completionsRun();
+    const int going = other->completionsRun();
+    EXPECT_TRUE(waitUntil([&] { return other->completionsRun() >= going + 3; }));
+    EXPECT_EQ(page->completionsRun(), stopped);
     second->disconnectUnit();
     EXPECT_TRUE(waitUntil([&] { return second.isNull(); }, 8000));
 }

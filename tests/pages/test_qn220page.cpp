@@ -49,7 +49,7 @@ protected:
         window = new UnitWindow(args, timeouts);
         page220 = qobject_cast<Qn220Page *>(window->page());
         ASSERT_NE(page220, nullptr);
-        page220->tickTimer().stop();
+        page220->stopTicking();
         ASSERT_TRUE(waitUntil([&] { return page220->completionsRun() >= requests && !page220->busy(); }, 15000));
     }
 
@@ -107,7 +107,7 @@ TEST_F(Qn220PageTest, AFailedStartUpDOSwitchesAutomaticModesOff)
     args.model = Model::QN220;
     window = new UnitWindow(args, timeouts);
     page220 = qobject_cast<Qn220Page *>(window->page());
-    page220->tickTimer().stop();
+    page220->stopTicking();
     // The operator is quicker than the unit's answer.
     page220->ui().aiPeriodEdit->setText("1");
     page220->ui().aiAutoCheck->setChecked(true);
