@@ -386,6 +386,7 @@ void UnitSession::run()
             request = m_queue.front();
             m_queue.pop_front();
         }
+        waitForLastCompletion();
         execute(request);
     }
 }
@@ -420,6 +421,20 @@ void UnitSession::execute(const Request &request)
         m_currentGate = gate;
     }
     m_dispatcher->dispatch(std::move(completion));
+}
+
+void UnitSession::waitForLastCompletion()
+{
+    // The last request's completion runs while the worker waits for the next request: a
+    // worker with nothing queued is not woken just to learn that the completion has returned,
+    // and the next request still goes out only after it has (holds released).
+    std::shared_ptr<detail::CompletionGate> gate;
+    {
+        std::lock_guard lock(m_queueMutex);
+        gate = m_currentGate;
+    }
+    if (!gate)
+        return;
     {
         std::unique_lock lock(gate->mutex);
         gate->cv.wait(lock, [&] {
@@ -428,7 +443,8 @@ void UnitSession::execute(const Request &request)
         });
     }
     std::lock_guard lock(m_queueMutex);
-    m_currentGate.reset();
+    if (m_currentGate == gate)
+        m_currentGate.reset();
 }
 
 int UnitSession::completionError() { return tl_completionError; }

@@ -11,8 +11,9 @@
 //  - Only the worker touches the socket once requests are running.
 //  - Without a dispatcher a completion callback runs on the worker thread inside
 //    the session lock; it may post further requests (posting takes no lock).
-//  - With a dispatcher the worker hands each completion to the dispatcher and waits
-//    (outside the lock) until it has run, was destroyed unrun, or the session stops.
+//  - With a dispatcher the worker hands each completion to the dispatcher; before it runs
+//    the next request it waits (outside the lock) until that completion has run, was
+//    destroyed unrun, or the session stops.
 //  - The destructor may be called from any thread except the worker itself (so not
 //    from a completion that runs on the worker), including from a completion that
 //    runs on the dispatcher's thread.
@@ -190,6 +191,7 @@ private:
     bool enqueue(proto::Op op, const proto::Args &args, void *context, void (*callback)(), Arity arity);
     void run();
     void execute(const Request &request);
+    void waitForLastCompletion();
     int transaction(const proto::Frame &request, std::size_t replyLength, uint8_t *reply);
     int connectLocked(const std::string &host, int port);
     void closeLocked();
