@@ -1066,15 +1066,34 @@ void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransfor
         lines.clear();
         runs.clear();
         const int runWidth = trace.wide ? 2 : 1;
-        for (int i = 0; i < n;) {
+        // Points run left to right. Where the pixels are written directly, only the points
+        // whose lines and runs can reach the repaint's columns are gone through (a reading
+        // of a standing window repaints the newest few pixels of a long trace): from the
+        // last column left of them, whose point joins on, to the first column right of them.
+        int from = 0, to = n - 1;
+        if (raster) {
+            const auto xBelow = [](const QPoint &p, int x) { return p.x() < x; };
+            from = int(std::lower_bound(points.begin(), points.end(), raster->bounds.left() - (runWidth - 1), xBelow)
+                       - points.begin());
+            if (from > 0)
+                --from;
+            while (from > 0 && points[std::size_t(from - 1)].x() == points[std::size_t(from)].x())
+                --from;
+            const auto xAbove = [](int x, const QPoint &p) { return x < p.x(); };
+            to = std::min(n - 1, int(std::upper_bound(points.begin(), points.end(), raster->bounds.right(), xAbove)
+                                     - points.begin()));
+            while (to + 1 < n && points[std::size_t(to + 1)].x() == points[std::size_t(to)].x())
+                ++to;
+        }
+        for (int i = from; i <= to;) {
             int j = i;
             int low = points[std::size_t(i)].y(), high = low;
-            while (j + 1 < n && points[std::size_t(j + 1)].x() == points[std::size_t(i)].x()) {
+            while (j + 1 <= to && points[std::size_t(j + 1)].x() == points[std::size_t(i)].x()) {
                 ++j;
                 low = std::min(low, points[std::size_t(j)].y());
                 high = std::max(high, points[std::size_t(j)].y());
             }
-            if (i > 0)
+            if (i > from)
                 lines.emplace_back(points[std::size_t(i - 1)], points[std::size_t(i)]);
             if (j > i)
                 runs.emplace_back(points[std::size_t(i)].x(), low, runWidth, high - low + 1);

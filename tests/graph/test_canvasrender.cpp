@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QWidget>
 #include <QtTest/QTest>
 
@@ -346,6 +347,32 @@ TEST_F(RenderFixture, RepaintsOnlyWhenAPixelChanges)
     yellow->addSample(kT0 + 120.002, 6.0);
     canvas->setTimeRange(0, 0);
     EXPECT_EQ(canvas->refreshCount(), painted + 1);
+}
+
+// Whatever part of the canvas the window system asks for again (a window moved off it),
+// the repaint there comes out as the picture drawn afresh.
+TEST_F(RenderFixture, ARepaintOfAnyPartMatchesTheWholePicture)
+{
+    parent->show();
+    canvas->setFocusSeries(1); // a wide trace too
+    for (int i = 0; i <= 900; ++i) {
+        yellow->addSample(kT0 + i * 0.1, 8 * std::sin(i * 0.3));
+        cyan->addSample(kT0 + i * 0.1, i % 50 == 0 ? 8.0 : -4.0 + std::sin(i * 0.05));
+    }
+    canvas->setTimeRange(0, 0);
+    QCoreApplication::processEvents();
+    auto *store = dynamic_cast<QImage *>(parent->backingStore()->paintDevice());
+    ASSERT_NE(store, nullptr);
+    const QPoint at = canvas->mapTo(parent.get(), QPoint(0, 0));
+    const QImage fresh = canvas->renderToImage(1.0);
+    const PlotArea a = canvas->plotArea();
+    for (const QRect part : {QRect(a.left + 7, a.top, 30, 80), QRect((a.left + a.right) / 2, 0, 1, kH),
+                             QRect(a.right - 40, a.top + 40, 41, 200), QRect(0, a.top, a.left + 3, kH - a.top)}) {
+        QPainter(store).fillRect(part.translated(at), Qt::white); // what stood over it
+        canvas->repaint(part);
+        const QImage shown = store->copy(QRect(at, canvas->size())).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(shown, fresh) << part.x() << "," << part.y() << " " << part.width() << "x" << part.height();
+    }
 }
 
 // While the window stands the canvas repaints only where the traces grew, and while it
