@@ -24,16 +24,16 @@ namespace {
 // Every page ticks on one clock: the windows' ticks then cost the program one wake-up
 // instead of one each, and waking up is most of what a tick costs.
 int g_tickingPages = 0;
+QPointer<QTimer> g_pageClock; // goes with the application
 
 QTimer *pageClock()
 {
-    static QPointer<QTimer> clock;
-    if (!clock) {
-        clock = new QTimer(QCoreApplication::instance()); // goes with the application
-        clock->setTimerType(Qt::PreciseTimer);
-        clock->setInterval(DevicePage::kTickMs);
+    if (!g_pageClock) {
+        g_pageClock = new QTimer(QCoreApplication::instance());
+        g_pageClock->setTimerType(Qt::PreciseTimer);
+        g_pageClock->setInterval(DevicePage::kTickMs);
     }
-    return clock;
+    return g_pageClock;
 }
 
 } // namespace
@@ -113,10 +113,12 @@ void DevicePage::stopTicking()
     if (!m_ticking)
         return;
     m_ticking = false;
-    QTimer *clock = pageClock();
-    disconnect(clock, &QTimer::timeout, this, &DevicePage::onTick);
-    if (--g_tickingPages == 0)
-        clock->stop();
+    --g_tickingPages;
+    if (!g_pageClock)
+        return; // gone with the application, and its connections with it
+    disconnect(g_pageClock, &QTimer::timeout, this, &DevicePage::onTick);
+    if (g_tickingPages == 0)
+        g_pageClock->stop();
 }
 
 void DevicePage::requestClose()
