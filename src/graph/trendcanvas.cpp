@@ -143,46 +143,39 @@ struct RasterTarget {
         if (std::max(p0.x(), p1.x()) < bounds.left() || std::min(p0.x(), p1.x()) > bounds.right()
             || std::max(p0.y(), p1.y()) < bounds.top() || std::min(p0.y(), p1.y()) > bounds.bottom())
             return; // wholly outside, as in a repaint of the newest few pixels
-        int x0 = p0.x(), y0 = p0.y();
-        const int x1 = p1.x(), y1 = p1.y();
-        const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
-        const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-        int err = dx + dy;
-        if (std::min(x0, x1) >= bounds.left() && std::max(x0, x1) <= bounds.right()
-            && std::min(y0, y1) >= bounds.top() && std::max(y0, y1) <= bounds.bottom()) {
-            // Wholly inside, as nearly every line of a full repaint: the same steps with no
-            // test per pixel, walking a pointer instead of working each address out.
-            QRgb *pixel = reinterpret_cast<QRgb *>(bits + y0 * bytesPerLine) + x0;
-            const qsizetype rowStep = sy * (bytesPerLine / qsizetype(sizeof(QRgb)));
+        int x = p0.x(), y = p0.y();
+        const int dx = std::abs(p1.x() - x), dy = -std::abs(p1.y() - y);
+        const int sx = x < p1.x() ? 1 : -1, sy = y < p1.y() ? 1 : -1;
+        // One step along the longer axis per pixel, and along the other where the error says.
+        const auto walk = [&](auto put, auto stepX, auto stepY) {
+            int err = dx + dy;
             for (int n = std::max(dx, -dy);; --n) {
-                *pixel = color;
+                put();
                 if (n == 0)
                     return;
                 const int e2 = 2 * err;
                 if (e2 >= dy) {
                     err += dy;
-                    pixel += sx;
+                    stepX();
                 }
                 if (e2 <= dx) {
                     err += dx;
-                    pixel += rowStep;
+                    stepY();
                 }
             }
+        };
+        const auto inside = [&](QPoint p) { // QRect::contains is a call of its own
+            return p.x() >= bounds.left() && p.x() <= bounds.right() && p.y() >= bounds.top() && p.y() <= bounds.bottom();
+        };
+        if (inside(p0) && inside(p1)) {
+            // Wholly inside, as nearly every line of a full repaint: no test per pixel, and a
+            // pointer walks instead of each address being worked out.
+            QRgb *pixel = reinterpret_cast<QRgb *>(bits + y * bytesPerLine) + x;
+            const qsizetype rowStep = sy * (bytesPerLine / qsizetype(sizeof(QRgb)));
+            walk([&] { *pixel = color; }, [&] { pixel += sx; }, [&] { pixel += rowStep; });
+            return;
         }
-        for (;;) {
-            plot(x0, y0, color);
-            if (x0 == x1 && y0 == y1)
-                return;
-            const int e2 = 2 * err;
-            if (e2 >= dy) {
-                err += dy;
-                x0 += sx;
-            }
-            if (e2 <= dx) {
-                err += dx;
-                y0 += sy;
-            }
-        }
+        walk([&] { plot(x, y, color); }, [&] { x += sx; }, [&] { y += sy; });
     }
     void fill(const QRect &r, QRgb color) const
     {
