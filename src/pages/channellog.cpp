@@ -106,14 +106,12 @@ QString logTimeFormat(const QLocale &locale)
     return format;
 }
 
-QString logTimeText(const QTime &time, const QLocale &locale)
-{
-    if (locale.language() == QLocale::C)
-        return time.toString(logTimeFormat(locale));
-    return locale.toString(time, logTimeFormat(locale));
-}
-
 namespace {
+
+QString timeInFormat(const QTime &time, const QLocale &locale, const QString &format)
+{
+    return locale.language() == QLocale::C ? time.toString(format) : locale.toString(time, format);
+}
 
 // The wall clock's local date and time to the second, all a row shows. Working local time
 // out has the C library look at the time zone file again, a file system call for every row;
@@ -132,6 +130,11 @@ QDateTime localTimeToTheSecond()
 }
 
 } // namespace
+
+QString logTimeText(const QTime &time, const QLocale &locale)
+{
+    return timeInFormat(time, locale, logTimeFormat(locale));
+}
 
 ChannelLog::ChannelLog(ChannelLogOptions options, QLocale locale)
     : m_options(std::move(options)), m_locale(std::move(locale)), m_enabled(m_options.enabled),
@@ -210,9 +213,7 @@ ChannelLog::Result ChannelLog::writeRowAt(const QDateTime &now, const std::funct
         m_dateText = logDateText(date, m_locale);
         m_textDate = date;
     }
-    const QTime time = now.time();
-    QStringList row{m_dateText, m_locale.language() == QLocale::C ? time.toString(m_timeFormat)
-                                                                  : m_locale.toString(time, m_timeFormat)};
+    QStringList row{m_dateText, timeInFormat(now.time(), m_locale, m_timeFormat)};
     row += fields;
     lines += row.join(QLatin1Char(',')) + QLatin1Char('\n');
     if (!writeWhole(toCp932(lines))) {
