@@ -625,8 +625,12 @@ void TrendCanvas::refreshPicture()
     m_pictureValid = false;
     ++m_refreshCount;
     if (grown) {
+        m_grownSinceLastPaint += *grown;
         update(*grown);
-    } else if (onlyTheTimeMoved) {
+        return;
+    }
+    m_grownSinceLastPaint = QRegion();
+    if (onlyTheTimeMoved) {
         // One rectangle from the plot's top down: a clip of one rectangle keeps the raster
         // engine on its fast fills, where two cost more than the few pixels they would save.
         update(movingRect());
@@ -737,13 +741,18 @@ void TrendCanvas::renderPicture(QImage &image) const
 void TrendCanvas::renderScene(QPainter &painter, const Scene &sc, const QRegion &dirty) const
 {
     renderBackdrop(painter, dirty, true);
-    // Traces in device pixels: with the device transform cancelled the raster engine sees
-    // plain integer device coordinates (its fast path) at any pixel ratio.
+    drawTracesInDevicePixels(painter, sc);
+}
+
+void TrendCanvas::drawTracesInDevicePixels(QPainter &painter, const Scene &sc, bool erase)
+{
+    // With the device transform cancelled the raster engine sees plain integer device
+    // coordinates (its fast path) at any pixel ratio.
     const QTransform toDevice = painter.deviceTransform();
     painter.save();
     if (toDevice.type() != QTransform::TxNone)
         painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
-    drawTraces(painter, sc, toDevice);
+    drawTraces(painter, sc, toDevice, erase);
     painter.restore();
 }
 
@@ -1190,13 +1199,21 @@ void TrendCanvas::paintEvent(QPaintEvent *event)
     // moves by a pixel with nearly every reading of a short window, so a picture kept aside
     // would be drawn and then copied over the whole canvas each time.
     QPainter painter(this);
-    const bool overLastPicture = m_paintedValid && event->region() == QRegion(movingRect())
-                                 && sameBackdrop(m_painted, m_scene)
+    const bool overLastPicture = m_paintedValid && sameBackdrop(m_painted, m_scene)
                                  && !window()->testAttribute(Qt::WA_TranslucentBackground);
-    if (overLastPicture)
+    // Asked for exactly where the traces grew since the last paint: the backing store holds
+    // the last picture there, whose traces the new ones only extend, so the traces drawn
+    // again in their order over it come out as the whole picture would (where any trace
+    // now covers a pixel, the last of them is drawn last; elsewhere the backdrop stands).
+    const bool onlyGrown = overLastPicture && !m_grownSinceLastPaint.isEmpty()
+                           && event->region() == m_grownSinceLastPaint && grownPart(m_painted, m_scene);
+    if (onlyGrown)
+        drawTracesInDevicePixels(painter, m_scene);
+    else if (overLastPicture && event->region() == QRegion(movingRect()))
         movePicture(painter);
     else
         renderScene(painter, m_scene, event->region());
+    m_grownSinceLastPaint = QRegion();
     m_painted = m_scene;
     m_paintedValid = true;
     m_pictureValid = true;
@@ -1216,12 +1233,7 @@ void TrendCanvas::movePicture(QPainter &painter)
     // what such a repaint costs.
     const PlotArea a = plotArea();
     const QRect labels(QPoint(0, a.bottom + 2), QPoint(width() - 1, height() - 1));
-    const QTransform toDevice = painter.deviceTransform();
-    painter.save();
-    if (toDevice.type() != QTransform::TxNone)
-        painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
-    drawTraces(painter, m_painted, toDevice, true);
-    painter.restore();
+    drawTracesInDevicePixels(painter, m_painted, true);
     painter.setPen(cosmeticPen(Qt::black));
     for (const int x : m_painted.gridX)
         drawDotted(painter, QPoint(x, a.top), QPoint(x, a.bottom - 1));
@@ -1233,11 +1245,7 @@ void TrendCanvas::movePicture(QPainter &painter)
     renderBackdrop(painter, QRegion(labels), false);
     m_drawParts = LineParts | LabelParts;
     m_labelClip = QRect();
-    painter.save();
-    if (toDevice.type() != QTransform::TxNone)
-        painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
-    drawTraces(painter, m_scene, toDevice);
-    painter.restore();
+    drawTracesInDevicePixels(painter, m_scene);
 }
 
 void TrendCanvas::mouseMoveEvent(QMouseEvent *event)

@@ -170,6 +170,7 @@ private:
     void drawLabel(QPainter &painter, const QRect &box, int alignment, const QString &text, const QRegion &dirty) const;
     // erase: black over where the traces were drawn, which takes them off again.
     static void drawTraces(QPainter &painter, const Scene &scene, const QTransform &toDevice, bool erase = false);
+    static void drawTracesInDevicePixels(QPainter &painter, const Scene &scene, bool erase = false);
     QRect movingRect() const; // what changes while the window only follows the data
     void movePicture(QPainter &painter);
     void renderScene(QPainter &painter, const Scene &scene, const QRegion &dirty) const;
@@ -203,6 +204,8 @@ private:
     // What the window's backing store shows of the canvas, after the last paint.
     Scene m_painted;
     bool m_paintedValid = false;
+    // Where the traces grew since the last paint, when nothing else changed (empty else).
+    QRegion m_grownSinceLastPaint;
     // Which parts renderBackdrop draws, and a clip for its labels (none when null).
     enum DrawParts { LineParts = 1, LabelParts = 2 };
     int m_drawParts = LineParts | LabelParts;

@@ -375,6 +375,31 @@ TEST_F(RenderFixture, ARepaintOfAnyPartMatchesTheWholePicture)
     }
 }
 
+// A repaint that the traces' growth and something else both asked for draws the whole of
+// what was asked, not only the traces over what stood there.
+TEST_F(RenderFixture, ARepaintOfMoreThanTheGrowthDrawsItAll)
+{
+    parent->show();
+    canvas->setSpan(600); // the window stands: a reading grows the traces at their newest ends
+    for (int i = 0; i <= 300; ++i) {
+        yellow->addSample(kT0 + i * 0.1, 8 * std::sin(i * 0.3));
+        cyan->addSample(kT0 + i * 0.1, -4.0);
+    }
+    canvas->setTimeRange(0, 0);
+    QCoreApplication::processEvents();
+    auto *store = dynamic_cast<QImage *>(parent->backingStore()->paintDevice());
+    ASSERT_NE(store, nullptr);
+    const QPoint at = canvas->mapTo(parent.get(), QPoint(0, 0));
+    const PlotArea a = canvas->plotArea();
+    yellow->addSample(kT0 + 30.1, 9.0);
+    canvas->setTimeRange(0, 0); // the growth waits for the next paint
+    const QRect part(a.left + 10, a.top + 10, 20, 20);
+    QPainter(store).fillRect(part.translated(at), Qt::white);
+    canvas->repaint(part);
+    const QImage shown = store->copy(QRect(at, canvas->size())).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, canvas->renderToImage(1.0));
+}
+
 // While the window stands the canvas repaints only where the traces grew, and while it
 // follows the data only what moved, over what the window already shows: either must come
 // out as the whole picture drawn afresh.
