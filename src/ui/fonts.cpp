@@ -27,6 +27,7 @@ QFont fixedCjkFont(int pixelSize)
     QFont font(family);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
+    font.setStyleStrategy(QFont::PreferNoShaping);
     if (pixelSize > 0)
         font.setPixelSize(pixelSize);
     return font;
@@ -37,6 +38,7 @@ QFont labelFont(int pointSize)
     QFont font(QStringLiteral("Verdana"));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(pointSize);
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 
