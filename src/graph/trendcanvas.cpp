@@ -246,16 +246,15 @@ void drawOutline(QPainter &painter, const QRect &r)
 // line through the general stroker, which is most of what a grid costs. Where the painter
 // paints an image at whole device pixels the pixels are written straight in, which is what
 // the raster engine ends up doing for each point after a much longer way there.
-void drawDotted(QPainter &painter, QPoint from, QPoint to)
+// `target` is PixelTarget::of(painter), worked out once for the many lines of a grid.
+void drawDotted(QPainter &painter, const std::optional<PixelTarget> &target, QPoint from, QPoint to)
 {
     const QPoint d = to - from;
     const int steps = std::max(std::abs(d.x()), std::abs(d.y()));
     const QPoint step(d.x() > 0 ? 1 : d.x() < 0 ? -1 : 0, d.y() > 0 ? 1 : d.y() < 0 ? -1 : 0);
-    if (painter.pen().color().alpha() == 255) {
-        if (const std::optional<PixelTarget> target = PixelTarget::of(painter)) {
-            target->raster.dotted(from + target->shift, step, steps, painter.pen().color().rgba());
-            return;
-        }
+    if (target && painter.pen().color().alpha() == 255) {
+        target->raster.dotted(from + target->shift, step, steps, painter.pen().color().rgba());
+        return;
     }
     thread_local std::vector<QPoint> dots;
     dots.clear();
@@ -906,11 +905,12 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &d
         painter.setPen(textPen);
         drawLabel(painter, timeRect(x), Qt::AlignHCenter | Qt::AlignTop, timeText(tm), dirty);
     };
+    const std::optional<PixelTarget> pixels = PixelTarget::of(painter);
     const auto drawLine = [&](int x) {
         if (!(m_drawParts & LineParts))
             return;
         painter.setPen(gridPen);
-        drawDotted(painter, QPoint(x, a.top), QPoint(x, a.bottom - 1));
+        drawDotted(painter, pixels, QPoint(x, a.top), QPoint(x, a.bottom - 1));
     };
 
     const int anchorX = map.x(m_gridAnchor);
@@ -966,11 +966,12 @@ void TrendCanvas::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, 
         drawLabel(painter, caption, Qt::AlignLeft | Qt::AlignVCenter,
                   unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit), dirty);
 
+    const std::optional<PixelTarget> pixels = PixelTarget::of(painter);
     const auto line = [&](double v) {
         const int y = Mapper::y(a, s, v);
         painter.setPen(axisPen);
         if (m_drawParts & LineParts)
-            drawDotted(painter, QPoint(a.left, y), QPoint(axisRight - 1, y));
+            drawDotted(painter, pixels, QPoint(a.left, y), QPoint(axisRight - 1, y));
         const QRect box(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1));
         if (!wanted(box))
             return;
@@ -1235,8 +1236,9 @@ void TrendCanvas::movePicture(QPainter &painter)
     const QRect labels(QPoint(0, a.bottom + 2), QPoint(width() - 1, height() - 1));
     drawTracesInDevicePixels(painter, m_painted, true);
     painter.setPen(cosmeticPen(Qt::black));
+    const std::optional<PixelTarget> pixels = PixelTarget::of(painter);
     for (const int x : m_painted.gridX)
-        drawDotted(painter, QPoint(x, a.top), QPoint(x, a.bottom - 1));
+        drawDotted(painter, pixels, QPoint(x, a.top), QPoint(x, a.bottom - 1));
     fillOpaque(painter, labels, Qt::black);
     m_drawParts = LineParts;
     renderBackdrop(painter, QRegion(labels), false);
