@@ -343,7 +343,8 @@ TrendCanvas::TrendCanvas(QWidget *parent, int x, int y, int width, int height, i
 {
     setObjectName(QStringLiteral("trendCanvas%1").arg(controlId));
     setAccessibleName(QStringLiteral("トレンドグラフ"));
-    // The whole area is painted every time; nothing to erase first.
+    // Every paint covers all it is asked for, itself or over the picture the backing store
+    // already holds: nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
