@@ -639,17 +639,26 @@ void TrendCanvas::refreshPicture()
     }
 }
 
-std::optional<QRect> TrendCanvas::grownPart(const Scene &before, const Scene &after)
+bool TrendCanvas::tracesOnlyGrew(const Scene &before, const Scene &after)
 {
-    if (before.gridAnchor != after.gridAnchor || before.gridX != after.gridX
-        || before.traces.size() != after.traces.size())
-        return std::nullopt;
-    QRect changed;
+    if (before.traces.size() != after.traces.size())
+        return false;
     for (std::size_t i = 0; i < after.traces.size(); ++i) {
         const Trace &old = before.traces[i], &now = after.traces[i];
         if (old.color != now.color || old.wide != now.wide || now.points.size() < old.points.size()
             || !std::equal(old.points.begin(), old.points.end(), now.points.begin()))
-            return std::nullopt;
+            return false;
+    }
+    return true;
+}
+
+std::optional<QRect> TrendCanvas::grownPart(const Scene &before, const Scene &after)
+{
+    if (before.gridAnchor != after.gridAnchor || before.gridX != after.gridX || !tracesOnlyGrew(before, after))
+        return std::nullopt;
+    QRect changed;
+    for (std::size_t i = 0; i < after.traces.size(); ++i) {
+        const Trace &old = before.traces[i], &now = after.traces[i];
         if (now.points.size() == old.points.size())
             continue;
         // What is new joins on from the old newest point: its lines keep inside the box of
@@ -879,7 +888,7 @@ void TrendCanvas::drawTimeAxis(QPainter &painter, int w, int h, const QRegion &d
     painter.setBrush(Qt::NoBrush);
     // A 1-pixel outline covers one pixel past the QRect's right and bottom: the frame runs
     // from (L - 1, T - 2) to (0.95 w, B + 1) inclusive.
-    if (m_drawParts & LineParts)
+    if (m_drawParts & FrameParts)
         drawOutline(painter, QRect(QPoint(a.left - 1, a.top - 2), QPoint(int(0.95 * w) - 1, a.bottom)));
     // Texts only where labels are drawn: a repaint over the last picture draws the lines
     // and the labels in passes of their own, and formatting is dear.
@@ -1235,18 +1244,23 @@ void TrendCanvas::movePicture(QPainter &painter)
     // what such a repaint costs.
     const PlotArea a = plotArea();
     const QRect labels(QPoint(0, a.bottom + 2), QPoint(width() - 1, height() - 1));
-    drawTracesInDevicePixels(painter, m_painted, true);
+    // While the window stands (the grid follows the newest second) the traces only grew:
+    // drawn again over themselves at the end, they need not come off first, and the frame,
+    // which only a trace along the plot's bottom edge could have been taken off with, stays.
+    const bool erase = !tracesOnlyGrew(m_painted, m_scene);
+    if (erase)
+        drawTracesInDevicePixels(painter, m_painted, true);
     painter.setPen(cosmeticPen(Qt::black));
     const std::optional<PixelTarget> pixels = PixelTarget::of(painter);
     for (const int x : m_painted.gridX)
         drawDotted(painter, pixels, QPoint(x, a.top), QPoint(x, a.bottom - 1));
     fillOpaque(painter, labels, Qt::black);
-    m_drawParts = LineParts;
+    m_drawParts = erase ? LineParts | FrameParts : LineParts;
     renderBackdrop(painter, QRegion(labels), false);
     m_drawParts = LabelParts;
     m_labelClip = labels;
     renderBackdrop(painter, QRegion(labels), false);
-    m_drawParts = LineParts | LabelParts;
+    m_drawParts = AllParts;
     m_labelClip = QRect();
     drawTracesInDevicePixels(painter, m_scene);
 }

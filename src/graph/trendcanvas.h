@@ -161,6 +161,8 @@ private:
     // Where the picture changes from `before` to `after` when the traces only grew at their
     // newest ends; nothing when anything else changed.
     static std::optional<QRect> grownPart(const Scene &before, const Scene &after);
+    // Whether every trace of `after` draws what it drew in `before` and perhaps more.
+    static bool tracesOnlyGrew(const Scene &before, const Scene &after);
     std::vector<int> gridLines() const;
     Trace traceOf(const TrendSeries &series, const PlotArea &area, bool wide) const;
     // Each draws only what meets `dirty` (text is the dear part of a picture).
@@ -207,8 +209,8 @@ private:
     // Where the traces grew since the last paint, when nothing else changed (empty else).
     QRegion m_grownSinceLastPaint;
     // Which parts renderBackdrop draws, and a clip for its labels (none when null).
-    enum DrawParts { LineParts = 1, LabelParts = 2 };
-    int m_drawParts = LineParts | LabelParts;
+    enum DrawParts { LineParts = 1, LabelParts = 2, FrameParts = 4, AllParts = 7 };
+    int m_drawParts = AllParts;
     QRect m_labelClip;
     QString m_readoutShown;
     // What the previous placement used. Each canvas keeps its own, so that one unit's
