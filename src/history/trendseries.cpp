@@ -32,6 +32,7 @@ void TrendSeries::addSample(double time, double value)
         time = m_samples.back().time;
     if ((m_dropped + m_samples.size()) % kBlock == 0) {
         m_blocks.push_back({value, value, time, 0, 0});
+        m_cuts.emplace_back();
     } else {
         Block &b = m_blocks.back();
         const auto at = std::uint8_t((m_dropped + m_samples.size()) % kBlock);
@@ -45,11 +46,48 @@ void TrendSeries::addSample(double time, double value)
         b.lastTime = time;
     }
     m_samples.push_back({time, value});
+    if ((m_dropped + m_samples.size()) % kBlock == 0)
+        cutRun();
     if (m_samples.size() > kCapacity) {
         m_samples.pop_front();
         ++m_dropped;
-        if (m_dropped % kBlock == 0)
+        if (m_dropped % kBlock == 0) {
             m_blocks.pop_front();
+            m_cuts.pop_front();
+        }
+    }
+}
+
+void TrendSeries::cutRun()
+{
+    const Block &b = m_blocks.back();
+    Cuts &c = m_cuts.back();
+    double v[kBlock];
+    std::transform(m_samples.end() - kBlock, m_samples.end(), v, [](const TrendSample &p) { return p.value; });
+    c.low[0] = c.high[0] = 0; // never asked for: a cut before the first place leaves the run whole
+    // Before the run's extreme: the first extreme of the part in front of the cut.
+    int low = 0, high = 0;
+    for (int k = 1; k < int(kBlock); ++k) {
+        if (v[k - 1] < v[low])
+            low = k - 1;
+        if (v[k - 1] > v[high])
+            high = k - 1;
+        if (k <= b.lowAt)
+            c.low[k] = std::uint8_t(low);
+        if (k <= b.highAt)
+            c.high[k] = std::uint8_t(high);
+    }
+    // After it: the first extreme of the part from the cut on (ties go to the earlier place).
+    low = high = int(kBlock) - 1;
+    for (int k = int(kBlock) - 1; k > 0; --k) {
+        if (v[k] <= v[low])
+            low = k;
+        if (v[k] >= v[high])
+            high = k;
+        if (k > b.lowAt)
+            c.low[k] = std::uint8_t(low);
+        if (k > b.highAt)
+            c.high[k] = std::uint8_t(high);
     }
 }
 
@@ -60,6 +98,7 @@ void TrendSeries::clear()
     m_visible = false;
     m_samples.clear();
     m_blocks.clear();
+    m_cuts.clear();
     m_dropped = 0;
     m_visible = wasVisible;
 }
@@ -70,6 +109,7 @@ void TrendSeries::release()
     m_visible = false;
     std::deque<TrendSample>().swap(m_samples);
     std::deque<Block>().swap(m_blocks);
+    std::deque<Cuts>().swap(m_cuts);
     m_dropped = 0;
     m_visible = wasVisible;
 }
@@ -165,72 +205,103 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
     }
     out.reserve(4 * std::size_t(columns + 2));
     const double perSecond = columns / (t1 - t0);
+    const std::deque<TrendSample> &samples = series.m_samples;
     constexpr int block = int(TrendSeries::kBlock);
-    // Iterators, not indices: a deque's index costs a division per sample, and a full
-    // window is tens of thousands of samples per trace on every repaint.
-    auto it = series.m_samples.begin() + first;
+    // The place of sample i in its run (0 to 31). The runs but the newest are whole.
+    const auto place = [&](int i) { return int((series.m_dropped + std::size_t(i)) % TrendSeries::kBlock); };
+    const int wholeRuns = int(series.m_cuts.size()) - (place(int(series.count())) != 0 ? 1 : 0);
     int i = first;
-    int lastCount = 0;
+    int count = 1; // samples in the last column: where the next column likely ends
     while (i <= last) {
-        // Whole runs let the scan jump over most of a column, so the samples where the next
-        // columns end are far ahead in memory: ask for them now, guessing each column holds
-        // as many samples as the last one, rather than wait for them there.
-        if (lastCount > block) {
-            for (int ahead = 1; ahead <= 2; ++ahead)
-                if (i + ahead * lastCount <= last)
-                    __builtin_prefetch(&*(it + ahead * lastCount));
-        }
-        // One column: the samples before the time where the next column begins. Near that
-        // border the product may round the other way than the canvas's division; a sample
-        // then counts to the neighbouring column, which changes no extreme of the picture.
-        const double column = std::floor((it->time - t0) * perSecond + 0.5);
+        // One column: sample i and those after it before the time where the next column
+        // begins. Near that border the product may round the other way than the canvas's
+        // division; a sample then counts to the neighbouring column, which changes no
+        // extreme of the picture.
+        const TrendSample &p = samples[std::size_t(i)];
+        const double column = std::floor((p.time - t0) * perSecond + 0.5);
         const double nextColumn = t0 + (column + 0.5) / perSecond;
-        const int begin = i;
-        int lowest = i, highest = i;
-        double low = it->value, high = low;
-        ++i;
-        ++it;
-        while (i <= last) {
-            if ((series.m_dropped + std::size_t(i)) % TrendSeries::kBlock == 0 && i + block - 1 <= last) {
-                const TrendSeries::Block &b = series.m_blocks[series.blockOf(std::size_t(i))];
-                if (b.lastTime < nextColumn) {
-                    // A whole run inside the column: its extremes stand for its samples.
-                    if (b.low < low) {
-                        low = b.low;
-                        lowest = i + b.lowAt;
-                    }
-                    if (b.high > high) {
-                        high = b.high;
-                        highest = i + b.highAt;
-                    }
-                    i += block;
-                    it += block;
-                    continue;
-                }
+        const auto inColumn = [&](int k) { return samples[std::size_t(k)].time < nextColumn; };
+        // e, the first sample of the next column: two looks where the last column's width
+        // puts it; else a gallop and a binary search.
+        int lo = i + 1, hi;
+        const int guess = std::min(i + count, last + 1);
+        if (guess > lo && !inColumn(guess - 1)) {
+            hi = guess - 1;
+        } else {
+            lo = std::max(lo, guess);
+            hi = lo;
+            for (int step = 1; hi <= last && inColumn(hi); step *= 2) {
+                lo = hi + 1;
+                hi += step;
             }
-            if (!(it->time < nextColumn))
-                break;
-            const double v = it->value;
-            if (v < low) {
-                low = v;
-                lowest = i;
-            } else if (v > high) {
-                high = v;
-                highest = i;
-            }
-            ++i;
-            ++it;
+            hi = std::min(hi, last + 1);
         }
-        const int end = i - 1;
-        lastCount = end - begin + 1;
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (inColumn(mid))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        const int e = lo;
+        count = e - i;
+
+        int lowest = i, highest = i;
+        double low = p.value, high = low;
+        const auto take = [&](int k, double v, bool asLow) {
+            if (asLow ? v < low : v > high) {
+                (asLow ? low : high) = v;
+                (asLow ? lowest : highest) = k;
+            }
+        };
+        const auto scan = [&](int from, int to) {
+            auto it = samples.begin() + from;
+            for (int k = from; k < to; ++k, ++it) {
+                take(k, it->value, true);
+                take(k, it->value, false);
+            }
+        };
+        // A part of a whole run, before or from place `cut`, that starts (place 0) at index
+        // `start`: its extremes are the run's where they lie inside, else the cut's. (Left
+        // to itself the compiler calls this, which costs a tenth of the selection.)
+        const auto part = [&](std::size_t run, int start, int cut, bool front) __attribute__((always_inline)) {
+            const TrendSeries::Block &b = series.m_blocks[run];
+            const TrendSeries::Cuts &c = series.m_cuts[run];
+            const bool lowInside = front ? b.lowAt < cut : b.lowAt >= cut;
+            const bool highInside = front ? b.highAt < cut : b.highAt >= cut;
+            const int l = start + (lowInside ? b.lowAt : c.low[cut]);
+            const int h = start + (highInside ? b.highAt : c.high[cut]);
+            take(l, lowInside ? b.low : samples[std::size_t(l)].value, true);
+            take(h, highInside ? b.high : samples[std::size_t(h)].value, false);
+        };
+        const std::size_t ri = series.blockOf(std::size_t(i)), re = series.blockOf(std::size_t(e - 1));
+        if (ri == re) {
+            scan(i + 1, e);
+        } else {
+            // The part of run ri from i, the runs in between, the part of run re to e - 1.
+            int start = i - place(i);
+            part(ri, start, place(i), false);
+            start += block;
+            for (std::size_t run = ri + 1; run < re; ++run, start += block) {
+                const TrendSeries::Block &b = series.m_blocks[run];
+                take(start + b.lowAt, b.low, true);
+                take(start + b.highAt, b.high, false);
+            }
+            if (int(re) < wholeRuns)
+                part(re, start, e - start, true);
+            else // the newest run, not whole yet
+                scan(start, e);
+        }
+        const int end = e - 1;
         const int a = std::min(lowest, highest), b = std::max(lowest, highest);
-        out.push_back(begin);
-        if (a > begin)
+        out.push_back(i);
+        if (a > i)
             out.push_back(a);
-        if (b > a && b > begin)
+        if (b > a && b > i)
             out.push_back(b);
-        if (end > b && end > begin)
+        if (end > b && end > i)
             out.push_back(end);
+        i = e;
     }
 }
 

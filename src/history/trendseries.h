@@ -83,11 +83,21 @@ private:
         double lastTime;             // time of the run's last sample
         std::uint8_t lowAt, highAt;  // their places in the run
     };
+    // For a whole run, cut in two before its place k (1 to 31): the first lowest of the
+    // part without the run's lowest sample, [0, k) when k <= lowAt, else [k, 32); the same
+    // for the highest. With the run's own extremes that gives the extremes of either part
+    // from two look-ups, where a column of the selection begins or ends inside the run.
+    struct Cuts {
+        std::uint8_t low[kBlock];
+        std::uint8_t high[kBlock];
+    };
+    void cutRun(); // fills the Cuts of the newest run, which the last sample made whole
     // Index of the run that sample `index` (0 = oldest now) belongs to, in m_blocks.
     std::size_t blockOf(std::size_t index) const { return (m_dropped + index) / kBlock - m_dropped / kBlock; }
 
     std::deque<TrendSample> m_samples;
     std::deque<Block> m_blocks;
+    std::deque<Cuts> m_cuts; // one per whole run, in step with m_blocks
     std::size_t m_dropped = 0; // samples dropped from the front since the last clear
     std::string m_name;
     std::string m_unit;

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <ostream>
+#include <random>
+#include <set>
 #include <vector>
 
 namespace qn {
@@ -201,6 +204,55 @@ TEST(TrendSelection, EverySpikeOfAFullHistoryIsKept)
         EXPECT_TRUE(std::adjacent_find(sel.begin(), sel.end()) == sel.end());
         EXPECT_LE(sel.size(), 4u * 481);
         EXPECT_EQ(sel.back(), 99'998);
+    }
+}
+
+// The selection as its definition reads, sample by sample, for windows that hold more
+// samples than the columns take whole.
+std::vector<int> selectedOneByOne(const TrendSeries &s, double t0, double t1, int columns)
+{
+    std::vector<int> out;
+    int i = std::max(s.lowerIndex(t0) - 1, 0);
+    const int last = s.upperIndex(t1);
+    const double perSecond = columns / (t1 - t0);
+    while (i <= last) {
+        const double next = t0 + (std::floor((s.At(i).time - t0) * perSecond + 0.5) + 0.5) / perSecond;
+        int e = i + 1, lowest = i, highest = i;
+        for (; e <= last && s.At(e).time < next; ++e) {
+            lowest = s.At(e).value < s.At(lowest).value ? e : lowest;
+            highest = s.At(e).value > s.At(highest).value ? e : highest;
+        }
+        const std::set<int> picked{i, lowest, highest, e - 1};
+        out.insert(out.end(), picked.begin(), picked.end());
+        i = e;
+    }
+    return out;
+}
+
+// Histories with repeated values, repeated times, gaps and dropped samples, under windows
+// that begin and end anywhere: the selection takes what the definition takes.
+TEST(TrendSelection, TakesWhatTheDefinitionTakes)
+{
+    std::mt19937 random(7);
+    for (const int appended : {3'000, 4'111, 100'000 + 45}) {
+        TrendSeries s("AI1", -10, 10);
+        double t = 1000;
+        for (int i = 0; i < appended; ++i) {
+            t += std::array{0.0, 0.1, 0.1, 0.1, 0.1, 0.1, 2.5}[random() % 7];
+            s.addSample(t, double(int(random() % 9)) - (i % 500 == 0 ? 40 : 0));
+        }
+        s.addSample(t + 0.1, -50); // the newest run's extremes, after the window of trial 0
+        s.addSample(t + 0.2, 50);
+        for (int trial = 0; trial < 40; ++trial) {
+            const double from = s.firstTime() - 5 + (s.lastTime() - s.firstTime()) * (random() % 1000) / 2000.0;
+            const double to = trial == 0 ? s.At(s.count() - 3).time // inside the newest run, which is not whole
+                                         : from + (s.lastTime() + 5 - from) * (1 + random() % 1000) / 1000.0;
+            const int columns = std::array{1, 7, 100, 480}[random() % 4];
+            if (s.upperIndex(to) - s.lowerIndex(from) < 4 * (columns + 2))
+                continue;
+            EXPECT_EQ(selected(s, from, to, columns), selectedOneByOne(s, from, to, columns))
+                << appended << " " << from << " " << to << " " << columns;
+        }
     }
 }
 
