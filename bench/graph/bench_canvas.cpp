@@ -105,11 +105,10 @@ std::vector<QPolygon> selectedPoints(Scene &scene)
     std::vector<QPolygon> lines;
     for (int s = 0; s < 5; ++s) {
         const qn::TrendSeries &series = *scene.canvas->getSeries(s);
-        std::vector<int> sel;
+        std::vector<qn::SelectedSample> sel;
         qn::selectSamples(series, vs, ve, a.right - a.left, sel);
         QPolygon poly;
-        for (const int i : sel) {
-            const qn::TrendSample &p = series.At(std::size_t(i));
+        for (const auto &[p, i] : sel) {
             poly << QPoint(a.left + int((p.time - vs) * (a.right - a.left) / (ve - vs) + 0.5),
                            a.bottom - int((p.value + 10) * (a.bottom - a.top) / 20 + 0.5));
         }
@@ -147,7 +146,7 @@ void BM_SelectFullHistory(benchmark::State &state)
 {
     Scene &scene = fullScene();
     const qn::PlotArea a = scene.canvas->plotArea();
-    std::vector<int> sel;
+    std::vector<qn::SelectedSample> sel;
     long points = 0;
     for (auto _ : state)
         for (int s = 0; s < 5; ++s) {

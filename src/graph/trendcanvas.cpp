@@ -1007,7 +1007,7 @@ TrendCanvas::Trace TrendCanvas::traceOf(const TrendSeries &s, const PlotArea &a,
     Trace trace;
     trace.color = s.getColor();
     trace.wide = wide;
-    thread_local std::vector<int> selection;
+    thread_local std::vector<SelectedSample> selection;
     selectSamples(s, m_viewStart, m_viewEnd, a.right - a.left, selection);
     if (selection.empty())
         return trace;
@@ -1021,8 +1021,7 @@ TrendCanvas::Trace TrendCanvas::traceOf(const TrendSeries &s, const PlotArea &a,
     const auto yOf = [&](double v) { return std::clamp(a.bottom - yq((v - s.minValue()) * height), a.top, a.bottom); };
 
     trace.points.reserve(selection.size());
-    for (const int i : selection) {
-        const TrendSample &p = s.At(std::size_t(i));
+    for (const auto &[p, i] : selection) {
         int x = xOf(p.time);
         int y = yOf(p.value);
         if (trace.points.empty() && x < a.left && std::size_t(i) + 1 < s.count()) {

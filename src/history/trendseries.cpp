@@ -31,16 +31,18 @@ void TrendSeries::addSample(double time, double value)
     if (!m_samples.empty() && !(time >= m_samples.back().time))
         time = m_samples.back().time;
     if ((m_dropped + m_samples.size()) % kBlock == 0) {
-        m_blocks.push_back({value, value, time, 0, 0});
+        m_blocks.push_back({value, value, time, time, time, 0, 0});
         m_cuts.emplace_back();
     } else {
         Block &b = m_blocks.back();
         const auto at = std::uint8_t((m_dropped + m_samples.size()) % kBlock);
         if (value < b.low) {
             b.low = value;
+            b.lowTime = time;
             b.lowAt = at;
         } else if (value > b.high) {
             b.high = value;
+            b.highTime = time;
             b.highAt = at;
         }
         b.lastTime = time;
@@ -185,7 +187,7 @@ int TrendSeries::upperIndex(double t) const
     return lo - 1;
 }
 
-void selectSamples(const TrendSeries &series, double t0, double t1, int columns, std::vector<int> &out)
+void selectSamples(const TrendSeries &series, double t0, double t1, int columns, std::vector<SelectedSample> &out)
 {
     out.clear();
     if (!series.isVisible() || series.count() == 0)
@@ -199,8 +201,9 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
     const int n = last - first + 1;
     if (n <= 4 * (columns + 1) || !(t1 > t0) || columns <= 0) {
         out.reserve(std::size_t(n));
-        for (int i = first; i <= last; ++i)
-            out.push_back(i);
+        auto it = series.m_samples.begin() + first;
+        for (int i = first; i <= last; ++i, ++it)
+            out.push_back({*it, i});
         return;
     }
     out.reserve(4 * std::size_t(columns + 2));
@@ -246,20 +249,24 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
         const int e = lo;
         count = e - i;
 
-        int lowest = i, highest = i;
-        double low = p.value, high = low;
-        const auto take = [&](int k, double v, bool asLow) {
-            if (asLow ? v < low : v > high) {
-                (asLow ? low : high) = v;
-                (asLow ? lowest : highest) = k;
-            }
+        SelectedSample low{p, i}, high = low;
+        const auto take = [&](int k, double time, double value, bool asLow) {
+            if (asLow ? value < low.sample.value : value > high.sample.value)
+                (asLow ? low : high) = {{time, value}, k};
+        };
+        const auto takeSample = [&](int k, const TrendSample &q) {
+            take(k, q.time, q.value, true);
+            take(k, q.time, q.value, false);
         };
         const auto scan = [&](int from, int to) {
             auto it = samples.begin() + from;
-            for (int k = from; k < to; ++k, ++it) {
-                take(k, it->value, true);
-                take(k, it->value, false);
-            }
+            for (int k = from; k < to; ++k, ++it)
+                takeSample(k, *it);
+        };
+        const auto whole = [&](std::size_t run, int start) {
+            const TrendSeries::Block &b = series.m_blocks[run];
+            take(start + b.lowAt, b.lowTime, b.low, true);
+            take(start + b.highAt, b.highTime, b.high, false);
         };
         // A part of a whole run, before or from place `cut`, that starts (place 0) at index
         // `start`: its extremes are the run's where they lie inside, else the cut's. (Left
@@ -267,12 +274,18 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
         const auto part = [&](std::size_t run, int start, int cut, bool front) __attribute__((always_inline)) {
             const TrendSeries::Block &b = series.m_blocks[run];
             const TrendSeries::Cuts &c = series.m_cuts[run];
-            const bool lowInside = front ? b.lowAt < cut : b.lowAt >= cut;
-            const bool highInside = front ? b.highAt < cut : b.highAt >= cut;
-            const int l = start + (lowInside ? b.lowAt : c.low[cut]);
-            const int h = start + (highInside ? b.highAt : c.high[cut]);
-            take(l, lowInside ? b.low : samples[std::size_t(l)].value, true);
-            take(h, highInside ? b.high : samples[std::size_t(h)].value, false);
+            if (front ? b.lowAt < cut : b.lowAt >= cut) {
+                take(start + b.lowAt, b.lowTime, b.low, true);
+            } else {
+                const TrendSample &q = samples[std::size_t(start + c.low[cut])];
+                take(start + c.low[cut], q.time, q.value, true);
+            }
+            if (front ? b.highAt < cut : b.highAt >= cut) {
+                take(start + b.highAt, b.highTime, b.high, false);
+            } else {
+                const TrendSample &q = samples[std::size_t(start + c.high[cut])];
+                take(start + c.high[cut], q.time, q.value, false);
+            }
         };
         const std::size_t ri = series.blockOf(std::size_t(i)), re = series.blockOf(std::size_t(e - 1));
         if (ri == re) {
@@ -282,25 +295,22 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
             int start = i - place(i);
             part(ri, start, place(i), false);
             start += block;
-            for (std::size_t run = ri + 1; run < re; ++run, start += block) {
-                const TrendSeries::Block &b = series.m_blocks[run];
-                take(start + b.lowAt, b.low, true);
-                take(start + b.highAt, b.high, false);
-            }
+            for (std::size_t run = ri + 1; run < re; ++run, start += block)
+                whole(run, start);
             if (int(re) < wholeRuns)
                 part(re, start, e - start, true);
             else // the newest run, not whole yet
                 scan(start, e);
         }
-        const int end = e - 1;
-        const int a = std::min(lowest, highest), b = std::max(lowest, highest);
-        out.push_back(i);
-        if (a > i)
+        const SelectedSample &a = low.index < high.index ? low : high;
+        const SelectedSample &b = low.index < high.index ? high : low;
+        out.push_back({p, i});
+        if (a.index > i)
             out.push_back(a);
-        if (b > a && b > i)
+        if (b.index > a.index && b.index > i)
             out.push_back(b);
-        if (end > b && end > i)
-            out.push_back(end);
+        if (e - 1 > b.index && e - 1 > i)
+            out.push_back({samples[std::size_t(e - 1)], e - 1});
         i = e;
     }
 }

@@ -72,7 +72,7 @@ public:
     int upperIndex(double t) const;
 
 private:
-    friend void selectSamples(const TrendSeries &, double, double, int, std::vector<int> &);
+    friend void selectSamples(const TrendSeries &, double, double, int, std::vector<struct SelectedSample> &);
 
     // The lowest and highest value of each run of kBlock samples, counted from the first
     // sample ever appended (so the runs stay put while the oldest samples are dropped): the
@@ -80,8 +80,9 @@ private:
     static constexpr std::size_t kBlock = 32;
     struct Block {
         double low, high;            // first lowest and first highest value
+        double lowTime, highTime;    // and their times
         double lastTime;             // time of the run's last sample
-        std::uint8_t lowAt, highAt;  // their places in the run
+        std::uint8_t lowAt, highAt;  // the extremes' places in the run
     };
     // For a whole run, cut in two before its place k (1 to 31): the first lowest of the
     // part without the run's lowest sample, [0, k) when k <= lowAt, else [k, 32); the same
@@ -108,14 +109,19 @@ private:
     bool m_digital = false;
 };
 
+struct SelectedSample {
+    TrendSample sample;
+    int index; // 0 = oldest
+};
+
 // The samples a trace draws for the window [t0, t1] laid over `columns` pixel columns
 // (column of t = trunc((t - t0) * columns / (t1 - t0) + 0.5), as the canvas maps x): of the
 // samples in each column the first, the lowest, the highest and the last, in time order, so
 // every extreme inside the window is drawn however many samples the window holds (at most
 // 4 per column). When the window holds no more than that, every sample is taken. The sample
-// just before t0 leads, so a trace enters from the left edge. Indices (oldest first) replace
-// the contents of `out`; nothing for a hidden or empty series.
-void selectSamples(const TrendSeries &series, double t0, double t1, int columns, std::vector<int> &out);
+// just before t0 leads, so a trace enters from the left edge. The samples, oldest first,
+// replace the contents of `out`; nothing for a hidden or empty series.
+void selectSamples(const TrendSeries &series, double t0, double t1, int columns, std::vector<SelectedSample> &out);
 
 // Over the series that hold samples: the smallest first time (0.0 when none holds any) and
 // the largest last time (0.0 when none holds any). Null entries are skipped.

@@ -165,11 +165,18 @@ TEST(TrendSeriesTimes, ClockSteppingBackKeepsTimesInOrder)
     EXPECT_EQ(s.upperIndex(99.6), -1);
 }
 
+// The indices of the selected samples, which must be the series' samples at them.
 std::vector<int> selected(const TrendSeries &s, double t0, double t1, int columns)
 {
-    std::vector<int> out{-7}; // replaced, not appended to
+    std::vector<SelectedSample> out{{{1, 2}, -7}}; // replaced, not appended to
     selectSamples(s, t0, t1, columns, out);
-    return out;
+    std::vector<int> indices;
+    for (const auto &[sample, index] : out) {
+        EXPECT_TRUE(index >= 0 && sample.time == s.At(std::size_t(index)).time
+                    && sample.value == s.At(std::size_t(index)).value) << index;
+        indices.push_back(index);
+    }
+    return indices;
 }
 
 TEST(TrendSelection, FewSamplesAreAllTakenFromTheOneBeforeTheWindow)
