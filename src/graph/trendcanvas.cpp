@@ -1063,6 +1063,11 @@ void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransfor
     // one run to the first of the next. A polyline through the same points draws the same
     // pixels, but covers each column up to three times over, pixel by pixel.
     const double sx = toDevice.m11(), sy = toDevice.m22(), dx = toDevice.dx(), dy = toDevice.dy();
+    // At a whole pixel ratio and offset the device points are whole already (points lie
+    // within a million pixels of the origin, so nothing overflows).
+    const auto wholeIn = [](double v, double limit) { return v == std::trunc(v) && std::abs(v) <= limit; };
+    const bool whole = wholeIn(sx, 16) && wholeIn(sy, 16) && wholeIn(dx, 1e6) && wholeIn(dy, 1e6);
+    const QPoint wholeScale{int(sx), int(sy)}, wholeShift{int(dx), int(dy)};
     painter.setRenderHint(QPainter::Antialiasing, false);
     const std::optional<RasterTarget> raster = RasterTarget::of(painter);
     thread_local std::vector<QPoint> points;
@@ -1072,8 +1077,13 @@ void TrendCanvas::drawTraces(QPainter &painter, const Scene &sc, const QTransfor
         if (trace.points.empty())
             continue;
         points.clear();
-        for (const QPoint &p : trace.points)
-            points.emplace_back(toPixel(std::floor(p.x() * sx + dx)), toPixel(std::floor(p.y() * sy + dy)));
+        if (whole) { // the same points, without a floor for each coordinate
+            for (const QPoint &p : trace.points)
+                points.emplace_back(p.x() * wholeScale.x() + wholeShift.x(), p.y() * wholeScale.y() + wholeShift.y());
+        } else {
+            for (const QPoint &p : trace.points)
+                points.emplace_back(toPixel(std::floor(p.x() * sx + dx)), toPixel(std::floor(p.y() * sy + dy)));
+        }
         const QColor color(int(trace.color & 0xFF), int((trace.color >> 8) & 0xFF), int((trace.color >> 16) & 0xFF));
         const int n = int(points.size());
         painter.setPen(cosmeticPen(erase ? QColor(Qt::black) : color));
