@@ -20,6 +20,8 @@ struct TrendSample {
     double value = 0.0; // display units, or 0.0 / 1.0 for an on/off channel
 };
 
+struct SelectedSample; // what selectSamples (below) takes from a series
+
 class TrendSeries final {
 public:
     static constexpr std::size_t kCapacity = 99'999;  // samples kept after an append
@@ -72,7 +74,7 @@ public:
     int upperIndex(double t) const;
 
 private:
-    friend void selectSamples(const TrendSeries &, double, double, int, std::vector<struct SelectedSample> &);
+    friend void selectSamples(const TrendSeries &, double, double, int, std::vector<SelectedSample> &);
 
     // The lowest and highest value of each run of kBlock samples, counted from the first
     // sample ever appended (so the runs stay put while the oldest samples are dropped): the
