@@ -225,11 +225,22 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
         const double nextColumn = t0 + (column + 0.5) / perSecond;
         const auto inColumn = [&](int k) { return samples[std::size_t(k)].time < nextColumn; };
         // e, the first sample of the next column: two looks where the last column's width
-        // puts it; else a gallop and a binary search.
+        // puts it; else a gallop from there, back or on, and a binary search.
         int lo = i + 1, hi;
         const int guess = std::min(i + count, last + 1);
         if (guess > lo && !inColumn(guess - 1)) {
+            // Shorter than the last column: gallop back from the guess.
             hi = guess - 1;
+            for (int step = 1;; step *= 2) {
+                const int k = hi - step;
+                if (k < lo)
+                    break;
+                if (inColumn(k)) {
+                    lo = k + 1;
+                    break;
+                }
+                hi = k;
+            }
         } else {
             lo = std::max(lo, guess);
             hi = lo;
