@@ -31,7 +31,7 @@ void TrendSeries::addSample(double time, double value)
     if (!m_samples.empty() && !(time >= m_samples.back().time))
         time = m_samples.back().time;
     if ((m_dropped + m_samples.size()) % kBlock == 0) {
-        m_blocks.push_back({value, value, time, time, time, 0, 0});
+        m_blocks.push_back({value, value, time, time, 0, 0});
         m_cuts.emplace_back();
     } else {
         Block &b = m_blocks.back();
@@ -45,7 +45,6 @@ void TrendSeries::addSample(double time, double value)
             b.highTime = time;
             b.highAt = at;
         }
-        b.lastTime = time;
     }
     m_samples.push_back({time, value});
     if ((m_dropped + m_samples.size()) % kBlock == 0)
@@ -260,9 +259,16 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
         const int e = lo;
         count = e - i;
 
+        // The first lowest and first highest: a value equal to the one held wins only when
+        // it comes earlier, so the runs can be gone through in any order.
         SelectedSample low{p, i}, high = low;
+        const auto beats = [&](int k, double value, bool asLow) {
+            const SelectedSample &held = asLow ? low : high;
+            return (asLow ? value < held.sample.value : value > held.sample.value)
+                   || (value == held.sample.value && k < held.index);
+        };
         const auto take = [&](int k, double time, double value, bool asLow) {
-            if (asLow ? value < low.sample.value : value > high.sample.value)
+            if (beats(k, value, asLow))
                 (asLow ? low : high) = {{time, value}, k};
         };
         const auto takeSample = [&](int k, const TrendSample &q) {
@@ -280,34 +286,40 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
             take(start + b.highAt, b.highTime, b.high, false);
         };
         // A part of a whole run, before or from place `cut`, that starts (place 0) at index
-        // `start`: its extremes are the run's where they lie inside, else the cut's. (Left
-        // to itself the compiler calls this, which costs a tenth of the selection.)
+        // `start`: its extremes are the run's where they lie inside, else the cut's. The cut's
+        // sample is read only where it could win: no sample of the part goes beyond the
+        // run's own extreme. Most columns are settled by their whole runs, and the cut's
+        // sample would be a cache miss. (Left to itself the compiler calls this, which costs
+        // a tenth of the selection.)
         const auto part = [&](std::size_t run, int start, int cut, bool front) __attribute__((always_inline)) {
             const TrendSeries::Block &b = series.m_blocks[run];
-            const TrendSeries::Cuts &c = series.m_cuts[run];
+            const int first = front ? start : start + cut; // the part's earliest index
             if (front ? b.lowAt < cut : b.lowAt >= cut) {
                 take(start + b.lowAt, b.lowTime, b.low, true);
-            } else {
-                const TrendSample &q = samples[std::size_t(start + c.low[cut])];
-                take(start + c.low[cut], q.time, q.value, true);
+            } else if (beats(first, b.low, true)) {
+                const int k = start + series.m_cuts[run].low[cut];
+                const TrendSample &q = samples[std::size_t(k)];
+                take(k, q.time, q.value, true);
             }
             if (front ? b.highAt < cut : b.highAt >= cut) {
                 take(start + b.highAt, b.highTime, b.high, false);
-            } else {
-                const TrendSample &q = samples[std::size_t(start + c.high[cut])];
-                take(start + c.high[cut], q.time, q.value, false);
+            } else if (beats(first, b.high, false)) {
+                const int k = start + series.m_cuts[run].high[cut];
+                const TrendSample &q = samples[std::size_t(k)];
+                take(k, q.time, q.value, false);
             }
         };
         const std::size_t ri = series.blockOf(std::size_t(i)), re = series.blockOf(std::size_t(e - 1));
         if (ri == re) {
             scan(i + 1, e);
         } else {
-            // The part of run ri from i, the runs in between, the part of run re to e - 1.
-            int start = i - place(i);
-            part(ri, start, place(i), false);
-            start += block;
+            // The runs in between first, then the part of run ri from i and the part of run
+            // re to e - 1.
+            const int front = i - place(i);
+            int start = front + block;
             for (std::size_t run = ri + 1; run < re; ++run, start += block)
                 whole(run, start);
+            part(ri, front, place(i), false);
             if (int(re) < wholeRuns)
                 part(re, start, e - start, true);
             else // the newest run, not whole yet

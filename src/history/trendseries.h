@@ -83,14 +83,13 @@ private:
     struct Block {
         double low, high;            // first lowest and first highest value
         double lowTime, highTime;    // and their times
-        double lastTime;             // time of the run's last sample
         std::uint8_t lowAt, highAt;  // the extremes' places in the run
     };
     // For a whole run, cut in two before its place k (1 to 31): the first lowest of the
     // part without the run's lowest sample, [0, k) when k <= lowAt, else [k, 32); the same
     // for the highest. With the run's own extremes that gives the extremes of either part
     // from two look-ups, where a column of the selection begins or ends inside the run.
-    struct Cuts {
+    struct alignas(64) Cuts { // one cache line: a column's border reads both halves
         std::uint8_t low[kBlock];
         std::uint8_t high[kBlock];
     };
