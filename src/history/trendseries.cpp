@@ -258,6 +258,14 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
         }
         const int e = lo;
         count = e - i;
+        // Where the next column likely ends: its border sample and its run's cuts are read
+        // then, and seldom in the cache by that time (a repaint goes over the whole picture
+        // in between).
+        if (const int ahead = e + count; ahead <= last) {
+            __builtin_prefetch(&samples[std::size_t(ahead)]);
+            if (const std::size_t run = series.blockOf(std::size_t(ahead)); run < series.m_cuts.size())
+                __builtin_prefetch(&series.m_cuts[run]);
+        }
 
         // The first lowest and first highest: a value equal to the one held wins only when
         // it comes earlier, so the runs can be gone through in any order.
