@@ -302,20 +302,18 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
         const auto part = [&](std::size_t run, int start, int cut, bool front) __attribute__((always_inline)) {
             const TrendSeries::Block &b = series.m_blocks[run];
             const int first = front ? start : start + cut; // the part's earliest index
-            if (front ? b.lowAt < cut : b.lowAt >= cut) {
-                take(start + b.lowAt, b.lowTime, b.low, true);
-            } else if (beats(first, b.low, true)) {
-                const int k = start + series.m_cuts[run].low[cut];
-                const TrendSample &q = samples[std::size_t(k)];
-                take(k, q.time, q.value, true);
-            }
-            if (front ? b.highAt < cut : b.highAt >= cut) {
-                take(start + b.highAt, b.highTime, b.high, false);
-            } else if (beats(first, b.high, false)) {
-                const int k = start + series.m_cuts[run].high[cut];
-                const TrendSample &q = samples[std::size_t(k)];
-                take(k, q.time, q.value, false);
-            }
+            const auto side = [&](bool asLow, int at, double value, double time) __attribute__((always_inline)) {
+                if (front ? at < cut : at >= cut) {
+                    take(start + at, time, value, asLow);
+                } else if (beats(first, value, asLow)) {
+                    const TrendSeries::Cuts &c = series.m_cuts[run];
+                    const int k = start + (asLow ? c.low : c.high)[cut];
+                    const TrendSample &q = samples[std::size_t(k)];
+                    take(k, q.time, q.value, asLow);
+                }
+            };
+            side(true, b.lowAt, b.low, b.lowTime);
+            side(false, b.highAt, b.high, b.highTime);
         };
         const std::size_t ri = series.blockOf(std::size_t(i)), re = series.blockOf(std::size_t(e - 1));
         if (ri == re) {
