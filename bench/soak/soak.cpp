@@ -265,15 +265,23 @@ int main(int argc, char **argv)
     clock.start();
     int step = 0;
     bool faultsOn = true;
+    // The units change state on a thread of their own, one step after the other: switching
+    // a unit off waits until its listening socket is full (up to 200 ms), and that wait is
+    // the simulated units', not the program's whose GUI thread this soak watches.
+    std::thread stepper;
     auto applyStep = [&] {
-        for (int i = 0; i < options.windows; ++i) {
-            const Step &s = kSteps[(step + i) % kStepCount];
-            simulator.setOnline(i, !(faultsOn && s.offline));
-            if (faultsOn && s.fault.kind != qn::sim::FaultKind::None)
-                simulator.setFault(i, s.fault);
-            else
-                simulator.clearFault(i);
-        }
+        if (stepper.joinable())
+            stepper.join();
+        stepper = std::thread([&simulator, windows = options.windows, step, faultsOn] {
+            for (int i = 0; i < windows; ++i) {
+                const Step &s = kSteps[(step + i) % kStepCount];
+                simulator.setOnline(i, !(faultsOn && s.offline));
+                if (faultsOn && s.fault.kind != qn::sim::FaultKind::None)
+                    simulator.setFault(i, s.fault);
+                else
+                    simulator.clearFault(i);
+            }
+        });
     };
 
     // Start-up, then period 1 and "自動" as the operator would; again whenever a time-out
@@ -330,6 +338,8 @@ int main(int argc, char **argv)
     });
     QTimer::singleShot(options.seconds * 1000, &app, &QCoreApplication::quit);
     app.exec();
+    if (stepper.joinable())
+        stepper.join();
 
     operatorTimer.stop();
     reportTimer.stop();
