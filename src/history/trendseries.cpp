@@ -279,14 +279,12 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
             if (beats(k, value, asLow))
                 (asLow ? low : high) = {{time, value}, k};
         };
-        const auto takeSample = [&](int k, const TrendSample &q) {
-            take(k, q.time, q.value, true);
-            take(k, q.time, q.value, false);
-        };
         const auto scan = [&](int from, int to) {
             auto it = samples.begin() + from;
-            for (int k = from; k < to; ++k, ++it)
-                takeSample(k, *it);
+            for (int k = from; k < to; ++k, ++it) {
+                take(k, it->time, it->value, true);
+                take(k, it->time, it->value, false);
+            }
         };
         const auto whole = [&](std::size_t run, int start) {
             const TrendSeries::Block &b = series.m_blocks[run];

@@ -99,7 +99,7 @@ private:
 
     std::deque<TrendSample> m_samples;
     std::deque<Block> m_blocks;
-    std::deque<Cuts> m_cuts; // one per whole run, in step with m_blocks
+    std::deque<Cuts> m_cuts; // one per run, in step with m_blocks; filled once the run is whole
     std::size_t m_dropped = 0; // samples dropped from the front since the last clear
     std::string m_name;
     std::string m_unit;
