@@ -232,9 +232,9 @@ void BM_Reading(benchmark::State &state)
 void BM_MemoryOfFiveFullSeries(benchmark::State &state)
 {
     for (auto _ : state) {
-        const std::size_t before = mallinfo2().uordblks;
+        const std::size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
         auto scene = std::make_unique<Scene>(99'999, 99'998);
-        const std::size_t after = mallinfo2().uordblks;
+        const std::size_t after = mallinfo2().uordblks + mallinfo2().hblkhd;
         state.counters["KiB"] = double(after - before) / 1024.0;
         state.counters["bytes/sample"] = double(after - before) / (5.0 * 99'999);
     }

@@ -108,9 +108,9 @@ void TrendSeries::release()
 {
     const bool wasVisible = m_visible;
     m_visible = false;
-    std::deque<TrendSample>().swap(m_samples);
-    std::deque<Block>().swap(m_blocks);
-    std::deque<Cuts>().swap(m_cuts);
+    m_samples.release();
+    m_blocks.release();
+    m_cuts.release();
     m_dropped = 0;
     m_visible = wasVisible;
 }
@@ -200,14 +200,17 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
     const int n = last - first + 1;
     if (n <= 4 * (columns + 1) || !(t1 > t0) || columns <= 0) {
         out.reserve(std::size_t(n));
-        auto it = series.m_samples.begin() + first;
+        const TrendSample *it = series.m_samples.begin() + first;
         for (int i = first; i <= last; ++i, ++it)
             out.push_back({*it, i});
         return;
     }
     out.reserve(4 * std::size_t(columns + 2));
     const double perSecond = columns / (t1 - t0);
-    const std::deque<TrendSample> &samples = series.m_samples;
+    // Plain pointers: nothing appends while a selection runs.
+    const TrendSample *const samples = series.m_samples.begin();
+    const TrendSeries::Block *const blocks = series.m_blocks.begin();
+    const TrendSeries::Cuts *const cuts = series.m_cuts.begin();
     constexpr int block = int(TrendSeries::kBlock);
     // The place of sample i in its run (0 to 31). The runs but the newest are whole.
     const auto place = [&](int i) { return int((series.m_dropped + std::size_t(i)) % TrendSeries::kBlock); };
@@ -264,7 +267,7 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
         if (const int ahead = e + count; ahead <= last) {
             __builtin_prefetch(&samples[std::size_t(ahead)]);
             if (const std::size_t run = series.blockOf(std::size_t(ahead)); run < series.m_cuts.size())
-                __builtin_prefetch(&series.m_cuts[run]);
+                __builtin_prefetch(&cuts[run]);
         }
 
         // The first lowest and first highest: a value equal to the one held wins only when
@@ -280,14 +283,14 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
                 (asLow ? low : high) = {{time, value}, k};
         };
         const auto scan = [&](int from, int to) {
-            auto it = samples.begin() + from;
+            const TrendSample *it = samples + from;
             for (int k = from; k < to; ++k, ++it) {
                 take(k, it->time, it->value, true);
                 take(k, it->time, it->value, false);
             }
         };
         const auto whole = [&](std::size_t run, int start) {
-            const TrendSeries::Block &b = series.m_blocks[run];
+            const TrendSeries::Block &b = blocks[run];
             take(start + b.lowAt, b.lowTime, b.low, true);
             take(start + b.highAt, b.highTime, b.high, false);
         };
@@ -298,13 +301,13 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
         // sample would be a cache miss. (Left to itself the compiler calls this, which costs
         // a tenth of the selection.)
         const auto part = [&](std::size_t run, int start, int cut, bool front) __attribute__((always_inline)) {
-            const TrendSeries::Block &b = series.m_blocks[run];
+            const TrendSeries::Block &b = blocks[run];
             const int first = front ? start : start + cut; // the part's earliest index
             const auto side = [&](bool asLow, int at, double value, double time) __attribute__((always_inline)) {
                 if (front ? at < cut : at >= cut) {
                     take(start + at, time, value, asLow);
                 } else if (beats(first, value, asLow)) {
-                    const TrendSeries::Cuts &c = series.m_cuts[run];
+                    const TrendSeries::Cuts &c = cuts[run];
                     const int k = start + (asLow ? c.low : c.high)[cut];
                     const TrendSample &q = samples[std::size_t(k)];
                     take(k, q.time, q.value, asLow);

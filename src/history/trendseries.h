@@ -6,9 +6,10 @@
 // appends, clears and the canvas's painting all happen on that one thread and the series
 // carry no lock. Keep it that way: if a writer is ever moved to another thread, guard every
 // series of a canvas with one mutex held by the writer and by the paint.
+#include "history/slidingbuffer.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <span>
 #include <string>
 #include <vector>
@@ -64,7 +65,7 @@ public:
 
     std::size_t count() const { return m_samples.size(); }
     const TrendSample &At(std::size_t index) const { return m_samples[index]; } // 0 = oldest
-    const std::deque<TrendSample> &samples() const { return m_samples; }
+    std::span<const TrendSample> samples() const { return {m_samples.begin(), m_samples.end()}; }
     double firstTime() const; // 0.0 when empty
     double lastTime() const;  // 0.0 when empty
 
@@ -97,9 +98,9 @@ private:
     // Index of the run that sample `index` (0 = oldest now) belongs to, in m_blocks.
     std::size_t blockOf(std::size_t index) const { return (m_dropped + index) / kBlock - m_dropped / kBlock; }
 
-    std::deque<TrendSample> m_samples;
-    std::deque<Block> m_blocks;
-    std::deque<Cuts> m_cuts; // one per run, in step with m_blocks; filled once the run is whole
+    SlidingBuffer<TrendSample> m_samples{kCapacity + 1};
+    SlidingBuffer<Block> m_blocks{kCapacity / kBlock + 2};
+    SlidingBuffer<Cuts> m_cuts{kCapacity / kBlock + 2}; // one per run, in step with m_blocks; filled once the run is whole
     std::size_t m_dropped = 0; // samples dropped from the front since the last clear
     std::string m_name;
     std::string m_unit;

@@ -28,6 +28,12 @@ TEST(TrendSeriesCapacity, HundredThousandthAppendDropsTheOldest)
     s.addSample(100'000, 0);
     EXPECT_EQ(s.count(), 99'999u);
     EXPECT_EQ(s.firstTime(), 2.0);
+    // Long after (the storage moves its samples down now and then) each is where it was put.
+    for (int i = 100'001; i < 250'000; ++i)
+        s.addSample(i, i);
+    ASSERT_EQ(s.count(), 99'999u);
+    for (std::size_t k = 0; k < s.count(); ++k)
+        ASSERT_EQ(s.At(k).time, double(250'000 - 99'999 + k)) << k;
 }
 
 TEST(TrendSeriesDigital, NonZeroValuesBecomeOne)
@@ -241,7 +247,7 @@ std::vector<int> selectedOneByOne(const TrendSeries &s, double t0, double t1, in
 TEST(TrendSelection, TakesWhatTheDefinitionTakes)
 {
     std::mt19937 random(7);
-    for (const int appended : {3'000, 4'111, 100'000 + 45}) {
+    for (const int appended : {3'000, 4'111, 100'000 + 45, 100'000 + 30'061}) {
         TrendSeries s("AI1", -10, 10);
         double t = 1000;
         for (int i = 0; i < appended; ++i) {
