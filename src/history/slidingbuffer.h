@@ -7,10 +7,11 @@ namespace qn {
 
 // A queue kept in one block of memory, appended at the back and dropped from the front,
 // for the trend history's samples and run summaries: the selection reads them as plain
-// arrays, which costs it half of what a deque's look-ups do. It holds at most `maxSize`
-// entries. Dropped entries stay in front until the room runs out; then the live ones move
-// down, which a full buffer does once every maxSize / 8 appends (its room is an eighth more
-// than maxSize). Pointers and references to entries last until the next append.
+// arrays, where a deque works out the block of every entry it is asked for. It holds at
+// most `maxSize` entries. Dropped entries stay in front until the room runs out; then the
+// live ones move down, which a full buffer does once every maxSize / 8 appends (its room is
+// an eighth more than maxSize). Pointers and references to entries last until the next
+// append.
 template <typename T>
 class SlidingBuffer {
 public:
@@ -20,8 +21,6 @@ public:
     const T &operator[](std::size_t i) const { return m_data[m_head + i]; }
     const T *begin() const { return m_data.data() + m_head; }
     const T *end() const { return m_data.data() + m_data.size(); }
-    T *begin() { return m_data.data() + m_head; }
-    T *end() { return m_data.data() + m_data.size(); }
     const T &front() const { return m_data[m_head]; }
     const T &back() const { return m_data.back(); }
     T &back() { return m_data.back(); }
