@@ -29,11 +29,6 @@ public:
         makeRoom();
         m_data.push_back(value);
     }
-    void emplace_back()
-    {
-        makeRoom();
-        m_data.emplace_back();
-    }
     void pop_front()
     {
         if (++m_head == m_data.size())

@@ -32,7 +32,7 @@ void TrendSeries::addSample(double time, double value)
         time = m_samples.back().time;
     if ((m_dropped + m_samples.size()) % kBlock == 0) {
         m_blocks.push_back({value, value, time, time, 0, 0});
-        m_cuts.emplace_back();
+        m_cuts.push_back({});
     } else {
         Block &b = m_blocks.back();
         const auto at = std::uint8_t((m_dropped + m_samples.size()) % kBlock);
@@ -197,18 +197,17 @@ void selectSamples(const TrendSeries &series, double t0, double t1, int columns,
         --first;
     if (last < first)
         return;
+    // Plain pointers: nothing appends while a selection runs.
+    const TrendSample *const samples = series.m_samples.begin();
     const int n = last - first + 1;
     if (n <= 4 * (columns + 1) || !(t1 > t0) || columns <= 0) {
         out.reserve(std::size_t(n));
-        const TrendSample *it = series.m_samples.begin() + first;
-        for (int i = first; i <= last; ++i, ++it)
-            out.push_back({*it, i});
+        for (int i = first; i <= last; ++i)
+            out.push_back({samples[i], i});
         return;
     }
     out.reserve(4 * std::size_t(columns + 2));
     const double perSecond = columns / (t1 - t0);
-    // Plain pointers: nothing appends while a selection runs.
-    const TrendSample *const samples = series.m_samples.begin();
     const TrendSeries::Block *const blocks = series.m_blocks.begin();
     const TrendSeries::Cuts *const cuts = series.m_cuts.begin();
     constexpr int block = int(TrendSeries::kBlock);

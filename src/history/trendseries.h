@@ -100,7 +100,8 @@ private:
 
     SlidingBuffer<TrendSample> m_samples{kCapacity + 1};
     SlidingBuffer<Block> m_blocks{kCapacity / kBlock + 2};
-    SlidingBuffer<Cuts> m_cuts{kCapacity / kBlock + 2}; // one per run, in step with m_blocks; filled once the run is whole
+    // One per run, in step with m_blocks; filled once the run is whole.
+    SlidingBuffer<Cuts> m_cuts{kCapacity / kBlock + 2};
     std::size_t m_dropped = 0; // samples dropped from the front since the last clear
     std::string m_name;
     std::string m_unit;
