@@ -132,9 +132,9 @@ private:
 
 std::string qnctlOutput(const std::string &args, int &status)
 {
-    const auto r = qn::test::runCommand(qn::test::commandFor("qnctl", args) + " 2>&1");
+    const auto r = qn::test::runProgram("qnctl", args);
     status = r.status;
-    return r.output;
+    return r.output + r.errors;
 }
 
 class EndToEnd : public testing::Test {

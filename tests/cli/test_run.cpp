@@ -5,34 +5,13 @@
 
 #include "../support/programs.h"
 
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome qnctl(const std::string &args)
+qn::test::ProgramResult qnctl(const std::string &args)
 {
-    namespace fs = std::filesystem;
-    const fs::path errPath = fs::temp_directory_path() / ("qnctl-test-" + std::to_string(std::random_device{}()));
-    const auto r = qn::test::runCommand(qn::test::commandFor("qnctl", args) + " 2>\"" + errPath.string() + "\"");
-    Outcome o{r.status, r.output, {}};
-    std::ifstream in(errPath, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    o.err = ss.str();
-    in.close();
-    std::error_code ignored;
-    fs::remove(errPath, ignored);
-    return o;
+    return qn::test::runProgram("qnctl", args);
 }
 
 class QnctlRun : public ::testing::Test {
@@ -56,10 +35,10 @@ protected:
 
 TEST_F(QnctlRun, PrintsOneLinePerCompletionInOrder)
 {
-    const Outcome o = qnctl("run " + target() + " SetDO 1 GetDO");
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "SetDO 1\nGetDO 1\n");
-    EXPECT_EQ(o.err, "");
+    const auto o = qnctl("run " + target() + " SetDO 1 GetDO");
+    EXPECT_EQ(o.status, 0) << o.errors;
+    EXPECT_EQ(o.output, "SetDO 1\nGetDO 1\n");
+    EXPECT_EQ(o.errors, "");
 }
 
 TEST_F(QnctlRun, ResultsInDecimalWithHexAndNegativeArguments)
@@ -67,39 +46,39 @@ TEST_F(QnctlRun, ResultsInDecimalWithHexAndNegativeArguments)
     m_sim.pinAI(0, 0, -2);
     m_sim.pinAI(0, 1, 0x7FFFFF);
     m_sim.pinAI(0, 2, -8388608);
-    const Outcome o = qnctl("run " + target() +
-                            " GetAllAI SetADCThreshold 0 1 0 0x8000 0x1000 GetADCThreshold 0 GetUnitModelID GetAI -0x0");
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "GetAllAI -2 8388607 -8388608\n"
-                     "SetADCThreshold 0 1 32768 4096\n"
-                     "GetADCThreshold 0 1 0 4096 32768\n"
-                     "GetUnitModelID 3 8\n"
-                     "GetAI 0 -2\n");
+    const auto o = qnctl("run " + target() +
+                         " GetAllAI SetADCThreshold 0 1 0 0x8000 0x1000 GetADCThreshold 0 GetUnitModelID GetAI -0x0");
+    EXPECT_EQ(o.status, 0) << o.errors;
+    EXPECT_EQ(o.output, "GetAllAI -2 8388607 -8388608\n"
+                        "SetADCThreshold 0 1 32768 4096\n"
+                        "GetADCThreshold 0 1 0 4096 32768\n"
+                        "GetUnitModelID 3 8\n"
+                        "GetAI 0 -2\n");
 }
 
 TEST_F(QnctlRun, AnalogOutputWithNegativeRaw)
 {
     m_sim.pinDI(1, 6);
-    const Outcome o = qnctl("run " + target(1) + " SetAO 1 1 -1 GetAO 1 GetDI 0x2A");
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "SetAO 1 -1 0\nGetAO 1 1 65535\nGetDI 6 42\n");
+    const auto o = qnctl("run " + target(1) + " SetAO 1 1 -1 GetAO 1 GetDI 0x2A");
+    EXPECT_EQ(o.status, 0) << o.errors;
+    EXPECT_EQ(o.output, "SetAO 1 -1 0\nGetAO 1 1 65535\nGetDI 6 42\n");
 }
 
 TEST_F(QnctlRun, FailuresPrintTheFailureValuesAndExitOne)
 {
     const std::string where = target();
     m_sim.stop(); // nobody listens any more: refused
-    const Outcome o = qnctl("run " + where + " GetAllAI SetTCSetting 1 2 3 GetDI 9");
+    const auto o = qnctl("run " + where + " GetAllAI SetTCSetting 1 2 3 GetDI 9");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, "GetAllAI 305419896 -1 -1\nSetTCSetting -1 -1 -1\nGetDI -1 9\n");
+    EXPECT_EQ(o.output, "GetAllAI 305419896 -1 -1\nSetTCSetting -1 -1 -1\nGetDI -1 9\n");
 }
 
 TEST_F(QnctlRun, OneFailureAmongSuccessesExitsOne)
 {
     m_sim.setFault(0, {qn::sim::FaultKind::DropConnection, 0, 0, 1});
-    const Outcome o = qnctl("run " + target() + " GetDO GetDO");
+    const auto o = qnctl("run " + target() + " GetDO GetDO");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, "GetDO -1\nGetDO 0\n");
+    EXPECT_EQ(o.output, "GetDO -1\nGetDO 0\n");
 }
 
 TEST(QnctlUsage, ErrorsExitTwoAndNameTheProblem)
@@ -127,18 +106,18 @@ TEST(QnctlUsage, ErrorsExitTwoAndNameTheProblem)
         {"run 127.0.0.1:1 SetDO -1", "argument 1 of SetDO"},
     };
     for (const auto &c : cases) {
-        const Outcome o = qnctl(c.args);
+        const auto o = qnctl(c.args);
         EXPECT_EQ(o.status, 2) << c.args;
-        EXPECT_NE(o.err.find(c.problem), std::string::npos) << c.args << ": " << o.err;
-        EXPECT_EQ(o.out, "") << c.args;
+        EXPECT_NE(o.errors.find(c.problem), std::string::npos) << c.args << ": " << o.errors;
+        EXPECT_EQ(o.output, "") << c.args;
     }
 }
 
 TEST(QnctlUsage, HelpGoesToStdout)
 {
-    const Outcome o = qnctl("--help");
+    const auto o = qnctl("--help");
     EXPECT_EQ(o.status, 0);
-    EXPECT_NE(o.out.find("qnctl run HOST:PORT"), std::string::npos);
+    EXPECT_NE(o.output.find("qnctl run HOST:PORT"), std::string::npos);
 }
 
 } // namespace

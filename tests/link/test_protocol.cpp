@@ -267,8 +267,9 @@ TEST(ArgumentRanges, EveryFieldTellsWhatFitsAndAnyIntPacksSafely)
                 const Frame f = buildRequest(row.op, args);
                 EXPECT_EQ(f.size, info(row.op).requestLength);
                 EXPECT_EQ(f[f.size - 1], kTerminator);
-                if (r.contains(v))
+                if (r.contains(v)) {
                     EXPECT_EQ(opFromRequest(f.data(), f.size), row.op);
+                }
             }
         }
     }

@@ -7,10 +7,13 @@
 
 namespace {
 
-// Runs qnsim with the arguments (stdout and stderr together); only for calls that end by themselves.
+// Runs qnsim with the arguments (its standard output, then its standard error); only for
+// calls that end by themselves.
 qn::test::ProgramResult runQnsim(const std::string &args)
 {
-    return qn::test::runCommand(qn::test::commandFor("qnsim", args) + " 2>&1");
+    qn::test::ProgramResult r = qn::test::runProgram("qnsim", args);
+    r.output += r.errors;
+    return r;
 }
 
 TEST(Qnsim, HelpExplainsTheOptions)

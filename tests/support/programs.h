@@ -7,8 +7,15 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <thread>
 #else
 #include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
 #endif
 
 namespace qn::test {
@@ -30,7 +37,7 @@ inline std::string programPath(const std::string &name)
 #endif
 }
 
-// Our program with arguments, quoted for the shell that runCommand uses.
+// Our program with arguments, as a command line (quoted as for a shell).
 inline std::string commandFor(const std::string &name, const std::string &args)
 {
     return "\"" + programPath(name) + "\" " + args;
@@ -38,39 +45,97 @@ inline std::string commandFor(const std::string &name, const std::string &args)
 #endif
 
 struct ProgramResult {
-    int status = -1;      // exit status, -1 when it did not end normally
-    std::string output;   // what it wrote to the pipe
+    int status = -1;     // exit status, -1 when it did not end normally
+    std::string output;  // what it wrote to standard output
+    std::string errors;  // and to standard error
 };
 
-// Runs a shell command line that ends by itself and collects its standard output
-// (with LF line ends on every platform).
-// On Windows the line goes to cmd.exe, which strips one pair of outer quotes.
-inline ProgramResult runCommand(const std::string &commandLine)
+#if defined(_WIN32) || defined(QN_BIN_DIR)
+// Runs our program `name` with `args` (quoted as for a shell) until it ends by itself and
+// collects what it writes, with LF line ends on every platform. On Windows the program is
+// started directly: cmd.exe under Wine now and then fails to find a program that is there
+// ("Can't recognize ...", status 9009).
+inline ProgramResult runProgram(const std::string &name, const std::string &args)
 {
     ProgramResult r;
 #ifdef _WIN32
-    FILE *p = _popen(("\"" + commandLine + "\"").c_str(), "rb");
-#else
-    FILE *p = popen(commandLine.c_str(), "r");
-#endif
-    if (!p)
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+    if (!CreatePipe(&outRead, &outWrite, &inheritable, 0))
         return r;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.output.append(buf, n);
-#ifdef _WIN32
-    r.status = _pclose(p);
+    if (!CreatePipe(&errRead, &errWrite, &inheritable, 0)) {
+        CloseHandle(outRead);
+        CloseHandle(outWrite);
+        return r;
+    }
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    HANDLE nothing = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
+                                 nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nothing;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    std::string commandLine = commandFor(name, args);
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    // Only the child holds the write ends now, so the reads below end when it does.
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    if (nothing != INVALID_HANDLE_VALUE)
+        CloseHandle(nothing);
+    const auto readAll = [](HANDLE pipe, std::string &into) {
+        char buf[512];
+        DWORD n = 0;
+        while (ReadFile(pipe, buf, sizeof buf, &n, nullptr) && n > 0)
+            into.append(buf, n);
+    };
+    if (started) {
+        // Both pipes at once: a child that fills one while we wait on the other would stall.
+        std::thread errorReader([&] { readAll(errRead, r.errors); });
+        readAll(outRead, r.output);
+        errorReader.join();
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        if (GetExitCodeProcess(process.hProcess, &code))
+            r.status = int(code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(outRead);
+    CloseHandle(errRead);
     // Text written in text mode ends its lines with CR LF on Windows; compare lines, not line ends.
-    std::string::size_type at = 0;
-    while ((at = r.output.find("\r\n", at)) != std::string::npos)
-        r.output.erase(at, 1);
+    for (std::string *text : {&r.output, &r.errors}) {
+        std::string::size_type at = 0;
+        while ((at = text->find("\r\n", at)) != std::string::npos)
+            text->erase(at, 1);
+    }
 #else
-    const int raw = pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    namespace fs = std::filesystem;
+    const fs::path errorsPath = fs::temp_directory_path() / ("qn-test-stderr-" + std::to_string(std::random_device{}()));
+    FILE *p = popen((commandFor(name, args) + " 2>\"" + errorsPath.string() + "\"").c_str(), "r");
+    if (p) {
+        char buf[512];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+            r.output.append(buf, n);
+        const int raw = pclose(p);
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    std::ifstream in(errorsPath, std::ios::binary);
+    std::ostringstream errors;
+    errors << in.rdbuf();
+    r.errors = errors.str();
+    in.close();
+    std::error_code ignored;
+    fs::remove(errorsPath, ignored);
 #endif
     return r;
 }
+#endif
 
 // Whether this (Windows) test program runs under Wine rather than on Windows.
 inline bool underWine()
