@@ -295,7 +295,10 @@ void AnalogOutputPage::setControlState(int channel, ControlState state)
     const bool sweeping = state == ControlState::Sweeping;
     const bool idle = state == ControlState::Off;
     c.valueEdit->setEnabled(!sweeping);
-    c.toggleButton->setText(state == ControlState::Edited ? updateText() : onOffText());
+    const QString toggleText = state == ControlState::Edited ? updateText() : onOffText();
+    c.toggleButton->setText(toggleText);
+    // A screen reader announces the action the button now stands for, not the one it had.
+    c.toggleButton->setAccessibleName(QStringLiteral("AO%1 %2").arg(channel + 1).arg(toggleText));
     c.toggleButton->setEnabled(!sweeping);
     c.formulaButton->setEnabled(idle);
     c.rangeButton->setEnabled(idle);
@@ -421,7 +424,7 @@ QString AnalogOutputPage::logHeader() const
         inputNames << logColumnName(m_diControls[m].name->text(), m + 1, QStringLiteral("DI%1").arg(m + 1));
     QStringList outputNames;
     for (int c = 0; c < outputs(); ++c)
-        outputNames << logColumnName(m_aoControls[c].name->text(), c + 1, QStringLiteral("AO%1").arg(c + 1));
+        outputNames << wholeLogColumnName(m_aoControls[c].name->text(), c + 1, QStringLiteral("AO%1").arg(c + 1));
     return analogOutputLogHeader(inputNames, outputNames);
 }
 

@@ -11,6 +11,7 @@
 #include "model/model.h"
 #include "pages/analogoutputpage.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QCheckBox>
@@ -205,8 +206,11 @@ TEST_P(AnalogOutputPageTest, ControlStatesFollowEditsButtonsAndSweeps)
         EXPECT_EQ(page->aoChannel(0).state, state);
         EXPECT_EQ(valueEdit(0)->isEnabled(), !sweeping);
         EXPECT_EQ(button("aoToggleButton", 0)->isEnabled(), !sweeping);
-        EXPECT_EQ(button("aoToggleButton", 0)->text(),
-                  state == State::Edited ? AnalogOutputPage::updateText() : AnalogOutputPage::onOffText());
+        const QString text = state == State::Edited ? AnalogOutputPage::updateText() : AnalogOutputPage::onOffText();
+        EXPECT_EQ(button("aoToggleButton", 0)->text(), text);
+        // A screen reader announces the action the button now stands for.
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(button("aoToggleButton", 0))->text(QAccessible::Name),
+                  "AO1 " + text);
         for (const char *name : {"aoFormulaButton", "aoRangeButton"})
             EXPECT_EQ(button(name, 0)->isEnabled(), state == State::Off) << name;
         EXPECT_EQ(graph->findChild<QPushButton *>("scaleButton0")->isEnabled(), state == State::Off);
@@ -406,7 +410,7 @@ TEST_P(AnalogOutputPageTest, ThresholdsInTheModesUnitAndNamesOnLegendAndLog)
             shown << low->text() << d.findChild<QLineEdit *>("highEdit")->text();
             low->setText("10");
         } else {
-            d.findChild<QLineEdit *>("nameEdit")->setText("Valve");
+            d.findChild<QLineEdit *>("nameEdit")->setText("あいうえおかきくけ"); // 18 bytes
         }
         d.accept();
     });
@@ -419,8 +423,8 @@ TEST_P(AnalogOutputPageTest, ThresholdsInTheModesUnitAndNamesOnLegendAndLog)
 
     page->onSignalNameButton(AnalogOutputPage::kOutputKind, 0);
     page->onSignalNameButton(AnalogOutputPage::kInputKind, 1);
-    EXPECT_EQ(window->graphTab()->legendText(0), "AO1: Valve");
-    EXPECT_EQ(window->graphTab()->legendText(page->outputs() + 1), "DI2: Valve");
+    EXPECT_EQ(window->graphTab()->legendText(0), "AO1: あいうえおかきくけ");
+    EXPECT_EQ(window->graphTab()->legendText(page->outputs() + 1), "DI2: あいうえおかきくけ");
     page->readInputs();
     page->findChild<QCheckBox *>("diAutoCheck")->click();
     tickAt(1000);
@@ -428,8 +432,9 @@ TEST_P(AnalogOutputPageTest, ThresholdsInTheModesUnitAndNamesOnLegendAndLog)
     const QString file = logDir.path() + QStringLiteral("/%1_2_127.0.0.1.csv").arg(traits(GetParam()).logPrefix.data());
     const QList<QByteArray> lines = fileLines(file);
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(fromCp932(lines[0]).startsWith("日付,時刻,DI1,Valve,")) << fromCp932(lines[0]).toStdString();
-    EXPECT_TRUE(fromCp932(lines[0]).contains(",Valve,単位1,AO2,単位2"));
+    // An input's name is cut to 16 bytes, an output's kept whole.
+    EXPECT_TRUE(fromCp932(lines[0]).startsWith("日付,時刻,DI1,あいうえおかきく,")) << fromCp932(lines[0]).toStdString();
+    EXPECT_TRUE(fromCp932(lines[0]).contains(",あいうえおかきくけ,単位1,AO2,単位2"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, AnalogOutputPageTest, ::testing::Values(Model::QN110, Model::QN120),
