@@ -143,7 +143,8 @@ public:
     UnitSession &operator=(const UnitSession &) = delete;
 
     // 0, 3 for an empty host, or a socket error (10060 when the unit did not answer
-    // in time). The host and port are kept for reconnects even when it fails.
+    // in time). The host and port are kept for reconnects even when it fails, and the
+    // first request then fails with the same error.
     int connect(const std::string &host, int port);
     void close();
 
