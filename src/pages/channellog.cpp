@@ -34,10 +34,12 @@ QString logRotatedFileName(const QString &baseName, int fileNumber)
 
 QString logColumnName(const QString &signalName, int channelNumber, const QString &defaultName)
 {
-    const QString name = fromCp932(cutCp932(toCp932(signalName), 16));
-    if (name == QString::number(channelNumber))
-        return defaultName;
-    return name;
+    return wholeLogColumnName(fromCp932(cutCp932(toCp932(signalName), 16)), channelNumber, defaultName);
+}
+
+QString wholeLogColumnName(const QString &signalName, int channelNumber, const QString &defaultName)
+{
+    return signalName == QString::number(channelNumber) ? defaultName : signalName;
 }
 
 QString qn210LogHeader(const QStringList &columnNames)

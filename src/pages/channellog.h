@@ -25,6 +25,8 @@ QString logRotatedFileName(const QString &baseName, int fileNumber);
 // A column name from a signal name: at most 16 bytes (code page 932); a name that is
 // just the channel's number ("2" on channel 2) gives the default name ("AI2").
 QString logColumnName(const QString &signalName, int channelNumber, const QString &defaultName);
+// The same for an analog output's column, whose name is kept whole.
+QString wholeLogColumnName(const QString &signalName, int channelNumber, const QString &defaultName);
 
 // "日付,時刻,AI1,単位1,AI2,単位2,AI3,単位3,DO1,DO2\n" from the five column names.
 QString qn210LogHeader(const QStringList &columnNames);
