@@ -64,12 +64,11 @@ public:
     // Where the unit window puts the canvas inside this page (left of the controls; the
     // scroll strip goes below it).
     static QRect canvasRect();
-    // Creates the canvas through the registry at canvasRect() with an automatic ID and the
-    // scroll strip, switches its read-out on, sets up the model's series and the minute from
-    // now (setUpModelSeries) and keeps it (SetCanvas). Returns it.
+    // Creates the page's canvas at canvasRect() with the scroll strip under it, switches its
+    // read-out on and sets up the model's series and the minute from now (setUpModelSeries).
+    // The page owns it; a second call returns the same canvas.
     TrendCanvas *createCanvas();
 
-    void setCanvas(TrendCanvas *canvas) { m_canvas = canvas; }
     TrendCanvas *canvas() const { return m_canvas; }
     void setPage(GraphPageHost *page) { m_page = page; }
     GraphPageHost *page() const { return m_page; }

@@ -315,7 +315,7 @@ void DevicePage::attachNumberFilter(QLineEdit *edit, NumberChars allowed)
 
 TrendSeries *DevicePage::series(int index) const
 {
-    return m_args.canvas ? m_args.canvas->getSeries(index) : nullptr;
+    return m_args.canvas ? m_args.canvas->series(index) : nullptr;
 }
 
 double DevicePage::nowSeconds()

@@ -160,10 +160,10 @@ TEST_F(Qn210Settings, FormulaReachesTheSettingsFileTheLogAndTheGraph)
     EXPECT_EQ(file.graphMax, 20.0);
     // Shown at once, before the next reading.
     EXPECT_EQ(page->convertedText(1), "10.5000 kPa");
-    TrendSeries *series = window->canvas()->getSeries(1);
+    TrendSeries *series = window->canvas()->series(1);
     EXPECT_EQ(series->minValue(), 0.0);
     EXPECT_EQ(series->maxValue(), 20.0);
-    EXPECT_EQ(series->getUnit(), "kPa");
+    EXPECT_EQ(series->unit(), "kPa");
 
     readOnce();
     const QList<QByteArray> lines = fileLines(logFile());
@@ -199,8 +199,8 @@ TEST_F(Qn210Settings, InvalidGraphRangeFallsBackToTheRangesDefaultWhilePaused)
     EXPECT_TRUE(pausedDuringMessage);
     EXPECT_FALSE(page->paused());
     // The ±100 mV range's default on the graph, 0..0 ("default") in the file.
-    EXPECT_EQ(window->canvas()->getSeries(0)->minValue(), -100.0);
-    EXPECT_EQ(window->canvas()->getSeries(0)->maxValue(), 100.0);
+    EXPECT_EQ(window->canvas()->series(0)->minValue(), -100.0);
+    EXPECT_EQ(window->canvas()->series(0)->maxValue(), 100.0);
     const ChannelSettings file = saved(Qn210Page::kInputKind, 0);
     EXPECT_EQ(file.a, 3.0);
     EXPECT_EQ(file.graphMin, 0.0);
@@ -221,7 +221,7 @@ TEST_F(Qn210Settings, CancelledFormulaChangesNothing)
     page->ui().formulaButton3->click();
     EXPECT_EQ(page->aiChannel(2).a, 4.0);
     EXPECT_EQ(saved(Qn210Page::kInputKind, 2).a, 4.0);
-    EXPECT_EQ(window->canvas()->getSeries(2)->maxValue(), 5.0);
+    EXPECT_EQ(window->canvas()->series(2)->maxValue(), 5.0);
     EXPECT_TRUE(presenter.messages.isEmpty());
 }
 
@@ -269,7 +269,7 @@ TEST_F(Qn210Settings, EveryNameButtonRenamesItsChannelEverywhere)
         EXPECT_EQ(page->signalName(c.kind, c.channel), name) << c.button;
         EXPECT_EQ(savedName(c.kind, c.channel), name) << c.button;
         EXPECT_EQ(window->graphTab()->legendText(c.series), QString::fromLatin1(c.legend) + name);
-        EXPECT_EQ(QString::fromStdString(window->canvas()->getSeries(c.series)->getName()),
+        EXPECT_EQ(QString::fromStdString(window->canvas()->series(c.series)->name()),
                   QString::fromLatin1(c.legend) + name);
     }
     EXPECT_EQ(script.runs, 5);
