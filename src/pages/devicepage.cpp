@@ -3,7 +3,7 @@
 #include "common/numbertext.h"
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
-#include "pages/guidispatcher.h"
+#include "linkqt/guidispatcher.h"
 #include "dialogs/dialogrunner.h"
 #include "ui/keyguard.h"
 #include "ui/messages.h"
