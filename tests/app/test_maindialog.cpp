@@ -294,13 +294,13 @@ TEST_F(MainDialogTest, LoadsThePerUnitSettingsFileOnOpening)
     {
         UnitSettingsStore written;
         written.setPath(path);
-        written.setSignalName(1, 4, 0, 2, QStringLiteral("流量"));
+        written.setSignalName(1, 4, RecordKind::Input, 2, QStringLiteral("流量"));
     }
     MainDialogConfig c = config();
     c.settingsPath = path;
     m_dialog = std::make_unique<MainDialog>(c, [](const UnitWindowArgs &) {});
     EXPECT_EQ(unitSettings().path(), path);
-    EXPECT_EQ(unitSettings().getSignalName(1, 4, 0, 2), QStringLiteral("流量"));
+    EXPECT_EQ(unitSettings().getSignalName(1, 4, RecordKind::Input, 2), QStringLiteral("流量"));
     unitSettings().resetToDefaults();
     unitSettings().setPath(QString());
 }

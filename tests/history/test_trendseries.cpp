@@ -109,7 +109,7 @@ TEST(TrendSeriesClear, KeepsVisibilityAndEmpties)
     s.release();
     EXPECT_EQ(s.count(), 0u);
     EXPECT_FALSE(s.isVisible());
-    s.addSample(3, 1); // usable after Release
+    s.addSample(3, 1); // usable after release()
     EXPECT_EQ(s.count(), 1u);
 }
 

@@ -231,7 +231,7 @@ TEST_F(Qn210PageTest, RenamePutsANewHeaderIntoTheRunningFile)
     page->tickOnce();
     ASSERT_TRUE(settle(before, 1));
     page->applySignalName(Qn210Page::kInputKind, 1, QStringLiteral("温度"));
-    EXPECT_EQ(unitSettings().getSignalName(0, 3, 0, 1), "温度");
+    EXPECT_EQ(unitSettings().getSignalName(0, 3, RecordKind::Input, 1), "温度");
     EXPECT_EQ(window->graphTab()->legendText(1), "AI2: 温度");
     before = page->completionsRun();
     page->tickOnce();
@@ -531,7 +531,7 @@ TEST_F(Qn210PageTest, RangeChangeOkResetsTheChannel)
     EXPECT_EQ(ch.graphMin, -100.0);
     EXPECT_TRUE(page->measuredText(0).isEmpty());
     EXPECT_EQ(window->canvas()->series(0)->count(), 0u);
-    const ChannelSettings saved = unitSettings().getConversion(0, 3, 0, 0);
+    const ChannelSettings saved = unitSettings().getConversion(0, 3, RecordKind::Input, 0);
     EXPECT_EQ(saved.a, 1.0);
     EXPECT_EQ(saved.graphMax, 0.0);
 
