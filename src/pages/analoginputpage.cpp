@@ -325,7 +325,7 @@ void AnalogInputPage::onGetAllAI(const Result<AnalogInputs> &result)
     // The row holds the same trimmed texts as the page and the graph.
     if (m_aiAuto.isOn())
         writeLogRow([this] { return logHeader(); },
-                    qn210LogFields(labels.mid(0, kInputs), valueUnits(), m_doState[0], m_doState[1]));
+                    analogInputLogFields(labels.mid(0, kInputs), valueUnits(), m_doState[0], m_doState[1]));
 }
 
 void AnalogInputPage::showReading(int channel, int raw)
@@ -429,7 +429,7 @@ QString AnalogInputPage::logHeader() const
         names << logColumnName(m_aiNames[c]->text(), c + 1, QStringLiteral("AI%1").arg(c + 1));
     for (int o = 0; o < kOutputs; ++o)
         names << logColumnName(m_doNames[o]->text(), o + 1, QStringLiteral("DO%1").arg(o + 1));
-    return qn210LogHeader(names);
+    return analogInputLogHeader(names);
 }
 
 // ---- outputs -----------------------------------------------------------------------
@@ -563,7 +563,7 @@ void AnalogInputPage::sendChannelUnit(int channel)
 
 // ---- what the settings dialogs apply ---------------------------------------------
 
-QString AnalogInputPage::signalName(int kind, int channel) const
+QString AnalogInputPage::signalName(RecordKind kind, int channel) const
 {
     if (kind == kOutputKind)
         return channel >= 0 && channel < kOutputs ? m_doNames[channel]->text() : QString();
@@ -580,7 +580,7 @@ QString AnalogInputPage::convertedText(int channel) const
     return m_convertedLabels.at(size_t(channel))->text();
 }
 
-void AnalogInputPage::applySignalName(int kind, int channel, const QString &name)
+void AnalogInputPage::applySignalName(RecordKind kind, int channel, const QString &name)
 {
     if (kind == kOutputKind) {
         if (channel < 0 || channel >= kOutputs)

@@ -117,7 +117,7 @@ void AnalogOutputPage::initialisePage()
     attachDigitsFilter(m_diPeriodEdit, 6);
 
     UnitSettingsStore &store = unitSettings();
-    for (int kind : {kOutputKind, kInputKind}) {
+    for (RecordKind kind : {kOutputKind, kInputKind}) {
         const int channels = kind == kOutputKind ? outputs() : inputs();
         for (int c = 0; c < channels; ++c) {
             const QString name = store.getSignalName(m_traits.settingsCode, unitId(), kind, c);
@@ -560,7 +560,7 @@ void AnalogOutputPage::sendChannelUnit(int channel)
         graphTab()->setChannelUnit(channel, ch.mode, ch.factor, ch.offset, ch.unit);
 }
 
-void AnalogOutputPage::onSignalNameButton(int kind, int channel)
+void AnalogOutputPage::onSignalNameButton(RecordKind kind, int channel)
 {
     const int channels = kind == kOutputKind ? outputs() : inputs();
     if ((kind != kInputKind && kind != kOutputKind) || channel < 0 || channel >= channels || isClosing())
@@ -571,7 +571,7 @@ void AnalogOutputPage::onSignalNameButton(int kind, int channel)
         applySignalName(kind, channel, dlg.name);
 }
 
-void AnalogOutputPage::applySignalName(int kind, int channel, const QString &name)
+void AnalogOutputPage::applySignalName(RecordKind kind, int channel, const QString &name)
 {
     setDisplayText(kind == kOutputKind ? m_aoControls[channel].name : m_diControls[channel].name, name);
     setSeriesLegend(seriesOf(kind, channel), legend(kind, channel, name));
@@ -579,7 +579,7 @@ void AnalogOutputPage::applySignalName(int kind, int channel, const QString &nam
     log().requestHeader();
 }
 
-QString AnalogOutputPage::signalName(int kind, int channel) const
+QString AnalogOutputPage::signalName(RecordKind kind, int channel) const
 {
     if (kind == kOutputKind)
         return validChannel(channel) ? m_aoControls[channel].name->text() : QString();
@@ -589,12 +589,12 @@ QString AnalogOutputPage::signalName(int kind, int channel) const
 QString AnalogOutputPage::valueEditText(int channel) const { return m_aoControls.at(size_t(channel)).valueEdit->text(); }
 QString AnalogOutputPage::displayText(int channel) const { return m_aoControls.at(size_t(channel)).display->text(); }
 
-QString AnalogOutputPage::legend(int kind, int channel, const QString &name) const
+QString AnalogOutputPage::legend(RecordKind kind, int channel, const QString &name) const
 {
     return QStringLiteral("%1%2: %3").arg(kind == kOutputKind ? "AO" : "DI").arg(channel + 1).arg(name);
 }
 
-int AnalogOutputPage::seriesOf(int kind, int channel) const
+int AnalogOutputPage::seriesOf(RecordKind kind, int channel) const
 {
     return kind == kOutputKind ? channel : outputs() + channel;
 }

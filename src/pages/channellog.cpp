@@ -42,24 +42,24 @@ QString wholeLogColumnName(const QString &signalName, int channelNumber, const Q
     return signalName == QString::number(channelNumber) ? defaultName : signalName;
 }
 
-QString qn210LogHeader(const QStringList &columnNames)
+QString analogInputLogHeader(const QStringList &columnNames)
 {
     const auto at = [&](int i) { return i < columnNames.size() ? columnNames[i] : QString(); };
     return QStringLiteral("日付,時刻,%1,単位1,%2,単位2,%3,単位3,%4,%5\n")
         .arg(at(0), at(1), at(2), at(3), at(4));
 }
 
-QStringList qn210LogFields(const QStringList &values, const QStringList &units, int do1, int do2)
+QStringList analogInputLogFields(const QStringList &values, const QStringList &units, int do1, int do2)
 {
     const auto v = [&](int i) { return i < values.size() ? values[i] : QString(); };
     const auto u = [&](int i) { return i < units.size() ? units[i] : QString(); };
     return {v(0), u(0), v(1), u(1), v(2), u(2), QString::number(do1), QString::number(do2)};
 }
 
-QString qn210LogRow(const QString &date, const QString &time, const QStringList &values,
-                    const QStringList &units, int do1, int do2)
+QString analogInputLogRow(const QString &date, const QString &time, const QStringList &values,
+                          const QStringList &units, int do1, int do2)
 {
-    return (QStringList{date, time} + qn210LogFields(values, units, do1, do2)).join(QLatin1Char(','))
+    return (QStringList{date, time} + analogInputLogFields(values, units, do1, do2)).join(QLatin1Char(','))
         + QLatin1Char('\n');
 }
 

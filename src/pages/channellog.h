@@ -28,13 +28,14 @@ QString logColumnName(const QString &signalName, int channelNumber, const QStrin
 // The same for an analog output's column, whose name is kept whole.
 QString wholeLogColumnName(const QString &signalName, int channelNumber, const QString &defaultName);
 
+// The analog-input pages (QN-210, QN-220):
 // "日付,時刻,AI1,単位1,AI2,単位2,AI3,単位3,DO1,DO2\n" from the five column names.
-QString qn210LogHeader(const QStringList &columnNames);
+QString analogInputLogHeader(const QStringList &columnNames);
 // The fields after date and time: "v1,u1,v2,u2,v3,u3,do1,do2".
-QStringList qn210LogFields(const QStringList &values, const QStringList &units, int do1, int do2);
+QStringList analogInputLogFields(const QStringList &values, const QStringList &units, int do1, int do2);
 // "date,time,v1,u1,v2,u2,v3,u3,do1,do2\n".
-QString qn210LogRow(const QString &date, const QString &time, const QStringList &values,
-                    const QStringList &units, int do1, int do2);
+QString analogInputLogRow(const QString &date, const QString &time, const QStringList &values,
+                          const QStringList &units, int do1, int do2);
 
 // The analog-output pages: "日付,時刻,DI1,DI2,DI3,AO1,単位1,AO2,単位2\n" on the QN-110,
 // "日付,時刻,DI1,DI2,AO1,単位1,AO2,単位2,AO3,単位3\n" on the QN-120: the input columns,

@@ -271,7 +271,7 @@ protected:
     void setUpGraph();
     void setSeriesLegend(int index, const QString &text);
     // One sample per series at time t (seconds since 1970) plus the value labels, then
-    // RefreshGraph.
+    // refreshGraph().
     void feedGraph(double t, const std::vector<double> &values, const QStringList &labels);
     static double nowSeconds();
 

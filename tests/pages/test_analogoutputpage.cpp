@@ -149,13 +149,13 @@ TEST_P(AnalogOutputPageTest, StartUpReadsBackEachOutputThenItsThresholds)
     EXPECT_TRUE(page->aoChannel(1).ledOutside);
     if (n == 3) {
         EXPECT_EQ(page->displayText(2), "10.000 mA");
-        EXPECT_EQ(window->canvas()->getSeries(2)->minValue(), 0.0) << "current mode's default range";
+        EXPECT_EQ(window->canvas()->series(2)->minValue(), 0.0) << "current mode's default range";
     }
     // The start-up reading shows the inputs but feeds neither the graph nor the log.
     EXPECT_TRUE(page->diState(0));
     EXPECT_FALSE(page->diState(1));
     for (int s = 0; s < 5; ++s)
-        EXPECT_EQ(window->canvas()->getSeries(s)->count(), 0u);
+        EXPECT_EQ(window->canvas()->series(s)->count(), 0u);
     EXPECT_TRUE(presenter.messages.isEmpty());
 }
 
@@ -333,7 +333,7 @@ TEST_P(AnalogOutputPageTest, RangeDialogActsOnlyOnAChange)
         d.findChild<QComboBox *>("rangeCombo")->setCurrentIndex(mode);
         d.accept();
     });
-    window->canvas()->getSeries(0)->addSample(1.0, 5.0);
+    window->canvas()->series(0)->addSample(1.0, 5.0);
     // The button is disabled while the output is on; after a failure it may be on in state 0.
     page->onRangeButton(0);
     EXPECT_TRUE(sent(0).empty());
@@ -341,13 +341,13 @@ TEST_P(AnalogOutputPageTest, RangeDialogActsOnlyOnAChange)
     sent(1);
     page->onRangeButton(0);
     EXPECT_TRUE(sent(0).empty()) << "unchanged";
-    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 1u);
+    EXPECT_EQ(window->canvas()->series(0)->count(), 1u);
     mode = 1;
     page->onRangeButton(0);
     EXPECT_EQ(page->aoChannel(0).mode, 1);
-    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 0u) << "trace cleared";
-    EXPECT_EQ(window->canvas()->getSeries(0)->maxValue(), 20.0);
-    EXPECT_EQ(QString::fromStdString(window->canvas()->getSeries(0)->getUnit()), "mA");
+    EXPECT_EQ(window->canvas()->series(0)->count(), 0u) << "trace cleared";
+    EXPECT_EQ(window->canvas()->series(0)->maxValue(), 20.0);
+    EXPECT_EQ(QString::fromStdString(window->canvas()->series(0)->unit()), "mA");
     EXPECT_EQ(page->displayText(0), "0.000 mA");
 }
 
@@ -372,7 +372,7 @@ TEST_P(AnalogOutputPageTest, AutomaticReadingsFeedTheGraphAndTheLog)
                                                  : "日付,時刻,DI1,DI2,AO1,単位1,AO2,単位2,AO3,単位3");
     const QByteArray fields = lines[1].split(',').mid(2).join(',');
     EXPECT_EQ(fields, qn110 ? "1,0,1,1.5000,V,0.0000,V" : "1,0,1.5000,V,0.0000,V,0.0000,V");
-    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 2u);
+    EXPECT_EQ(window->canvas()->series(0)->count(), 2u);
     EXPECT_EQ(window->graphTab()->valueLabelText(0), "1.50000 V");
     EXPECT_EQ(window->graphTab()->valueLabelText(page->outputs()).trimmed(), "ON");
 }
