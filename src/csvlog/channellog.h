@@ -1,8 +1,8 @@
 #pragma once
-// The CSV log of one device page: file names, header and row formats, rotation.
-// One object per page; GUI thread only. Text is written in code page 932 with LF line
-// ends, one write call per row (with its header line when one is due) and no buffering
-// of our own.
+// The CSV log of one unit, as a device page and the logging service write it: file names,
+// header and row formats, rotation. One object per log, used from one thread. Text is written
+// in code page 932 with LF line ends, one write call per row (with its header line when one
+// is due) and no buffering of our own.
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
