@@ -55,14 +55,32 @@ void applySetupResults(UnitSetup &setup, const std::vector<proto::Results> &resu
             setup.inputRanges[std::size_t(r[0])] = r[1];
 }
 
-std::vector<Query> readingQueries(Model model)
+std::vector<Query> readingQueries(Model model, bool withOutputs)
 {
-    if (analogInputs(model))
-        return {{proto::Op::GetAllAI}, {proto::Op::GetDO}};
+    if (analogInputs(model)) {
+        if (withOutputs)
+            return {{proto::Op::GetAllAI}, {proto::Op::GetDO}};
+        return {{proto::Op::GetAllAI}};
+    }
     std::vector<Query> queries{{proto::Op::GetDI}};
-    for (int c = 0; c < traits(model).analogOutputs; ++c)
-        queries.push_back({proto::Op::GetAO, {c}});
+    if (withOutputs)
+        for (int c = 0; c < traits(model).analogOutputs; ++c)
+            queries.push_back({proto::Op::GetAO, {c}});
     return queries;
+}
+
+void keepOutputs(UnitSetup &setup, const std::vector<proto::Results> &answers)
+{
+    if (answers.size() < 2)
+        return;
+    if (analogInputs(setup.model)) {
+        setup.doPattern = answers[1][0];
+        return;
+    }
+    for (std::size_t c = 0; c + 1 < answers.size() && c < setup.outputModes.size(); ++c) {
+        setup.outputModes[c] = answers[c + 1][1];
+        setup.outputCodes[c] = answers[c + 1][2];
+    }
 }
 
 Reading readingFrom(const UnitSetup &setup, const UnitIdentity &identity, const std::vector<proto::Results> &answers,
@@ -85,7 +103,7 @@ Reading readingFrom(const UnitSetup &setup, const UnitIdentity &identity, const 
             ch.unit = s.unitText.isEmpty() ? std::string(ai::defaultUnit(range)) : utf8(s.unitText);
             reading.channels.push_back(std::move(ch));
         }
-        const int pattern = answers[1][0];
+        const int pattern = setup.doPattern;
         for (int o = 0; o < t.digitalOutputs; ++o)
             reading.digitalOutputs.push_back({utf8(settings.getSignalName(code, setup.unitId, kOutputKind, o)),
                                               bool((pattern >> o) & 1)});
@@ -97,11 +115,10 @@ Reading readingFrom(const UnitSetup &setup, const UnitIdentity &identity, const 
                                          bool((bits >> m) & 1)});
     for (int c = 0; c < t.analogOutputs; ++c) {
         const ChannelSettings s = settings.getConversion(code, setup.unitId, kOutputKind, c);
-        const proto::Results &ao = answers[std::size_t(1 + c)];
-        const int mode = ao[1];
+        const int mode = setup.outputModes[std::size_t(c)];
         ChannelValue ch;
         ch.signalName = utf8(s.signalName);
-        ch.raw = ao::signExtend16(ao[2]);
+        ch.raw = ao::signExtend16(setup.outputCodes[std::size_t(c)]);
         ch.value = ao::physicalFromRaw(mode, ch.raw) * s.a + s.b;
         ch.valueText = ao::valueText(mode, ch.value);
         ch.unit = s.unitText.isEmpty() ? std::string(ao::unitName(mode)) : utf8(s.unitText);

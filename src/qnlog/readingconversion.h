@@ -19,6 +19,11 @@ struct UnitSetup {
     Model model = Model::QN210;
     int unitId = 0;
     std::array<int, 3> inputRanges{2, 2, 2}; // QN-210/220
+    // The outputs as last read: the DO pattern (QN-210/220), each output's mode and code
+    // (QN-110/120).
+    int doPattern = 0;
+    std::array<int, 3> outputModes{};
+    std::array<int, 3> outputCodes{};
 };
 
 // The model and ID request; then, by model, what the readings need besides (the input ranges).
@@ -28,9 +33,12 @@ std::vector<Query> setupQueries(Model model);
 std::optional<UnitSetup> setupFromIdentification(const proto::Results &identification);
 void applySetupResults(UnitSetup &setup, const std::vector<proto::Results> &results);
 
-// The requests of one reading: inputs and outputs' states (QN-210/220), inputs and outputs'
-// values (QN-110/120).
-std::vector<Query> readingQueries(Model model);
+// The requests of one reading: the inputs, and with withOutputs the outputs' states
+// (QN-210/220) or values (QN-110/120) too. A reading without them logs the outputs as last
+// read, as the unit window logs them as it last knew them.
+std::vector<Query> readingQueries(Model model, bool withOutputs);
+// The outputs as the answers of a reading with them give them.
+void keepOutputs(UnitSetup &setup, const std::vector<proto::Results> &answers);
 // The reading the answers make, named and converted with the settings store's records.
 Reading readingFrom(const UnitSetup &setup, const UnitIdentity &identity, const std::vector<proto::Results> &answers,
                     const UnitSettingsStore &settings, std::chrono::system_clock::time_point time);

@@ -22,6 +22,19 @@ QThreadPool &connectPool()
     return *pool;
 }
 
+// The first deadline of a period: the next whole period since a moment all units share, so
+// units of one period are due together and the main thread wakes once for all of them.
+UnitPoller::Clock::time_point firstDeadline(UnitPoller::Clock::duration period)
+{
+    static const UnitPoller::Clock::time_point epoch = UnitPoller::Clock::now();
+    const auto now = UnitPoller::Clock::now();
+    return epoch + ((now - epoch) / period) * period;
+}
+
+// How often the outputs are read with a reading: they change only when someone sets them
+// (or a DO alert), while the inputs are read every period.
+constexpr auto kOutputsReadEvery = std::chrono::seconds(1);
+
 void report(const std::string &line)
 {
     std::fprintf(stderr, "qnlog: %s\n", line.c_str());
@@ -52,7 +65,7 @@ void UnitPoller::start()
         queries->connect(host, port);
         QMetaObject::invokeMethod(self, [self] {
             self->m_inFlight = false;
-            self->m_next = Clock::now();
+            self->m_next = firstDeadline(self->m_period);
             self->tick();
         }, Qt::QueuedConnection);
     });
@@ -145,6 +158,7 @@ void UnitPoller::onSetUp(const QueryResults &results)
         return;
     }
     applySetupResults(*m_setup, results.results);
+    m_outputsRead = {}; // the first reading reads them
     answering();
     // The reading of this period follows at once: a unit back is logged within one period.
     if (!m_stopped)
@@ -153,7 +167,11 @@ void UnitPoller::onSetUp(const QueryResults &results)
 
 void UnitPoller::read()
 {
-    runQueries(readingQueries(m_setup->model), &UnitPoller::onRead);
+    const Clock::time_point now = Clock::now();
+    const bool withOutputs = now - m_outputsRead >= kOutputsReadEvery;
+    if (withOutputs)
+        m_outputsRead = now;
+    runQueries(readingQueries(m_setup->model, withOutputs), &UnitPoller::onRead);
 }
 
 void UnitPoller::onRead(const QueryResults &results)
@@ -162,6 +180,7 @@ void UnitPoller::onRead(const QueryResults &results)
         failed(results.error);
         return;
     }
+    keepOutputs(*m_setup, results.results);
     m_events.readingTaken(*m_setup, identity(), results.results);
 }
 

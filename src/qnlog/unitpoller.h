@@ -63,6 +63,7 @@ private:
     UnitQueries m_queries;
     QTimer m_timer;
     Clock::time_point m_next;
+    Clock::time_point m_outputsRead; // when the outputs were last read
     bool m_stopped = false;
     bool m_inFlight = false;
     std::optional<bool> m_online;        // unknown until the first answer or failure
