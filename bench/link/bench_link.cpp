@@ -52,15 +52,14 @@ struct Waiter {
     bool done = false;
 };
 
-void onAllAIBlocking(void *ctx, int, int, int)
+void wake(Waiter &w)
 {
-    auto *w = static_cast<Waiter *>(ctx);
     {
-        std::lock_guard lock(w->mutex);
-        w->done = true;
+        std::lock_guard lock(w.mutex);
+        w.done = true;
     }
     // Outside the lock, so the woken poster does not block again on the mutex.
-    w->cv.notify_one();
+    w.cv.notify_one();
 }
 
 // Post GetAllAI and wait for its completion (the poster sleeps on a condition variable).
@@ -73,7 +72,7 @@ void BM_SessionGetAllAI(benchmark::State &state)
     }
     Waiter w;
     for (auto _ : state) {
-        session.getAllAI(&w, &onAllAIBlocking);
+        session.getAllAI([&w](const Result<AnalogInputs> &) { wake(w); });
         std::unique_lock lock(w.mutex);
         w.cv.wait(lock, [&] { return w.done; });
         w.done = false;
@@ -89,14 +88,14 @@ struct Chain {
     Waiter waiter;
 };
 
-void onChained(void *ctx, int, int, int)
+void postChained(Chain &c)
 {
-    auto *c = static_cast<Chain *>(ctx);
-    if (--c->left > 0) {
-        c->session->getAllAI(c, &onChained);
-        return;
-    }
-    onAllAIBlocking(&c->waiter, 0, 0, 0);
+    c.session->getAllAI([&c](const Result<AnalogInputs> &) {
+        if (--c.left > 0)
+            postChained(c);
+        else
+            wake(c.waiter);
+    });
 }
 
 void BM_SessionGetAllAIChained(benchmark::State &state)
@@ -111,7 +110,7 @@ void BM_SessionGetAllAIChained(benchmark::State &state)
     chain.session = &session;
     for (auto _ : state) {
         chain.left = kChain;
-        session.getAllAI(&chain, &onChained);
+        postChained(chain);
         std::unique_lock lock(chain.waiter.mutex);
         chain.waiter.cv.wait(lock, [&] { return chain.waiter.done; });
         chain.waiter.done = false;
@@ -170,7 +169,7 @@ void BM_SessionVersusRawInterleaved(benchmark::State &state)
     using Clock = std::chrono::steady_clock;
     Clock::duration sessionTime{}, rawTime{};
     auto sessionExchange = [&] {
-        session.getAllAI(&w, &onAllAIBlocking);
+        session.getAllAI([&w](const Result<AnalogInputs> &) { wake(w); });
         std::unique_lock lock(w.mutex);
         w.cv.wait(lock, [&] { return w.done; });
         w.done = false;
@@ -214,15 +213,6 @@ BENCHMARK(BM_SessionVersusRawInterleaved)->UseRealTime()->MinTime(2.0)->Repetiti
 
 // ---- 64 sessions polling GetAllAI every 100 ms for 10 s ----
 
-void onPolled(void *ctx, int a, int, int)
-{
-    auto *counts = static_cast<std::atomic<int> *>(ctx);
-    if (a == proto::kAllAIFailure)
-        counts[1].fetch_add(1, std::memory_order_relaxed);
-    else
-        counts[0].fetch_add(1, std::memory_order_relaxed);
-}
-
 void BM_Poll64SessionsCpu(benchmark::State &state)
 {
     constexpr int kSessions = 64;
@@ -246,7 +236,9 @@ void BM_Poll64SessionsCpu(benchmark::State &state)
         auto next = t0;
         while (std::chrono::steady_clock::now() - t0 < kRun) {
             for (auto &s : sessions)
-                s->getAllAI(counts, &onPolled);
+                s->getAllAI([&counts](const Result<AnalogInputs> &r) {
+                    counts[r ? 0 : 1].fetch_add(1, std::memory_order_relaxed);
+                });
             next += std::chrono::milliseconds(100);
             std::this_thread::sleep_until(next);
         }

@@ -159,12 +159,6 @@ bool measureService(const SimProcess &sim, int seconds, ServiceFigures &out, std
     return true;
 }
 
-void onReading(void *context, proto::Op, const proto::Results &, int)
-{
-    if (UnitSession::completionError() == 0)
-        static_cast<std::atomic<long> *>(context)->fetch_add(1, std::memory_order_relaxed);
-}
-
 // Bare sessions asking each unit what qnlog asks (GetAllAI every 100 ms, GetDO once a second)
 // from one timer thread; their CPU is this process's.
 double measureBareSessions(const SimProcess &sim, int seconds, long &readings)
@@ -180,9 +174,12 @@ double measureBareSessions(const SimProcess &sim, int seconds, long &readings)
     auto next = t0;
     for (long period = 0; Clock::now() - t0 < std::chrono::seconds(seconds); ++period) {
         for (auto &s : sessions) {
-            s->post(proto::Op::GetAllAI, {}, &answered, &onReading);
+            s->getAllAI([&answered](const Result<AnalogInputs> &r) {
+                if (r)
+                    answered.fetch_add(1, std::memory_order_relaxed);
+            });
             if (period % 10 == 0)
-                s->post(proto::Op::GetDO, {}, nullptr, [](void *, proto::Op, const proto::Results &, int) {});
+                s->getDO([](const Result<DigitalOutputs> &) {});
         }
         next += std::chrono::milliseconds(100);
         std::this_thread::sleep_until(next);

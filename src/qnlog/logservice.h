@@ -40,8 +40,7 @@ public:
     quint64 readings() const { return m_readings; }
     quint64 skippedPeriods() const;
 
-    void readingTaken(const UnitSetup &setup, const UnitIdentity &identity,
-                      const std::vector<proto::Results> &answers) override;
+    void readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers) override;
     void unitStateChanged(const UnitIdentity &identity, bool online) override;
 
 signals:

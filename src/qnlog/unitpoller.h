@@ -1,7 +1,8 @@
 #pragma once
 // One unit of the logging service: its session, its period on the monotonic clock, and
 // the state it is in (not yet known, answering, not answering). Main thread only.
-#include "qnlog/readingconversion.h"
+#include "qnlog/unitqueries.h"
+#include "qnlog/reading.h"
 
 #include <QObject>
 #include <QTimer>
@@ -16,8 +17,7 @@ namespace qn::logsvc {
 class UnitEvents {
 public:
     virtual ~UnitEvents() = default;
-    virtual void readingTaken(const UnitSetup &setup, const UnitIdentity &identity,
-                              const std::vector<proto::Results> &answers) = 0;
+    virtual void readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers) = 0;
     virtual void unitStateChanged(const UnitIdentity &identity, bool online) = 0;
 };
 
@@ -48,11 +48,12 @@ private:
     void scheduleNext();
     void identify();
     void read();
-    void runQueries(std::vector<Query> queries, void (UnitPoller::*then)(const QueryResults &));
-    void onIdentified(const QueryResults &results);
-    void onSetUp(const QueryResults &results);
-    void onRead(const QueryResults &results);
-    void failed(int error);
+    // The completion of a request on the session's worker, run on the main thread.
+    template <typename T>
+    std::function<void(Result<T>)> onMainThread(void (UnitPoller::*then)(const Result<T> &));
+    void onIdentified(const Result<UnitIdentification> &result);
+    void onRead(const Result<ReadingAnswers> &result);
+    void failed(const LinkError &error);
     void answering();
     UnitIdentity identity() const;
 
