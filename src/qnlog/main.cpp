@@ -80,14 +80,19 @@ int main(int argc, char **argv)
         if (!reloaded) {
             // A running service keeps going with what it had.
             std::fprintf(stderr, "qnlog: %s; the configuration stays as it was\n", qPrintable(reloadError.text()));
-            csv.reopen();
+            service.reload(service.config());
             return;
         }
         csv.setSettings(csvSettings(*reloaded));
         service.reload(*reloaded);
         std::fprintf(stderr, "qnlog: configuration read again, log files reopened\n");
     });
-    QObject::connect(&service, &LogService::finished, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&service, &LogService::finished, &app, [&service] {
+        std::fprintf(stderr, "qnlog: stopped after %llu readings; %llu periods were skipped (a unit late or away)\n",
+                     static_cast<unsigned long long>(service.readings()),
+                     static_cast<unsigned long long>(service.skippedPeriods()));
+        QCoreApplication::exit(0);
+    });
     service.start();
     const int status = app.exec();
     std::fflush(stderr);
