@@ -256,6 +256,6 @@ void BM_QnlogUnitCount(benchmark::State &state)
     state.counters["rows_per_period"] = double(service.rows) / service.periods;
     state.counters["skipped_periods"] = double(service.skipped);
 }
-BENCHMARK(BM_QnlogUnitCount)->Arg(384)->Arg(512)->Arg(768)->Arg(1024)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_QnlogUnitCount)->Arg(384)->Arg(512)->Arg(640)->Arg(768)->Arg(1024)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace
