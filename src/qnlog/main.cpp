@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
 
 using namespace qn::logsvc;
 
@@ -27,6 +28,18 @@ void usage(FILE *out)
                       "  Logs the units that FILE names (default %s) into CSV files.\n"
                       "  SIGHUP reopens the log files and reads FILE again; SIGTERM ends.\n",
                  kDefaultConfig);
+}
+
+// A socket and a log file for each unit: hundreds of units need more descriptors than the
+// usual soft limit of 1024. As many as the hard limit allows; where that fails, the units
+// beyond report that they cannot be reached or logged.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 CsvLogSettings csvSettings(const ServiceConfig &config)
@@ -65,6 +78,7 @@ int main(int argc, char **argv)
         return kConfigError;
     }
 
+    raiseDescriptorLimit();
     SignalPipe signalPipe;
     if (!signalPipe.install()) {
         std::fprintf(stderr, "qnlog: cannot catch signals: %s\n", qPrintable(signalPipe.errorText()));
