@@ -1,0 +1,199 @@
+// The publisher (driven by qnmqttfeed) against a real mosquitto on loopback; a subscriber checks
+// what arrives. Every wait is for something the broker, the subscriber or the feed reports.
+#include "mqtt/command.h"
+
+#include "child.h"
+#include "mosquitto.h"
+#include "subscriber.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <regex>
+
+using namespace qn::test;
+
+namespace {
+
+const std::string kUnit1 = "qnview/QN-210_1_127.0.0.1";
+
+std::size_t countTopic(const std::vector<Received> &messages, const std::string &suffix)
+{
+    return std::count_if(messages.begin(), messages.end(), [&](const Received &m) {
+        return m.topic.size() >= suffix.size() && m.topic.compare(m.topic.size() - suffix.size(), suffix.size(), suffix) == 0;
+    });
+}
+
+// The raw code of the first channel: the feed's sequence number of the reading.
+long sequenceOf(const std::string &payload)
+{
+    static const std::regex raw("\"raw\":(-?[0-9]+)");
+    std::smatch m;
+    return std::regex_search(payload, m, raw) ? std::stol(m[1]) : -1;
+}
+
+class MqttBroker : public ::testing::Test {
+protected:
+    void startBroker(const std::string &config = {})
+    {
+        m_broker = std::make_unique<Mosquitto>(m_dir.path, config);
+        ASSERT_TRUE(m_broker->start()) << "mosquitto did not start";
+    }
+    std::unique_ptr<Child> startFeed(std::vector<std::string> args, const char *scheme = "tcp")
+    {
+        args.insert(args.begin(), {std::string(QN_BIN_DIR) + "/qnmqttfeed", "--broker", m_broker->uri(scheme), "--retry-max", "1"});
+        return std::make_unique<Child>(args);
+    }
+    std::unique_ptr<Subscriber> subscribe(const std::string &filter, const std::string &clientId = "test-subscriber")
+    {
+        auto s = std::make_unique<Subscriber>(m_broker->uri(), clientId, filter);
+        EXPECT_TRUE(s->waitForSubscription());
+        return s;
+    }
+
+    TempDir m_dir;
+    std::unique_ptr<Mosquitto> m_broker;
+};
+
+TEST_F(MqttBroker, ReadingsArriveWithTheDocumentedJson)
+{
+    startBroker();
+    auto subscriber = subscribe("qnview/+/reading");
+    auto feed = startFeed({"--units", "2", "--time-ms", "1796778930125", "--utc-offset", "540"});
+    feed->send("r 2");
+    ASSERT_TRUE(feed->waitFor(Child::Out, "sent 2"));
+    ASSERT_TRUE(subscriber->waitUntil([](const auto &m) { return m.size() == 4; })) << feed->seen(Child::Err);
+    const auto messages = subscriber->messages();
+    const auto first = std::find_if(messages.begin(), messages.end(), [](const Received &m) { return m.topic == kUnit1 + "/reading"; });
+    ASSERT_NE(first, messages.end());
+    EXPECT_EQ(first->payload,
+              R"({"time":"2026-12-09T10:15:30.125+09:00","model":"QN-210","id":1,"address":"127.0.0.1","channels":[)"
+              R"({"channel":"AI1","signal":"温度","value":1.1,"unit":"°C","raw":1},)"
+              R"({"channel":"AI2","signal":"CH2","value":1.2,"unit":"V","raw":1001},)"
+              R"({"channel":"AI3","signal":"CH3","value":1.3,"unit":"V","raw":2001}],"di":[],"do":[1,0]})");
+    EXPECT_FALSE(first->retained);
+}
+
+TEST_F(MqttBroker, StatusIsRetainedAndTheLastWillSaysAKilledServiceIsOffline)
+{
+    startBroker();
+    auto watcher = subscribe("qnview/#", "watcher");
+    auto feed = startFeed({"--units", "1"});
+    feed->send("s 1 1");
+    ASSERT_TRUE(watcher->waitUntil([](const auto &m) {
+        return countTopic(m, "/service/status") == 1 && countTopic(m, "_127.0.1/status") == 1;
+    })) << feed->seen(Child::Err);
+
+    // A subscriber that comes later is told both at once, from what the broker kept.
+    auto late = subscribe("qnview/+/status", "late");
+    ASSERT_TRUE(late->waitUntil([](const auto &m) { return m.size() == 2; }));
+    for (const Received &m : late->messages()) {
+        EXPECT_TRUE(m.retained) << m.topic;
+        EXPECT_EQ(m.payload, "online") << m.topic;
+    }
+
+    feed->stop(SIGKILL);
+    ASSERT_TRUE(watcher->waitUntil([](const auto &m) { return !m.empty() && m.back().topic == "qnview/service/status" && m.back().payload == "offline"; }));
+}
+
+TEST_F(MqttBroker, BrokerAwayAndServiceRestartedMeanwhileLoseNothingAndKeepTheOrder)
+{
+    startBroker();
+    auto subscriber = subscribe("qnview/+/reading", "historian");
+    const std::vector<std::string> options = {"--units", "2", "--client-id", "feed-outage", "--persist", (m_dir.path / "feed").string()};
+    auto feed = startFeed(options);
+    feed->send("r 5");
+    ASSERT_TRUE(subscriber->waitForCount(10)) << feed->seen(Child::Err);
+
+    m_broker->stop();
+    ASSERT_TRUE(feed->waitFor(Child::Err, "lost the broker"));
+    feed->send("r 20");
+    ASSERT_TRUE(feed->waitFor(Child::Out, "sent 25"));
+    // The service goes down with readings still waiting, and comes back while the broker is away.
+    feed->stop(SIGKILL);
+    auto options2 = options;
+    options2.insert(options2.end(), {"--first", "26"});
+    feed = startFeed(options2);
+    ASSERT_TRUE(feed->waitFor(Child::Err, "40 messages kept from the last run")) << feed->seen(Child::Err);
+    feed->send("r 20");
+    ASSERT_TRUE(feed->waitFor(Child::Out, "sent 45"));
+
+    ASSERT_TRUE(m_broker->start());
+    ASSERT_TRUE(subscriber->waitForCount(90)) << subscriber->count() << " of 90\n" << feed->seen(Child::Err);
+    for (const std::string unit : {"qnview/QN-210_1_127.0.0.1/reading", "qnview/QN-210_2_127.0.0.2/reading"}) {
+        std::vector<long> sequence;
+        for (const Received &m : subscriber->messages())
+            if (m.topic == unit && (sequence.empty() || sequence.back() != sequenceOf(m.payload)))
+                sequence.push_back(sequenceOf(m.payload)); // QoS 1 may repeat one the broker did not acknowledge
+        std::vector<long> expected(45);
+        std::iota(expected.begin(), expected.end(), 1);
+        EXPECT_EQ(sequence, expected) << unit;
+    }
+}
+
+TEST_F(MqttBroker, RefusedLoginOrCertificateIsSaidClearlyAndRetried)
+{
+    ASSERT_TRUE(makeCertificates(m_dir.path));
+    ASSERT_TRUE(run("mosquitto_passwd -b -c " + (m_dir.path / "passwd").string() + " plant secret"));
+    const std::string d = m_dir.path.string() + "/";
+    const std::string login = "allow_anonymous false\npassword_file " + d + "passwd\n";
+    const std::string tls = "cafile " + d + "ca.pem\ncertfile " + d + "server.pem\nkeyfile " + d + "server.key\n";
+    const struct {
+        const char *name;
+        std::string config;
+        const char *scheme;
+        std::vector<std::string> args;
+        const char *said;
+    } cases[] = {
+        {"wrong password", login, "tcp", {"--username", "plant", "--password", "wrong"}, "refused the login"},
+        {"right password", login, "tcp", {"--username", "plant", "--password", "secret"}, "connected to"},
+        {"untrusted certificate", tls, "ssl", {"--ca", d + "other-ca.pem"}, "certificate is not trusted by the CA file"},
+        {"trusted certificate", tls, "ssl", {"--ca", d + "ca.pem"}, "connected to"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        startBroker(c.config);
+        auto feed = startFeed(c.args, c.scheme);
+        std::string line;
+        ASSERT_TRUE(feed->readLine(Child::Err, line)) << feed->seen(Child::Err);
+        EXPECT_NE(line.find(c.said), std::string::npos) << line;
+        if (std::string(c.said) != "connected to") {
+            EXPECT_NE(line.find("retrying with back-off"), std::string::npos) << line;
+        }
+        m_broker->stop();
+    }
+}
+
+TEST_F(MqttBroker, CommandsAreRefusedUnlessEnabledAndCheckedBeforeTheUnitSeesThem)
+{
+    startBroker();
+    auto dashboard = subscribe("qnview/#", "dashboard");
+    auto feed = startFeed({"--units", "2", "--model", "QN-110", "--commands", "1"});
+    ASSERT_TRUE(dashboard->waitUntil([](const auto &m) { return countTopic(m, "/service/status") == 1; }));
+    const std::string unit1 = "qnview/QN-110_1_127.0.0.1", unit2 = "qnview/QN-110_2_127.0.0.2";
+    const struct {
+        std::string unit;
+        const char *channel, *payload, *error;
+    } cases[] = {
+        {unit2, "AO1", "1.5", "commands are not enabled for this unit"},
+        {unit1, "DO1", "1", "the QN-110 has no output \"DO1\""},
+        {unit1, "AO1", "abc", "an analog output takes a number"},
+        {unit1, "AO2", "2.5", ""},
+    };
+    std::size_t answers = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.channel + std::string(" ") + c.payload);
+        dashboard->publish(c.unit + "/set/" + c.channel, c.payload);
+        ++answers;
+        ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, "/result") == answers; }));
+        const Received answer = dashboard->messages().back();
+        EXPECT_EQ(answer.topic, c.unit + "/result");
+        EXPECT_EQ(answer.payload, qn::mqtt::commandResultJson(c.channel, c.payload, c.error));
+    }
+    // Only the accepted one reached the unit.
+    ASSERT_TRUE(feed->waitFor(Child::Out, "run 1 AO2 2.5"));
+    EXPECT_EQ(feed->seen(Child::Out), "run 1 AO2 2.5\n");
+}
+
+} // namespace
