@@ -66,6 +66,7 @@ struct detail::PublisherState {
     bool dropSaid = false;
     std::string lastFailure;   // the reason last said, so retries do not repeat it
     std::string tlsError;      // what OpenSSL said during the attempt that failed
+    bool stopping = false;     // attempts the end cuts short are not failures to report
 
     // The disconnection at the end.
     std::condition_variable disconnected;
@@ -176,7 +177,7 @@ void onConnectFailure(void *context, MQTTAsync_failureData *response)
     const std::string reason = s->failureReason(response);
     {
         std::lock_guard lock(s->mutex);
-        if (reason == s->lastFailure)
+        if (s->stopping || reason == s->lastFailure)
             return;
         s->lastFailure = reason;
     }
@@ -369,6 +370,10 @@ Publisher::~Publisher()
     detail::PublisherState &s = *m_state;
     if (!s.client)
         return;
+    {
+        std::lock_guard lock(s.mutex);
+        s.stopping = true;
+    }
     s.send(s.serviceTopic, "offline", true);
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
     options.timeout = 2000;

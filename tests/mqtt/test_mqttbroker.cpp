@@ -82,7 +82,7 @@ TEST_F(MqttBroker, StatusIsRetainedAndTheLastWillSaysAKilledServiceIsOffline)
     auto feed = startFeed({"--units", "1"});
     feed->send("s 1 1");
     ASSERT_TRUE(watcher->waitUntil([](const auto &m) {
-        return countTopic(m, "/service/status") == 1 && countTopic(m, "_127.0.1/status") == 1;
+        return countTopic(m, "/service/status") == 1 && countTopic(m, "_127.0.0.1/status") == 1;
     })) << feed->seen(Child::Err);
 
     // A subscriber that comes later is told both at once, from what the broker kept.
@@ -120,15 +120,23 @@ TEST_F(MqttBroker, BrokerAwayAndServiceRestartedMeanwhileLoseNothingAndKeepTheOr
     ASSERT_TRUE(feed->waitFor(Child::Out, "sent 45"));
 
     ASSERT_TRUE(m_broker->start());
-    ASSERT_TRUE(subscriber->waitForCount(90)) << subscriber->count() << " of 90\n" << feed->seen(Child::Err);
+    // Both units' last reading (any repeats come before it).
+    ASSERT_TRUE(subscriber->waitUntil([](const auto &m) {
+        return std::count_if(m.begin(), m.end(), [](const Received &r) { return sequenceOf(r.payload) == 45; }) == 2;
+    })) << feed->seen(Child::Err);
     for (const std::string unit : {"qnview/QN-210_1_127.0.0.1/reading", "qnview/QN-210_2_127.0.0.2/reading"}) {
         std::vector<long> sequence;
+        // The broker was stopped before it had every acknowledgement of the subscriber, and
+        // QoS 1 sends those again: a repeat is no fault, a reading late or missing is.
         for (const Received &m : subscriber->messages())
-            if (m.topic == unit && (sequence.empty() || sequence.back() != sequenceOf(m.payload)))
-                sequence.push_back(sequenceOf(m.payload)); // QoS 1 may repeat one the broker did not acknowledge
+            if (m.topic == unit && (sequence.empty() || sequenceOf(m.payload) > sequence.back()))
+                sequence.push_back(sequenceOf(m.payload));
         std::vector<long> expected(45);
         std::iota(expected.begin(), expected.end(), 1);
-        EXPECT_EQ(sequence, expected) << unit;
+        std::string got;
+        for (long n : sequence)
+            got += std::to_string(n) + ' ';
+        EXPECT_EQ(sequence, expected) << unit << ": " << got;
     }
 }
 
