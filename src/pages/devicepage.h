@@ -10,7 +10,7 @@
 #include "link/unitsession.h"
 #include "common/numbertext.h"
 #include "model/model.h"
-#include "pages/channellog.h"
+#include "csvlog/channellog.h"
 
 #include <QDateTime>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "pages/channellog.h"
+#include "csvlog/channellog.h"
 
 #include "common/cp932.h"
 

@@ -1,4 +1,4 @@
-#include "pages/channellog.h"
+#include "csvlog/channellog.h"
 
 #include "common/cp932.h"
 
@@ -119,17 +119,21 @@ QString timeInFormat(const QTime &time, const QLocale &locale, const QString &fo
 // the last conversion serves until the second turns.
 QDateTime localTimeToTheSecond()
 {
-    thread_local qint64 second = std::numeric_limits<qint64>::min();
-    thread_local QDateTime local;
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    if (now != second) {
-        local = QDateTime::fromSecsSinceEpoch(now);
-        second = now;
-    }
-    return local;
+    return localTimeOfSecond(QDateTime::currentSecsSinceEpoch());
 }
 
 } // namespace
+
+QDateTime localTimeOfSecond(qint64 secondsSinceEpoch)
+{
+    thread_local qint64 second = std::numeric_limits<qint64>::min();
+    thread_local QDateTime local;
+    if (secondsSinceEpoch != second) {
+        local = QDateTime::fromSecsSinceEpoch(secondsSinceEpoch);
+        second = secondsSinceEpoch;
+    }
+    return local;
+}
 
 QString logTimeText(const QTime &time, const QLocale &locale)
 {
@@ -171,6 +175,17 @@ ChannelLog::Result ChannelLog::open()
     return Result::Written;
 }
 
+ChannelLog::Result ChannelLog::reopen()
+{
+    if (!m_options.enabled)
+        return Result::Disabled;
+    m_file.close();
+    m_cutBackTo = -1;
+    m_headerPending = true;
+    m_enabled = openFile(rotating() ? logRotatedFileName(m_baseName, m_fileNumber) : m_baseName);
+    return m_enabled ? Result::Written : Result::OpenFailed;
+}
+
 bool ChannelLog::writeWhole(const QByteArray &bytes)
 {
     // A full disk takes part of a write: left there, the cut row would run into the
@@ -197,7 +212,7 @@ bool ChannelLog::writeWhole(const QByteArray &bytes)
 
 ChannelLog::Result ChannelLog::writeRow(const std::function<QString()> &header, const QStringList &fields)
 {
-    return writeRowAt(localTimeToTheSecond(), header, fields);
+    return writeRowAt(m_clock ? m_clock() : localTimeToTheSecond(), header, fields);
 }
 
 ChannelLog::Result ChannelLog::writeRowAt(const QDateTime &now, const std::function<QString()> &header,

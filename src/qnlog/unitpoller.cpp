@@ -1,0 +1,211 @@
+#include "qnlog/unitpoller.h"
+
+#include "link/unitlist.h"
+
+#include <QPointer>
+#include <QThreadPool>
+
+#include <cstdio>
+
+namespace qn::logsvc {
+
+namespace {
+
+// Connects wait for a time-out when a unit is away; many units start side by side.
+QThreadPool &connectPool()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(32);
+        return p;
+    }();
+    return *pool;
+}
+
+void report(const std::string &line)
+{
+    std::fprintf(stderr, "qnlog: %s\n", line.c_str());
+}
+
+} // namespace
+
+UnitPoller::UnitPoller(QString address, int tcpPort, int period, UnitEvents &events, SessionTimeouts timeouts)
+    : m_address(std::move(address)), m_tcpPort(tcpPort), m_period(std::chrono::milliseconds(100) * period),
+      m_events(events), m_queries(timeouts)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &UnitPoller::tick);
+}
+
+UnitPoller::~UnitPoller() = default;
+
+void UnitPoller::start()
+{
+    m_inFlight = true;
+    QPointer<UnitPoller> self(this);
+    const std::string host = m_address.toStdString();
+    const int port = m_tcpPort;
+    UnitQueries *queries = &m_queries;
+    connectPool().start([self, host, port, queries] {
+        // The poller waits for this (m_inFlight) before it can go, so queries lives on.
+        queries->connect(host, port);
+        QMetaObject::invokeMethod(self, [self] {
+            self->m_inFlight = false;
+            self->m_next = Clock::now();
+            self->tick();
+        }, Qt::QueuedConnection);
+    });
+}
+
+void UnitPoller::stop()
+{
+    m_stopped = true;
+    m_timer.stop();
+}
+
+void UnitPoller::setPeriod(int period)
+{
+    m_period = std::chrono::milliseconds(100) * period;
+}
+
+void UnitPoller::scheduleNext()
+{
+    // Deadlines are whole periods from the first one, so no drift piles up; a deadline
+    // already past (a late loop, a reading that took long) is skipped, not caught up.
+    const Clock::time_point now = Clock::now();
+    m_next += m_period;
+    if (m_next <= now) {
+        const auto behind = (now - m_next) / m_period + 1;
+        m_skipped += quint64(behind);
+        m_next += m_period * behind;
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_next - now);
+    m_timer.start(int(wait.count()));
+}
+
+void UnitPoller::tick()
+{
+    if (m_stopped)
+        return;
+    scheduleNext();
+    if (m_inFlight) {
+        ++m_skipped;
+        return;
+    }
+    if (m_setup)
+        read();
+    else
+        identify();
+}
+
+void UnitPoller::runQueries(std::vector<Query> queries, void (UnitPoller::*then)(const QueryResults &))
+{
+    QPointer<UnitPoller> self(this);
+    m_inFlight = m_queries.run(std::move(queries), [self, then](QueryResults results) {
+        // On the session's worker: the answer goes to the main thread. A poller already
+        // gone (its session stopping) never sees it.
+        QMetaObject::invokeMethod(self.data(), [self, then, results = std::move(results)] {
+            if (!self)
+                return;
+            self->m_inFlight = false;
+            (self.data()->*then)(results);
+        }, Qt::QueuedConnection);
+    });
+}
+
+void UnitPoller::identify()
+{
+    runQueries(identificationQueries(), &UnitPoller::onIdentified);
+}
+
+void UnitPoller::onIdentified(const QueryResults &results)
+{
+    if (results.error) {
+        failed(results.error);
+        return;
+    }
+    std::optional<UnitSetup> setup = setupFromIdentification(results.results.front());
+    if (!setup) {
+        const int modelId = results.results.front()[1];
+        if (std::exchange(m_unsupportedModel, modelId) != modelId)
+            report(m_address.toStdString() + ':' + std::to_string(m_tcpPort) + " reports model ID "
+                   + std::to_string(modelId) + ", which is not a model this program logs");
+        return;
+    }
+    m_unsupportedModel = -1;
+    m_setup = setup;
+    runQueries(setupQueries(setup->model), &UnitPoller::onSetUp);
+}
+
+void UnitPoller::onSetUp(const QueryResults &results)
+{
+    if (results.error || !m_setup) {
+        failed(results.error);
+        return;
+    }
+    applySetupResults(*m_setup, results.results);
+    answering();
+    // The reading of this period follows at once: a unit back is logged within one period.
+    if (!m_stopped)
+        read();
+}
+
+void UnitPoller::read()
+{
+    runQueries(readingQueries(m_setup->model), &UnitPoller::onRead);
+}
+
+void UnitPoller::onRead(const QueryResults &results)
+{
+    if (results.error || !m_setup) {
+        failed(results.error);
+        return;
+    }
+    m_events.readingTaken(*m_setup, identity(), results.results);
+}
+
+UnitIdentity UnitPoller::identity() const
+{
+    UnitIdentity id;
+    const std::optional<UnitSetup> &setup = m_setup ? m_setup : m_lastSetup;
+    if (setup) {
+        id.model = std::string(traits(setup->model).name);
+        id.unitId = setup->unitId;
+    }
+    id.address = m_address.toStdString();
+    id.tcpPort = m_tcpPort;
+    return id;
+}
+
+void UnitPoller::answering()
+{
+    const std::optional<bool> was = std::exchange(m_online, true);
+    m_lastSetup = m_setup;
+    const UnitIdentity id = identity();
+    const std::string who = id.address + ':' + std::to_string(id.tcpPort) + " (" + id.model + " ID "
+        + std::to_string(id.unitId) + ')';
+    if (was == false)
+        report(who + " answers again");
+    else
+        report(who + " answers; logging every " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(m_period).count())
+               + " ms");
+    m_events.unitStateChanged(id, true);
+}
+
+void UnitPoller::failed(int error)
+{
+    // Identified afresh when it answers again: it may have been replaced or reset.
+    m_setup.reset();
+    if (std::exchange(m_online, false) == false)
+        return;
+    const UnitIdentity id = identity();
+    std::string who = id.address + ':' + std::to_string(id.tcpPort);
+    if (m_lastSetup)
+        who += " (" + id.model + " ID " + std::to_string(id.unitId) + ')';
+    report(who + " does not answer (error " + std::to_string(error) + "); no rows until it does, tried every period");
+    if (m_lastSetup)
+        m_events.unitStateChanged(id, false);
+}
+
+} // namespace qn::logsvc
