@@ -376,13 +376,13 @@ Publisher::~Publisher()
     }
     s.send(s.serviceTopic, "offline", true);
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
-    options.timeout = 2000;
+    options.timeout = 500; // the service has 2 s to end; what is left waits on disk
     options.onSuccess = onDisconnected;
     options.onFailure = onDisconnectFailed;
     options.context = &s;
     if (MQTTAsync_disconnect(s.client, &options) == MQTTASYNC_SUCCESS) {
         std::unique_lock lock(s.mutex);
-        s.disconnected.wait_for(lock, std::chrono::milliseconds(2500), [&] { return s.disconnectDone; });
+        s.disconnected.wait_for(lock, std::chrono::milliseconds(700), [&] { return s.disconnectDone; });
     }
     MQTTAsync_destroy(&s.client);
 }

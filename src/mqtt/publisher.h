@@ -40,7 +40,7 @@ public:
         std::function<void(const UnitKey &unit, const Command &command, std::function<void(std::string error)> done)>;
 
     Publisher(BrokerOptions options, MessageSink sink);
-    ~Publisher(); // "offline" on the service topic, then up to 2 s for what is in flight
+    ~Publisher(); // "offline" on the service topic, then up to 0.5 s for what is in flight
     Publisher(const Publisher &) = delete;
     Publisher &operator=(const Publisher &) = delete;
 
