@@ -1,5 +1,7 @@
-// Commands from subscribers: topic, channel and payload checked before anything reaches a unit.
+// Commands from subscribers: topic, channel and payload checked before anything reaches a unit,
+// and the requests that then carry them out.
 #include "mqtt/command.h"
+#include "mqtt/outputrequests.h"
 
 #include <gtest/gtest.h>
 
@@ -82,4 +84,33 @@ TEST(MqttCommand, AnswerSaysOkOrTheError)
               R"({"channel":"AO1","payload":"x\"","ok":false,"error":"an analog output takes a number"})");
     EXPECT_EQ(resultTopic("qnview/U"), "qnview/U/result");
     EXPECT_EQ(commandFilter("qnview"), "qnview/+/set/+");
+}
+
+TEST(MqttCommand, OutputRequestsKeepTheOtherOutputsAndTheModeAndClamp)
+{
+    using qn::proto::Op;
+    const struct {
+        Command command;
+        qn::proto::Results state;
+        double factor, offset;
+        Op readOp, setOp;
+        qn::proto::Args setArgs;
+    } cases[] = {
+        {{OutputKind::Digital, 2, 1}, {0b01}, 1, 0, Op::GetDO, Op::SetDO, {0b11}},
+        {{OutputKind::Digital, 1, 0}, {0b11}, 1, 0, Op::GetDO, Op::SetDO, {0b10}},
+        {{OutputKind::Digital, 1, 1}, {0b01}, 1, 0, Op::GetDO, Op::SetDO, {0b01}},
+        // The channel's formula backwards, then the mode's scale: 21 -> 10 mA -> 16384.
+        {{OutputKind::Analog, 2, 21}, {1, 1, 0}, 2, 1, Op::GetAO, Op::SetAO, {1, 1, 16384}},
+        // Past the end of the voltage range: clamped, as the page clamps.
+        {{OutputKind::Analog, 1, 100}, {0, 0, 5}, 1, 0, Op::GetAO, Op::SetAO, {0, 0, 32767}},
+        {{OutputKind::Analog, 1, -100}, {0, 0, 5}, 1, 0, Op::GetAO, Op::SetAO, {0, 0, -32768}},
+    };
+    for (const auto &c : cases) {
+        const OutputRequest read = stateRequest(c.command);
+        EXPECT_EQ(read.op, c.readOp);
+        EXPECT_EQ(read.args[0], c.command.kind == OutputKind::Analog ? c.command.channel - 1 : 0);
+        const OutputRequest set = setRequest(c.command, c.state, c.factor, c.offset);
+        EXPECT_EQ(set.op, c.setOp);
+        EXPECT_EQ(set.args, c.setArgs) << c.command.value;
+    }
 }
