@@ -95,7 +95,12 @@ int main(int argc, char **argv)
 #ifdef QN_HAVE_MQTT
     std::unique_ptr<MqttSink> mqtt;
     if (config->mqtt) {
-        mqtt = std::make_unique<MqttSink>(*config->mqtt);
+        // Commands come on the publisher's thread; the service takes them on its own.
+        mqtt = std::make_unique<MqttSink>(*config->mqtt, [&service](const UnitIdentity &unit, const qn::mqtt::Command &c,
+                                                                    std::function<void(std::string)> done) {
+            QMetaObject::invokeMethod(&service, [&service, unit, c, done] { service.runCommand(unit, c, done); },
+                                      Qt::QueuedConnection);
+        });
         mqtt->setCommandUnits(config->units);
         if (!mqtt->start())
             return kConfigError;

@@ -114,6 +114,13 @@ void UnitPoller::runQueries(std::vector<Query> queries, void (UnitPoller::*then)
     });
 }
 
+bool UnitPoller::runCommand(std::vector<Query> queries, std::function<void(QueryResults)> done)
+{
+    if (m_stopped || !m_setup || m_online != true)
+        return false;
+    return m_queries.run(std::move(queries), std::move(done));
+}
+
 void UnitPoller::identify()
 {
     runQueries(identificationQueries(), &UnitPoller::onIdentified);

@@ -37,6 +37,13 @@ public:
     // A new period (x 100 ms) from the next reading on.
     void setPeriod(int period);
 
+    // Queries from outside the periods (an MQTT command), on this unit's session between its
+    // readings; `done` runs on the session's worker. False, and `done` never runs, while the
+    // unit does not answer or the poller stops.
+    bool runCommand(std::vector<Query> queries, std::function<void(QueryResults)> done);
+    // What the unit told at connect, while it answers.
+    const std::optional<UnitSetup> &setup() const { return m_setup; }
+
     bool busy() const { return m_inFlight; }
     QString address() const { return m_address; }
     int tcpPort() const { return m_tcpPort; }
