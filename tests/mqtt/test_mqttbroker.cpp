@@ -2,9 +2,7 @@
 // what arrives. Every wait is for something the broker, the subscriber or the feed reports.
 #include "mqtt/command.h"
 
-#include "child.h"
-#include "mosquitto.h"
-#include "subscriber.h"
+#include "brokertest.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +16,6 @@ namespace {
 
 const std::string kUnit1 = "qnview/QN-210_1_127.0.0.1";
 
-std::size_t countTopic(const std::vector<Received> &messages, const std::string &suffix)
-{
-    return std::count_if(messages.begin(), messages.end(), [&](const Received &m) {
-        return m.topic.size() >= suffix.size() && m.topic.compare(m.topic.size() - suffix.size(), suffix.size(), suffix) == 0;
-    });
-}
-
 // The raw code of the first channel: the feed's sequence number of the reading.
 long sequenceOf(const std::string &payload)
 {
@@ -32,29 +23,6 @@ long sequenceOf(const std::string &payload)
     std::smatch m;
     return std::regex_search(payload, m, raw) ? std::stol(m[1]) : -1;
 }
-
-class MqttBroker : public ::testing::Test {
-protected:
-    void startBroker(const std::string &config = {})
-    {
-        m_broker = std::make_unique<Mosquitto>(m_dir.path, config);
-        ASSERT_TRUE(m_broker->start()) << "mosquitto did not start";
-    }
-    std::unique_ptr<Child> startFeed(std::vector<std::string> args, const char *scheme = "tcp")
-    {
-        args.insert(args.begin(), {std::string(QN_BIN_DIR) + "/qnmqttfeed", "--broker", m_broker->uri(scheme), "--retry-max", "1"});
-        return std::make_unique<Child>(args);
-    }
-    std::unique_ptr<Subscriber> subscribe(const std::string &filter, const std::string &clientId = "test-subscriber")
-    {
-        auto s = std::make_unique<Subscriber>(m_broker->uri(), clientId, filter);
-        EXPECT_TRUE(s->waitForSubscription());
-        return s;
-    }
-
-    TempDir m_dir;
-    std::unique_ptr<Mosquitto> m_broker;
-};
 
 TEST_F(MqttBroker, ReadingsArriveWithTheDocumentedJson)
 {

@@ -1,0 +1,76 @@
+// qnlog with an [mqtt] section, a simulated unit and a real mosquitto: the unit's readings and
+// state on the broker, a command that reaches the unit, the service's own state at its end.
+#include "mqtt/command.h"
+#include "sim/simulator.h"
+
+#include "brokertest.h"
+
+#include <fstream>
+#include <regex>
+
+using namespace qn::test;
+
+namespace {
+
+class QnlogMqtt : public MqttBroker {
+protected:
+    void SetUp() override
+    {
+        qn::sim::UnitConfig config;
+        config.modelId = qn::proto::kModelQN210;
+        config.unitId = 3;
+        config.bindIp = "127.0.0.2";
+        config.discovery.enabled = false;
+        m_unit = m_simulator.addUnit(config);
+        std::string error;
+        ASSERT_TRUE(m_simulator.start(&error)) << error;
+        startBroker();
+    }
+
+    std::unique_ptr<Child> startQnlog()
+    {
+        std::filesystem::create_directories(m_dir.path / "logs");
+        const std::string path = (m_dir.path / "qnlog.conf").string();
+        std::ofstream(path) << "[service]\nlog-folder = " << (m_dir.path / "logs").string() << "\nsettings-file = "
+                            << (m_dir.path / "qnview.ini").string() << "\nlocale = C\n"
+                            << "[unit]\naddress = 127.0.0.2:" << m_simulator.tcpPort(m_unit) << "\nperiod = 1\ncommands = yes\n"
+                            << "[mqtt]\nbroker = " << m_broker->uri() << "\nclient-id = qnlog-test\n";
+        return std::make_unique<Child>(std::vector<std::string>{std::string(QN_BIN_DIR) + "/qnlog", "--config", path});
+    }
+
+    qn::sim::Simulator m_simulator;
+    int m_unit = 0;
+};
+
+TEST_F(QnlogMqtt, ReadingsStateAndCommandsGoThroughTheBroker)
+{
+    auto dashboard = subscribe("qnview/#", "dashboard");
+    auto qnlog = startQnlog();
+    const std::string unit = "qnview/QN-210_3_127.0.0.2";
+    ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) {
+        return countTopic(m, unit + "/reading") >= 2 && countTopic(m, unit + "/status") == 1;
+    })) << qnlog->seen(Child::Err);
+
+    const auto messages = dashboard->messages();
+    const auto reading = std::find_if(messages.begin(), messages.end(), [&](const Received &m) { return m.topic == unit + "/reading"; });
+    const std::string channel = R"(\{"channel":"AI[123]","signal":"[^"]*","value":-?[0-9.e+-]+,"unit":"[^"]*","raw":-?[0-9]+\})";
+    const std::regex shape(R"(\{"time":"20\d\d-\d\d-\d\dT\d\d:\d\d:\d\d\.\d\d\d[+-]\d\d:\d\d","model":"QN-210","id":3,)"
+                           R"("address":"127\.0\.0\.2","channels":\[)" + channel + "," + channel + "," + channel +
+                           R"(\],"di":\[\],"do":\[0,0\]\})");
+    EXPECT_TRUE(std::regex_match(reading->payload, shape)) << reading->payload;
+
+    dashboard->publish(unit + "/set/DO2", "1");
+    ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, unit + "/result") == 1; }));
+    EXPECT_EQ(dashboard->messages().back().payload, qn::mqtt::commandResultJson("DO2", "1", ""));
+    EXPECT_EQ(m_simulator.state(m_unit).doPattern, 0b10);
+    ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) {
+        return !m.empty() && m.back().payload.find(R"("do":[0,1])") != std::string::npos;
+    }));
+
+    EXPECT_EQ(qnlog->stop(SIGTERM), 0);
+    ASSERT_TRUE(dashboard->waitUntil([](const auto &m) {
+        return !m.empty() && m.back().topic == "qnview/service/status" && m.back().payload == "offline";
+    }));
+}
+
+} // namespace
