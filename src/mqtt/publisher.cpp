@@ -1,5 +1,6 @@
 #include "mqtt/publisher.h"
 
+#include "mqtt/logpersistence.h"
 #include "mqtt/payload.h"
 
 #include <MQTTAsync.h>
@@ -49,6 +50,7 @@ struct detail::PublisherState {
     MQTTAsync_connectOptions connect = MQTTAsync_connectOptions_initializer;
     MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
     MQTTAsync_SSLOptions ssl = MQTTAsync_SSLOptions_initializer;
+    MQTTClient_persistence persistence{};
 
     struct Unit {
         UnitKey key;
@@ -286,8 +288,9 @@ bool Publisher::start()
             s.say("MQTT: cannot make the folder " + o.persistenceDir + ": " + error.message());
             return false;
         }
-        persistence = MQTTCLIENT_PERSISTENCE_DEFAULT;
-        folder = const_cast<char *>(o.persistenceDir.c_str());
+        s.persistence = logPersistence(&o.persistenceDir);
+        persistence = MQTTCLIENT_PERSISTENCE_USER;
+        folder = &s.persistence;
     }
     MQTTAsync_createOptions create = MQTTAsync_createOptions_initializer;
     create.MQTTVersion = MQTTVERSION_3_1_1;

@@ -1,0 +1,100 @@
+// 256 units at 100 ms (2,560 readings a second) through a local mosquitto. The publisher runs
+// in qnmqttfeed, fed by synthetic units (the service's own polling is benchmarked apart); a
+// subscriber here counts what arrives. Reported: the publisher's and the broker's CPU in % of
+// one core, readings sent and received, and the difference (lost). Run it in a network
+// namespace of its own:
+//   unshare -n -- bash -c 'ip link set lo up && build/bin/bench_mqtt'
+// QN_MQTT_BENCH_SECONDS sets the length of a run (default 20).
+#include "child.h"
+#include "mosquitto.h"
+#include "subscriber.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace qn::test;
+
+namespace {
+
+constexpr int kUnits = 256;
+constexpr int kPeriodMs = 100;
+
+int runSeconds()
+{
+    const char *s = std::getenv("QN_MQTT_BENCH_SECONDS");
+    return s ? std::max(1, std::atoi(s)) : 20;
+}
+
+// The CPU time a process has used, in ms.
+double cpuMs(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    double utime = 0, stime = 0;
+    for (int i = 3; fields >> field; ++i) {
+        if (i == 14)
+            utime = std::stod(field);
+        if (i == 15) {
+            stime = std::stod(field);
+            break;
+        }
+    }
+    return (utime + stime) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
+// persistence 0: messages wait in memory only; 1: on disk as well (the service's setting).
+void BM_Publish256UnitsAt100ms(benchmark::State &state)
+{
+    const bool persist = state.range(0) != 0;
+    const int seconds = runSeconds();
+    for (auto _ : state) {
+        TempDir dir;
+        Mosquitto broker(dir.path);
+        if (!broker.start()) {
+            state.SkipWithError("mosquitto did not start");
+            return;
+        }
+        Subscriber subscriber(broker.uri(), "bench-subscriber", "qnview/+/reading", false);
+        if (!subscriber.waitForSubscription()) {
+            state.SkipWithError("no subscription");
+            return;
+        }
+        std::vector<std::string> args{std::string(QN_BIN_DIR) + "/qnmqttfeed", "--broker", broker.uri(), "--units",
+                                      std::to_string(kUnits), "--period", std::to_string(kPeriodMs), "--seconds",
+                                      std::to_string(seconds), "--client-id", "bench-feed"};
+        if (persist)
+            args.insert(args.end(), {"--persist", (dir.path / "feed").string()});
+        const double brokerBefore = cpuMs(broker.pid());
+        const auto start = std::chrono::steady_clock::now();
+        Child feed(args);
+        std::string stats, cpu;
+        const auto timeout = std::chrono::seconds(seconds + 30);
+        if (!feed.waitFor(Child::Out, "stats", timeout) || !feed.readLine(Child::Out, cpu, timeout)) {
+            state.SkipWithError(("the feed did not finish: " + feed.seen(Child::Err)).c_str());
+            return;
+        }
+        const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const double brokerMs = cpuMs(broker.pid()) - brokerBefore;
+        feed.wait();
+        const std::uint64_t sent = std::uint64_t(kUnits) * std::uint64_t(seconds * 1000 / kPeriodMs);
+        subscriber.waitForCount(sent, std::chrono::seconds(30));
+        const std::uint64_t received = subscriber.count();
+
+        double userMs = 0, systemMs = 0;
+        std::istringstream(cpu.substr(4)) >> userMs >> systemMs;
+        state.SetIterationTime(wallMs / 1000);
+        state.counters["publisher_cpu_pct"] = (userMs + systemMs) / (seconds * 1000.0) * 100;
+        state.counters["broker_cpu_pct"] = brokerMs / (seconds * 1000.0) * 100;
+        state.counters["sent"] = double(sent);
+        state.counters["received"] = double(received);
+        state.counters["lost"] = double(sent) - double(std::min(received, sent));
+        state.counters["msgs_per_s"] = double(sent) / seconds;
+    }
+}
+BENCHMARK(BM_Publish256UnitsAt100ms)->ArgName("persist")->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+} // namespace
