@@ -2,7 +2,7 @@
 // answered in JSON. Input: one byte choosing the model and whether commands are enabled, then
 // the topic, a NUL, the payload.
 #include "mqtt/command.h"
-#include "mqtt/outputrequests.h"
+#include "mqtt/outputcommand.h"
 #include "mqtt/payload.h"
 
 #include <cmath>
@@ -60,13 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const bool digital = c.command->kind == qn::mqtt::OutputKind::Digital;
         check(c.command->channel >= 1 && c.command->channel <= (digital ? t.digitalOutputs : t.analogOutputs));
         check(digital ? (c.command->value == 0 || c.command->value == 1) : std::isfinite(c.command->value));
-        // Whatever the unit answered, the request stays in its argument ranges.
-        const qn::proto::Results state{int(size), -int(size), int(size) * 977, 0, 0};
-        const qn::mqtt::OutputRequest set = qn::mqtt::setRequest(*c.command, state, 1.0 / (1 + (data[0] >> 3)), -3);
+        // Whatever the unit answered, what goes back stays in the request's ranges.
         if (digital) {
-            check(set.args[0] >= 0 && set.args[0] <= 0xFF);
+            const int pattern = qn::mqtt::outputPattern(*c.command, int(size) * 977);
+            check(pattern >= 0 && pattern <= 0xFF);
         } else {
-            check(set.args[2] >= -0x8000 && set.args[2] <= 0x7FFF);
+            const int code = qn::mqtt::analogOutputCode(*c.command, data[0] >> 7, 1.0 / (1 + ((data[0] >> 3) & 7)), -3);
+            check(code >= -0x8000 && code <= 0x7FFF);
         }
     }
     const std::string answer = qn::mqtt::commandResultJson(channel, payload, c.error);

@@ -118,16 +118,16 @@ protected:
     void storeDoPattern(int pattern);
     void storeThreshold(int channel, int outside, int low, int high);
 
-    // Completions of the page's requests (through completion<>, so never once closing).
-    void onGetDO(int pattern);
-    void onGetADCsps(int code);
-    void onGetAIRange(int channel, int range, int unused);
-    void onGetADCThreshold(int channel, int outside, int mode, int low, int high);
-    void onGetAllAI(int code1, int code2, int code3);
-    void onSetDO(int pattern);
-    void onSetAIRange(int channel, int range);
-    void onSetADCThreshold(int channel, int outside, int high, int low);
-    void onSetADCsps(int code);
+    // Completions of the page's requests (through completion(), so never once closing).
+    void onGetDO(const Result<DigitalOutputs> &result);
+    void onGetADCsps(const Result<AdcRate> &result);
+    void onGetAIRange(const Result<InputRange> &result);
+    void onGetADCThreshold(const Result<Threshold> &result);
+    void onGetAllAI(const Result<AnalogInputs> &result);
+    void onSetDO(const Result<DigitalOutputs> &result);
+    void onSetAIRange(int channel, const Result<InputRange> &result);
+    void onSetADCThreshold(const Result<Threshold> &result);
+    void onSetADCsps(const Result<AdcRate> &result);
 
 private:
     void postSetDO(int pattern);

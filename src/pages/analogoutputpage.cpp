@@ -152,24 +152,26 @@ void AnalogOutputPage::initialisePage()
     // goes out after the first step, outside the chain.
     std::vector<ChainStep> steps;
     for (int c = 0; c < outputs(); ++c)
-        steps.push_back([this, c] { session()->getAO(context(), completion<&AnalogOutputPage::onGetAO>, c); });
+        steps.push_back([this, c] { session()->getAO(c, completion([this](const auto &r) { onGetAO(r); })); });
     for (int c = 0; c < outputs(); ++c)
         steps.push_back(
-            [this, c] { session()->getADCThreshold(context(), completion<&AnalogOutputPage::onGetADCThreshold>, c); });
+            [this, c] { session()->getADCThreshold(c, completion([this](const auto &r) { onGetADCThreshold(r); })); });
     runChain(std::move(steps));
-    if (session()->getDI(context(), completion<&AnalogOutputPage::onGetDI>, kStartupRead))
+    if (session()->getDI(kStartupRead, completion([this](const auto &r) { onGetDI(r); })))
         ++m_diReadsPending;
 }
 
-void AnalogOutputPage::onGetAO(int channel, int mode, int raw)
+void AnalogOutputPage::onGetAO(const Result<AnalogOutput> &result)
 {
-    if (raw == -1 || !validChannel(channel)) {
+    if (!result || !validChannel(result->channel)) {
         chainStepDone(false);
         return;
     }
+    const int channel = result->channel;
+    const int mode = result->mode;
     AoChannel &ch = m_ao[channel];
     ch.mode = mode;
-    ch.raw = ao::signExtend16(raw);
+    ch.raw = ao::signExtend16(result->raw);
     ch.outputOn = ch.raw != 0;
     // The edit shows the unit's output through the channel's formula, as everything
     // else on the page reads the edit as a converted value.
@@ -184,18 +186,18 @@ void AnalogOutputPage::onGetAO(int channel, int mode, int raw)
     chainStepDone(true);
 }
 
-void AnalogOutputPage::onGetADCThreshold(int channel, int outside, int mode, int low, int high)
+void AnalogOutputPage::onGetADCThreshold(const Result<Threshold> &result)
 {
-    if (outside == -1 || !validChannel(channel)) {
+    if (!result || !validChannel(result->channel)) {
         chainStepDone(false);
         return;
     }
-    AoChannel &ch = m_ao[channel];
-    ch.ledOutside = outside != 0;
-    ch.thresholdMode = mode;
-    ch.thresholdLow = low;
-    ch.thresholdHigh = high;
-    updateBar(channel);
+    AoChannel &ch = m_ao[result->channel];
+    ch.ledOutside = result->outside != 0;
+    ch.thresholdMode = result->mode;
+    ch.thresholdLow = result->low;
+    ch.thresholdHigh = result->high;
+    updateBar(result->channel);
     chainStepDone(true);
 }
 
@@ -246,7 +248,8 @@ void AnalogOutputPage::sendValue(int channel)
     ch.value = parseLenient(m_aoControls[channel].valueEdit->text());
     ch.raw = ao::rawFromPhysical(ch.mode, ao::physicalFromConverted(ch.value, ch.factor, ch.offset));
     showOutput(channel);
-    if (session()->setAO(context(), completion<&AnalogOutputPage::onSetValue>, channel, ch.mode, ch.raw))
+    if (session()->setAO(channel, ch.mode, ch.raw,
+                         completion([this, channel](const auto &r) { onSetValue(channel, r); })))
         ++ch.writesPending;
 }
 
@@ -257,26 +260,24 @@ void AnalogOutputPage::switchOff(int channel)
     ch.outputOn = false;
     ch.raw = 0;
     showOutput(channel);
-    session()->setAO(context(), completion<&AnalogOutputPage::onSwitchOff>, channel, ch.mode, 0);
+    session()->setAO(channel, ch.mode, 0, completion([this](const auto &r) { onSwitchOff(r); }));
     setControlState(channel, ControlState::Off);
 }
 
-void AnalogOutputPage::onSetValue(int channel, int raw, int)
+void AnalogOutputPage::onSetValue(int channel, const Result<AnalogOutput> &result)
 {
-    if (!validChannel(channel))
-        return;
     AoChannel &ch = m_ao[channel];
     ch.writesPending = std::max(ch.writesPending - 1, 0);
-    if (raw != -1)
+    if (result)
         return;
     if (ch.sweeping)
         stopSweepsAfterFailure();
     showTimeoutMessage();
 }
 
-void AnalogOutputPage::onSwitchOff(int, int raw, int)
+void AnalogOutputPage::onSwitchOff(const Result<AnalogOutput> &result)
 {
-    if (raw == -1)
+    if (!result)
         showTimeoutMessage();
 }
 
@@ -371,14 +372,14 @@ void AnalogOutputPage::stopSweepsAfterFailure()
 
 void AnalogOutputPage::readInputs()
 {
-    if (session()->getDI(context(), completion<&AnalogOutputPage::onGetDI>, kReading))
+    if (session()->getDI(kReading, completion([this](const auto &r) { onGetDI(r); })))
         ++m_diReadsPending;
 }
 
-void AnalogOutputPage::onGetDI(int bits, int tag)
+void AnalogOutputPage::onGetDI(const Result<DigitalInputs> &result)
 {
     m_diReadsPending = std::max(m_diReadsPending - 1, 0);
-    if (bits == -1) {
+    if (!result) {
         const bool sweeping = std::any_of(m_ao.begin(), m_ao.end(), [](const AoChannel &ch) { return ch.sweeping; });
         if (sweeping)
             stopSweepsAfterFailure();
@@ -386,10 +387,10 @@ void AnalogOutputPage::onGetDI(int bits, int tag)
         return;
     }
     for (int m = 0; m < inputs(); ++m) {
-        m_diState[m] = (bits >> m) & 1;
+        m_diState[m] = (result->bits >> m) & 1;
         showLamp(m_diControls[m].lamp, m_diState[m]);
     }
-    if (tag == kStartupRead)
+    if (result->tag == kStartupRead)
         return;
 
     std::vector<double> samples;
@@ -496,22 +497,22 @@ void AnalogOutputPage::onThresholdButton(int channel)
     if (!runSettingsDialog(dlg))
         return;
     const AoChannel &now = m_ao[channel]; // the mode may have changed meanwhile
-    session()->setADCThreshold(context(), completion<&AnalogOutputPage::onSetADCThreshold>, channel, dlg.ledOutside,
-                               now.thresholdMode, ao::thresholdCode(now.mode, dlg.high),
-                               ao::thresholdCode(now.mode, dlg.low));
+    session()->setADCThreshold(channel, dlg.ledOutside, now.thresholdMode, ao::thresholdCode(now.mode, dlg.high),
+                               ao::thresholdCode(now.mode, dlg.low),
+                               completion([this](const auto &r) { onSetADCThreshold(r); }));
 }
 
-void AnalogOutputPage::onSetADCThreshold(int channel, int outside, int high, int low)
+void AnalogOutputPage::onSetADCThreshold(const Result<Threshold> &result)
 {
-    if (outside == -1 || !validChannel(channel)) {
+    if (!result || !validChannel(result->channel)) {
         showTimeoutMessage();
         return;
     }
-    AoChannel &ch = m_ao[channel];
-    ch.ledOutside = outside != 0;
-    ch.thresholdHigh = high;
-    ch.thresholdLow = low;
-    updateBar(channel);
+    AoChannel &ch = m_ao[result->channel];
+    ch.ledOutside = result->outside != 0;
+    ch.thresholdHigh = result->high;
+    ch.thresholdLow = result->low;
+    updateBar(result->channel);
 }
 
 void AnalogOutputPage::onRangeButton(int channel)

@@ -105,13 +105,13 @@ private:
         QPushButton *nameButton;
     };
 
-    // Completions (through completion<>, so never once closing).
-    void onGetAO(int channel, int mode, int raw);
-    void onGetADCThreshold(int channel, int outside, int mode, int low, int high);
-    void onSetValue(int channel, int raw, int unused);
-    void onSwitchOff(int channel, int raw, int unused);
-    void onSetADCThreshold(int channel, int outside, int high, int low);
-    void onGetDI(int bits, int tag);
+    // Completions (through completion(), so never once closing).
+    void onGetAO(const Result<AnalogOutput> &result);
+    void onGetADCThreshold(const Result<Threshold> &result);
+    void onSetValue(int channel, const Result<AnalogOutput> &result);
+    void onSwitchOff(const Result<AnalogOutput> &result);
+    void onSetADCThreshold(const Result<Threshold> &result);
+    void onGetDI(const Result<DigitalInputs> &result);
 
     void sendValue(int channel);
     void switchOff(int channel);

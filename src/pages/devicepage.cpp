@@ -70,6 +70,7 @@ DevicePage::DevicePage(QWidget *parent, Model model, DevicePageArgs args)
 
 DevicePage::~DevicePage()
 {
+    m_lifetime.end();
     m_closing = true;
     m_closePending = false;
     stopTicking();

@@ -105,6 +105,7 @@ CsvLogSink::UnitLog &CsvLogSink::logFor(const Reading &reading)
             std::chrono::duration_cast<std::chrono::seconds>(reading.time.time_since_epoch()).count());
         entry.log = std::make_unique<ChannelLog>(std::move(options), m_settings.locale);
         entry.header.clear();
+        entry.names.clear();
         if (entry.log->open() == ChannelLog::Result::OpenFailed) {
             reportOpenFailed(*entry.log);
         }
@@ -122,11 +123,22 @@ void CsvLogSink::take(const Reading &reading)
             return;
         report(QStringLiteral("qnlog: writing to %1 again").arg(log.currentFileName()));
     }
-    QString header = csvLogHeader(reading);
-    if (header != entry.header) {
-        log.requestHeader(); // a signal renamed in the settings file
-        entry.header = header;
+    // The header is made again only when a signal was renamed in the settings file.
+    std::vector<std::string> names;
+    names.reserve(reading.channels.size() + reading.digitalInputs.size() + reading.digitalOutputs.size());
+    for (const ChannelValue &ch : reading.channels)
+        names.push_back(ch.signalName);
+    for (const auto *states : {&reading.digitalInputs, &reading.digitalOutputs})
+        for (const DigitalValue &d : *states)
+            names.push_back(d.signalName);
+    if (names != entry.names) {
+        QString header = csvLogHeader(reading);
+        if (header != entry.header && !entry.header.isEmpty())
+            log.requestHeader();
+        entry.header = std::move(header);
+        entry.names = std::move(names);
     }
+    const QString &header = entry.header;
     const qint64 ms = std::chrono::duration_cast<std::chrono::milliseconds>(reading.time.time_since_epoch()).count();
     const QDateTime time = localTimeOfSecond(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
     const bool wasFailing = log.writeFailing();

@@ -39,7 +39,8 @@ private:
     struct UnitLog {
         UnitIdentity unit;
         std::unique_ptr<ChannelLog> log;
-        QString header;     // the last header line written or due
+        QString header;                 // the last header line written or due
+        std::vector<std::string> names; // the signal names it was made from
     };
     UnitLog &logFor(const Reading &reading);
 

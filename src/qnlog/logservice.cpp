@@ -1,5 +1,6 @@
 #include "qnlog/logservice.h"
 
+#include "qnlog/readingconversion.h"
 #include "qnlog/unitsearch.h"
 
 #include <QFileInfo>
@@ -102,8 +103,7 @@ void LogService::reload(ServiceConfig config)
     applyUnits();
 }
 
-void LogService::readingTaken(const UnitSetup &setup, const UnitIdentity &identity,
-                              const std::vector<proto::Results> &answers)
+void LogService::readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers)
 {
     if (!m_retired.empty())
         dropRetired();

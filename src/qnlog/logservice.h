@@ -45,8 +45,7 @@ public:
     // any thread, with "" or the error.
     void runCommand(const UnitIdentity &unit, const mqtt::Command &command, std::function<void(std::string)> done);
 
-    void readingTaken(const UnitSetup &setup, const UnitIdentity &identity,
-                      const std::vector<proto::Results> &answers) override;
+    void readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers) override;
     void unitStateChanged(const UnitIdentity &identity, bool online) override;
 
 signals:

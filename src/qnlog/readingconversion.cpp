@@ -23,49 +23,16 @@ std::string utf8(const QString &text)
 
 } // namespace
 
-std::vector<Query> identificationQueries()
+void keepOutputs(UnitSetup &setup, const ReadingAnswers &answers)
 {
-    return {{proto::Op::GetUnitModelID}};
+    if (answers.outputStates)
+        setup.outputStates = *answers.outputStates;
+    for (const AnalogOutput &o : answers.outputValues)
+        if (o.channel >= 0 && o.channel < int(setup.outputValues.size()))
+            setup.outputValues[std::size_t(o.channel)] = o;
 }
 
-std::vector<Query> setupQueries(Model model)
-{
-    std::vector<Query> queries;
-    if (analogInputs(model))
-        for (int c = 0; c < traits(model).analogInputs; ++c)
-            queries.push_back({proto::Op::GetAIRange, {c}});
-    return queries;
-}
-
-std::optional<UnitSetup> setupFromIdentification(const proto::Results &identification)
-{
-    const std::optional<Model> model = modelFromId(identification[1]);
-    if (!model)
-        return std::nullopt;
-    UnitSetup setup;
-    setup.model = *model;
-    setup.unitId = identification[0];
-    return setup;
-}
-
-void applySetupResults(UnitSetup &setup, const std::vector<proto::Results> &results)
-{
-    for (const proto::Results &r : results)
-        if (r[0] >= 0 && r[0] < int(setup.inputRanges.size()))
-            setup.inputRanges[std::size_t(r[0])] = r[1];
-}
-
-std::vector<Query> readingQueries(Model model)
-{
-    if (analogInputs(model))
-        return {{proto::Op::GetAllAI}, {proto::Op::GetDO}};
-    std::vector<Query> queries{{proto::Op::GetDI}};
-    for (int c = 0; c < traits(model).analogOutputs; ++c)
-        queries.push_back({proto::Op::GetAO, {c}});
-    return queries;
-}
-
-Reading readingFrom(const UnitSetup &setup, const UnitIdentity &identity, const std::vector<proto::Results> &answers,
+Reading readingFrom(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers,
                     const UnitSettingsStore &settings, std::chrono::system_clock::time_point time)
 {
     const ModelTraits &t = traits(setup.model);
@@ -79,29 +46,28 @@ Reading readingFrom(const UnitSetup &setup, const UnitIdentity &identity, const 
             const int range = setup.inputRanges[std::size_t(c)];
             ChannelValue ch;
             ch.signalName = utf8(s.signalName);
-            ch.raw = answers[0][std::size_t(c)];
+            ch.raw = answers.analogInputs.values()[std::size_t(c)];
             ch.value = ai::convertedValue(ch.raw, range, s.a, s.b);
             ch.valueText = ai::trimmedValue(ch.value);
             ch.unit = s.unitText.isEmpty() ? std::string(ai::defaultUnit(range)) : utf8(s.unitText);
             reading.channels.push_back(std::move(ch));
         }
-        const int pattern = answers[1][0];
+        const int pattern = setup.outputStates.pattern;
         for (int o = 0; o < t.digitalOutputs; ++o)
             reading.digitalOutputs.push_back({utf8(settings.getSignalName(code, setup.unitId, kOutputKind, o)),
                                               bool((pattern >> o) & 1)});
         return reading;
     }
-    const int bits = answers[0][0];
+    const int bits = answers.digitalInputs.bits;
     for (int m = 0; m < t.digitalInputs; ++m)
         reading.digitalInputs.push_back({utf8(settings.getSignalName(code, setup.unitId, kInputKind, m)),
                                          bool((bits >> m) & 1)});
     for (int c = 0; c < t.analogOutputs; ++c) {
         const ChannelSettings s = settings.getConversion(code, setup.unitId, kOutputKind, c);
-        const proto::Results &ao = answers[std::size_t(1 + c)];
-        const int mode = ao[1];
+        const int mode = setup.outputValues[std::size_t(c)].mode;
         ChannelValue ch;
         ch.signalName = utf8(s.signalName);
-        ch.raw = ao::signExtend16(ao[2]);
+        ch.raw = ao::signExtend16(setup.outputValues[std::size_t(c)].raw);
         ch.value = ao::physicalFromRaw(mode, ch.raw) * s.a + s.b;
         ch.valueText = ao::valueText(mode, ch.value);
         ch.unit = s.unitText.isEmpty() ? std::string(ao::unitName(mode)) : utf8(s.unitText);

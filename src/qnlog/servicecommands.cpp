@@ -1,13 +1,8 @@
-// MQTT commands on the logging service's units: the output's present state read, then the set
-// request made from it, on the unit's own session between its readings. Main thread, but for
-// the answers, which come on the session's worker.
+// MQTT commands on the logging service's units: the output's present state read, then the
+// write made from it, on the unit's own session between its readings.
 #include "qnlog/logservice.h"
 
-#include "mqtt/outputrequests.h"
-
-#include <QPointer>
-
-#include <cstring>
+#include "mqtt/outputcommand.h"
 
 namespace qn::logsvc {
 
@@ -15,48 +10,57 @@ namespace {
 
 constexpr int kOutputKind = 1; // the settings file's records of outputs
 
-std::string unitError(int error)
-{
-    return std::string("the unit did not answer (") + std::strerror(error) + ")";
-}
-
-Query query(const mqtt::OutputRequest &r) { return {r.op, r.args}; }
+std::string failed(const LinkError &error) { return "the unit did not take it: " + error.text(); }
 
 } // namespace
+
+bool UnitQueries::switchOutput(int channel, bool on, std::function<void(Result<DigitalOutputs>)> done)
+{
+    UnitSession &session = *m_session;
+    return session.getDO([&session, channel, on, done = std::move(done)](Result<DigitalOutputs> r) {
+        if (!r)
+            done(r.error());
+        else if (!session.setDO(mqtt::outputPattern({mqtt::OutputKind::Digital, channel, on ? 1.0 : 0.0}, r->pattern), done))
+            done(LinkError{}); // stopping
+    });
+}
+
+bool UnitQueries::setAnalogOutput(int channel, std::function<int(int)> code, std::function<void(Result<AnalogOutput>)> done)
+{
+    UnitSession &session = *m_session;
+    return session.getAO(channel - 1, [&session, code = std::move(code), done = std::move(done)](Result<AnalogOutput> r) {
+        if (!r)
+            done(r.error());
+        else if (!session.setAO(r->channel, r->mode, code(r->mode), done))
+            done(LinkError{}); // stopping
+    });
+}
 
 void LogService::runCommand(const UnitIdentity &unit, const mqtt::Command &command,
                             std::function<void(std::string)> done)
 {
     const auto it = m_units.find({QString::fromStdString(unit.address), unit.tcpPort});
-    QPointer<UnitPoller> poller = it == m_units.end() ? nullptr : it->second.poller.get();
-    if (!poller || !poller->setup() || m_stopping) {
+    UnitPoller *poller = it == m_units.end() || m_stopping ? nullptr : it->second.poller.get();
+    UnitQueries *queries = poller ? poller->commandQueries() : nullptr;
+    if (!queries) {
         done("the unit does not answer just now");
         return;
     }
-    const UnitSetup setup = *poller->setup();
-    double factor = 1, offset = 0;
-    if (command.kind == mqtt::OutputKind::Analog) {
+    // Answers come on the session's worker; `done` may run there.
+    bool posted = false;
+    if (command.kind == mqtt::OutputKind::Digital) {
+        posted = queries->switchOutput(command.channel, command.value != 0, [done](Result<DigitalOutputs> r) {
+            done(r ? std::string() : failed(r.error()));
+        });
+    } else {
+        const UnitSetup &setup = *poller->setup();
         const ChannelSettings s =
             m_settings.getConversion(traits(setup.model).settingsCode, setup.unitId, kOutputKind, command.channel - 1);
-        factor = s.a;
-        offset = s.b;
+        posted = queries->setAnalogOutput(
+            command.channel, [command, a = s.a, b = s.b](int mode) { return mqtt::analogOutputCode(command, mode, a, b); },
+            [done](Result<AnalogOutput> r) { done(r ? std::string() : failed(r.error())); });
     }
-    const auto set = [this, poller, command, factor, offset, done](QueryResults state) {
-        if (state.error) {
-            done(unitError(state.error));
-            return;
-        }
-        const Query request = query(mqtt::setRequest(command, state.results.front(), factor, offset));
-        // Back on the main thread, where the poller lives (or is gone).
-        QMetaObject::invokeMethod(this, [poller, request, done] {
-            const bool posted = poller && poller->runCommand({request}, [done](QueryResults result) {
-                done(result.error ? unitError(result.error) : std::string());
-            });
-            if (!posted)
-                done("the unit does not answer just now");
-        }, Qt::QueuedConnection);
-    };
-    if (!poller->runCommand({query(mqtt::stateRequest(command))}, set))
+    if (!posted)
         done("the unit does not answer just now");
 }
 

@@ -1,6 +1,6 @@
 #include "qnlog/unitpoller.h"
 
-#include "link/unitlist.h"
+#include "qnlog/readingconversion.h"
 
 #include <QPointer>
 #include <QThreadPool>
@@ -21,6 +21,19 @@ QThreadPool &connectPool()
     }();
     return *pool;
 }
+
+// The first deadline of a period: the next whole period since a moment all units share, so
+// units of one period are due together and the main thread wakes once for all of them.
+UnitPoller::Clock::time_point firstDeadline(UnitPoller::Clock::duration period)
+{
+    static const UnitPoller::Clock::time_point epoch = UnitPoller::Clock::now();
+    const auto now = UnitPoller::Clock::now();
+    return epoch + ((now - epoch) / period) * period;
+}
+
+// How often the outputs are read with a reading: they change only when someone sets them
+// (or a DO alert), while the inputs are read every period.
+constexpr auto kOutputsReadEvery = std::chrono::seconds(1);
 
 void report(const std::string &line)
 {
@@ -52,7 +65,7 @@ void UnitPoller::start()
         queries->connect(host, port);
         QMetaObject::invokeMethod(self, [self] {
             self->m_inFlight = false;
-            self->m_next = Clock::now();
+            self->m_next = firstDeadline(self->m_period);
             self->tick();
         }, Qt::QueuedConnection);
     });
@@ -99,59 +112,42 @@ void UnitPoller::tick()
         identify();
 }
 
-void UnitPoller::runQueries(std::vector<Query> queries, void (UnitPoller::*then)(const QueryResults &))
+template <typename T>
+std::function<void(Result<T>)> UnitPoller::onMainThread(void (UnitPoller::*then)(const Result<T> &))
 {
     QPointer<UnitPoller> self(this);
-    m_inFlight = m_queries.run(std::move(queries), [self, then](QueryResults results) {
-        // On the session's worker: the answer goes to the main thread. A poller already
-        // gone (its session stopping) never sees it.
-        QMetaObject::invokeMethod(self.data(), [self, then, results = std::move(results)] {
+    return [self, then](Result<T> result) {
+        // A poller already gone (its session stopping) never sees it.
+        QMetaObject::invokeMethod(self.data(), [self, then, result = std::move(result)] {
             if (!self)
                 return;
             self->m_inFlight = false;
-            (self.data()->*then)(results);
+            (self.data()->*then)(result);
         }, Qt::QueuedConnection);
-    });
-}
-
-bool UnitPoller::runCommand(std::vector<Query> queries, std::function<void(QueryResults)> done)
-{
-    if (m_stopped || !m_setup || m_online != true)
-        return false;
-    return m_queries.run(std::move(queries), std::move(done));
+    };
 }
 
 void UnitPoller::identify()
 {
-    runQueries(identificationQueries(), &UnitPoller::onIdentified);
+    m_inFlight = m_queries.identify(onMainThread(&UnitPoller::onIdentified));
 }
 
-void UnitPoller::onIdentified(const QueryResults &results)
+void UnitPoller::onIdentified(const Result<UnitIdentification> &result)
 {
-    if (results.error) {
-        failed(results.error);
+    if (!result) {
+        failed(result.error());
         return;
     }
-    std::optional<UnitSetup> setup = setupFromIdentification(results.results.front());
-    if (!setup) {
-        const int modelId = results.results.front()[1];
+    if (!result->setup) {
+        const int modelId = result->ids.modelId;
         if (std::exchange(m_unsupportedModel, modelId) != modelId)
             report(m_address.toStdString() + ':' + std::to_string(m_tcpPort) + " reports model ID "
                    + std::to_string(modelId) + ", which is not a model this program logs");
         return;
     }
     m_unsupportedModel = -1;
-    m_setup = setup;
-    runQueries(setupQueries(setup->model), &UnitPoller::onSetUp);
-}
-
-void UnitPoller::onSetUp(const QueryResults &results)
-{
-    if (results.error || !m_setup) {
-        failed(results.error);
-        return;
-    }
-    applySetupResults(*m_setup, results.results);
+    m_setup = result->setup;
+    m_outputsRead = {}; // the first reading reads them
     answering();
     // The reading of this period follows at once: a unit back is logged within one period.
     if (!m_stopped)
@@ -160,16 +156,23 @@ void UnitPoller::onSetUp(const QueryResults &results)
 
 void UnitPoller::read()
 {
-    runQueries(readingQueries(m_setup->model), &UnitPoller::onRead);
+    const Clock::time_point now = Clock::now();
+    const bool withOutputs = now - m_outputsRead >= kOutputsReadEvery;
+    if (withOutputs)
+        m_outputsRead = now;
+    m_inFlight = m_queries.read(m_setup->model, withOutputs, onMainThread(&UnitPoller::onRead));
 }
 
-void UnitPoller::onRead(const QueryResults &results)
+void UnitPoller::onRead(const Result<ReadingAnswers> &result)
 {
-    if (results.error || !m_setup) {
-        failed(results.error);
+    if (!result) {
+        failed(result.error());
         return;
     }
-    m_events.readingTaken(*m_setup, identity(), results.results);
+    if (!m_setup)
+        return;
+    keepOutputs(*m_setup, *result);
+    m_events.readingTaken(*m_setup, identity(), *result);
 }
 
 UnitIdentity UnitPoller::identity() const
@@ -200,7 +203,7 @@ void UnitPoller::answering()
     m_events.unitStateChanged(id, true);
 }
 
-void UnitPoller::failed(int error)
+void UnitPoller::failed(const LinkError &error)
 {
     // Identified afresh when it answers again: it may have been replaced or reset.
     m_setup.reset();
@@ -210,7 +213,7 @@ void UnitPoller::failed(int error)
     std::string who = id.address + ':' + std::to_string(id.tcpPort);
     if (m_lastSetup)
         who += " (" + id.model + " ID " + std::to_string(id.unitId) + ')';
-    report(who + " does not answer (error " + std::to_string(error) + "); no rows until it does, tried every period");
+    report(who + " does not answer (" + error.text() + "); no rows until it does, tried every period");
     if (m_lastSetup)
         m_events.unitStateChanged(id, false);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // One unit of the logging service: its session, its period on the monotonic clock, and
 // the state it is in (not yet known, answering, not answering). Main thread only.
-#include "qnlog/readingconversion.h"
+#include "qnlog/unitqueries.h"
+#include "qnlog/reading.h"
 
 #include <QObject>
 #include <QTimer>
@@ -16,8 +17,7 @@ namespace qn::logsvc {
 class UnitEvents {
 public:
     virtual ~UnitEvents() = default;
-    virtual void readingTaken(const UnitSetup &setup, const UnitIdentity &identity,
-                              const std::vector<proto::Results> &answers) = 0;
+    virtual void readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers) = 0;
     virtual void unitStateChanged(const UnitIdentity &identity, bool online) = 0;
 };
 
@@ -37,10 +37,9 @@ public:
     // A new period (x 100 ms) from the next reading on.
     void setPeriod(int period);
 
-    // Queries from outside the periods (an MQTT command), on this unit's session between its
-    // readings; `done` runs on the session's worker. False, and `done` never runs, while the
-    // unit does not answer or the poller stops.
-    bool runCommand(std::vector<Query> queries, std::function<void(QueryResults)> done);
+    // Requests from outside the periods (an MQTT command) go on this unit's session between
+    // its readings; null while the unit does not answer or the poller stops.
+    UnitQueries *commandQueries() { return m_stopped || !m_setup || m_online != true ? nullptr : &m_queries; }
     // What the unit told at connect, while it answers.
     const std::optional<UnitSetup> &setup() const { return m_setup; }
 
@@ -55,11 +54,12 @@ private:
     void scheduleNext();
     void identify();
     void read();
-    void runQueries(std::vector<Query> queries, void (UnitPoller::*then)(const QueryResults &));
-    void onIdentified(const QueryResults &results);
-    void onSetUp(const QueryResults &results);
-    void onRead(const QueryResults &results);
-    void failed(int error);
+    // The completion of a request on the session's worker, run on the main thread.
+    template <typename T>
+    std::function<void(Result<T>)> onMainThread(void (UnitPoller::*then)(const Result<T> &));
+    void onIdentified(const Result<UnitIdentification> &result);
+    void onRead(const Result<ReadingAnswers> &result);
+    void failed(const LinkError &error);
     void answering();
     UnitIdentity identity() const;
 
@@ -70,6 +70,7 @@ private:
     UnitQueries m_queries;
     QTimer m_timer;
     Clock::time_point m_next;
+    Clock::time_point m_outputsRead; // when the outputs were last read
     bool m_stopped = false;
     bool m_inFlight = false;
     std::optional<bool> m_online;        // unknown until the first answer or failure

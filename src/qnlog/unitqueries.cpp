@@ -4,38 +4,43 @@ namespace qn::logsvc {
 
 namespace {
 
-struct QueryRun {
-    UnitSession *session;
-    std::vector<Query> queries;
-    std::function<void(QueryResults)> done;
-    QueryResults results;
-};
+template <typename T>
+using Done = std::function<void(Result<T>)>;
 
-void postNext(QueryRun *run);
-
-void onResult(void *context, proto::Op, const proto::Results &results, int)
+// Asks each input's range in turn, from channel on.
+void readRanges(UnitSession &session, UnitSetup setup, int channel, Done<UnitIdentification> done)
 {
-    auto *run = static_cast<QueryRun *>(context);
-    if (const int error = UnitSession::completionError()) {
-        run->results.error = error;
-    } else {
-        run->results.results.push_back(results);
-        if (run->results.results.size() < run->queries.size()) {
-            postNext(run);
+    if (channel >= traits(setup.model).analogInputs) {
+        done(UnitIdentification{{setup.unitId, traits(setup.model).modelId}, setup});
+        return;
+    }
+    session.getAIRange(channel, [&session, setup, channel, done](Result<InputRange> r) mutable {
+        if (!r) {
+            done(r.error());
             return;
         }
-    }
-    std::unique_ptr<QueryRun> finished(run);
-    finished->done(std::move(finished->results));
+        if (r->channel >= 0 && r->channel < int(setup.inputRanges.size()))
+            setup.inputRanges[std::size_t(r->channel)] = r->range;
+        readRanges(session, setup, channel + 1, std::move(done));
+    });
 }
 
-void postNext(QueryRun *run)
+// Asks each output's mode and code in turn, from channel on.
+void readOutputValues(UnitSession &session, int outputs, ReadingAnswers answers, Done<ReadingAnswers> done)
 {
-    const Query &q = run->queries[run->results.results.size()];
-    if (!run->session->post(q.op, q.args, run, onResult)) {
-        // Stopping: nothing more runs, and nobody waits for the answer.
-        delete run;
+    const int channel = int(answers.outputValues.size());
+    if (channel >= outputs) {
+        done(std::move(answers));
+        return;
     }
+    session.getAO(channel, [&session, outputs, answers = std::move(answers), done](Result<AnalogOutput> r) mutable {
+        if (!r) {
+            done(r.error());
+            return;
+        }
+        answers.outputValues.push_back(*r);
+        readOutputValues(session, outputs, std::move(answers), std::move(done));
+    });
 }
 
 } // namespace
@@ -49,21 +54,61 @@ int UnitQueries::connect(const std::string &host, int port)
     return m_session->connect(host, port);
 }
 
-bool UnitQueries::run(std::vector<Query> queries, std::function<void(QueryResults)> done)
+bool UnitQueries::identify(std::function<void(Result<UnitIdentification>)> done)
 {
-    if (m_session->isStopping())
-        return false;
-    if (queries.empty()) {
-        done({});
-        return true;
-    }
-    auto *run = new QueryRun{m_session.get(), std::move(queries), std::move(done), {}};
-    const Query &q = run->queries.front();
-    if (!m_session->post(q.op, q.args, run, onResult)) {
-        delete run;
-        return false;
-    }
-    return true;
+    UnitSession &session = *m_session;
+    return session.getUnitModelID([&session, done = std::move(done)](Result<UnitModelId> r) {
+        if (!r) {
+            done(r.error());
+            return;
+        }
+        const std::optional<Model> model = modelFromId(r->modelId);
+        if (!model) {
+            done(UnitIdentification{*r, std::nullopt});
+            return;
+        }
+        UnitSetup setup;
+        setup.model = *model;
+        setup.unitId = r->unitId;
+        readRanges(session, setup, 0, done);
+    });
+}
+
+bool UnitQueries::read(Model model, bool withOutputs, std::function<void(Result<ReadingAnswers>)> done)
+{
+    UnitSession &session = *m_session;
+    const ModelTraits &t = traits(model);
+    if (t.analogInputs > 0)
+        return session.getAllAI([&session, withOutputs, done = std::move(done)](Result<AnalogInputs> r) {
+            if (!r) {
+                done(r.error());
+                return;
+            }
+            ReadingAnswers answers;
+            answers.analogInputs = *r;
+            if (!withOutputs) {
+                done(std::move(answers));
+                return;
+            }
+            session.getDO([answers, done](Result<DigitalOutputs> o) mutable {
+                if (!o) {
+                    done(o.error());
+                    return;
+                }
+                answers.outputStates = *o;
+                done(std::move(answers));
+            });
+        });
+    const int outputs = withOutputs ? t.analogOutputs : 0;
+    return session.getDI(0, [&session, outputs, done = std::move(done)](Result<DigitalInputs> r) {
+        if (!r) {
+            done(r.error());
+            return;
+        }
+        ReadingAnswers answers;
+        answers.digitalInputs = *r;
+        readOutputValues(session, outputs, std::move(answers), done);
+    });
 }
 
 } // namespace qn::logsvc

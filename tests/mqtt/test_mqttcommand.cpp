@@ -1,7 +1,7 @@
 // Commands from subscribers: topic, channel and payload checked before anything reaches a unit,
-// and the requests that then carry them out.
+// and what they then write to the unit.
 #include "mqtt/command.h"
-#include "mqtt/outputrequests.h"
+#include "mqtt/outputcommand.h"
 
 #include <gtest/gtest.h>
 
@@ -86,31 +86,25 @@ TEST(MqttCommand, AnswerSaysOkOrTheError)
     EXPECT_EQ(commandFilter("qnview"), "qnview/+/set/+");
 }
 
-TEST(MqttCommand, OutputRequestsKeepTheOtherOutputsAndTheModeAndClamp)
+TEST(MqttCommand, WritesKeepTheOtherOutputsAndGoThroughTheFormulaAndClamp)
 {
-    using qn::proto::Op;
     const struct {
-        Command command;
-        qn::proto::Results state;
+        int channel, value, current, pattern;
+    } digital[] = {{2, 1, 0b01, 0b11}, {1, 0, 0b11, 0b10}, {1, 1, 0b01, 0b01}, {2, 0, 0b01, 0b01}};
+    for (const auto &c : digital)
+        EXPECT_EQ(outputPattern({OutputKind::Digital, c.channel, double(c.value)}, c.current), c.pattern);
+    const struct {
+        double value;
+        int mode;
         double factor, offset;
-        Op readOp, setOp;
-        qn::proto::Args setArgs;
-    } cases[] = {
-        {{OutputKind::Digital, 2, 1}, {0b01}, 1, 0, Op::GetDO, Op::SetDO, {0b11}},
-        {{OutputKind::Digital, 1, 0}, {0b11}, 1, 0, Op::GetDO, Op::SetDO, {0b10}},
-        {{OutputKind::Digital, 1, 1}, {0b01}, 1, 0, Op::GetDO, Op::SetDO, {0b01}},
-        // The channel's formula backwards, then the mode's scale: 21 -> 10 mA -> 16384.
-        {{OutputKind::Analog, 2, 21}, {1, 1, 0}, 2, 1, Op::GetAO, Op::SetAO, {1, 1, 16384}},
-        // Past the end of the voltage range: clamped, as the page clamps.
-        {{OutputKind::Analog, 1, 100}, {0, 0, 5}, 1, 0, Op::GetAO, Op::SetAO, {0, 0, 32767}},
-        {{OutputKind::Analog, 1, -100}, {0, 0, 5}, 1, 0, Op::GetAO, Op::SetAO, {0, 0, -32768}},
+        int code;
+    } analog[] = {
+        {21, 1, 2, 1, 16384},    // (21 - 1) / 2 = 10 mA
+        {5, 0, 1, 0, 16384},     // 5 V of 10
+        {100, 0, 1, 0, 32767},   // past the end of the range: clamped, as the page clamps
+        {-100, 0, 1, 0, -32768},
+        {-1, 1, 1, 0, 0},        // no negative current
     };
-    for (const auto &c : cases) {
-        const OutputRequest read = stateRequest(c.command);
-        EXPECT_EQ(read.op, c.readOp);
-        EXPECT_EQ(read.args[0], c.command.kind == OutputKind::Analog ? c.command.channel - 1 : 0);
-        const OutputRequest set = setRequest(c.command, c.state, c.factor, c.offset);
-        EXPECT_EQ(set.op, c.setOp);
-        EXPECT_EQ(set.args, c.setArgs) << c.command.value;
-    }
+    for (const auto &c : analog)
+        EXPECT_EQ(analogOutputCode({OutputKind::Analog, 1, c.value}, c.mode, c.factor, c.offset), c.code) << c.value;
 }

@@ -168,6 +168,7 @@ TEST_P(AnalogOutputPageTest, ValuesAreConvertedClampedAndShown)
         {0, "2", "4", 6553, "1.9998 V"},
         {0, "0", "1", 32767, "9.9997 V"}, // a factor of 0: +infinity, the top code
         {0, "0", "0", 0, "0.0000 V"},     // 0 / 0: not a number, code 0
+        {0, "1", "-0.0004", 0xFFFF, "-0.0003 V"}, // code -1: its echo is a value like any other
     };
     for (const Case &c : cases) {
         {
@@ -258,6 +259,30 @@ TEST_P(AnalogOutputPageTest, SweepRisesFallsAndRestartsOnTheTestClock)
     EXPECT_EQ(shown[21], "0.1000");
     EXPECT_EQ(raws[0], 327);
     EXPECT_EQ(raws[9], 3276);
+}
+
+TEST_P(AnalogOutputPageTest, ASweepThroughCodeMinusOneGoesOnWithoutAMessage)
+{
+    open();
+    HandlerScope settings([](QDialog &d) {
+        for (auto [name, text] :
+             {std::pair{"lowEdit", "-0.0005"}, {"highEdit", "0.0005"}, {"riseEdit", "10"}, {"fallEdit", "10"}})
+            d.findChild<QLineEdit *>(name)->setText(text);
+        d.accept();
+    });
+    page->onSweepSettingsButton(0);
+    page->findChild<QCheckBox *>("diAutoCheck")->click();
+    button("aoSweepButton", 0)->click();
+    std::vector<int> raws;
+    for (int i = 1; i <= 3; ++i) {
+        tickAt(std::uint64_t(i) * 100);
+        for (const SetAO &step : sent(1))
+            raws.push_back(step.raw);
+    }
+    EXPECT_EQ(raws.front(), 0xFFFF);
+    EXPECT_TRUE(page->aoChannel(0).sweeping);
+    EXPECT_TRUE(page->diAuto());
+    EXPECT_EQ(presenter.messages, QStringList{});
 }
 
 TEST_P(AnalogOutputPageTest, FailedStepOfASweepStopsEverySweepAndAutomaticReading)

@@ -126,7 +126,7 @@ TEST_F(QnlogProgramTest, AUnitSwitchedOffAndOnIsReportedOnceEachWayAndNoRowIsMad
     EXPECT_EQ(errors.count("answers again"), 1) << errors.toStdString();
     // One row per reading the unit answered since it went: none for the attempts it dropped.
     const std::vector<std::string> requests = simulator.requestNames(unit);
-    EXPECT_EQ(lines(logFile()).size() - rowsBefore, std::count(requests.begin(), requests.end(), "GetDO"));
+    EXPECT_EQ(lines(logFile()).size() - rowsBefore, std::count(requests.begin(), requests.end(), "GetAllAI"));
 }
 
 TEST_F(QnlogProgramTest, SigtermMidRunLeavesWholeRowsAndExitsZero)
