@@ -22,6 +22,10 @@ protected:
         config.bindIp = "127.0.0.2";
         config.discovery.enabled = false;
         m_unit = m_simulator.addUnit(config);
+        config.modelId = qn::proto::kModelQN110;
+        config.unitId = 1;
+        config.bindIp = "127.0.0.3";
+        m_outputUnit = m_simulator.addUnit(config);
         std::string error;
         ASSERT_TRUE(m_simulator.start(&error)) << error;
         startBroker();
@@ -34,12 +38,13 @@ protected:
         std::ofstream(path) << "[service]\nlog-folder = " << (m_dir.path / "logs").string() << "\nsettings-file = "
                             << (m_dir.path / "qnview.ini").string() << "\nlocale = C\n"
                             << "[unit]\naddress = 127.0.0.2:" << m_simulator.tcpPort(m_unit) << "\nperiod = 1\ncommands = yes\n"
+                            << "[unit]\naddress = 127.0.0.3:" << m_simulator.tcpPort(m_outputUnit) << "\nperiod = 1\ncommands = yes\n"
                             << "[mqtt]\nbroker = " << m_broker->uri() << "\nclient-id = qnlog-test\n";
         return std::make_unique<Child>(std::vector<std::string>{std::string(QN_BIN_DIR) + "/qnlog", "--config", path});
     }
 
     qn::sim::Simulator m_simulator;
-    int m_unit = 0;
+    int m_unit = 0, m_outputUnit = 0;
 };
 
 TEST_F(QnlogMqtt, ReadingsStateAndCommandsGoThroughTheBroker)
@@ -66,6 +71,14 @@ TEST_F(QnlogMqtt, ReadingsStateAndCommandsGoThroughTheBroker)
     ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) {
         return !m.empty() && m.back().payload.find(R"("do":[0,1])") != std::string::npos;
     }));
+
+    // An analog output through the channel's formula (the default 1:1) in its mode: 2.5 V.
+    const std::string outputUnit = "qnview/QN-110_1_127.0.0.3";
+    ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, outputUnit + "/reading") >= 1; }));
+    dashboard->publish(outputUnit + "/set/AO1", "2.5");
+    ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, outputUnit + "/result") == 1; }));
+    EXPECT_EQ(dashboard->messages().back().payload, qn::mqtt::commandResultJson("AO1", "2.5", ""));
+    EXPECT_EQ(m_simulator.state(m_outputUnit).aoRaw[0], 8192);
 
     EXPECT_EQ(qnlog->stop(SIGTERM), 0);
     ASSERT_TRUE(dashboard->waitUntil([](const auto &m) {
