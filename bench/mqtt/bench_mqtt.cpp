@@ -9,10 +9,10 @@
 #include "child.h"
 #include "mosquitto.h"
 #include "subscriber.h"
+#include "../support/simprocess.h"
 
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -27,25 +27,6 @@ int runSeconds()
 {
     const char *s = std::getenv("QN_MQTT_BENCH_SECONDS");
     return s ? std::max(1, std::atoi(s)) : 20;
-}
-
-// The CPU time a process has used, in ms.
-double cpuMs(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    double utime = 0, stime = 0;
-    for (int i = 3; fields >> field; ++i) {
-        if (i == 14)
-            utime = std::stod(field);
-        if (i == 15) {
-            stime = std::stod(field);
-            break;
-        }
-    }
-    return (utime + stime) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
 // persistence 0: messages wait in memory only; 1: on disk as well (the service's setting).
@@ -70,7 +51,7 @@ void BM_Publish256UnitsAt100ms(benchmark::State &state)
                                       std::to_string(seconds), "--client-id", "bench-feed"};
         if (persist)
             args.insert(args.end(), {"--persist", (dir.path / "feed").string()});
-        const double brokerBefore = cpuMs(broker.pid());
+        const double brokerBefore = 1000 * qn::bench::cpuSecondsOf(broker.pid());
         const auto start = std::chrono::steady_clock::now();
         Child feed(args);
         std::string stats, cpu;
@@ -80,7 +61,7 @@ void BM_Publish256UnitsAt100ms(benchmark::State &state)
             return;
         }
         const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        const double brokerMs = cpuMs(broker.pid()) - brokerBefore;
+        const double brokerMs = 1000 * qn::bench::cpuSecondsOf(broker.pid()) - brokerBefore;
         feed.wait();
         const std::uint64_t sent = std::uint64_t(kUnits) * std::uint64_t(seconds * 1000 / kPeriodMs);
         subscriber.waitForCount(sent, std::chrono::seconds(30));

@@ -1,6 +1,6 @@
 #include "mqtt/publisher.h"
 
-#include "mqtt/logpersistence.h"
+#include "mqtt/offlinejournal.h"
 #include "mqtt/payload.h"
 
 #include <MQTTAsync.h>
@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <mutex>
 
 #ifndef _WIN32
@@ -50,7 +52,6 @@ struct detail::PublisherState {
     MQTTAsync_connectOptions connect = MQTTAsync_connectOptions_initializer;
     MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
     MQTTAsync_SSLOptions ssl = MQTTAsync_SSLOptions_initializer;
-    MQTTClient_persistence persistence{};
 
     struct Unit {
         UnitKey key;
@@ -64,7 +65,18 @@ struct detail::PublisherState {
     mutable std::mutex mutex; // guards what follows; never held while calling into Paho
     std::map<std::string, Unit> units; // by unit topic
     PublisherStats stats;
-    std::uint64_t waiting = 0; // queued and not yet acknowledged
+    // Messages handed to Paho and not yet acknowledged, oldest first, each with its place in
+    // the journal once it has one (written while the broker is away).
+    struct Pending {
+        StoredMessage message;
+        std::uint64_t journalId = 0;
+        MQTTAsync_token token = 0;
+    };
+    std::map<std::uint64_t, Pending> pending;
+    std::uint64_t nextPending = 0;
+    std::unordered_map<MQTTAsync_token, std::uint64_t> pendingByToken;
+    std::unordered_set<MQTTAsync_token> early; // acknowledged before send() had filed them
+    std::unique_ptr<OfflineJournal> journal;
     bool dropSaid = false;
     std::string lastFailure;   // the reason last said, so retries do not repeat it
     std::string tlsError;      // what OpenSSL said during the attempt that failed
@@ -80,26 +92,25 @@ struct detail::PublisherState {
             sink(line);
     }
 
-    void send(const std::string &topic, const std::string &payload, bool retained)
+    void send(const std::string &topic, const std::string &payload, bool retained, std::uint64_t journalId = 0)
     {
         MQTTAsync_message message = MQTTAsync_message_initializer;
         message.payload = const_cast<char *>(payload.data());
         message.payloadlen = static_cast<int>(payload.size());
         message.qos = 1;
         message.retained = retained ? 1 : 0;
-        const int rc = MQTTAsync_sendMessage(client, topic.c_str(), &message, nullptr);
+        MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
+        const int rc = MQTTAsync_sendMessage(client, topic.c_str(), &message, &response);
         bool sayDrop = false;
         {
             std::lock_guard lock(mutex);
-            if (rc == MQTTASYNC_SUCCESS) {
-                ++stats.queued;
-                // Past the limit while the broker is away, Paho gives up the oldest.
-                if (!stats.connected && waiting >= std::uint64_t(options.bufferLimit))
-                    ++stats.dropped;
-                else
-                    ++waiting;
-            } else {
+            if (rc != MQTTASYNC_SUCCESS) {
                 ++stats.dropped;
+                if (journal)
+                    journal->remove(journalId);
+            } else {
+                ++stats.queued;
+                file(topic, payload, retained, journalId, response.token);
             }
             if (stats.dropped > 0 && !dropSaid)
                 sayDrop = dropSaid = true;
@@ -109,6 +120,46 @@ struct detail::PublisherState {
                     ? "MQTT: more than " + std::to_string(options.bufferLimit) +
                           " messages wait for the broker; the oldest are dropped (counted, said once)"
                     : std::string("MQTT: a message could not be queued: ") + MQTTAsync_strerror(rc));
+    }
+
+    // A message Paho took (the lock held).
+    void file(const std::string &topic, const std::string &payload, bool retained, std::uint64_t journalId,
+              MQTTAsync_token token)
+    {
+        // Past the limit while the broker is away, Paho gives up its oldest.
+        if (!stats.connected && pending.size() >= std::size_t(options.bufferLimit)) {
+            ++stats.dropped;
+            forget(pending.begin());
+        }
+        if (early.erase(token)) {
+            ++stats.delivered;
+            if (journal)
+                journal->remove(journalId);
+            return;
+        }
+        Pending p{{topic, payload, retained}, journalId, token};
+        if (!stats.connected && p.journalId == 0 && journal)
+            p.journalId = journal->add(p.message);
+        pendingByToken[token] = nextPending;
+        pending.emplace(nextPending++, std::move(p));
+    }
+
+    void forget(std::map<std::uint64_t, Pending>::iterator it)
+    {
+        if (journal)
+            journal->remove(it->second.journalId);
+        pendingByToken.erase(it->second.token);
+        pending.erase(it);
+    }
+
+    // The broker went, or the program ends: what it has not acknowledged goes to disk.
+    void keepPending()
+    {
+        if (!journal)
+            return;
+        for (auto &[seq, p] : pending)
+            if (p.journalId == 0)
+                p.journalId = journal->add(p.message);
     }
 
     std::string failureReason(const MQTTAsync_failureData *response)
@@ -186,13 +237,19 @@ void onConnectFailure(void *context, MQTTAsync_failureData *response)
     s->say("MQTT: " + s->options.uri + ": " + reason + "; retrying with back-off");
 }
 
-void onDelivered(void *context, MQTTAsync_token)
+void onDelivered(void *context, MQTTAsync_token token)
 {
     auto *s = static_cast<detail::PublisherState *>(context);
     std::lock_guard lock(s->mutex);
+    const auto it = s->pendingByToken.find(token);
+    if (it == s->pendingByToken.end()) {
+        s->early.insert(token);
+        return;
+    }
     ++s->stats.delivered;
-    if (s->waiting > 0)
-        --s->waiting;
+    const auto p = s->pending.find(it->second);
+    if (p != s->pending.end())
+        s->forget(p);
 }
 
 int onTlsError(const char *text, size_t length, void *context)
@@ -279,18 +336,20 @@ bool Publisher::start()
         s.say("MQTT: a CA or client certificate needs a TLS broker address (ssl://host:port), not " + o.uri);
         return false;
     }
-    int persistence = MQTTCLIENT_PERSISTENCE_NONE;
-    void *folder = nullptr;
+    std::vector<std::pair<std::uint64_t, StoredMessage>> left;
     if (!o.persistenceDir.empty()) {
         std::error_code error;
         std::filesystem::create_directories(o.persistenceDir, error);
-        if (error) {
-            s.say("MQTT: cannot make the folder " + o.persistenceDir + ": " + error.message());
+        std::string reason = error.message();
+        std::string name = o.clientId + "-" + o.uri;
+        for (char &ch : name)
+            if (ch == '/' || ch == ':' || ch == '\\')
+                ch = '-';
+        s.journal = std::make_unique<OfflineJournal>(o.persistenceDir + "/" + name + ".journal");
+        if (error || !s.journal->open(left, reason)) {
+            s.say("MQTT: cannot keep messages in " + o.persistenceDir + ": " + reason);
             return false;
         }
-        s.persistence = logPersistence(&o.persistenceDir);
-        persistence = MQTTCLIENT_PERSISTENCE_USER;
-        folder = &s.persistence;
     }
     MQTTAsync_createOptions create = MQTTAsync_createOptions_initializer;
     create.MQTTVersion = MQTTVERSION_3_1_1;
@@ -299,7 +358,8 @@ bool Publisher::start()
     create.maxBufferedMessages = o.bufferLimit > 0 ? o.bufferLimit : 1;
     create.deleteOldestMessages = 1;
     create.restoreMessages = 1;
-    int rc = MQTTAsync_createWithOptions(&s.client, o.uri.c_str(), o.clientId.c_str(), persistence, folder, &create);
+    int rc = MQTTAsync_createWithOptions(&s.client, o.uri.c_str(), o.clientId.c_str(), MQTTCLIENT_PERSISTENCE_NONE,
+                                        nullptr, &create);
     if (rc != MQTTASYNC_SUCCESS) {
         s.client = nullptr;
         s.say("MQTT: cannot set up the client for " + o.uri + ": " + MQTTAsync_strerror(rc));
@@ -319,20 +379,11 @@ bool Publisher::start()
                            onDelivered);
     MQTTAsync_setConnected(s.client, &s, onConnected);
 
-    // Messages kept from before a restart wait under their tokens.
-    MQTTAsync_token *tokens = nullptr;
-    if (MQTTAsync_getPendingTokens(s.client, &tokens) == MQTTASYNC_SUCCESS && tokens) {
-        std::uint64_t n = 0;
-        while (tokens[n] != -1)
-            ++n;
-        MQTTAsync_free(tokens);
-        if (n > 0) {
-            std::lock_guard lock(s.mutex);
-            s.waiting = n;
-        }
-        if (n > 0)
-            s.say("MQTT: " + std::to_string(n) + " messages kept from the last run wait for the broker");
-    }
+    // Messages kept from before a restart go first, in their order.
+    if (!left.empty())
+        s.say("MQTT: " + std::to_string(left.size()) + " messages kept from the last run wait for the broker");
+    for (const auto &[id, m] : left)
+        s.send(m.topic, m.payload, m.retained, id);
 
     s.will.topicName = s.serviceTopic.c_str();
     s.will.message = "offline";
@@ -386,6 +437,10 @@ Publisher::~Publisher()
     if (MQTTAsync_disconnect(s.client, &options) == MQTTASYNC_SUCCESS) {
         std::unique_lock lock(s.mutex);
         s.disconnected.wait_for(lock, std::chrono::milliseconds(700), [&] { return s.disconnectDone; });
+    }
+    {
+        std::lock_guard lock(s.mutex);
+        s.keepPending();
     }
     MQTTAsync_destroy(&s.client);
 }
