@@ -7,7 +7,7 @@
 // QN_MQTT_BENCH_SECONDS sets the length of a run (default 20). Then a broker away for ten
 // minutes of 4 units, the publisher restarted meanwhile: nothing may be missing.
 #include "child.h"
-#include "mosquitto.h"
+#include "benchbroker.h"
 #include "subscriber.h"
 #include "../support/simprocess.h"
 
@@ -36,11 +36,10 @@ void BM_Publish256UnitsAt100ms(benchmark::State &state)
     const int seconds = runSeconds();
     for (auto _ : state) {
         TempDir dir;
-        Mosquitto broker(dir.path);
-        if (!broker.start()) {
-            state.SkipWithError("mosquitto did not start");
+        const auto started = startBroker(state, dir.path);
+        if (!started)
             return;
-        }
+        Mosquitto &broker = *started;
         Subscriber subscriber(broker.uri(), "bench-subscriber", "qnview/+/reading", false);
         if (!subscriber.waitForSubscription()) {
             state.SkipWithError("no subscription");
@@ -92,11 +91,10 @@ void BM_TenMinuteOutageOf4Units(benchmark::State &state)
     constexpr int kOutageUnits = 4, kPerUnit = 6000;
     for (auto _ : state) {
         TempDir dir;
-        Mosquitto broker(dir.path);
-        if (!broker.start()) {
-            state.SkipWithError("mosquitto did not start");
+        const auto started = startBroker(state, dir.path);
+        if (!started)
             return;
-        }
+        Mosquitto &broker = *started;
         Subscriber subscriber(broker.uri(), "bench-historian", "qnview/+/reading");
         subscriber.waitForSubscription();
         const std::vector<std::string> args{std::string(QN_BIN_DIR) + "/qnmqttfeed", "--broker", broker.uri(), "--units",

@@ -3,7 +3,7 @@
 // both ways, the broker's, and every reading logged counted on the broker too (readings
 // received against CSV rows written). QN_MQTT_BENCH_SECONDS long (default 20).
 #include "child.h"
-#include "mosquitto.h"
+#include "benchbroker.h"
 #include "subscriber.h"
 #include "../support/simprocess.h"
 
@@ -41,9 +41,12 @@ void BM_QnlogWithMqtt(benchmark::State &state)
     for (auto _ : state) {
         TempDir dir;
         qn::bench::SimProcess sim;
-        Mosquitto broker(dir.path);
-        if (!sim.start(units) || !broker.start()) {
-            state.SkipWithError("qnsim or mosquitto did not start");
+        const auto started = startBroker(state, dir.path);
+        if (!started)
+            return;
+        Mosquitto &broker = *started;
+        if (!sim.start(units)) {
+            state.SkipWithError("qnsim did not start");
             return;
         }
         Subscriber subscriber(broker.uri(), "bench-dashboard", "qnview/+/reading", false);

@@ -351,6 +351,9 @@ bool Publisher::start()
             return false;
         }
     }
+    // Paho formats a line into its in-memory trace for every packet unless told to keep only
+    // errors; nothing reads that trace here.
+    MQTTAsync_setTraceLevel(MQTTASYNC_TRACE_ERROR);
     MQTTAsync_createOptions create = MQTTAsync_createOptions_initializer;
     create.MQTTVersion = MQTTVERSION_3_1_1;
     create.sendWhileDisconnected = 1;

@@ -45,24 +45,19 @@ std::optional<QString> mqttConfigKey(const QString &key, const QString &value, m
         o.prefix = value.toStdString();
         return std::nullopt;
     }
-    if (key == QLatin1String("client-id"))
-        return text(o.clientId);
-    if (key == QLatin1String("username"))
-        return text(o.username);
-    if (key == QLatin1String("password"))
-        return text(o.password);
-    if (key == QLatin1String("ca-file"))
-        return text(o.caFile);
-    if (key == QLatin1String("cert-file"))
-        return text(o.certFile);
-    if (key == QLatin1String("key-file"))
-        return text(o.keyFile);
-    if (key == QLatin1String("persistence-dir"))
-        return text(o.persistenceDir);
-    if (key == QLatin1String("retain"))
-        return flag(o.retainReadings);
-    if (key == QLatin1String("only-on-change"))
-        return flag(o.onlyOnChange);
+    using Options = mqtt::BrokerOptions;
+    const std::pair<const char *, std::string Options::*> texts[] = {
+        {"client-id", &Options::clientId}, {"username", &Options::username}, {"password", &Options::password},
+        {"ca-file", &Options::caFile},     {"cert-file", &Options::certFile}, {"key-file", &Options::keyFile},
+        {"persistence-dir", &Options::persistenceDir}};
+    for (const auto &[name, member] : texts)
+        if (key == QLatin1String(name))
+            return text(o.*member);
+    const std::pair<const char *, bool Options::*> flags[] = {{"retain", &Options::retainReadings},
+                                                               {"only-on-change", &Options::onlyOnChange}};
+    for (const auto &[name, member] : flags)
+        if (key == QLatin1String(name))
+            return flag(o.*member);
     if (key == QLatin1String("buffer")) {
         bool ok = false;
         const int n = value.toInt(&ok);
