@@ -19,6 +19,13 @@ inline std::size_t countTopic(const std::vector<Received> &messages, const std::
     });
 }
 
+// The last of `messages` on `topic` (readings keep arriving around the one a test waits for).
+inline Received lastOn(const std::vector<Received> &messages, const std::string &topic)
+{
+    const auto it = std::find_if(messages.rbegin(), messages.rend(), [&](const Received &m) { return m.topic == topic; });
+    return it == messages.rend() ? Received{} : *it;
+}
+
 class MqttBroker : public ::testing::Test {
 protected:
     void startBroker(const std::string &config = {})

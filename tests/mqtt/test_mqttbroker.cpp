@@ -62,7 +62,7 @@ TEST_F(MqttBroker, StatusIsRetainedAndTheLastWillSaysAKilledServiceIsOffline)
     }
 
     feed->stop(SIGKILL);
-    ASSERT_TRUE(watcher->waitUntil([](const auto &m) { return !m.empty() && m.back().topic == "qnview/service/status" && m.back().payload == "offline"; }));
+    ASSERT_TRUE(watcher->waitUntil([](const auto &m) { return lastOn(m, "qnview/service/status").payload == "offline"; }));
 }
 
 TEST_F(MqttBroker, BrokerAwayAndServiceRestartedMeanwhileLoseNothingAndKeepTheOrder)
@@ -164,9 +164,8 @@ TEST_F(MqttBroker, CommandsAreRefusedUnlessEnabledAndCheckedBeforeTheUnitSeesThe
         dashboard->publish(c.unit + "/set/" + c.channel, c.payload);
         ++answers;
         ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, "/result") == answers; }));
-        const Received answer = dashboard->messages().back();
-        EXPECT_EQ(answer.topic, c.unit + "/result");
-        EXPECT_EQ(answer.payload, qn::mqtt::commandResultJson(c.channel, c.payload, c.error));
+        EXPECT_EQ(lastOn(dashboard->messages(), c.unit + "/result").payload,
+                  qn::mqtt::commandResultJson(c.channel, c.payload, c.error));
     }
     // Only the accepted one reached the unit.
     ASSERT_TRUE(feed->waitFor(Child::Out, "run 1 AO2 2.5"));

@@ -66,10 +66,10 @@ TEST_F(QnlogMqtt, ReadingsStateAndCommandsGoThroughTheBroker)
 
     dashboard->publish(unit + "/set/DO2", "1");
     ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, unit + "/result") == 1; }));
-    EXPECT_EQ(dashboard->messages().back().payload, qn::mqtt::commandResultJson("DO2", "1", ""));
+    EXPECT_EQ(lastOn(dashboard->messages(), unit + "/result").payload, qn::mqtt::commandResultJson("DO2", "1", ""));
     EXPECT_EQ(m_simulator.state(m_unit).doPattern, 0b10);
     ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) {
-        return !m.empty() && m.back().payload.find(R"("do":[0,1])") != std::string::npos;
+        return lastOn(m, unit + "/reading").payload.find(R"("do":[0,1])") != std::string::npos;
     }));
 
     // An analog output through the channel's formula (the default 1:1) in its mode: 2.5 V.
@@ -77,13 +77,11 @@ TEST_F(QnlogMqtt, ReadingsStateAndCommandsGoThroughTheBroker)
     ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, outputUnit + "/reading") >= 1; }));
     dashboard->publish(outputUnit + "/set/AO1", "2.5");
     ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, outputUnit + "/result") == 1; }));
-    EXPECT_EQ(dashboard->messages().back().payload, qn::mqtt::commandResultJson("AO1", "2.5", ""));
+    EXPECT_EQ(lastOn(dashboard->messages(), outputUnit + "/result").payload, qn::mqtt::commandResultJson("AO1", "2.5", ""));
     EXPECT_EQ(m_simulator.state(m_outputUnit).aoRaw[0], 8192);
 
     EXPECT_EQ(qnlog->stop(SIGTERM), 0);
-    ASSERT_TRUE(dashboard->waitUntil([](const auto &m) {
-        return !m.empty() && m.back().topic == "qnview/service/status" && m.back().payload == "offline";
-    }));
+    ASSERT_TRUE(dashboard->waitUntil([](const auto &m) { return lastOn(m, "qnview/service/status").payload == "offline"; }));
 }
 
 } // namespace
