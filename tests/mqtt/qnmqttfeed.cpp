@@ -2,7 +2,8 @@
 // (the logging service's own readings take its place there).
 //
 //   qnmqttfeed --broker tcp://127.0.0.1:1883 [--units 2] [--model QN-210] [publisher options]
-//       reads commands from standard input: "r N" (N readings from every unit), "s UNIT 0|1"
+//       reads commands from standard input: "r N" (N readings from every unit), "same N" (N more
+//       with the last values), "s UNIT 0|1"
 //       (a unit goes offline/online), "stats", "quit"; --first N numbers the readings from N
 //   qnmqttfeed ... --period 100 --seconds 10
 //       a reading from every unit each period for that long, then waits (up to 10 s) for the
@@ -169,11 +170,15 @@ int main(int argc, char **argv)
         std::istringstream words(line);
         std::string command;
         words >> command;
-        if (command == "r") {
+        if (command == "r" || command == "same") {
             long n = 0;
             words >> n;
-            for (long i = 0; i < n; ++i, at += 100)
+            for (long i = 0; i < n; ++i, at += 100) {
+                if (command == "same") // the last reading's values again, at a later time
+                    for (int u = 1; u <= units; ++u)
+                        --sequence[u];
                 publishAll(at);
+            }
             println("sent " + std::to_string(sequence[1]));
         } else if (command == "s") {
             int u = 0, online = 0;

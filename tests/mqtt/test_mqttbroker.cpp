@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <regex>
 
 using namespace qn::test;
 
@@ -19,9 +18,8 @@ const std::string kUnit1 = "qnview/QN-210_1_127.0.0.1";
 // The raw code of the first channel: the feed's sequence number of the reading.
 long sequenceOf(const std::string &payload)
 {
-    static const std::regex raw("\"raw\":(-?[0-9]+)");
-    std::smatch m;
-    return std::regex_search(payload, m, raw) ? std::stol(m[1]) : -1;
+    const std::size_t at = payload.find("\"raw\":");
+    return at == std::string::npos ? -1 : std::strtol(payload.c_str() + at + 6, nullptr, 10);
 }
 
 TEST_F(MqttBroker, ReadingsArriveWithTheDocumentedJson)
@@ -41,6 +39,26 @@ TEST_F(MqttBroker, ReadingsArriveWithTheDocumentedJson)
               R"({"channel":"AI2","signal":"CH2","value":1.2,"unit":"V","raw":1001},)"
               R"({"channel":"AI3","signal":"CH3","value":1.3,"unit":"V","raw":2001}],"di":[],"do":[1,0]})");
     EXPECT_FALSE(first->retained);
+}
+
+TEST_F(MqttBroker, RetainKeepsTheLastReadingAndOnlyOnChangeSkipsTheSameOnes)
+{
+    startBroker();
+    auto subscriber = subscribe(kUnit1 + "/reading");
+    auto feed = startFeed({"--units", "1", "--retain", "1", "--on-change", "1"});
+    feed->send("r 1");
+    feed->send("same 3");
+    feed->send("r 1");
+    ASSERT_TRUE(feed->waitFor(Child::Out, "sent 2"));
+    ASSERT_TRUE(subscriber->waitUntil([](const auto &m) { return sequenceOf(m.empty() ? "" : m.back().payload) == 2; }));
+    EXPECT_EQ(subscriber->count(), 2u) << "the three alike were sent";
+    feed->send("stats");
+    EXPECT_TRUE(feed->waitFor(Child::Out, "unchanged 3"));
+
+    auto late = subscribe(kUnit1 + "/reading", "late");
+    ASSERT_TRUE(late->waitUntil([](const auto &m) { return !m.empty(); }));
+    EXPECT_TRUE(late->messages().front().retained);
+    EXPECT_EQ(sequenceOf(late->messages().front().payload), 2);
 }
 
 TEST_F(MqttBroker, StatusIsRetainedAndTheLastWillSaysAKilledServiceIsOffline)
