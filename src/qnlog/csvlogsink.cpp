@@ -172,9 +172,7 @@ void CsvLogSink::setSettings(CsvLogSettings settings)
     const bool same = settings.folder == m_settings.folder && settings.rowsPerFile == m_settings.rowsPerFile
         && settings.locale == m_settings.locale;
     m_settings = std::move(settings);
-    if (same)
-        reopen();
-    else
+    if (!same)
         m_logs.clear();
 }
 

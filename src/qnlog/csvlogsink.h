@@ -29,7 +29,7 @@ public:
     void reopen() override;
     void close() override;
     // A new folder, rotation or locale (the configuration was read again): files are
-    // started afresh.
+    // started afresh with the next readings.
     void setSettings(CsvLogSettings settings);
 
     // The file the unit's next row goes to (empty before its first reading).

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 
 using namespace qn::logsvc;
 
@@ -33,6 +34,18 @@ void usage(FILE *out)
                       "  Logs the units that FILE names (default %s) into CSV files.\n"
                       "  SIGHUP reopens the log files and reads FILE again; SIGTERM ends.\n",
                  kDefaultConfig);
+}
+
+// A socket and a log file for each unit: hundreds of units need more descriptors than the
+// usual soft limit of 1024. As many as the hard limit allows; where that fails, the units
+// beyond report that they cannot be reached or logged.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 CsvLogSettings csvSettings(const ServiceConfig &config)
@@ -84,6 +97,7 @@ int main(int argc, char **argv)
         return kConfigError;
     }
 
+    raiseDescriptorLimit();
     SignalPipe signalPipe;
     if (!signalPipe.install()) {
         std::fprintf(stderr, "qnlog: cannot catch signals: %s\n", qPrintable(signalPipe.errorText()));
@@ -120,7 +134,7 @@ int main(int argc, char **argv)
         if (!reloaded) {
             // A running service keeps going with what it had.
             std::fprintf(stderr, "qnlog: %s; the configuration stays as it was\n", qPrintable(reloadError.text()));
-            csv.reopen();
+            service.reload(service.config());
             return;
         }
         csv.setSettings(csvSettings(*reloaded));
@@ -132,7 +146,12 @@ int main(int argc, char **argv)
         service.reload(*reloaded);
         std::fprintf(stderr, "qnlog: configuration read again, log files reopened\n");
     });
-    QObject::connect(&service, &LogService::finished, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&service, &LogService::finished, &app, [&service] {
+        std::fprintf(stderr, "qnlog: stopped after %llu readings; %llu periods were skipped (a unit late or away)\n",
+                     static_cast<unsigned long long>(service.readings()),
+                     static_cast<unsigned long long>(service.skippedPeriods()));
+        QCoreApplication::exit(0);
+    });
     service.start();
     const int status = app.exec();
     std::fflush(stderr);

@@ -60,6 +60,7 @@ private:
     }
     bool number(const QString &key, const QString &value, int min, int max, int &out);
     bool period(const QString &key, const QString &value, int &out);
+    bool sectionPeriod(const QString &key, const QString &value);
     bool serviceKey(const QString &key, const QString &value);
     bool unitKey(const QString &key, const QString &value);
     bool searchKey(const QString &key, const QString &value);
@@ -89,6 +90,16 @@ bool ConfigReader::number(const QString &key, const QString &value, int min, int
 bool ConfigReader::period(const QString &key, const QString &value, int &out)
 {
     return number(key, value, 1, kMaxPeriod, out);
+}
+
+// A [unit]'s or [search]'s own period; the service's holds where it has none.
+bool ConfigReader::sectionPeriod(const QString &key, const QString &value)
+{
+    int p = 0;
+    if (!period(key, value, p))
+        return false;
+    m_sectionPeriod = p;
+    return true;
 }
 
 bool ConfigReader::serviceKey(const QString &key, const QString &value)
@@ -136,13 +147,8 @@ bool ConfigReader::unitKey(const QString &key, const QString &value)
         m_unit.address = host;
         return true;
     }
-    if (key == QLatin1String("period")) {
-        int p = 0;
-        if (!period(key, value, p))
-            return false;
-        m_sectionPeriod = p;
-        return true;
-    }
+    if (key == QLatin1String("period"))
+        return sectionPeriod(key, value);
     if (key == QLatin1String("commands")) {
         const std::optional<bool> on = yesNo(value);
         if (!on)
@@ -167,13 +173,8 @@ bool ConfigReader::searchKey(const QString &key, const QString &value)
         return number(key, value, 1, 65535, m_search.tcpPort);
     if (key == QLatin1String("interval"))
         return number(key, value, 0, 86400, m_search.intervalSeconds);
-    if (key == QLatin1String("period")) {
-        int p = 0;
-        if (!period(key, value, p))
-            return false;
-        m_sectionPeriod = p;
-        return true;
-    }
+    if (key == QLatin1String("period"))
+        return sectionPeriod(key, value);
     return fail(QStringLiteral("unknown key '%1' in [search]").arg(key));
 }
 

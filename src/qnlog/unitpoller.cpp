@@ -141,7 +141,7 @@ void UnitPoller::onIdentified(const Result<UnitIdentification> &result)
     if (!result->setup) {
         const int modelId = result->ids.modelId;
         if (std::exchange(m_unsupportedModel, modelId) != modelId)
-            report(m_address.toStdString() + ':' + std::to_string(m_tcpPort) + " reports model ID "
+            report(description() + " reports model ID "
                    + std::to_string(modelId) + ", which is not a model this program logs");
         return;
     }
@@ -188,19 +188,25 @@ UnitIdentity UnitPoller::identity() const
     return id;
 }
 
+std::string UnitPoller::description() const
+{
+    const UnitIdentity id = identity();
+    std::string text = id.address + ':' + std::to_string(id.tcpPort);
+    if (m_lastSetup)
+        text += " (" + id.model + " ID " + std::to_string(id.unitId) + ')';
+    return text;
+}
+
 void UnitPoller::answering()
 {
     const std::optional<bool> was = std::exchange(m_online, true);
     m_lastSetup = m_setup;
-    const UnitIdentity id = identity();
-    const std::string who = id.address + ':' + std::to_string(id.tcpPort) + " (" + id.model + " ID "
-        + std::to_string(id.unitId) + ')';
+    const auto period = std::chrono::duration_cast<std::chrono::milliseconds>(m_period).count();
     if (was == false)
-        report(who + " answers again");
+        report(description() + " answers again");
     else
-        report(who + " answers; logging every " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(m_period).count())
-               + " ms");
-    m_events.unitStateChanged(id, true);
+        report(description() + " answers; logging every " + std::to_string(period) + " ms");
+    m_events.unitStateChanged(identity(), true);
 }
 
 void UnitPoller::failed(const LinkError &error)
@@ -209,13 +215,9 @@ void UnitPoller::failed(const LinkError &error)
     m_setup.reset();
     if (std::exchange(m_online, false) == false)
         return;
-    const UnitIdentity id = identity();
-    std::string who = id.address + ':' + std::to_string(id.tcpPort);
+    report(description() + " does not answer (" + error.text() + "); no rows until it does, tried every period");
     if (m_lastSetup)
-        who += " (" + id.model + " ID " + std::to_string(id.unitId) + ')';
-    report(who + " does not answer (" + error.text() + "); no rows until it does, tried every period");
-    if (m_lastSetup)
-        m_events.unitStateChanged(id, false);
+        m_events.unitStateChanged(identity(), false);
 }
 
 } // namespace qn::logsvc

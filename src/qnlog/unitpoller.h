@@ -62,6 +62,8 @@ private:
     void failed(const LinkError &error);
     void answering();
     UnitIdentity identity() const;
+    // "192.0.2.7:10001 (QN-210 ID 3)", the model and ID once known.
+    std::string description() const;
 
     const QString m_address;
     const int m_tcpPort;

@@ -47,8 +47,6 @@ void UnitSearch::search()
                 if (e.tcpPort == target.tcpPort)
                     self->m_service.addUnit(QString::fromStdString(e.ipText), e.tcpPort, target.period, target.broadcast);
         }, Qt::QueuedConnection);
-        if (!self)
-            running->store(false);
     });
 }
 

@@ -37,7 +37,7 @@ protected:
         config.modelId = proto::kModelQN210;
         config.unitId = 3;
         config.bindIp = "127.0.0.2";
-        config.discovery.enabled = false;
+        config.discovery.enabled = searchable;
         unit = simulator.addUnit(config);
         std::string error;
         ASSERT_TRUE(simulator.start(&error)) << error;
@@ -70,9 +70,9 @@ protected:
         return path;
     }
 
-    void start()
+    void start(const QString &config)
     {
-        qnlog.start(QStringLiteral(QN_BIN_DIR "/qnlog"), {"--config", writeConfig(configText())});
+        qnlog.start(QStringLiteral(QN_BIN_DIR "/qnlog"), {"--config", writeConfig(config)});
         ASSERT_TRUE(qnlog.waitForStarted());
     }
 
@@ -95,6 +95,7 @@ protected:
 
     QString logFile() const { return dir.filePath("logs/QN-210_3_127.0.0.2.csv"); }
 
+    bool searchable = false; // the unit answers searches (on a port of the simulator's choosing)
     sim::Simulator simulator;
     int unit = 0;
     QTemporaryDir dir;
@@ -104,7 +105,7 @@ protected:
 
 TEST_F(QnlogProgramTest, AUnitSwitchedOffAndOnIsReportedOnceEachWayAndNoRowIsMadeUp)
 {
-    start();
+    start(configText());
     ASSERT_TRUE(waitForRows(logFile(), 3)) << errors.toStdString();
     // Switched off: every request the unit still receives loses its connection.
     simulator.setFault(unit, {sim::FaultKind::DropConnection});
@@ -131,7 +132,7 @@ TEST_F(QnlogProgramTest, AUnitSwitchedOffAndOnIsReportedOnceEachWayAndNoRowIsMad
 
 TEST_F(QnlogProgramTest, SigtermMidRunLeavesWholeRowsAndExitsZero)
 {
-    start();
+    start(configText());
     ASSERT_TRUE(waitForRows(logFile(), 5)) << errors.toStdString();
     qnlog.terminate();
     ASSERT_TRUE(qnlog.waitForFinished(2000));
@@ -147,7 +148,7 @@ TEST_F(QnlogProgramTest, SigtermMidRunLeavesWholeRowsAndExitsZero)
 
 TEST_F(QnlogProgramTest, SighupAfterTheFileWasMovedAwayStartsANewFile)
 {
-    start();
+    start(configText());
     ASSERT_TRUE(waitForRows(logFile(), 2)) << errors.toStdString();
     const QString moved = logFile() + ".1";
     ASSERT_TRUE(QFile::rename(logFile(), moved));
@@ -157,6 +158,22 @@ TEST_F(QnlogProgramTest, SighupAfterTheFileWasMovedAwayStartsANewFile)
     const QList<QByteArray> fresh = lines(logFile());
     EXPECT_TRUE(fresh[0].startsWith(lines(moved)[0])); // a header line first
     EXPECT_EQ(fresh[1].count(','), 9);
+}
+
+class QnlogSearchTest : public QnlogProgramTest {
+protected:
+    QnlogSearchTest() { searchable = true; }
+};
+
+TEST_F(QnlogSearchTest, EveryUnitASearchFindsIsLogged)
+{
+    start(QStringLiteral("[service]\nlog-folder = %1/logs\nsettings-file = %1/qnview.ini\nperiod = 1\n"
+                         "[search]\nbroadcast = 127.255.255.255\nudp-port = %2\ntcp-port = %3\n")
+              .arg(dir.path())
+              .arg(simulator.udpPort(unit))
+              .arg(simulator.tcpPort(unit)));
+    ASSERT_TRUE(waitForRows(logFile(), 2)) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("127.0.0.2:" + QString::number(simulator.tcpPort(unit)) + " (QN-210 ID 3) answers"));
 }
 
 TEST_F(QnlogProgramTest, AConfigurationMistakeAtLine7NamesLine7AndStartsNothing)
