@@ -358,7 +358,8 @@ bool Publisher::start()
     create.MQTTVersion = MQTTVERSION_3_1_1;
     create.sendWhileDisconnected = 1;
     create.allowDisconnectedSendAtAnyTime = 1;
-    create.maxBufferedMessages = o.bufferLimit > 0 ? o.bufferLimit : 1;
+    // Paho counts its own connect request, waiting to be tried again, among the buffered.
+    create.maxBufferedMessages = (o.bufferLimit > 0 ? o.bufferLimit : 1) + 1;
     create.deleteOldestMessages = 1;
     create.restoreMessages = 1;
     int rc = MQTTAsync_createWithOptions(&s.client, o.uri.c_str(), o.clientId.c_str(), MQTTCLIENT_PERSISTENCE_NONE,

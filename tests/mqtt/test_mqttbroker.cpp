@@ -127,6 +127,34 @@ TEST_F(MqttBroker, BrokerAwayAndServiceRestartedMeanwhileLoseNothingAndKeepTheOr
     }
 }
 
+TEST_F(MqttBroker, PastTheBufferTheOldestAreDroppedCountedAndSaidOnce)
+{
+    startBroker();
+    auto subscriber = subscribe(kUnit1 + "/reading", "historian");
+    m_broker->stop();
+    auto feed = startFeed({"--units", "1", "--buffer", "10"});
+    feed->send("r 25");
+    ASSERT_TRUE(feed->waitFor(Child::Out, "sent 25"));
+    feed->send("stats");
+    ASSERT_TRUE(feed->waitFor(Child::Out, "dropped 15"));
+    ASSERT_TRUE(m_broker->start());
+    ASSERT_TRUE(subscriber->waitUntil([](const auto &m) { return !m.empty() && sequenceOf(m.back().payload) == 25; }))
+        << feed->seen(Child::Err);
+    std::vector<long> sequence;
+    for (const Received &m : subscriber->messages())
+        sequence.push_back(sequenceOf(m.payload));
+    std::vector<long> newest(10);
+    std::iota(newest.begin(), newest.end(), 16);
+    EXPECT_EQ(sequence, newest);
+    // Everything it said until it reached the broker: the drops once, not once per reading.
+    ASSERT_TRUE(feed->waitFor(Child::Err, "connected to"));
+    const std::string &said = feed->seen(Child::Err);
+    std::size_t drops = 0;
+    for (std::size_t at = said.find("dropped"); at != std::string::npos; at = said.find("dropped", at + 1))
+        ++drops;
+    EXPECT_EQ(drops, 1u) << said;
+}
+
 TEST_F(MqttBroker, RefusedLoginOrCertificateIsSaidClearlyAndRetried)
 {
     ASSERT_TRUE(makeCertificates(m_dir.path));
