@@ -8,8 +8,6 @@ namespace qn::logsvc {
 
 namespace {
 
-constexpr int kOutputKind = 1; // the settings file's records of outputs
-
 std::string failed(const LinkError &error) { return "the unit did not take it: " + error.text(); }
 
 } // namespace
@@ -55,7 +53,7 @@ void LogService::runCommand(const UnitIdentity &unit, const mqtt::Command &comma
     } else {
         const UnitSetup &setup = *poller->setup();
         const ChannelSettings s =
-            m_settings.getConversion(traits(setup.model).settingsCode, setup.unitId, kOutputKind, command.channel - 1);
+            m_settings.getConversion(traits(setup.model).settingsCode, setup.unitId, RecordKind::Output, command.channel - 1);
         posted = queries->setAnalogOutput(
             command.channel, [command, a = s.a, b = s.b](int mode) { return mqtt::analogOutputCode(command, mode, a, b); },
             [done](Result<AnalogOutput> r) { done(r ? std::string() : failed(r.error())); });
