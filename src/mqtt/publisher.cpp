@@ -428,10 +428,20 @@ Publisher::~Publisher()
     detail::PublisherState &s = *m_state;
     if (!s.client)
         return;
+    // A service that stops no longer speaks for its units: a subscriber must not
+    // keep seeing them online from the retained status.
+    std::vector<std::string> onlineUnits;
     {
         std::lock_guard lock(s.mutex);
         s.stopping = true;
+        for (auto &[topic, unit] : s.units)
+            if (unit.status == 1) {
+                unit.status = 0;
+                onlineUnits.push_back(topic);
+            }
     }
+    for (const std::string &topic : onlineUnits)
+        s.send(topic + "/status", "offline", true);
     s.send(s.serviceTopic, "offline", true);
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
     options.timeout = 500; // the service has 2 s to end; what is left waits on disk

@@ -81,7 +81,11 @@ TEST_F(QnlogMqtt, ReadingsStateAndCommandsGoThroughTheBroker)
     EXPECT_EQ(m_simulator.state(m_outputUnit).aoRaw[0], 8192);
 
     EXPECT_EQ(qnlog->stop(SIGTERM), 0);
-    ASSERT_TRUE(dashboard->waitUntil([](const auto &m) { return lastOn(m, "qnview/service/status").payload == "offline"; }));
+    // A stopped service leaves no unit looking online.
+    ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) {
+        return lastOn(m, "qnview/service/status").payload == "offline" && lastOn(m, unit + "/status").payload == "offline" &&
+               lastOn(m, outputUnit + "/status").payload == "offline";
+    }));
 }
 
 } // namespace
