@@ -129,6 +129,7 @@ private:
     void viewMoved();
     void placeLiveButton();
     void updateLiveButton();
+    void setFocusValueView(double minValue, double maxValue);
     void showWindowOnStrip();
     void refreshPicture();
     void refreshReadout();
@@ -162,7 +163,12 @@ private:
     // The operator's view: what Home returns to, and a drag under way.
     double m_definedSpan = 0;
     double m_definedGrid = 0;
-    std::vector<std::optional<std::pair<double, double>>> m_definedRanges; // by series
+    // By series: the range a page gave it and the one the operator's zoom left it with. A
+    // range the page sets meanwhile is its own again, which Home keeps.
+    struct ValueView {
+        std::pair<double, double> defined, zoomed;
+    };
+    std::vector<std::optional<ValueView>> m_valueViews;
     std::optional<QPoint> m_dragFrom;
     bool m_dragInValue = false;
     QWidget *m_liveButton = nullptr;

@@ -94,15 +94,23 @@ void TrendCanvas::zoomValueAt(int y, int steps)
     const PlotArea a = plotArea();
     if (!s || a.bottom <= a.top || steps == 0)
         return;
-    m_definedRanges.resize(m_series.size());
-    auto &defined = m_definedRanges[std::size_t(m_focusIndex)];
-    if (!defined)
-        defined = std::pair(s->minValue(), s->maxValue());
     const double lo = s->minValue(), hi = s->maxValue();
     const double v = lo + double(a.bottom - y) / (a.bottom - a.top) * (hi - lo);
     const double f = zoomFactor(steps);
-    s->setRange(v - (v - lo) * f, v + (hi - v) * f);
+    setFocusValueView(v - (v - lo) * f, v + (hi - v) * f);
     viewMoved();
+}
+
+void TrendCanvas::setFocusValueView(double minValue, double maxValue)
+{
+    TrendSeries &s = *series(m_focusIndex);
+    m_valueViews.resize(m_series.size());
+    auto &view = m_valueViews[std::size_t(m_focusIndex)];
+    const std::pair now(s.minValue(), s.maxValue());
+    if (!view || view->zoomed != now)
+        view = ValueView{now, now};
+    s.setRange(minValue, maxValue);
+    view->zoomed = {s.minValue(), s.maxValue()};
 }
 
 void TrendCanvas::panByPixels(int dx, int dy, bool inValue)
@@ -114,12 +122,8 @@ void TrendCanvas::panByPixels(int dx, int dy, bool inValue)
         TrendSeries *s = series(m_focusIndex);
         if (!s || dy == 0)
             return;
-        m_definedRanges.resize(m_series.size());
-        auto &defined = m_definedRanges[std::size_t(m_focusIndex)];
-        if (!defined)
-            defined = std::pair(s->minValue(), s->maxValue());
         const double dv = double(dy) * (s->maxValue() - s->minValue()) / (a.bottom - a.top);
-        s->setRange(s->minValue() + dv, s->maxValue() + dv);
+        setFocusValueView(s->minValue() + dv, s->maxValue() + dv);
     } else {
         if (dx == 0)
             return;
@@ -131,10 +135,13 @@ void TrendCanvas::panByPixels(int dx, int dy, bool inValue)
 
 void TrendCanvas::returnToDefinedView()
 {
-    for (std::size_t i = 0; i < m_definedRanges.size() && i < m_series.size(); ++i)
-        if (const auto &r = m_definedRanges[i])
-            m_series[i]->setRange(r->first, r->second);
-    m_definedRanges.clear();
+    for (std::size_t i = 0; i < m_valueViews.size() && i < m_series.size(); ++i) {
+        const auto &view = m_valueViews[i];
+        TrendSeries &s = *m_series[i];
+        if (view && view->zoomed == std::pair(s.minValue(), s.maxValue()))
+            s.setRange(view->defined.first, view->defined.second);
+    }
+    m_valueViews.clear();
     if (m_definedSpan > 0)
         m_window.setSpan(m_definedSpan);
     if (m_definedGrid > 0)

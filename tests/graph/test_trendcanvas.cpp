@@ -254,12 +254,25 @@ TEST_F(CanvasFixture, WheelZoomsAroundThePointerAndLiveButtonFollowsAgain)
     EXPECT_TRUE(canvas->isLive());
     EXPECT_TRUE(live->isHidden());
     EXPECT_EQ(canvas->viewEnd(), kT0 + 610);
-    // Back in time by the keys, then Home: the defined minute, following.
+    // Ctrl+wheel: the focused series' values around the pointer's (0 at the plot's middle).
+    QWheelEvent valueNotch(pointer, canvas->mapToGlobal(pointer), {}, {0, 120}, Qt::NoButton, Qt::ControlModifier,
+                           Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(canvas, &valueNotch);
+    EXPECT_NEAR(canvas->series(0)->maxValue() - canvas->series(0)->minValue(), 16, 0.1);
+    EXPECT_EQ(canvas->series(1)->maxValue(), 10);
+    // Back in time by the keys, then Home: the defined minute and values, following. A
+    // range a page set while zoomed is the page's own and stays.
     QTest::keyClick(canvas, Qt::Key_Left);
     EXPECT_FALSE(canvas->isLive());
+    canvas->setFocusSeries(1);
+    QTest::keyClick(canvas, Qt::Key_Plus, Qt::ControlModifier);
+    canvas->series(1)->setRange(0, 5);
     QTest::keyClick(canvas, Qt::Key_Home);
     EXPECT_TRUE(canvas->isLive());
     EXPECT_EQ(canvas->viewEnd() - canvas->viewStart(), 60);
+    EXPECT_EQ(canvas->series(0)->minValue(), -10);
+    EXPECT_EQ(canvas->series(0)->maxValue(), 10);
+    EXPECT_EQ(canvas->series(1)->maxValue(), 5);
 }
 
 TEST_F(CanvasFixture, MenuSavesAndCopiesByKeyboardAndReader)
