@@ -2,8 +2,8 @@
 // against 5 x 1,000 samples over the same window, against a bare drawing of the same
 // selected points as 1-pixel polylines, and the wide-pen way the focused trace must not
 // take. Each at device pixel ratio 1 and 2. Also the read-out-only repaint of a mouse move,
-// one reading of a shown canvas that follows the data, and the memory that five full series
-// take.
+// one reading of a shown canvas that follows the data, one wheel step (zoom and its repaint)
+// beside a full repaint of the same shown canvas, and the memory that five full series take.
 //
 // What these figures hold up (src/graph/pixelwriter.*): QPainter spends a few hundred
 // nanoseconds setting up each line, and a trace of a short window is a thousand lines of a
@@ -18,6 +18,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
@@ -236,6 +237,33 @@ void BM_Reading(benchmark::State &state)
     state.counters["repaints/reading"] = double(repaints) / double(state.iterations());
 }
 
+// One wheel notch over the plot of a shown canvas holding the full history, through its
+// repaint, beside a full repaint of the same canvas (range(0) 0). The notches go in and out
+// in turn around the plot's middle, so the window keeps its size on average.
+void BM_WheelStep(benchmark::State &state)
+{
+    static Scene scene(99'999, 99'998);
+    scene.parent->resize(kW, kH + kH / 25);
+    scene.parent->show();
+    QCoreApplication::processEvents();
+    qn::TrendCanvas *canvas = scene.canvas;
+    const qn::PlotArea a = canvas->plotArea();
+    const QPoint middle((a.left + a.right) / 2, (a.top + a.bottom) / 2);
+    int notch = 120;
+    for (auto _ : state) {
+        if (state.range(0)) {
+            QWheelEvent wheel(middle, canvas->mapToGlobal(middle), {}, {0, notch}, Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(canvas, &wheel);
+            notch = -notch;
+        } else {
+            canvas->update();
+        }
+        QCoreApplication::processEvents();
+    }
+    state.counters["width_s"] = canvas->viewEnd() - canvas->viewStart();
+}
+
 void BM_MemoryOfFiveFullSeries(benchmark::State &state)
 {
     for (auto _ : state) {
@@ -257,6 +285,7 @@ BENCHMARK(BM_NaiveWideFocusedPen)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_SelectFullHistory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MouseMoveReadout)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Reading)->ArgNames({"wholeCanvas", "following"})->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WheelStep)->ArgName("wheel")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryOfFiveFullSeries)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)

@@ -19,24 +19,12 @@ namespace qn {
 
 namespace {
 
-constexpr DisplayPeriod kPeriods[] = {
-    {60, 5}, {120, 10}, {300, 30}, {600, 60}, {1800, 300},
-    {3600, 300}, {7200, 600}, {21600, 1800}, {43200, 3600}, {86400, 7200},
-};
-
 bool isAnalogInputModel(Model model)
 {
     return traits(model).analogInputs > 0;
 }
 
 } // namespace
-
-std::optional<DisplayPeriod> displayPeriod(int index)
-{
-    if (index < 0 || index >= int(std::size(kPeriods)))
-        return std::nullopt;
-    return kPeriods[index];
-}
 
 bool applyDisplayPeriod(TrendCanvas &canvas, int index)
 {
@@ -92,6 +80,12 @@ GraphTab::GraphTab(QWidget *parent, Model model)
     m_legends = {m_ui->legendLabel0, m_ui->legendLabel1, m_ui->legendLabel2, m_ui->legendLabel3, m_ui->legendLabel4};
     m_values = {m_ui->valueLabel0, m_ui->valueLabel1, m_ui->valueLabel2, m_ui->valueLabel3, m_ui->valueLabel4};
     m_scaleButtons = {m_ui->scaleButton0, m_ui->scaleButton1, m_ui->scaleButton2};
+    // Between the focus list and the first legend, where nothing else stands.
+    m_valuesTime = new QLabel(this);
+    m_valuesTime->setObjectName(QStringLiteral("valuesTimeLabel"));
+    m_valuesTime->setGeometry(618, 144, 185, 18);
+    m_valuesTime->hide();
+    exposeAsValueDisplay(m_valuesTime, QStringLiteral("値の時刻"));
     // A reader hears each reading under its channel's legend.
     for (int i = 0; i < kSeries; ++i)
         exposeAsValueDisplay(m_values[std::size_t(i)], m_legends[std::size_t(i)]->text());
@@ -164,6 +158,7 @@ TrendCanvas *GraphTab::createCanvas()
     canvas->enableCursor(true);
     setUpModelSeries(*canvas, m_model, double(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
     m_canvas = canvas;
+    connect(canvas, &TrendCanvas::viewChanged, this, &GraphTab::showView);
     return canvas;
 }
 
@@ -202,6 +197,48 @@ void GraphTab::setValueLabel(int index, const QString &text)
     } else {
         setDisplayText(m_values[std::size_t(index)], text);
     }
+    if (m_valuesTime->isVisible())
+        showValuesTime();
+}
+
+QString GraphTab::widthText(double seconds)
+{
+    const bool hours = seconds >= 3600;
+    const QString number = QString::number(seconds / (hours ? 3600 : 60), 'f', 1);
+    return (number.endsWith(QLatin1String(".0")) ? number.chopped(2) : number)
+           + (hours ? QStringLiteral("hour") : QStringLiteral("min"));
+}
+
+QString GraphTab::valuesTimeText() const
+{
+    if (!m_canvas || m_canvas->isLive() || m_canvas->latestTime() == 0)
+        return {};
+    // The values stay the newest readings while the graph shows an older stretch.
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_canvas->latestTime() * 1000)));
+    return QStringLiteral("値は最新 (%1)").arg(at.toString(QStringLiteral("HH:mm:ss")));
+}
+
+void GraphTab::showValuesTime()
+{
+    const QString text = valuesTimeText();
+    setDisplayText(m_valuesTime, text);
+    m_valuesTime->setVisible(!text.isEmpty());
+}
+
+void GraphTab::showView()
+{
+    if (!m_canvas)
+        return;
+    const double width = m_canvas->viewEnd() - m_canvas->viewStart();
+    const int index = periodIndexOf(width);
+    const QSignalBlocker quiet(m_ui->periodCombo);
+    if (index >= 0) {
+        m_ui->periodCombo->setCurrentIndex(index);
+    } else if (width > 0) {
+        m_ui->periodCombo->setPlaceholderText(widthText(width));
+        m_ui->periodCombo->setCurrentIndex(-1);
+    }
+    showValuesTime();
 }
 
 QString GraphTab::valueLabelText(int index) const

@@ -6,6 +6,7 @@
 //
 // Threads: GUI thread only (the device pages set value labels, units and legends from
 // their completions, which run on the GUI thread in this program).
+#include "graph/displayperiods.h"
 #include "model/model.h"
 
 #include <QColor>
@@ -28,13 +29,6 @@ namespace qn {
 class GraphPageHost;
 class TrendCanvas;
 
-// Display period index 0-9 -> width of the window and grid spacing (index 5, "1hour",
-// keeps its 300 s grid). nullopt outside 0-9.
-struct DisplayPeriod {
-    double span;
-    double secondsPerDivision;
-};
-std::optional<DisplayPeriod> displayPeriod(int index);
 // Gives the canvas the period's span and grid spacing; false (nothing done) for an index
 // outside 0-9. What a device page does when the operator picks a period.
 bool applyDisplayPeriod(TrendCanvas &canvas, int index);
@@ -86,6 +80,10 @@ public:
     QString legendText(int index) const;
 
     static QString defaultUnit(Model model, int rangeIndex);
+    // The text the period list shows for a width between two periods ("1.5min", "3hour").
+    static QString widthText(double seconds);
+    // Over the legend while the graph is not live, else empty.
+    QString valuesTimeText() const;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -96,6 +94,9 @@ private:
     void onCheckClicked(int box);
     void onScaleClicked(int channel);
     void refresh();
+    // The period list and the values' time follow the operator's zoom and pan.
+    void showView();
+    void showValuesTime();
     QCheckBox *checkBox(int box) const; // 0-2 analog, 3-5 digital
 
     std::unique_ptr<Ui::GraphTab> m_ui;
@@ -106,6 +107,7 @@ private:
     std::array<QLabel *, kSeries> m_legends{};
     std::array<QLabel *, kSeries> m_values{};
     std::array<QPushButton *, 3> m_scaleButtons{};
+    QLabel *m_valuesTime = nullptr; // when the graph is not live: the time the values are of
 };
 
 } // namespace qn

@@ -91,6 +91,74 @@ bool TimeWindow::placeOnData(double earliest, double latest, bool afterScroll)
     return true;
 }
 
+bool TimeWindow::zoomAround(double time, double factor, double minSpan, double maxSpan, double earliest,
+                            double latest)
+{
+    const double width = m_end - m_start;
+    if (!(width > 0) || !(factor > 0))
+        return false;
+    const double next = std::clamp(width * factor, minSpan, maxSpan);
+    if (next == width)
+        return false;
+    standAt(time - (time - m_start) * (next / width), next, earliest, latest);
+    return true;
+}
+
+void TimeWindow::panBy(double seconds, double earliest, double latest)
+{
+    if (m_end > m_start && std::isfinite(seconds))
+        standAt(m_start + seconds, m_end - m_start, earliest, latest);
+}
+
+bool TimeWindow::followNewest(double earliest, double latest)
+{
+    if (!m_followsData)
+        return false;
+    const bool wasLive = isLive();
+    setPosition(kScrollFullPage - m_scrollPage);
+    m_lastSpan = -1; // placed afresh at the span, whatever the zoom left
+    if (!placeOnData(earliest, latest, false) && m_span > 0 && m_end > m_start)
+        m_end = m_start + m_span;
+    return !wasLive;
+}
+
+void TimeWindow::standAt(double start, double width, double earliest, double latest)
+{
+    m_span = width;
+    const double extent = latest - earliest;
+    if (!m_followsData || !(extent > width)) {
+        // Nothing to scroll through: a followed window shows the history from its start.
+        if (m_followsData && extent > 0) {
+            m_lastSpan = -1;
+            placeOnData(earliest, latest, false);
+            return;
+        }
+        m_start = start;
+        m_end = start + width;
+        m_gridAnchor = m_end;
+        return;
+    }
+    m_start = std::max(start, earliest);
+    m_end = m_start + width;
+    m_gridAnchor = m_end;
+    m_scrollPage = int(std::trunc(width * 1'000'000.0 / extent));
+    if (m_end >= latest) {
+        // Up to the newest reading: following again.
+        m_scrollPos = std::max(0, kScrollMax - m_scrollPage);
+        m_lastPos = m_scrollPos;
+        m_lastSpan = -1;
+        placeOnData(earliest, latest, false);
+        return;
+    }
+    m_scrollPos = std::max(0, toPixel(std::trunc((m_start - earliest) * 1'000'000.0 / extent)));
+    if (m_scrollPos + m_scrollPage >= kScrollMax) // rounding alone would make it follow
+        m_scrollPos = std::max(0, kScrollMax - m_scrollPage - 1);
+    if (m_span > 1)
+        m_gridAnchor = std::floor(m_gridAnchor);
+    m_lastSpan = m_span;
+    m_lastPos = m_scrollPos;
+}
+
 bool TimeWindow::stepBack(int by)
 {
     if (m_scrollPos <= 0)

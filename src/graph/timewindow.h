@@ -41,6 +41,18 @@ public:
     // Whether the window moved.
     bool placeAfterScroll(double earliest, double latest) { return placeOnData(earliest, latest, true); }
 
+    // The operator's own view. Each leaves the window standing where it puts it, or following
+    // again when its right edge reaches the newest reading; [earliest, latest] is the data.
+    // Zoom: the width times factor, within [minSpan, maxSpan], with `time` kept where it is
+    // on the plot. False when nothing changed.
+    bool zoomAround(double time, double factor, double minSpan, double maxSpan, double earliest, double latest);
+    void panBy(double seconds, double earliest, double latest);
+    // Back to following the newest reading at the span; false when it followed already.
+    bool followNewest(double earliest, double latest);
+    // Whether the window shows the newest reading as it comes (a window that does not follow
+    // the data counts as live: it is placed by the caller).
+    bool isLive() const { return !m_followsData || atNewestEnd(); }
+
     double start() const { return m_start; }
     double end() const { return m_end; }
     double gridAnchor() const { return m_gridAnchor; }
@@ -50,6 +62,7 @@ public:
 
 private:
     bool placeOnData(double earliest, double latest, bool afterScroll);
+    void standAt(double start, double width, double earliest, double latest);
     bool atNewestEnd() const { return unsigned(m_scrollPos) + unsigned(m_scrollPage) >= unsigned(kScrollMax); }
     bool stepBack(int by);
     bool stepForward(int by);

@@ -1,5 +1,6 @@
 #include "graph/trendcanvas.h"
 
+#include "graph/graphexport.h"
 #include "graph/graphtext.h"
 #include "graph/pixelwriter.h"
 #include "graph/scrollstrip.h"
@@ -23,9 +24,11 @@ TrendCanvas::TrendCanvas(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     setCursor(Qt::ArrowCursor);
+    setUpOperatorView();
 }
 
 TrendCanvas::~TrendCanvas() = default;
+
 
 void TrendCanvas::setScrollStrip(TrendScrollStrip *strip)
 {
@@ -61,6 +64,7 @@ void TrendCanvas::onStripAction(int action)
         showWindowOnStrip();
         if (m_window.placeAfterScroll(earliestTime(), latestTime()))
             refreshPicture();
+        updateLiveButton();
     }
     // The bar applies the slider position after this signal: make it ours.
     m_strip->setSliderPosition(m_window.scrollPosition());
@@ -97,8 +101,17 @@ void TrendCanvas::setFocusSeries(int index)
 
 void TrendCanvas::setSecondsPerDivision(double seconds)
 {
-    if (m_window.setSecondsPerDivision(seconds))
+    if (m_window.setSecondsPerDivision(seconds)) {
+        m_definedGrid = m_window.secondsPerDivision();
         refreshPicture();
+    }
+}
+
+void TrendCanvas::setSpan(double seconds)
+{
+    m_window.setSpan(seconds);
+    if (seconds > 0)
+        m_definedSpan = seconds;
 }
 
 double TrendCanvas::earliestTime() const
@@ -121,6 +134,7 @@ void TrendCanvas::setTimeRange(double start, double end, double anchor)
 {
     m_window.place(start, end, anchor, earliestTime(), latestTime());
     showWindowOnStrip();
+    updateLiveButton();
     // Whatever else changed (focus, visibility, a first sample) shows now, data or not.
     refreshPicture();
 }
@@ -334,6 +348,11 @@ void TrendCanvas::mouseMoveEvent(QMouseEvent *event)
     const QPoint p = event->position().toPoint();
     m_mouseX = p.x();
     m_mouseY = p.y();
+    if (m_dragFrom) {
+        const QPoint d = p - *m_dragFrom;
+        m_dragFrom = p;
+        panByPixels(d.x(), d.y(), m_dragInValue);
+    }
     if (m_cursorEnabled)
         update(readoutRect());
     QWidget::mouseMoveEvent(event);
@@ -353,6 +372,7 @@ void TrendCanvas::resizeEvent(QResizeEvent *event)
 {
     m_sceneStale = true;
     m_paintedValid = false;
+    placeLiveButton();
     QWidget::resizeEvent(event);
 }
 

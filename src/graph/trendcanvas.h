@@ -15,11 +15,17 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+#include <optional>
+#include <utility>
+
 #include <memory>
 #include <vector>
 
 namespace qn {
 
+
+class GraphExporter;
 
 class TrendCanvas final : public QWidget {
     Q_OBJECT
@@ -46,7 +52,8 @@ public:
     // Ignored unless > 0 (see TimeWindow); shown at once.
     void setSecondsPerDivision(double seconds);
     double secondsPerDivision() const { return m_window.secondsPerDivision(); }
-    void setSpan(double seconds) { m_window.setSpan(seconds); }
+    // The width the period list defines; Home comes back to it.
+    void setSpan(double seconds);
     double span() const { return m_window.span(); }
 
     // Places the window (TimeWindow::place) and shows whatever changed. (0, 0) is what the
@@ -57,6 +64,23 @@ public:
 
     void enableCursor(bool enabled);
     bool cursorEnabled() const { return m_cursorEnabled; }
+
+    // The operator's view, as the wheel, a drag and the keys move it; each shows at once.
+    // steps > 0 zoom in. Time: around the time at x, through the display periods' range.
+    // Value: the focused series' range around the value at y.
+    void zoomTimeAt(int x, int steps);
+    void zoomValueAt(int y, int steps);
+    // The picture follows the pointer: dx in time, dy (inValue) in the focused series' values.
+    void panByPixels(int dx, int dy, bool inValue);
+    // Home: the defined width and value ranges, following the newest reading.
+    void returnToDefinedView();
+    // "最新へ" and End: following the newest reading again.
+    void followNewest();
+    // Whether the window follows the newest reading; "最新へ" shows whenever it does not.
+    bool isLive() const { return m_window.isLive(); }
+    QWidget *liveButton() const { return m_liveButton; }
+    // Save and copy (context menu and shortcuts), null until first asked for.
+    GraphExporter &exporter();
 
     // Window state, for the pages and for tests.
     const TimeWindow &timeWindow() const { return m_window; }
@@ -83,7 +107,16 @@ public:
     // Everything one full picture shows: the picture is drawn again only when this changes.
     TrendScene scene() const;
 
+signals:
+    // The window's width or its following the newest reading changed by the operator's view.
+    void viewChanged();
+
 protected:
+    void wheelEvent(QWheelEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -92,6 +125,11 @@ protected:
 
 private:
     void onStripAction(int action);
+    void setUpOperatorView();
+    void viewMoved();
+    void placeLiveButton();
+    void updateLiveButton();
+    void setFocusValueView(double minValue, double maxValue);
     void showWindowOnStrip();
     void refreshPicture();
     void refreshReadout();
@@ -122,6 +160,19 @@ private:
     QRegion m_grownSinceLastPaint;
     QString m_readoutShown;
     mutable BackdropPainter m_backdrop; // its label layouts are a cache
+    // The operator's view: what Home returns to, and a drag under way.
+    double m_definedSpan = 0;
+    double m_definedGrid = 0;
+    // By series: the range a page gave it and the one the operator's zoom left it with. A
+    // range the page sets meanwhile is its own again, which Home keeps.
+    struct ValueView {
+        std::pair<double, double> defined, zoomed;
+    };
+    std::vector<std::optional<ValueView>> m_valueViews;
+    std::optional<QPoint> m_dragFrom;
+    bool m_dragInValue = false;
+    QWidget *m_liveButton = nullptr;
+    std::unique_ptr<GraphExporter> m_exporter;
 };
 
 } // namespace qn

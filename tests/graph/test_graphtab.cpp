@@ -76,6 +76,29 @@ TEST(GraphTabLayout, CanvasPlacementAndCreation)
     EXPECT_EQ(f.tab->createCanvas(), f.canvas) << "one canvas per page";
 }
 
+TEST(GraphTabView, PeriodListAndValuesTimeFollowTheZoom)
+{
+    GraphTabFixture f(Model::QN210);
+    for (int s = 0; s <= 600; ++s)
+        f.canvas->series(0)->addSample(kT0 + s, 1.0);
+    f.canvas->setTimeRange(0, 0);
+    auto *period = f.child<QComboBox>("periodCombo");
+    auto *valuesTime = f.child<QLabel>("valuesTimeLabel");
+    ASSERT_TRUE(valuesTime);
+    EXPECT_TRUE(valuesTime->isHidden());
+    f.canvas->panByPixels(100, 0, false);
+    f.canvas->zoomTimeAt(f.canvas->plotArea().right, -2); // 60 s / 0.64, the right edge stays
+    EXPECT_EQ(period->currentIndex(), -1);
+    EXPECT_EQ(period->placeholderText(), "1.6min");
+    EXPECT_FALSE(valuesTime->isHidden());
+    EXPECT_TRUE(valuesTime->text().startsWith("値は最新 ("));
+    EXPECT_EQ(f.page.periods.size(), 0u); // the list shows the width; it chose nothing
+    f.canvas->returnToDefinedView();
+    EXPECT_EQ(period->currentIndex(), 0);
+    EXPECT_TRUE(valuesTime->isHidden());
+    EXPECT_EQ(GraphTab::widthText(7200 * 1.5), "3hour");
+}
+
 TEST(GraphTabModels, Qn210HidesDo3AndTogglesSeriesFourWithDo2)
 {
     GraphTabFixture f(Model::QN210);

@@ -161,5 +161,54 @@ TEST(GridSpacingIgnored, ZeroOrNegativeKeepsTheSpacing)
     EXPECT_EQ(window.span(), 0);
 }
 
+TEST_F(WindowFixture, ZoomKeepsTheTimeUnderThePointerAndStandsStill)
+{
+    feed(0, 600);
+    scrollTo(500'000); // [300, 360]
+    ASSERT_EQ(window.start(), kT0 + 300);
+    const double pointer = kT0 + 315;
+    const auto where = [&] { return (pointer - window.start()) / (window.end() - window.start()); };
+    const double before = where();
+    for (const double factor : {2.0, 0.8, 0.5}) {
+        ASSERT_TRUE(window.zoomAround(pointer, factor, 10, 86400, kT0, latest));
+        EXPECT_NEAR(where(), before, 1e-12) << factor;
+        EXPECT_FALSE(window.isLive());
+    }
+    EXPECT_NEAR(window.end() - window.start(), 48, 1e-9);
+    // New readings leave the zoomed window where it stands, exactly.
+    const double start = window.start();
+    feed(601, 700);
+    EXPECT_EQ(window.start(), start);
+    // Out past the newest reading and at the width limits: following again, clamped.
+    EXPECT_FALSE(window.zoomAround(pointer, 1e-3, 48, 48, kT0, latest));
+    ASSERT_TRUE(window.zoomAround(pointer, 100, 10, 600, kT0, latest));
+    EXPECT_TRUE(window.isLive());
+    EXPECT_EQ(window.end(), latest);
+    EXPECT_EQ(window.end() - window.start(), 600);
+}
+
+TEST_F(WindowFixture, PanThenFollowTheNewestAgain)
+{
+    feed(0, 600);
+    window.panBy(-100, kT0, latest);
+    EXPECT_FALSE(window.isLive());
+    EXPECT_EQ(window.start(), kT0 + 440);
+    EXPECT_EQ(window.end(), kT0 + 500);
+    feed(601, 610);
+    EXPECT_EQ(window.start(), kT0 + 440);
+    EXPECT_TRUE(window.followNewest(kT0, latest));
+    EXPECT_TRUE(window.isLive());
+    EXPECT_EQ(window.end(), kT0 + 610);
+    EXPECT_EQ(window.start(), kT0 + 550);
+    EXPECT_FALSE(window.followNewest(kT0, latest)); // it follows already
+    // A pan that reaches the newest reading follows too; one before the oldest stops there.
+    window.panBy(-1000, kT0, latest);
+    EXPECT_EQ(window.start(), kT0);
+    window.panBy(5000, kT0, latest);
+    EXPECT_TRUE(window.isLive());
+    feed(611, 611);
+    EXPECT_EQ(window.end(), kT0 + 611);
+}
+
 } // namespace
 } // namespace qn

@@ -1,9 +1,20 @@
 // The trend canvas with its scroll strip, the scene it draws, and the graph's texts.
+#include "../dialogs/dialogtestutil.h"
+#include "common/cp932.h"
+#include "graph/graphexport.h"
 #include "graph/graphtext.h"
 #include "graph/scrollstrip.h"
 #include "graph/trendcanvas.h"
+#include "model/inputrange.h"
 
 #include <QAccessible>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWheelEvent>
 #include <QtTest/QTest>
 #include <QWidget>
 
@@ -186,6 +197,155 @@ TEST(GraphTexts, CursorReadout)
     EXPECT_TRUE(text.startsWith("Cursor [  +1.500, 20")) << text.toStdString();
     EXPECT_TRUE(text.endsWith("]"));
     EXPECT_EQ(text.size(), QString("Cursor [  +1.500, 2027/01/15 08:00:00]").size());
+}
+
+double timeAt(const TrendCanvas &c, int x)
+{
+    const PlotArea a = c.plotArea();
+    return c.viewStart() + double(x - a.left) / (a.right - a.left) * (c.viewEnd() - c.viewStart());
+}
+
+// Presses what a screen reader finds: the object itself, or its child of that name.
+bool pressByReader(QObject *object, const QString &childName = {})
+{
+    QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(object);
+    for (int i = 0; reader && !childName.isEmpty() && i < reader->childCount(); ++i)
+        if (reader->child(i)->text(QAccessible::Name) == childName)
+            reader = reader->child(i);
+    if (!reader || !reader->actionInterface())
+        return false;
+    reader->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    return true;
+}
+
+TEST_F(CanvasFixture, WheelZoomsAroundThePointerAndLiveButtonFollowsAgain)
+{
+    feed(0, 600);
+    QWidget *live = canvas->liveButton();
+    ASSERT_TRUE(canvas->isLive());
+    EXPECT_TRUE(live->isHidden());
+    const PlotArea a = canvas->plotArea();
+    const QPoint pointer(a.left + (a.right - a.left) / 4, (a.top + a.bottom) / 2);
+    // A drag to the right goes back in time: the view stands still.
+    QTest::mousePress(canvas, Qt::LeftButton, {}, pointer);
+    QTest::mouseMove(canvas, pointer + QPoint(100, 0));
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, pointer + QPoint(100, 0));
+    EXPECT_FALSE(canvas->isLive());
+    EXPECT_LT(canvas->viewEnd(), kT0 + 590);
+    const double before = timeAt(*canvas, pointer.x());
+    // A notch out: the width grows by a quarter, the time under the pointer stays.
+    QWheelEvent notch(pointer, canvas->mapToGlobal(pointer), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(canvas, &notch);
+    EXPECT_NEAR(canvas->viewEnd() - canvas->viewStart(), 75, 1e-9);
+    EXPECT_NEAR(timeAt(*canvas, pointer.x()), before, 1e-6);
+    EXPECT_FALSE(canvas->isLive());
+    EXPECT_FALSE(live->isHidden());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(live)->text(QAccessible::Name), "最新へ");
+    // Readings go on into the history while the view stands.
+    const double standing = canvas->viewStart();
+    feed(601, 610);
+    EXPECT_EQ(canvas->viewStart(), standing);
+    EXPECT_EQ(canvas->series(0)->lastTime(), kT0 + 610);
+    // "最新へ" pressed as a screen reader presses it: following the newest reading again.
+    QSignalSpy followed(canvas, &TrendCanvas::viewChanged);
+    ASSERT_TRUE(pressByReader(live));
+    ASSERT_TRUE(followed.count() > 0 || followed.wait(5000)); // a button's press clicks on a timer
+    EXPECT_TRUE(canvas->isLive());
+    EXPECT_TRUE(live->isHidden());
+    EXPECT_EQ(canvas->viewEnd(), kT0 + 610);
+    // Ctrl+wheel: the focused series' values around the pointer's (0 at the plot's middle).
+    QWheelEvent valueNotch(pointer, canvas->mapToGlobal(pointer), {}, {0, 120}, Qt::NoButton, Qt::ControlModifier,
+                           Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(canvas, &valueNotch);
+    EXPECT_NEAR(canvas->series(0)->maxValue() - canvas->series(0)->minValue(), 16, 0.1);
+    EXPECT_EQ(canvas->series(1)->maxValue(), 10);
+    // Back in time by the keys, then Home: the defined minute and values, following. A
+    // range a page set while zoomed is the page's own and stays.
+    QTest::keyClick(canvas, Qt::Key_Left);
+    EXPECT_FALSE(canvas->isLive());
+    canvas->setFocusSeries(1);
+    QTest::keyClick(canvas, Qt::Key_Plus, Qt::ControlModifier);
+    canvas->series(1)->setRange(0, 5);
+    QTest::keyClick(canvas, Qt::Key_Home);
+    EXPECT_TRUE(canvas->isLive());
+    EXPECT_EQ(canvas->viewEnd() - canvas->viewStart(), 60);
+    EXPECT_EQ(canvas->series(0)->minValue(), -10);
+    EXPECT_EQ(canvas->series(0)->maxValue(), 10);
+    EXPECT_EQ(canvas->series(1)->maxValue(), 5);
+}
+
+TEST_F(CanvasFixture, MenuSavesAndCopiesByKeyboardAndReader)
+{
+    test::PresenterScope messages;
+    QTemporaryDir dir;
+    feed(0, 100);
+    GraphExporter &exporter = canvas->exporter();
+    QStringList asked;
+    QString answer;
+    exporter.setFileChooser([&](QWidget *, const QString &title, const QString &) {
+        asked << title;
+        return answer;
+    });
+    parent->show();
+    canvas->setFocus();
+    // The menu from the keyboard, its second item chosen with the arrows.
+    QContextMenuEvent byKey(QContextMenuEvent::Keyboard, canvas->rect().center());
+    QCoreApplication::sendEvent(canvas, &byKey);
+    QMenu *menu = exporter.menu();
+    ASSERT_TRUE(menu->isVisible());
+    QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(menu);
+    ASSERT_EQ(reader->childCount(), 3);
+    EXPECT_EQ(reader->child(0)->text(QAccessible::Name), "画像を保存...");
+    EXPECT_EQ(reader->child(1)->text(QAccessible::Name), "CSVで保存...");
+    EXPECT_EQ(reader->child(2)->text(QAccessible::Name), "コピー");
+    answer = dir.filePath("graph.csv");
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+    EXPECT_EQ(asked, QStringList{"CSVで保存"});
+    EXPECT_TRUE(QFile::exists(answer));
+    // The picture through the reader's press, and the shortcut saves it.
+    QGuiApplication::clipboard()->clear();
+    ASSERT_TRUE(pressByReader(menu, "コピー"));
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), canvas->size() * canvas->devicePixelRatioF());
+    answer = dir.filePath("graph.png");
+    QTest::keyClick(canvas, Qt::Key_S, Qt::ControlModifier);
+    const QImage saved(answer);
+    EXPECT_EQ(saved.size(), canvas->size() * canvas->devicePixelRatioF());
+    EXPECT_TRUE(messages.presenter.messages.isEmpty());
+    // A write that fails says so and leaves nothing.
+    const QString nowhere = dir.filePath("missing/graph.png");
+    EXPECT_FALSE(exporter.saveImage(nowhere));
+    EXPECT_FALSE(exporter.saveCsv(nowhere));
+    EXPECT_EQ(messages.presenter.messages.size(), 2);
+    EXPECT_FALSE(QFile::exists(nowhere));
+}
+
+TEST(VisibleSamplesCsv, HoldsExactlyTheSamplesInRangeInOrder)
+{
+    TrendSeries analog("AI1", 0, 100), digital("DO1", 0, 1), hidden("AI2", 0, 1);
+    analog.setUnit("℃");
+    digital.setDigital(true);
+    hidden.setVisible(false);
+    for (int i = 0; i <= 40; ++i) {
+        analog.addSample(kT0 + i * 0.25, i * 1.5);
+        if (i % 2 == 0)
+            digital.addSample(kT0 + i * 0.25, i % 4 == 0 ? 1 : 0);
+        hidden.addSample(kT0 + i * 0.25, 0);
+    }
+    const TrendSeries *shown[] = {&analog, &digital, &hidden};
+    const QString csv = fromCp932(visibleSamplesCsv(shown, kT0 + 2.5, kT0 + 5.0, QLocale::c()));
+    QStringList lines = csv.split('\n');
+    ASSERT_EQ(lines.takeLast(), "");
+    ASSERT_EQ(lines.size(), 1 + 11); // samples 10 to 20, both ends
+    EXPECT_EQ(lines[0], "日付,時刻,AI1 [℃],DO1");
+    for (int row = 1; row <= 11; ++row) {
+        const int i = 9 + row;
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(qint64(kT0 * 1000) + i * 250);
+        const QString expected = at.toString("yyyy/MM/dd,H:mm:ss.zzz,") + QString::fromStdString(ai::trimmedValue(i * 1.5))
+                                 + "," + (i % 2 ? "" : i % 4 == 0 ? "1" : "0");
+        EXPECT_EQ(lines[row], expected) << row;
+    }
 }
 
 } // namespace
