@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <span>
 
 namespace qn {
 namespace {
@@ -255,15 +256,18 @@ void UnitSettingsStore::deserialize(const QByteArray &bytes)
     }
 }
 
-QByteArray UnitSettingsStore::serialize() const
+QByteArray UnitSettingsStore::serialize() const { return serializeRecords(Records); }
+
+QByteArray UnitSettingsStore::serializeRecords(int count) const
 {
     static const QByteArray crlf = QByteArrayLiteral("\r\n");
     // One encoder for all 1,344 texts: building one per text made a save cost tens of ms.
     QStringEncoder encoder = cp932Encoder();
     QByteArray out;
-    out.reserve(Records * 64);
+    count = std::clamp(count, 0, int(Records));
+    out.reserve(count * 64 + 16);
     out += kHeaderPrefix + QByteArray::number(FileVersion).rightJustified(2, '0') + crlf;
-    for (const ChannelSettings &record : m_records) {
+    for (const ChannelSettings &record : std::span(m_records).first(size_t(count))) {
         appendText(out, encoder, record.signalName);
         out += crlf;
         for (double number : {record.a, record.b}) {
