@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
@@ -56,11 +58,21 @@ bool overwriteInPlace(const QString &path, const QByteArray &bytes)
         flushToDisk(file);
     }
     // One write of the finished bytes over the old ones; when the new contents are
-    // shorter, padding covers the rest of the old ones until the length is cut.
+    // shorter, padding covers the rest of the old ones until the length is cut. Only
+    // from the first byte that differs: a change of one number rewrites a few bytes,
+    // which the system writes whole even when the process is killed in the middle.
     const QByteArray head = bytes.size() >= oldLength ? bytes.first(oldLength) : padded(bytes, oldLength);
-    if (!file.seek(0) || file.write(head) != head.size())
+    if (!file.seek(0))
         return false;
-    flushToDisk(file);
+    const QByteArray old = file.read(oldLength);
+    const qsizetype same = old.size() == oldLength
+        ? qsizetype(std::mismatch(head.begin(), head.end(), old.begin()).first - head.begin())
+        : 0;
+    if (same < head.size()) {
+        if (!file.seek(same) || file.write(head.constData() + same, head.size() - same) != head.size() - same)
+            return false;
+        flushToDisk(file);
+    }
     if (bytes.size() < oldLength && !file.resize(bytes.size()))
         return false;
     return true;
