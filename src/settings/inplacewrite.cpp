@@ -49,7 +49,8 @@ bool overwriteInPlace(const QString &path, const QByteArray &bytes)
     const qsizetype oldLength = qsizetype(file.size());
     if (bytes.size() > oldLength) {
         // The part beyond the old end goes first, behind the old contents, where a reader
-        // never gets to; if the disk is full this fails and the old file is cut back.
+        // of a complete file never gets to; if the disk is full this fails and the old
+        // file is cut back.
         const QByteArray tail = bytes.mid(oldLength);
         if (!file.seek(oldLength) || file.write(tail) != tail.size()) {
             file.resize(oldLength);
