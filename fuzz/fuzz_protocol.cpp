@@ -39,7 +39,7 @@ void checkResults(Op op, const Args &a, const Results &r)
         check(r[0] == a[0] && within(r[1], 0, 1) && within(r[2], 0, hex16));
         break;
     case Op::GetAIRange:
-        check(r[0] == a[0] && within(r[1], 0, 7) && within(r[2], 0, 15));
+        check(r[0] == a[0] && within(r[1], 0, 7));
         break;
     case Op::GetADCsps:
         check(within(r[0], 0, 0xFF));
@@ -93,8 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     uint8_t reply[kMaxReply] = {};
     std::memcpy(reply, rest, std::min(restSize, in.replyLength));
     checkResults(op, args, decodeReply(op, args, reply));
-    const Results failed = failureResults(op, args);
-    check(op == Op::GetAllAI ? failed[0] == kAllAIFailure : (failed[0] == -1 || failed[0] == args[0]));
 
     // The same bytes as a unit would see them, and as an identification answer.
     (void)opFromRequest(rest, restSize);

@@ -3,11 +3,12 @@
 // the session then drops), carry garbage, connections that refuse, close or fail to
 // send. Whatever happens, the requests go out in the order posted with the bytes built
 // for them, each completion comes once and in order, and it carries either the values
-// decoded from the whole reply of its own request (never a byte of another one) or the
-// failure values with an error.
+// decoded from the whole reply of its own request (never a byte of another one) or an
+// error.
 //
 // Input: one byte for the number of requests, each request's operation and argument
 // bytes, then the script the connections follow (opens, sends, receives), byte by byte.
+#include "link/replies.h"
 #include "link/sessiontransport.h"
 #include "link/unitsession.h"
 
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -55,9 +57,9 @@ struct Posted {
 
 struct Completed {
     proto::Op op;
-    proto::Results results;
-    int count;
-    int error;
+    bool ok;
+    proto::Results values{};
+    int count = 0;
 };
 
 struct Completions {
@@ -66,12 +68,14 @@ struct Completions {
     std::vector<Completed> done;
 };
 
-void record(void *context, proto::Op op, const proto::Results &results, int count)
+void record(Completions &completions, proto::Op op, const Result<AnyReply> &result)
 {
-    auto *c = static_cast<Completions *>(context);
-    std::lock_guard lock(c->mutex);
-    c->done.push_back(Completed{op, results, count, UnitSession::completionError()});
-    c->cv.notify_all();
+    Completed c{op, result.ok()};
+    if (result)
+        std::tie(c.values, c.count) = valuesOf(*result);
+    std::lock_guard lock(completions.mutex);
+    completions.done.push_back(c);
+    completions.cv.notify_all();
 }
 
 // What the unit on the other end does, by the script. Worker thread only (and the
@@ -202,7 +206,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         UnitSession session(nullptr, SessionTimeouts{}, &unit);
         session.connect("10.0.0.1", 10001);
         for (const Posted &p : posted)
-            check(session.post(p.op, p.args, &completions, &record));
+            check(session.post(p.op, p.args, [&completions](proto::Op op, Result<AnyReply> result) {
+                record(completions, op, result);
+            }));
         std::unique_lock lock(completions.mutex);
         completions.cv.wait(lock, [&] { return completions.done.size() == posted.size(); });
     }
@@ -210,11 +216,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (size_t j = 0; j < posted.size(); ++j) {
         const Posted &p = posted[j];
         const Completed &c = completions.done[j];
-        check(c.op == p.op && c.count == proto::info(p.op).resultCount);
         const bool whole = p.sent && p.received.size() == proto::info(p.op).replyLength;
-        check((c.error == 0) == whole);
-        check(c.results == (whole ? proto::decodeReply(p.op, p.args, p.received.data())
-                                  : proto::failureResults(p.op, p.args)));
+        check(c.op == p.op && c.ok == whole);
+        if (whole)
+            check(c.count == proto::info(p.op).resultCount
+                  && c.values == proto::decodeReply(p.op, p.args, p.received.data()));
     }
     return 0;
 }

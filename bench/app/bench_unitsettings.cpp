@@ -23,7 +23,7 @@ qn::UnitSettingsStore filledStore()
                 r.unitText = QStringLiteral("℃");
                 r.graphMin = -10;
                 r.graphMax = 200;
-                store.setRecord(code, id, 0, ch, r);  // no path yet: nothing is written
+                store.setRecord(code, id, qn::RecordKind::Input, ch, r);  // no path yet: nothing is written
             }
     return store;
 }

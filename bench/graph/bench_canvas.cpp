@@ -4,7 +4,14 @@
 // take. Each at device pixel ratio 1 and 2. Also the read-out-only repaint of a mouse move,
 // one reading of a shown canvas that follows the data, and the memory that five full series
 // take.
-#include "graph/canvasregistry.h"
+//
+// What these figures hold up (src/graph/pixelwriter.*): QPainter spends a few hundred
+// nanoseconds setting up each line, and a trace of a short window is a thousand lines of a
+// pixel or two, so the traces and the dotted grid are written straight into the image;
+// BM_BarePolylines and BM_NaiveWideFocusedPen show what the painter's own way costs. The
+// rounding of the trace points avoids floor and trunc, a dozen instructions each without
+// a rounding instruction (baseline x86-64), as it runs for every point of every trace.
+#include "graph/scrollstrip.h"
 #include "graph/trendcanvas.h"
 
 #include <QApplication>
@@ -40,7 +47,7 @@ struct Scene {
     // samples per series spread evenly over the last `extent` seconds.
     Scene(int samples, double extent)
     {
-        canvas = qn::CanvasRegistry::instance().createCanvas(parent.get(), 0, 0, kW, kH, 0, true);
+        canvas = qn::addCanvasWithStrip(parent.get(), QRect(0, 0, kW, kH));
         const QColor colours[] = {{255, 255, 80}, {80, 255, 255}, {255, 80, 255}, {80, 255, 80}, {250, 80, 80}};
         for (int s = 0; s < 5; ++s) {
             qn::TrendSeries *series = canvas->addSeries(QString("AI%1").arg(s + 1), -10, 10);
@@ -49,7 +56,7 @@ struct Scene {
         for (int i = 0; i < samples; ++i) {
             const double t = kT0 + extent * i / (samples - 1);
             for (int s = 0; s < 5; ++s)
-                canvas->getSeries(s)->addSample(t, value(t, s));
+                canvas->series(s)->addSample(t, value(t, s));
         }
         canvas->setSecondsPerDivision(7200);
         canvas->setSpan(kSpan);
@@ -93,7 +100,7 @@ void BM_RepaintWithoutTraces(benchmark::State &state)
 {
     static Scene scene(1'000, kSpan);
     for (int s = 0; s < 5; ++s)
-        scene.canvas->getSeries(s)->setVisible(false);
+        scene.canvas->series(s)->setVisible(false);
     repaint(state, scene);
 }
 
@@ -104,7 +111,7 @@ std::vector<QPolygon> selectedPoints(Scene &scene)
     const double vs = scene.canvas->viewStart(), ve = scene.canvas->viewEnd();
     std::vector<QPolygon> lines;
     for (int s = 0; s < 5; ++s) {
-        const qn::TrendSeries &series = *scene.canvas->getSeries(s);
+        const qn::TrendSeries &series = *scene.canvas->series(s);
         std::vector<qn::SelectedSample> sel;
         qn::selectSamples(series, vs, ve, a.right - a.left, sel);
         QPolygon poly;
@@ -150,7 +157,7 @@ void BM_SelectFullHistory(benchmark::State &state)
     long points = 0;
     for (auto _ : state)
         for (int s = 0; s < 5; ++s) {
-            qn::selectSamples(*scene.canvas->getSeries(s), scene.canvas->viewStart(), scene.canvas->viewEnd(),
+            qn::selectSamples(*scene.canvas->series(s), scene.canvas->viewStart(), scene.canvas->viewEnd(),
                               a.right - a.left, sel);
             points += long(sel.size());
         }
@@ -184,7 +191,7 @@ void BM_Reading(benchmark::State &state)
 {
     QWidget parent;
     parent.resize(kW, kH + kH / 25);
-    qn::TrendCanvas *canvas = qn::CanvasRegistry::instance().createCanvas(&parent, 0, 0, kW, kH, 0, true);
+    qn::TrendCanvas *canvas = qn::addCanvasWithStrip(&parent, QRect(0, 0, kW, kH));
     const QColor colours[] = {{255, 255, 80}, {80, 255, 255}, {255, 80, 255}, {80, 255, 80}, {250, 80, 80}};
     for (int s = 0; s < 5; ++s) {
         qn::TrendSeries *series = canvas->addSeries(QString("AI%1").arg(s + 1), -10, 10);
@@ -198,7 +205,7 @@ void BM_Reading(benchmark::State &state)
     const auto reading = [&] {
         t += 0.1;
         for (int s = 0; s < 5; ++s)
-            canvas->getSeries(s)->addSample(t, value(t, s));
+            canvas->series(s)->addSample(t, value(t, s));
         canvas->setTimeRange(0, 0);
     };
     for (int i = 0; i < (state.range(1) ? 600 : 100); ++i)
@@ -211,7 +218,7 @@ void BM_Reading(benchmark::State &state)
             // Back to where the window stood, with the history as long as it was then.
             state.PauseTiming();
             for (int s = 0; s < 5; ++s)
-                canvas->getSeries(s)->clear();
+                canvas->series(s)->clear();
             t = kT0;
             for (int i = 0; i < 100; ++i)
                 reading();

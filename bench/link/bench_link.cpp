@@ -1,6 +1,7 @@
 #include "link/net.h"
 #include "link/unitsession.h"
 #include "sim/simulator.h"
+#include "../support/simprocess.h"
 
 #include <benchmark/benchmark.h>
 
@@ -26,6 +27,7 @@ extern char **environ;
 namespace {
 
 using namespace qn;
+using namespace qn::bench;
 
 // On a shared machine the fastest repetition says most about the code itself.
 double fastest(const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); }
@@ -50,15 +52,14 @@ struct Waiter {
     bool done = false;
 };
 
-void onAllAIBlocking(void *ctx, int, int, int)
+void wake(Waiter &w)
 {
-    auto *w = static_cast<Waiter *>(ctx);
     {
-        std::lock_guard lock(w->mutex);
-        w->done = true;
+        std::lock_guard lock(w.mutex);
+        w.done = true;
     }
     // Outside the lock, so the woken poster does not block again on the mutex.
-    w->cv.notify_one();
+    w.cv.notify_one();
 }
 
 // Post GetAllAI and wait for its completion (the poster sleeps on a condition variable).
@@ -71,7 +72,7 @@ void BM_SessionGetAllAI(benchmark::State &state)
     }
     Waiter w;
     for (auto _ : state) {
-        session.getAllAI(&w, &onAllAIBlocking);
+        session.getAllAI([&w](const Result<AnalogInputs> &) { wake(w); });
         std::unique_lock lock(w.mutex);
         w.cv.wait(lock, [&] { return w.done; });
         w.done = false;
@@ -87,14 +88,14 @@ struct Chain {
     Waiter waiter;
 };
 
-void onChained(void *ctx, int, int, int)
+void postChained(Chain &c)
 {
-    auto *c = static_cast<Chain *>(ctx);
-    if (--c->left > 0) {
-        c->session->getAllAI(c, &onChained);
-        return;
-    }
-    onAllAIBlocking(&c->waiter, 0, 0, 0);
+    c.session->getAllAI([&c](const Result<AnalogInputs> &) {
+        if (--c.left > 0)
+            postChained(c);
+        else
+            wake(c.waiter);
+    });
 }
 
 void BM_SessionGetAllAIChained(benchmark::State &state)
@@ -109,7 +110,7 @@ void BM_SessionGetAllAIChained(benchmark::State &state)
     chain.session = &session;
     for (auto _ : state) {
         chain.left = kChain;
-        session.getAllAI(&chain, &onChained);
+        postChained(chain);
         std::unique_lock lock(chain.waiter.mutex);
         chain.waiter.cv.wait(lock, [&] { return chain.waiter.done; });
         chain.waiter.done = false;
@@ -168,7 +169,7 @@ void BM_SessionVersusRawInterleaved(benchmark::State &state)
     using Clock = std::chrono::steady_clock;
     Clock::duration sessionTime{}, rawTime{};
     auto sessionExchange = [&] {
-        session.getAllAI(&w, &onAllAIBlocking);
+        session.getAllAI([&w](const Result<AnalogInputs> &) { wake(w); });
         std::unique_lock lock(w.mutex);
         w.cv.wait(lock, [&] { return w.done; });
         w.done = false;
@@ -212,99 +213,6 @@ BENCHMARK(BM_SessionVersusRawInterleaved)->UseRealTime()->MinTime(2.0)->Repetiti
 
 // ---- 64 sessions polling GetAllAI every 100 ms for 10 s ----
 
-double cpuSecondsSelf()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double cpuSecondsOf(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t close = all.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    std::vector<std::string> fields;
-    std::size_t from = close + 2;
-    while (from < all.size()) {
-        std::size_t sp = all.find(' ', from);
-        if (sp == std::string::npos)
-            sp = all.size();
-        fields.push_back(all.substr(from, sp - from));
-        from = sp + 1;
-    }
-    // utime and stime are fields 14 and 15 of the line, 12 and 13 after the name.
-    if (fields.size() < 13)
-        return 0;
-    return double(std::stoll(fields[11]) + std::stoll(fields[12])) / double(sysconf(_SC_CLK_TCK));
-}
-
-// qnsim with n units on 127.0.0.1 (free ports), in its own process so that only the
-// sessions' cost lands on this one. Ports are read from its start-up lines.
-struct SimProcess {
-    pid_t pid = -1;
-    std::vector<uint16_t> ports;
-    bool start(int n)
-    {
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0)
-            return false;
-        std::vector<std::string> args{QN_BIN_DIR "/qnsim"};
-        for (int i = 0; i < n; ++i) {
-            args.push_back("--unit");
-            args.push_back("QN-210:" + std::to_string(i % 16) + ":127.0.0.1:0");
-        }
-        std::vector<char *> argv;
-        for (auto &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeFds[1]);
-        if (rc != 0) {
-            ::close(pipeFds[0]);
-            return false;
-        }
-        FILE *out = fdopen(pipeFds[0], "r");
-        char line[256];
-        while (int(ports.size()) < n && std::fgets(line, sizeof line, out)) {
-            const char *colon = std::strrchr(line, ':');
-            const char *at = std::strstr(line, " at ");
-            if (!at)
-                continue;
-            unsigned port = 0;
-            if (std::sscanf(std::strchr(at + 4, ':') + 1, "%u", &port) == 1)
-                ports.push_back(uint16_t(port));
-            (void)colon;
-        }
-        std::fclose(out);
-        return int(ports.size()) == n;
-    }
-    ~SimProcess()
-    {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            int status;
-            waitpid(pid, &status, 0);
-        }
-    }
-};
-
-void onPolled(void *ctx, int a, int, int)
-{
-    auto *counts = static_cast<std::atomic<int> *>(ctx);
-    if (a == proto::kAllAIFailure)
-        counts[1].fetch_add(1, std::memory_order_relaxed);
-    else
-        counts[0].fetch_add(1, std::memory_order_relaxed);
-}
-
 void BM_Poll64SessionsCpu(benchmark::State &state)
 {
     constexpr int kSessions = 64;
@@ -328,7 +236,9 @@ void BM_Poll64SessionsCpu(benchmark::State &state)
         auto next = t0;
         while (std::chrono::steady_clock::now() - t0 < kRun) {
             for (auto &s : sessions)
-                s->getAllAI(counts, &onPolled);
+                s->getAllAI([&counts](const Result<AnalogInputs> &r) {
+                    counts[r ? 0 : 1].fetch_add(1, std::memory_order_relaxed);
+                });
             next += std::chrono::milliseconds(100);
             std::this_thread::sleep_until(next);
         }

@@ -27,7 +27,7 @@ UnitSettingsStore distinctStore(bool second)
     for (int i = 0; i < UnitSettingsStore::Records; ++i) {
         const int channel = i % UnitSettingsStore::Channels;
         const int rest = i / UnitSettingsStore::Channels;
-        const int kind = rest % UnitSettingsStore::Kinds;
+        const auto kind = qn::RecordKind(rest % UnitSettingsStore::Kinds);
         const int slot = rest / UnitSettingsStore::Kinds;
         qn::ChannelSettings record;
         record.signalName = name.arg(i);

@@ -2,7 +2,6 @@
 #include "app/maindialog.h"
 #include "app/unitwindow.h"
 #include "app/startup.h"
-#include "graph/canvasregistry.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -88,7 +87,6 @@ int main(int argc, char **argv)
     }
 
     QApplication::setWindowIcon(qn::applicationIcon());
-    qn::CanvasRegistry::instance().setNextId(1400);
 
     // Each connect opens an independent unit window; the main dialog keeps no hold on it.
     qn::MainDialog dialog(config, qn::UnitWindow::opener());

@@ -1,6 +1,5 @@
 #include "app/unitwindow.h"
 
-#include "graph/canvasregistry.h"
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "pages/devicepages.h"
@@ -50,8 +49,6 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
     // Opaque, so the canvas and value labels repaint without the tab frame beneath.
     m_graphTab->setAutoFillBackground(true);
     m_canvas = m_graphTab->createCanvas();
-    if (m_canvas)
-        m_canvasId = m_canvas->id();
 
     DevicePageArgs pageArgs;
     pageArgs.ipAddress = m_args.ipAddress.left(255);
@@ -96,14 +93,12 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
 UnitWindow::~UnitWindow()
 {
     windows().removeAll(this);
-    // The page's session is stopped by now (or stops here); then the graph page and the
-    // canvas, which the page no longer feeds.
+    // The page's session is stopped by now (or stops here); the graph page and its canvas,
+    // which the page no longer feeds, go with the tabs.
     delete m_page;
     m_page = nullptr;
     if (m_graphTab)
         m_graphTab->setPage(nullptr);
-    if (m_canvasId)
-        CanvasRegistry::instance().remove(m_canvasId);
 }
 
 UnitWindow *UnitWindow::open(const UnitWindowArgs &args, SessionTimeouts timeouts)

@@ -80,7 +80,6 @@ private:
     UnitWindowArgs m_args;
     GraphTab *m_graphTab = nullptr;
     TrendCanvas *m_canvas = nullptr;
-    int m_canvasId = 0;
     DevicePage *m_page = nullptr;
     bool m_closing = false;
     bool m_finished = false;

@@ -11,7 +11,8 @@ namespace qn::cli {
 const char *const kRunUsage =
     "qnctl run HOST:PORT OPERATION [ARG...] [OPERATION [ARG...]]...\n"
     "  Connects to one unit, queues the operations in the order given and prints one\n"
-    "  line per completion: the operation's name and its results in decimal.\n"
+    "  line per completion: the operation's name and its values in decimal, or\n"
+    "  \"failed:\" and why (time-out, refused, ...) with the socket error number.\n"
     "  Arguments are decimal or 0x-hexadecimal, negative allowed; each must fit its\n"
     "  field (channels, codes 0..7, flags 0..1, 16-bit levels 0..0xFFFF). Operations:\n"
     "    GetDI tag | SetDO pattern | GetDO | GetAI channel | GetAllAI\n"
@@ -59,22 +60,16 @@ struct Collector {
     bool anyFailed = false;
 };
 
-void onResult(void *context, proto::Op op, const proto::Results &results, int count)
+// One line per completion: the operation's name and its values, or why it has none.
+std::string resultLine(proto::Op op, const Result<AnyReply> &result)
 {
-    auto *c = static_cast<Collector *>(context);
     std::string line(proto::opName(op));
+    if (!result)
+        return line + " failed: " + result.error().text() + '\n';
+    const auto [values, count] = valuesOf(*result);
     for (int i = 0; i < count; ++i)
-        line += ' ' + std::to_string(results[i]);
-    line += '\n';
-    const bool failed = UnitSession::completionError() != 0;
-    {
-        std::lock_guard lock(c->mutex);
-        // Lines appear as the completions come, so a long run can be watched.
-        *c->out << line << std::flush;
-        ++c->completed;
-        c->anyFailed = c->anyFailed || failed;
-    }
-    c->done.notify_all();
+        line += ' ' + std::to_string(values[size_t(i)]);
+    return line + '\n';
 }
 
 } // namespace
@@ -119,7 +114,17 @@ int runCommand(const Arguments &args, std::ostream &out, std::ostream &err)
         // A failed connect shows as the failure of the first operation.
         session.connect(host, port);
         for (const Planned &p : plan)
-            session.post(p.op, p.args, &collector, &onResult);
+            session.post(p.op, p.args, [&collector](proto::Op op, Result<AnyReply> result) {
+                const std::string line = resultLine(op, result);
+                {
+                    std::lock_guard lock(collector.mutex);
+                    // Lines appear as the completions come, so a long run can be watched.
+                    *collector.out << line << std::flush;
+                    ++collector.completed;
+                    collector.anyFailed = collector.anyFailed || !result;
+                }
+                collector.done.notify_all();
+            });
         std::unique_lock lock(collector.mutex);
         collector.done.wait(lock, [&] { return collector.completed == plan.size(); });
     }

@@ -115,6 +115,7 @@ void DoAlertDialog::selectInput()
     highCode = in.high & 0xFFFF;
     lowCode = in.low & 0xFFFF;
     refresh();
+    m_shownCodes = {highCode, lowCode, hysteresisWidth};
     m_shown = {fieldtext::fixed(doalert::thresholdValue(highCode, in.range)),
                fieldtext::fixed(doalert::thresholdValue(lowCode, in.range)),
                fieldtext::fixed(doalert::widthValue(hysteresisWidth, in.range))};
@@ -144,15 +145,16 @@ void DoAlertDialog::editValue(Field field)
         e->setText(fieldtext::fixed(value)); // comes back here with the limited number
         return;
     }
-    // A text left as the dialog wrote it keeps its code: six decimals can round a code's
-    // value onto the next step (width 0x7FFF on the two smallest ranges), and merely
-    // opening the dialog must not change what the unit holds.
-    if (kept != m_shown[size_t(field)]) {
-        switch (field) {
-        case Field::High: highCode = doalert::thresholdCode(value, range()); break;
-        case Field::Low: lowCode = doalert::thresholdCode(value, range()); break;
-        case Field::Width: hysteresisWidth = doalert::widthCode(value, range()); break;
-        }
+    // A text as the dialog wrote it (left alone, or typed again after a change) has the
+    // code it was written from: six decimals can round a code's value onto the next step
+    // (width 0x7FFF on the two smallest ranges), and merely opening the dialog must not
+    // change what the unit holds.
+    const bool asWritten = kept == m_shown[size_t(field)];
+    const int written = m_shownCodes[size_t(field)];
+    switch (field) {
+    case Field::High: highCode = asWritten ? written : doalert::thresholdCode(value, range()); break;
+    case Field::Low: lowCode = asWritten ? written : doalert::thresholdCode(value, range()); break;
+    case Field::Width: hysteresisWidth = asWritten ? written : doalert::widthCode(value, range()); break;
     }
     refresh();
 }

@@ -63,8 +63,10 @@ private:
 
     std::unique_ptr<Ui::DoAlertDialog> m_ui;
     doalert::Outcome m_outcome;
-    // The text each edit was last given by the dialog: left as it is, it keeps its code.
+    // The text each edit was last given by the dialog and the code it was written from:
+    // while the edit holds that text, the field has that code.
     std::array<QString, 3> m_shown;
+    std::array<int, 3> m_shownCodes{};
 };
 
 } // namespace qn

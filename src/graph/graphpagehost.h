@@ -10,10 +10,11 @@ public:
     virtual ~GraphPageHost() = default;
     // Scale button of analog channel 0-2: the same as the page's own formula button.
     virtual void openFormulaDialog(int channel) = 0;
-    // Display period index 0-9 ("1min" ... "24hour"): SetSpan then SetSecondsPerDivision on
-    // the canvas (see displayPeriod() in graphtab.h); other indexes are ignored.
+    // Display period index 0-9 ("1min" ... "24hour"): the canvas takes the period's span,
+    // then its grid spacing (see displayPeriod() in graphtab.h); other indexes are ignored.
     virtual void setDisplayPeriod(int index) = 0;
-    // After any change on the graph page: the canvas's SetTimeRange(0, 0).
+    // After any change on the graph page: the canvas places its window again and shows
+    // what changed (setTimeRange(0, 0)).
     virtual void refreshGraph() = 0;
 };
 

@@ -1,7 +1,7 @@
 #include "graph/graphtab.h"
 
-#include "graph/canvasregistry.h"
 #include "graph/graphpagehost.h"
+#include "graph/scrollstrip.h"
 #include "graph/trendcanvas.h"
 #include "model/inputrange.h"
 #include "ui/accessibility.h"
@@ -158,13 +158,12 @@ QRect GraphTab::canvasRect()
 
 TrendCanvas *GraphTab::createCanvas()
 {
-    const QRect r = canvasRect();
-    TrendCanvas *canvas = CanvasRegistry::instance().createCanvas(this, r.x(), r.y(), r.width(), r.height(), 0, true);
-    if (canvas) {
-        canvas->enableCursor(true);
-        setUpModelSeries(*canvas, m_model, double(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
-        setCanvas(canvas);
-    }
+    if (m_canvas)
+        return m_canvas;
+    TrendCanvas *canvas = addCanvasWithStrip(this, canvasRect());
+    canvas->enableCursor(true);
+    setUpModelSeries(*canvas, m_model, double(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
+    m_canvas = canvas;
     return canvas;
 }
 
@@ -185,7 +184,7 @@ QString GraphTab::defaultUnit(Model model, int rangeIndex)
 
 void GraphTab::setChannelUnit(int index, int rangeIndex, double a, double b, const QString &unit)
 {
-    TrendSeries *series = m_canvas ? m_canvas->getSeries(index) : nullptr;
+    TrendSeries *series = m_canvas ? m_canvas->series(index) : nullptr;
     if (!series)
         return;
     const QString text = unit.isEmpty() && a == 1.0 && b == 0.0 ? defaultUnit(m_model, rangeIndex) : unit;
@@ -197,8 +196,8 @@ void GraphTab::setValueLabel(int index, const QString &text)
     if (index < 0 || index >= kSeries)
         return;
     if (index <= 2) {
-        const TrendSeries *series = m_canvas ? m_canvas->getSeries(index) : nullptr;
-        const QString unit = series ? QString::fromStdString(series->getUnit()) : QString();
+        const TrendSeries *series = m_canvas ? m_canvas->series(index) : nullptr;
+        const QString unit = series ? QString::fromStdString(series->unit()) : QString();
         setDisplayText(m_values[std::size_t(index)], text + QLatin1Char(' ') + unit);
     } else {
         setDisplayText(m_values[std::size_t(index)], text);
@@ -266,7 +265,7 @@ void GraphTab::onCheckClicked(int box)
     // The QN-110 has two analog series, so its digital inputs are series 2-4.
     const int series = box >= 3 ? box - 3 + traits(m_model).analogOutputs + traits(m_model).analogInputs : box;
     if (m_canvas)
-        if (TrendSeries *s = m_canvas->getSeries(series))
+        if (TrendSeries *s = m_canvas->series(series))
             s->setVisible(shown);
     refresh();
 }

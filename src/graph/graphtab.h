@@ -4,8 +4,8 @@
 // series, colour swatches, legend and value labels, Scale buttons of the analog channels).
 // It never talks to the unit; choices go to the device page through GraphPageHost.
 //
-// Threads: GUI thread only (the device pages call SetValueLabel, SetChannelUnit and
-// SetLegendText from their completions, which run on the GUI thread in this program).
+// Threads: GUI thread only (the device pages set value labels, units and legends from
+// their completions, which run on the GUI thread in this program).
 #include "model/model.h"
 
 #include <QColor>
@@ -35,8 +35,8 @@ struct DisplayPeriod {
     double secondsPerDivision;
 };
 std::optional<DisplayPeriod> displayPeriod(int index);
-// SetSpan and SetSecondsPerDivision of the period on the canvas; false (nothing done)
-// for an index outside 0-9. What a device page's SetDisplayPeriod does.
+// Gives the canvas the period's span and grid spacing; false (nothing done) for an index
+// outside 0-9. What a device page does when the operator picks a period.
 bool applyDisplayPeriod(TrendCanvas &canvas, int index);
 
 // The trace colour of series 0-4 as the device pages give it (series 4 is RGB(250,80,80),
@@ -64,12 +64,11 @@ public:
     // Where the unit window puts the canvas inside this page (left of the controls; the
     // scroll strip goes below it).
     static QRect canvasRect();
-    // Creates the canvas through the registry at canvasRect() with an automatic ID and the
-    // scroll strip, switches its read-out on, sets up the model's series and the minute from
-    // now (setUpModelSeries) and keeps it (SetCanvas). Returns it.
+    // Creates the page's canvas at canvasRect() with the scroll strip under it, switches its
+    // read-out on and sets up the model's series and the minute from now (setUpModelSeries).
+    // The page owns it; a second call returns the same canvas.
     TrendCanvas *createCanvas();
 
-    void setCanvas(TrendCanvas *canvas) { m_canvas = canvas; }
     TrendCanvas *canvas() const { return m_canvas; }
     void setPage(GraphPageHost *page) { m_page = page; }
     GraphPageHost *page() const { return m_page; }

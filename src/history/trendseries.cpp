@@ -94,25 +94,18 @@ void TrendSeries::cutRun()
 
 void TrendSeries::clear()
 {
-    // Hidden while emptying, so a paint that ever ran in between would skip the series.
-    const bool wasVisible = m_visible;
-    m_visible = false;
     m_samples.clear();
     m_blocks.clear();
     m_cuts.clear();
     m_dropped = 0;
-    m_visible = wasVisible;
 }
 
 void TrendSeries::release()
 {
-    const bool wasVisible = m_visible;
-    m_visible = false;
     m_samples.release();
     m_blocks.release();
     m_cuts.release();
     m_dropped = 0;
-    m_visible = wasVisible;
 }
 
 void TrendSeries::setRange(double minValue, double maxValue)

@@ -28,7 +28,7 @@ public:
     static constexpr std::size_t kCapacity = 99'999;  // samples kept after an append
     static constexpr std::size_t kMaxTextLength = 99; // characters of a name or unit
 
-    // The range is stored as given (no min < max test here, unlike SetRange).
+    // The range is stored as given; setRange below refuses one that is not min < max.
     TrendSeries(std::string name, double minValue, double maxValue);
 
     // On a digital series any non-zero value is stored as 1.0. Appends at the newest end
@@ -37,9 +37,9 @@ public:
     // (a time sync, a manual change): a time before the newest one, or not a number, is
     // stored as the newest one.
     void addSample(double time, double value);
-    // Removes every sample; the series is hidden while it empties, then shown as before.
+    // Removes every sample and keeps the storage for the next ones.
     void clear();
-    // As Clear, and gives the storage back.
+    // Removes every sample and gives the storage back.
     void release();
 
     void setRange(double minValue, double maxValue); // ignored unless minValue < maxValue
@@ -51,12 +51,12 @@ public:
     void setName(const std::string &name);
     void setUnit(const std::string &unit);
 
-    const std::string &getName() const { return m_name; }
-    const std::string &getUnit() const { return m_unit; }
+    const std::string &name() const { return m_name; }
+    const std::string &unit() const { return m_unit; }
     double minValue() const { return m_minValue; }
     double maxValue() const { return m_maxValue; }
     // red + green * 256 + blue * 65536
-    std::uint32_t getColor() const { return m_color; }
+    std::uint32_t color() const { return m_color; }
     int red() const { return int(m_color & 0xFF); }
     int green() const { return int((m_color >> 8) & 0xFF); }
     int blue() const { return int((m_color >> 16) & 0xFF); }
@@ -64,12 +64,12 @@ public:
     bool isDigital() const { return m_digital; }
 
     std::size_t count() const { return m_samples.size(); }
-    const TrendSample &At(std::size_t index) const { return m_samples[index]; } // 0 = oldest
+    const TrendSample &at(std::size_t index) const { return m_samples[index]; } // 0 = oldest
     std::span<const TrendSample> samples() const { return {m_samples.begin(), m_samples.end()}; }
     double firstTime() const; // 0.0 when empty
     double lastTime() const;  // 0.0 when empty
 
-    // First index whose time >= t (Count() when t is after the newest). Non-empty series only.
+    // First index whose time >= t (count() when t is after the newest). Non-empty series only.
     int lowerIndex(double t) const;
     // Last index whose time <= t (-1 when t is before the oldest). Non-empty series only.
     int upperIndex(double t) const;

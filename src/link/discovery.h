@@ -1,7 +1,7 @@
 #pragma once
 // Finding units on the LAN over UDP and identifying one over a short TCP exchange.
 //
-// Every function here blocks. SearchUnits may run on any thread (the main dialog
+// Every function here blocks. A search may run on any thread (the main dialog
 // gives it a thread of its own); the caller makes sure one UnitTable has one
 // writer at a time. Nothing here keeps state between calls besides the table.
 
@@ -72,7 +72,7 @@ inline constexpr DiscoveryTiming kAddTiming{1000, 1000, 1000};
 // Connection, send and receive time-out of the identification exchange.
 inline constexpr int kIdentifyTimeoutMs = 1000;
 
-// SendRecv / GetUnitModelID results besides 0 and socket error numbers.
+// sendRecv / getUnitModelID results besides 0 and socket error numbers.
 inline constexpr int kIdentifyBadReply = 1;   // echo letters or high nibbles wrong, or reply short
 inline constexpr int kIdentifyNoHost = 3;     // empty host text
 
@@ -113,7 +113,7 @@ int sendRecv(const std::string &host, uint16_t port, const uint8_t *request, siz
              size_t replyLength, uint8_t *reply, int timeoutMs = kIdentifyTimeoutMs);
 
 // Asks a unit for its model ID and unit ID over its own TCP connection.
-// Same results as SendRecv; 1 also when the reply's ID bytes lack the 0x2
+// Same results as sendRecv; 1 also when the reply's ID bytes lack the 0x2
 // high nibble. modelId and unitId are written only on success.
 int getUnitModelID(const std::string &host, uint16_t port, int &modelId, int &unitId,
                    int timeoutMs = kIdentifyTimeoutMs);

@@ -17,12 +17,12 @@ constexpr OpInfo kTable[kOpCount] = {
     {Op::GetAllAI, "GetAllAI", {'A', 'I'}, 0, 3, 4, 22},
     {Op::SetAO, "SetAO", {'A', 'O'}, 3, 3, 8, 8},
     {Op::GetAO, "GetAO", {'A', 'Y'}, 1, 3, 4, 8},
-    {Op::GetAIRange, "GetAIRange", {'A', 'J'}, 1, 3, 4, 6},
+    {Op::GetAIRange, "GetAIRange", {'A', 'J'}, 1, 2, 4, 6},
     {Op::GetADCsps, "GetADCsps", {'M', 'R'}, 0, 1, 7, 9},
     {Op::SetAIRange, "SetAIRange", {'A', 'R'}, 2, 2, 5, 5},
     {Op::SetADCsps, "SetADCsps", {'A', 'P'}, 1, 1, 4, 4},
     {Op::GetADCThreshold, "GetADCThreshold", {'A', 'K'}, 1, 5, 4, 13},
-    {Op::SetADCThreshold, "SetADCThreshold", {'A', 'L'}, 5, 4, 13, 13},
+    {Op::SetADCThreshold, "SetADCThreshold", {'A', 'L'}, 5, 5, 13, 13},
     {Op::GetUnitModelID, "GetUnitModelID", {'M', 'I'}, 0, 2, 3, 5},
     {Op::SetTCSetting, "SetTCSetting", {'T', 'C'}, 3, 3, 6, 6},
     {Op::GetTCSetting, "GetTCSetting", {'T', 'J'}, 1, 3, 4, 15},
@@ -230,7 +230,7 @@ Results decodeReply(Op op, const Args &a, const uint8_t *r)
     case Op::GetDO: out = {digitPair(r + 2)}; break;
     case Op::GetAI: out = {a[0], signed24(r + 3)}; break;
     case Op::GetAllAI: out = {signed24(r + 3), signed24(r + 9), signed24(r + 15)}; break;
-    case Op::SetAO: out = {a[0], a[2], 0}; break;
+    case Op::SetAO: out = {a[0], a[1], a[2]}; break;
     case Op::GetAO: {
         // Read from byte 3 up to the first non-digit, but never into the last byte:
         // what a unit puts there is its own business, and a digit there would
@@ -240,14 +240,17 @@ Results decodeReply(Op op, const Args &a, const uint8_t *r)
         out = {a[0], flagBit(r[2]), raw};
         break;
     }
-    case Op::GetAIRange: out = {a[0], r[3] & 0x07, r[4] & 0x0F}; break;
+    case Op::GetAIRange: out = {a[0], r[3] & 0x07}; break;
     case Op::GetADCsps: out = {int(hexValue(r + 6, 2) & 0xFF)}; break;
     case Op::SetAIRange: out = {a[0], a[1]}; break;
     case Op::SetADCsps: out = {a[0]}; break;
     case Op::GetADCThreshold:
         out = {a[0], flagBit(r[3]), r[3] & 0x03, int(hexValue(r + 4, 4)), int(hexValue(r + 8, 4))};
         break;
-    case Op::SetADCThreshold: out = {a[0], a[1], a[3], a[4]}; break;
+    case Op::SetADCThreshold:
+        // Caller order is high before low; the values read low first, as GetADCThreshold's.
+        out = {a[0], a[1], a[2], a[4], a[3]};
+        break;
     case Op::GetUnitModelID: out = {15 - (r[2] & 0x0F), r[3] & 0x0F}; break;
     case Op::SetTCSetting: out = {a[0], a[1], a[2]}; break;
     case Op::GetTCSetting: out = {a[0], r[3] & 0x0F, r[4] & 0x07}; break;
@@ -258,38 +261,6 @@ Results decodeReply(Op op, const Args &a, const uint8_t *r)
     case Op::SetDOAlertEnable: out = {a[0], a[1]}; break;
     }
     return out;
-}
-
-Results failureResults(Op op, const Args &a)
-{
-    switch (op) {
-    case Op::GetDI: return {-1, a[0]};
-    case Op::GetAllAI: return {kAllAIFailure, -1, -1};
-    case Op::SetTCSetting: return {-1, -1, -1};
-    case Op::GetAI:
-    case Op::SetAO:
-    case Op::GetAO:
-    case Op::GetAIRange:
-    case Op::SetAIRange:
-    case Op::GetADCThreshold:
-    case Op::SetADCThreshold:
-    case Op::GetTCSetting:
-    case Op::GetDOAlert:
-    case Op::SetDOAlert:
-    case Op::SetDOAlertEnable: {
-        Results out{};
-        out[0] = a[0];
-        for (int i = 1; i < info(op).resultCount; ++i)
-            out[i] = -1;
-        return out;
-    }
-    default: {
-        Results out{};
-        for (int i = 0; i < info(op).resultCount; ++i)
-            out[i] = -1;
-        return out;
-    }
-    }
 }
 
 std::optional<Op> opFromRequest(const uint8_t *req, std::size_t size)

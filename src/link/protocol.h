@@ -1,7 +1,7 @@
 #pragma once
 // The unit control protocol as pure functions over bytes: building each request,
-// the fixed reply length of each command, decoding a reply into the values a
-// completion callback receives, and the values it receives when the transport fails.
+// the fixed reply length of each command and decoding a reply into the values a
+// completion receives.
 // Shared by UnitSession, identification, the simulator and qnctl.
 // Everything here is stateless and may be called from any thread.
 
@@ -42,11 +42,9 @@ inline constexpr uint8_t kTerminator = 0xC8;
 // Longest request (13 bytes) and longest reply (22 bytes).
 inline constexpr std::size_t kMaxRequest = 13;
 inline constexpr std::size_t kMaxReply = 22;
-// Most caller arguments / callback results of any operation.
+// Most caller arguments / reply values of any operation.
 inline constexpr int kMaxArgs = 5;
 inline constexpr int kMaxResults = 5;
-// GetAllAI's first value when the transaction failed (-1 is a valid reading there).
-inline constexpr int kAllAIFailure = 0x12345678;
 // The register that holds the ADC rate code, read with the memory-read command.
 inline constexpr std::string_view kADCspsAddress = "0491";
 
@@ -67,8 +65,8 @@ struct OpInfo {
     Op op;
     std::string_view name;    // "GetAllAI"
     char code[2];             // command letters, e.g. 'A','I'
-    int argCount;             // caller arguments after context and callback
-    int resultCount;          // callback arguments after the context
+    int argCount;             // caller arguments
+    int resultCount;          // values in the operation's reply struct
     std::size_t requestLength;
     std::size_t replyLength;
 };
@@ -105,12 +103,10 @@ int firstArgOutOfRange(Op op, const Args &args);
 // are packed the way the wire format packs them (low bits only).
 Frame buildRequest(Op op, const Args &args);
 
-// The callback results after a successful exchange. reply must hold
-// info(op).replyLength bytes; args are the caller arguments of the request.
+// The values of a reply, in the order of the operation's reply struct (link/replies.h).
+// reply must hold info(op).replyLength bytes; args are the caller arguments of the request
+// (a set operation's values are what it set).
 Results decodeReply(Op op, const Args &args, const uint8_t *reply);
-
-// The callback results when the transport failed.
-Results failureResults(Op op, const Args &args);
 
 // Field readers, exposed for tests and for the simulator's checks.
 // Reads up to n bytes as hexadecimal up to the first non-hex byte (0 when the

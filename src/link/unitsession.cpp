@@ -65,77 +65,44 @@ struct CompletionGate {
     }
 };
 
-// Everything a completion needs to call its callback, copied out of the request,
-// so that it never has to reach back into the session.
+// Everything a completion needs to call its handler, moved out of the request, so
+// that it never has to reach back into the session.
 struct CompletionCall {
-    proto::Op op;
-    void *context;
-    void (*callback)();
-    int arity;
-    proto::Results results;
-    int error;
+    Deliver deliver;
+    Outcome outcome;
 };
 
 } // namespace detail
 
 namespace {
 
-thread_local int tl_completionError = 0;
 thread_local const std::atomic<bool> *tl_stopFlag = nullptr;
 thread_local const std::shared_ptr<detail::CompletionGate> *tl_runningGate = nullptr;
 
 // Sets the per-thread completion context for the duration of one callback.
 class CompletionScope final {
 public:
-    CompletionScope(int error, const std::shared_ptr<detail::CompletionGate> &gate)
-        : m_error(std::exchange(tl_completionError, error)),
-          m_stopFlag(std::exchange(tl_stopFlag, &gate->cancelled)),
-          m_gate(std::exchange(tl_runningGate, &gate))
+    explicit CompletionScope(const std::shared_ptr<detail::CompletionGate> &gate)
+        : m_stopFlag(std::exchange(tl_stopFlag, &gate->cancelled)), m_gate(std::exchange(tl_runningGate, &gate))
     {
     }
     // A callback on the worker itself: nothing to hold (the worker cannot wait on itself).
-    CompletionScope(int error, const std::atomic<bool> *stopFlag)
-        : m_error(std::exchange(tl_completionError, error)), m_stopFlag(std::exchange(tl_stopFlag, stopFlag)),
-          m_gate(std::exchange(tl_runningGate, nullptr))
+    explicit CompletionScope(const std::atomic<bool> *stopFlag)
+        : m_stopFlag(std::exchange(tl_stopFlag, stopFlag)), m_gate(std::exchange(tl_runningGate, nullptr))
     {
     }
     ~CompletionScope()
     {
-        tl_completionError = m_error;
         tl_stopFlag = m_stopFlag;
         tl_runningGate = m_gate;
     }
+    CompletionScope(const CompletionScope &) = delete;
+    CompletionScope &operator=(const CompletionScope &) = delete;
 
 private:
-    int m_error;
     const std::atomic<bool> *m_stopFlag;
     const std::shared_ptr<detail::CompletionGate> *m_gate;
 };
-
-enum : int { kArityResults = 0 };
-
-void callWith(proto::Op op, void *context, void (*callback)(), int arity, const proto::Results &r)
-{
-    if (!callback)
-        return;
-    switch (arity) {
-    case kArityResults:
-        reinterpret_cast<UnitSession::ResultCallback>(callback)(context, op, r, proto::info(op).resultCount);
-        break;
-    case 1: reinterpret_cast<UnitSession::Callback1>(callback)(context, r[0]); break;
-    case 2: reinterpret_cast<UnitSession::Callback2>(callback)(context, r[0], r[1]); break;
-    case 3: reinterpret_cast<UnitSession::Callback3>(callback)(context, r[0], r[1], r[2]); break;
-    case 4: reinterpret_cast<UnitSession::Callback4>(callback)(context, r[0], r[1], r[2], r[3]); break;
-    case 5: reinterpret_cast<UnitSession::Callback5>(callback)(context, r[0], r[1], r[2], r[3], r[4]); break;
-    default: break;
-    }
-}
-
-template <typename F>
-void (*erase(F f))()
-{
-    return reinterpret_cast<void (*)()>(f);
-}
 
 } // namespace
 
@@ -189,8 +156,9 @@ void Completion::run()
         gate->state = detail::CompletionGate::State::Running;
     }
     {
-        CompletionScope scope(call->error, gate);
-        callWith(call->op, call->context, call->callback, call->arity, call->results);
+        CompletionScope scope(gate);
+        if (call->deliver)
+            call->deliver(call->outcome);
     }
     gate->callbackReturned();
 }
@@ -266,7 +234,8 @@ UnitSession::~UnitSession()
 int UnitSession::connect(const std::string &host, int port)
 {
     std::lock_guard lock(m_lock);
-    return connectLocked(host, port);
+    m_connectError = connectLocked(host, port);
+    return m_connectError;
 }
 
 void UnitSession::close()
@@ -302,38 +271,37 @@ void UnitSession::closeLocked()
     m_connected.store(false, std::memory_order_relaxed);
 }
 
-int UnitSession::transaction(const proto::Frame &request, std::size_t replyLength, uint8_t *reply)
+std::optional<LinkError> UnitSession::transaction(const proto::Frame &request, std::size_t replyLength,
+                                                 uint8_t *reply)
 {
+    auto fail = [this](int code) {
+        m_failed.store(true, std::memory_order_relaxed);
+        return LinkError::fromSocketError(code);
+    };
     if (m_failed.load(std::memory_order_relaxed)) {
         // While stopping, one failure is enough: the requests behind it report at
         // once instead of each waiting out a reconnect.
         if (m_stopping.load(std::memory_order_acquire))
-            return net::kErrShutdown;
+            return LinkError::fromSocketError(net::kErrShutdown);
         closeLocked();
         const int err = connectLocked(m_host, m_port);
         if (err != 0)
-            return err;
+            return LinkError::fromSocketError(err);
         m_failed.store(false, std::memory_order_relaxed);
     }
     SessionTransport *s = m_socket->transport.get();
     int err = 0;
-    if (!s) {
-        m_failed.store(true, std::memory_order_relaxed);
-        return net::kErrNotSocket;
-    }
+    if (!s) // never connected: the first request tells why
+        return fail(m_connectError != 0 ? m_connectError : net::kErrNotSocket);
     const long sent = s->send(request.data(), request.size, err);
-    if (sent < 0 || std::size_t(sent) != request.size) {
-        m_failed.store(true, std::memory_order_relaxed);
-        return err != 0 ? err : net::kErrTimedOut;
-    }
+    if (sent < 0 || std::size_t(sent) != request.size)
+        return fail(err != 0 ? err : net::kErrTimedOut);
     std::size_t got = 0;
     bool peerClosed = false;
     for (int call = 0; call < kMaxReceiveCalls && got < replyLength; ++call) {
         const long n = s->receive(reply + got, replyLength - got, err);
-        if (n < 0) {
-            m_failed.store(true, std::memory_order_relaxed);
-            return err;
-        }
+        if (n < 0)
+            return fail(err);
         if (n == 0)
             peerClosed = true;
         got += std::size_t(n);
@@ -342,19 +310,20 @@ int UnitSession::transaction(const proto::Frame &request, std::size_t replyLengt
         // Never decode bytes that did not arrive: a reply still short after the
         // last allowed receive is a failed transaction.
         m_failed.store(true, std::memory_order_relaxed);
-        return peerClosed ? net::kErrConnectionReset : net::kErrTimedOut;
+        return peerClosed ? LinkError::fromSocketError(net::kErrConnectionReset)
+                          : LinkError{LinkError::Kind::Malformed, net::kErrTimedOut};
     }
-    return 0;
+    return std::nullopt;
 }
 
-bool UnitSession::enqueue(proto::Op op, const proto::Args &args, void *context, void (*callback)(), Arity arity)
+bool UnitSession::enqueue(proto::Op op, const proto::Args &args, detail::Deliver deliver)
 {
     bool wake;
     {
         std::lock_guard lock(m_queueMutex);
         if (m_quit)
             return false;
-        m_queue.push_back(Request{op, args, context, callback, arity});
+        m_queue.push_back(Request{op, args, std::move(deliver)});
         wake = m_workerWaiting;
     }
     // A busy worker looks at the queue again before it sleeps: no wake-up needed.
@@ -376,7 +345,7 @@ void UnitSession::run()
             }
             if (m_queue.empty())
                 return; // the quit comes after every request queued before it
-            request = m_queue.front();
+            request = std::move(m_queue.front());
             m_queue.pop_front();
         }
         waitForLastCompletion();
@@ -384,28 +353,28 @@ void UnitSession::run()
     }
 }
 
-void UnitSession::execute(const Request &request)
+void UnitSession::execute(Request &request)
 {
     const proto::OpInfo &in = proto::info(request.op);
-    proto::Results results;
-    int err;
+    detail::Outcome outcome;
     {
         std::lock_guard lock(m_lock);
         const proto::Frame frame = proto::buildRequest(request.op, request.args);
         uint8_t reply[proto::kMaxReply] = {};
-        err = transaction(frame, in.replyLength, reply);
-        results = err == 0 ? proto::decodeReply(request.op, request.args, reply)
-                           : proto::failureResults(request.op, request.args);
+        outcome.error = transaction(frame, in.replyLength, reply);
+        if (!outcome.error)
+            outcome.values = proto::decodeReply(request.op, request.args, reply);
         if (!m_dispatcher) {
-            CompletionScope scope(err, &m_stopping);
-            callWith(request.op, request.context, request.callback, int(request.arity), results);
+            CompletionScope scope(&m_stopping);
+            if (request.deliver)
+                request.deliver(outcome);
             return;
         }
     }
 
     auto gate = std::make_shared<detail::CompletionGate>();
     auto call = std::make_unique<detail::CompletionCall>(
-        detail::CompletionCall{request.op, request.context, request.callback, int(request.arity), results, err});
+        detail::CompletionCall{std::move(request.deliver), outcome});
     Completion completion(gate, std::move(call));
     {
         std::lock_guard lock(m_queueMutex);
@@ -440,8 +409,6 @@ void UnitSession::waitForLastCompletion()
         m_currentGate.reset();
 }
 
-int UnitSession::completionError() { return tl_completionError; }
-
 bool UnitSession::completionStopping()
 {
     return tl_stopFlag && tl_stopFlag->load(std::memory_order_acquire);
@@ -449,61 +416,71 @@ bool UnitSession::completionStopping()
 
 // ---- the operations ----
 
-bool UnitSession::post(proto::Op op, const proto::Args &args, void *context, ResultCallback callback)
+bool UnitSession::post(proto::Op op, const proto::Args &args, AnyDone done)
 {
     if (!proto::isValidOp(int(op)))
         return false;
-    return enqueue(op, args, context, erase(callback), Arity::Results);
+    return enqueue(op, args, [op, done = std::move(done)](const detail::Outcome &o) {
+        if (o.error)
+            done(op, *o.error);
+        else
+            done(op, anyReplyFromValues(op, o.values));
+    });
 }
 
-bool UnitSession::getDI(void *c, Callback2 cb, int tag) { return enqueue(proto::Op::GetDI, {tag}, c, erase(cb), Arity::Two); }
-bool UnitSession::setDO(void *c, Callback1 cb, int pattern) { return enqueue(proto::Op::SetDO, {pattern}, c, erase(cb), Arity::One); }
-bool UnitSession::getDO(void *c, Callback1 cb) { return enqueue(proto::Op::GetDO, {}, c, erase(cb), Arity::One); }
-bool UnitSession::getAI(void *c, Callback2 cb, int channel) { return enqueue(proto::Op::GetAI, {channel}, c, erase(cb), Arity::Two); }
-bool UnitSession::getAllAI(void *c, Callback3 cb) { return enqueue(proto::Op::GetAllAI, {}, c, erase(cb), Arity::Three); }
-bool UnitSession::setAO(void *c, Callback3 cb, int channel, int mode, int raw)
+using proto::Op;
+
+bool UnitSession::getDI(int tag, Done<DigitalInputs> done) { return request<Op::GetDI>({tag}, std::move(done)); }
+bool UnitSession::setDO(int pattern, Done<DigitalOutputs> done)
 {
-    return enqueue(proto::Op::SetAO, {channel, mode, raw}, c, erase(cb), Arity::Three);
+    return request<Op::SetDO>({pattern}, std::move(done));
 }
-bool UnitSession::getAO(void *c, Callback3 cb, int channel) { return enqueue(proto::Op::GetAO, {channel}, c, erase(cb), Arity::Three); }
-bool UnitSession::getAIRange(void *c, Callback3 cb, int channel)
+bool UnitSession::getDO(Done<DigitalOutputs> done) { return request<Op::GetDO>({}, std::move(done)); }
+bool UnitSession::getAI(int channel, Done<AnalogInput> done) { return request<Op::GetAI>({channel}, std::move(done)); }
+bool UnitSession::getAllAI(Done<AnalogInputs> done) { return request<Op::GetAllAI>({}, std::move(done)); }
+bool UnitSession::setAO(int channel, int mode, int raw, Done<AnalogOutput> done)
 {
-    return enqueue(proto::Op::GetAIRange, {channel}, c, erase(cb), Arity::Three);
+    return request<Op::SetAO>({channel, mode, raw}, std::move(done));
 }
-bool UnitSession::getADCsps(void *c, Callback1 cb) { return enqueue(proto::Op::GetADCsps, {}, c, erase(cb), Arity::One); }
-bool UnitSession::setAIRange(void *c, Callback2 cb, int channel, int range)
+bool UnitSession::getAO(int channel, Done<AnalogOutput> done) { return request<Op::GetAO>({channel}, std::move(done)); }
+bool UnitSession::getAIRange(int channel, Done<InputRange> done)
 {
-    return enqueue(proto::Op::SetAIRange, {channel, range}, c, erase(cb), Arity::Two);
+    return request<Op::GetAIRange>({channel}, std::move(done));
 }
-bool UnitSession::setADCsps(void *c, Callback1 cb, int code) { return enqueue(proto::Op::SetADCsps, {code}, c, erase(cb), Arity::One); }
-bool UnitSession::getADCThreshold(void *c, Callback5 cb, int channel)
+bool UnitSession::getADCsps(Done<AdcRate> done) { return request<Op::GetADCsps>({}, std::move(done)); }
+bool UnitSession::setAIRange(int channel, int range, Done<InputRange> done)
 {
-    return enqueue(proto::Op::GetADCThreshold, {channel}, c, erase(cb), Arity::Five);
+    return request<Op::SetAIRange>({channel, range}, std::move(done));
 }
-bool UnitSession::setADCThreshold(void *c, Callback4 cb, int channel, int outside, int mode, int high, int low)
+bool UnitSession::setADCsps(int code, Done<AdcRate> done) { return request<Op::SetADCsps>({code}, std::move(done)); }
+bool UnitSession::getADCThreshold(int channel, Done<Threshold> done)
 {
-    return enqueue(proto::Op::SetADCThreshold, {channel, outside, mode, high, low}, c, erase(cb), Arity::Four);
+    return request<Op::GetADCThreshold>({channel}, std::move(done));
 }
-bool UnitSession::getUnitModelID(void *c, Callback2 cb) { return enqueue(proto::Op::GetUnitModelID, {}, c, erase(cb), Arity::Two); }
-bool UnitSession::setTCSetting(void *c, Callback3 cb, int channel, int type, int options)
+bool UnitSession::setADCThreshold(int channel, int outside, int mode, int high, int low, Done<Threshold> done)
 {
-    return enqueue(proto::Op::SetTCSetting, {channel, type, options}, c, erase(cb), Arity::Three);
+    return request<Op::SetADCThreshold>({channel, outside, mode, high, low}, std::move(done));
 }
-bool UnitSession::getTCSetting(void *c, Callback3 cb, int channel)
+bool UnitSession::getUnitModelID(Done<UnitModelId> done) { return request<Op::GetUnitModelID>({}, std::move(done)); }
+bool UnitSession::setTCSetting(int channel, int type, int options, Done<ThermocoupleSetting> done)
 {
-    return enqueue(proto::Op::GetTCSetting, {channel}, c, erase(cb), Arity::Three);
+    return request<Op::SetTCSetting>({channel, type, options}, std::move(done));
 }
-bool UnitSession::getDOAlert(void *c, Callback5 cb, int channel)
+bool UnitSession::getTCSetting(int channel, Done<ThermocoupleSetting> done)
 {
-    return enqueue(proto::Op::GetDOAlert, {channel}, c, erase(cb), Arity::Five);
+    return request<Op::GetTCSetting>({channel}, std::move(done));
 }
-bool UnitSession::setDOAlert(void *c, Callback4 cb, int channel, int monitoredAi, int hysteresis, int direction)
+bool UnitSession::getDOAlert(int channel, Done<DOAlertState> done)
 {
-    return enqueue(proto::Op::SetDOAlert, {channel, monitoredAi, hysteresis, direction}, c, erase(cb), Arity::Four);
+    return request<Op::GetDOAlert>({channel}, std::move(done));
 }
-bool UnitSession::setDOAlertEnable(void *c, Callback2 cb, int channel, int on)
+bool UnitSession::setDOAlert(int channel, int monitoredInput, int hysteresis, int direction, Done<DOAlertSetting> done)
 {
-    return enqueue(proto::Op::SetDOAlertEnable, {channel, on}, c, erase(cb), Arity::Two);
+    return request<Op::SetDOAlert>({channel, monitoredInput, hysteresis, direction}, std::move(done));
+}
+bool UnitSession::setDOAlertEnable(int channel, int on, Done<DOAlertSwitch> done)
+{
+    return request<Op::SetDOAlertEnable>({channel, on}, std::move(done));
 }
 
 } // namespace qn

@@ -9,8 +9,8 @@
 //    during page initialisation); they take the session lock, so they wait for a
 //    request the worker is running.
 //  - Only the worker touches the socket once requests are running.
-//  - Without a dispatcher a completion callback runs on the worker thread inside
-//    the session lock; it may post further requests (posting takes no lock).
+//  - Without a dispatcher a completion runs on the worker thread inside the session
+//    lock; it may post further requests (posting takes no lock).
 //  - With a dispatcher the worker hands each completion to the dispatcher; before it runs
 //    the next request it waits (outside the lock) until that completion has run, was
 //    destroyed unrun, or the session stops.
@@ -19,12 +19,15 @@
 //    runs on the dispatcher's thread.
 
 #include "link/protocol.h"
+#include "link/replies.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -35,6 +38,12 @@ class SessionConnector;
 namespace detail {
 struct CompletionGate;
 struct CompletionCall;
+// A finished request as the worker hands it on: the codec's values or the error.
+struct Outcome {
+    proto::Results values{};
+    std::optional<LinkError> error;
+};
+using Deliver = std::function<void(const Outcome &)>;
 }
 
 // A completion handed to a CompletionDispatcher: run it once on the thread that
@@ -115,14 +124,13 @@ struct SessionTimeouts {
 
 class UnitSession final {
 public:
-    // Completion callbacks: the caller's context first, then the operation's results.
-    using Callback1 = void (*)(void *context, int);
-    using Callback2 = void (*)(void *context, int, int);
-    using Callback3 = void (*)(void *context, int, int, int);
-    using Callback4 = void (*)(void *context, int, int, int, int);
-    using Callback5 = void (*)(void *context, int, int, int, int, int);
-    // Type-erased form for tools (qnctl, benchmarks): every result in one call.
-    using ResultCallback = void (*)(void *context, proto::Op op, const proto::Results &results, int count);
+    // What an operation's completion is: a callable that takes the operation's result and
+    // captures whatever else it needs. It runs once, on the dispatcher's thread (or the
+    // worker without a dispatcher); it is destroyed on either thread.
+    template <typename T>
+    using Done = std::function<void(Result<T>)>;
+    // For tools that post any operation by name (qnctl, benchmarks).
+    using AnyDone = std::function<void(proto::Op, Result<AnyReply>)>;
 
     static constexpr int kTimeoutMs = 1000;
     // Receive calls allowed per reply.
@@ -139,34 +147,46 @@ public:
     UnitSession &operator=(const UnitSession &) = delete;
 
     // 0, 3 for an empty host, or a socket error (10060 when the unit did not answer
-    // in time). The host and port are kept for reconnects even when it fails.
+    // in time). The host and port are kept for reconnects even when it fails, and the
+    // first request then fails with the same error.
     int connect(const std::string &host, int port);
     void close();
 
     // The request operations. Each returns whether the request was queued (false
-    // only once the session is stopping).
-    bool getDI(void *context, Callback2 callback, int tag);
-    bool setDO(void *context, Callback1 callback, int pattern);
-    bool getDO(void *context, Callback1 callback);
-    bool getAI(void *context, Callback2 callback, int channel);
-    bool getAllAI(void *context, Callback3 callback);
-    bool setAO(void *context, Callback3 callback, int channel, int mode, int raw);
-    bool getAO(void *context, Callback3 callback, int channel);
-    bool getAIRange(void *context, Callback3 callback, int channel);
-    bool getADCsps(void *context, Callback1 callback);
-    bool setAIRange(void *context, Callback2 callback, int channel, int range);
-    bool setADCsps(void *context, Callback1 callback, int code);
-    bool getADCThreshold(void *context, Callback5 callback, int channel);
-    bool setADCThreshold(void *context, Callback4 callback, int channel, int outside, int mode, int high, int low);
-    bool getUnitModelID(void *context, Callback2 callback);
-    bool setTCSetting(void *context, Callback3 callback, int channel, int type, int options);
-    bool getTCSetting(void *context, Callback3 callback, int channel);
-    bool getDOAlert(void *context, Callback5 callback, int channel);
-    bool setDOAlert(void *context, Callback4 callback, int channel, int monitoredAi, int hysteresis, int direction);
-    bool setDOAlertEnable(void *context, Callback2 callback, int channel, int on);
+    // only once the session is stopping); a queued request's completion always runs
+    // (with its values or an error) unless it is released unrun (see Completion).
+    bool getDI(int tag, Done<DigitalInputs> done);
+    bool setDO(int pattern, Done<DigitalOutputs> done);
+    bool getDO(Done<DigitalOutputs> done);
+    bool getAI(int channel, Done<AnalogInput> done);
+    bool getAllAI(Done<AnalogInputs> done);
+    bool setAO(int channel, int mode, int raw, Done<AnalogOutput> done);
+    bool getAO(int channel, Done<AnalogOutput> done);
+    bool getAIRange(int channel, Done<InputRange> done);
+    bool getADCsps(Done<AdcRate> done);
+    bool setAIRange(int channel, int range, Done<InputRange> done);
+    bool setADCsps(int code, Done<AdcRate> done);
+    bool getADCThreshold(int channel, Done<Threshold> done);
+    bool setADCThreshold(int channel, int outside, int mode, int high, int low, Done<Threshold> done);
+    bool getUnitModelID(Done<UnitModelId> done);
+    bool setTCSetting(int channel, int type, int options, Done<ThermocoupleSetting> done);
+    bool getTCSetting(int channel, Done<ThermocoupleSetting> done);
+    bool getDOAlert(int channel, Done<DOAlertState> done);
+    bool setDOAlert(int channel, int monitoredInput, int hysteresis, int direction, Done<DOAlertSetting> done);
+    bool setDOAlertEnable(int channel, int on, Done<DOAlertSwitch> done);
 
-    // Any operation with its caller arguments in documented order.
-    bool post(proto::Op op, const proto::Args &args, void *context, ResultCallback callback);
+    // Any operation, its caller arguments in documented order: typed, or by name.
+    template <proto::Op op>
+    bool request(const proto::Args &args, Done<ReplyOf_t<op>> done)
+    {
+        return enqueue(op, args, [done = std::move(done)](const detail::Outcome &o) {
+            if (o.error)
+                done(*o.error);
+            else
+                done(replyFromValues<ReplyOf_t<op>>(o.values));
+        });
+    }
+    bool post(proto::Op op, const proto::Args &args, AnyDone done);
 
     // True once destruction has begun. Safe from any thread while the session exists;
     // a completion on the GUI thread uses it to drop late results.
@@ -174,29 +194,22 @@ public:
     bool isConnected() const { return m_connected.load(std::memory_order_relaxed); }
     bool isFailed() const { return m_failed.load(std::memory_order_relaxed); }
 
-    // Inside a completion callback (on whichever thread runs it): the transport
-    // result of the request being completed, 0 on success or the socket error.
-    // Outside a completion: 0.
-    static int completionError();
     // Inside a completion run through a dispatcher: whether its session has started
     // stopping (needs no session pointer, so it is safe after the session is gone).
     static bool completionStopping();
 
 private:
-    enum class Arity : int { Results, One, Two, Three, Four, Five };
     struct Request {
         proto::Op op;
         proto::Args args;
-        void *context;
-        void (*callback)();
-        Arity arity;
+        detail::Deliver deliver;
     };
 
-    bool enqueue(proto::Op op, const proto::Args &args, void *context, void (*callback)(), Arity arity);
+    bool enqueue(proto::Op op, const proto::Args &args, detail::Deliver deliver);
     void run();
-    void execute(const Request &request);
+    void execute(Request &request);
     void waitForLastCompletion();
-    int transaction(const proto::Frame &request, std::size_t replyLength, uint8_t *reply);
+    std::optional<LinkError> transaction(const proto::Frame &request, std::size_t replyLength, uint8_t *reply);
     int connectLocked(const std::string &host, int port);
     void closeLocked();
     friend struct detail::CompletionCall;
@@ -211,6 +224,7 @@ private:
     std::unique_ptr<SocketHolder> m_socket;
     std::string m_host;
     int m_port = 0;
+    int m_connectError = 0; // of the last connect()
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_failed{false};
 

@@ -191,7 +191,7 @@ void AnalogInputPage::initialisePage()
 
 void AnalogInputPage::postStartup()
 {
-    std::vector<ChainStep> steps{[this] { session()->getDO(context(), completion<&AnalogInputPage::onGetDO>); }};
+    std::vector<ChainStep> steps{[this] { session()->getDO(completion([this](const auto &r) { onGetDO(r); })); }};
     for (ChainStep &step : settingSteps())
         steps.push_back(std::move(step));
     runChain(std::move(steps));
@@ -199,20 +199,22 @@ void AnalogInputPage::postStartup()
 
 std::vector<DevicePage::ChainStep> AnalogInputPage::settingSteps()
 {
-    std::vector<ChainStep> steps{[this] { session()->getADCsps(context(), completion<&AnalogInputPage::onGetADCsps>); }};
-    for (int c = 0; c < kInputs; ++c)
-        steps.push_back([this, c] { session()->getAIRange(context(), completion<&AnalogInputPage::onGetAIRange>, c); });
+    std::vector<ChainStep> steps{
+        [this] { session()->getADCsps(completion([this](const auto &r) { onGetADCsps(r); })); }};
     for (int c = 0; c < kInputs; ++c)
         steps.push_back(
-            [this, c] { session()->getADCThreshold(context(), completion<&AnalogInputPage::onGetADCThreshold>, c); });
+            [this, c] { session()->getAIRange(c, completion([this](const auto &r) { onGetAIRange(r); })); });
+    for (int c = 0; c < kInputs; ++c)
+        steps.push_back(
+            [this, c] { session()->getADCThreshold(c, completion([this](const auto &r) { onGetADCThreshold(r); })); });
     return steps;
 }
 
-void AnalogInputPage::onGetDO(int pattern)
+void AnalogInputPage::onGetDO(const Result<DigitalOutputs> &result)
 {
-    if (pattern != -1)
-        storeDoPattern(pattern);
-    chainStepDone(pattern != -1);
+    if (result)
+        storeDoPattern(result->pattern);
+    chainStepDone(result.ok());
 }
 
 void AnalogInputPage::storeDoPattern(int pattern)
@@ -221,19 +223,21 @@ void AnalogInputPage::storeDoPattern(int pattern)
     showLamps();
 }
 
-void AnalogInputPage::onGetADCsps(int code)
+void AnalogInputPage::onGetADCsps(const Result<AdcRate> &result)
 {
-    if (code != -1)
-        m_adcRate = code;
-    chainStepDone(code != -1);
+    if (result)
+        m_adcRate = result->code;
+    chainStepDone(result.ok());
 }
 
-void AnalogInputPage::onGetAIRange(int channel, int range, int)
+void AnalogInputPage::onGetAIRange(const Result<InputRange> &result)
 {
-    if (range == -1 || channel < 0 || channel >= kInputs) {
+    if (!result || result->channel < 0 || result->channel >= kInputs) {
         chainStepDone(false);
         return;
     }
+    const int channel = result->channel;
+    const int range = result->range;
     AiChannel &ch = m_ai[channel];
     ch.range = range;
     setRangeCombo(channel, range);
@@ -245,14 +249,14 @@ void AnalogInputPage::onGetAIRange(int channel, int range, int)
     chainStepDone(true);
 }
 
-void AnalogInputPage::onGetADCThreshold(int channel, int outside, int mode, int low, int high)
+void AnalogInputPage::onGetADCThreshold(const Result<Threshold> &result)
 {
-    if (outside == -1 || channel < 0 || channel >= kInputs) {
+    if (!result || result->channel < 0 || result->channel >= kInputs) {
         chainStepDone(false);
         return;
     }
-    m_ai[channel].thresholdMode = mode;
-    storeThreshold(channel, outside, low, high);
+    m_ai[result->channel].thresholdMode = result->mode;
+    storeThreshold(result->channel, result->outside, result->low, result->high);
     chainStepDone(true);
 }
 
@@ -284,25 +288,25 @@ void AnalogInputPage::tick()
 
 void AnalogInputPage::readInputs()
 {
-    if (session()->getAllAI(context(), completion<&AnalogInputPage::onGetAllAI>))
+    if (session()->getAllAI(completion([this](const auto &r) { onGetAllAI(r); })))
         ++m_aiReadsPending;
 }
 
 void AnalogInputPage::postSetDO(int pattern)
 {
-    if (session()->setDO(context(), completion<&AnalogInputPage::onSetDO>, pattern))
+    if (session()->setDO(pattern, completion([this](const auto &r) { onSetDO(r); })))
         ++m_doWritesPending;
 }
 
-void AnalogInputPage::onGetAllAI(int code1, int code2, int code3)
+void AnalogInputPage::onGetAllAI(const Result<AnalogInputs> &result)
 {
     --m_aiReadsPending;
-    if (code1 == proto::kAllAIFailure) {
+    if (!result) {
         switchAutomaticModesOff();
         showTimeoutMessage();
         return;
     }
-    const std::array<int, kInputs> codes{code1, code2, code3};
+    const std::array<int, kInputs> codes = result->values();
     for (int c = 0; c < kInputs; ++c)
         showReading(c, codes[c]);
 
@@ -321,7 +325,7 @@ void AnalogInputPage::onGetAllAI(int code1, int code2, int code3)
     // The row holds the same trimmed texts as the page and the graph.
     if (m_aiAuto.isOn())
         writeLogRow([this] { return logHeader(); },
-                    qn210LogFields(labels.mid(0, kInputs), valueUnits(), m_doState[0], m_doState[1]));
+                    analogInputLogFields(labels.mid(0, kInputs), valueUnits(), m_doState[0], m_doState[1]));
 }
 
 void AnalogInputPage::showReading(int channel, int raw)
@@ -425,7 +429,7 @@ QString AnalogInputPage::logHeader() const
         names << logColumnName(m_aiNames[c]->text(), c + 1, QStringLiteral("AI%1").arg(c + 1));
     for (int o = 0; o < kOutputs; ++o)
         names << logColumnName(m_doNames[o]->text(), o + 1, QStringLiteral("DO%1").arg(o + 1));
-    return qn210LogHeader(names);
+    return analogInputLogHeader(names);
 }
 
 // ---- outputs -----------------------------------------------------------------------
@@ -435,15 +439,15 @@ void AnalogInputPage::toggleOutput(int output)
     postSetDO((m_doState[0] | (m_doState[1] << 1)) ^ (1 << output));
 }
 
-void AnalogInputPage::onSetDO(int pattern)
+void AnalogInputPage::onSetDO(const Result<DigitalOutputs> &result)
 {
     --m_doWritesPending;
-    if (pattern == -1) {
+    if (!result) {
         switchAutomaticModesOff();
         showTimeoutMessage();
         return;
     }
-    storeDoPattern(pattern);
+    storeDoPattern(result->pattern);
 }
 
 void AnalogInputPage::showLamps()
@@ -498,18 +502,19 @@ void AnalogInputPage::changeRange(int channel, int range)
         return;
     }
     setRangeCombo(channel, range);
-    session()->setAIRange(context(), completion<&AnalogInputPage::onSetAIRange>, channel, range);
+    session()->setAIRange(channel, range, completion([this, channel](const auto &r) { onSetAIRange(channel, r); }));
 }
 
-void AnalogInputPage::onSetAIRange(int channel, int range)
+void AnalogInputPage::onSetAIRange(int channel, const Result<InputRange> &result)
 {
     if (channel < 0 || channel >= kInputs)
         return;
-    if (range == -1) {
+    if (!result) {
         setRangeCombo(channel, m_ai[channel].range);
         showTimeoutMessage();
         return;
     }
+    const int range = result->range;
     AiChannel &ch = m_ai[channel];
     ch.range = range;
     setRangeCombo(channel, range);
@@ -558,7 +563,7 @@ void AnalogInputPage::sendChannelUnit(int channel)
 
 // ---- what the settings dialogs apply ---------------------------------------------
 
-QString AnalogInputPage::signalName(int kind, int channel) const
+QString AnalogInputPage::signalName(RecordKind kind, int channel) const
 {
     if (kind == kOutputKind)
         return channel >= 0 && channel < kOutputs ? m_doNames[channel]->text() : QString();
@@ -575,7 +580,7 @@ QString AnalogInputPage::convertedText(int channel) const
     return m_convertedLabels.at(size_t(channel))->text();
 }
 
-void AnalogInputPage::applySignalName(int kind, int channel, const QString &name)
+void AnalogInputPage::applySignalName(RecordKind kind, int channel, const QString &name)
 {
     if (kind == kOutputKind) {
         if (channel < 0 || channel >= kOutputs)
@@ -629,17 +634,17 @@ void AnalogInputPage::postThresholdCodes(int channel, bool ledOutside, int lowCo
 {
     if (channel < 0 || channel >= kInputs)
         return;
-    session()->setADCThreshold(context(), completion<&AnalogInputPage::onSetADCThreshold>, channel,
-                               ledOutside ? 1 : 0, m_ai[channel].thresholdMode, highCode, lowCode);
+    session()->setADCThreshold(channel, ledOutside ? 1 : 0, m_ai[channel].thresholdMode, highCode, lowCode,
+                               completion([this](const auto &r) { onSetADCThreshold(r); }));
 }
 
-void AnalogInputPage::onSetADCThreshold(int channel, int outside, int high, int low)
+void AnalogInputPage::onSetADCThreshold(const Result<Threshold> &result)
 {
-    if (outside == -1 || channel < 0 || channel >= kInputs) {
+    if (!result || result->channel < 0 || result->channel >= kInputs) {
         showTimeoutMessage();
         return;
     }
-    storeThreshold(channel, outside, low, high);
+    storeThreshold(result->channel, result->outside, result->low, result->high);
 }
 
 void AnalogInputPage::storeThreshold(int channel, int outside, int low, int high)
@@ -653,16 +658,16 @@ void AnalogInputPage::storeThreshold(int channel, int outside, int low, int high
 
 void AnalogInputPage::postAdcRate(int code)
 {
-    session()->setADCsps(context(), completion<&AnalogInputPage::onSetADCsps>, code);
+    session()->setADCsps(code, completion([this](const auto &r) { onSetADCsps(r); }));
 }
 
-void AnalogInputPage::onSetADCsps(int code)
+void AnalogInputPage::onSetADCsps(const Result<AdcRate> &result)
 {
-    if (code == -1) {
+    if (!result) {
         showTimeoutMessage();
         return;
     }
-    m_adcRate = code;
+    m_adcRate = result->code;
 }
 
 } // namespace qn

@@ -8,6 +8,7 @@
 // Threads: GUI thread only (completions arrive there through the page's dispatcher).
 #include "model/inputrange.h"
 #include "pages/devicepage.h"
+#include "settings/unitsettings.h"
 
 #include <array>
 #include <memory>
@@ -29,8 +30,8 @@ class AnalogInputPage : public DevicePage {
 public:
     // Settings-store keys of this page's channels.
     static constexpr int kModelCode = 0;  // shared by the QN-210 and QN-220 pages
-    static constexpr int kInputKind = 0;  // AI1-AI3
-    static constexpr int kOutputKind = 1; // DO1, DO2
+    static constexpr RecordKind kInputKind = RecordKind::Input;   // AI1-AI3
+    static constexpr RecordKind kOutputKind = RecordKind::Output; // DO1, DO2
     static constexpr int kInputs = 3;
     static constexpr int kOutputs = 2;
 
@@ -62,7 +63,7 @@ public:
     bool aiAuto() const { return m_aiAuto.isOn(); }
     bool doAuto(int output) const { return m_doAuto.at(size_t(output)).isOn(); }
     // Text of a signal-name label: kind 0 = AI (channel 0-2), 1 = DO (channel 0-1).
-    QString signalName(int kind, int channel) const;
+    QString signalName(RecordKind kind, int channel) const;
     QString measuredText(int channel) const;
     QString convertedText(int channel) const;
     Ui::AnalogInputPage &ui() { return *m_ui; }
@@ -70,7 +71,7 @@ public:
     // The four settings buttons (formula, signal name, ADC rate, threshold). Their bodies
     // live in analoginputpage_settings.cpp, next to the dialogs they open.
     void onFormulaButton(int channel);
-    void onSignalNameButton(int kind, int channel);
+    void onSignalNameButton(RecordKind kind, int channel);
     void onAdcRateButton();
     void onThresholdButton(int channel);
 
@@ -79,9 +80,9 @@ public:
 
     // What those buttons do once their dialog says OK.
     // New name: label, settings file, a new log header, legend and series name.
-    void applySignalName(int kind, int channel, const QString &name);
+    void applySignalName(RecordKind kind, int channel, const QString &name);
     // New formula and graph range (an invalid range tells the operator and takes the
-    // range's default), saved and shown; RefreshGraph is the caller's.
+    // range's default), saved and shown; refreshing the graph is the caller's.
     void applyConversion(int channel, double a, double b, const QString &unit, double graphMin,
                          double graphMax);
     // SetADCThreshold with the values in V / mA / °C (range 0 in V); stored on success.
@@ -118,16 +119,16 @@ protected:
     void storeDoPattern(int pattern);
     void storeThreshold(int channel, int outside, int low, int high);
 
-    // Completions of the page's requests (through completion<>, so never once closing).
-    void onGetDO(int pattern);
-    void onGetADCsps(int code);
-    void onGetAIRange(int channel, int range, int unused);
-    void onGetADCThreshold(int channel, int outside, int mode, int low, int high);
-    void onGetAllAI(int code1, int code2, int code3);
-    void onSetDO(int pattern);
-    void onSetAIRange(int channel, int range);
-    void onSetADCThreshold(int channel, int outside, int high, int low);
-    void onSetADCsps(int code);
+    // Completions of the page's requests (through completion(), so never once closing).
+    void onGetDO(const Result<DigitalOutputs> &result);
+    void onGetADCsps(const Result<AdcRate> &result);
+    void onGetAIRange(const Result<InputRange> &result);
+    void onGetADCThreshold(const Result<Threshold> &result);
+    void onGetAllAI(const Result<AnalogInputs> &result);
+    void onSetDO(const Result<DigitalOutputs> &result);
+    void onSetAIRange(int channel, const Result<InputRange> &result);
+    void onSetADCThreshold(const Result<Threshold> &result);
+    void onSetADCsps(const Result<AdcRate> &result);
 
 private:
     void postSetDO(int pattern);

@@ -36,7 +36,7 @@ void AnalogInputPage::onFormulaButton(int channel)
     refreshGraph();
 }
 
-void AnalogInputPage::onSignalNameButton(int kind, int channel)
+void AnalogInputPage::onSignalNameButton(RecordKind kind, int channel)
 {
     const int channels = kind == kOutputKind ? kOutputs : kInputs;
     if ((kind != kInputKind && kind != kOutputKind) || channel < 0 || channel >= channels || isClosing())

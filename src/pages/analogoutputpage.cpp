@@ -117,7 +117,7 @@ void AnalogOutputPage::initialisePage()
     attachDigitsFilter(m_diPeriodEdit, 6);
 
     UnitSettingsStore &store = unitSettings();
-    for (int kind : {kOutputKind, kInputKind}) {
+    for (RecordKind kind : {kOutputKind, kInputKind}) {
         const int channels = kind == kOutputKind ? outputs() : inputs();
         for (int c = 0; c < channels; ++c) {
             const QString name = store.getSignalName(m_traits.settingsCode, unitId(), kind, c);
@@ -152,24 +152,26 @@ void AnalogOutputPage::initialisePage()
     // goes out after the first step, outside the chain.
     std::vector<ChainStep> steps;
     for (int c = 0; c < outputs(); ++c)
-        steps.push_back([this, c] { session()->getAO(context(), completion<&AnalogOutputPage::onGetAO>, c); });
+        steps.push_back([this, c] { session()->getAO(c, completion([this](const auto &r) { onGetAO(r); })); });
     for (int c = 0; c < outputs(); ++c)
         steps.push_back(
-            [this, c] { session()->getADCThreshold(context(), completion<&AnalogOutputPage::onGetADCThreshold>, c); });
+            [this, c] { session()->getADCThreshold(c, completion([this](const auto &r) { onGetADCThreshold(r); })); });
     runChain(std::move(steps));
-    if (session()->getDI(context(), completion<&AnalogOutputPage::onGetDI>, kStartupRead))
+    if (session()->getDI(kStartupRead, completion([this](const auto &r) { onGetDI(r); })))
         ++m_diReadsPending;
 }
 
-void AnalogOutputPage::onGetAO(int channel, int mode, int raw)
+void AnalogOutputPage::onGetAO(const Result<AnalogOutput> &result)
 {
-    if (raw == -1 || !validChannel(channel)) {
+    if (!result || !validChannel(result->channel)) {
         chainStepDone(false);
         return;
     }
+    const int channel = result->channel;
+    const int mode = result->mode;
     AoChannel &ch = m_ao[channel];
     ch.mode = mode;
-    ch.raw = ao::signExtend16(raw);
+    ch.raw = ao::signExtend16(result->raw);
     ch.outputOn = ch.raw != 0;
     // The edit shows the unit's output through the channel's formula, as everything
     // else on the page reads the edit as a converted value.
@@ -184,18 +186,18 @@ void AnalogOutputPage::onGetAO(int channel, int mode, int raw)
     chainStepDone(true);
 }
 
-void AnalogOutputPage::onGetADCThreshold(int channel, int outside, int mode, int low, int high)
+void AnalogOutputPage::onGetADCThreshold(const Result<Threshold> &result)
 {
-    if (outside == -1 || !validChannel(channel)) {
+    if (!result || !validChannel(result->channel)) {
         chainStepDone(false);
         return;
     }
-    AoChannel &ch = m_ao[channel];
-    ch.ledOutside = outside != 0;
-    ch.thresholdMode = mode;
-    ch.thresholdLow = low;
-    ch.thresholdHigh = high;
-    updateBar(channel);
+    AoChannel &ch = m_ao[result->channel];
+    ch.ledOutside = result->outside != 0;
+    ch.thresholdMode = result->mode;
+    ch.thresholdLow = result->low;
+    ch.thresholdHigh = result->high;
+    updateBar(result->channel);
     chainStepDone(true);
 }
 
@@ -246,7 +248,8 @@ void AnalogOutputPage::sendValue(int channel)
     ch.value = parseLenient(m_aoControls[channel].valueEdit->text());
     ch.raw = ao::rawFromPhysical(ch.mode, ao::physicalFromConverted(ch.value, ch.factor, ch.offset));
     showOutput(channel);
-    if (session()->setAO(context(), completion<&AnalogOutputPage::onSetValue>, channel, ch.mode, ch.raw))
+    if (session()->setAO(channel, ch.mode, ch.raw,
+                         completion([this, channel](const auto &r) { onSetValue(channel, r); })))
         ++ch.writesPending;
 }
 
@@ -257,26 +260,24 @@ void AnalogOutputPage::switchOff(int channel)
     ch.outputOn = false;
     ch.raw = 0;
     showOutput(channel);
-    session()->setAO(context(), completion<&AnalogOutputPage::onSwitchOff>, channel, ch.mode, 0);
+    session()->setAO(channel, ch.mode, 0, completion([this](const auto &r) { onSwitchOff(r); }));
     setControlState(channel, ControlState::Off);
 }
 
-void AnalogOutputPage::onSetValue(int channel, int raw, int)
+void AnalogOutputPage::onSetValue(int channel, const Result<AnalogOutput> &result)
 {
-    if (!validChannel(channel))
-        return;
     AoChannel &ch = m_ao[channel];
     ch.writesPending = std::max(ch.writesPending - 1, 0);
-    if (raw != -1)
+    if (result)
         return;
     if (ch.sweeping)
         stopSweepsAfterFailure();
     showTimeoutMessage();
 }
 
-void AnalogOutputPage::onSwitchOff(int, int raw, int)
+void AnalogOutputPage::onSwitchOff(const Result<AnalogOutput> &result)
 {
-    if (raw == -1)
+    if (!result)
         showTimeoutMessage();
 }
 
@@ -294,7 +295,10 @@ void AnalogOutputPage::setControlState(int channel, ControlState state)
     const bool sweeping = state == ControlState::Sweeping;
     const bool idle = state == ControlState::Off;
     c.valueEdit->setEnabled(!sweeping);
-    c.toggleButton->setText(state == ControlState::Edited ? updateText() : onOffText());
+    const QString toggleText = state == ControlState::Edited ? updateText() : onOffText();
+    c.toggleButton->setText(toggleText);
+    // A screen reader announces the action the button now stands for, not the one it had.
+    c.toggleButton->setAccessibleName(QStringLiteral("AO%1 %2").arg(channel + 1).arg(toggleText));
     c.toggleButton->setEnabled(!sweeping);
     c.formulaButton->setEnabled(idle);
     c.rangeButton->setEnabled(idle);
@@ -371,14 +375,14 @@ void AnalogOutputPage::stopSweepsAfterFailure()
 
 void AnalogOutputPage::readInputs()
 {
-    if (session()->getDI(context(), completion<&AnalogOutputPage::onGetDI>, kReading))
+    if (session()->getDI(kReading, completion([this](const auto &r) { onGetDI(r); })))
         ++m_diReadsPending;
 }
 
-void AnalogOutputPage::onGetDI(int bits, int tag)
+void AnalogOutputPage::onGetDI(const Result<DigitalInputs> &result)
 {
     m_diReadsPending = std::max(m_diReadsPending - 1, 0);
-    if (bits == -1) {
+    if (!result) {
         const bool sweeping = std::any_of(m_ao.begin(), m_ao.end(), [](const AoChannel &ch) { return ch.sweeping; });
         if (sweeping)
             stopSweepsAfterFailure();
@@ -386,10 +390,10 @@ void AnalogOutputPage::onGetDI(int bits, int tag)
         return;
     }
     for (int m = 0; m < inputs(); ++m) {
-        m_diState[m] = (bits >> m) & 1;
+        m_diState[m] = (result->bits >> m) & 1;
         showLamp(m_diControls[m].lamp, m_diState[m]);
     }
-    if (tag == kStartupRead)
+    if (result->tag == kStartupRead)
         return;
 
     std::vector<double> samples;
@@ -420,7 +424,7 @@ QString AnalogOutputPage::logHeader() const
         inputNames << logColumnName(m_diControls[m].name->text(), m + 1, QStringLiteral("DI%1").arg(m + 1));
     QStringList outputNames;
     for (int c = 0; c < outputs(); ++c)
-        outputNames << logColumnName(m_aoControls[c].name->text(), c + 1, QStringLiteral("AO%1").arg(c + 1));
+        outputNames << wholeLogColumnName(m_aoControls[c].name->text(), c + 1, QStringLiteral("AO%1").arg(c + 1));
     return analogOutputLogHeader(inputNames, outputNames);
 }
 
@@ -496,22 +500,22 @@ void AnalogOutputPage::onThresholdButton(int channel)
     if (!runSettingsDialog(dlg))
         return;
     const AoChannel &now = m_ao[channel]; // the mode may have changed meanwhile
-    session()->setADCThreshold(context(), completion<&AnalogOutputPage::onSetADCThreshold>, channel, dlg.ledOutside,
-                               now.thresholdMode, ao::thresholdCode(now.mode, dlg.high),
-                               ao::thresholdCode(now.mode, dlg.low));
+    session()->setADCThreshold(channel, dlg.ledOutside, now.thresholdMode, ao::thresholdCode(now.mode, dlg.high),
+                               ao::thresholdCode(now.mode, dlg.low),
+                               completion([this](const auto &r) { onSetADCThreshold(r); }));
 }
 
-void AnalogOutputPage::onSetADCThreshold(int channel, int outside, int high, int low)
+void AnalogOutputPage::onSetADCThreshold(const Result<Threshold> &result)
 {
-    if (outside == -1 || !validChannel(channel)) {
+    if (!result || !validChannel(result->channel)) {
         showTimeoutMessage();
         return;
     }
-    AoChannel &ch = m_ao[channel];
-    ch.ledOutside = outside != 0;
-    ch.thresholdHigh = high;
-    ch.thresholdLow = low;
-    updateBar(channel);
+    AoChannel &ch = m_ao[result->channel];
+    ch.ledOutside = result->outside != 0;
+    ch.thresholdHigh = result->high;
+    ch.thresholdLow = result->low;
+    updateBar(result->channel);
 }
 
 void AnalogOutputPage::onRangeButton(int channel)
@@ -556,7 +560,7 @@ void AnalogOutputPage::sendChannelUnit(int channel)
         graphTab()->setChannelUnit(channel, ch.mode, ch.factor, ch.offset, ch.unit);
 }
 
-void AnalogOutputPage::onSignalNameButton(int kind, int channel)
+void AnalogOutputPage::onSignalNameButton(RecordKind kind, int channel)
 {
     const int channels = kind == kOutputKind ? outputs() : inputs();
     if ((kind != kInputKind && kind != kOutputKind) || channel < 0 || channel >= channels || isClosing())
@@ -567,7 +571,7 @@ void AnalogOutputPage::onSignalNameButton(int kind, int channel)
         applySignalName(kind, channel, dlg.name);
 }
 
-void AnalogOutputPage::applySignalName(int kind, int channel, const QString &name)
+void AnalogOutputPage::applySignalName(RecordKind kind, int channel, const QString &name)
 {
     setDisplayText(kind == kOutputKind ? m_aoControls[channel].name : m_diControls[channel].name, name);
     setSeriesLegend(seriesOf(kind, channel), legend(kind, channel, name));
@@ -575,7 +579,7 @@ void AnalogOutputPage::applySignalName(int kind, int channel, const QString &nam
     log().requestHeader();
 }
 
-QString AnalogOutputPage::signalName(int kind, int channel) const
+QString AnalogOutputPage::signalName(RecordKind kind, int channel) const
 {
     if (kind == kOutputKind)
         return validChannel(channel) ? m_aoControls[channel].name->text() : QString();
@@ -585,12 +589,12 @@ QString AnalogOutputPage::signalName(int kind, int channel) const
 QString AnalogOutputPage::valueEditText(int channel) const { return m_aoControls.at(size_t(channel)).valueEdit->text(); }
 QString AnalogOutputPage::displayText(int channel) const { return m_aoControls.at(size_t(channel)).display->text(); }
 
-QString AnalogOutputPage::legend(int kind, int channel, const QString &name) const
+QString AnalogOutputPage::legend(RecordKind kind, int channel, const QString &name) const
 {
     return QStringLiteral("%1%2: %3").arg(kind == kOutputKind ? "AO" : "DI").arg(channel + 1).arg(name);
 }
 
-int AnalogOutputPage::seriesOf(int kind, int channel) const
+int AnalogOutputPage::seriesOf(RecordKind kind, int channel) const
 {
     return kind == kOutputKind ? channel : outputs() + channel;
 }

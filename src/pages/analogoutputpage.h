@@ -8,6 +8,7 @@
 // Threads: GUI thread only (completions arrive there through the page's dispatcher).
 #include "model/sweep.h"
 #include "pages/devicepage.h"
+#include "settings/unitsettings.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,8 +26,8 @@ class AnalogOutputPage : public DevicePage {
     Q_OBJECT
 public:
     // Settings-store kinds of the page's channels.
-    static constexpr int kInputKind = 0;  // DI
-    static constexpr int kOutputKind = 1; // AO
+    static constexpr RecordKind kInputKind = RecordKind::Input;   // DI
+    static constexpr RecordKind kOutputKind = RecordKind::Output; // AO
 
     static QString updateText() { return QStringLiteral("更新"); }
     static QString onOffText() { return QStringLiteral("ON/OFF"); }
@@ -64,7 +65,7 @@ public:
     const AoChannel &aoChannel(int channel) const { return m_ao.at(size_t(channel)); }
     bool diState(int input) const { return m_diState.at(size_t(input)); }
     bool diAuto() const { return m_diAuto.isOn(); }
-    QString signalName(int kind, int channel) const;
+    QString signalName(RecordKind kind, int channel) const;
     QString valueEditText(int channel) const;
     QString displayText(int channel) const;
     // The clock of the sweeps (ms, monotonic); tests drive their own.
@@ -78,7 +79,7 @@ public:
     void onFormulaButton(int channel);
     void onThresholdButton(int channel);
     void onRangeButton(int channel);
-    void onSignalNameButton(int kind, int channel);
+    void onSignalNameButton(RecordKind kind, int channel);
 
     // GraphPageHost: the graph page's Scale button n is the formula button n.
     void openFormulaDialog(int channel) override { onFormulaButton(channel); }
@@ -105,13 +106,13 @@ private:
         QPushButton *nameButton;
     };
 
-    // Completions (through completion<>, so never once closing).
-    void onGetAO(int channel, int mode, int raw);
-    void onGetADCThreshold(int channel, int outside, int mode, int low, int high);
-    void onSetValue(int channel, int raw, int unused);
-    void onSwitchOff(int channel, int raw, int unused);
-    void onSetADCThreshold(int channel, int outside, int high, int low);
-    void onGetDI(int bits, int tag);
+    // Completions (through completion(), so never once closing).
+    void onGetAO(const Result<AnalogOutput> &result);
+    void onGetADCThreshold(const Result<Threshold> &result);
+    void onSetValue(int channel, const Result<AnalogOutput> &result);
+    void onSwitchOff(const Result<AnalogOutput> &result);
+    void onSetADCThreshold(const Result<Threshold> &result);
+    void onGetDI(const Result<DigitalInputs> &result);
 
     void sendValue(int channel);
     void switchOff(int channel);
@@ -125,10 +126,10 @@ private:
     void applyDefaultGraphRange(int channel);
     void applyConversion(int channel, double factor, double offset, const QString &unit, double graphMin,
                          double graphMax);
-    void applySignalName(int kind, int channel, const QString &name);
+    void applySignalName(RecordKind kind, int channel, const QString &name);
     void sendChannelUnit(int channel);
-    QString legend(int kind, int channel, const QString &name) const;
-    int seriesOf(int kind, int channel) const;
+    QString legend(RecordKind kind, int channel, const QString &name) const;
+    int seriesOf(RecordKind kind, int channel) const;
     QString logHeader() const;
     bool validChannel(int channel) const { return channel >= 0 && channel < outputs(); }
 

@@ -3,7 +3,7 @@
 #include "common/numbertext.h"
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
-#include "pages/guidispatcher.h"
+#include "linkqt/guidispatcher.h"
 #include "dialogs/dialogrunner.h"
 #include "ui/keyguard.h"
 #include "ui/messages.h"
@@ -70,6 +70,7 @@ DevicePage::DevicePage(QWidget *parent, Model model, DevicePageArgs args)
 
 DevicePage::~DevicePage()
 {
+    m_lifetime.end();
     m_closing = true;
     m_closePending = false;
     stopTicking();
@@ -315,7 +316,7 @@ void DevicePage::attachNumberFilter(QLineEdit *edit, NumberChars allowed)
 
 TrendSeries *DevicePage::series(int index) const
 {
-    return m_args.canvas ? m_args.canvas->getSeries(index) : nullptr;
+    return m_args.canvas ? m_args.canvas->series(index) : nullptr;
 }
 
 double DevicePage::nowSeconds()

@@ -10,7 +10,7 @@
 #include "link/unitsession.h"
 #include "common/numbertext.h"
 #include "model/model.h"
-#include "pages/channellog.h"
+#include "csvlog/channellog.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -18,7 +18,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <type_traits>
 #include <vector>
 
 class QCheckBox;
@@ -216,7 +215,7 @@ protected:
     virtual void tick() = 0;
 
     // Scope of one completion callback: the page counts as busy while it runs, so a close
-    // waits for it. completion<> below opens it for member handlers.
+    // waits for it. completion() below opens it around the handler.
     class CallbackScope final {
     public:
         explicit CallbackScope(DevicePage &page) : m_page(page)
@@ -237,29 +236,20 @@ protected:
         DevicePage &m_page;
     };
 
-    // The session callback for a member handler of the page, as in
-    //   session()->getDO(context(), completion<&AnalogInputPage::onGetDO>);
-    // The handler gets the request's results; it does not run once the page is closing
-    // and runs inside a CallbackScope. The context is always the DevicePage part of the
-    // page, and the handler's class is reached from it by a checked-at-compile-time
-    // downcast, whichever class in the page's hierarchy declares the handler.
-    void *context() { return static_cast<DevicePage *>(this); }
-    template <auto Handler>
-    struct CompletionOf;
-    template <typename Page, typename... Results, void (Page::*Handler)(Results...)>
-    struct CompletionOf<Handler> {
-        static_assert(std::is_base_of_v<DevicePage, Page>);
-        static void call(void *context, Results... results)
-        {
-            auto *page = static_cast<Page *>(static_cast<DevicePage *>(context));
-            if (page->isClosing())
+    // The completion of one of the page's requests, as in
+    //   session()->getDO(completion([this](const Result<DigitalOutputs> &r) { onGetDO(r); }));
+    // The handler gets the request's result; it does not run once the page is gone or
+    // closing, and runs inside a CallbackScope.
+    template <typename Handler>
+    auto completion(Handler handler)
+    {
+        return [watch = m_lifetime.watch(), page = this, handler = std::move(handler)](auto result) {
+            if (!watch.alive() || page->isClosing())
                 return;
             CallbackScope scope(*page);
-            (page->*Handler)(results...);
-        }
-    };
-    template <auto Handler>
-    static constexpr auto completion = &CompletionOf<Handler>::call;
+            handler(std::move(result));
+        };
+    }
 
     // Start-up chain: requests run one after another, each step posted from the completion
     // of the one before. A step posts one request; its completion calls chainStepDone with
@@ -281,7 +271,7 @@ protected:
     void setUpGraph();
     void setSeriesLegend(int index, const QString &text);
     // One sample per series at time t (seconds since 1970) plus the value labels, then
-    // RefreshGraph.
+    // refreshGraph().
     void feedGraph(double t, const std::vector<double> &values, const QStringList &labels);
     static double nowSeconds();
 
@@ -300,6 +290,8 @@ private:
     void showMessageOf(const QString &text, bool timeout);
     void messageDismissed(const std::shared_ptr<PendingMessage> &message);
 
+    // Ended first thing in the destructor: the page's completions check it.
+    Lifetime m_lifetime;
     const Model m_model;
     DevicePageArgs m_args;
     // Declared before the session: it must outlive it.

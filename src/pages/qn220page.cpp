@@ -67,46 +67,49 @@ void Qn220Page::postStartup()
 {
     // The outputs are read on their own; the settings chain goes on to the thermocouple
     // settings and the DO alerts.
-    session()->getDO(context(), completion<&Qn220Page::onStartupDO>);
+    session()->getDO(completion([this](const auto &r) { onStartupDO(r); }));
     std::vector<ChainStep> steps = settingSteps();
     for (int c = 0; c < kInputs; ++c)
-        steps.push_back([this, c] { session()->getTCSetting(context(), completion<&Qn220Page::onGetTCSetting>, c); });
+        steps.push_back(
+            [this, c] { session()->getTCSetting(c, completion([this](const auto &r) { onGetTCSetting(r); })); });
     for (int o = 0; o < kOutputs; ++o)
-        steps.push_back([this, o] { session()->getDOAlert(context(), completion<&Qn220Page::onGetDOAlert>, o); });
+        steps.push_back(
+            [this, o] { session()->getDOAlert(o, completion([this](const auto &r) { onGetDOAlert(r); })); });
     runChain(std::move(steps));
 }
 
-void Qn220Page::onStartupDO(int pattern)
+void Qn220Page::onStartupDO(const Result<DigitalOutputs> &result)
 {
-    if (pattern == -1) {
+    if (!result) {
         // As a failed SetDO: the outputs' state is unknown, so nothing toggles them blind.
         switchAutomaticModesOff();
         showTimeoutMessage();
         return;
     }
-    storeDoPattern(pattern);
+    storeDoPattern(result->pattern);
 }
 
-void Qn220Page::onGetTCSetting(int channel, int type, int flags)
+void Qn220Page::onGetTCSetting(const Result<ThermocoupleSetting> &result)
 {
-    if (type == -1 || channel < 0 || channel >= kInputs) {
+    if (!result || result->channel < 0 || result->channel >= kInputs) {
         chainStepDone(false);
         return;
     }
-    m_thermocouple[channel] = {type, flags};
+    m_thermocouple[result->channel] = {result->type, result->options};
     chainStepDone(true);
 }
 
-void Qn220Page::onGetDOAlert(int output, int enabled, int monitoredInput, int hysteresis, int direction)
+void Qn220Page::onGetDOAlert(const Result<DOAlertState> &result)
 {
-    if (enabled == -1 || output < 0 || output >= kOutputs) {
+    if (!result || result->channel < 0 || result->channel >= kOutputs) {
         chainStepDone(false);
         return;
     }
-    m_alert[output] = {enabled != 0, monitoredInput, hysteresis, direction};
+    const int output = result->channel;
+    m_alert[output] = {result->enabled != 0, result->monitoredInput, result->hysteresis, result->direction};
     {
         QSignalBlocker block(m_alertChecks[output]);
-        m_alertChecks[output]->setChecked(enabled != 0);
+        m_alertChecks[output]->setChecked(result->enabled != 0);
     }
     showAlertState(output);
     chainStepDone(true);
@@ -138,16 +141,16 @@ void Qn220Page::onThermocoupleButton(int channel)
 
 void Qn220Page::postThermocouple(int channel, int type, int flags)
 {
-    session()->setTCSetting(context(), completion<&Qn220Page::onSetTCSetting>, channel, type, flags);
+    session()->setTCSetting(channel, type, flags, completion([this](const auto &r) { onSetTCSetting(r); }));
 }
 
-void Qn220Page::onSetTCSetting(int channel, int type, int flags)
+void Qn220Page::onSetTCSetting(const Result<ThermocoupleSetting> &result)
 {
-    if (channel < 0 || channel >= kInputs || type == -1) {
+    if (!result || result->channel < 0 || result->channel >= kInputs) {
         showTimeoutMessage();
         return;
     }
-    m_thermocouple[channel] = {type, flags};
+    m_thermocouple[result->channel] = {result->type, result->options};
 }
 
 // ---- DO alerts ---------------------------------------------------------------------
@@ -168,48 +171,48 @@ void Qn220Page::setDoAlertEnabled(int output, bool on)
         m_alertChecks[output]->setChecked(on);
     }
     showAlertState(output);
-    session()->setDOAlertEnable(context(), completion<&Qn220Page::onSetDOAlertEnable>, output, on ? 1 : 0);
+    session()->setDOAlertEnable(output, on ? 1 : 0, completion([this](const auto &r) { onSetDOAlertEnable(r); }));
 }
 
-void Qn220Page::onSetDOAlertEnable(int output, int on)
+void Qn220Page::onSetDOAlertEnable(const Result<DOAlertSwitch> &result)
 {
     // A failure leaves the box and the controls as the operator set them.
-    if (on == -1 || output < 0 || output >= kOutputs) {
+    if (!result || result->channel < 0 || result->channel >= kOutputs) {
         showTimeoutMessage();
         return;
     }
-    m_alert[output].enabled = on != 0;
-    session()->getDO(context(), completion<&Qn220Page::onRefreshDO>);
+    m_alert[result->channel].enabled = result->on != 0;
+    session()->getDO(completion([this](const auto &r) { onRefreshDO(r); }));
 }
 
-void Qn220Page::onRefreshDO(int pattern)
+void Qn220Page::onRefreshDO(const Result<DigitalOutputs> &result)
 {
-    if (pattern == -1) {
+    if (!result) {
         showTimeoutMessage();
         return;
     }
-    storeDoPattern(pattern);
+    storeDoPattern(result->pattern);
 }
 
 void Qn220Page::postDoAlert(int output, const DoAlert &alert, bool ledOutside, int lowCode, int highCode)
 {
     if (output < 0 || output >= kOutputs || alert.monitoredInput < 0 || alert.monitoredInput >= kInputs)
         return;
-    session()->setDOAlert(context(), completion<&Qn220Page::onSetDOAlert>, output, alert.monitoredInput,
-                          alert.hysteresis, alert.direction);
+    session()->setDOAlert(output, alert.monitoredInput, alert.hysteresis, alert.direction,
+                          completion([this](const auto &r) { onSetDOAlert(r); }));
     postThresholdCodes(alert.monitoredInput, ledOutside, lowCode, highCode);
 }
 
-void Qn220Page::onSetDOAlert(int output, int monitoredInput, int hysteresis, int direction)
+void Qn220Page::onSetDOAlert(const Result<DOAlertSetting> &result)
 {
-    if (monitoredInput == -1 || output < 0 || output >= kOutputs) {
+    if (!result || result->channel < 0 || result->channel >= kOutputs) {
         showTimeoutMessage();
         return;
     }
-    DoAlert &alert = m_alert[output];
-    alert.monitoredInput = monitoredInput;
-    alert.hysteresis = hysteresis;
-    alert.direction = direction;
+    DoAlert &alert = m_alert[result->channel];
+    alert.monitoredInput = result->monitoredInput;
+    alert.hysteresis = result->hysteresis;
+    alert.direction = result->direction;
 }
 
 } // namespace qn

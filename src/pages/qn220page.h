@@ -55,13 +55,13 @@ private:
     void addControls();
     void showAlertState(int output);
 
-    void onStartupDO(int pattern);
-    void onRefreshDO(int pattern);
-    void onGetTCSetting(int channel, int type, int flags);
-    void onSetTCSetting(int channel, int type, int flags);
-    void onGetDOAlert(int output, int enabled, int monitoredInput, int hysteresis, int direction);
-    void onSetDOAlert(int output, int monitoredInput, int hysteresis, int direction);
-    void onSetDOAlertEnable(int output, int on);
+    void onStartupDO(const Result<DigitalOutputs> &result);
+    void onRefreshDO(const Result<DigitalOutputs> &result);
+    void onGetTCSetting(const Result<ThermocoupleSetting> &result);
+    void onSetTCSetting(const Result<ThermocoupleSetting> &result);
+    void onGetDOAlert(const Result<DOAlertState> &result);
+    void onSetDOAlert(const Result<DOAlertSetting> &result);
+    void onSetDOAlertEnable(const Result<DOAlertSwitch> &result);
 
     std::array<Thermocouple, kInputs> m_thermocouple{};
     std::array<DoAlert, kOutputs> m_alert{};

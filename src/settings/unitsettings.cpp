@@ -171,10 +171,10 @@ private:
     qsizetype m_pos = 0;
 };
 
-bool validKey(int modelCode, int unitId, int kind, int channel)
+bool validKey(int modelCode, int unitId, RecordKind kind, int channel)
 {
     return modelCode >= 0 && modelCode < UnitSettingsStore::ModelCodes && unitId >= 0
-        && unitId < UnitSettingsStore::UnitIds && kind >= 0 && kind < UnitSettingsStore::Kinds
+        && unitId < UnitSettingsStore::UnitIds && int(kind) >= 0 && int(kind) < UnitSettingsStore::Kinds
         && channel >= 0 && channel < UnitSettingsStore::Channels;
 }
 
@@ -199,9 +199,9 @@ void UnitSettingsStore::resetToDefaults()
         m_records[i] = defaultRecord(i % Channels);
 }
 
-int UnitSettingsStore::index(int modelCode, int unitId, int kind, int channel)
+int UnitSettingsStore::index(int modelCode, int unitId, RecordKind kind, int channel)
 {
-    return ((modelCode * UnitIds + unitId) * Kinds + kind) * Channels + channel;
+    return ((modelCode * UnitIds + unitId) * Kinds + int(kind)) * Channels + channel;
 }
 
 void UnitSettingsStore::loadSettings(const QString &path)
@@ -327,12 +327,12 @@ bool UnitSettingsStore::save(const QString &path) const
     return overwriteInPlace(path, bytes);
 }
 
-QString UnitSettingsStore::getSignalName(int modelCode, int unitId, int kind, int channel) const
+QString UnitSettingsStore::getSignalName(int modelCode, int unitId, RecordKind kind, int channel) const
 {
     return getConversion(modelCode, unitId, kind, channel).signalName;
 }
 
-void UnitSettingsStore::setSignalName(int modelCode, int unitId, int kind, int channel, const QString &name)
+void UnitSettingsStore::setSignalName(int modelCode, int unitId, RecordKind kind, int channel, const QString &name)
 {
     if (!validKey(modelCode, unitId, kind, channel))
         return;
@@ -340,14 +340,14 @@ void UnitSettingsStore::setSignalName(int modelCode, int unitId, int kind, int c
     saveSettings();
 }
 
-ChannelSettings UnitSettingsStore::getConversion(int modelCode, int unitId, int kind, int channel) const
+ChannelSettings UnitSettingsStore::getConversion(int modelCode, int unitId, RecordKind kind, int channel) const
 {
     if (!validKey(modelCode, unitId, kind, channel))
         return defaultRecord(channel >= 0 && channel < Channels ? channel : 0);
     return m_records[index(modelCode, unitId, kind, channel)];
 }
 
-void UnitSettingsStore::setConversion(int modelCode, int unitId, int kind, int channel, double a, double b,
+void UnitSettingsStore::setConversion(int modelCode, int unitId, RecordKind kind, int channel, double a, double b,
                                       const QString &unitText, double graphMin, double graphMax)
 {
     if (!validKey(modelCode, unitId, kind, channel))
@@ -361,7 +361,7 @@ void UnitSettingsStore::setConversion(int modelCode, int unitId, int kind, int c
     saveSettings();
 }
 
-void UnitSettingsStore::setRecord(int modelCode, int unitId, int kind, int channel, const ChannelSettings &record)
+void UnitSettingsStore::setRecord(int modelCode, int unitId, RecordKind kind, int channel, const ChannelSettings &record)
 {
     if (!validKey(modelCode, unitId, kind, channel))
         return;

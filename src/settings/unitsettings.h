@@ -8,6 +8,9 @@
 
 namespace qn {
 
+// Which of a unit's channels a record belongs to; the file keeps them in this order.
+enum class RecordKind { Input = 0, Output = 1 };
+
 // One channel of one unit.
 struct ChannelSettings {
     QString signalName;     // at most 31 bytes in code page 932
@@ -22,7 +25,7 @@ class UnitSettingsStore final {
 public:
     static constexpr int ModelCodes = 3;
     static constexpr int UnitIds = 16;
-    static constexpr int Kinds = 2;       // 0 = input, 1 = output
+    static constexpr int Kinds = 2;       // RecordKind::Input, RecordKind::Output
     static constexpr int Channels = 7;
     static constexpr int Slots = ModelCodes * UnitIds;           // 48
     static constexpr int Records = Slots * Kinds * Channels;     // 672
@@ -44,35 +47,35 @@ public:
     // of the program ignore it: failures are silent).
     bool saveSettings();
 
-    // Same as LoadSettings; save(path) writes to path without changing the remembered one.
+    // Same as loadSettings; save(path) writes to path without changing the remembered one.
     void load(const QString &path) { loadSettings(path); }
     bool save(const QString &path) const;
 
     QString path() const { return m_path; }
     void setPath(const QString &path) { m_path = path; }
 
-    // Keys: model code 0-2, unit ID 0-15, kind 0-1, channel 0-6. Out-of-range keys
+    // Keys: model code 0-2, unit ID 0-15, input or output, channel 0-6. Out-of-range keys
     // read the channel's default and write nothing.
-    QString getSignalName(int modelCode, int unitId, int kind, int channel) const;
-    void setSignalName(int modelCode, int unitId, int kind, int channel, const QString &name);  // saves
-    ChannelSettings getConversion(int modelCode, int unitId, int kind, int channel) const;
-    void setConversion(int modelCode, int unitId, int kind, int channel, double a, double b,
+    QString getSignalName(int modelCode, int unitId, RecordKind kind, int channel) const;
+    void setSignalName(int modelCode, int unitId, RecordKind kind, int channel, const QString &name);  // saves
+    ChannelSettings getConversion(int modelCode, int unitId, RecordKind kind, int channel) const;
+    void setConversion(int modelCode, int unitId, RecordKind kind, int channel, double a, double b,
                        const QString &unitText, double graphMin, double graphMax);  // saves
     // The whole record at once (saves).
-    void setRecord(int modelCode, int unitId, int kind, int channel, const ChannelSettings &record);
+    void setRecord(int modelCode, int unitId, RecordKind kind, int channel, const ChannelSettings &record);
 
     // Every record back to its default (the path stays).
     void resetToDefaults();
 
-    // The file's bytes as SaveSettings writes them.
+    // The file's bytes as saveSettings writes them.
     QByteArray serialize() const;
     // Its first lines: the header and the first count records in file order.
     QByteArray serializeRecords(int count) const;
-    // Reads file bytes over the current records (what LoadSettings does after opening).
+    // Reads file bytes over the current records (what loadSettings does after opening).
     void deserialize(const QByteArray &bytes);
 
 private:
-    static int index(int modelCode, int unitId, int kind, int channel);
+    static int index(int modelCode, int unitId, RecordKind kind, int channel);
 
     std::array<ChannelSettings, Records> m_records;
     QString m_path;

@@ -62,6 +62,8 @@ struct Simulator::Unit {
     UnitModel model;
     Fault fault;
     std::vector<LoggedRequest> log;
+    std::size_t bytesReceived = 0; // by every connection
+    std::size_t requestsDone = 0;  // answered or left unanswered
     int connections = 0;
     bool online = true;
     uint64_t generation = 0; // goes up each time the unit comes back on
@@ -76,6 +78,13 @@ struct Simulator::Unit {
     std::unique_ptr<DiscoveryResponder> responder;
 
     double seconds() const { return std::chrono::duration<double>(Clock::now() - epoch).count(); }
+    // Counts under the lock and wakes whoever waits on the log.
+    void count(std::size_t Unit::*counter, std::size_t n)
+    {
+        std::lock_guard lock(mutex);
+        this->*counter += n;
+        logCv.notify_all();
+    }
 
     int bindListener(bool accepting);
     void acceptLoop(net::Socket *listenerSocket);
@@ -197,6 +206,7 @@ void Simulator::Unit::serve(Connection *conn, uint64_t gen)
         const long n = s.receive(buffer, sizeof buffer, err);
         if (n <= 0)
             break;
+        count(&Unit::bytesReceived, std::size_t(n));
         headReceives = pending.empty() ? 1 : headReceives + 1;
         pending.insert(pending.end(), buffer, buffer + n);
         // Requests end with the terminator; no parameter byte can equal it.
@@ -213,8 +223,11 @@ void Simulator::Unit::serve(Connection *conn, uint64_t gen)
             Fault f;
             {
                 std::lock_guard lock(mutex);
-                if (!online || generation != gen)
-                    continue; // switched off: hears nothing, says nothing
+                if (!online || generation != gen) {
+                    ++requestsDone; // switched off: hears nothing, says nothing
+                    logCv.notify_all();
+                    continue;
+                }
                 LoggedRequest entry;
                 entry.op = proto::opFromRequest(request.data(), request.size());
                 entry.bytes = request;
@@ -230,8 +243,10 @@ void Simulator::Unit::serve(Connection *conn, uint64_t gen)
                 }
                 reply = model.answer(request.data(), request.size(), seconds());
             }
-            if (reply.empty())
-                continue; // not understood: a unit stays silent
+            if (reply.empty()) {
+                count(&Unit::requestsDone, 1); // not understood: a unit stays silent
+                continue;
+            }
             switch (f.kind) {
             case FaultKind::None:
                 break;
@@ -260,12 +275,11 @@ void Simulator::Unit::serve(Connection *conn, uint64_t gen)
                 reply.clear();
                 break;
             }
+            if (alive && !reply.empty() && s.send(reply.data(), reply.size(), err) != long(reply.size()))
+                alive = false;
+            count(&Unit::requestsDone, 1);
             if (!alive)
                 break;
-            if (!reply.empty() && s.send(reply.data(), reply.size(), err) != long(reply.size())) {
-                alive = false;
-                break;
-            }
         }
     }
     s.shutdownBoth();
@@ -499,6 +513,20 @@ bool Simulator::waitForRequests(int unit, std::size_t n, int timeoutMs) const
     Unit &u = *m_units.at(unit);
     std::unique_lock lock(u.mutex);
     return u.logCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return u.log.size() >= n; });
+}
+
+bool Simulator::waitForBytes(int unit, std::size_t n, int timeoutMs) const
+{
+    Unit &u = *m_units.at(unit);
+    std::unique_lock lock(u.mutex);
+    return u.logCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return u.bytesReceived >= n; });
+}
+
+bool Simulator::waitForAnswers(int unit, std::size_t n, int timeoutMs) const
+{
+    Unit &u = *m_units.at(unit);
+    std::unique_lock lock(u.mutex);
+    return u.logCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return u.requestsDone >= n; });
 }
 
 int Simulator::connectionCount(int unit) const

@@ -144,6 +144,12 @@ public:
     void clearRequestLog(int unit);
     // Waits until the log holds at least n requests; false after timeoutMs.
     bool waitForRequests(int unit, std::size_t n, int timeoutMs) const;
+    // Waits until the unit's connections have received at least n bytes in all (a request
+    // sent in pieces: the first piece has arrived); false after timeoutMs.
+    bool waitForBytes(int unit, std::size_t n, int timeoutMs) const;
+    // Waits until the unit has dealt with at least n requests: answered, or (not understood,
+    // a fault, switched off) left unanswered on purpose; false after timeoutMs.
+    bool waitForAnswers(int unit, std::size_t n, int timeoutMs) const;
     // Connections accepted so far (reconnects show here).
     int connectionCount(int unit) const;
 

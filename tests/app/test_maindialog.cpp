@@ -10,6 +10,7 @@
 #include "ui/fonts.h"
 #include "ui/messages.h"
 #include "ui_maindialog.h"
+#include "../support/faketcpunit.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -69,46 +70,11 @@ uint16_t freeTcpPort()
     return s.localAddress()->port;
 }
 
-// Answers every identification with a model ID the program does not know.
-class UnknownModelUnit {
-public:
-    explicit UnknownModelUnit(const std::string &ip)
-    {
-        int err = 0;
-        m_listener = net::Socket::tcp(err);
-        m_listener.setReuseAddress(true);
-        m_listener.bind(net::Address{*net::parseIpv4(ip), 0});
-        m_listener.listen(4);
-        m_port = m_listener.localAddress()->port;
-        m_thread = std::thread([this] {
-            while (!m_stop) {
-                int e = 0;
-                net::Socket c = m_listener.accept(nullptr, e);
-                if (!c.valid() || m_stop)
-                    return;
-                uint8_t request[8];
-                c.setReceiveTimeout(2000);
-                if (c.receive(request, sizeof request, e) <= 0)
-                    continue;
-                const uint8_t reply[5] = {'m', 'i', 0x20 | (15 - 6), 0x20 | 12, 0xC8};  // unit 6, model 12
-                c.send(reply, sizeof reply, e);
-            }
-        });
-    }
-    ~UnknownModelUnit()
-    {
-        m_stop = true;
-        m_listener.shutdownBoth();
-        m_thread.join();
-    }
-    uint16_t port() const { return m_port; }
-
-private:
-    net::Socket m_listener;
-    uint16_t m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
+// Answers every identification with a model ID the program does not know: unit 6, model 12.
+test::FakeTcpUnit unknownModelUnit(const std::string &ip)
+{
+    return test::FakeTcpUnit({'m', 'i', 0x20 | (15 - 6), 0x20 | 12, 0xC8}, false, 0, 0, ip);
+}
 
 struct UnitOption {
     int modelId;
@@ -294,13 +260,13 @@ TEST_F(MainDialogTest, LoadsThePerUnitSettingsFileOnOpening)
     {
         UnitSettingsStore written;
         written.setPath(path);
-        written.setSignalName(1, 4, 0, 2, QStringLiteral("流量"));
+        written.setSignalName(1, 4, RecordKind::Input, 2, QStringLiteral("流量"));
     }
     MainDialogConfig c = config();
     c.settingsPath = path;
     m_dialog = std::make_unique<MainDialog>(c, [](const UnitWindowArgs &) {});
     EXPECT_EQ(unitSettings().path(), path);
-    EXPECT_EQ(unitSettings().getSignalName(1, 4, 0, 2), QStringLiteral("流量"));
+    EXPECT_EQ(unitSettings().getSignalName(1, 4, RecordKind::Input, 2), QStringLiteral("流量"));
     unitSettings().resetToDefaults();
     unitSettings().setPath(QString());
 }
@@ -646,7 +612,7 @@ TEST_F(MainDialogTest, LogOpenFailureIsShownOverTheOpenedWindow)
 
 TEST_F(MainDialogTest, UnitOfAnUnknownModelConnectsToNothing)
 {
-    UnknownModelUnit odd("127.0.0.16");
+    const test::FakeTcpUnit odd = unknownModelUnit("127.0.0.16");
     sim::ResponderConfig r;
     r.unitIp = "127.0.0.16";
     r.tcpPort = odd.port();
@@ -770,39 +736,33 @@ TEST_F(MainDialogTest, EveryControlIsReachedByItsMnemonic)
         asked << title;
         return QString();
     });
-    // A button's mnemonic clicks it after a short animation.
-    auto alt = [&](char key) {
+    // A button's mnemonic clicks it after a short animation: each key waits for what it does.
+    auto alt = [&](char key, const std::function<bool()> &done) {
         QTest::keyClick(&d, Qt::Key(Qt::Key_A + (key - 'A')), Qt::AltModifier);
-        QTest::qWait(300);
+        return QTest::qWaitFor(done, kJobWaitMs);
     };
+    const auto focusOn = [](QWidget *w) { return [w] { return QApplication::focusWidget() == w; }; };
+    const auto checked = [](QCheckBox *box) { return [box] { return box->isChecked(); }; };
 
-    alt('P');
-    EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>("portEdit"));
+    EXPECT_TRUE(alt('P', focusOn(child<QLineEdit>("portEdit"))));
     QTest::keyClicks(QApplication::focusWidget(), QString::number(m_tcpPort));
-    alt('I');
-    EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>("ipEdit"));
-    alt('E');
-    EXPECT_TRUE(child<QCheckBox>("loggingCheck")->isChecked());
-    alt('F');
-    EXPECT_TRUE(child<QCheckBox>("autoSwitchCheck")->isChecked());
-    alt('R');
+    EXPECT_TRUE(alt('I', focusOn(child<QLineEdit>("ipEdit"))));
+    EXPECT_TRUE(alt('E', checked(child<QCheckBox>("loggingCheck"))));
+    EXPECT_TRUE(alt('F', checked(child<QCheckBox>("autoSwitchCheck"))));
+    EXPECT_TRUE(alt('R', [&] { return !asked.isEmpty(); }));
     EXPECT_EQ(asked, QStringList{QStringLiteral("ログフォルダを選択してください")});
 
     QSignalSpy finished(&d, &MainDialog::jobFinished);
-    alt('S');
-    ASSERT_TRUE(finished.count() > 0 || finished.wait(kJobWaitMs));
+    ASSERT_TRUE(alt('S', [&] { return finished.count() > 0; }));
     EXPECT_EQ(lines().size(), 4);
     // The list, whatever had the focus in its group before.
-    alt('D');
-    EXPECT_EQ(QApplication::focusWidget(), child<QListWidget>("unitList"));
+    EXPECT_TRUE(alt('D', focusOn(child<QListWidget>("unitList"))));
     QTest::keyClick(child<QListWidget>("unitList"), Qt::Key_Down);
     EXPECT_TRUE(child<QPushButton>("connectButton")->isEnabled());
     finished.clear();
-    alt('C');
-    ASSERT_TRUE(finished.count() > 0 || finished.wait(kJobWaitMs));
+    ASSERT_TRUE(alt('C', [&] { return finished.count() > 0; }));
     ASSERT_EQ(m_opened.size(), 1u);
-    alt('X');
-    EXPECT_FALSE(d.isVisible());
+    EXPECT_TRUE(alt('X', [&] { return !d.isVisible(); }));
 }
 
 TEST_F(MainDialogTest, ExitEndsTheDialogWithResultZero)

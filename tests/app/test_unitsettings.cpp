@@ -89,9 +89,9 @@ TEST_F(SettingsFile, FreshStartHasDefaultsAndFirstChangeWritesACompleteFile)
     for (int code = 0; code < Store::ModelCodes; ++code)
         for (int kind = 0; kind < Store::Kinds; ++kind)
             for (int ch = 0; ch < Store::Channels; ++ch)
-                expectDefault(store.getConversion(code, 15, kind, ch), ch);
+                expectDefault(store.getConversion(code, 15, RecordKind(kind), ch), ch);
 
-    store.setSignalName(1, 2, 0, 1, QStringLiteral("Pump"));
+    store.setSignalName(1, 2, RecordKind::Input, 1, QStringLiteral("Pump"));
     const QList<QByteArray> lines = crlfLines(readAll(path()));
     ASSERT_EQ(lines.size(), Store::LinesPerFile);
     EXPECT_EQ(lines.size(), 4033);
@@ -108,7 +108,7 @@ TEST_F(SettingsFile, NumbersAreWrittenWithSixDecimals)
 {
     Store store;
     store.setPath(path());
-    store.setConversion(2, 15, 1, 6, -0.5, 1234.5678915, QStringLiteral("mA"), -10.0, 1e6);
+    store.setConversion(2, 15, RecordKind::Output, 6, -0.5, 1234.5678915, QStringLiteral("mA"), -10.0, 1e6);
     const QList<QByteArray> lines = crlfLines(readAll(path()));
     const int record = Store::Records - 1;
     EXPECT_EQ(lines.mid(1 + record * 6, 6),
@@ -119,20 +119,20 @@ TEST_F(SettingsFile, RoundTripKeepsEveryField)
 {
     Store a;
     a.setPath(path());
-    a.setConversion(0, 3, 0, 2, 2.5, -1.25, QStringLiteral("V"), -5.0, 5.0);
-    a.setSignalName(0, 3, 0, 2, QStringLiteral("Flow"));
-    a.setSignalName(2, 0, 1, 0, QStringLiteral("AO"));
+    a.setConversion(0, 3, RecordKind::Input, 2, 2.5, -1.25, QStringLiteral("V"), -5.0, 5.0);
+    a.setSignalName(0, 3, RecordKind::Input, 2, QStringLiteral("Flow"));
+    a.setSignalName(2, 0, RecordKind::Output, 0, QStringLiteral("AO"));
 
     Store b;
     b.loadSettings(path());
-    const ChannelSettings r = b.getConversion(0, 3, 0, 2);
+    const ChannelSettings r = b.getConversion(0, 3, RecordKind::Input, 2);
     EXPECT_EQ(r.signalName, QStringLiteral("Flow"));
     EXPECT_EQ(r.a, 2.5);
     EXPECT_EQ(r.b, -1.25);
     EXPECT_EQ(r.unitText, QStringLiteral("V"));
     EXPECT_EQ(r.graphMin, -5.0);
     EXPECT_EQ(r.graphMax, 5.0);
-    EXPECT_EQ(b.getSignalName(2, 0, 1, 0), QStringLiteral("AO"));
+    EXPECT_EQ(b.getSignalName(2, 0, RecordKind::Output, 0), QStringLiteral("AO"));
     EXPECT_EQ(b.serialize(), a.serialize());
 }
 
@@ -141,10 +141,10 @@ TEST_F(SettingsFile, Qn210AndQn220WithOneUnitIdShareTheirSettings)
     const auto code = [](Model model) { return traits(model).settingsCode; };
     Store store;
     store.setPath(path());
-    store.setSignalName(code(Model::QN210), 4, 0, 0, QStringLiteral("Tank"));
-    EXPECT_EQ(store.getSignalName(code(Model::QN220), 4, 0, 0), QStringLiteral("Tank"));
-    EXPECT_EQ(store.getSignalName(code(Model::QN110), 4, 0, 0), QStringLiteral("1"));
-    EXPECT_EQ(store.getSignalName(code(Model::QN210), 5, 0, 0), QStringLiteral("1"));
+    store.setSignalName(code(Model::QN210), 4, RecordKind::Input, 0, QStringLiteral("Tank"));
+    EXPECT_EQ(store.getSignalName(code(Model::QN220), 4, RecordKind::Input, 0), QStringLiteral("Tank"));
+    EXPECT_EQ(store.getSignalName(code(Model::QN110), 4, RecordKind::Input, 0), QStringLiteral("1"));
+    EXPECT_EQ(store.getSignalName(code(Model::QN210), 5, RecordKind::Input, 0), QStringLiteral("1"));
 }
 
 TEST_F(SettingsFile, Version01IsReadWithoutGraphRangesAndWrittenBackAs02)
@@ -153,7 +153,7 @@ TEST_F(SettingsFile, Version01IsReadWithoutGraphRangesAndWrittenBackAs02)
     Store store;
     store.loadSettings(path());
     for (int i : {0, 200, Store::Records - 1}) {
-        const ChannelSettings r = store.getConversion(i / 224, (i / 14) % 16, (i / 7) % 2, i % 7);
+        const ChannelSettings r = store.getConversion(i / 224, (i / 14) % 16, RecordKind((i / 7) % 2), i % 7);
         EXPECT_EQ(r.signalName, QStringLiteral("Temp"));
         EXPECT_DOUBLE_EQ(r.a, 0.1);
         EXPECT_EQ(r.b, -2.0);
@@ -161,7 +161,7 @@ TEST_F(SettingsFile, Version01IsReadWithoutGraphRangesAndWrittenBackAs02)
         EXPECT_EQ(r.graphMin, 0.0);
         EXPECT_EQ(r.graphMax, 0.0);
     }
-    store.setSignalName(0, 0, 0, 0, QStringLiteral("Temp"));
+    store.setSignalName(0, 0, RecordKind::Input, 0, QStringLiteral("Temp"));
     const QList<QByteArray> lines = crlfLines(readAll(path()));
     ASSERT_EQ(lines.size(), 4033);
     EXPECT_EQ(lines[0], "QNVIEW_02");
@@ -178,8 +178,8 @@ TEST_F(SettingsFile, ForeignHeadersAndUnknownVersionsAreIgnored)
         writeAll(path(), fileWith(header, 6, {"Name", "2", "3", "u", "4", "5"}));
         Store store;
         store.loadSettings(path());
-        expectDefault(store.getConversion(0, 0, 0, 0), 0);
-        expectDefault(store.getConversion(2, 15, 1, 6), 6);
+        expectDefault(store.getConversion(0, 0, RecordKind::Input, 0), 0);
+        expectDefault(store.getConversion(2, 15, RecordKind::Output, 6), 6);
     }
 }
 
@@ -191,19 +191,19 @@ TEST_F(SettingsFile, TruncatedFileKeepsWhatWasReadAndDefaultsForTheRest)
     Store store;
     store.loadSettings(path());
     for (int ch = 0; ch < 2; ++ch) {
-        const ChannelSettings r = store.getConversion(0, 0, 0, ch);
+        const ChannelSettings r = store.getConversion(0, 0, RecordKind::Input, ch);
         EXPECT_EQ(r.signalName, QStringLiteral("Name"));
         EXPECT_EQ(r.unitText, QStringLiteral("u"));
         EXPECT_EQ(r.graphMax, 5.0);
     }
-    const ChannelSettings partial = store.getConversion(0, 0, 0, 2);
+    const ChannelSettings partial = store.getConversion(0, 0, RecordKind::Input, 2);
     EXPECT_EQ(partial.signalName, QStringLiteral("Name"));
     EXPECT_EQ(partial.a, 2.0);
     EXPECT_EQ(partial.b, 3.0);
     EXPECT_TRUE(partial.unitText.isEmpty());
     EXPECT_EQ(partial.graphMin, 0.0);
-    expectDefault(store.getConversion(0, 0, 0, 3), 3);
-    expectDefault(store.getConversion(1, 0, 0, 0), 0);
+    expectDefault(store.getConversion(0, 0, RecordKind::Input, 3), 3);
+    expectDefault(store.getConversion(1, 0, RecordKind::Input, 0), 0);
 }
 
 TEST_F(SettingsFile, LastLineWithoutLineBreakAndBareLineFeedsAreRead)
@@ -211,7 +211,7 @@ TEST_F(SettingsFile, LastLineWithoutLineBreakAndBareLineFeedsAreRead)
     writeAll(path(), "QNVIEW_02\nA\n1.5\n-1\nkg\n0\n10");
     Store store;
     store.loadSettings(path());
-    const ChannelSettings r = store.getConversion(0, 0, 0, 0);
+    const ChannelSettings r = store.getConversion(0, 0, RecordKind::Input, 0);
     EXPECT_EQ(r.signalName, QStringLiteral("A"));
     EXPECT_EQ(r.a, 1.5);
     EXPECT_EQ(r.unitText, QStringLiteral("kg"));
@@ -231,7 +231,7 @@ TEST_F(SettingsFile, NumbersAreReadLeniently)
         writeAll(path(), "QNVIEW_02\r\nx\r\n" + c.text + "\r\n");
         Store store;
         store.loadSettings(path());
-        EXPECT_EQ(store.getConversion(0, 0, 0, 0).a, c.value);
+        EXPECT_EQ(store.getConversion(0, 0, RecordKind::Input, 0).a, c.value);
     }
 }
 
@@ -262,7 +262,7 @@ TEST_F(SettingsFile, FactorsAndOffsetsThatAreNoFiniteNumberKeepTheirDefaults)
         writeAll(path(), "QNVIEW_02\r\nx\r\n" + bad + "\r\n" + bad + "\r\nV\r\n" + bad + "\r\n" + bad + "\r\n");
         Store store;
         store.loadSettings(path());
-        const ChannelSettings r = store.getConversion(0, 0, 0, 0);
+        const ChannelSettings r = store.getConversion(0, 0, RecordKind::Input, 0);
         EXPECT_EQ(r.a, 1.0);
         EXPECT_EQ(r.b, 0.0);
         EXPECT_EQ(r.graphMin, 0.0);
@@ -291,8 +291,8 @@ TEST_F(SettingsFile, JapaneseTextsTravelAsCodePage932)
 {
     Store store;
     store.setPath(path());
-    store.setConversion(1, 7, 0, 0, 1.0, 0.0, QStringLiteral("℃"), 0.0, 0.0);
-    store.setSignalName(1, 7, 0, 0, QStringLiteral("炉内温度"));
+    store.setConversion(1, 7, RecordKind::Input, 0, 1.0, 0.0, QStringLiteral("℃"), 0.0, 0.0);
+    store.setSignalName(1, 7, RecordKind::Input, 0, QStringLiteral("炉内温度"));
     const QByteArray bytes = readAll(path());
     EXPECT_TRUE(bytes.contains(QByteArray("\r\n\x81\x8E\r\n")));          // ℃
     EXPECT_TRUE(bytes.contains(QByteArray("\r\n") + toCp932(QStringLiteral("炉内温度")) + "\r\n"));
@@ -300,8 +300,8 @@ TEST_F(SettingsFile, JapaneseTextsTravelAsCodePage932)
 
     Store loaded;
     loaded.loadSettings(path());
-    EXPECT_EQ(loaded.getSignalName(1, 7, 0, 0), QStringLiteral("炉内温度"));
-    EXPECT_EQ(loaded.getConversion(1, 7, 0, 0).unitText, QStringLiteral("℃"));
+    EXPECT_EQ(loaded.getSignalName(1, 7, RecordKind::Input, 0), QStringLiteral("炉内温度"));
+    EXPECT_EQ(loaded.getConversion(1, 7, RecordKind::Input, 0).unitText, QStringLiteral("℃"));
 }
 
 TEST_F(SettingsFile, OverlongTextsAreCutTo31BytesWithoutSplittingACharacter)
@@ -311,48 +311,48 @@ TEST_F(SettingsFile, OverlongTextsAreCutTo31BytesWithoutSplittingACharacter)
     writeAll(path(), "QNVIEW_02\r\n" + longAscii + "\r\n1\r\n0\r\n" + longJapanese + "\r\n0\r\n0\r\nnext\r\n");
     Store store;
     store.loadSettings(path());
-    EXPECT_EQ(store.getSignalName(0, 0, 0, 0), QString(31, QLatin1Char('N')));
-    EXPECT_EQ(store.getConversion(0, 0, 0, 0).unitText, QString(15, QChar(0x6E29)));
-    EXPECT_EQ(store.getSignalName(0, 0, 0, 1), QStringLiteral("next"));  // loading went on
+    EXPECT_EQ(store.getSignalName(0, 0, RecordKind::Input, 0), QString(31, QLatin1Char('N')));
+    EXPECT_EQ(store.getConversion(0, 0, RecordKind::Input, 0).unitText, QString(15, QChar(0x6E29)));
+    EXPECT_EQ(store.getSignalName(0, 0, RecordKind::Input, 1), QStringLiteral("next"));  // loading went on
 
     // What the program stores is held to the same limit.
     store.setPath(path());
-    store.setSignalName(0, 0, 0, 2, QStringLiteral("あいうえおかきくけこさしすせそたち"));  // 17 x 2 bytes
-    EXPECT_EQ(store.getSignalName(0, 0, 0, 2), QStringLiteral("あいうえおかきくけこさしすせそ"));
+    store.setSignalName(0, 0, RecordKind::Input, 2, QStringLiteral("あいうえおかきくけこさしすせそたち"));  // 17 x 2 bytes
+    EXPECT_EQ(store.getSignalName(0, 0, RecordKind::Input, 2), QStringLiteral("あいうえおかきくけこさしすせそ"));
 }
 
 TEST_F(SettingsFile, LineBreaksInTextsCannotShiftTheRecords)
 {
     Store store;
     store.setPath(path());
-    store.setSignalName(0, 0, 0, 0, QStringLiteral("a\r\nb"));
+    store.setSignalName(0, 0, RecordKind::Input, 0, QStringLiteral("a\r\nb"));
     EXPECT_EQ(crlfLines(readAll(path())).size(), 4033);
     Store loaded;
     loaded.loadSettings(path());
-    EXPECT_EQ(loaded.getSignalName(0, 0, 0, 0), QStringLiteral("ab"));
+    EXPECT_EQ(loaded.getSignalName(0, 0, RecordKind::Input, 0), QStringLiteral("ab"));
 }
 
 TEST_F(SettingsFile, OutOfRangeKeysReadDefaultsAndWriteNothing)
 {
     Store store;
     store.setPath(path());
-    store.setSignalName(3, 0, 0, 0, QStringLiteral("x"));
-    store.setSignalName(0, 16, 0, 0, QStringLiteral("x"));
-    store.setConversion(0, 0, 2, 0, 5, 5, QString(), 0, 0);
-    store.setConversion(0, 0, 0, 7, 5, 5, QString(), 0, 0);
-    store.setSignalName(-1, 0, 0, 0, QStringLiteral("x"));
+    store.setSignalName(3, 0, RecordKind::Input, 0, QStringLiteral("x"));
+    store.setSignalName(0, 16, RecordKind::Input, 0, QStringLiteral("x"));
+    store.setConversion(0, 0, RecordKind(2), 0, 5, 5, QString(), 0, 0);
+    store.setConversion(0, 0, RecordKind::Input, 7, 5, 5, QString(), 0, 0);
+    store.setSignalName(-1, 0, RecordKind::Input, 0, QStringLiteral("x"));
     EXPECT_FALSE(QFile::exists(path()));
-    expectDefault(store.getConversion(0, -1, 0, 3), 3);
-    EXPECT_EQ(store.getSignalName(5, 0, 0, 0), QStringLiteral("1"));
+    expectDefault(store.getConversion(0, -1, RecordKind::Input, 3), 3);
+    EXPECT_EQ(store.getSignalName(5, 0, RecordKind::Input, 0), QStringLiteral("1"));
 }
 
 TEST_F(SettingsFile, UnreadableOrMissingFilesKeepTheDefaults)
 {
     Store store;
     store.loadSettings(m_dir.path());  // a folder, not a file
-    expectDefault(store.getConversion(0, 0, 0, 0), 0);
+    expectDefault(store.getConversion(0, 0, RecordKind::Input, 0), 0);
     store.loadSettings(path("missing/qnview.ini"));
-    expectDefault(store.getConversion(0, 0, 0, 0), 0);
+    expectDefault(store.getConversion(0, 0, RecordKind::Input, 0), 0);
     EXPECT_EQ(store.path(), path("missing/qnview.ini"));
 }
 
@@ -363,7 +363,7 @@ TEST_F(SettingsFile, FailedSaveKeepsThePreviousFileByteForByte)
 {
     Store store;
     store.setPath(path());
-    store.setSignalName(0, 1, 0, 0, QStringLiteral("Before"));
+    store.setSignalName(0, 1, RecordKind::Input, 0, QStringLiteral("Before"));
     const QByteArray before = readAll(path());
     ASSERT_EQ(crlfLines(before).size(), 4033);
 
@@ -373,7 +373,7 @@ TEST_F(SettingsFile, FailedSaveKeepsThePreviousFileByteForByte)
     rlimit small = old;
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    store.setSignalName(0, 1, 0, 0, QStringLiteral("After"));
+    store.setSignalName(0, 1, RecordKind::Input, 0, QStringLiteral("After"));
     const bool savedUnderLimit = store.saveSettings();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
@@ -381,12 +381,12 @@ TEST_F(SettingsFile, FailedSaveKeepsThePreviousFileByteForByte)
     EXPECT_FALSE(savedUnderLimit);
     EXPECT_EQ(readAll(path()), before);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"qnview.ini"});
-    EXPECT_EQ(store.getSignalName(0, 1, 0, 0), QStringLiteral("After"));
+    EXPECT_EQ(store.getSignalName(0, 1, RecordKind::Input, 0), QStringLiteral("After"));
 
     EXPECT_TRUE(store.saveSettings());
     Store loaded;
     loaded.loadSettings(path());
-    EXPECT_EQ(loaded.getSignalName(0, 1, 0, 0), QStringLiteral("After"));
+    EXPECT_EQ(loaded.getSignalName(0, 1, RecordKind::Input, 0), QStringLiteral("After"));
 }
 
 TEST_F(SettingsFile, SaveIntoAFolderThatCannotBeWrittenFailsSilently)
@@ -395,8 +395,8 @@ TEST_F(SettingsFile, SaveIntoAFolderThatCannotBeWrittenFailsSilently)
     writeAll(blocked, "x");
     Store store;
     store.setPath(blocked + QStringLiteral("/qnview.ini"));  // under a file: no folder there
-    store.setSignalName(0, 0, 0, 0, QStringLiteral("kept"));
-    EXPECT_EQ(store.getSignalName(0, 0, 0, 0), QStringLiteral("kept"));
+    store.setSignalName(0, 0, RecordKind::Input, 0, QStringLiteral("kept"));
+    EXPECT_EQ(store.getSignalName(0, 0, RecordKind::Input, 0), QStringLiteral("kept"));
     EXPECT_FALSE(store.saveSettings());
     EXPECT_EQ(readAll(blocked), "x");
 }
@@ -433,10 +433,10 @@ TEST_F(SettingsFile, FileInAFolderThatTakesNoNewFilesIsWrittenInPlace)
 {
     Store before;
     before.setPath(path());
-    before.setSignalName(0, 1, 0, 0, QStringLiteral("Before"));
+    before.setSignalName(0, 1, RecordKind::Input, 0, QStringLiteral("Before"));
     for (const char *name : {"A much longer name than before", "After"}) {
         Store store;
-        store.setSignalName(0, 1, 0, 0, QString::fromLatin1(name));
+        store.setSignalName(0, 1, RecordKind::Input, 0, QString::fromLatin1(name));
         EXPECT_TRUE(saveWithoutFolderWrite(store, path(), m_dir.path()));
         EXPECT_EQ(readAll(path()), store.serialize()) << name;
     }

@@ -212,7 +212,7 @@ TEST_F(DoAlertDialogTest, OkThroughTheRunnerGivesTheEditedCodes)
     EXPECT_EQ(dlg.inputs[1].ledOutside, 1);
 }
 
-TEST_F(DoAlertDialogTest, OpeningAndOkChangeNoCode)
+TEST_F(DoAlertDialogTest, OpeningAndOkChangeNoCodeNorDoesRetypingTheTextAsWritten)
 {
     // Width 0x7FFF reads a hair below the full scale and prints as 0.100000 on the ±100 mV range,
     // which read back would be 0x8000.
@@ -220,6 +220,12 @@ TEST_F(DoAlertDialogTest, OpeningAndOkChangeNoCode)
     dlg.hysteresisWidth = 0x7FFF;
     dlg.show();
     EXPECT_EQ(widthEdit->text(), "0.100000");
+    retype(widthEdit, "0.05");
+    EXPECT_NE(dlg.hysteresisWidth, 0x7FFF);
+    retype(widthEdit, "0.100000"); // back to what the dialog wrote: back to the unit's code
+    const QString highText = highEdit->text();
+    retype(highEdit, "0.05");
+    retype(highEdit, highText);
     QTest::keyClick(&dlg, Qt::Key_Return);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.hysteresisWidth, 0x7FFF);

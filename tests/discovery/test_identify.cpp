@@ -1,4 +1,4 @@
-// GetUnitModelID and SendRecv against a TCP peer on loopback that answers fixed bytes.
+// getUnitModelID and sendRecv against a TCP peer on loopback that answers fixed bytes.
 #include "support.h"
 
 #include "link/unitlist.h"

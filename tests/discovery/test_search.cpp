@@ -1,4 +1,4 @@
-// SearchUnits and AddUnitByIP against simulated units on 127.0.0.x, on a free UDP port.
+// searchUnits and addUnitByIP against simulated units on 127.0.0.x, on a free UDP port.
 #include "support.h"
 #include "../support/programs.h"
 

@@ -1,6 +1,6 @@
 // What a person sees on the canvas: painted into images at pixel ratio 1 (and 2 where the
 // trace width matters) and checked region by region.
-#include "graph/canvasregistry.h"
+#include "graph/scrollstrip.h"
 #include "graph/trendcanvas.h"
 
 #include <QBackingStore>
@@ -33,7 +33,7 @@ QRgb rgb(int r, int g, int b)
 
 int yOf(double v, double min, double max)
 {
-    const PlotArea a = TrendCanvas::plotAreaFor(kW, kH);
+    const PlotArea a = plotAreaFor(kW, kH);
     return a.bottom - int(std::trunc((v - min) * (a.bottom - a.top) / (max - min) + 0.5));
 }
 
@@ -74,7 +74,7 @@ struct RenderFixture : ::testing::Test {
     void SetUp() override
     {
         parent->resize(800, 500);
-        canvas = CanvasRegistry::instance().createCanvas(parent.get(), 0, 0, kW, kH, 0, true);
+        canvas = addCanvasWithStrip(parent.get(), QRect(0, 0, kW, kH));
         yellow = canvas->addSeries("AI1", -10, 10);
         yellow->setColor(255, 255, 80);
         cyan = canvas->addSeries("AI2", -10, 10);
@@ -293,7 +293,7 @@ TEST_F(RenderFixture, SpikeOfAFullHistoryIsDrawnAtEveryScrollPosition)
     const double spikeTime = kT0 + spike;
     int positionsOverIt = 0;
     for (int pos = 250'000; pos <= 520'000; pos += 9'000) {
-        canvas->handleScroll(ScrollRequest::ThumbTrack, pos);
+        canvas->scrollStrip()->setSliderPosition(pos);
         if (spikeTime < canvas->viewStart() || spikeTime > canvas->viewEnd())
             continue;
         ++positionsOverIt;
@@ -310,7 +310,7 @@ TEST_F(RenderFixture, SpikeOfAFullHistoryIsDrawnAtEveryScrollPosition)
 TEST_F(RenderFixture, TenReadingsWithinOneSecondDrawAtTenPlaces)
 {
     const int w = 1200; // wide enough that a tenth of a minute's second is more than a pixel
-    TrendCanvas *wide = CanvasRegistry::instance().createCanvas(parent.get(), 0, 0, w, kH, 0, true);
+    TrendCanvas *wide = addCanvasWithStrip(parent.get(), QRect(0, 0, w, kH));
     TrendSeries *s = wide->addSeries("AI1", -10, 10);
     s->setColor(255, 255, 80);
     wide->setSecondsPerDivision(5);

@@ -1,6 +1,8 @@
 // The graph tab page: controls by model, what it passes to the device page and the canvas.
 #include "graph/graphtab.h"
 #include "graph/graphpagehost.h"
+#include "graph/graphtext.h"
+#include "graph/scrollstrip.h"
 #include "graph/trendcanvas.h"
 #include "ui/accessibility.h"
 
@@ -67,9 +69,11 @@ TEST(GraphTabLayout, CanvasPlacementAndCreation)
     ASSERT_NE(f.canvas, nullptr);
     EXPECT_EQ(f.tab->canvas(), f.canvas);
     EXPECT_TRUE(f.canvas->cursorEnabled());
-    EXPECT_EQ(f.canvas->parentWidget(), f.tab);
-    EXPECT_EQ(f.canvas->geometry(), QRect(8, 10, 600, 400));
-    EXPECT_LE(f.canvas->scrollHost()->geometry().right(), f.child<QLabel>("swatch0")->x());
+    EXPECT_EQ(f.canvas->size(), QSize(600, 400));
+    EXPECT_EQ(f.canvas->mapTo(f.tab, QPoint(0, 0)), QPoint(8, 10));
+    EXPECT_LE(f.canvas->scrollStrip()->mapTo(f.tab, f.canvas->scrollStrip()->rect().topRight()).x(),
+              f.child<QLabel>("swatch0")->x());
+    EXPECT_EQ(f.tab->createCanvas(), f.canvas) << "one canvas per page";
 }
 
 TEST(GraphTabModels, Qn210HidesDo3AndTogglesSeriesFourWithDo2)
@@ -87,14 +91,14 @@ TEST(GraphTabModels, Qn210HidesDo3AndTogglesSeriesFourWithDo2)
     EXPECT_EQ(focus->currentIndex(), 0);
     EXPECT_EQ(f.child<QComboBox>("periodCombo")->currentText(), "1min");
 
-    EXPECT_FALSE(f.canvas->getSeries(4)->isVisible());
+    EXPECT_FALSE(f.canvas->series(4)->isVisible());
     QTest::mouseClick(f.child<QCheckBox>("digitalCheck2"), Qt::LeftButton);
-    EXPECT_TRUE(f.canvas->getSeries(4)->isVisible());
+    EXPECT_TRUE(f.canvas->series(4)->isVisible());
     EXPECT_EQ(f.page.refreshes, 1);
     QTest::mouseClick(f.child<QCheckBox>("digitalCheck2"), Qt::LeftButton);
-    EXPECT_FALSE(f.canvas->getSeries(4)->isVisible());
+    EXPECT_FALSE(f.canvas->series(4)->isVisible());
     QTest::mouseClick(f.child<QCheckBox>("analogCheck1"), Qt::LeftButton);
-    EXPECT_FALSE(f.canvas->getSeries(0)->isVisible());
+    EXPECT_FALSE(f.canvas->series(0)->isVisible());
 }
 
 TEST(GraphTabModels, Qn110HidesThirdAnalogBoxAndScaleAndMapsDi1ToSeriesTwo)
@@ -113,11 +117,11 @@ TEST(GraphTabModels, Qn110HidesThirdAnalogBoxAndScaleAndMapsDi1ToSeriesTwo)
     EXPECT_EQ(f.tab->legendText(0), "AO1:");
     EXPECT_EQ(f.tab->legendText(2), "DI1:");
 
-    EXPECT_FALSE(f.canvas->getSeries(2)->isVisible());
+    EXPECT_FALSE(f.canvas->series(2)->isVisible());
     QTest::mouseClick(f.child<QCheckBox>("digitalCheck1"), Qt::LeftButton);
-    EXPECT_TRUE(f.canvas->getSeries(2)->isVisible());
+    EXPECT_TRUE(f.canvas->series(2)->isVisible());
     QTest::mouseClick(f.child<QCheckBox>("digitalCheck3"), Qt::LeftButton);
-    EXPECT_TRUE(f.canvas->getSeries(4)->isVisible());
+    EXPECT_TRUE(f.canvas->series(4)->isVisible());
 }
 
 TEST(GraphTabModels, Qn120ShowsThreeOutputsAndTwoInputs)
@@ -126,9 +130,9 @@ TEST(GraphTabModels, Qn120ShowsThreeOutputsAndTwoInputs)
     EXPECT_TRUE(f.child<QCheckBox>("digitalCheck3")->isHidden());
     EXPECT_EQ(f.child<QCheckBox>("analogCheck3")->text(), "AO3");
     EXPECT_EQ(f.child<QComboBox>("focusCombo")->itemText(4), "DI2");
-    EXPECT_EQ(f.canvas->getSeries(3)->getName(), "DI1");
-    EXPECT_TRUE(f.canvas->getSeries(3)->isDigital());
-    EXPECT_DOUBLE_EQ(f.canvas->getSeries(3)->minValue(), -8.8);
+    EXPECT_EQ(f.canvas->series(3)->name(), "DI1");
+    EXPECT_TRUE(f.canvas->series(3)->isDigital());
+    EXPECT_DOUBLE_EQ(f.canvas->series(3)->minValue(), -8.8);
 }
 
 struct UnitCase {
@@ -153,9 +157,9 @@ TEST_P(GraphTabUnits, DefaultUnitOnlyForTheIdentityFormula)
 {
     const UnitCase c = GetParam();
     GraphTabFixture f(c.model);
-    f.canvas->getSeries(c.series)->setUnit("old");
+    f.canvas->series(c.series)->setUnit("old");
     f.tab->setChannelUnit(c.series, c.range, c.a, c.b, QString::fromUtf8(c.given));
-    EXPECT_EQ(f.canvas->getSeries(c.series)->getUnit(), c.expected);
+    EXPECT_EQ(f.canvas->series(c.series)->unit(), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, GraphTabUnits,
@@ -172,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(Table, GraphTabUnits,
 TEST(GraphTabLabels, ValueLabelsCarryTheUnitOfAnalogSeriesOnly)
 {
     GraphTabFixture f(Model::QN210);
-    f.canvas->getSeries(0)->setUnit("V");
+    f.canvas->series(0)->setUnit("V");
     f.tab->setValueLabel(0, "1.234");
     EXPECT_EQ(f.tab->valueLabelText(0), "1.234 V");
     EXPECT_EQ(f.child<QLabel>("valueLabel0")->text(), "1.234 V");
@@ -188,7 +192,7 @@ TEST(GraphTabLabels, ValueLabelsCarryTheUnitOfAnalogSeriesOnly)
     EXPECT_EQ(f.child<QLabel>("legendLabel4")->text(), "DO2:");
     EXPECT_EQ(f.child<QLabel>("valueLabel0")->font().pointSize(), 12);
     EXPECT_EQ(f.child<QLabel>("swatch4")->palette().color(QPalette::Window), QColor(255, 80, 80));
-    EXPECT_EQ(f.canvas->getSeries(4)->getColor(), 250u + 80u * 256u + 80u * 65536u);
+    EXPECT_EQ(f.canvas->series(4)->color(), 250u + 80u * 256u + 80u * 65536u);
 }
 
 TEST(GraphTabControls, ScaleButtonsReachTheDevicePage)
@@ -208,7 +212,7 @@ TEST(GraphTabControls, SixHourPeriodWhileFollowingShowsTheLastSixHours)
     GraphTabFixture f(Model::QN210);
     for (int s = 0; s <= 30'000; s += 10)
         for (int i = 0; i < 5; ++i)
-            f.canvas->getSeries(i)->addSample(kT0 + s, 0.5);
+            f.canvas->series(i)->addSample(kT0 + s, 0.5);
     f.canvas->setTimeRange(0, 0);
     f.child<QComboBox>("periodCombo")->setCurrentIndex(7);
     EXPECT_EQ(f.page.periods, (std::vector<int>{7}));
@@ -216,7 +220,7 @@ TEST(GraphTabControls, SixHourPeriodWhileFollowingShowsTheLastSixHours)
     EXPECT_EQ(f.canvas->viewEnd(), kT0 + 30'000);
     EXPECT_EQ(f.canvas->viewStart(), kT0 + 30'000 - 21'600);
     EXPECT_EQ(f.canvas->secondsPerDivision(), 1800);
-    EXPECT_EQ(TrendCanvas::secondsPerDivisionCaption(f.canvas->secondsPerDivision()), "30 min/div");
+    EXPECT_EQ(secondsPerDivisionCaption(f.canvas->secondsPerDivision()), "30 min/div");
 }
 
 TEST(GraphTabControls, FocusListPicksTheFocusedSeries)
@@ -277,7 +281,7 @@ TEST(GraphTabControls, ChangesShowAtOnceWithoutData)
     EXPECT_EQ(f.canvas->secondsPerDivision(), 10);
 
     for (int s = 0; s < 3; ++s)
-        f.canvas->getSeries(s)->addSample(start + 1, 5.0);
+        f.canvas->series(s)->addSample(start + 1, 5.0);
     f.page.refreshGraph();
     const QRgb cyan = qRgb(80, 255, 255);
     EXPECT_GT(shown(f.canvas, cyan), 0);

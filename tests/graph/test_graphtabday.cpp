@@ -41,33 +41,33 @@ TEST(GraphTabDay, TwentyFourHoursOfReadingsRender)
     setUpModelSeries(*canvas, Model::QN210, start);
     const char *names[] = {"温度", "圧力", "流量"};
     for (int i = 0; i < 3; ++i) {
-        canvas->getSeries(i)->setName(QStringLiteral("AI%1: %2").arg(i + 1).arg(names[i]).toStdString());
+        canvas->series(i)->setName(QStringLiteral("AI%1: %2").arg(i + 1).arg(names[i]).toStdString());
         tab->setLegendText(i, QStringLiteral("AI%1: %2").arg(i + 1).arg(names[i]));
     }
     tab->setChannelUnit(0, 6, 1.0, 0.0, "");
-    canvas->getSeries(0)->setRange(0, 100);
+    canvas->series(0)->setRange(0, 100);
     tab->setChannelUnit(1, 2, 1.0, 0.0, "");
     tab->setChannelUnit(2, 4, 1.0, 0.0, "");
-    canvas->getSeries(2)->setRange(0, 20);
+    canvas->series(2)->setRange(0, 20);
     for (int i = 3; i < 5; ++i) {
-        canvas->getSeries(i)->setName(QStringLiteral("DO%1: ポンプ%1").arg(i - 2).toStdString());
+        canvas->series(i)->setName(QStringLiteral("DO%1: ポンプ%1").arg(i - 2).toStdString());
         tab->setLegendText(i, QStringLiteral("DO%1: ポンプ%1").arg(i - 2));
     }
     for (int s = 0; s <= 86'400; s += 2) {
         const double t = start + s;
         const double day = s * 2 * M_PI / 86'400;
-        canvas->getSeries(0)->addSample(t, 45 + 20 * std::sin(day) + 2 * std::sin(s * 0.37));
-        canvas->getSeries(1)->addSample(t, 3 * std::cos(day * 3) + 0.3 * std::sin(s * 0.11));
-        canvas->getSeries(2)->addSample(t, 10 + 6 * std::sin(day * 2 + 1));
-        canvas->getSeries(3)->addSample(t, (s / 3'600) % 3 == 0);
-        canvas->getSeries(4)->addSample(t, (s / 5'400) % 2);
+        canvas->series(0)->addSample(t, 45 + 20 * std::sin(day) + 2 * std::sin(s * 0.37));
+        canvas->series(1)->addSample(t, 3 * std::cos(day * 3) + 0.3 * std::sin(s * 0.11));
+        canvas->series(2)->addSample(t, 10 + 6 * std::sin(day * 2 + 1));
+        canvas->series(3)->addSample(t, (s / 3'600) % 3 == 0);
+        canvas->series(4)->addSample(t, (s / 5'400) % 2);
         canvas->setTimeRange(0, 0);
     }
     tab->findChild<QComboBox *>("periodCombo")->setCurrentIndex(9); // "24hour"
     tab->findChild<QCheckBox *>("digitalCheck1")->click();
     tab->findChild<QCheckBox *>("digitalCheck2")->click();
-    EXPECT_TRUE(canvas->getSeries(3)->isVisible());
-    EXPECT_TRUE(canvas->getSeries(4)->isVisible());
+    EXPECT_TRUE(canvas->series(3)->isVisible());
+    EXPECT_TRUE(canvas->series(4)->isVisible());
     tab->setValueLabel(0, "44.871");
     tab->setValueLabel(1, "+2.9730");
     tab->setValueLabel(2, "15.332");

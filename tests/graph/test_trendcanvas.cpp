@@ -1,22 +1,22 @@
-// Window placement, scroll strip, registry and captions of the trend canvas.
-#include "graph/canvasregistry.h"
+// The trend canvas with its scroll strip, the scene it draws, and the graph's texts.
+#include "graph/graphtext.h"
+#include "graph/scrollstrip.h"
 #include "graph/trendcanvas.h"
 
-#include <QScrollBar>
+#include <QAccessible>
 #include <QtTest/QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 
 namespace qn {
 namespace {
 
 constexpr double kT0 = 1'800'000'000.0; // a whole-second time in 2027
 
-// A parent window with one canvas (scroll strip on) holding two series.
+// A parent window with one canvas and its scroll strip, holding two series.
 struct CanvasFixture : ::testing::Test {
     std::unique_ptr<QWidget> parent = std::make_unique<QWidget>();
     TrendCanvas *canvas = nullptr;
@@ -24,8 +24,7 @@ struct CanvasFixture : ::testing::Test {
     void SetUp() override
     {
         parent->resize(800, 500);
-        canvas = CanvasRegistry::instance().createCanvas(parent.get(), 8, 10, 600, 400, 0, true);
-        ASSERT_NE(canvas, nullptr);
+        canvas = addCanvasWithStrip(parent.get(), QRect(8, 10, 600, 400));
         canvas->addSeries("AI1", -10, 10);
         canvas->addSeries("AI2", -10, 10);
         canvas->setSecondsPerDivision(5);
@@ -36,65 +35,40 @@ struct CanvasFixture : ::testing::Test {
     void feed(int fromSecond, int toSecond)
     {
         for (int s = fromSecond; s <= toSecond; ++s) {
-            canvas->getSeries(0)->addSample(kT0 + s, 1.0);
-            canvas->getSeries(1)->addSample(kT0 + s, -1.0);
+            canvas->series(0)->addSample(kT0 + s, 1.0);
+            canvas->series(1)->addSample(kT0 + s, -1.0);
             canvas->setTimeRange(0, 0);
         }
     }
+    TrendScrollStrip *strip() const { return canvas->scrollStrip(); }
 };
 
-TEST(CanvasRegistryIds, AutomaticIdsStartAtTheNextIdAndAreNotReused)
+TEST_F(CanvasFixture, StripLiesUnderTheCanvasAndGoesWithTheParent)
 {
-    QWidget parent;
-    CanvasRegistry &reg = CanvasRegistry::instance();
-    reg.setNextId(1400);
-    TrendCanvas *a = reg.createCanvas(&parent, 0, 0, 300, 200, 0, true);
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->id(), 1400);
-    EXPECT_EQ(a->scrollHostId(), 2400);
-    EXPECT_EQ(a->scrollBarId(), 3400);
-    EXPECT_NE(parent.findChild<QWidget *>("trendScrollHost2400"), nullptr);
-    EXPECT_NE(parent.findChild<QScrollBar *>("trendScrollBar3400"), nullptr);
-    EXPECT_EQ(a->scrollHost()->geometry(), QRect(0, 200, 300, 8));
-    TrendCanvas *b = reg.createCanvas(&parent, 0, 0, 300, 200, 0, false);
-    EXPECT_EQ(b->id(), 1401);
-    EXPECT_EQ(b->scrollBar(), nullptr);
-    EXPECT_EQ(reg.find(1400), a);
-    reg.remove(1400);
-    EXPECT_EQ(reg.find(1400), nullptr);
-    EXPECT_EQ(parent.findChild<QWidget *>("trendScrollHost2400"), nullptr);
-    EXPECT_EQ(reg.createCanvas(&parent, 0, 0, 300, 200, 0, false)->id(), 1402);
-    reg.setNextId(0); // ignored
-    EXPECT_EQ(reg.lastId(), 1402);
-    EXPECT_EQ(reg.createCanvas(&parent, 0, 0, 300, 200, 1500, false)->id(), 1500);
-    EXPECT_EQ(reg.createCanvas(&parent, 0, 0, 300, 200, 0, false)->id(), 1501);
-}
-
-TEST(CanvasRegistrySlots, FullRegistryGivesNoneAndParentDeletionFreesSlots)
-{
-    CanvasRegistry &reg = CanvasRegistry::instance();
-    int made = 0;
-    {
-        QWidget parent;
-        while (reg.createCanvas(&parent, 0, 0, 10, 10, 0, false))
-            ++made;
-        EXPECT_LE(made, CanvasRegistry::kSlots);
-        EXPECT_GT(made, 100);
-    } // the parent takes its canvases with it
-    QWidget parent;
-    EXPECT_NE(reg.createCanvas(&parent, 0, 0, 10, 10, 0, false), nullptr);
+    ASSERT_NE(strip(), nullptr);
+    EXPECT_EQ(canvas->geometry(), QRect(0, 0, 600, 400));
+    EXPECT_EQ(strip()->geometry(), QRect(0, 400, 600, 16));
+    EXPECT_EQ(canvas->mapTo(parent.get(), QPoint(0, 0)), QPoint(8, 10));
+    QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(strip());
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->role(), QAccessible::ScrollBar);
+    EXPECT_EQ(reader->text(QAccessible::Name), "表示位置");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(canvas)->text(QAccessible::Name), "トレンドグラフ");
+    QPointer<TrendScrollStrip> gone = strip();
+    parent.reset();
+    EXPECT_TRUE(gone.isNull());
 }
 
 TEST(TrendCanvasSeries, TwentySeriesAtMostAndFocusInRange)
 {
     QWidget parent;
-    TrendCanvas *c = CanvasRegistry::instance().createCanvas(&parent, 0, 0, 100, 100, 0, false);
+    auto *c = new TrendCanvas(&parent);
     for (int i = 0; i < 20; ++i)
         ASSERT_NE(c->addSeries(QString("S%1").arg(i), 0, 1), nullptr);
     EXPECT_EQ(c->addSeries("S20", 0, 1), nullptr);
-    EXPECT_EQ(c->getSeries(-1), nullptr);
-    EXPECT_EQ(c->getSeries(20), nullptr);
-    EXPECT_EQ(c->getSeries(3)->getName(), "S3");
+    EXPECT_EQ(c->series(-1), nullptr);
+    EXPECT_EQ(c->series(20), nullptr);
+    EXPECT_EQ(c->series(3)->name(), "S3");
     c->setFocusSeries(7);
     c->setFocusSeries(20);
     c->setFocusSeries(-1);
@@ -104,191 +78,111 @@ TEST(TrendCanvasSeries, TwentySeriesAtMostAndFocusInRange)
 TEST_F(CanvasFixture, OneSampleTimeDoesNotRepaint)
 {
     const int before = canvas->refreshCount();
-    canvas->getSeries(0)->addSample(kT0 + 5, 1);
-    canvas->getSeries(1)->addSample(kT0 + 5, 2);
+    canvas->series(0)->addSample(kT0 + 5, 1);
+    canvas->series(1)->addSample(kT0 + 5, 2);
     canvas->setTimeRange(0, 0);
     EXPECT_EQ(canvas->refreshCount(), before);
     EXPECT_EQ(canvas->viewStart(), kT0);
     EXPECT_EQ(canvas->viewEnd(), kT0 + 60);
+    EXPECT_EQ(strip()->maximum(), 0);
 }
 
-TEST_F(CanvasFixture, ShortHistoryFillsTheStripFromTheEarliest)
-{
-    feed(0, 30);
-    EXPECT_EQ(canvas->viewStart(), kT0);
-    EXPECT_EQ(canvas->viewEnd(), kT0 + 60);
-    EXPECT_EQ(canvas->gridAnchor(), kT0 + 30);
-    EXPECT_EQ(canvas->scrollPosition(), 0);
-    EXPECT_EQ(canvas->scrollPage(), 1'000'000);
-    EXPECT_EQ(canvas->scrollBar()->maximum(), 0);
-}
-
-TEST_F(CanvasFixture, FollowBrowseAndReturnToFollowing)
+TEST_F(CanvasFixture, StripActionsAndKeysMoveTheWindow)
 {
     feed(0, 600);
+    EXPECT_EQ(strip()->value(), 899'999);
+    EXPECT_EQ(strip()->pageStep(), 100'000);
+    strip()->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(canvas->timeWindow().scrollPosition(), 0);
+    EXPECT_EQ(canvas->viewStart(), kT0);
+    EXPECT_FALSE(canvas->pictureValid());
+    strip()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(canvas->timeWindow().scrollPosition(), 100'000 * 2 / 3 + 1);
+    EXPECT_EQ(strip()->value(), 100'000 * 2 / 3 + 1);
+    strip()->triggerAction(QAbstractSlider::SliderToMaximum);
     EXPECT_EQ(canvas->viewEnd(), kT0 + 600);
-    EXPECT_EQ(canvas->viewStart(), kT0 + 540);
-    EXPECT_EQ(canvas->scrollPage(), 100'000);
-    EXPECT_EQ(canvas->scrollPosition(), 899'999);
-    EXPECT_EQ(canvas->scrollBar()->value(), 899'999);
-    EXPECT_EQ(canvas->scrollBar()->pageStep(), 100'000);
-
-    // Drag the thumb to the left end: the oldest minute.
-    canvas->handleScroll(ScrollRequest::ThumbTrack, 0);
-    EXPECT_EQ(canvas->viewStart(), kT0);
-    EXPECT_EQ(canvas->viewEnd(), kT0 + 60);
-
-    // More readings do not move the window, but the thumb shrinks.
-    feed(601, 1200);
-    EXPECT_EQ(canvas->viewStart(), kT0);
-    EXPECT_EQ(canvas->viewEnd(), kT0 + 60);
-    EXPECT_EQ(canvas->scrollPage(), 50'000);
-    EXPECT_EQ(canvas->scrollPosition(), 0);
-
-    // The right-end button follows the data again.
-    canvas->handleScroll(ScrollRequest::Right);
-    EXPECT_EQ(canvas->viewEnd(), kT0 + 1200);
-    EXPECT_EQ(canvas->viewStart(), kT0 + 1140);
-    feed(1201, 1210);
-    EXPECT_EQ(canvas->viewEnd(), kT0 + 1210);
-}
-
-TEST_F(CanvasFixture, SpanChangeWhileBrowsingKeepsTheLeftEdge)
-{
-    feed(0, 600);
-    canvas->handleScroll(ScrollRequest::ThumbTrack, 300'000);
-    const double start = canvas->viewStart();
-    EXPECT_DOUBLE_EQ(start, kT0 + 180);
-    canvas->setSpan(120);
-    canvas->setTimeRange(0, 0);
-    EXPECT_EQ(canvas->viewStart(), start);
-    EXPECT_EQ(canvas->viewEnd(), start + 120);
-    EXPECT_EQ(canvas->gridAnchor(), start + 120);
-    EXPECT_EQ(canvas->scrollPage(), 200'000);
-    EXPECT_EQ(canvas->scrollPosition(), 300'000);
-}
-
-TEST_F(CanvasFixture, ScrollRequestsStepByPageFractions)
-{
-    feed(0, 600);
-    canvas->handleScroll(ScrollRequest::LineRight); // at the right end: ignored
-    EXPECT_EQ(canvas->scrollPosition(), 899'999);
-    canvas->handleScroll(ScrollRequest::LineLeft);
-    EXPECT_EQ(canvas->scrollPosition(), 899'999 - (100'000 / 16 + 1));
-    canvas->handleScroll(ScrollRequest::PageLeft);
-    EXPECT_EQ(canvas->scrollPosition(), 899'999 - (100'000 / 16 + 1) - (100'000 * 2 / 3 + 1));
-    canvas->handleScroll(ScrollRequest::Left);
-    EXPECT_EQ(canvas->scrollPosition(), 0);
-    EXPECT_EQ(canvas->viewStart(), kT0);
-    canvas->handleScroll(ScrollRequest::PageLeft); // at the left end: ignored
-    EXPECT_EQ(canvas->scrollPosition(), 0);
-    canvas->handleScroll(ScrollRequest::EndScroll);
-    EXPECT_EQ(canvas->scrollPosition(), 0);
-    canvas->handleScroll(ScrollRequest::ThumbPosition, 950'000); // past the end: pinned
-    EXPECT_EQ(canvas->scrollPosition(), 899'999);
-    EXPECT_EQ(canvas->viewEnd(), kT0 + 600);
-}
-
-TEST_F(CanvasFixture, ScrollBarActionsReachTheCanvas)
-{
-    feed(0, 600);
-    canvas->scrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
-    EXPECT_EQ(canvas->scrollPosition(), 0);
-    EXPECT_EQ(canvas->viewStart(), kT0);
-    canvas->scrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    EXPECT_EQ(canvas->scrollPosition(), 100'000 * 2 / 3 + 1);
-    EXPECT_EQ(canvas->scrollBar()->value(), 100'000 * 2 / 3 + 1);
-    canvas->scrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
-    EXPECT_EQ(canvas->viewEnd(), kT0 + 600);
+    strip()->setSliderPosition(300'000); // a drag of the thumb
+    EXPECT_DOUBLE_EQ(canvas->viewStart(), kT0 + 180);
     // From the keyboard: Home goes to the oldest minute, End follows again.
-    EXPECT_EQ(canvas->scrollBar()->focusPolicy(), Qt::StrongFocus);
-    QTest::keyClick(canvas->scrollBar(), Qt::Key_Home);
+    EXPECT_EQ(strip()->focusPolicy(), Qt::StrongFocus);
+    QTest::keyClick(strip(), Qt::Key_Home);
     EXPECT_EQ(canvas->viewStart(), kT0);
-    QTest::keyClick(canvas->scrollBar(), Qt::Key_End);
+    QTest::keyClick(strip(), Qt::Key_End);
     EXPECT_EQ(canvas->viewEnd(), kT0 + 600);
 }
 
-TEST_F(CanvasFixture, EachCanvasKeepsItsOwnPlacementMemory)
+TEST_F(CanvasFixture, EachCanvasKeepsItsOwnWindow)
 {
-    TrendCanvas *other = CanvasRegistry::instance().createCanvas(parent.get(), 8, 10, 600, 400, 0, true);
+    TrendCanvas *other = addCanvasWithStrip(parent.get(), QRect(8, 10, 600, 400));
     other->addSeries("AI1", -10, 10);
     other->setSpan(120);
     feed(0, 600);
-    canvas->handleScroll(ScrollRequest::ThumbTrack, 400'000);
+    strip()->setSliderPosition(400'000);
     const double start = canvas->viewStart();
     // The other unit's window runs its own placements meanwhile.
     for (int s = 0; s <= 900; ++s)
-        other->getSeries(0)->addSample(kT0 + s, 0);
+        other->series(0)->addSample(kT0 + s, 0);
     other->setTimeRange(0, 0);
-    other->handleScroll(ScrollRequest::ThumbTrack, 123'456);
+    other->scrollStrip()->setSliderPosition(123'456);
     feed(601, 700);
     EXPECT_EQ(canvas->viewStart(), start);
     EXPECT_EQ(canvas->viewEnd(), start + 60);
 }
 
-TEST_F(CanvasFixture, ExplicitRangeWithoutDataAndAnchorOutsideTakesTheEnd)
+// What the canvas draws again follows from comparing two scenes.
+TEST_F(CanvasFixture, ScenesTellGrowthFromAMove)
 {
-    canvas->setTimeRange(kT0 + 100, kT0 + 50); // end before start: ignored
-    EXPECT_EQ(canvas->viewStart(), kT0);
-    canvas->setTimeRange(kT0 + 10, kT0 + 70, kT0 + 500);
-    EXPECT_EQ(canvas->gridAnchor(), kT0 + 70);
-    EXPECT_FALSE(canvas->pictureValid());
+    feed(0, 10);
+    const TrendScene before = canvas->scene();
+    // A reading within the same second: the grid, anchored on the newest whole second, stays.
+    canvas->series(0)->addSample(kT0 + 10.5, 5.0);
+    canvas->series(1)->addSample(kT0 + 10.5, -5.0);
+    canvas->setTimeRange(0, 0);
+    const TrendScene grown = canvas->scene();
+    EXPECT_TRUE(sameBackdrop(before, grown));
+    EXPECT_TRUE(tracesOnlyGrew(before, grown));
+    const std::optional<QRect> part = grownPart(before, grown);
+    ASSERT_TRUE(part.has_value());
+    EXPECT_FALSE(part->isEmpty());
+    EXPECT_GE(part->left(), before.traces.back().points.back().x());
+    ASSERT_FALSE(grown.gridX.empty());
+    EXPECT_EQ(grown.gridX.front(), gridLines(canvas->timeWindow(), canvas->plotArea()).front());
+
+    feed(13, 100); // the window follows: everything moved
+    const TrendScene moved = canvas->scene();
+    EXPECT_TRUE(sameBackdrop(grown, moved));
+    EXPECT_FALSE(grownPart(grown, moved).has_value());
+    canvas->setFocusSeries(1);
+    EXPECT_FALSE(sameBackdrop(moved, canvas->scene()));
+    EXPECT_EQ(canvas->scene().traces.back().wide, true) << "the focused trace last and wide";
 }
 
-struct GridCase {
-    double given;
-    double kept;
+struct CaptionCase {
+    double seconds;
     const char *caption;
 };
 
-void PrintTo(const GridCase &c, std::ostream *os)
+TEST(GraphTexts, GridCaptionsByPeriod)
 {
-    *os << c.given << " s";
+    for (const CaptionCase c : {CaptionCase{0.5, "0.50 sec/div"}, CaptionCase{5, "5 sec/div"},
+                                CaptionCase{59, "59 sec/div"}, CaptionCase{60, "1 min/div"},
+                                CaptionCase{300, "5 min/div"}, CaptionCase{3600, "1 hour/div"},
+                                CaptionCase{7200, "2 hour/div"}, CaptionCase{172800, "2 day/div"}})
+        EXPECT_EQ(secondsPerDivisionCaption(c.seconds), c.caption) << c.seconds;
 }
 
-class GridSpacing : public ::testing::TestWithParam<GridCase> {};
-
-TEST_P(GridSpacing, RoundsAndCaptions)
+TEST(GraphTexts, ValueAxisLabelsFormatByRange)
 {
-    QWidget parent;
-    TrendCanvas *c = CanvasRegistry::instance().createCanvas(&parent, 0, 0, 100, 100, 0, false);
-    c->setSecondsPerDivision(GetParam().given);
-    EXPECT_DOUBLE_EQ(c->secondsPerDivision(), GetParam().kept);
-    EXPECT_EQ(TrendCanvas::secondsPerDivisionCaption(c->secondsPerDivision()), GetParam().caption);
+    EXPECT_EQ(valueLabel(-1000, -1000, 10), "-1000.00");
+    EXPECT_EQ(valueLabel(10, -1000, 10), "  +10.00");
+    EXPECT_EQ(valueLabel(1.5, -10, 10), "  +1.500");
+    EXPECT_EQ(valueLabel(-10, -10, 10), " -10.000");
+    EXPECT_EQ(valueLabel(1000, 0, 1000), "+1000.00");
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, GridSpacing,
-                         ::testing::Values(GridCase{0.5, 0.5, "0.50 sec/div"}, GridCase{5, 5, "5 sec/div"},
-                                           GridCase{59.9, 59, "59 sec/div"}, GridCase{90, 60, "1 min/div"},
-                                           GridCase{300, 300, "5 min/div"}, GridCase{5400, 3600, "1 hour/div"},
-                                           GridCase{7200, 7200, "2 hour/div"},
-                                           GridCase{172800, 172800, "2 day/div"},
-                                           GridCase{200000, 172800, "2 day/div"}));
-
-TEST(GridSpacingIgnored, ZeroOrNegativeKeepsTheSpacing)
+TEST(GraphTexts, CursorReadout)
 {
-    QWidget parent;
-    TrendCanvas *c = CanvasRegistry::instance().createCanvas(&parent, 0, 0, 100, 100, 0, false);
-    c->setSecondsPerDivision(10);
-    c->setSecondsPerDivision(0);
-    c->setSecondsPerDivision(-5);
-    EXPECT_EQ(c->secondsPerDivision(), 10);
-    c->setSpan(-1);
-    EXPECT_EQ(c->span(), 0);
-}
-
-TEST(ValueAxisLabels, FormatByRange)
-{
-    EXPECT_EQ(TrendCanvas::valueLabel(-1000, -1000, 10), "-1000.00");
-    EXPECT_EQ(TrendCanvas::valueLabel(10, -1000, 10), "  +10.00");
-    EXPECT_EQ(TrendCanvas::valueLabel(1.5, -10, 10), "  +1.500");
-    EXPECT_EQ(TrendCanvas::valueLabel(-10, -10, 10), " -10.000");
-    EXPECT_EQ(TrendCanvas::valueLabel(1000, 0, 1000), "+1000.00");
-}
-
-TEST(CursorReadout, TextFormat)
-{
-    const QString text = TrendCanvas::readoutText(1.5, kT0);
+    const QString text = readoutText(1.5, kT0);
     EXPECT_TRUE(text.startsWith("Cursor [  +1.500, 20")) << text.toStdString();
     EXPECT_TRUE(text.endsWith("]"));
     EXPECT_EQ(text.size(), QString("Cursor [  +1.500, 2027/01/15 08:00:00]").size());

@@ -24,7 +24,7 @@ TEST(TrendSeriesCapacity, HundredThousandthAppendDropsTheOldest)
     EXPECT_EQ(s.count(), 99'999u);
     EXPECT_EQ(s.firstTime(), 1.0);
     EXPECT_EQ(s.lastTime(), 99'999.0);
-    EXPECT_EQ(s.At(s.count() - 1).value, -1.5);
+    EXPECT_EQ(s.at(s.count() - 1).value, -1.5);
     s.addSample(100'000, 0);
     EXPECT_EQ(s.count(), 99'999u);
     EXPECT_EQ(s.firstTime(), 2.0);
@@ -33,7 +33,7 @@ TEST(TrendSeriesCapacity, HundredThousandthAppendDropsTheOldest)
         s.addSample(i, i);
     ASSERT_EQ(s.count(), 99'999u);
     for (std::size_t k = 0; k < s.count(); ++k)
-        ASSERT_EQ(s.At(k).time, double(250'000 - 99'999 + k)) << k;
+        ASSERT_EQ(s.at(k).time, double(250'000 - 99'999 + k)) << k;
 }
 
 TEST(TrendSeriesDigital, NonZeroValuesBecomeOne)
@@ -43,9 +43,9 @@ TEST(TrendSeriesDigital, NonZeroValuesBecomeOne)
     s.addSample(1, 0.3);
     s.addSample(2, -2);
     s.addSample(3, 0.0);
-    EXPECT_EQ(s.At(0).value, 1.0);
-    EXPECT_EQ(s.At(1).value, 1.0);
-    EXPECT_EQ(s.At(2).value, 0.0);
+    EXPECT_EQ(s.at(0).value, 1.0);
+    EXPECT_EQ(s.at(1).value, 1.0);
+    EXPECT_EQ(s.at(2).value, 0.0);
 }
 
 TEST(TrendSeriesDigital, SetDigitalSetsRangeAndClearsUnit)
@@ -55,7 +55,7 @@ TEST(TrendSeriesDigital, SetDigitalSetsRangeAndClearsUnit)
     s.setDigital(true);
     EXPECT_EQ(s.minValue(), -0.5);
     EXPECT_EQ(s.maxValue(), 1.5);
-    EXPECT_EQ(s.getUnit(), "");
+    EXPECT_EQ(s.unit(), "");
     s.setDigital(false); // leaves range and unit as they are
     EXPECT_EQ(s.minValue(), -0.5);
     EXPECT_FALSE(s.isDigital());
@@ -75,24 +75,24 @@ TEST(TrendSeriesRange, OnlyMinBelowMaxIsTaken)
 TEST(TrendSeriesFields, DefaultsColourAndTexts)
 {
     TrendSeries s("AI1", -10, 10);
-    EXPECT_EQ(s.getColor(), 0xFFFFFFu);
+    EXPECT_EQ(s.color(), 0xFFFFFFu);
     EXPECT_TRUE(s.isVisible());
     EXPECT_FALSE(s.isDigital());
     s.setColor(255, 80, 10);
-    EXPECT_EQ(s.getColor(), 255u + 80u * 256u + 10u * 65536u);
+    EXPECT_EQ(s.color(), 255u + 80u * 256u + 10u * 65536u);
     EXPECT_EQ(s.red(), 255);
     EXPECT_EQ(s.green(), 80);
     EXPECT_EQ(s.blue(), 10);
 
     std::string longName(150, 'x');
     s.setName(longName);
-    EXPECT_EQ(s.getName().size(), 99u);
+    EXPECT_EQ(s.name().size(), 99u);
     // 120 three-byte characters: cut to 99 whole characters.
     std::string japanese;
     for (int i = 0; i < 120; ++i)
         japanese += "温";
     s.setUnit(japanese);
-    EXPECT_EQ(s.getUnit().size(), 99u * 3u);
+    EXPECT_EQ(s.unit().size(), 99u * 3u);
     EXPECT_EQ(cutUtf8("ab温度", 3), "ab温");
     EXPECT_EQ(cutUtf8("ab", 3), "ab");
 }
@@ -109,7 +109,7 @@ TEST(TrendSeriesClear, KeepsVisibilityAndEmpties)
     s.release();
     EXPECT_EQ(s.count(), 0u);
     EXPECT_FALSE(s.isVisible());
-    s.addSample(3, 1); // usable after Release
+    s.addSample(3, 1); // usable after release()
     EXPECT_EQ(s.count(), 1u);
 }
 
@@ -162,9 +162,9 @@ TEST(TrendSeriesTimes, ClockSteppingBackKeepsTimesInOrder)
     s.addSample(99.5, 2); // the clock was set back
     s.addSample(std::nan(""), 3);
     s.addSample(100.5, 4);
-    EXPECT_EQ(s.At(1).time, 100.25);
-    EXPECT_EQ(s.At(2).time, 100.25);
-    EXPECT_EQ(s.At(2).value, 3);
+    EXPECT_EQ(s.at(1).time, 100.25);
+    EXPECT_EQ(s.at(2).time, 100.25);
+    EXPECT_EQ(s.at(2).value, 3);
     EXPECT_EQ(s.lowerIndex(100.25), 0);
     EXPECT_EQ(s.upperIndex(100.25), 2);
     EXPECT_EQ(s.lowerIndex(100.3), 3);
@@ -178,8 +178,8 @@ std::vector<int> selected(const TrendSeries &s, double t0, double t1, int column
     selectSamples(s, t0, t1, columns, out);
     std::vector<int> indices;
     for (const auto &[sample, index] : out) {
-        EXPECT_TRUE(index >= 0 && sample.time == s.At(std::size_t(index)).time
-                    && sample.value == s.At(std::size_t(index)).value) << index;
+        EXPECT_TRUE(index >= 0 && sample.time == s.at(std::size_t(index)).time
+                    && sample.value == s.at(std::size_t(index)).value) << index;
         indices.push_back(index);
     }
     return indices;
@@ -229,11 +229,11 @@ std::vector<int> selectedOneByOne(const TrendSeries &s, double t0, double t1, in
     const int last = s.upperIndex(t1);
     const double perSecond = columns / (t1 - t0);
     while (i <= last) {
-        const double next = t0 + (std::floor((s.At(i).time - t0) * perSecond + 0.5) + 0.5) / perSecond;
+        const double next = t0 + (std::floor((s.at(i).time - t0) * perSecond + 0.5) + 0.5) / perSecond;
         int e = i + 1, lowest = i, highest = i;
-        for (; e <= last && s.At(e).time < next; ++e) {
-            lowest = s.At(e).value < s.At(lowest).value ? e : lowest;
-            highest = s.At(e).value > s.At(highest).value ? e : highest;
+        for (; e <= last && s.at(e).time < next; ++e) {
+            lowest = s.at(e).value < s.at(lowest).value ? e : lowest;
+            highest = s.at(e).value > s.at(highest).value ? e : highest;
         }
         const std::set<int> picked{i, lowest, highest, e - 1};
         out.insert(out.end(), picked.begin(), picked.end());
@@ -258,7 +258,7 @@ TEST(TrendSelection, TakesWhatTheDefinitionTakes)
         s.addSample(t + 0.2, 50);
         for (int trial = 0; trial < 40; ++trial) {
             const double from = s.firstTime() - 5 + (s.lastTime() - s.firstTime()) * (random() % 1000) / 2000.0;
-            const double to = trial == 0 ? s.At(s.count() - 3).time // inside the newest run, which is not whole
+            const double to = trial == 0 ? s.at(s.count() - 3).time // inside the newest run, which is not whole
                                          : from + (s.lastTime() + 5 - from) * (1 + random() % 1000) / 1000.0;
             const int columns = std::array{1, 7, 100, 480}[random() % 4];
             if (s.upperIndex(to) - s.lowerIndex(from) < 4 * (columns + 2))

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
+#include <tuple>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,19 +24,27 @@ inline constexpr int kWaitMs = 20000;
 
 struct Completed {
     std::string name;
-    proto::Results results{};
+    proto::Results results{}; // the reply's values; all 0 on failure
     int count = 0;
-    int error = 0;
+    int error = 0; // 0, or the failure's socket error number
+    std::optional<LinkError> failure;
     std::thread::id thread;
     bool stopping = false;
 };
 
 class Recorder {
 public:
-    void add(proto::Op op, const proto::Results &r, int count)
+    template <typename T>
+    void add(proto::Op op, const Result<T> &r)
     {
-        Completed c{std::string(proto::opName(op)), r, count, UnitSession::completionError(),
-                    std::this_thread::get_id(), UnitSession::completionStopping()};
+        Completed c{std::string(proto::opName(op)), {}, 0, 0, std::nullopt, std::this_thread::get_id(),
+                    UnitSession::completionStopping()};
+        if (r) {
+            std::tie(c.results, c.count) = valuesOf(AnyReply(*r));
+        } else {
+            c.failure = r.error();
+            c.error = r.error().code;
+        }
         // Notified under the lock: a test may destroy the recorder as soon as its
         // wait returns, while this worker is still here.
         std::lock_guard lock(m_mutex);
@@ -64,9 +74,15 @@ public:
         return out;
     }
 
-    static void callback(void *context, proto::Op op, const proto::Results &r, int count)
+    // A completion that records under op's name (any operation's typed completion).
+    auto as(proto::Op op)
     {
-        static_cast<Recorder *>(context)->add(op, r, count);
+        return [this, op](const auto &r) { add(op, r); };
+    }
+    // The completion for post().
+    UnitSession::AnyDone any()
+    {
+        return [this](proto::Op op, const Result<AnyReply> &r) { add(op, r); };
     }
 
 private:

@@ -95,8 +95,6 @@ private:
     std::thread m_thread;
 };
 
-void onDO(void *ctx, int bits) { static_cast<Recorder *>(ctx)->add(Op::GetDO, {bits}, 1); }
-
 TEST(CompletionDispatch, RunsOnTheDispatchersThreadInOrder)
 {
     SimulatedUnit unit;
@@ -106,7 +104,7 @@ TEST(CompletionDispatch, RunsOnTheDispatchersThreadInOrder)
         UnitSession session(&loop, kShortTimeouts);
         ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         for (int i = 0; i < 10; ++i)
-            session.post(i % 2 ? Op::GetDO : Op::GetAllAI, {}, &rec, &Recorder::callback);
+            session.post(i % 2 ? Op::GetDO : Op::GetAllAI, {}, rec.any());
         ASSERT_TRUE(rec.waitFor(10));
     }
     const auto done = rec.all();
@@ -131,8 +129,8 @@ protected:
 
 TEST_F(HeldSession, TheQueueWaitsWhileACompletionIsOut)
 {
-    session.getDO(&rec, &onDO);
-    session.getDO(&rec, &onDO);
+    session.getDO(rec.as(Op::GetDO));
+    session.getDO(rec.as(Op::GetDO));
     std::optional<Completion> first = held.take();
     ASSERT_TRUE(first);
     // Like a message box left open: the next request is not sent meanwhile.
@@ -151,8 +149,8 @@ TEST_F(HeldSession, TheQueueWaitsWhileACompletionIsOut)
 
 TEST_F(HeldSession, ACompletionDestroyedUnrunReleasesTheWorker)
 {
-    session.getDO(&rec, &onDO);
-    session.getDO(&rec, &onDO);
+    session.getDO(rec.as(Op::GetDO));
+    session.getDO(rec.as(Op::GetDO));
     {
         std::optional<Completion> dropped = held.take();
         ASSERT_TRUE(dropped);
@@ -165,8 +163,8 @@ TEST_F(HeldSession, ACompletionDestroyedUnrunReleasesTheWorker)
 
 TEST_F(HeldSession, ACopyableWrapperReleasesWhenTheLastCopyGoes)
 {
-    session.getDO(&rec, &onDO);
-    session.getDO(&rec, &onDO);
+    session.getDO(rec.as(Op::GetDO));
+    session.getDO(rec.as(Op::GetDO));
     {
         auto shared = std::make_shared<Completion>(std::move(*held.take()));
         std::function<void()> a = [shared] { shared->run(); };
@@ -190,9 +188,9 @@ TEST(CompletionDispatch, DestroyingTheSessionWithACompletionPendingNeitherHangsN
     {
         UnitSession session(&held, kShortTimeouts);
         ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
-        session.getDO(&rec, &onDO);
-        session.setDO(&rec, &onDO, 1);
-        session.setDO(&rec, &onDO, 2);
+        session.getDO(rec.as(Op::GetDO));
+        session.setDO(1, rec.as(Op::GetDO));
+        session.setDO(2, rec.as(Op::GetDO));
         pending = held.take();
         ASSERT_TRUE(pending);
     } // the worker is waiting for `pending`
@@ -210,13 +208,12 @@ struct SelfDestruct {
     bool stoppingAfterDelete = false;
 };
 
-void destroyFromCompletion(void *ctx, int bits)
+void destroyFromCompletion(SelfDestruct &s, const Result<DigitalOutputs> &r)
 {
     // A window closed from inside its own completion (a nested event loop).
-    auto *s = static_cast<SelfDestruct *>(ctx);
-    s->session.reset();
-    s->stoppingAfterDelete = UnitSession::completionStopping();
-    s->rec.add(Op::GetDO, {bits}, 1);
+    s.session.reset();
+    s.stoppingAfterDelete = UnitSession::completionStopping();
+    s.rec.add(Op::GetDO, r);
 }
 
 TEST(CompletionDispatch, DestroyingTheSessionFromInsideItsCompletion)
@@ -226,8 +223,8 @@ TEST(CompletionDispatch, DestroyingTheSessionFromInsideItsCompletion)
     SelfDestruct self;
     self.session = std::make_unique<UnitSession>(&held, kShortTimeouts);
     ASSERT_EQ(self.session->connect("127.0.0.1", unit.port()), 0);
-    self.session->getDO(&self, &destroyFromCompletion);
-    self.session->getDO(&self, &destroyFromCompletion);
+    for (int i = 0; i < 2; ++i)
+        self.session->getDO([&self](const auto &r) { destroyFromCompletion(self, r); });
     std::optional<Completion> c = held.take();
     ASSERT_TRUE(c);
     c->run();
@@ -243,14 +240,12 @@ TEST(CompletionDispatch, ErrorsReachTheCompletion)
     Recorder rec;
     UnitSession session(&held, kShortTimeouts);
     EXPECT_EQ(session.connect("", 1), 3);
-    session.post(Op::GetAllAI, {}, &rec, &Recorder::callback);
+    session.post(Op::GetAllAI, {}, rec.any());
     std::optional<Completion> c = held.take();
     ASSERT_TRUE(c);
     c->run();
     ASSERT_EQ(rec.size(), 1u);
-    EXPECT_NE(rec.all()[0].error, 0);
-    EXPECT_EQ(rec.all()[0].results[0], proto::kAllAIFailure);
-    EXPECT_EQ(UnitSession::completionError(), 0); // outside a completion
+    EXPECT_EQ(rec.all()[0].error, 3);
 }
 
 TEST(CompletionDispatch, ManySessionsStoppingWhileTheLoopRuns)
@@ -262,7 +257,7 @@ TEST(CompletionDispatch, ManySessionsStoppingWhileTheLoopRuns)
         UnitSession session(&loop, kShortTimeouts);
         ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         for (int i = 0; i < 5; ++i)
-            session.getDO(&rec, &onDO);
+            session.getDO(rec.as(Op::GetDO));
         if (round % 2)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -280,11 +275,13 @@ struct Holder {
     bool emptyOutside = false;
 };
 
-void holdOnDO(void *ctx, int bits)
+// A completion that holds the queue, as a message box left up does.
+UnitSession::Done<DigitalOutputs> holdOnDO(Holder &h)
 {
-    auto *h = static_cast<Holder *>(ctx);
-    h->hold = holdCurrentCompletion();
-    h->rec.add(Op::GetDO, {bits}, 1);
+    return [&h](const Result<DigitalOutputs> &r) {
+        h.hold = holdCurrentCompletion();
+        h.rec.add(Op::GetDO, r);
+    };
 }
 
 TEST(CompletionHolds, TheQueueWaitsUntilTheHoldIsReleased)
@@ -295,8 +292,8 @@ TEST(CompletionHolds, TheQueueWaitsUntilTheHoldIsReleased)
     h.emptyOutside = !holdCurrentCompletion();
     UnitSession session(&held, kShortTimeouts);
     ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
-    session.getDO(&h, &holdOnDO);
-    session.getDO(&h.rec, &onDO);
+    session.getDO(holdOnDO(h));
+    session.getDO(h.rec.as(Op::GetDO));
     std::optional<Completion> first = held.take();
     ASSERT_TRUE(first);
     first->run();
@@ -321,8 +318,8 @@ TEST(CompletionHolds, ReleasedOnAnotherThreadWhileTheLoopRuns)
     Holder h;
     UnitSession session(&loop, kShortTimeouts);
     ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
-    session.getDO(&h, &holdOnDO);
-    session.getDO(&h.rec, &onDO);
+    session.getDO(holdOnDO(h));
+    session.getDO(h.rec.as(Op::GetDO));
     ASSERT_TRUE(h.rec.waitFor(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(h.rec.size(), 1u);
@@ -338,8 +335,8 @@ TEST(CompletionHolds, AStoppingSessionDoesNotWaitForAHold)
     {
         UnitSession session(&held, kShortTimeouts);
         ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
-        session.getDO(&h, &holdOnDO);
-        session.setDO(&h.rec, &onDO, 1);
+        session.getDO(holdOnDO(h));
+        session.setDO(1, h.rec.as(Op::GetDO));
         std::optional<Completion> first = held.take();
         ASSERT_TRUE(first);
         first->run();

@@ -1,4 +1,5 @@
 #include "link/protocol.h"
+#include "link/replies.h"
 
 #include <gtest/gtest.h>
 
@@ -78,10 +79,10 @@ TEST(ProtocolTable, LengthsNamesAndQueueIdentifiers)
         {"GetDI", 0x8001, 3, 5, 1, 2},          {"SetDO", 0x8002, 5, 5, 1, 1},
         {"GetDO", 0x8003, 3, 5, 0, 1},          {"GetAI", 0x8004, 4, 10, 1, 2},
         {"GetAllAI", 0x8005, 4, 22, 0, 3},      {"SetAO", 0x8006, 8, 8, 3, 3},
-        {"GetAO", 0x8007, 4, 8, 1, 3},          {"GetAIRange", 0x8008, 4, 6, 1, 3},
+        {"GetAO", 0x8007, 4, 8, 1, 3},          {"GetAIRange", 0x8008, 4, 6, 1, 2},
         {"GetADCsps", 0x8009, 7, 9, 0, 1},      {"SetAIRange", 0x800A, 5, 5, 2, 2},
         {"SetADCsps", 0x800B, 4, 4, 1, 1},      {"GetADCThreshold", 0x800C, 4, 13, 1, 5},
-        {"SetADCThreshold", 0x800D, 13, 13, 5, 4}, {"GetUnitModelID", 0x800E, 3, 5, 0, 2},
+        {"SetADCThreshold", 0x800D, 13, 13, 5, 5}, {"GetUnitModelID", 0x800E, 3, 5, 0, 2},
         {"SetTCSetting", 0x800F, 6, 6, 3, 3},   {"GetTCSetting", 0x8010, 4, 15, 1, 3},
         {"GetDOAlert", 0x8011, 4, 11, 1, 5},    {"SetDOAlert", 0x8012, 10, 10, 4, 4},
         {"SetDOAlertEnable", 0x8013, 5, 5, 2, 2},
@@ -115,7 +116,7 @@ void PrintTo(const DecodeCase &c, std::ostream *os) { *os << c.what; }
 
 class ReplyDecoding : public ::testing::TestWithParam<DecodeCase> {};
 
-TEST_P(ReplyDecoding, GivesTheCallbackValues)
+TEST_P(ReplyDecoding, GivesTheReplyValues)
 {
     const DecodeCase &c = GetParam();
     std::vector<uint8_t> reply = c.reply;
@@ -141,46 +142,33 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"GetAO voltage mode", Op::GetAO, {0}, text("ay 8000\xC8"), {0, 0, 0x8000}},
         DecodeCase{"GetAO stops at the first non-digit", Op::GetAO, {2}, text("ay\"12 4\xC8"), {2, 0, 0x12}},
         DecodeCase{"GetAO leaves a digit in the last byte alone", Op::GetAO, {0}, text("ay 12347"), {0, 0, 0x1234}},
-        DecodeCase{"SetAO", Op::SetAO, {2, 1, -5}, std::vector<uint8_t>(8, 0), {2, -5, 0}},
-        DecodeCase{"GetAIRange", Op::GetAIRange, {2}, {'a', 'j', 0x22, 0x2E, 0x3F, 0xC8}, {2, 6, 15}},
+        DecodeCase{"SetAO gives back what it set", Op::SetAO, {2, 1, -5}, std::vector<uint8_t>(8, 0), {2, 1, -5}},
+        DecodeCase{"GetAIRange", Op::GetAIRange, {2}, {'a', 'j', 0x22, 0x2E, 0x3F, 0xC8}, {2, 6}},
         DecodeCase{"GetADCsps reads bytes 6-7", Op::GetADCsps, {}, text("mr049107\xC8"), {7}},
         DecodeCase{"GetADCsps keeps the low 8 bits", Op::GetADCsps, {}, text("mr0491FF\xC8"), {255}},
         DecodeCase{"SetAIRange", Op::SetAIRange, {1, 4}, std::vector<uint8_t>(5, 0), {1, 4}},
         DecodeCase{"SetADCsps", Op::SetADCsps, {6}, std::vector<uint8_t>(4, 0), {6}},
         DecodeCase{"GetADCThreshold low then high on the wire", Op::GetADCThreshold, {1},
                    text("ak!*1000F000\xC8"), {1, 1, 2, 0x1000, 0xF000}},
-        DecodeCase{"SetADCThreshold reports high before low", Op::SetADCThreshold, {0, 1, 2, 0x8000, 0x1000},
-                   std::vector<uint8_t>(13, 0), {0, 1, 0x8000, 0x1000}},
+        DecodeCase{"SetADCThreshold gives low before high, as GetADCThreshold", Op::SetADCThreshold,
+                   {0, 1, 2, 0x8000, 0x1000}, std::vector<uint8_t>(13, 0), {0, 1, 2, 0x1000, 0x8000}},
         DecodeCase{"SetTCSetting", Op::SetTCSetting, {2, 3, 5}, std::vector<uint8_t>(6, 0), {2, 3, 5}},
         DecodeCase{"GetTCSetting", Op::GetTCSetting, {1}, text("tj!'%         \xC8"), {1, 7, 5}},
         DecodeCase{"GetDOAlert", Op::GetDOAlert, {1}, text("dj!!\"!00FF\xC8"), {1, 1, 2, 0xFF, 1}},
         DecodeCase{"SetDOAlert", Op::SetDOAlert, {1, 2, 300, 1}, std::vector<uint8_t>(10, 0), {1, 2, 300, 1}},
         DecodeCase{"SetDOAlertEnable", Op::SetDOAlertEnable, {0, 1}, std::vector<uint8_t>(5, 0), {0, 1}}));
 
-TEST(FailureValues, FollowTheTable)
+TEST(ReplyValues, EachOperationsStructHoldsItsValuesInOrder)
 {
-    const Args args{1, 2, 3, 4, 5};
-    EXPECT_EQ(failureResults(Op::GetAllAI, {}), (Results{0x12345678, -1, -1}));
-    // GetDI gives the tag back unchanged, also on failure.
-    EXPECT_EQ(failureResults(Op::GetDI, {77}), (Results{-1, 77}));
-    // SetTCSetting reports -1 in place of the channel too.
-    EXPECT_EQ(failureResults(Op::SetTCSetting, args), (Results{-1, -1, -1}));
-    EXPECT_EQ(failureResults(Op::SetDO, args), (Results{-1}));
-    EXPECT_EQ(failureResults(Op::GetDO, args), (Results{-1}));
-    EXPECT_EQ(failureResults(Op::GetAI, args), (Results{1, -1}));
-    EXPECT_EQ(failureResults(Op::SetAO, args), (Results{1, -1, -1}));
-    EXPECT_EQ(failureResults(Op::GetAO, args), (Results{1, -1, -1}));
-    EXPECT_EQ(failureResults(Op::GetAIRange, args), (Results{1, -1, -1}));
-    EXPECT_EQ(failureResults(Op::GetADCsps, args), (Results{-1}));
-    EXPECT_EQ(failureResults(Op::SetAIRange, args), (Results{1, -1}));
-    EXPECT_EQ(failureResults(Op::SetADCsps, args), (Results{-1}));
-    EXPECT_EQ(failureResults(Op::GetADCThreshold, args), (Results{1, -1, -1, -1, -1}));
-    EXPECT_EQ(failureResults(Op::SetADCThreshold, args), (Results{1, -1, -1, -1}));
-    EXPECT_EQ(failureResults(Op::GetUnitModelID, args), (Results{-1, -1}));
-    EXPECT_EQ(failureResults(Op::GetTCSetting, args), (Results{1, -1, -1}));
-    EXPECT_EQ(failureResults(Op::GetDOAlert, args), (Results{1, -1, -1, -1, -1}));
-    EXPECT_EQ(failureResults(Op::SetDOAlert, args), (Results{1, -1, -1, -1}));
-    EXPECT_EQ(failureResults(Op::SetDOAlertEnable, args), (Results{1, -1}));
+    const Results values{1, 2, 3, 4, 5};
+    for (int n = 1; n <= kOpCount; ++n) {
+        const auto [back, count] = qn::valuesOf(qn::anyReplyFromValues(Op(n), values));
+        EXPECT_EQ(count, info(Op(n)).resultCount) << opName(Op(n));
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(back[size_t(i)], values[size_t(i)]) << opName(Op(n));
+    }
+    const qn::AnalogOutput out = qn::replyFromValues<qn::ReplyOf_t<Op::SetAO>>({1, 0, -1});
+    EXPECT_EQ(out.raw, -1);
 }
 
 TEST(FieldReaders, Signed24AndDigitPair)

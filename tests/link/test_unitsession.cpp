@@ -11,20 +11,6 @@ namespace {
 
 using proto::Op;
 
-// Typed callbacks as the pages use them, recording into a Recorder.
-void onOne(void *ctx, int a) { static_cast<Recorder *>(ctx)->add(Op::GetDO, {a}, 1); }
-void onSetDO(void *ctx, int a) { static_cast<Recorder *>(ctx)->add(Op::SetDO, {a}, 1); }
-void onAllAI(void *ctx, int a, int b, int c) { static_cast<Recorder *>(ctx)->add(Op::GetAllAI, {a, b, c}, 3); }
-void onDI(void *ctx, int a, int b) { static_cast<Recorder *>(ctx)->add(Op::GetDI, {a, b}, 2); }
-void onThreshold(void *ctx, int a, int b, int c, int d, int e)
-{
-    static_cast<Recorder *>(ctx)->add(Op::GetADCThreshold, {a, b, c, d, e}, 5);
-}
-void onSetThreshold(void *ctx, int a, int b, int c, int d)
-{
-    static_cast<Recorder *>(ctx)->add(Op::SetADCThreshold, {a, b, c, d}, 4);
-}
-
 TEST(UnitSessionConnect, EmptyHostGivesThreeAndNoSocket)
 {
     UnitSession session(nullptr, kShortTimeouts);
@@ -32,10 +18,9 @@ TEST(UnitSessionConnect, EmptyHostGivesThreeAndNoSocket)
     EXPECT_FALSE(session.isConnected());
     // The first request then fails and reports through its callback.
     Recorder rec;
-    session.getAllAI(&rec, &onAllAI);
+    session.getAllAI(rec.as(Op::GetAllAI));
     ASSERT_TRUE(rec.waitFor(1));
-    EXPECT_EQ(rec.all()[0].results, (proto::Results{proto::kAllAIFailure, -1, -1}));
-    EXPECT_NE(rec.all()[0].error, 0);
+    EXPECT_EQ(rec.all()[0].failure, (LinkError{LinkError::Kind::Unreachable, 3}));
 }
 
 TEST(UnitSessionConnect, RefusedAndNotAnAddress)
@@ -72,19 +57,19 @@ TEST(UnitSessionRequests, RunInPostingOrderWithTheirOwnParameters)
     EXPECT_TRUE(session.isConnected());
     Recorder rec;
     // Same kind back to back: each request keeps its own record.
-    EXPECT_TRUE(session.setDO(&rec, &onSetDO, 1));
-    EXPECT_TRUE(session.setDO(&rec, &onSetDO, 2));
-    EXPECT_TRUE(session.setADCThreshold(&rec, &onSetThreshold, 0, 1, 0, 0x8000, 0x1000));
-    EXPECT_TRUE(session.setADCThreshold(&rec, &onSetThreshold, 2, 0, 3, 0x7000, 0x0100));
-    EXPECT_TRUE(session.getADCThreshold(&rec, &onThreshold, 0));
-    EXPECT_TRUE(session.getADCThreshold(&rec, &onThreshold, 2));
-    EXPECT_TRUE(session.getDO(&rec, &onOne));
+    EXPECT_TRUE(session.setDO(1, rec.as(Op::SetDO)));
+    EXPECT_TRUE(session.setDO(2, rec.as(Op::SetDO)));
+    EXPECT_TRUE(session.setADCThreshold(0, 1, 0, 0x8000, 0x1000, rec.as(Op::SetADCThreshold)));
+    EXPECT_TRUE(session.setADCThreshold(2, 0, 3, 0x7000, 0x0100, rec.as(Op::SetADCThreshold)));
+    EXPECT_TRUE(session.getADCThreshold(0, rec.as(Op::GetADCThreshold)));
+    EXPECT_TRUE(session.getADCThreshold(2, rec.as(Op::GetADCThreshold)));
+    EXPECT_TRUE(session.getDO(rec.as(Op::GetDO)));
     ASSERT_TRUE(rec.waitFor(7));
     const auto done = rec.all();
     EXPECT_EQ(done[0].results[0], 1);
     EXPECT_EQ(done[1].results[0], 2);
-    EXPECT_EQ(done[2].results, (proto::Results{0, 1, 0x8000, 0x1000}));
-    EXPECT_EQ(done[3].results, (proto::Results{2, 0, 0x7000, 0x0100}));
+    EXPECT_EQ(done[2].results, (proto::Results{0, 1, 0, 0x1000, 0x8000}));
+    EXPECT_EQ(done[3].results, (proto::Results{2, 0, 3, 0x0100, 0x7000}));
     EXPECT_EQ(done[4].results, (proto::Results{0, 1, 0, 0x1000, 0x8000}));
     EXPECT_EQ(done[5].results, (proto::Results{2, 0, 3, 0x0100, 0x7000}));
     EXPECT_EQ(done[6].results[0], 2);
@@ -110,7 +95,7 @@ TEST(UnitSessionRequests, EveryOperationSucceedsAgainstEachModel)
         ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         Recorder rec;
         for (int n = 1; n <= proto::kOpCount; ++n)
-            session.post(Op(n), {1, 1, 1, 1, 1}, &rec, &Recorder::callback);
+            session.post(Op(n), {1, 1, 1, 1, 1}, rec.any());
         ASSERT_TRUE(rec.waitFor(proto::kOpCount));
         const auto done = rec.all();
         for (int n = 0; n < proto::kOpCount; ++n) {
@@ -127,14 +112,14 @@ struct Chain {
     Recorder rec;
 };
 
-void chainNext(void *ctx, int bits, int tag)
+void postChained(Chain &c, int tag)
 {
-    auto *c = static_cast<Chain *>(ctx);
-    c->rec.add(Op::GetDI, {bits, tag}, 2);
-    // Posting from inside a callback takes no lock and goes to the back of the queue.
-    if (tag <= 3) {
-        EXPECT_TRUE(c->session->getDI(c, &chainNext, tag + 10));
-    }
+    c.session->getDI(tag, [&c](const Result<DigitalInputs> &r) {
+        c.rec.add(Op::GetDI, r);
+        // Posting from inside a completion takes no lock and goes to the back of the queue.
+        if (r && r->tag <= 3)
+            postChained(c, r->tag + 10);
+    });
 }
 
 TEST(UnitSessionRequests, ACallbackThatChainsGoesBehindWhatWasQueued)
@@ -145,7 +130,7 @@ TEST(UnitSessionRequests, ACallbackThatChainsGoesBehindWhatWasQueued)
     Chain chain{&session, {}};
     unit.sim.pinDI(0, 5);
     for (int tag = 1; tag <= 3; ++tag)
-        session.getDI(&chain, &chainNext, tag);
+        postChained(chain, tag);
     ASSERT_TRUE(chain.rec.waitFor(6));
     std::vector<int> tags;
     for (const Completed &c : chain.rec.all()) {
@@ -164,7 +149,7 @@ TEST(UnitSessionRequests, EveryRequestArrivesInOnePiece)
     Recorder rec;
     for (int round = 0; round < 3; ++round)
         for (int n = 1; n <= proto::kOpCount; ++n)
-            session.post(Op(n), {1, 0, 1, 0x1234, 0x0100}, &rec, &Recorder::callback);
+            session.post(Op(n), {1, 0, 1, 0x1234, 0x0100}, rec.any());
     ASSERT_TRUE(rec.waitFor(3 * proto::kOpCount));
     for (const sim::LoggedRequest &r : unit.sim.requestLog(0))
         EXPECT_EQ(r.receives, 1) << r.name();
@@ -174,8 +159,8 @@ TEST(UnitSessionRequests, UnknownOperationsAreNotQueued)
 {
     UnitSession session(nullptr, kShortTimeouts);
     Recorder rec;
-    EXPECT_FALSE(session.post(Op(0), {}, &rec, &Recorder::callback));
-    EXPECT_FALSE(session.post(Op(proto::kOpCount + 1), {}, &rec, &Recorder::callback));
+    EXPECT_FALSE(session.post(Op(0), {}, rec.any()));
+    EXPECT_FALSE(session.post(Op(proto::kOpCount + 1), {}, rec.any()));
 }
 
 TEST(UnitSessionRequests, CallbacksRunOnTheWorker)
@@ -184,8 +169,8 @@ TEST(UnitSessionRequests, CallbacksRunOnTheWorker)
     UnitSession session(nullptr, kShortTimeouts);
     ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     Recorder rec;
-    session.getDO(&rec, &onOne);
-    session.getDO(&rec, &onOne);
+    session.getDO(rec.as(Op::GetDO));
+    session.getDO(rec.as(Op::GetDO));
     ASSERT_TRUE(rec.waitFor(2));
     EXPECT_NE(rec.all()[0].thread, std::this_thread::get_id());
     EXPECT_EQ(rec.all()[0].thread, rec.all()[1].thread);
@@ -202,7 +187,7 @@ TEST(UnitSessionRequests, PostingFromManyThreadsKeepsEachThreadsOrder)
     for (int t = 0; t < kThreads; ++t)
         posters.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i)
-                session.getDI(&rec, &onDI, t * 1000 + i);
+                session.getDI(t * 1000 + i, rec.as(Op::GetDI));
         });
     for (auto &p : posters)
         p.join();
@@ -221,23 +206,21 @@ TEST(UnitSessionFailures, UnitSwitchedOffThenBack)
     UnitSession session(nullptr, kShortTimeouts);
     ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     Recorder rec;
-    session.getAllAI(&rec, &onAllAI);
+    session.getAllAI(rec.as(Op::GetAllAI));
     ASSERT_TRUE(rec.waitFor(1));
     EXPECT_EQ(rec.all()[0].error, 0);
 
     unit.sim.setOnline(0, false);
-    session.getAllAI(&rec, &onAllAI); // receive time-out
-    session.getAllAI(&rec, &onAllAI); // reconnect fails
+    session.getAllAI(rec.as(Op::GetAllAI)); // receive time-out
+    session.getAllAI(rec.as(Op::GetAllAI)); // reconnect fails
     ASSERT_TRUE(rec.waitFor(3));
-    for (int i : {1, 2}) {
-        EXPECT_EQ(rec.all()[i].results, (proto::Results{proto::kAllAIFailure, -1, -1}));
-        EXPECT_EQ(rec.all()[i].error, net::kErrTimedOut);
-    }
+    for (int i : {1, 2})
+        EXPECT_EQ(rec.all()[i].failure, (LinkError{LinkError::Kind::TimedOut, net::kErrTimedOut}));
     EXPECT_TRUE(session.isFailed());
 
     unit.sim.setOnline(0, true);
     unit.sim.pinAI(0, 1, -2);
-    session.getAllAI(&rec, &onAllAI); // reconnects first, then succeeds
+    session.getAllAI(rec.as(Op::GetAllAI)); // reconnects first, then succeeds
     ASSERT_TRUE(rec.waitFor(4));
     EXPECT_EQ(rec.all()[3].error, 0);
     EXPECT_EQ(rec.all()[3].results[1], -2);
@@ -252,10 +235,9 @@ TEST(UnitSessionFailures, NoReplyFailsOnceThenTheNextRequestReconnects)
     ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.setFault(0, {sim::FaultKind::NoReply, 0, 0, 1});
     Recorder rec;
-    session.getDO(&rec, &onOne);
-    session.getDO(&rec, &onOne);
+    session.getDO(rec.as(Op::GetDO));
+    session.getDO(rec.as(Op::GetDO));
     ASSERT_TRUE(rec.waitFor(2));
-    EXPECT_EQ(rec.all()[0].results[0], -1);
     EXPECT_EQ(rec.all()[0].error, net::kErrTimedOut);
     EXPECT_EQ(rec.all()[1].error, 0);
     // No retry of the failed request: one of each arrived, on two connections.
@@ -271,8 +253,8 @@ TEST(UnitSessionFailures, LateReplyBeyondTheTimeOutDoesNotLeakIntoTheNextRequest
     unit.sim.setFault(0, {sim::FaultKind::ReplyLate, 600, 0, 1});
     unit.sim.pinAI(0, 0, 0x123456);
     Recorder rec;
-    session.getDO(&rec, &onOne);
-    session.getAllAI(&rec, &onAllAI);
+    session.getDO(rec.as(Op::GetDO));
+    session.getAllAI(rec.as(Op::GetAllAI));
     ASSERT_TRUE(rec.waitFor(2));
     EXPECT_EQ(rec.all()[0].error, net::kErrTimedOut);
     EXPECT_EQ(rec.all()[1].error, 0);
@@ -287,15 +269,15 @@ TEST(UnitSessionFailures, AReplyStillShortAfterTenReceivesIsAFailure)
     // 22 bytes one at a time: ten receives cannot collect them.
     unit.sim.setFault(0, {sim::FaultKind::SplitReply, 20, 0, 1});
     Recorder rec;
-    session.getAllAI(&rec, &onAllAI);
+    session.getAllAI(rec.as(Op::GetAllAI));
     ASSERT_TRUE(rec.waitFor(1));
-    EXPECT_EQ(rec.all()[0].results, (proto::Results{proto::kAllAIFailure, -1, -1}));
-    EXPECT_NE(rec.all()[0].error, 0);
+    // Every piece arrived, but not the whole reply.
+    EXPECT_EQ(rec.all()[0].failure, (LinkError{LinkError::Kind::Malformed, net::kErrTimedOut}));
     EXPECT_TRUE(session.isFailed());
     // A five-byte reply in five pieces is fine.
     unit.sim.setFault(0, {sim::FaultKind::SplitReply, 20, 0, 1});
     unit.sim.updateState(0, [](sim::UnitState &s) { s.doPattern = 2; });
-    session.getDO(&rec, &onOne);
+    session.getDO(rec.as(Op::GetDO));
     ASSERT_TRUE(rec.waitFor(2));
     EXPECT_EQ(rec.all()[1].error, 0);
     EXPECT_EQ(rec.all()[1].results[0], 2);
@@ -308,10 +290,10 @@ TEST(UnitSessionFailures, PartialReplyTimesOut)
     ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.setFault(0, {sim::FaultKind::PartialReply, 0, 10, 1});
     Recorder rec;
-    session.getADCThreshold(&rec, &onThreshold, 1);
-    session.getADCThreshold(&rec, &onThreshold, 1);
+    session.getADCThreshold(1, rec.as(Op::GetADCThreshold));
+    session.getADCThreshold(1, rec.as(Op::GetADCThreshold));
     ASSERT_TRUE(rec.waitFor(2));
-    EXPECT_EQ(rec.all()[0].results, (proto::Results{1, -1, -1, -1, -1}));
+    EXPECT_TRUE(rec.all()[0].failure);
     EXPECT_EQ(rec.all()[1].error, 0);
 }
 
@@ -322,11 +304,10 @@ TEST(UnitSessionFailures, DroppedConnection)
     ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.setFault(0, {sim::FaultKind::DropConnection, 0, 0, 1});
     Recorder rec;
-    session.setDO(&rec, &onSetDO, 3);
-    session.setDO(&rec, &onSetDO, 3);
+    session.setDO(3, rec.as(Op::SetDO));
+    session.setDO(3, rec.as(Op::SetDO));
     ASSERT_TRUE(rec.waitFor(2));
-    EXPECT_EQ(rec.all()[0].results[0], -1);
-    EXPECT_NE(rec.all()[0].error, 0);
+    EXPECT_EQ(rec.all()[0].failure->kind, LinkError::Kind::ConnectionLost);
     EXPECT_EQ(rec.all()[1].results[0], 3);
     EXPECT_EQ(unit.sim.state(0).doPattern, 3);
 }
@@ -338,11 +319,55 @@ TEST(UnitSessionFailures, GarbageIsDecodedNotChecked)
     ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.setFault(0, {sim::FaultKind::Garbage, 0, 0, 1});
     Recorder rec;
-    session.getAllAI(&rec, &onAllAI);
+    session.getAllAI(rec.as(Op::GetAllAI));
     ASSERT_TRUE(rec.waitFor(1));
     // The transport worked, so it is no failure; fields that are not digits read 0.
     EXPECT_EQ(rec.all()[0].error, 0);
     EXPECT_EQ(rec.all()[0].results, (proto::Results{0, 0, 0}));
+}
+
+TEST(UnitSessionFailures, EveryOperationsErrorReachesItsCompletion)
+{
+    int port;
+    {
+        SimulatedUnit unit;
+        port = unit.port();
+    } // nobody listens there now: every request fails at once
+    UnitSession session(nullptr, kShortTimeouts);
+    EXPECT_NE(session.connect("127.0.0.1", port), 0);
+    Recorder rec;
+    using Post = bool (*)(UnitSession &, Recorder &);
+    const Post posts[] = {
+        [](UnitSession &s, Recorder &r) { return s.getDI(1, r.as(Op::GetDI)); },
+        [](UnitSession &s, Recorder &r) { return s.setDO(1, r.as(Op::SetDO)); },
+        [](UnitSession &s, Recorder &r) { return s.getDO(r.as(Op::GetDO)); },
+        [](UnitSession &s, Recorder &r) { return s.getAI(1, r.as(Op::GetAI)); },
+        [](UnitSession &s, Recorder &r) { return s.getAllAI(r.as(Op::GetAllAI)); },
+        [](UnitSession &s, Recorder &r) { return s.setAO(1, 0, -1, r.as(Op::SetAO)); },
+        [](UnitSession &s, Recorder &r) { return s.getAO(1, r.as(Op::GetAO)); },
+        [](UnitSession &s, Recorder &r) { return s.getAIRange(1, r.as(Op::GetAIRange)); },
+        [](UnitSession &s, Recorder &r) { return s.getADCsps(r.as(Op::GetADCsps)); },
+        [](UnitSession &s, Recorder &r) { return s.setAIRange(1, 2, r.as(Op::SetAIRange)); },
+        [](UnitSession &s, Recorder &r) { return s.setADCsps(3, r.as(Op::SetADCsps)); },
+        [](UnitSession &s, Recorder &r) { return s.getADCThreshold(1, r.as(Op::GetADCThreshold)); },
+        [](UnitSession &s, Recorder &r) { return s.setADCThreshold(1, 1, 0, 2, 1, r.as(Op::SetADCThreshold)); },
+        [](UnitSession &s, Recorder &r) { return s.getUnitModelID(r.as(Op::GetUnitModelID)); },
+        [](UnitSession &s, Recorder &r) { return s.setTCSetting(1, 2, 3, r.as(Op::SetTCSetting)); },
+        [](UnitSession &s, Recorder &r) { return s.getTCSetting(1, r.as(Op::GetTCSetting)); },
+        [](UnitSession &s, Recorder &r) { return s.getDOAlert(1, r.as(Op::GetDOAlert)); },
+        [](UnitSession &s, Recorder &r) { return s.setDOAlert(1, 2, 3, 1, r.as(Op::SetDOAlert)); },
+        [](UnitSession &s, Recorder &r) { return s.setDOAlertEnable(1, 1, r.as(Op::SetDOAlertEnable)); },
+    };
+    static_assert(std::size(posts) == proto::kOpCount);
+    for (Post post : posts)
+        EXPECT_TRUE(post(session, rec));
+    ASSERT_TRUE(rec.waitFor(proto::kOpCount));
+    const auto done = rec.all();
+    // The first tells why the connect failed, the others are refused when they try again.
+    for (int n = 0; n < proto::kOpCount; ++n) {
+        EXPECT_EQ(done[n].name, proto::opName(Op(n + 1)));
+        EXPECT_EQ(done[n].failure, (LinkError{LinkError::Kind::Refused, net::kErrConnectionRefused})) << done[n].name;
+    }
 }
 
 TEST(UnitSessionLifetime, DestructionRunsQueuedRequestsAndTheirCallbacks)
@@ -353,7 +378,7 @@ TEST(UnitSessionLifetime, DestructionRunsQueuedRequestsAndTheirCallbacks)
         UnitSession session(nullptr, kShortTimeouts);
         ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         for (int i = 0; i < 5; ++i)
-            session.setDO(&rec, &onSetDO, i & 3);
+            session.setDO(i & 3, rec.as(Op::SetDO));
     }
     EXPECT_EQ(rec.size(), 5u);
     for (const Completed &c : rec.all())
@@ -367,13 +392,12 @@ struct LateContext {
     Recorder rec;
 };
 
-void postDuringStop(void *ctx, int a, int b, int c)
+void postDuringStop(LateContext &l, const Result<AnalogInputs> &r)
 {
-    auto *l = static_cast<LateContext *>(ctx);
-    l->rec.add(Op::GetAllAI, {a, b, c}, 3);
+    l.rec.add(Op::GetAllAI, r);
     EXPECT_TRUE(UnitSession::completionStopping());
-    if (!l->session->getAllAI(l, &postDuringStop))
-        ++l->refused;
+    if (!l.session->getAllAI([&l](const auto &next) { postDuringStop(l, next); }))
+        ++l.refused;
 }
 
 TEST(UnitSessionLifetime, NothingIsQueuedOnceStopping)
@@ -385,8 +409,8 @@ TEST(UnitSessionLifetime, NothingIsQueuedOnceStopping)
         UnitSession session(nullptr, SessionTimeouts{300, 300, 3000});
         late.session = &session;
         ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
-        ASSERT_TRUE(session.getDO(&late.rec, &onOne)); // keeps the worker busy
-        ASSERT_TRUE(session.getAllAI(&late, &postDuringStop));
+        ASSERT_TRUE(session.getDO(late.rec.as(Op::GetDO))); // keeps the worker busy
+        ASSERT_TRUE(session.getAllAI([&late](const auto &r) { postDuringStop(late, r); }));
         ASSERT_TRUE(unit.sim.waitForRequests(0, 1, kWaitMs));
     }
     EXPECT_EQ(late.rec.size(), 2u);
@@ -402,12 +426,12 @@ TEST(UnitSessionLifetime, DestructionWithTheUnitGoneDoesNotWaitForEveryRequest)
         ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         unit.sim.setOnline(0, false);
         for (int i = 0; i < 20; ++i)
-            session.getAllAI(&rec, &onAllAI);
+            session.getAllAI(rec.as(Op::GetAllAI));
     }
     // Every queued request still reported, each as a failure.
     ASSERT_EQ(rec.size(), 20u);
     for (const Completed &c : rec.all())
-        EXPECT_EQ(c.results[0], proto::kAllAIFailure);
+        EXPECT_TRUE(c.failure);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "model/model.h"
 #include "pages/analogoutputpage.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QCheckBox>
@@ -148,13 +149,13 @@ TEST_P(AnalogOutputPageTest, StartUpReadsBackEachOutputThenItsThresholds)
     EXPECT_TRUE(page->aoChannel(1).ledOutside);
     if (n == 3) {
         EXPECT_EQ(page->displayText(2), "10.000 mA");
-        EXPECT_EQ(window->canvas()->getSeries(2)->minValue(), 0.0) << "current mode's default range";
+        EXPECT_EQ(window->canvas()->series(2)->minValue(), 0.0) << "current mode's default range";
     }
     // The start-up reading shows the inputs but feeds neither the graph nor the log.
     EXPECT_TRUE(page->diState(0));
     EXPECT_FALSE(page->diState(1));
     for (int s = 0; s < 5; ++s)
-        EXPECT_EQ(window->canvas()->getSeries(s)->count(), 0u);
+        EXPECT_EQ(window->canvas()->series(s)->count(), 0u);
     EXPECT_TRUE(presenter.messages.isEmpty());
 }
 
@@ -168,6 +169,7 @@ TEST_P(AnalogOutputPageTest, ValuesAreConvertedClampedAndShown)
         {0, "2", "4", 6553, "1.9998 V"},
         {0, "0", "1", 32767, "9.9997 V"}, // a factor of 0: +infinity, the top code
         {0, "0", "0", 0, "0.0000 V"},     // 0 / 0: not a number, code 0
+        {0, "1", "-0.0004", 0xFFFF, "-0.0003 V"}, // code -1: its echo is a value like any other
     };
     for (const Case &c : cases) {
         {
@@ -204,8 +206,11 @@ TEST_P(AnalogOutputPageTest, ControlStatesFollowEditsButtonsAndSweeps)
         EXPECT_EQ(page->aoChannel(0).state, state);
         EXPECT_EQ(valueEdit(0)->isEnabled(), !sweeping);
         EXPECT_EQ(button("aoToggleButton", 0)->isEnabled(), !sweeping);
-        EXPECT_EQ(button("aoToggleButton", 0)->text(),
-                  state == State::Edited ? AnalogOutputPage::updateText() : AnalogOutputPage::onOffText());
+        const QString text = state == State::Edited ? AnalogOutputPage::updateText() : AnalogOutputPage::onOffText();
+        EXPECT_EQ(button("aoToggleButton", 0)->text(), text);
+        // A screen reader announces the action the button now stands for.
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(button("aoToggleButton", 0))->text(QAccessible::Name),
+                  "AO1 " + text);
         for (const char *name : {"aoFormulaButton", "aoRangeButton"})
             EXPECT_EQ(button(name, 0)->isEnabled(), state == State::Off) << name;
         EXPECT_EQ(graph->findChild<QPushButton *>("scaleButton0")->isEnabled(), state == State::Off);
@@ -260,6 +265,30 @@ TEST_P(AnalogOutputPageTest, SweepRisesFallsAndRestartsOnTheTestClock)
     EXPECT_EQ(raws[9], 3276);
 }
 
+TEST_P(AnalogOutputPageTest, ASweepThroughCodeMinusOneGoesOnWithoutAMessage)
+{
+    open();
+    HandlerScope settings([](QDialog &d) {
+        for (auto [name, text] :
+             {std::pair{"lowEdit", "-0.0005"}, {"highEdit", "0.0005"}, {"riseEdit", "10"}, {"fallEdit", "10"}})
+            d.findChild<QLineEdit *>(name)->setText(text);
+        d.accept();
+    });
+    page->onSweepSettingsButton(0);
+    page->findChild<QCheckBox *>("diAutoCheck")->click();
+    button("aoSweepButton", 0)->click();
+    std::vector<int> raws;
+    for (int i = 1; i <= 3; ++i) {
+        tickAt(std::uint64_t(i) * 100);
+        for (const SetAO &step : sent(1))
+            raws.push_back(step.raw);
+    }
+    EXPECT_EQ(raws.front(), 0xFFFF);
+    EXPECT_TRUE(page->aoChannel(0).sweeping);
+    EXPECT_TRUE(page->diAuto());
+    EXPECT_EQ(presenter.messages, QStringList{});
+}
+
 TEST_P(AnalogOutputPageTest, FailedStepOfASweepStopsEverySweepAndAutomaticReading)
 {
     open();
@@ -304,7 +333,7 @@ TEST_P(AnalogOutputPageTest, RangeDialogActsOnlyOnAChange)
         d.findChild<QComboBox *>("rangeCombo")->setCurrentIndex(mode);
         d.accept();
     });
-    window->canvas()->getSeries(0)->addSample(1.0, 5.0);
+    window->canvas()->series(0)->addSample(1.0, 5.0);
     // The button is disabled while the output is on; after a failure it may be on in state 0.
     page->onRangeButton(0);
     EXPECT_TRUE(sent(0).empty());
@@ -312,13 +341,13 @@ TEST_P(AnalogOutputPageTest, RangeDialogActsOnlyOnAChange)
     sent(1);
     page->onRangeButton(0);
     EXPECT_TRUE(sent(0).empty()) << "unchanged";
-    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 1u);
+    EXPECT_EQ(window->canvas()->series(0)->count(), 1u);
     mode = 1;
     page->onRangeButton(0);
     EXPECT_EQ(page->aoChannel(0).mode, 1);
-    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 0u) << "trace cleared";
-    EXPECT_EQ(window->canvas()->getSeries(0)->maxValue(), 20.0);
-    EXPECT_EQ(QString::fromStdString(window->canvas()->getSeries(0)->getUnit()), "mA");
+    EXPECT_EQ(window->canvas()->series(0)->count(), 0u) << "trace cleared";
+    EXPECT_EQ(window->canvas()->series(0)->maxValue(), 20.0);
+    EXPECT_EQ(QString::fromStdString(window->canvas()->series(0)->unit()), "mA");
     EXPECT_EQ(page->displayText(0), "0.000 mA");
 }
 
@@ -343,7 +372,7 @@ TEST_P(AnalogOutputPageTest, AutomaticReadingsFeedTheGraphAndTheLog)
                                                  : "日付,時刻,DI1,DI2,AO1,単位1,AO2,単位2,AO3,単位3");
     const QByteArray fields = lines[1].split(',').mid(2).join(',');
     EXPECT_EQ(fields, qn110 ? "1,0,1,1.5000,V,0.0000,V" : "1,0,1.5000,V,0.0000,V,0.0000,V");
-    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 2u);
+    EXPECT_EQ(window->canvas()->series(0)->count(), 2u);
     EXPECT_EQ(window->graphTab()->valueLabelText(0), "1.50000 V");
     EXPECT_EQ(window->graphTab()->valueLabelText(page->outputs()).trimmed(), "ON");
 }
@@ -381,7 +410,7 @@ TEST_P(AnalogOutputPageTest, ThresholdsInTheModesUnitAndNamesOnLegendAndLog)
             shown << low->text() << d.findChild<QLineEdit *>("highEdit")->text();
             low->setText("10");
         } else {
-            d.findChild<QLineEdit *>("nameEdit")->setText("Valve");
+            d.findChild<QLineEdit *>("nameEdit")->setText("あいうえおかきくけ"); // 18 bytes
         }
         d.accept();
     });
@@ -394,8 +423,8 @@ TEST_P(AnalogOutputPageTest, ThresholdsInTheModesUnitAndNamesOnLegendAndLog)
 
     page->onSignalNameButton(AnalogOutputPage::kOutputKind, 0);
     page->onSignalNameButton(AnalogOutputPage::kInputKind, 1);
-    EXPECT_EQ(window->graphTab()->legendText(0), "AO1: Valve");
-    EXPECT_EQ(window->graphTab()->legendText(page->outputs() + 1), "DI2: Valve");
+    EXPECT_EQ(window->graphTab()->legendText(0), "AO1: あいうえおかきくけ");
+    EXPECT_EQ(window->graphTab()->legendText(page->outputs() + 1), "DI2: あいうえおかきくけ");
     page->readInputs();
     page->findChild<QCheckBox *>("diAutoCheck")->click();
     tickAt(1000);
@@ -403,8 +432,9 @@ TEST_P(AnalogOutputPageTest, ThresholdsInTheModesUnitAndNamesOnLegendAndLog)
     const QString file = logDir.path() + QStringLiteral("/%1_2_127.0.0.1.csv").arg(traits(GetParam()).logPrefix.data());
     const QList<QByteArray> lines = fileLines(file);
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(fromCp932(lines[0]).startsWith("日付,時刻,DI1,Valve,")) << fromCp932(lines[0]).toStdString();
-    EXPECT_TRUE(fromCp932(lines[0]).contains(",Valve,単位1,AO2,単位2"));
+    // An input's name is cut to 16 bytes, an output's kept whole.
+    EXPECT_TRUE(fromCp932(lines[0]).startsWith("日付,時刻,DI1,あいうえおかきく,")) << fromCp932(lines[0]).toStdString();
+    EXPECT_TRUE(fromCp932(lines[0]).contains(",あいうえおかきくけ,単位1,AO2,単位2"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, AnalogOutputPageTest, ::testing::Values(Model::QN110, Model::QN120),

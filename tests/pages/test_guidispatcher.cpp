@@ -1,4 +1,4 @@
-#include "pages/guidispatcher.h"
+#include "linkqt/guidispatcher.h"
 
 #include "pagetestsupport.h"
 
@@ -35,13 +35,15 @@ struct Seen {
     std::function<void()> inside;
 };
 
-void onGetDO(void *context, int)
+// The completion that records where and how often it ran into seen.
+UnitSession::Done<DigitalOutputs> noting(Seen &seen)
 {
-    auto *seen = static_cast<Seen *>(context);
-    seen->thread = QThread::currentThread();
-    if (seen->inside)
-        seen->inside();
-    ++seen->calls;
+    return [&seen](const Result<DigitalOutputs> &) {
+        seen.thread = QThread::currentThread();
+        if (seen.inside)
+            seen.inside();
+        ++seen.calls;
+    };
 }
 
 TEST_F(GuiDispatcherTest, CompletionsRunOnTheGuiThread)
@@ -50,7 +52,7 @@ TEST_F(GuiDispatcherTest, CompletionsRunOnTheGuiThread)
     UnitSession session(&dispatcher, {800, 800, 800});
     ASSERT_EQ(session.connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
-    session.getDO(&seen, &onGetDO);
+    session.getDO(noting(seen));
     ASSERT_TRUE(waitUntil([&] { return seen.calls == 1; }));
     EXPECT_EQ(seen.thread, qApp->thread());
 }
@@ -68,8 +70,8 @@ TEST_F(GuiDispatcherTest, TheQueueWaitsWhileACompletionRuns)
         waitUntil([] { return false; }, 300);
         requestsInside = simulator.requestLog(unit).size();
     };
-    session.getDO(&first, &onGetDO);
-    session.getDO(&second, &onGetDO);
+    session.getDO(noting(first));
+    session.getDO(noting(second));
     ASSERT_TRUE(waitUntil([&] { return second.calls == 1; }));
     EXPECT_EQ(requestsInside, 1u);
     EXPECT_EQ(simulator.requestLog(unit).size(), 2u);
@@ -81,7 +83,7 @@ TEST_F(GuiDispatcherTest, DeletingTheDispatcherReleasesAWaitingWorker)
     auto session = std::make_unique<UnitSession>(dispatcher.get(), SessionTimeouts{800, 800, 800});
     ASSERT_EQ(session->connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
-    session->getDO(&seen, &onGetDO);
+    session->getDO(noting(seen));
     ASSERT_TRUE(simulator.waitForRequests(unit, 1, 5000));
     QThread::msleep(100); // the completion is posted and its worker waits
     dispatcher.reset();   // the pending completion goes unrun
@@ -99,8 +101,8 @@ TEST_F(GuiDispatcherTest, StoppingTheSessionWithACompletionPendingDropsIt)
     auto session = std::make_unique<UnitSession>(&dispatcher, SessionTimeouts{800, 800, 800});
     ASSERT_EQ(session->connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
-    session->getDO(&seen, &onGetDO);
-    session->getDO(&seen, &onGetDO);
+    session->getDO(noting(seen));
+    session->getDO(noting(seen));
     ASSERT_TRUE(simulator.waitForRequests(unit, 1, 5000));
     QThread::msleep(100);
     session.reset();

@@ -101,13 +101,13 @@ protected:
     }
 
     // What the settings file holds now, read back from the disk.
-    ChannelSettings saved(int kind, int channel) const
+    ChannelSettings saved(RecordKind kind, int channel) const
     {
         UnitSettingsStore fresh;
         fresh.loadSettings(settingsPath);
         return fresh.getConversion(Qn210Page::kModelCode, 3, kind, channel);
     }
-    QString savedName(int kind, int channel) const
+    QString savedName(RecordKind kind, int channel) const
     {
         UnitSettingsStore fresh;
         fresh.loadSettings(settingsPath);
@@ -160,10 +160,10 @@ TEST_F(Qn210Settings, FormulaReachesTheSettingsFileTheLogAndTheGraph)
     EXPECT_EQ(file.graphMax, 20.0);
     // Shown at once, before the next reading.
     EXPECT_EQ(page->convertedText(1), "10.5000 kPa");
-    TrendSeries *series = window->canvas()->getSeries(1);
+    TrendSeries *series = window->canvas()->series(1);
     EXPECT_EQ(series->minValue(), 0.0);
     EXPECT_EQ(series->maxValue(), 20.0);
-    EXPECT_EQ(series->getUnit(), "kPa");
+    EXPECT_EQ(series->unit(), "kPa");
 
     readOnce();
     const QList<QByteArray> lines = fileLines(logFile());
@@ -199,8 +199,8 @@ TEST_F(Qn210Settings, InvalidGraphRangeFallsBackToTheRangesDefaultWhilePaused)
     EXPECT_TRUE(pausedDuringMessage);
     EXPECT_FALSE(page->paused());
     // The ±100 mV range's default on the graph, 0..0 ("default") in the file.
-    EXPECT_EQ(window->canvas()->getSeries(0)->minValue(), -100.0);
-    EXPECT_EQ(window->canvas()->getSeries(0)->maxValue(), 100.0);
+    EXPECT_EQ(window->canvas()->series(0)->minValue(), -100.0);
+    EXPECT_EQ(window->canvas()->series(0)->maxValue(), 100.0);
     const ChannelSettings file = saved(Qn210Page::kInputKind, 0);
     EXPECT_EQ(file.a, 3.0);
     EXPECT_EQ(file.graphMin, 0.0);
@@ -209,7 +209,7 @@ TEST_F(Qn210Settings, InvalidGraphRangeFallsBackToTheRangesDefaultWhilePaused)
 
 TEST_F(Qn210Settings, CancelledFormulaChangesNothing)
 {
-    unitSettings().setConversion(0, 3, 0, 2, 4.0, 1.0, "rpm", -5.0, 5.0);
+    unitSettings().setConversion(0, 3, RecordKind::Input, 2, 4.0, 1.0, "rpm", -5.0, 5.0);
     openWindow(false);
     script.then<FormulaDialog>([](FormulaDialog &d) {
         EXPECT_EQ(control<QLineEdit>(d, "factorEdit")->text(), "4.000000");
@@ -221,13 +221,13 @@ TEST_F(Qn210Settings, CancelledFormulaChangesNothing)
     page->ui().formulaButton3->click();
     EXPECT_EQ(page->aiChannel(2).a, 4.0);
     EXPECT_EQ(saved(Qn210Page::kInputKind, 2).a, 4.0);
-    EXPECT_EQ(window->canvas()->getSeries(2)->maxValue(), 5.0);
+    EXPECT_EQ(window->canvas()->series(2)->maxValue(), 5.0);
     EXPECT_TRUE(presenter.messages.isEmpty());
 }
 
 TEST_F(Qn210Settings, ScaleButtonsOfTheGraphTabOpenTheChannelsFormula)
 {
-    unitSettings().setConversion(0, 3, 0, 1, 3.0, 0.0, "", 0.0, 0.0);
+    unitSettings().setConversion(0, 3, RecordKind::Input, 1, 3.0, 0.0, "", 0.0, 0.0);
     openWindow(false);
     script.then<FormulaDialog>([](FormulaDialog &d) {
         EXPECT_EQ(control<QLineEdit>(d, "factorEdit")->text(), "3.000000");
@@ -246,11 +246,13 @@ TEST_F(Qn210Settings, ScaleButtonsOfTheGraphTabOpenTheChannelsFormula)
 
 TEST_F(Qn210Settings, EveryNameButtonRenamesItsChannelEverywhere)
 {
-    struct Case { const char *button; int kind; int channel; int series; const char *legend; const char *oldName; };
+    struct Case { const char *button; RecordKind kind; int channel; int series; const char *legend; const char *oldName; };
     const Case cases[] = {
-        {"aiNameButton1", 0, 0, 0, "AI1: ", "1"}, {"aiNameButton2", 0, 1, 1, "AI2: ", "2"},
-        {"aiNameButton3", 0, 2, 2, "AI3: ", "3"}, {"doNameButton1", 1, 0, 3, "DO1: ", "1"},
-        {"doNameButton2", 1, 1, 4, "DO2: ", "2"},
+        {"aiNameButton1", RecordKind::Input, 0, 0, "AI1: ", "1"},
+        {"aiNameButton2", RecordKind::Input, 1, 1, "AI2: ", "2"},
+        {"aiNameButton3", RecordKind::Input, 2, 2, "AI3: ", "3"},
+        {"doNameButton1", RecordKind::Output, 0, 3, "DO1: ", "1"},
+        {"doNameButton2", RecordKind::Output, 1, 4, "DO2: ", "2"},
     };
     openWindow();
     readOnce();
@@ -269,7 +271,7 @@ TEST_F(Qn210Settings, EveryNameButtonRenamesItsChannelEverywhere)
         EXPECT_EQ(page->signalName(c.kind, c.channel), name) << c.button;
         EXPECT_EQ(savedName(c.kind, c.channel), name) << c.button;
         EXPECT_EQ(window->graphTab()->legendText(c.series), QString::fromLatin1(c.legend) + name);
-        EXPECT_EQ(QString::fromStdString(window->canvas()->getSeries(c.series)->getName()),
+        EXPECT_EQ(QString::fromStdString(window->canvas()->series(c.series)->name()),
                   QString::fromLatin1(c.legend) + name);
     }
     EXPECT_EQ(script.runs, 5);
@@ -289,8 +291,8 @@ TEST_F(Qn210Settings, NameDialogGetsSixteenCharactersAndCancelKeepsTheName)
         d.reject();
     });
     page->ui().aiNameButton1->click();
-    EXPECT_EQ(page->signalName(0, 0), "ABCDEFGHIJKLMNOPQRST");
-    EXPECT_EQ(unitSettings().getSignalName(0, 3, 0, 0), "1");
+    EXPECT_EQ(page->signalName(RecordKind::Input, 0), "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(unitSettings().getSignalName(0, 3, RecordKind::Input, 0), "1");
 
     // An empty name is a name too.
     script.then<SignalNameDialog>([](SignalNameDialog &d) {
@@ -298,8 +300,8 @@ TEST_F(Qn210Settings, NameDialogGetsSixteenCharactersAndCancelKeepsTheName)
         d.accept();
     });
     page->ui().doNameButton2->click();
-    EXPECT_EQ(page->signalName(1, 1), "");
-    EXPECT_EQ(savedName(1, 1), "");
+    EXPECT_EQ(page->signalName(RecordKind::Output, 1), "");
+    EXPECT_EQ(savedName(RecordKind::Output, 1), "");
     EXPECT_EQ(window->graphTab()->legendText(4), "DO2: ");
 }
 
@@ -537,7 +539,7 @@ TEST_F(Qn210Settings, ClosingTheWindowCancelsTheOpenDialog)
     page->ui().formulaButton1->click();
     EXPECT_TRUE(dialogClosedByItself);
     ASSERT_TRUE(waitUntil([this] { return window.isNull(); }));
-    EXPECT_EQ(unitSettings().getConversion(0, 3, 0, 0).a, 1.0);
+    EXPECT_EQ(unitSettings().getConversion(0, 3, RecordKind::Input, 0).a, 1.0);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 #include "../support/filesizelimit.h"
 
 #include "common/cp932.h"
-#include "graph/canvasregistry.h"
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 
@@ -56,10 +55,10 @@ TEST_F(Qn210PageTest, StartUpChainReadsTheUnitInOrder)
     // Default graph ranges of the reported ranges.
     TrendCanvas *canvas = window->canvas();
     ASSERT_NE(canvas, nullptr);
-    EXPECT_EQ(canvas->getSeries(0)->minValue(), -100.0);
-    EXPECT_EQ(canvas->getSeries(1)->maxValue(), 20.0);
-    EXPECT_EQ(canvas->getSeries(2)->maxValue(), 30.0);
-    EXPECT_EQ(QString::fromStdString(canvas->getSeries(0)->getUnit()), "mV");
+    EXPECT_EQ(canvas->series(0)->minValue(), -100.0);
+    EXPECT_EQ(canvas->series(1)->maxValue(), 20.0);
+    EXPECT_EQ(canvas->series(2)->maxValue(), 30.0);
+    EXPECT_EQ(QString::fromStdString(canvas->series(0)->unit()), "mV");
     EXPECT_EQ(page->ui().infoLabel->text(), "MACアドレス: 00-80-92-00-00-01");
     EXPECT_EQ(window->windowTitle(), "QN-210(ID:3) - 127.0.0.1");
     EXPECT_TRUE(presenter.messages.isEmpty());
@@ -119,8 +118,8 @@ TEST_F(Qn210PageTest, AutomaticReadingEveryPeriodWritesRows)
     EXPECT_EQ(page->measuredText(0), " 5.0000 V");
     EXPECT_EQ(page->convertedText(0), "5.00000 ");
     EXPECT_EQ(window->graphTab()->valueLabelText(0), "5.00000 V");
-    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 4u);
-    EXPECT_EQ(window->canvas()->getSeries(3)->count(), 4u);
+    EXPECT_EQ(window->canvas()->series(0)->count(), 4u);
+    EXPECT_EQ(window->canvas()->series(3)->count(), 4u);
 }
 
 TEST_F(Qn210PageTest, ASlowUnitGetsOneAutomaticReadingAtATime)
@@ -172,7 +171,7 @@ TEST_F(Qn210PageTest, ManualReadingWritesNoRow)
     page->readInputs();
     ASSERT_TRUE(settle(before, 1));
     EXPECT_FALSE(page->measuredText(0).isEmpty());
-    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 1u);
+    EXPECT_EQ(window->canvas()->series(0)->count(), 1u);
     EXPECT_TRUE(fileLines(logFile()).isEmpty());
 }
 
@@ -210,7 +209,7 @@ TEST_F(Qn210PageTest, AFullDiskShowsInTheWindowWhileReadingsGoOn)
         read();
         EXPECT_TRUE(window->logStateText().startsWith("ログ書き込みエラー ("));
         EXPECT_TRUE(presenter.messages.isEmpty());
-        EXPECT_EQ(window->canvas()->getSeries(0)->count(), 3u);
+        EXPECT_EQ(window->canvas()->series(0)->count(), 3u);
         EXPECT_TRUE(page->aiAuto());
     }
     read();
@@ -232,7 +231,7 @@ TEST_F(Qn210PageTest, RenamePutsANewHeaderIntoTheRunningFile)
     page->tickOnce();
     ASSERT_TRUE(settle(before, 1));
     page->applySignalName(Qn210Page::kInputKind, 1, QStringLiteral("温度"));
-    EXPECT_EQ(unitSettings().getSignalName(0, 3, 0, 1), "温度");
+    EXPECT_EQ(unitSettings().getSignalName(0, 3, RecordKind::Input, 1), "温度");
     EXPECT_EQ(window->graphTab()->legendText(1), "AI2: 温度");
     before = page->completionsRun();
     page->tickOnce();
@@ -519,7 +518,7 @@ TEST_F(Qn210PageTest, RangeChangeOkResetsTheChannel)
     int before = page->completionsRun();
     page->readInputs();
     ASSERT_TRUE(settle(before, 1));
-    ASSERT_EQ(window->canvas()->getSeries(0)->count(), 1u);
+    ASSERT_EQ(window->canvas()->series(0)->count(), 1u);
     before = page->completionsRun();
     page->ui().rangeCombo1->setCurrentIndex(0);
     ASSERT_TRUE(settle(before, 1));
@@ -531,8 +530,8 @@ TEST_F(Qn210PageTest, RangeChangeOkResetsTheChannel)
     EXPECT_TRUE(ch.unit.isEmpty());
     EXPECT_EQ(ch.graphMin, -100.0);
     EXPECT_TRUE(page->measuredText(0).isEmpty());
-    EXPECT_EQ(window->canvas()->getSeries(0)->count(), 0u);
-    const ChannelSettings saved = unitSettings().getConversion(0, 3, 0, 0);
+    EXPECT_EQ(window->canvas()->series(0)->count(), 0u);
+    const ChannelSettings saved = unitSettings().getConversion(0, 3, RecordKind::Input, 0);
     EXPECT_EQ(saved.a, 1.0);
     EXPECT_EQ(saved.graphMax, 0.0);
 
@@ -721,10 +720,10 @@ TEST_F(Qn210PageTest, AssistiveToolsReadTheReadingsAndLamps)
 TEST_F(Qn210PageTest, CloseBoxClosesThePageThenTheWindow)
 {
     openWindow(false);
-    const int canvasId = window->canvas()->id();
+    const QPointer<TrendCanvas> canvas = window->canvas();
     window->close();
     ASSERT_TRUE(waitUntil([this] { return window.isNull(); }));
-    EXPECT_EQ(CanvasRegistry::instance().find(canvasId), nullptr);
+    EXPECT_TRUE(canvas.isNull());
 }
 
 } // namespace

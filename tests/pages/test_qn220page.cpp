@@ -130,7 +130,7 @@ TEST_F(Qn220PageTest, ThermocoupleChannelReadsDegreesAndOnlyItHasThermocoupleSet
     EXPECT_EQ(combo->currentIndex(), 6);
     EXPECT_EQ(page220->aiChannel(0).graphMin, 0.0);
     EXPECT_EQ(page220->aiChannel(0).graphMax, 100.0);
-    EXPECT_EQ(window->canvas()->getSeries(0)->maxValue(), 100.0);
+    EXPECT_EQ(window->canvas()->series(0)->maxValue(), 100.0);
 
     page220->setAiAuto(true);
     const int since = page220->completionsRun();

@@ -161,7 +161,7 @@ TEST(Simulator, RequestsSplitAcrossSegmentsAndBackToBack)
     const uint8_t half1[] = {0x41, 0x49};
     const uint8_t half2[] = {0x27, 0xC8};
     c.m_socket.send(half1, 2, err);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(sim.waitForBytes(0, sizeof two + 2, kWaitMs)); // the first half is in
     c.m_socket.send(half2, 2, err);
     ASSERT_TRUE(sim.waitForRequests(0, 3, kWaitMs));
     EXPECT_EQ(sim.requestNames(0), (std::vector<std::string>{"GetDO", "GetDO", "GetAllAI"}));

@@ -89,7 +89,7 @@ for _ in $(seq 1 200); do
     sleep 0.05
 done
 out=$("$bin/qnctl" run 127.0.0.183:10001 GetUnitModelID SetAO 0 1 0x4000 GetAO 0)
-[ "$out" = $'GetUnitModelID 2 11\nSetAO 0 16384 0\nGetAO 0 1 16384' ] || fail "qnctl run against qnsim.exe printed '$out' ($(cat "$wsim_out"))"
+[ "$out" = $'GetUnitModelID 2 11\nSetAO 0 1 16384\nGetAO 0 1 16384' ] || fail "qnctl run against qnsim.exe printed '$out' ($(cat "$wsim_out"))"
 kill -INT "$wsim_pid"
 for _ in $(seq 1 40); do
     kill -0 "$wsim_pid" 2>/dev/null || break

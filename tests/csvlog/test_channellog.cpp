@@ -1,4 +1,4 @@
-#include "pages/channellog.h"
+#include "csvlog/channellog.h"
 
 #include "common/cp932.h"
 
@@ -37,7 +37,7 @@ QList<QByteArray> lines(const QString &path)
 
 QString header()
 {
-    return qn210LogHeader({"AI1", "AI2", "AI3", "DO1", "DO2"});
+    return analogInputLogHeader({"AI1", "AI2", "AI3", "DO1", "DO2"});
 }
 
 ChannelLogOptions options(const QString &folder, int rowsPerFile)
@@ -83,7 +83,7 @@ TEST(LogFormat, ColumnNames)
 TEST(LogFormat, HeaderAndRow)
 {
     EXPECT_EQ(header(), "日付,時刻,AI1,単位1,AI2,単位2,AI3,単位3,DO1,DO2\n");
-    EXPECT_EQ(qn210LogRow("2026/12/07", "9:05:03", {"1.50000", "-2.0000", "12345.6"}, {"V", "mV", "mA"}, 1, 0),
+    EXPECT_EQ(analogInputLogRow("2026/12/07", "9:05:03", {"1.50000", "-2.0000", "12345.6"}, {"V", "mV", "mA"}, 1, 0),
               "2026/12/07,9:05:03,1.50000,V,-2.0000,mV,12345.6,mA,1,0\n");
 }
 
@@ -170,7 +170,7 @@ TEST(ChannelLogFile, NewHeaderOnRequestInTheRunningFile)
     ChannelLog log(options(dir.path(), -1), kJapanese);
     ASSERT_EQ(log.open(), ChannelLog::Result::Written);
     QString names = "AI1";
-    const auto hdr = [&] { return qn210LogHeader({names, "AI2", "AI3", "DO1", "DO2"}); };
+    const auto hdr = [&] { return analogInputLogHeader({names, "AI2", "AI3", "DO1", "DO2"}); };
     log.writeRowAt(kStart, hdr, {"1", "V", "2", "V", "3", "V", "0", "0"});
     names = "温度";
     log.requestHeader();

@@ -1,4 +1,4 @@
-#include "pages/guidispatcher.h"
+#include "linkqt/guidispatcher.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,8 +1,8 @@
 #pragma once
-// The CSV log of one device page: file names, header and row formats, rotation.
-// One object per page; GUI thread only. Text is written in code page 932 with LF line
-// ends, one write call per row (with its header line when one is due) and no buffering
-// of our own.
+// The CSV log of one unit, as a device page and the logging service write it: file names,
+// header and row formats, rotation. One object per log, used from one thread. Text is written
+// in code page 932 with LF line ends, one write call per row (with its header line when one
+// is due) and no buffering of our own.
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -25,14 +25,17 @@ QString logRotatedFileName(const QString &baseName, int fileNumber);
 // A column name from a signal name: at most 16 bytes (code page 932); a name that is
 // just the channel's number ("2" on channel 2) gives the default name ("AI2").
 QString logColumnName(const QString &signalName, int channelNumber, const QString &defaultName);
+// The same for an analog output's column, whose name is kept whole.
+QString wholeLogColumnName(const QString &signalName, int channelNumber, const QString &defaultName);
 
+// The analog-input pages (QN-210, QN-220):
 // "日付,時刻,AI1,単位1,AI2,単位2,AI3,単位3,DO1,DO2\n" from the five column names.
-QString qn210LogHeader(const QStringList &columnNames);
+QString analogInputLogHeader(const QStringList &columnNames);
 // The fields after date and time: "v1,u1,v2,u2,v3,u3,do1,do2".
-QStringList qn210LogFields(const QStringList &values, const QStringList &units, int do1, int do2);
+QStringList analogInputLogFields(const QStringList &values, const QStringList &units, int do1, int do2);
 // "date,time,v1,u1,v2,u2,v3,u3,do1,do2\n".
-QString qn210LogRow(const QString &date, const QString &time, const QStringList &values,
-                    const QStringList &units, int do1, int do2);
+QString analogInputLogRow(const QString &date, const QString &time, const QStringList &values,
+                          const QStringList &units, int do1, int do2);
 
 // The analog-output pages: "日付,時刻,DI1,DI2,DI3,AO1,単位1,AO2,単位2\n" on the QN-110,
 // "日付,時刻,DI1,DI2,AO1,単位1,AO2,単位2,AO3,単位3\n" on the QN-120: the input columns,
@@ -48,6 +51,9 @@ QString logDateText(const QDate &date, const QLocale &locale);
 QString logTimeText(const QTime &time, const QLocale &locale);
 // The format logTimeText writes the time in.
 QString logTimeFormat(const QLocale &locale);
+// The local date and time of a second since the epoch; cheap when called again within
+// the same second (rows of many units share one conversion).
+QDateTime localTimeOfSecond(qint64 secondsSinceEpoch);
 
 struct ChannelLogOptions {
     bool enabled = false;
@@ -74,6 +80,12 @@ public:
     // Opens the first file (appending to what is there). OpenFailed switches logging
     // off for the rest of the object's life; the page tells the operator.
     Result open();
+    // Closes the file and opens it again under the same name and number (after logrotate
+    // has moved it away, a new file begins); the next row comes after a header line. Also
+    // switches logging back on after an open that failed.
+    Result reopen();
+    // Where writeRow takes its time stamps from (the local time when unset).
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     // Header (when pending) then one row stamped with the local date and time.
     // header is asked for only when one is due. A row and the header before it reach the
     // file whole or not at all. OpenFailed: the next file of a rotation could not be
@@ -110,6 +122,7 @@ private:
     QDateTime m_firstLostRow;
     qint64 m_cutBackTo = -1;  // a failed write's part still to be cut off (-1: none)
     QString m_timeFormat;
+    std::function<QDateTime()> m_clock;
     QDate m_textDate;         // the date m_dateText shows
     QString m_dateText;
     QFile m_file;

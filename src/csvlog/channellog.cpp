@@ -1,4 +1,4 @@
-#include "pages/channellog.h"
+#include "csvlog/channellog.h"
 
 #include "common/cp932.h"
 
@@ -34,30 +34,32 @@ QString logRotatedFileName(const QString &baseName, int fileNumber)
 
 QString logColumnName(const QString &signalName, int channelNumber, const QString &defaultName)
 {
-    const QString name = fromCp932(cutCp932(toCp932(signalName), 16));
-    if (name == QString::number(channelNumber))
-        return defaultName;
-    return name;
+    return wholeLogColumnName(fromCp932(cutCp932(toCp932(signalName), 16)), channelNumber, defaultName);
 }
 
-QString qn210LogHeader(const QStringList &columnNames)
+QString wholeLogColumnName(const QString &signalName, int channelNumber, const QString &defaultName)
+{
+    return signalName == QString::number(channelNumber) ? defaultName : signalName;
+}
+
+QString analogInputLogHeader(const QStringList &columnNames)
 {
     const auto at = [&](int i) { return i < columnNames.size() ? columnNames[i] : QString(); };
     return QStringLiteral("日付,時刻,%1,単位1,%2,単位2,%3,単位3,%4,%5\n")
         .arg(at(0), at(1), at(2), at(3), at(4));
 }
 
-QStringList qn210LogFields(const QStringList &values, const QStringList &units, int do1, int do2)
+QStringList analogInputLogFields(const QStringList &values, const QStringList &units, int do1, int do2)
 {
     const auto v = [&](int i) { return i < values.size() ? values[i] : QString(); };
     const auto u = [&](int i) { return i < units.size() ? units[i] : QString(); };
     return {v(0), u(0), v(1), u(1), v(2), u(2), QString::number(do1), QString::number(do2)};
 }
 
-QString qn210LogRow(const QString &date, const QString &time, const QStringList &values,
-                    const QStringList &units, int do1, int do2)
+QString analogInputLogRow(const QString &date, const QString &time, const QStringList &values,
+                          const QStringList &units, int do1, int do2)
 {
-    return (QStringList{date, time} + qn210LogFields(values, units, do1, do2)).join(QLatin1Char(','))
+    return (QStringList{date, time} + analogInputLogFields(values, units, do1, do2)).join(QLatin1Char(','))
         + QLatin1Char('\n');
 }
 
@@ -119,17 +121,21 @@ QString timeInFormat(const QTime &time, const QLocale &locale, const QString &fo
 // the last conversion serves until the second turns.
 QDateTime localTimeToTheSecond()
 {
-    thread_local qint64 second = std::numeric_limits<qint64>::min();
-    thread_local QDateTime local;
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    if (now != second) {
-        local = QDateTime::fromSecsSinceEpoch(now);
-        second = now;
-    }
-    return local;
+    return localTimeOfSecond(QDateTime::currentSecsSinceEpoch());
 }
 
 } // namespace
+
+QDateTime localTimeOfSecond(qint64 secondsSinceEpoch)
+{
+    thread_local qint64 second = std::numeric_limits<qint64>::min();
+    thread_local QDateTime local;
+    if (secondsSinceEpoch != second) {
+        local = QDateTime::fromSecsSinceEpoch(secondsSinceEpoch);
+        second = secondsSinceEpoch;
+    }
+    return local;
+}
 
 QString logTimeText(const QTime &time, const QLocale &locale)
 {
@@ -171,6 +177,17 @@ ChannelLog::Result ChannelLog::open()
     return Result::Written;
 }
 
+ChannelLog::Result ChannelLog::reopen()
+{
+    if (!m_options.enabled)
+        return Result::Disabled;
+    m_file.close();
+    m_cutBackTo = -1;
+    m_headerPending = true;
+    m_enabled = openFile(rotating() ? logRotatedFileName(m_baseName, m_fileNumber) : m_baseName);
+    return m_enabled ? Result::Written : Result::OpenFailed;
+}
+
 bool ChannelLog::writeWhole(const QByteArray &bytes)
 {
     // A full disk takes part of a write: left there, the cut row would run into the
@@ -197,7 +214,7 @@ bool ChannelLog::writeWhole(const QByteArray &bytes)
 
 ChannelLog::Result ChannelLog::writeRow(const std::function<QString()> &header, const QStringList &fields)
 {
-    return writeRowAt(localTimeToTheSecond(), header, fields);
+    return writeRowAt(m_clock ? m_clock() : localTimeToTheSecond(), header, fields);
 }
 
 ChannelLog::Result ChannelLog::writeRowAt(const QDateTime &now, const std::function<QString()> &header,

@@ -1,0 +1,117 @@
+// qnlog: logs many units unattended into the unit window's CSV files.
+//
+//   qnlog [--config FILE]     (default /etc/qnlog/qnlog.conf)
+//
+// Standard error carries what an operator needs to know (the journal stamps it).
+// SIGTERM and SIGINT: rows in flight are finished, files closed, exit 0. SIGHUP: log files
+// reopened, configuration and settings file read again. Exit 2: bad configuration.
+#include "qnlog/csvlogsink.h"
+#include "qnlog/logservice.h"
+#include "qnlog/signalpipe.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+
+using namespace qn::logsvc;
+
+namespace {
+
+constexpr int kConfigError = 2;
+const char *const kDefaultConfig = "/etc/qnlog/qnlog.conf";
+
+void usage(FILE *out)
+{
+    std::fprintf(out, "usage: qnlog [--config FILE]\n"
+                      "  Logs the units that FILE names (default %s) into CSV files.\n"
+                      "  SIGHUP reopens the log files and reads FILE again; SIGTERM ends.\n",
+                 kDefaultConfig);
+}
+
+// A socket and a log file for each unit: hundreds of units need more descriptors than the
+// usual soft limit of 1024. As many as the hard limit allows; where that fails, the units
+// beyond report that they cannot be reached or logged.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+CsvLogSettings csvSettings(const ServiceConfig &config)
+{
+    CsvLogSettings s;
+    s.folder = config.logFolder;
+    s.rowsPerFile = config.rowsPerFile;
+    s.locale = config.locale.isEmpty() ? QLocale::system() : QLocale(config.locale);
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QString configPath = QString::fromLocal8Bit(kDefaultConfig);
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--config") && i + 1 < args.size()) {
+            configPath = args[++i];
+        } else if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h")) {
+            usage(stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "qnlog: unknown argument '%s'\n", qPrintable(args[i]));
+            usage(stderr);
+            return kConfigError;
+        }
+    }
+
+    ConfigError error;
+    std::optional<ServiceConfig> config = readServiceConfig(configPath, &error);
+    if (!config) {
+        std::fprintf(stderr, "qnlog: %s\n", qPrintable(error.text()));
+        return kConfigError;
+    }
+
+    raiseDescriptorLimit();
+    SignalPipe signalPipe;
+    if (!signalPipe.install()) {
+        std::fprintf(stderr, "qnlog: cannot catch signals: %s\n", qPrintable(signalPipe.errorText()));
+        return EXIT_FAILURE;
+    }
+    CsvLogSink csv(csvSettings(*config));
+    LogService service(*config);
+    service.addSink(&csv);
+    QObject::connect(&signalPipe, &SignalPipe::terminate, &service, [&] { service.stop(); });
+    QObject::connect(&signalPipe, &SignalPipe::hangUp, &service, [&] {
+        ConfigError reloadError;
+        std::optional<ServiceConfig> reloaded = readServiceConfig(configPath, &reloadError);
+        if (!reloaded) {
+            // A running service keeps going with what it had.
+            std::fprintf(stderr, "qnlog: %s; the configuration stays as it was\n", qPrintable(reloadError.text()));
+            service.reload(service.config());
+            return;
+        }
+        csv.setSettings(csvSettings(*reloaded));
+        service.reload(*reloaded);
+        std::fprintf(stderr, "qnlog: configuration read again, log files reopened\n");
+    });
+    QObject::connect(&service, &LogService::finished, &app, [&service] {
+        std::fprintf(stderr, "qnlog: stopped after %llu readings; %llu periods were skipped (a unit late or away)\n",
+                     static_cast<unsigned long long>(service.readings()),
+                     static_cast<unsigned long long>(service.skippedPeriods()));
+        QCoreApplication::exit(0);
+    });
+    service.start();
+    const int status = app.exec();
+    std::fflush(stderr);
+    // The rows are written and the files closed. A session may still wait for a unit that
+    // does not answer, a search for its replies: nothing of theirs needs keeping, so the
+    // program ends without waiting for them.
+    std::_Exit(status);
+}
