@@ -8,38 +8,15 @@
 // byte (kind, socket) and its own bytes; the sockets hand the events out in that order.
 #include "link/searchsockets.h"
 
+#include "scriptinput.h"
+
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 using qn::net::Address;
-
-// Names the broken rule's line, which the crash's stack does not always show.
-void checkAt(bool condition, int line)
-{
-    if (!condition) {
-        std::fprintf(stderr, "fuzz_search.cpp:%d: check failed\n", line);
-        std::abort();
-    }
-}
-#define check(condition) checkAt(condition, __LINE__)
-
-// Reads the input front to back; zeros once it is used up.
-class InputReader {
-public:
-    InputReader(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
-    bool done() const { return m_pos >= m_size; }
-    uint8_t next() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-
-private:
-    const uint8_t *m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
 
 // Four units' addresses, each from the discovery port or another one.
 Address senderFrom(uint8_t b)

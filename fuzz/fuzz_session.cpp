@@ -7,15 +7,16 @@
 // error.
 //
 // Input: one byte for the number of requests, each request's operation and argument
-// bytes, then the script the connections follow (opens, sends, receives), byte by byte.
+// bytes, then the script the connections follow (opens, sends, receives), byte by byte;
+// past its end the script reads zeros, which open, send and receive take as "all goes well".
 #include "link/replies.h"
 #include "link/sessiontransport.h"
 #include "link/unitsession.h"
 
+#include "scriptinput.h"
+
 #include <algorithm>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <tuple>
@@ -24,28 +25,6 @@
 namespace {
 
 using namespace qn;
-
-void checkAt(bool condition, int line)
-{
-    if (!condition) {
-        std::fprintf(stderr, "fuzz_session.cpp:%d: check failed\n", line);
-        std::abort();
-    }
-}
-#define check(condition) checkAt(condition, __LINE__)
-
-// Reads the input front to back; zeros once it is used up (which open, send and
-// receive take as "all goes well").
-class InputReader {
-public:
-    InputReader(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
-    uint8_t next() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-
-private:
-    const uint8_t *m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
 
 struct Posted {
     proto::Op op;
