@@ -73,7 +73,7 @@ std::string parseListOptions(const Arguments &args, bool allowTarget, ListOption
                 return "--to needs an address";
             o.targets.push_back(args[++i]);
             if (!net::parseIpv4(o.targets.back()))
-                return "--to '" + o.targets.back() + "' is not a dotted IPv4 address";
+                return "--to '" + clipped(o.targets.back()) + "' is not a dotted IPv4 address";
         } else if (a == "--port") {
             if (!hasValue || !parsePort(args[i + 1], o.tcpPort))
                 return "--port needs a TCP port 0..65535";
@@ -91,7 +91,7 @@ std::string parseListOptions(const Arguments &args, bool allowTarget, ListOption
             o.waitMs = ms;
             ++i;
         } else if (a.size() > 1 && a[0] == '-') {
-            return "unknown option '" + a + "'";
+            return "unknown option '" + clipped(a) + "'";
         } else {
             o.positional.push_back(a);
         }
@@ -130,7 +130,7 @@ int searchCommand(const Arguments &args, std::ostream &out, std::ostream &err)
     ListOptions o;
     std::string problem = parseListOptions(args, true, o);
     if (problem.empty() && !o.positional.empty())
-        problem = "unexpected argument '" + o.positional.front() + "'";
+        problem = "unexpected argument '" + clipped(o.positional.front()) + "'";
     if (!problem.empty()) {
         err << "qnctl search: " << problem << "\nusage: " << kSearchUsage;
         return kExitUsage;
@@ -145,9 +145,9 @@ int addCommand(const Arguments &args, std::ostream &out, std::ostream &err)
     ListOptions o;
     std::string problem = parseListOptions(args, false, o);
     if (problem.empty() && o.positional.size() != 1)
-        problem = o.positional.empty() ? "missing IP" : "unexpected argument '" + o.positional[1] + "'";
+        problem = o.positional.empty() ? "missing IP" : "unexpected argument '" + clipped(o.positional[1]) + "'";
     if (problem.empty() && !net::parseIpv4(o.positional[0]))
-        problem = "'" + o.positional[0] + "' is not a dotted IPv4 address";
+        problem = "'" + clipped(o.positional[0]) + "' is not a dotted IPv4 address";
     if (!problem.empty()) {
         err << "qnctl add: " << problem << "\nusage: " << kAddUsage;
         return kExitUsage;
@@ -173,7 +173,7 @@ int identifyCommand(const Arguments &args, std::ostream &out, std::ostream &err)
         } else if (!hostPort && !(args[i].size() > 1 && args[i][0] == '-')) {
             hostPort = args[i];
         } else {
-            return usage("unexpected argument '" + args[i] + "'");
+            return usage("unexpected argument '" + clipped(args[i]) + "'");
         }
     }
     if (!hostPort)
@@ -181,7 +181,7 @@ int identifyCommand(const Arguments &args, std::ostream &out, std::ostream &err)
     std::string host;
     int port = 0;
     if (!parseHostPort(*hostPort, host, port))
-        return usage("malformed HOST:PORT '" + *hostPort + "'");
+        return usage("malformed HOST:PORT '" + clipped(*hostPort) + "'");
     int modelId = -1;
     int unitId = -1;
     const int rc = getUnitModelID(host, uint16_t(port), modelId, unitId, timeoutMs);

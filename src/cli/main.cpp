@@ -59,7 +59,7 @@ int main(int argc, char **argv)
             return status;
         }
     }
-    std::cerr << "qnctl: unknown command '" << name << "'\n";
+    std::cerr << "qnctl: unknown command '" << qn::cli::clipped(name) << "'\n";
     printUsage(std::cerr);
     return qn::cli::kExitUsage;
 }

@@ -23,47 +23,6 @@ const char *const kRunUsage =
     "    SetDOAlert channel monitoredAI hysteresis direction | SetDOAlertEnable channel on\n"
     "  Exit status: 0 all succeeded, 1 any failed, 2 usage error.\n";
 
-bool parseNumber(const std::string &text, int &value)
-{
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    unsigned base = 10;
-    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= text.size())
-        return false;
-    unsigned long long v = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        unsigned d;
-        if (c >= '0' && c <= '9')
-            d = unsigned(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = unsigned(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = unsigned(c - 'A' + 10);
-        else
-            return false;
-        v = v * base + d;
-        if (v > 0xFFFFFFFFull)
-            return false;
-    }
-    if (negative) {
-        if (v > 0x80000000ull)
-            return false;
-        value = int(-static_cast<long long>(v));
-    } else {
-        value = int(static_cast<unsigned>(v));
-    }
-    return true;
-}
-
 bool parseHostPort(const std::string &text, std::string &host, int &port)
 {
     const std::size_t colon = text.rfind(':');
@@ -126,7 +85,7 @@ int runCommand(const Arguments &args, std::ostream &out, std::ostream &err)
     std::string host;
     int port = 0;
     if (!parseHostPort(args[0], host, port))
-        return usage("malformed HOST:PORT '" + args[0] + "'");
+        return usage("malformed HOST:PORT '" + clipped(args[0]) + "'");
     if (args.size() < 2)
         return usage("missing operation");
 
@@ -134,7 +93,7 @@ int runCommand(const Arguments &args, std::ostream &out, std::ostream &err)
     for (std::size_t i = 1; i < args.size();) {
         const std::optional<proto::Op> op = proto::opFromName(args[i]);
         if (!op)
-            return usage("unknown operation '" + args[i] + "'");
+            return usage("unknown operation '" + clipped(args[i]) + "'");
         const proto::OpInfo &in = proto::info(*op);
         Planned p{*op};
         ++i;
@@ -142,12 +101,8 @@ int runCommand(const Arguments &args, std::ostream &out, std::ostream &err)
             if (i >= args.size() || proto::opFromName(args[i]))
                 return usage("missing argument " + std::to_string(a + 1) + " of " + std::string(in.name) + " (takes "
                              + std::to_string(in.argCount) + ")");
-            if (!parseNumber(args[i], p.args[a]))
-                return usage("malformed argument '" + args[i] + "' of " + std::string(in.name));
-            const proto::ArgRange range = proto::argRange(*op, a);
-            if (!range.contains(p.args[a]))
-                return usage("argument " + std::to_string(a + 1) + " of " + std::string(in.name) + " is "
-                             + args[i] + ", not " + std::to_string(range.min) + ".." + std::to_string(range.max));
+            if (const std::string problem = runArgumentProblem(*op, a, args[i], p.args[a]); !problem.empty())
+                return usage(problem);
         }
         plan.push_back(p);
     }

@@ -1,4 +1,5 @@
 #include "link/discovery.h"
+#include "link/searchsockets.h"
 
 #include <algorithm>
 #include <chrono>
@@ -128,17 +129,14 @@ bool alreadyHeard(const std::vector<Answer> &answers, const net::Address &from, 
 // all: the first wait is firstWaitMs, every later one nextWaitMs. A unit heard
 // twice (it got the query by two routes) is one answer. false when waiting
 // itself fails.
-bool collectAnswers(std::vector<net::Socket> &sockets, std::vector<Answer> &answers, size_t capacity,
+bool collectAnswers(SearchSockets &sockets, std::vector<Answer> &answers, size_t capacity,
                     const DiscoveryTiming &timing)
 {
-    std::vector<const net::Socket *> waitOn;
-    for (const net::Socket &s : sockets)
-        waitOn.push_back(&s);
     int waitMs = timing.firstWaitMs;
     for (;;) {
         int err = 0;
         size_t ready = 0;
-        const int result = net::Socket::waitAnyReadable(waitOn, waitMs, ready, err);
+        const int result = sockets.waitAnyReadable(waitMs, ready, err);
         if (result < 0)
             return false;
         if (result == 0)
@@ -147,7 +145,7 @@ bool collectAnswers(std::vector<net::Socket> &sockets, std::vector<Answer> &answ
 
         uint8_t buffer[kSearchReplyMax];
         net::Address from;
-        const long n = sockets[ready].receiveFrom(buffer, sizeof buffer, from, err);
+        const long n = sockets.receiveFrom(ready, buffer, sizeof buffer, from, err);
         if (n < 0)
             continue;
         const auto mac = parseSearchReply(Bytes(buffer, size_t(n)));
@@ -169,7 +167,7 @@ bool collectAnswers(std::vector<net::Socket> &sockets, std::vector<Answer> &answ
 // sender (a late search answer of another unit, a stray packet) is dropped
 // rather than taken as this entry's answer, which would give the entry another
 // unit's port or make it vanish.
-long receiveFromUnit(net::Socket &s, uint32_t ip, uint8_t *buffer, size_t size, int timeoutMs,
+long receiveFromUnit(SearchSockets &sockets, size_t s, uint32_t ip, uint8_t *buffer, size_t size, int timeoutMs,
                      net::Address &from)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -178,11 +176,11 @@ long receiveFromUnit(net::Socket &s, uint32_t ip, uint8_t *buffer, size_t size, 
         if (left.count() <= 0)
             return -1;
         int err = 0;
-        const int ready = s.waitReadable(int(left.count()), err);
+        const int ready = sockets.waitReadable(s, int(left.count()), err);
         if (ready <= 0)
             return -1;
         net::Address sender;
-        const long n = s.receiveFrom(buffer, size, sender, err);
+        const long n = sockets.receiveFrom(s, buffer, size, sender, err);
         if (sender.ip != ip) {
             if (n < 0 && err != net::kErrMessageSize)
                 return -1;   // the receive itself failed; no sender to judge
@@ -199,52 +197,98 @@ long receiveFromUnit(net::Socket &s, uint32_t ip, uint8_t *buffer, size_t size, 
 // detail query is its answer; a unit that got the search query twice (subnet and
 // limited broadcast) may answer the second one late, and that search answer must
 // not be read as its detail reply.
-void dropPending(net::Socket &s)
+void dropPending(SearchSockets &sockets, size_t s)
 {
     int err = 0;
     uint8_t buffer[kDetailReply2Max];
     net::Address from;
-    while (s.waitReadable(0, err) > 0) {
-        if (s.receiveFrom(buffer, sizeof buffer, from, err) < 0 && err != net::kErrMessageSize)
+    while (sockets.waitReadable(s, 0, err) > 0) {
+        if (sockets.receiveFrom(s, buffer, sizeof buffer, from, err) < 0 && err != net::kErrMessageSize)
             return;
     }
 }
 
 // The two detail queries of one entry. false when the entry is to be dropped.
-bool detailExchange(net::Socket &s, UnitEntry &entry, int timeoutMs)
+bool detailExchange(SearchSockets &sockets, size_t s, UnitEntry &entry, int timeoutMs)
 {
-    dropPending(s);
+    dropPending(sockets, s);
     int err = 0;
-    if (s.sendTo(kDetailQuery1.data(), kDetailQuery1.size(), entry.address, err) < 0)
+    if (sockets.sendTo(s, kDetailQuery1.data(), kDetailQuery1.size(), entry.address, err) < 0)
         return false;
     uint8_t reply1[kDetailReply1Max];
     net::Address from;
-    const long n1 = receiveFromUnit(s, entry.address.ip, reply1, sizeof reply1, timeoutMs, from);
+    const long n1 = receiveFromUnit(sockets, s, entry.address.ip, reply1, sizeof reply1, timeoutMs, from);
     const auto tcpPort = n1 < 0 ? std::nullopt : parseDetailReply1(Bytes(reply1, size_t(n1)));
     if (!tcpPort)
         return false;
     entry.address = from;
     entry.tcpPort = *tcpPort;
 
-    if (s.sendTo(kDetailQuery2.data(), kDetailQuery2.size(), entry.address, err) < 0)
+    if (sockets.sendTo(s, kDetailQuery2.data(), kDetailQuery2.size(), entry.address, err) < 0)
         return false;
     uint8_t reply2[kDetailReply2Max];
-    const long n2 = receiveFromUnit(s, entry.address.ip, reply2, sizeof reply2, timeoutMs, from);
+    const long n2 = receiveFromUnit(sockets, s, entry.address.ip, reply2, sizeof reply2, timeoutMs, from);
     return n2 >= 0 && acceptDetailReply2(Bytes(reply2, size_t(n2)));
 }
 
 // Runs the detail exchange of every answer in turn and fills the table with
 // those that pass, in the same order.
-void verifyInto(UnitTable &table, std::vector<net::Socket> &sockets, std::vector<Answer> &answers, int timeoutMs)
+void verifyInto(UnitTable &table, SearchSockets &sockets, std::vector<Answer> &answers, int timeoutMs)
 {
     table.clear();
     for (Answer &a : answers) {
-        if (detailExchange(sockets[a.via], a.entry, timeoutMs))
+        // The detail reply gives the entry its final address: a unit whose search
+        // answers came from two ports of one address is listed once.
+        if (detailExchange(sockets, a.via, a.entry, timeoutMs) && table.indexOf(a.entry.address, a.entry.mac) < 0)
             table.append(a.entry);
     }
 }
 
+// The program's own sockets.
+class NetSearchSockets final : public SearchSockets {
+public:
+    explicit NetSearchSockets(std::vector<net::Socket> &sockets) : m_sockets(sockets)
+    {
+        for (const net::Socket &s : m_sockets)
+            m_waitOn.push_back(&s);
+    }
+    size_t count() const override { return m_sockets.size(); }
+    long sendTo(size_t socket, const uint8_t *data, size_t size, const net::Address &to, int &err) override
+    {
+        return m_sockets[socket].sendTo(data, size, to, err);
+    }
+    long receiveFrom(size_t socket, uint8_t *buffer, size_t size, net::Address &from, int &err) override
+    {
+        return m_sockets[socket].receiveFrom(buffer, size, from, err);
+    }
+    int waitReadable(size_t socket, int timeoutMs, int &err) override
+    {
+        return m_sockets[socket].waitReadable(timeoutMs, err);
+    }
+    int waitAnyReadable(int timeoutMs, size_t &ready, int &err) override
+    {
+        return net::Socket::waitAnyReadable(m_waitOn, timeoutMs, ready, err);
+    }
+
+private:
+    std::vector<net::Socket> &m_sockets;
+    std::vector<const net::Socket *> m_waitOn;
+};
+
 } // namespace
+
+int collectSearchAnswers(UnitTable &table, SearchSockets &sockets, const DiscoveryTiming &timing)
+{
+    // The listed units first, then whoever answers now; a listed unit that answers
+    // again (an address that is a broadcast one) stays where it is.
+    std::vector<Answer> answers;
+    for (const UnitEntry &e : table.entries())
+        answers.push_back(Answer{e, 0});
+    if (!collectAnswers(sockets, answers, UnitTable::kCapacity, timing))
+        return -1;
+    verifyInto(table, sockets, answers, timing.receiveTimeoutMs);
+    return table.count();
+}
 
 int searchUnits(UnitTable &table, const SearchTargets &targets, uint16_t port, const DiscoveryTiming &timing)
 {
@@ -254,11 +298,8 @@ int searchUnits(UnitTable &table, const SearchTargets &targets, uint16_t port, c
     std::vector<net::Socket> sockets = sendSearchQueries(targets, port, timing.receiveTimeoutMs);
     if (sockets.empty())
         return -1;
-    std::vector<Answer> answers;
-    if (!collectAnswers(sockets, answers, UnitTable::kCapacity, timing))
-        return -1;
-    verifyInto(table, sockets, answers, timing.receiveTimeoutMs);
-    return table.count();
+    NetSearchSockets searchSockets(sockets);
+    return collectSearchAnswers(table, searchSockets, timing);
 }
 
 int searchUnits(UnitTable &table, const std::string &target, uint16_t port, const DiscoveryTiming &timing)
@@ -279,15 +320,8 @@ int addUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port, cons
     std::vector<net::Socket> sockets = sendSearchQueries(SearchTargets{ipText}, port, timing.receiveTimeoutMs);
     if (sockets.empty())
         return -1;
-    // The listed units first, then whoever answers now; a listed unit that
-    // answers again (an address that is a broadcast one) stays where it is.
-    std::vector<Answer> answers;
-    for (const UnitEntry &e : table.entries())
-        answers.push_back(Answer{e, 0});
-    if (!collectAnswers(sockets, answers, UnitTable::kCapacity, timing))
-        return -1;
-    verifyInto(table, sockets, answers, timing.receiveTimeoutMs);
-    return table.count();
+    NetSearchSockets searchSockets(sockets);
+    return collectSearchAnswers(table, searchSockets, timing);
 }
 
 int sendRecv(const std::string &host, uint16_t port, const uint8_t *request, size_t requestLength,

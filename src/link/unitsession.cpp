@@ -1,6 +1,7 @@
 #include "link/unitsession.h"
 
 #include "link/net.h"
+#include "link/sessiontransport.h"
 
 #include <utility>
 
@@ -200,11 +201,12 @@ CompletionHold holdCurrentCompletion()
 // ---- UnitSession ----
 
 struct UnitSession::SocketHolder {
-    net::Socket socket;
+    std::unique_ptr<SessionTransport> transport;
 };
 
-UnitSession::UnitSession(CompletionDispatcher *dispatcher, SessionTimeouts timeouts)
-    : m_dispatcher(dispatcher), m_timeouts(timeouts), m_socket(std::make_unique<SocketHolder>())
+UnitSession::UnitSession(CompletionDispatcher *dispatcher, SessionTimeouts timeouts, SessionConnector *connector)
+    : m_dispatcher(dispatcher), m_timeouts(timeouts), m_connector(connector ? *connector : tcpSessionConnector()),
+      m_socket(std::make_unique<SocketHolder>())
 {
     // The queue exists before the worker starts, so requests posted right after
     // construction wait for it instead of being lost.
@@ -254,27 +256,18 @@ int UnitSession::connectLocked(const std::string &host, int port)
     if (!ip)
         return net::kErrAddressNotAvailable;
     int err = 0;
-    net::Socket socket = net::Socket::tcp(err);
-    if (!socket.valid())
+    std::unique_ptr<SessionTransport> transport = m_connector.open(
+        net::Address{*ip, uint16_t(port)}, m_timeouts.connectMs, m_timeouts.sendMs, m_timeouts.receiveMs, err);
+    if (!transport)
         return err;
-    err = socket.connect(net::Address{*ip, uint16_t(port)}, m_timeouts.connectMs);
-    if (err != 0)
-        return err;
-    // Every request leaves in one segment; waiting for Nagle costs tens of ms per exchange.
-    if ((err = socket.setNoDelay(true)) != 0)
-        return err;
-    if ((err = socket.setSendTimeout(m_timeouts.sendMs)) != 0)
-        return err;
-    if ((err = socket.setReceiveTimeout(m_timeouts.receiveMs)) != 0)
-        return err;
-    m_socket->socket = std::move(socket);
+    m_socket->transport = std::move(transport);
     m_connected.store(true, std::memory_order_relaxed);
     return 0;
 }
 
 void UnitSession::closeLocked()
 {
-    m_socket->socket.close();
+    m_socket->transport.reset();
     m_connected.store(false, std::memory_order_relaxed);
 }
 
@@ -296,17 +289,17 @@ std::optional<LinkError> UnitSession::transaction(const proto::Frame &request, s
             return LinkError::fromSocketError(err);
         m_failed.store(false, std::memory_order_relaxed);
     }
-    net::Socket &s = m_socket->socket;
+    SessionTransport *s = m_socket->transport.get();
     int err = 0;
-    if (!s.valid()) // never connected: the first request tells why
+    if (!s) // never connected: the first request tells why
         return fail(m_connectError != 0 ? m_connectError : net::kErrNotSocket);
-    const long sent = s.send(request.data(), request.size, err);
+    const long sent = s->send(request.data(), request.size, err);
     if (sent < 0 || std::size_t(sent) != request.size)
         return fail(err != 0 ? err : net::kErrTimedOut);
     std::size_t got = 0;
     bool peerClosed = false;
     for (int call = 0; call < kMaxReceiveCalls && got < replyLength; ++call) {
-        const long n = s.receive(reply + got, replyLength - got, err);
+        const long n = s->receive(reply + got, replyLength - got, err);
         if (n < 0)
             return fail(err);
         if (n == 0)

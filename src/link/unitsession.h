@@ -33,6 +33,8 @@
 
 namespace qn {
 
+class SessionConnector;
+
 namespace detail {
 struct CompletionGate;
 struct CompletionCall;
@@ -134,7 +136,9 @@ public:
     // Receive calls allowed per reply.
     static constexpr int kMaxReceiveCalls = 10;
 
-    explicit UnitSession(CompletionDispatcher *dispatcher = nullptr, SessionTimeouts timeouts = {});
+    // connector opens the connections (TCP when null); it must outlive the session.
+    explicit UnitSession(CompletionDispatcher *dispatcher = nullptr, SessionTimeouts timeouts = {},
+                         SessionConnector *connector = nullptr);
     // Queued requests still run; their completions are called without a dispatcher,
     // and released unrun with one. A request that fails while stopping makes the
     // ones behind it fail at once instead of each waiting for a reconnect.
@@ -212,6 +216,7 @@ private:
 
     CompletionDispatcher *const m_dispatcher;
     const SessionTimeouts m_timeouts;
+    SessionConnector &m_connector;
 
     // Socket, host, port: guarded by m_lock (held by the worker per request).
     std::recursive_mutex m_lock;

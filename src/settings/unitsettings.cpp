@@ -1,6 +1,7 @@
 #include "settings/unitsettings.h"
 
 #include "common/cp932.h"
+#include "settings/inplacewrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <span>
 
 namespace qn {
 namespace {
@@ -254,15 +256,18 @@ void UnitSettingsStore::deserialize(const QByteArray &bytes)
     }
 }
 
-QByteArray UnitSettingsStore::serialize() const
+QByteArray UnitSettingsStore::serialize() const { return serializeRecords(Records); }
+
+QByteArray UnitSettingsStore::serializeRecords(int count) const
 {
     static const QByteArray crlf = QByteArrayLiteral("\r\n");
     // One encoder for all 1,344 texts: building one per text made a save cost tens of ms.
     QStringEncoder encoder = cp932Encoder();
     QByteArray out;
-    out.reserve(Records * 64);
+    count = std::clamp(count, 0, int(Records));
+    out.reserve(count * 64 + 16);
     out += kHeaderPrefix + QByteArray::number(FileVersion).rightJustified(2, '0') + crlf;
-    for (const ChannelSettings &record : m_records) {
+    for (const ChannelSettings &record : std::span(m_records).first(size_t(count))) {
         appendText(out, encoder, record.signalName);
         out += crlf;
         for (double number : {record.a, record.b}) {
@@ -305,21 +310,21 @@ bool UnitSettingsStore::save(const QString &path) const
 {
     if (path.isEmpty())
         return false;
+    const QByteArray bytes = serialize();
     // The new contents replace the old file only once they are completely on disk, so a
     // full disk or a failing write never costs the operator the settings already stored.
-    // Where the program's folder takes no new file but the settings file may be written
-    // (a folder locked down by an administrator), it is written in place instead: a
-    // save that always fails would lose every change.
     QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = serialize();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    if (file.open(QIODevice::WriteOnly)) {
+        if (file.write(bytes) != bytes.size()) {
+            file.cancelWriting();
+            return false;
+        }
+        return file.commit();
     }
-    return file.commit();
+    // The folder takes no new file (locked down by an administrator) but the settings
+    // file may be written: a save that always failed would lose every change, so the
+    // file is written in place, never emptied before the new bytes are in it.
+    return overwriteInPlace(path, bytes);
 }
 
 QString UnitSettingsStore::getSignalName(int modelCode, int unitId, RecordKind kind, int channel) const

@@ -69,6 +69,8 @@ public:
 
     // The file's bytes as saveSettings writes them.
     QByteArray serialize() const;
+    // Its first lines: the header and the first count records in file order.
+    QByteArray serializeRecords(int count) const;
     // Reads file bytes over the current records (what loadSettings does after opening).
     void deserialize(const QByteArray &bytes);
 

@@ -427,17 +427,19 @@ bool saveWithoutFolderWrite(const Store &store, const QString &path, const QStri
     return saved;
 }
 
+// In place, longer and then shorter contents than the file's: exactly the new bytes,
+// no padding or old tail left behind.
 TEST_F(SettingsFile, FileInAFolderThatTakesNoNewFilesIsWrittenInPlace)
 {
     Store before;
     before.setPath(path());
     before.setSignalName(0, 1, RecordKind::Input, 0, QStringLiteral("Before"));
-    Store store;
-    store.setSignalName(0, 1, RecordKind::Input, 0, QStringLiteral("After"));
-    EXPECT_TRUE(saveWithoutFolderWrite(store, path(), m_dir.path()));
-    Store loaded;
-    loaded.loadSettings(path());
-    EXPECT_EQ(loaded.getSignalName(0, 1, RecordKind::Input, 0), QStringLiteral("After"));
+    for (const char *name : {"A much longer name than before", "After"}) {
+        Store store;
+        store.setSignalName(0, 1, RecordKind::Input, 0, QString::fromLatin1(name));
+        EXPECT_TRUE(saveWithoutFolderWrite(store, path(), m_dir.path()));
+        EXPECT_EQ(readAll(path()), store.serialize()) << name;
+    }
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"qnview.ini"});
 }
 
