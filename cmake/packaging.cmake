@@ -15,7 +15,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Not found from the libraries: the platform plugin that opens windows and a CJK face.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-vlgothic | fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-vlgothic | fonts-ipafont-gothic")
 # The example configuration of qnlog is the operator's to change: dpkg keeps the changes.
 file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "/etc/qnlog/qnlog.conf\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)

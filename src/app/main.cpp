@@ -70,6 +70,7 @@ int main(int argc, char **argv)
     const qn::SingleInstanceLock lock;
     if (!lock.acquired())
         return 0;
+    qn::installQtJapanese(app);
 
     if (!settingsPath.startsWith(folder + QLatin1Char('/')))
         QDir().mkpath(configFolder);

@@ -4,6 +4,7 @@
 #include "graph/trendcanvas.h"
 #include "pages/devicepages.h"
 #include "ui/keyguard.h"
+#include "ui/messages.h"
 
 #include "ui_unitwindow.h"
 
@@ -86,6 +87,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
     connect(m_ui->disconnectButton, &QPushButton::clicked, this, &UnitWindow::disconnectUnit);
 
     setWindowTitle(m_args.title.left(255));
+    setMessageSourceName(this, windowTitle());
     if (m_page && start == PageStart::Now)
         m_page->initialise();
 }

@@ -2,6 +2,7 @@
 // the single-instance rule, in process and with the real program.
 #include "app/startup.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -89,6 +91,15 @@ TEST(Startup, ProgramIconHasTheUsualSizes)
     ASSERT_FALSE(icon.isNull());
     for (int size : {16, 32, 48})
         EXPECT_EQ(icon.pixmap(size, size).width(), size);
+}
+
+TEST(Startup, QtsOwnTextsInJapanese)
+{
+    QTranslator *translator = installQtJapanese(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 TEST(SingleInstance, OneHolderAtATimeAndReleasedWithTheHolder)
