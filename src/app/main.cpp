@@ -97,6 +97,7 @@ int main(int argc, char **argv)
 
     // Each connect opens an independent unit window; the main dialog keeps no hold on it.
     qn::MainDialog dialog(config, qn::UnitWindow::opener());
+    dialog.setOpenWindowFinder(qn::UnitWindow::finder());
     QObject::connect(&instance, &qn::SingleInstance::showRequested, &dialog, [&dialog] { qn::bringToFront(&dialog); });
     // The main dialog lives as long as the program but blocks no other window: the
     // unit windows it opens stay usable beside it. So it is shown modeless and the

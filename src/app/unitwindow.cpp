@@ -122,6 +122,17 @@ UnitWindowOpener UnitWindow::opener()
     return [](const UnitWindowArgs &args) { open(args); };
 }
 
+UnitWindowFinder UnitWindow::finder()
+{
+    return [](const QString &ipAddress, int tcpPort) -> QWidget * {
+        for (UnitWindow *window : windows()) {
+            if (!window->m_closing && window->m_args.ipAddress == ipAddress && window->m_args.tcpPort == tcpPort)
+                return window;
+        }
+        return nullptr;
+    };
+}
+
 QList<UnitWindow *> UnitWindow::openWindows()
 {
     return windows();
