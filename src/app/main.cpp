@@ -1,9 +1,9 @@
 // QN-VIEW: one copy per user, the main dialog for the life of the program.
 #include "app/maindialog.h"
-#include "app/unitwindow.h"
-#include "ui/windowfront.h"
 #include "app/singleinstance.h"
 #include "app/startup.h"
+#include "app/unitwindow.h"
+#include "ui/windowfront.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -98,7 +98,8 @@ int main(int argc, char **argv)
     // Each connect opens an independent unit window; the main dialog keeps no hold on it.
     qn::MainDialog dialog(config, qn::UnitWindow::opener());
     dialog.setOpenWindowFinder(qn::UnitWindow::finder());
-    QObject::connect(&instance, &qn::SingleInstance::showRequested, &dialog, [&dialog] { qn::bringToFront(&dialog); });
+    QObject::connect(&instance, &qn::SingleInstance::showRequested, &dialog,
+                     [&dialog] { qn::bringToFront(&dialog); });
     // The main dialog lives as long as the program but blocks no other window: the
     // unit windows it opens stay usable beside it. So it is shown modeless and the
     // program ends when it finishes (exit button or close box).
@@ -106,6 +107,8 @@ int main(int argc, char **argv)
     QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit);
     dialog.show();
     app.exec();
+    // A start while the windows close must not show the dialog again.
+    QObject::disconnect(&instance, nullptr, &dialog, nullptr);
 
     // The program ends with its main dialog: the unit windows still open stop their
     // sessions before the application object goes.
