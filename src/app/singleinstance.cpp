@@ -9,6 +9,13 @@
 
 #include <algorithm>
 
+#if defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace qn {
 namespace {
 
@@ -77,6 +84,11 @@ bool SingleInstance::askRunningCopyToShow(int connectTimeoutMs, int answerTimeou
         socket.abort();
         QThread::msleep(50);
     }
+#if defined(Q_OS_WIN)
+    // Windows lets only the process the operator just started take the foreground; this
+    // one hands that right on, or the running copy could only flash its taskbar button.
+    AllowSetForegroundWindow(ASFW_ANY);
+#endif
     // It answers once its window is in front; a copy busy connecting to a unit takes a while.
     const QDeadlineTimer deadline(answerTimeoutMs);
     socket.write(kShowRequest);
