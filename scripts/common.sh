@@ -10,7 +10,7 @@ QN_PACKAGES=(cmake ninja-build g++ pkg-config
   fonts-ipafont-gothic fonts-vlgothic xvfb xauth x11-apps imagemagick xdotool
   dbus-daemon at-spi2-core python3-dbus
   iproute2 util-linux procps
-  dpkg-dev desktop-file-utils qt6-qpa-plugins systemd
+  dpkg-dev desktop-file-utils qt6-qpa-plugins qt6-translations-l10n systemd
   clang-14 libfuzzer-14-dev
   libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl)
 # Only scripts/test needs these: the cross compiler of the Windows build of the

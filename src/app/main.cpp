@@ -1,7 +1,9 @@
 // QN-VIEW: one copy per user, the main dialog for the life of the program.
 #include "app/maindialog.h"
-#include "app/unitwindow.h"
+#include "app/singleinstance.h"
 #include "app/startup.h"
+#include "app/unitwindow.h"
+#include "ui/windowfront.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -66,10 +68,15 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    // A second copy ends at once and silently; the first keeps running.
-    const qn::SingleInstanceLock lock;
-    if (!lock.acquired())
-        return 0;
+    // A second start brings the running copy to the front and ends.
+    qn::SingleInstance instance;
+    if (!instance.isFirst()) {
+        if (instance.askRunningCopyToShow())
+            return 0;
+        std::fprintf(stderr, "QN-VIEW is running already but does not answer.\n");
+        return 1;
+    }
+    qn::installQtJapanese(app);
 
     if (!settingsPath.startsWith(folder + QLatin1Char('/')))
         QDir().mkpath(configFolder);
@@ -90,6 +97,9 @@ int main(int argc, char **argv)
 
     // Each connect opens an independent unit window; the main dialog keeps no hold on it.
     qn::MainDialog dialog(config, qn::UnitWindow::opener());
+    dialog.setOpenWindowFinder(qn::UnitWindow::finder());
+    QObject::connect(&instance, &qn::SingleInstance::showRequested, &dialog,
+                     [&dialog] { qn::bringToFront(&dialog); });
     // The main dialog lives as long as the program but blocks no other window: the
     // unit windows it opens stay usable beside it. So it is shown modeless and the
     // program ends when it finishes (exit button or close box).
@@ -97,6 +107,8 @@ int main(int argc, char **argv)
     QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit);
     dialog.show();
     app.exec();
+    // A start while the windows close must not show the dialog again.
+    QObject::disconnect(&instance, nullptr, &dialog, nullptr);
 
     // The program ends with its main dialog: the unit windows still open stop their
     // sessions before the application object goes.

@@ -9,6 +9,7 @@
 #include "ui/fonts.h"
 #include "ui/keyguard.h"
 #include "ui/messages.h"
+#include "ui/windowfront.h"
 #include "ui_maindialog.h"
 
 #include <QBoxLayout>
@@ -31,6 +32,11 @@ namespace {
 
 const QString kSearching = QStringLiteral("検索中...");
 const QString kCommError = QStringLiteral("通信エラー");
+const QString kLoggingNote = QStringLiteral("ログの設定は、これから接続するウィンドウに適用されます");
+const QString kNoAnswerFrom = QStringLiteral("%1 から応答がありません");
+const QString kAlreadyConnected = QStringLiteral(
+    "%1 には既に接続しています。\n"
+    "もう一つ接続すると、ユニットとの通信とログが二重になります。接続しますか？");
 const QString kChooseFolderTitle = QStringLiteral("ログフォルダを選択してください");
 
 // The list and its header use "ＭＳ ゴシック" at 10 points. An even pixel size keeps a
@@ -73,6 +79,11 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
         exposeAsValueDisplay(display);
     // The rows list is named by its current item where combo boxes are read that way.
     linkAccessibleLabel(m_ui->rowsCombo);
+    // A unit window takes the log options when it connects and keeps them: a change here
+    // leaves the windows already open as they are, and this says so where it is changed.
+    m_ui->loggingNoteLabel->setText(kLoggingNote);
+    m_ui->loggingCheck->setToolTip(kLoggingNote);
+    m_ui->loggingCheck->setAccessibleDescription(kLoggingNote);
     setDisplayText(m_ui->listHeaderLabel, toQt(kUnitListHeader));
     alignHeaderWithList();
 
@@ -103,6 +114,7 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     connect(m_ui->browseButton, &QPushButton::clicked, this, &MainDialog::browse);
     connect(m_ui->exitButton, &QPushButton::clicked, this, [this] { done(0); });
     connect(m_ui->unitList, &QListWidget::itemSelectionChanged, this, &MainDialog::updateConnectButton);
+    connect(m_ui->unitList, &QListWidget::itemDoubleClicked, this, &MainDialog::connectSelected);
     connect(m_ui->ipEdit, &QLineEdit::textChanged, this, &MainDialog::updateAddButton);
     // Each change is remembered at once, so no way of ending the program loses it.
     connect(m_ui->portEdit, &QLineEdit::textChanged, this, &MainDialog::saveOptions);
@@ -312,19 +324,24 @@ void MainDialog::addByIp()
                     -> std::function<void()> {
         const int result = addUnitByIP(table, ip, config.discoveryPort, config.addTiming);
         auto updated = std::make_shared<UnitTable>(std::move(table));
-        return [this, result, updated] {
+        return [this, result, updated, ip] {
             if (result == -1)
                 showMessage(this, kCommError);
             else if (result >= 0)
-                showAddResult(*updated);
+                showAddResult(ip, *updated);
             setBusy(false);
             emit jobFinished();
         };
     });
 }
 
-void MainDialog::showAddResult(const UnitTable &updated)
+void MainDialog::showAddResult(const std::string &ip, const UnitTable &updated)
 {
+    // An address where nothing answers adds nothing, which the list alone does not show.
+    bool answered = false;
+    for (int i = 0; i < updated.count() && !answered; ++i)
+        answered = updated[i].ipText == ip;
+    setDisplayText(m_ui->statusLabel, answered ? m_config.versionText : kNoAnswerFrom.arg(toQt(ip)));
     // New entries come last, with model and ID unknown until they are identified.
     // While every listed unit is still there in its place, only their lines are
     // appended and the selection stays as it is.
@@ -409,6 +426,17 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
         if (args.loggingEnabled && m_logFolder == m_config.programFolder)
             QDir().mkpath(m_logFolder);
         args.rowsPerFile = rowsPerFile();
+        // Two windows on one unit double its load and its log: the open one comes forward
+        // and the operator decides.
+        if (m_findWindow) {
+            if (QWidget *open = m_findWindow(args.ipAddress, args.tcpPort)) {
+                bringToFront(open);
+                if (!askOkCancel(this, kAlreadyConnected.arg(args.title))) {
+                    emit jobFinished();
+                    return;
+                }
+            }
+        }
         m_opener(args);
     }
     emit jobFinished();

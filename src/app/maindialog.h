@@ -45,6 +45,10 @@ public:
     explicit MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget *parent = nullptr);
     ~MainDialog() override;
 
+    // How a connect finds the window already open for its unit; none set: every connect
+    // opens a window.
+    void setOpenWindowFinder(UnitWindowFinder finder) { m_findWindow = std::move(finder); }
+
     // Replaces the system folder chooser (tests).
     void setFolderChooser(FolderChooser chooser);
 
@@ -76,7 +80,7 @@ private:
     void addByIp();
     void connectSelected();
     void finishConnect(int row, const UnitEntry &identified, int rc, int modelId, int unitId);
-    void showAddResult(const UnitTable &updated);
+    void showAddResult(const std::string &ip, const UnitTable &updated);
     // The selected line's position, however it was selected (mouse, keys, a
     // screen reader); -1 when none is.
     int selectedRow() const;
@@ -98,6 +102,7 @@ private:
     std::unique_ptr<Ui::MainDialog> m_ui;
     MainDialogConfig m_config;
     UnitWindowOpener m_opener;
+    UnitWindowFinder m_findWindow;
     FolderChooser m_chooseFolder;
     UnitTable m_table;
     QString m_logFolder;

@@ -4,6 +4,7 @@
 #include "graph/trendcanvas.h"
 #include "pages/devicepages.h"
 #include "ui/keyguard.h"
+#include "ui/messages.h"
 
 #include "ui_unitwindow.h"
 
@@ -86,6 +87,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
     connect(m_ui->disconnectButton, &QPushButton::clicked, this, &UnitWindow::disconnectUnit);
 
     setWindowTitle(m_args.title.left(255));
+    setMessageSourceName(this, windowTitle());
     if (m_page && start == PageStart::Now)
         m_page->initialise();
 }
@@ -118,6 +120,17 @@ UnitWindow *UnitWindow::open(const UnitWindowArgs &args, SessionTimeouts timeout
 UnitWindowOpener UnitWindow::opener()
 {
     return [](const UnitWindowArgs &args) { open(args); };
+}
+
+UnitWindowFinder UnitWindow::finder()
+{
+    return [](const QString &ipAddress, int tcpPort) -> QWidget * {
+        for (UnitWindow *window : windows()) {
+            if (!window->m_closing && window->m_args.ipAddress == ipAddress && window->m_args.tcpPort == tcpPort)
+                return window;
+        }
+        return nullptr;
+    };
 }
 
 QList<UnitWindow *> UnitWindow::openWindows()

@@ -36,6 +36,8 @@ public:
     // cannot be opened) appears over its window.
     static UnitWindow *open(const UnitWindowArgs &args, SessionTimeouts timeouts = {});
     static UnitWindowOpener opener();
+    // Finds the window still connected (not closing) to a unit's address and port.
+    static UnitWindowFinder finder();
 
     // Windows open now (not yet destroyed).
     static QList<UnitWindow *> openWindows();

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace qn {
 
 struct UnitWindowArgs {
@@ -22,5 +24,7 @@ struct UnitWindowArgs {
 
 // Opens the window of one unit (GUI thread). The main dialog calls it on connect.
 using UnitWindowOpener = std::function<void(const UnitWindowArgs &)>;
+// The open window connected to ipAddress:tcpPort, if any (GUI thread).
+using UnitWindowFinder = std::function<QWidget *(const QString &ipAddress, int tcpPort)>;
 
 } // namespace qn

@@ -1,7 +1,6 @@
 #include "ui/messages.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -10,6 +9,16 @@
 
 namespace qn {
 namespace {
+
+constexpr const char *kSourceNameProperty = "qnMessageSourceName";
+
+// Every message the program informs of is a problem the operator has to know about
+// (a time-out, a refused entry, a file that cannot be written); questions ask.
+QMessageBox *makeBox(QMessageBox::Icon icon, QWidget *parent, const QString &text,
+                     QMessageBox::StandardButtons buttons)
+{
+    return new QMessageBox(icon, messageTitle(parent), text, buttons, parent);
+}
 
 // A message of one unit's window blocks that window only: the main window and the
 // other units' windows stay usable, as a message box owned by one window does.
@@ -23,20 +32,20 @@ class MessageBoxPresenter final : public MessagePresenter {
 public:
     void inform(QWidget *parent, const QString &text) override
     {
-        QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
-        blockOnlyItsWindow(box, parent);
-        box.exec();
+        const std::unique_ptr<QMessageBox> box(makeBox(QMessageBox::Warning, parent, text, QMessageBox::Ok));
+        blockOnlyItsWindow(*box, parent);
+        box->exec();
     }
     bool confirm(QWidget *parent, const QString &text) override
     {
-        QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text,
-                        QMessageBox::Ok | QMessageBox::Cancel, parent);
-        blockOnlyItsWindow(box, parent);
-        return box.exec() == QMessageBox::Ok;
+        const std::unique_ptr<QMessageBox> box(
+            makeBox(QMessageBox::Question, parent, text, QMessageBox::Ok | QMessageBox::Cancel));
+        blockOnlyItsWindow(*box, parent);
+        return box->exec() == QMessageBox::Ok;
     }
     void informAsync(QWidget *parent, const QString &text, std::function<void()> dismissed) override
     {
-        auto *box = new QMessageBox(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+        QMessageBox *box = makeBox(QMessageBox::Warning, parent, text, QMessageBox::Ok);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setProperty(kAsyncProperty, true);
         blockOnlyItsWindow(*box, parent);
@@ -72,10 +81,24 @@ MessagePresenter *g_presenter = &g_messageBoxes;
 
 QString applicationTitle()
 {
-    // The executable's base name, as the message boxes have always been captioned.
-    const QString path = QCoreApplication::applicationFilePath();
-    const QString base = QFileInfo(path).completeBaseName();
-    return base.isEmpty() ? QStringLiteral("QN-VIEW") : base;
+    return QStringLiteral("QN-VIEW");
+}
+
+void setMessageSourceName(QWidget *window, const QString &unitName)
+{
+    window->setProperty(kSourceNameProperty, unitName);
+}
+
+QString messageTitle(const QWidget *parent)
+{
+    // Up through the parents, dialogs included: a dialog opened from a unit's window
+    // belongs to that unit too.
+    for (const QWidget *w = parent; w; w = w->parentWidget()) {
+        const QString name = w->property(kSourceNameProperty).toString();
+        if (!name.isEmpty())
+            return applicationTitle() + QStringLiteral(" - ") + name;
+    }
+    return applicationTitle();
 }
 
 void setMessagePresenter(MessagePresenter *presenter)

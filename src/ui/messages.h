@@ -34,8 +34,15 @@ public:
     virtual void closeAsync(QWidget *parent) { (void)parent; }
 };
 
-// The caption of every message box: the application's title.
+// The program's name, "QN-VIEW": the caption of every message box.
 QString applicationTitle();
+// Marks window as the window of one unit, named as in its title
+// ("QN-210(ID:3) - 127.0.0.11"): messages raised inside it, or in dialogs opened from it,
+// name that unit in their caption, so boxes from several windows can be told apart.
+void setMessageSourceName(QWidget *window, const QString &unitName);
+// The caption of a message shown over parent: "QN-VIEW", or "QN-VIEW - <unit>" inside
+// a unit's window.
+QString messageTitle(const QWidget *parent);
 
 // Replace the presenter (tests); nullptr puts the message boxes back.
 void setMessagePresenter(MessagePresenter *presenter);

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -55,9 +56,10 @@ public:
     bool confirm(QWidget *, const QString &text) override
     {
         messages << text;
-        return true;
+        return answer;
     }
     QStringList messages;
+    bool answer = true;  // to every question
     std::function<void(const QString &)> onInform; // runs while the message is up
 };
 
@@ -405,6 +407,20 @@ TEST_F(MainDialogTest, AddAppendsTheUnitWithABlankId)
     EXPECT_EQ(lines(), QStringList{line("00-80-92-00-00-14", "QN-120", "ID:2 ", "127.0.0.14")});
 }
 
+TEST_F(MainDialogTest, AddOfAnAddressWhereNothingAnswersSaysSoInTheStatusLine)
+{
+    child<QLineEdit>("ipEdit")->setText(QStringLiteral("127.0.0.99"));
+    ASSERT_TRUE(clickAndWait("addButton"));
+    EXPECT_TRUE(lines().isEmpty());
+    EXPECT_TRUE(m_presenter.messages.isEmpty());
+    EXPECT_EQ(child<QLabel>("statusLabel")->text(), QStringLiteral("127.0.0.99 から応答がありません"));
+    // An address that answers puts the version back.
+    child<QLineEdit>("ipEdit")->setText(QStringLiteral("127.0.0.14"));
+    ASSERT_TRUE(clickAndWait("addButton"));
+    EXPECT_EQ(lines().size(), 1);
+    EXPECT_EQ(child<QLabel>("statusLabel")->text(), QStringLiteral("Version 1.13"));
+}
+
 TEST_F(MainDialogTest, AddOfTextThatIsNoAddressReportsAnError)
 {
     child<QLineEdit>("ipEdit")->setText(QStringLiteral("unit-7"));
@@ -556,14 +572,48 @@ TEST_F(MainDialogTest, RowsPerFileForEveryListChoice)
     EXPECT_EQ(MainDialog::rowsForSelection(-1), 10000);
 }
 
-// What the program does: each connect opens a unit window of its own, and the windows
-// close with the program.
-TEST_F(MainDialogTest, ConnectOpensAUnitWindowPerClick)
+TEST_F(MainDialogTest, DoubleClickOnALineConnectsToIt)
+{
+    ASSERT_TRUE(search(QString::number(m_tcpPort)));
+    auto *list = child<QListWidget>("unitList");
+    QSignalSpy finished(&dialog(), &MainDialog::jobFinished);
+    // As a mouse sends it: the second press arrives as the double click.
+    const QPoint onLine = list->visualItemRect(list->item(1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onLine);
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, onLine);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onLine);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, onLine);
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(kJobWaitMs));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].model, Model::QN220);
+}
+
+// A second window on a unit doubles its load and its log: the open one comes forward
+// and the operator is asked first.
+TEST_F(MainDialogTest, ConnectingAgainBringsTheUnitsWindowForwardAndAsks)
 {
     m_dialog = std::make_unique<MainDialog>(config(), UnitWindow::opener());
+    m_dialog->setOpenWindowFinder(UnitWindow::finder());
     m_dialog->show();
     ASSERT_TRUE(search(QString::number(m_tcpPort)));
     ASSERT_TRUE(connectRow(2));
+    ASSERT_EQ(UnitWindow::openWindows().size(), 1);
+    UnitWindow *first = UnitWindow::openWindows()[0];
+    // Its messages name the unit.
+    QWidget *inside = first->findChild<QTabWidget *>()->widget(0);
+    EXPECT_EQ(messageTitle(inside), QStringLiteral("QN-VIEW - QN-110(ID:1) - 127.0.0.13"));
+
+    first->showMinimized();
+    m_presenter.answer = false;
+    ASSERT_TRUE(connectRow(2));
+    const QString question = QStringLiteral(
+        "QN-110(ID:1) - 127.0.0.13 には既に接続しています。\n"
+        "もう一つ接続すると、ユニットとの通信とログが二重になります。接続しますか？");
+    EXPECT_EQ(m_presenter.messages.count(question), 1);
+    EXPECT_FALSE(first->isMinimized());
+    EXPECT_EQ(UnitWindow::openWindows().size(), 1);
+
+    m_presenter.answer = true;
     ASSERT_TRUE(connectRow(2));
     const QList<UnitWindow *> windows = UnitWindow::openWindows();
     ASSERT_EQ(windows.size(), 2);
@@ -688,6 +738,12 @@ TEST_F(MainDialogTest, DisplaysAreReadByAssistiveTools)
          QAccessible::queryAccessibleInterface(child<QComboBox>("rowsCombo"))->relations(QAccessible::Label))
         rowsLabels << label->text(QAccessible::Name);
     EXPECT_TRUE(rowsLabels.contains(QStringLiteral("ファイル自動切換の行数"))) << rowsLabels.join(',').toStdString();
+
+    // The log options are taken at connect; the window says so where they are set.
+    const QString note = QStringLiteral("ログの設定は、これから接続するウィンドウに適用されます");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(child<QWidget>("loggingNoteLabel"))->text(QAccessible::Name), note);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(child<QWidget>("loggingCheck"))->text(QAccessible::Description), note);
+    EXPECT_TRUE(child<QWidget>("loggingNoteLabel")->isVisible());
 }
 
 // An assistive tool selects a line without making it the current one: connect still

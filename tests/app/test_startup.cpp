@@ -2,6 +2,7 @@
 // the single-instance rule, in process and with the real program.
 #include "app/startup.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -166,16 +168,37 @@ protected:
     std::vector<QProcess *> m_processes;
 };
 
-TEST_F(ProgramInstances, SecondCopyEndsSilentlyWhileTheFirstRuns)
+// The second start ends with 0 only once the first has answered that its window is in front.
+TEST_F(ProgramInstances, SecondStartBringsTheRunningCopyForwardAndEnds)
 {
     QProcess *first = start();
     ASSERT_TRUE(lockHeld());
     QProcess *second = start();
     ASSERT_TRUE(second->waitForFinished(30000));
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(second->exitCode(), 0) << second->readAllStandardError().constData();
     EXPECT_TRUE(second->readAllStandardOutput().isEmpty());
     EXPECT_EQ(first->state(), QProcess::Running);
+}
+
+// A lock held by something that does not answer (here the test): the start ends and says so.
+TEST_F(ProgramInstances, SecondStartThatGetsNoAnswerSaysSoAndEnds)
+{
+    const SingleInstanceLock held(m_dir.path());
+    ASSERT_TRUE(held.acquired());
+    QProcess *second = start();
+    ASSERT_TRUE(second->waitForFinished(30000));
+    EXPECT_EQ(second->exitCode(), 1);
+    EXPECT_FALSE(second->readAllStandardError().isEmpty());
+}
+
+TEST(Startup, QtsOwnTextsInJapanese)
+{
+    QTranslator *translator = installQtJapanese(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 TEST_F(ProgramInstances, ACrashedCopyLeavesNoLockBehind)
