@@ -14,7 +14,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Not found from the libraries: the platform plugin that opens windows and a CJK face.
+# Not found from the libraries: the platform plugin that opens windows, Qt's own Japanese
+# texts and a CJK face.
 # qnlog's MQTT client (found from the program too when it was built with MQTT).
 if(QN_HAVE_MQTT)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-vlgothic | fonts-ipafont-gothic, libpaho-mqtt1.3")
