@@ -3,6 +3,7 @@
 #include "link/net.h"
 
 #include <atomic>
+#include <future>
 
 using namespace qn;
 using namespace qn::test;
@@ -110,12 +111,16 @@ TEST(UnitSessionRequests, EveryOperationSucceedsAgainstEachModel)
 struct Chain {
     UnitSession *session;
     Recorder rec;
+    // Released once the test has queued its requests, so that a fast first answer
+    // cannot chain in front of one the test has yet to post.
+    std::shared_future<void> allQueued;
 };
 
 void postChained(Chain &c, int tag)
 {
     c.session->getDI(tag, [&c](const Result<DigitalInputs> &r) {
         c.rec.add(Op::GetDI, r);
+        c.allQueued.wait();
         // Posting from inside a completion takes no lock and goes to the back of the queue.
         if (r && r->tag <= 3)
             postChained(c, r->tag + 10);
@@ -127,10 +132,12 @@ TEST(UnitSessionRequests, ACallbackThatChainsGoesBehindWhatWasQueued)
     SimulatedUnit unit(proto::kModelQN110);
     UnitSession session(nullptr, kShortTimeouts);
     ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
-    Chain chain{&session, {}};
+    std::promise<void> queued;
+    Chain chain{&session, {}, queued.get_future().share()};
     unit.sim.pinDI(0, 5);
     for (int tag = 1; tag <= 3; ++tag)
         postChained(chain, tag);
+    queued.set_value();
     ASSERT_TRUE(chain.rec.waitFor(6));
     std::vector<int> tags;
     for (const Completed &c : chain.rec.all()) {
