@@ -57,7 +57,7 @@ QStringList csvLogFields(const Reading &reading)
     }
     if (analogInputModel(reading)) {
         const auto on = [&](std::size_t o) { return o < reading.digitalOutputs.size() && reading.digitalOutputs[o].on; };
-        return qn210LogFields(values, units, on(0) ? 1 : 0, on(1) ? 1 : 0);
+        return analogInputLogFields(values, units, on(0) ? 1 : 0, on(1) ? 1 : 0);
     }
     QList<bool> inputs;
     for (const DigitalValue &di : reading.digitalInputs)
@@ -78,7 +78,7 @@ QString csvLogHeader(const Reading &reading)
     for (std::size_t m = 0; m < states.size(); ++m)
         digital << logColumnName(text(states[m].signalName), int(m + 1), digitalPrefix + QString::number(m + 1));
     if (inputs)
-        return qn210LogHeader(channels + digital);
+        return analogInputLogHeader(channels + digital);
     return analogOutputLogHeader(digital, channels);
 }
 

@@ -8,8 +8,8 @@ namespace qn::logsvc {
 
 namespace {
 
-constexpr int kInputKind = 0;
-constexpr int kOutputKind = 1;
+constexpr RecordKind kInputKind = RecordKind::Input;
+constexpr RecordKind kOutputKind = RecordKind::Output;
 
 bool analogInputs(Model model)
 {

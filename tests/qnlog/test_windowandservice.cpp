@@ -43,9 +43,9 @@ TEST_F(WindowAndServiceTest, TheSameReadingsMakeTheSameFileByteForByte)
 {
     // Names, a formula and a unit as an operator set them; a name that is the channel's
     // number and an empty unit on the ±100mV range take their defaults in both.
-    unitSettings().setRecord(0, 3, 0, 0, {"炉内温度", 100.0, -5.0, "℃", 0, 0});
-    unitSettings().setRecord(0, 3, 0, 1, {"2", 1.0, 0.0, "", 0, 0});
-    unitSettings().setSignalName(0, 3, 1, 1, "ポンプ");
+    unitSettings().setRecord(0, 3, RecordKind::Input, 0, {"炉内温度", 100.0, -5.0, "℃", 0, 0});
+    unitSettings().setRecord(0, 3, RecordKind::Input, 1, {"2", 1.0, 0.0, "", 0, 0});
+    unitSettings().setSignalName(0, 3, RecordKind::Output, 1, "ポンプ");
     const QString settingsFile = logDir.filePath("qnview.ini");
     ASSERT_TRUE(unitSettings().save(settingsFile));
     simulator.updateState(unit, [](sim::UnitState &s) {
