@@ -11,7 +11,8 @@ QN_PACKAGES=(cmake ninja-build g++ pkg-config
   dbus-daemon at-spi2-core python3-dbus
   iproute2 util-linux procps
   dpkg-dev desktop-file-utils qt6-qpa-plugins systemd
-  clang-14 libfuzzer-14-dev)
+  clang-14 libfuzzer-14-dev
+  libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl)
 # Only scripts/test needs these: the cross compiler of the Windows build of the
 # parts without Qt, and Wine to run its tests.
 QN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)

@@ -2,6 +2,7 @@
 // The logging service: the configured units and searches, their pollers, the settings
 // file the readings are named and converted with, and the sinks that take the readings.
 // Main thread only.
+#include "mqtt/command.h"
 #include "qnlog/serviceconfig.h"
 #include "qnlog/unitpoller.h"
 #include "settings/unitsettings.h"
@@ -39,6 +40,10 @@ public:
     const ServiceConfig &config() const { return m_config; }
     quint64 readings() const { return m_readings; }
     quint64 skippedPeriods() const;
+
+    // A checked MQTT command on a unit's outputs (servicecommands.cpp); `done` runs once, on
+    // any thread, with "" or the error.
+    void runCommand(const UnitIdentity &unit, const mqtt::Command &command, std::function<void(std::string)> done);
 
     void readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers) override;
     void unitStateChanged(const UnitIdentity &identity, bool online) override;

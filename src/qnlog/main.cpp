@@ -1,6 +1,7 @@
 // qnlog: logs many units unattended into the unit window's CSV files.
 //
 //   qnlog [--config FILE]     (default /etc/qnlog/qnlog.conf)
+//   qnlog --version           its version and whether it was built with MQTT
 //
 // Standard error carries what an operator needs to know (the journal stamps it).
 // SIGTERM and SIGINT: rows in flight are finished, files closed, exit 0. SIGHUP: log files
@@ -8,11 +9,16 @@
 #include "qnlog/csvlogsink.h"
 #include "qnlog/logservice.h"
 #include "qnlog/signalpipe.h"
+#ifdef QN_HAVE_MQTT
+#include "qnlog/mqttsink.h"
+#endif
 
 #include <QCoreApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <string>
 #include <sys/resource.h>
 
 using namespace qn::logsvc;
@@ -24,7 +30,7 @@ const char *const kDefaultConfig = "/etc/qnlog/qnlog.conf";
 
 void usage(FILE *out)
 {
-    std::fprintf(out, "usage: qnlog [--config FILE]\n"
+    std::fprintf(out, "usage: qnlog [--config FILE] | --version\n"
                       "  Logs the units that FILE names (default %s) into CSV files.\n"
                       "  SIGHUP reopens the log files and reads FILE again; SIGTERM ends.\n",
                  kDefaultConfig);
@@ -51,6 +57,16 @@ CsvLogSettings csvSettings(const ServiceConfig &config)
     return s;
 }
 
+void printVersion()
+{
+#ifdef QN_HAVE_MQTT
+    const std::string mqtt = "MQTT: " + qn::mqtt::mqttLibraryVersion();
+#else
+    const std::string mqtt = "MQTT: not built in (no Eclipse Paho MQTT C at build time)";
+#endif
+    std::printf("qnlog %s\n%s\n", QN_VERSION_STRING, mqtt.c_str());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -61,6 +77,9 @@ int main(int argc, char **argv)
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--config") && i + 1 < args.size()) {
             configPath = args[++i];
+        } else if (args[i] == QLatin1String("--version")) {
+            printVersion();
+            return 0;
         } else if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h")) {
             usage(stdout);
             return 0;
@@ -87,6 +106,27 @@ int main(int argc, char **argv)
     CsvLogSink csv(csvSettings(*config));
     LogService service(*config);
     service.addSink(&csv);
+#ifdef QN_HAVE_MQTT
+    std::unique_ptr<MqttSink> mqtt;
+    if (config->mqtt) {
+        // Commands come on the publisher's thread; the service takes them on its own.
+        mqtt = std::make_unique<MqttSink>(*config->mqtt, [&service](const UnitIdentity &unit, const qn::mqtt::Command &c,
+                                                                    std::function<void(std::string)> done) {
+            QMetaObject::invokeMethod(&service, [&service, unit, c, done] { service.runCommand(unit, c, done); },
+                                      Qt::QueuedConnection);
+        });
+        mqtt->setCommandUnits(config->units);
+        if (!mqtt->start())
+            return kConfigError;
+        service.addSink(mqtt.get());
+    }
+#else
+    if (config->mqtt) {
+        std::fprintf(stderr, "qnlog: %s: [mqtt]: this qnlog was built without MQTT (see qnlog --version)\n",
+                     qPrintable(configPath));
+        return kConfigError;
+    }
+#endif
     QObject::connect(&signalPipe, &SignalPipe::terminate, &service, [&] { service.stop(); });
     QObject::connect(&signalPipe, &SignalPipe::hangUp, &service, [&] {
         ConfigError reloadError;
@@ -98,6 +138,11 @@ int main(int argc, char **argv)
             return;
         }
         csv.setSettings(csvSettings(*reloaded));
+#ifdef QN_HAVE_MQTT
+        // The broker's options hold until the next start; which units take commands follows now.
+        if (mqtt)
+            mqtt->setCommandUnits(reloaded->units);
+#endif
         service.reload(*reloaded);
         std::fprintf(stderr, "qnlog: configuration read again, log files reopened\n");
     });

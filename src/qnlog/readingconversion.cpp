@@ -8,9 +8,6 @@ namespace qn::logsvc {
 
 namespace {
 
-constexpr RecordKind kInputKind = RecordKind::Input;
-constexpr RecordKind kOutputKind = RecordKind::Output;
-
 bool analogInputs(Model model)
 {
     return traits(model).analogInputs > 0;
@@ -42,7 +39,7 @@ Reading readingFrom(const UnitSetup &setup, const UnitIdentity &identity, const 
     reading.time = time;
     if (analogInputs(setup.model)) {
         for (int c = 0; c < t.analogInputs; ++c) {
-            const ChannelSettings s = settings.getConversion(code, setup.unitId, kInputKind, c);
+            const ChannelSettings s = settings.getConversion(code, setup.unitId, RecordKind::Input, c);
             const int range = setup.inputRanges[std::size_t(c)];
             ChannelValue ch;
             ch.signalName = utf8(s.signalName);
@@ -54,16 +51,16 @@ Reading readingFrom(const UnitSetup &setup, const UnitIdentity &identity, const 
         }
         const int pattern = setup.outputStates.pattern;
         for (int o = 0; o < t.digitalOutputs; ++o)
-            reading.digitalOutputs.push_back({utf8(settings.getSignalName(code, setup.unitId, kOutputKind, o)),
+            reading.digitalOutputs.push_back({utf8(settings.getSignalName(code, setup.unitId, RecordKind::Output, o)),
                                               bool((pattern >> o) & 1)});
         return reading;
     }
     const int bits = answers.digitalInputs.bits;
     for (int m = 0; m < t.digitalInputs; ++m)
-        reading.digitalInputs.push_back({utf8(settings.getSignalName(code, setup.unitId, kInputKind, m)),
+        reading.digitalInputs.push_back({utf8(settings.getSignalName(code, setup.unitId, RecordKind::Input, m)),
                                          bool((bits >> m) & 1)});
     for (int c = 0; c < t.analogOutputs; ++c) {
-        const ChannelSettings s = settings.getConversion(code, setup.unitId, kOutputKind, c);
+        const ChannelSettings s = settings.getConversion(code, setup.unitId, RecordKind::Output, c);
         const int mode = setup.outputValues[std::size_t(c)].mode;
         ChannelValue ch;
         ch.signalName = utf8(s.signalName);

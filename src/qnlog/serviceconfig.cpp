@@ -1,5 +1,7 @@
 #include "qnlog/serviceconfig.h"
 
+#include "qnlog/mqttconfig.h"
+
 #include <QFile>
 #include <QLocale>
 
@@ -17,7 +19,7 @@ namespace {
 // The longest period the window offers is far below this; it only keeps sums in range.
 constexpr int kMaxPeriod = 864000; // a day in tenths of a second
 
-enum class Section { None, Service, Unit, Search };
+enum class Section { None, Service, Unit, Search, Mqtt };
 
 std::optional<int> wholeNumber(const QString &text, int min, int max)
 {
@@ -147,6 +149,13 @@ bool ConfigReader::unitKey(const QString &key, const QString &value)
     }
     if (key == QLatin1String("period"))
         return sectionPeriod(key, value);
+    if (key == QLatin1String("commands")) {
+        const std::optional<bool> on = yesNo(value);
+        if (!on)
+            return fail(QStringLiteral("commands must be yes or no, not '%1'").arg(value));
+        m_unit.commands = *on;
+        return true;
+    }
     return fail(QStringLiteral("unknown key '%1' in [unit]").arg(key));
 }
 
@@ -186,6 +195,9 @@ bool ConfigReader::closeSection()
             ok = fail(QStringLiteral("[search] without a broadcast address"));
         m_search.period = m_sectionPeriod.value_or(-1);
         m_config.searches.push_back(m_search);
+    } else if (m_section == Section::Mqtt) {
+        if (const std::optional<QString> error = checkMqttConfig(*m_config.mqtt))
+            ok = fail(*error);
     }
     m_line = line;
     return ok;
@@ -220,8 +232,13 @@ bool ConfigReader::line(int number, QString text)
         } else if (name == QLatin1String("search")) {
             m_section = Section::Search;
             m_search = SearchTarget{};
+        } else if (name == QLatin1String("mqtt")) {
+            if (m_config.mqtt)
+                return fail(QStringLiteral("a second [mqtt] section"));
+            m_section = Section::Mqtt;
+            m_config.mqtt.emplace();
         } else {
-            return fail(QStringLiteral("unknown section [%1] (service, unit or search)").arg(name));
+            return fail(QStringLiteral("unknown section [%1] (service, unit, search or mqtt)").arg(name));
         }
         return true;
     }
@@ -242,6 +259,10 @@ bool ConfigReader::line(int number, QString text)
         return unitKey(key, value);
     case Section::Search:
         return searchKey(key, value);
+    case Section::Mqtt:
+        if (const std::optional<QString> error = mqttConfigKey(key, value, *m_config.mqtt))
+            return fail(*error);
+        return true;
     case Section::None:
         break;
     }

@@ -12,6 +12,7 @@
 //   [unit]                       # one section per unit
 //   address = 192.0.2.7:10001    # the TCP port defaults to 10001
 //   period = 5
+//   commands = yes               # MQTT subscribers may set its outputs (default no)
 //
 //   [search]                     # every unit that answers a search on this address
 //   broadcast = 192.0.2.255
@@ -20,7 +21,12 @@
 //   period = 10
 //   interval = 60                # seconds between searches for newly switched-on units
 //
+//   [mqtt]                       # readings to an MQTT broker too (mqttconfig.h has the keys)
+//   broker = tcp://192.0.2.10:1883
+//
 // QtCore only. A mistake ends the reading with the file's name and the line number.
+#include "mqtt/brokeroptions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +39,7 @@ struct UnitTarget {
     QString address;  // dotted IPv4
     int tcpPort = 10001;
     int period = 10;  // x 100 ms
+    bool commands = false; // MQTT commands to its outputs
 };
 
 struct SearchTarget {
@@ -52,6 +59,7 @@ struct ServiceConfig {
     int period = 10;
     std::vector<UnitTarget> units;
     std::vector<SearchTarget> searches;
+    std::optional<mqtt::BrokerOptions> mqtt; // set by an [mqtt] section
 };
 
 struct ConfigError {

@@ -37,6 +37,12 @@ public:
     // A new period (x 100 ms) from the next reading on.
     void setPeriod(int period);
 
+    // Requests from outside the periods (an MQTT command) go on this unit's session between
+    // its readings; null while the unit does not answer or the poller stops.
+    UnitQueries *commandQueries() { return m_stopped || !m_setup || m_online != true ? nullptr : &m_queries; }
+    // What the unit told at connect, while it answers.
+    const std::optional<UnitSetup> &setup() const { return m_setup; }
+
     bool busy() const { return m_inFlight; }
     QString address() const { return m_address; }
     int tcpPort() const { return m_tcpPort; }

@@ -52,6 +52,11 @@ public:
     bool identify(std::function<void(Result<UnitIdentification>)> done);
     // The inputs, and with withOutputs the outputs' states or values too.
     bool read(Model model, bool withOutputs, std::function<void(Result<ReadingAnswers>)> done);
+    // An MQTT command's writes (servicecommands.cpp): one digital output switched with the
+    // others kept (GetDO, then SetDO), or an analog output given the code `code` makes of its
+    // present mode (GetAO, then SetAO).
+    bool switchOutput(int channel, bool on, std::function<void(Result<DigitalOutputs>)> done);
+    bool setAnalogOutput(int channel, std::function<int(int mode)> code, std::function<void(Result<AnalogOutput>)> done);
 
 private:
     std::unique_ptr<UnitSession> m_session;
