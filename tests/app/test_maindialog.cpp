@@ -875,10 +875,13 @@ TEST_F(MainDialogTest, ClosingDuringASearchIsSafe)
     child<QPushButton>("searchButton")->click();
     ASSERT_TRUE(dialog().busy());
     m_dialog.reset();
-    // Let the search finish and its completion be posted and dropped.
+    // Let the search finish: its worker identifies every unit it found, last of all, and
+    // then drops its result, as the dialog is gone.
     for (auto &r : m_responders)
         ASSERT_TRUE(r->waitForQueries(3, kJobWaitMs));
-    QTest::qWait(kFast.nextWaitMs + 1500);
+    for (int unit = 0; unit < m_sim.unitCount(); ++unit)
+        ASSERT_TRUE(m_sim.waitForAnswers(unit, 1, kJobWaitMs));
+    QCoreApplication::processEvents();
     EXPECT_TRUE(m_presenter.messages.isEmpty());
     // A new dialog searches normally afterwards.
     ASSERT_TRUE(search(QString::number(m_tcpPort)));

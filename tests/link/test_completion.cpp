@@ -134,8 +134,7 @@ TEST_F(HeldSession, TheQueueWaitsWhileACompletionIsOut)
     std::optional<Completion> first = held.take();
     ASSERT_TRUE(first);
     // Like a message box left open: the next request is not sent meanwhile.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(unit.sim.requestLog(0).size(), 1u);
+    EXPECT_FALSE(unit.sim.waitForRequests(0, 2, 100));
     EXPECT_EQ(rec.size(), 0u);
     first->run();
     EXPECT_EQ(rec.size(), 1u);
@@ -171,8 +170,7 @@ TEST_F(HeldSession, ACopyableWrapperReleasesWhenTheLastCopyGoes)
         std::function<void()> b = a;
         a = nullptr;
         // still one copy: the worker keeps waiting
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        EXPECT_EQ(unit.sim.requestLog(0).size(), 1u);
+        EXPECT_FALSE(unit.sim.waitForRequests(0, 2, 50));
         shared.reset();
     } // last copy gone
     ASSERT_TRUE(held.take());
@@ -253,13 +251,16 @@ TEST(CompletionDispatch, ManySessionsStoppingWhileTheLoopRuns)
     SimulatedUnit unit;
     LoopDispatcher loop;
     Recorder rec;
+    std::size_t answered = 0;
     for (int round = 0; round < 10; ++round) {
         UnitSession session(&loop, kShortTimeouts);
         ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
         for (int i = 0; i < 5; ++i)
             session.getDO(rec.as(Op::GetDO));
+        // Every other session is stopped once the unit has answered its first request.
         if (round % 2)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            unit.sim.waitForAnswers(0, answered + 1, kWaitMs);
+        answered = unit.sim.requestLog(0).size();
     }
     // Every completion either ran or was released; nothing hung.
     EXPECT_LE(rec.size(), 50u);
@@ -321,8 +322,7 @@ TEST(CompletionHolds, ReleasedOnAnotherThreadWhileTheLoopRuns)
     session.getDO(holdOnDO(h));
     session.getDO(h.rec.as(Op::GetDO));
     ASSERT_TRUE(h.rec.waitFor(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(h.rec.size(), 1u);
+    EXPECT_FALSE(h.rec.waitFor(2, 50)) << "held";
     std::thread([&] { h.hold.reset(); }).join();
     EXPECT_TRUE(h.rec.waitFor(2));
 }

@@ -97,13 +97,21 @@ protected:
     // run their completions; n = 0 checks that nothing arrives.
     std::vector<SetAO> sent(std::size_t n)
     {
-        if (n == 0)
-            QTest::qWait(150);
+        if (n == 0) // long enough for a stray SetAO to arrive; the caller sees it in what comes back
+            waitUntil([&] { return !setAOs().empty(); }, 150);
         // With the event loop running: the session sends the next request only once the
         // page has run the previous one's completion.
         EXPECT_TRUE(waitUntil([&] { return simulator.requestLog(unit).size() >= n; }, 3000))
             << n << " wanted, got " << ::testing::PrintToString(simulator.requestNames(unit));
         EXPECT_TRUE(waitUntil([&] { return page->completionsRun() >= mark + int(n); }, 3000));
+        std::vector<SetAO> out = setAOs();
+        simulator.clearRequestLog(unit);
+        mark = page->completionsRun();
+        return out;
+    }
+    // The SetAO requests in the unit's log so far.
+    std::vector<SetAO> setAOs() const
+    {
         std::vector<SetAO> out;
         for (const sim::LoggedRequest &r : simulator.requestLog(unit)) {
             if (r.op != proto::Op::SetAO)
@@ -111,8 +119,6 @@ protected:
             const std::vector<uint8_t> p = r.params();
             out.push_back({(p[0] - 0x20) & 7, (p[0] & 8) ? 1 : 0, int(proto::hexValue(p.data() + 1, 4))});
         }
-        simulator.clearRequestLog(unit);
-        mark = page->completionsRun();
         return out;
     }
     void tickAt(std::uint64_t ms)
@@ -393,8 +399,7 @@ TEST_P(AnalogOutputPageTest, FailedSwitchOffOnlyTellsAndClosingEndsSweepsSilentl
     button("aoSweepButton", 1)->click();
     window->disconnectUnit();
     ASSERT_TRUE(waitUntil([this] { return window.isNull(); }));
-    QTest::qWait(150);
-    EXPECT_TRUE(simulator.requestLog(unit).empty()) << "no final value";
+    EXPECT_FALSE(waitUntil([this] { return !simulator.requestLog(unit).empty(); }, 150)) << "no final value";
 }
 
 TEST_P(AnalogOutputPageTest, ThresholdsInTheModesUnitAndNamesOnLegendAndLog)

@@ -7,6 +7,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 using namespace qn;
 using namespace qn::test;
@@ -46,6 +48,31 @@ UnitSession::Done<DigitalOutputs> noting(Seen &seen)
     };
 }
 
+// Hands each completion on to the GUI dispatcher and says when it has: the session's
+// worker then waits for it to run.
+class PostingReporter final : public CompletionDispatcher {
+public:
+    explicit PostingReporter(CompletionDispatcher &to) : m_to(to) {}
+    void dispatch(Completion completion) override
+    {
+        m_to.dispatch(std::move(completion));
+        std::lock_guard lock(m_mutex);
+        ++m_posted;
+        m_cv.notify_all();
+    }
+    bool waitForPosted(int n, int ms = 5000)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_posted >= n; });
+    }
+
+private:
+    CompletionDispatcher &m_to;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    int m_posted = 0;
+};
+
 TEST_F(GuiDispatcherTest, CompletionsRunOnTheGuiThread)
 {
     GuiDispatcher dispatcher;
@@ -80,13 +107,13 @@ TEST_F(GuiDispatcherTest, TheQueueWaitsWhileACompletionRuns)
 TEST_F(GuiDispatcherTest, DeletingTheDispatcherReleasesAWaitingWorker)
 {
     auto dispatcher = std::make_unique<GuiDispatcher>();
-    auto session = std::make_unique<UnitSession>(dispatcher.get(), SessionTimeouts{800, 800, 800});
+    PostingReporter posting(*dispatcher);
+    auto session = std::make_unique<UnitSession>(&posting, SessionTimeouts{800, 800, 800});
     ASSERT_EQ(session->connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
     session->getDO(noting(seen));
-    ASSERT_TRUE(simulator.waitForRequests(unit, 1, 5000));
-    QThread::msleep(100); // the completion is posted and its worker waits
-    dispatcher.reset();   // the pending completion goes unrun
+    ASSERT_TRUE(posting.waitForPosted(1)); // and its worker waits
+    dispatcher.reset();                    // the pending completion goes unrun
     QElapsedTimer timer;
     timer.start();
     session.reset();      // must not wait for a completion nobody will run
@@ -98,13 +125,13 @@ TEST_F(GuiDispatcherTest, DeletingTheDispatcherReleasesAWaitingWorker)
 TEST_F(GuiDispatcherTest, StoppingTheSessionWithACompletionPendingDropsIt)
 {
     GuiDispatcher dispatcher;
-    auto session = std::make_unique<UnitSession>(&dispatcher, SessionTimeouts{800, 800, 800});
+    PostingReporter posting(dispatcher);
+    auto session = std::make_unique<UnitSession>(&posting, SessionTimeouts{800, 800, 800});
     ASSERT_EQ(session->connect("127.0.0.1", simulator.tcpPort(unit)), 0);
     Seen seen;
     session->getDO(noting(seen));
     session->getDO(noting(seen));
-    ASSERT_TRUE(simulator.waitForRequests(unit, 1, 5000));
-    QThread::msleep(100);
+    ASSERT_TRUE(posting.waitForPosted(1));
     session.reset();
     waitUntil([] { return false; }, 100);
     EXPECT_EQ(seen.calls, 0);
