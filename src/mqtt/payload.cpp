@@ -48,24 +48,30 @@ std::string serviceStatusTopic(std::string_view prefix) { return std::string(pre
 
 std::string isoTime(std::int64_t timeMs, int utcOffsetMinutes)
 {
+    // Worked out here rather than by gmtime, which Windows refuses for times before 1970.
     const std::int64_t local = timeMs + std::int64_t(utcOffsetMinutes) * 60000;
-    std::int64_t seconds = local / 1000, ms = local % 1000;
-    if (ms < 0) {
-        ms += 1000;
-        --seconds;
+    const std::int64_t msPerDay = 86400000;
+    std::int64_t days = local / msPerDay, msOfDay = local % msPerDay;
+    if (msOfDay < 0) {
+        msOfDay += msPerDay;
+        --days;
     }
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm tm{};
-#ifdef _WIN32
-    gmtime_s(&tm, &t);
-#else
-    gmtime_r(&t, &tm);
-#endif
+    // The civil date of a day count from 1970-01-01 (proleptic Gregorian).
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * mp + 2) / 5 + 1);
+    const int month = int(mp < 10 ? mp + 3 : mp - 9);
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2);
+
     const int offset = utcOffsetMinutes < 0 ? -utcOffsetMinutes : utcOffsetMinutes;
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", tm.tm_year + 1900,
-                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, int(ms),
-                  utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", static_cast<long long>(year),
+                  month, day, int(msOfDay / 3600000), int(msOfDay / 60000 % 60), int(msOfDay / 1000 % 60),
+                  int(msOfDay % 1000), utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
     return text;
 }
 
