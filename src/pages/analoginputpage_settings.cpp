@@ -10,7 +10,6 @@
 
 #include "dialogs/adcratedialog.h"
 #include "dialogs/formuladialog.h"
-#include "dialogs/signalnamedialog.h"
 #include "dialogs/thresholddialog.h"
 
 namespace qn {
@@ -19,20 +18,11 @@ void AnalogInputPage::onFormulaButton(int channel)
 {
     if (channel < 0 || channel >= kInputs || isClosing())
         return;
-    const AiChannel &ch = m_ai[size_t(channel)];
-    FormulaDialog dlg(this);
-    dlg.factor = ch.a;
-    dlg.offset = ch.b;
-    dlg.unit = ch.unit;
-    // The range the series shows now (for a new unit the input range's default).
-    dlg.graphMin = ch.graphMin;
-    dlg.graphMax = ch.graphMax;
-    dlg.useLabelsOf(FormulaDialog::Side::Input);
-    const bool ok = runSettingsDialog(dlg);
+    const std::optional<Formula> formula = scaled(channel).ask(FormulaDialog::Side::Input);
     if (isClosing())
         return;
-    if (ok)
-        applyConversion(channel, dlg.factor, dlg.offset, dlg.unit, dlg.graphMin, dlg.graphMax);
+    if (formula)
+        applyConversion(channel, *formula);
     refreshGraph();
 }
 
@@ -41,10 +31,8 @@ void AnalogInputPage::onSignalNameButton(RecordKind kind, int channel)
     const int channels = kind == kOutputKind ? kOutputs : kInputs;
     if ((kind != kInputKind && kind != kOutputKind) || channel < 0 || channel >= channels || isClosing())
         return;
-    SignalNameDialog dlg(this);
-    dlg.name = signalName(kind, channel).left(SignalNameDialog::NameMaxLength);
-    if (runSettingsDialog(dlg))
-        applySignalName(kind, channel, dlg.name);
+    if (const std::optional<QString> name = askSignalName(signalName(kind, channel)))
+        applySignalName(kind, channel, *name);
 }
 
 void AnalogInputPage::onAdcRateButton()

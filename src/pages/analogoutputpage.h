@@ -7,6 +7,7 @@
 //
 // Threads: GUI thread only (completions arrive there through the page's dispatcher).
 #include "model/sweep.h"
+#include "pages/channelscaling.h"
 #include "pages/devicepage.h"
 #include "settings/unitsettings.h"
 
@@ -43,18 +44,12 @@ public:
         bool sweeping = false;
         SweepSettings sweep;
         std::uint64_t sweepStart = 0; // ms on the sweep clock
-        double factor = 1.0;          // converted = physical * factor + offset
-        double offset = 0.0;
+        ChannelScaling scaling;       // converted = physical * factor + offset
         double value = 0.0;           // converted output value as last set
-        double graphMin = -10.0;
-        double graphMax = 10.0;
-        double savedGraphMin = 0.0;   // what the settings file keeps; 0, 0 = default
-        double savedGraphMax = 0.0;
         bool ledOutside = false;
         int thresholdHigh = 0;        // 16-bit threshold codes
         int thresholdLow = 0;
         int thresholdMode = 0;        // sent back unchanged
-        QString unit;
         int writesPending = 0;        // SetAO of a sweep step posted, not yet answered
     };
 
@@ -123,11 +118,10 @@ private:
     void showOutput(int channel);
     void updateBar(int channel);
     void showLamp(QLabel *lamp, bool on);
-    void applyDefaultGraphRange(int channel);
-    void applyConversion(int channel, double factor, double offset, const QString &unit, double graphMin,
-                         double graphMax);
+    void applyConversion(int channel, const Formula &formula);
     void applySignalName(RecordKind kind, int channel, const QString &name);
-    void sendChannelUnit(int channel);
+    // The channel with its scaling, as the input range or output mode has it now.
+    ScaledChannel scaled(int channel);
     QString legend(RecordKind kind, int channel, const QString &name) const;
     int seriesOf(RecordKind kind, int channel) const;
     QString logHeader() const;

@@ -5,6 +5,7 @@
 #include "graph/trendcanvas.h"
 #include "linkqt/guidispatcher.h"
 #include "dialogs/dialogrunner.h"
+#include "dialogs/signalnamedialog.h"
 #include "ui/keyguard.h"
 #include "ui/messages.h"
 #include "ui/numericedit.h"
@@ -269,6 +270,15 @@ bool DevicePage::runSettingsDialog(QDialog &dialog)
     }
     // Once the page is closing nothing may be posted any more.
     return result == QDialog::Accepted && !isClosing();
+}
+
+std::optional<QString> DevicePage::askSignalName(const QString &shown)
+{
+    SignalNameDialog dialog(this);
+    dialog.name = shown.left(SignalNameDialog::NameMaxLength);
+    if (!runSettingsDialog(dialog))
+        return std::nullopt;
+    return dialog.name;
 }
 
 void DevicePage::keyPressEvent(QKeyEvent *event)

@@ -192,6 +192,9 @@ public:
     // While it is open the page counts as busy, so a close of the unit window waits for it
     // and cancels it; the tick goes on (only message boxes pause the page).
     bool runSettingsDialog(QDialog &dialog);
+    // The signal-name dialog on the name shown now (cut to what the dialog takes); the
+    // new name after OK.
+    std::optional<QString> askSignalName(const QString &shown);
 
     Model model() const { return m_model; }
 
