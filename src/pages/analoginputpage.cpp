@@ -100,9 +100,9 @@ AnalogInputPage::AnalogInputPage(QWidget *parent, Model model, DevicePageArgs ar
     }
     connect(m_ui->adcRateButton, &QPushButton::clicked, this, &AnalogInputPage::onAdcRateButton);
     connect(m_ui->readButton, &QPushButton::clicked, this, &AnalogInputPage::readInputs);
-    m_aiAuto.attach(*this, m_ui->aiAutoCheck, m_ui->aiPeriodEdit, m_ui->readButton);
-    m_doAuto[0].attach(*this, m_ui->doAutoCheck1, m_ui->doPeriodEdit1, m_doButtons[0]);
-    m_doAuto[1].attach(*this, m_ui->doAutoCheck2, m_ui->doPeriodEdit2, m_doButtons[1]);
+    attachAutoMode(m_aiAuto, m_ui->aiAutoCheck, m_ui->aiPeriodEdit, m_ui->readButton);
+    attachAutoMode(m_doAuto[0], m_ui->doAutoCheck1, m_ui->doPeriodEdit1, m_doButtons[0]);
+    attachAutoMode(m_doAuto[1], m_ui->doAutoCheck2, m_ui->doPeriodEdit2, m_doButtons[1]);
 }
 
 AnalogInputPage::~AnalogInputPage() = default;

@@ -92,7 +92,7 @@ void AnalogOutputPage::bindControls()
     m_diPeriodEdit = findChild<QLineEdit *>(QStringLiteral("diPeriodEdit"));
     m_infoLabel = findChild<QLabel *>(QStringLiteral("infoLabel"));
     connect(m_readButton, &QPushButton::clicked, this, &AnalogOutputPage::readInputs);
-    m_diAuto.attach(*this, m_diAutoCheck, m_diPeriodEdit, m_readButton);
+    attachAutoMode(m_diAuto, m_diAutoCheck, m_diPeriodEdit, m_readButton);
 }
 
 // ---- start-up ----------------------------------------------------------------------

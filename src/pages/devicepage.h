@@ -1,7 +1,9 @@
 #pragma once
 // What the four device pages (QN-210, QN-220, QN-110, QN-120) share: the unit session
-// with its completions on the GUI thread, the closing / busy / paused flags, the 100 ms
-// tick, the operator messages, the numeric edits, the graph hooks and the CSV log.
+// with its completions on the GUI thread, the closing / busy / paused flags with the
+// operator messages they hold, and the numeric edits. The other parts are composed in,
+// each in its own file: the shared clock (PageClock), the start-up chain (StartupChain),
+// the automatic modes (AutoMode), the trend feed (TrendFeed) and the log feed (LogFeed).
 //
 // Threads: GUI thread only. Completion callbacks of the session run on the GUI thread
 // (through GuiDispatcher); the tick comes from one QTimer on the GUI thread that every page
@@ -11,6 +13,11 @@
 #include "common/numbertext.h"
 #include "model/model.h"
 #include "csvlog/channellog.h"
+#include "pages/automode.h"
+#include "pages/logfeed.h"
+#include "pages/pageclock.h"
+#include "pages/startupchain.h"
+#include "pages/trendfeed.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -46,55 +53,10 @@ struct DevicePageArgs {
     SessionTimeouts timeouts{};      // shortened by tests
 };
 
-class DevicePage;
-
-// One automatic mode of a page: its "自動" box, the period edit in ticks of 100 ms and the
-// manual button the mode stands in for. Ticking the box (by mouse, keyboard, assistive tool
-// or program alike) reads the period; a valid one switches the mode on and locks the edit
-// and the button, an invalid one tells the operator "時間設定が不正です。" and unticks
-// the box. GUI thread only.
-class AutoMode final {
-public:
-    AutoMode() = default;
-    AutoMode(const AutoMode &) = delete;
-    AutoMode &operator=(const AutoMode &) = delete;
-
-    // Wires the box's toggled signal; changed (may be empty) hears every switch.
-    void attach(DevicePage &page, QCheckBox *check, QLineEdit *periodEdit, QWidget *manualButton,
-                std::function<void(bool on)> changed = {});
-    // As if the operator ticked or cleared the box. Returns whether the mode is on.
-    bool set(bool on);
-    bool isOn() const { return m_on; }
-    int period() const { return m_period; }
-    // One tick of a running mode: true when its period is over (the count starts again).
-    bool advance();
-    // Whether the next advance() would be due.
-    bool dueNext() const { return m_on && m_count + 1 >= m_period; }
-    void restart() { m_count = 0; }
-    // While blocked (a unit drives the output itself) the box, the edit and the button are
-    // all disabled; a running mode goes on.
-    void setBlocked(bool blocked);
-    bool blocked() const { return m_blocked; }
-    QCheckBox *checkBox() const { return m_check; }
-
-private:
-    void showEnabled();
-
-    DevicePage *m_page = nullptr;
-    QCheckBox *m_check = nullptr;
-    QLineEdit *m_edit = nullptr;
-    QWidget *m_manual = nullptr;
-    std::function<void(bool)> m_changed;
-    bool m_on = false;
-    bool m_blocked = false;
-    int m_period = 10;
-    int m_count = 0;
-};
-
 class DevicePage : public QWidget, public GraphPageHost {
     Q_OBJECT
 public:
-    static constexpr int kTickMs = 100;
+    static constexpr int kTickMs = PageClock::kTickMs;
     static constexpr int kMaxPeriod = 9999;
 
     static QString timeoutMessage() { return QStringLiteral("QNNET通信タイムアウトエラー"); }
@@ -135,14 +97,14 @@ public:
     // Completions this page has run (tests wait on it).
     int completionsRun() const { return m_completionsRun; }
     UnitSession *session() const { return m_session.get(); }
-    ChannelLog &log() { return *m_log; }
+    ChannelLog &log() { return m_logFeed.log(); }
     const DevicePageArgs &args() const { return m_args; }
     int unitId() const { return m_args.unitId; }
     TrendCanvas *canvas() const { return m_args.canvas; }
     GraphTab *graphTab() const { return m_args.graphTab; }
-    TrendSeries *series(int index) const;
+    TrendSeries *series(int index) const { return m_trend.series(index); }
     // The page leaves the clock that ticks it every 100 ms (it joins at start-up).
-    void stopTicking();
+    void stopTicking() { m_clock.leave(); }
     // One tick as the clock runs it (nothing while paused or closing). Tests stop the
     // ticking and step the page with this.
     void tickOnce() { onTick(); }
@@ -200,7 +162,7 @@ public:
 
     // What the unit window shows while log rows are being lost: "ログ書き込みエラー" with
     // the time of the first lost row, in the log's own date and time format.
-    static QString logWriteErrorText(const QDateTime &firstLostRow);
+    static QString logWriteErrorText(const QDateTime &firstLostRow) { return LogFeed::writeErrorText(firstLostRow); }
 
 signals:
     // The page has stopped its session and may be destroyed (deleteLater) now.
@@ -258,10 +220,14 @@ protected:
     // of the one before. A step posts one request; its completion calls chainStepDone with
     // whether the request succeeded. A failure shows the time-out message and drops the
     // rest of the chain, so what the later steps would have read keeps its value.
-    using ChainStep = std::function<void()>;
-    void runChain(std::vector<ChainStep> steps);
-    void chainStepDone(bool ok);
-    bool chainRunning() const { return m_chainNext < m_chain.size(); }
+    using ChainStep = StartupChain::Step;
+    void runChain(std::vector<ChainStep> steps) { m_chain.run(std::move(steps)); }
+    void chainStepDone(bool ok) { m_chain.stepDone(ok); }
+    bool chainRunning() const { return m_chain.running(); }
+
+    // Wires an automatic mode to its box, period edit and manual button.
+    void attachAutoMode(AutoMode &mode, QCheckBox *check, QLineEdit *periodEdit, QWidget *manualButton,
+                        std::function<void(bool on)> changed = {});
 
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -270,25 +236,27 @@ protected:
     void attachDigitsFilter(QLineEdit *edit, int maxLength = 6);
     void attachNumberFilter(QLineEdit *edit, NumberChars allowed);
 
-    // Graph helpers. Series names and legend labels go together ("AI1: name").
-    void setUpGraph();
-    void setSeriesLegend(int index, const QString &text);
-    // One sample per series at time t (seconds since 1970) plus the value labels, then
-    // refreshGraph().
-    void feedGraph(double t, const std::vector<double> &values, const QStringList &labels);
-    static double nowSeconds();
+    // The trend feed's, by the names the pages read best.
+    void setUpGraph() { m_trend.setUp(); }
+    void setSeriesLegend(int index, const QString &text) { m_trend.setLegend(index, text); }
+    void feedGraph(double t, const std::vector<double> &values, const QStringList &labels)
+    {
+        m_trend.feed(t, values, labels);
+    }
+    static double nowSeconds() { return TrendFeed::now(); }
 
     // One log row (header first when due); an open failure tells the operator once, a
     // write failure and the recovery from it go out as logWriteStateChanged.
-    void writeLogRow(const std::function<QString()> &header, const QStringList &fields);
+    void writeLogRow(const std::function<QString()> &header, const QStringList &fields)
+    {
+        m_logFeed.writeRow(header, fields);
+    }
 
 private:
     void enterBusy() { ++m_busyDepth; }
     void leaveBusy();
     void finishClose();
     void onTick();
-    void startTicking();
-    void reportLogOpenFailed();
     struct PendingMessage;
     void showMessageOf(const QString &text, bool timeout);
     void messageDismissed(const std::shared_ptr<PendingMessage> &message);
@@ -300,8 +268,10 @@ private:
     // Declared before the session: it must outlive it.
     std::unique_ptr<GuiDispatcher> m_dispatcher;
     std::unique_ptr<UnitSession> m_session;
-    std::unique_ptr<ChannelLog> m_log;
-    bool m_ticking = false;
+    LogFeed m_logFeed;
+    TrendFeed m_trend;
+    PageClock m_clock;
+    StartupChain m_chain;
     bool m_closing = false;
     bool m_closed = false;
     bool m_closePending = false;
@@ -311,8 +281,6 @@ private:
     int m_timeoutMessagesUp = 0;
     std::vector<std::shared_ptr<PendingMessage>> m_pendingMessages;
     int m_completionsRun = 0;
-    std::vector<ChainStep> m_chain;
-    size_t m_chainNext = 0;
 };
 
 } // namespace qn
