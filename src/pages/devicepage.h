@@ -3,7 +3,8 @@
 // with its completions on the GUI thread, the closing / busy / paused flags with the
 // operator messages they hold, and the numeric edits. The other parts are composed in,
 // each in its own file: the shared clock (PageClock), the start-up chain (StartupChain),
-// the automatic modes (AutoMode), the trend feed (TrendFeed) and the log feed (LogFeed).
+// the automatic modes (AutoMode), the trend feed (TrendFeed), the log feed (LogFeed) and
+// the page's life from open to closed with the messages that hold it (PageLifecycle).
 //
 // Threads: GUI thread only. Completion callbacks of the session run on the GUI thread
 // (through GuiDispatcher); the tick comes from one QTimer on the GUI thread that every page
@@ -16,6 +17,7 @@
 #include "pages/automode.h"
 #include "pages/logfeed.h"
 #include "pages/pageclock.h"
+#include "pages/pagelifecycle.h"
 #include "pages/startupchain.h"
 #include "pages/trendfeed.h"
 
@@ -81,21 +83,21 @@ public:
     void requestClose();
     // Program exit: dismisses the messages of completions still up, so that a close
     // waiting for them goes ahead.
-    void dismissPendingMessages();
+    void dismissPendingMessages() { m_life.dismissPendingMessages(); }
     // Messages of completions now up (each holds the session's queue until dismissed).
-    int pendingMessages() const { return int(m_pendingMessages.size()); }
-    bool isClosing() const { return m_closing; }
-    bool isClosed() const { return m_closed; }
+    int pendingMessages() const { return m_life.pendingMessages(); }
+    bool isClosing() const { return m_life.isClosing(); }
+    bool isClosed() const { return m_life.isClosed(); }
 
     // GraphPageHost
     void setDisplayPeriod(int index) override;
     void refreshGraph() override;
 
     // Flags and parts the settings dialogs work with.
-    bool paused() const { return m_pauseDepth > 0; }
-    bool busy() const { return m_busyDepth > 0; }
+    bool paused() const { return m_life.paused(); }
+    bool busy() const { return m_life.busy(); }
     // Completions this page has run (tests wait on it).
-    int completionsRun() const { return m_completionsRun; }
+    int completionsRun() const { return m_life.completionsRun(); }
     UnitSession *session() const { return m_session.get(); }
     ChannelLog &log() { return m_logFeed.log(); }
     const DevicePageArgs &args() const { return m_args; }
@@ -109,42 +111,14 @@ public:
     // ticking and step the page with this.
     void tickOnce() { onTick(); }
 
-    // Held around anything that runs a nested event loop (message boxes, questions, modal
-    // dialogs) or leaves a message up: the tick does nothing and a close waits until the
-    // scope ends. Scopes may end in any order (a message of a completion may be dismissed
-    // while a question opened later is still up).
-    class ModalScope final {
-    public:
-        explicit ModalScope(DevicePage &page);
-        ~ModalScope();
-        ModalScope(const ModalScope &) = delete;
-        ModalScope &operator=(const ModalScope &) = delete;
-
-    private:
-        DevicePage &m_page;
-    };
-
-    // Held around a settings dialog: a close waits until the scope ends, but the tick
-    // goes on, so automatic reading and logging continue while the operator edits.
-    class BusyScope final {
-    public:
-        explicit BusyScope(DevicePage &page) : m_page(page) { m_page.enterBusy(); }
-        ~BusyScope() { m_page.leaveBusy(); }
-        BusyScope(const BusyScope &) = delete;
-        BusyScope &operator=(const BusyScope &) = delete;
-
-    private:
-        DevicePage &m_page;
-    };
-
     // Messages through the program's presenter, with the page paused meanwhile. Inside a
     // completion a message returns at once and holds the session's queue (and the page's
     // pause and any close) until the operator dismisses it; no nested event loop, so the
     // other units' windows are not tied to it. Elsewhere it returns once dismissed.
-    void showPausedMessage(const QString &text);
-    bool askPaused(const QString &text);
+    void showPausedMessage(const QString &text) { m_life.showMessage(text); }
+    bool askPaused(const QString &text) { return m_life.ask(text); }
     // At most one time-out message of the page is up at a time.
-    void showTimeoutMessage();
+    void showTimeoutMessage() { m_life.showTimeoutMessage(timeoutMessage()); }
 
     // The period of an automatic mode from its edit: 1..9999, or nullopt after telling
     // the operator "時間設定が不正です。".
@@ -179,39 +153,17 @@ protected:
     // Every 100 ms unless paused: move counters, post requests; nothing else.
     virtual void tick() = 0;
 
-    // Scope of one completion callback: the page counts as busy while it runs, so a close
-    // waits for it. completion() below opens it around the handler.
-    class CallbackScope final {
-    public:
-        explicit CallbackScope(DevicePage &page) : m_page(page)
-        {
-            ++m_page.m_completionsRun;
-            ++m_page.m_callbackDepth;
-            m_page.enterBusy();
-        }
-        ~CallbackScope()
-        {
-            --m_page.m_callbackDepth;
-            m_page.leaveBusy();
-        }
-        CallbackScope(const CallbackScope &) = delete;
-        CallbackScope &operator=(const CallbackScope &) = delete;
-
-    private:
-        DevicePage &m_page;
-    };
-
     // The completion of one of the page's requests, as in
     //   session()->getDO(completion([this](const Result<DigitalOutputs> &r) { onGetDO(r); }));
     // The handler gets the request's result; it does not run once the page is gone or
-    // closing, and runs inside a CallbackScope.
+    // closing, and runs inside the lifecycle's CallbackScope.
     template <typename Handler>
     auto completion(Handler handler)
     {
         return [watch = m_lifetime.watch(), page = this, handler = std::move(handler)](auto result) {
             if (!watch.alive() || page->isClosing())
                 return;
-            CallbackScope scope(*page);
+            PageLifecycle::CallbackScope scope(page->m_life);
             handler(std::move(result));
         };
     }
@@ -253,13 +205,7 @@ protected:
     }
 
 private:
-    void enterBusy() { ++m_busyDepth; }
-    void leaveBusy();
-    void finishClose();
     void onTick();
-    struct PendingMessage;
-    void showMessageOf(const QString &text, bool timeout);
-    void messageDismissed(const std::shared_ptr<PendingMessage> &message);
 
     // Ended first thing in the destructor: the page's completions check it.
     Lifetime m_lifetime;
@@ -272,15 +218,7 @@ private:
     TrendFeed m_trend;
     PageClock m_clock;
     StartupChain m_chain;
-    bool m_closing = false;
-    bool m_closed = false;
-    bool m_closePending = false;
-    int m_pauseDepth = 0;
-    int m_busyDepth = 0;
-    int m_callbackDepth = 0;
-    int m_timeoutMessagesUp = 0;
-    std::vector<std::shared_ptr<PendingMessage>> m_pendingMessages;
-    int m_completionsRun = 0;
+    PageLifecycle m_life;
 };
 
 } // namespace qn

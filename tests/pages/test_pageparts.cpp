@@ -3,10 +3,12 @@
 #include "pages/automode.h"
 #include "pages/logfeed.h"
 #include "pages/pageclock.h"
+#include "pages/pagelifecycle.h"
 #include "pages/startupchain.h"
 #include "pages/trendfeed.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +22,27 @@
 
 namespace qn {
 namespace {
+
+TEST(PageLifecycle, ACloseWaitsUntilTheBusyPartIsOverAndStopsOnce)
+{
+    QWidget page;
+    int stopped = 0;
+    PageLifecycle life(page, [&] { ++stopped; });
+    {
+        PageLifecycle::CallbackScope completion(life);
+        life.requestClose();
+        life.requestClose();
+        EXPECT_TRUE(life.isClosing());
+        EXPECT_EQ(stopped, 0);
+    }
+    EXPECT_EQ(stopped, 0); // not from inside the completion's call chain
+    while (!life.isClosed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(life.completionsRun(), 1);
+    life.requestClose();
+    EXPECT_EQ(stopped, 1);
+}
 
 TEST(PageClock, OneTimerRunsWhileAnyPageHasJoinedAndTicksEachOfThem)
 {
