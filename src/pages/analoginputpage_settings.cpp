@@ -61,4 +61,66 @@ void AnalogInputPage::onThresholdButton(int channel)
         postThreshold(channel, dlg.ledOutside != 0, dlg.low, dlg.high);
 }
 
+// ---- what the dialogs apply ------------------------------------------------------
+
+void AnalogInputPage::applyConversion(int channel, const Formula &formula)
+{
+    if (channel < 0 || channel >= kInputs)
+        return;
+    const ScaledChannel scaling = scaled(channel);
+    scaling.apply(formula);
+    scaling.sendUnit();
+    updateConvertedText(channel);
+    updateBarColour(channel);
+}
+
+void AnalogInputPage::postThreshold(int channel, bool ledOutside, double lowValue, double highValue)
+{
+    if (channel < 0 || channel >= kInputs)
+        return;
+    const AiChannel &ch = m_ai[channel];
+    postThresholdCodes(channel, ledOutside, ai::thresholdCode(lowValue, ch.range),
+                       ai::thresholdCode(highValue, ch.range));
+}
+
+void AnalogInputPage::postThresholdCodes(int channel, bool ledOutside, int lowCode, int highCode)
+{
+    if (channel < 0 || channel >= kInputs)
+        return;
+    session()->setADCThreshold(channel, ledOutside ? 1 : 0, m_ai[channel].thresholdMode, highCode, lowCode,
+                               completion([this](const auto &r) { onSetADCThreshold(r); }));
+}
+
+void AnalogInputPage::onSetADCThreshold(const Result<Threshold> &result)
+{
+    if (!result || result->channel < 0 || result->channel >= kInputs) {
+        showTimeoutMessage();
+        return;
+    }
+    storeThreshold(result->channel, result->outside, result->low, result->high);
+}
+
+void AnalogInputPage::storeThreshold(int channel, int outside, int low, int high)
+{
+    AiChannel &ch = m_ai[channel];
+    ch.ledOutside = outside != 0;
+    ch.lowThreshold = low;
+    ch.highThreshold = high;
+    updateBarColour(channel);
+}
+
+void AnalogInputPage::postAdcRate(int code)
+{
+    session()->setADCsps(code, completion([this](const auto &r) { onSetADCsps(r); }));
+}
+
+void AnalogInputPage::onSetADCsps(const Result<AdcRate> &result)
+{
+    if (!result) {
+        showTimeoutMessage();
+        return;
+    }
+    m_adcRate = result->code;
+}
+
 } // namespace qn

@@ -125,11 +125,10 @@ bool DevicePage::runSettingsDialog(QDialog &dialog)
 
 std::optional<QString> DevicePage::askSignalName(const QString &shown)
 {
-    SignalNameDialog dialog(this);
-    dialog.name = shown.left(SignalNameDialog::NameMaxLength);
+    SignalNameDialog dialog(shown.left(SignalNameDialog::NameMaxLength), this);
     if (!runSettingsDialog(dialog))
         return std::nullopt;
-    return dialog.name;
+    return dialog.name();
 }
 
 void DevicePage::keyPressEvent(QKeyEvent *event)
