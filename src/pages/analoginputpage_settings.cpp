@@ -52,13 +52,14 @@ void AnalogInputPage::onThresholdButton(int channel)
     if (channel < 0 || channel >= kInputs || isClosing())
         return;
     const AiChannel &ch = m_ai[size_t(channel)];
-    ThresholdDialog dlg(this);
     // In V or mA as measured (range 0 in V, not mV), before the conversion formula.
-    dlg.low = ai::thresholdLowValue(ch.lowThreshold, ch.range);
-    dlg.high = ai::thresholdHighValue(ch.highThreshold, ch.range);
-    dlg.ledOutside = ch.ledOutside ? 1 : 0;
-    if (runSettingsDialog(dlg))
-        postThreshold(channel, dlg.ledOutside != 0, dlg.low, dlg.high);
+    ThresholdDialog dlg({ai::thresholdLowValue(ch.lowThreshold, ch.range),
+                         ai::thresholdHighValue(ch.highThreshold, ch.range), ch.ledOutside},
+                        this);
+    if (runSettingsDialog(dlg)) {
+        const LedThresholds set = dlg.thresholds();
+        postThreshold(channel, set.ledOutside, set.low, set.high);
+    }
 }
 
 // ---- what the dialogs apply ------------------------------------------------------

@@ -458,15 +458,15 @@ void AnalogOutputPage::onThresholdButton(int channel)
     if (!validChannel(channel) || isClosing())
         return;
     const AoChannel &ch = m_ao[channel];
-    ThresholdDialog dlg(this);
-    dlg.low = ao::thresholdLowValue(ch.mode, ch.thresholdLow);
-    dlg.high = ao::thresholdHighValue(ch.mode, ch.thresholdHigh);
-    dlg.ledOutside = ch.ledOutside ? 1 : 0;
+    ThresholdDialog dlg({ao::thresholdLowValue(ch.mode, ch.thresholdLow),
+                         ao::thresholdHighValue(ch.mode, ch.thresholdHigh), ch.ledOutside},
+                        this);
     if (!runSettingsDialog(dlg))
         return;
+    const LedThresholds set = dlg.thresholds();
     const AoChannel &now = m_ao[channel]; // the mode may have changed meanwhile
-    session()->setADCThreshold(channel, dlg.ledOutside, now.thresholdMode, ao::thresholdCode(now.mode, dlg.high),
-                               ao::thresholdCode(now.mode, dlg.low),
+    session()->setADCThreshold(channel, set.ledOutside ? 1 : 0, now.thresholdMode, ao::thresholdCode(now.mode, set.high),
+                               ao::thresholdCode(now.mode, set.low),
                                completion([this](const auto &r) { onSetADCThreshold(r); }));
 }
 
