@@ -39,12 +39,11 @@ void AnalogInputPage::onAdcRateButton()
 {
     if (isClosing())
         return;
-    AdcRateDialog dlg(this);
-    dlg.rateIndex = adcRate();
+    AdcRateDialog dlg(adcRate(), this);
     // OK with no rate chosen (the unit reported a code the list does not have and the
     // operator picked none) leaves the unit as it is.
-    if (runSettingsDialog(dlg) && dlg.rateIndex >= 0)
-        postAdcRate(dlg.rateIndex);
+    if (runSettingsDialog(dlg) && dlg.rateCode() >= 0)
+        postAdcRate(dlg.rateCode());
 }
 
 void AnalogInputPage::onThresholdButton(int channel)

@@ -487,12 +487,11 @@ void AnalogOutputPage::onRangeButton(int channel)
 {
     if (!validChannel(channel) || isClosing() || m_ao[channel].state != ControlState::Off)
         return;
-    OutputRangeDialog dlg(this);
-    dlg.rangeIndex = m_ao[channel].mode;
-    if (!runSettingsDialog(dlg) || dlg.rangeIndex < 0 || dlg.rangeIndex == m_ao[channel].mode)
+    OutputRangeDialog dlg(m_ao[channel].mode, this);
+    if (!runSettingsDialog(dlg) || dlg.mode() < 0 || dlg.mode() == m_ao[channel].mode)
         return;
     AoChannel &ch = m_ao[channel];
-    ch.mode = dlg.rangeIndex;
+    ch.mode = dlg.mode();
     if (ch.outputOn) {
         toggleOutput(channel);
         m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, 0.0)));

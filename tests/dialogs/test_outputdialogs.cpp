@@ -17,8 +17,7 @@ using qn::test::control;
 TEST(OutputRangeDialog, TheItemIndexIsTheMode)
 {
     for (int mode : {-1, 0, 1}) {
-        qn::OutputRangeDialog dlg;
-        dlg.rangeIndex = mode;
+        qn::OutputRangeDialog dlg(mode);
         dlg.show();
         auto *combo = control<QComboBox>(dlg, "rangeCombo");
         EXPECT_EQ(dlg.windowTitle(), "V/I");
@@ -28,15 +27,14 @@ TEST(OutputRangeDialog, TheItemIndexIsTheMode)
         EXPECT_EQ(combo->currentIndex(), mode);
         combo->setCurrentIndex(1 - std::max(mode, 0));
         control<QPushButton>(dlg, "okButton")->click();
-        EXPECT_EQ(dlg.rangeIndex, 1 - std::max(mode, 0));
+        EXPECT_EQ(dlg.mode(), 1 - std::max(mode, 0));
     }
-    qn::OutputRangeDialog cancelled;
-    cancelled.rangeIndex = 1;
+    qn::OutputRangeDialog cancelled(1);
     cancelled.show();
     control<QComboBox>(cancelled, "rangeCombo")->setCurrentIndex(0);
     QTest::keyClick(&cancelled, Qt::Key_Escape);
     EXPECT_EQ(cancelled.result(), QDialog::Rejected);
-    EXPECT_EQ(cancelled.rangeIndex, 1);
+    EXPECT_EQ(cancelled.mode(), 1);
 }
 
 namespace {
