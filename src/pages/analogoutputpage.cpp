@@ -421,15 +421,10 @@ void AnalogOutputPage::onSweepSettingsButton(int channel)
 {
     if (!validChannel(channel) || isClosing())
         return;
-    SweepDialog dlg(this);
     const AoChannel &ch = m_ao[channel];
-    dlg.sweepT1 = ch.sweep.t1;
-    dlg.sweepT2 = ch.sweep.t2;
-    dlg.sweepHigh = ch.sweep.high;
-    dlg.sweepLow = ch.sweep.low;
-    dlg.unitText = fromStd(std::string(ao::unitName(ch.mode)));
+    SweepDialog dlg(ch.sweep, fromStd(std::string(ao::unitName(ch.mode))), this);
     if (runSettingsDialog(dlg))
-        m_ao[channel].sweep = SweepSettings{dlg.sweepT1, dlg.sweepT2, dlg.sweepHigh, dlg.sweepLow};
+        m_ao[channel].sweep = dlg.settings();
 }
 
 void AnalogOutputPage::onFormulaButton(int channel)

@@ -40,18 +40,13 @@ TEST(OutputRangeDialog, TheItemIndexIsTheMode)
 namespace {
 struct SweepDialogTest : ::testing::Test {
     qn::test::PresenterScope messages;
-    qn::SweepDialog dlg;
+    qn::SweepDialog dlg{qn::SweepSettings{30, 15, 9.0, 1.0}, "mA"};
     QLineEdit *low = control<QLineEdit>(dlg, "lowEdit");
     QLineEdit *high = control<QLineEdit>(dlg, "highEdit");
     QLineEdit *rise = control<QLineEdit>(dlg, "riseEdit");
     QLineEdit *fall = control<QLineEdit>(dlg, "fallEdit");
     void SetUp() override
     {
-        dlg.sweepT1 = 30;
-        dlg.sweepT2 = 15;
-        dlg.sweepHigh = 9.0;
-        dlg.sweepLow = 1.0;
-        dlg.unitText = "mA";
         dlg.show();
     }
 };
@@ -99,7 +94,7 @@ TEST_F(SweepDialogTest, OkNeedsLowBelowHighAndStaysOpenOtherwise)
         EXPECT_TRUE(dlg.isVisible());
         EXPECT_EQ(messages.presenter.messages, QStringList{qn::SweepDialog::lowNotBelowHighMessage()});
         EXPECT_EQ(low->text(), v1);
-        EXPECT_EQ(dlg.sweepLow, 1.0) << "nothing taken over";
+        EXPECT_EQ(dlg.settings().low, 1.0) << "nothing taken over";
     }
     low->setText("-0.25");
     high->setText("0");
@@ -107,10 +102,10 @@ TEST_F(SweepDialogTest, OkNeedsLowBelowHighAndStaysOpenOtherwise)
     fall->setText("7");
     control<QPushButton>(dlg, "okButton")->click();
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.sweepLow, -0.25);
-    EXPECT_EQ(dlg.sweepHigh, 0.0);
-    EXPECT_EQ(dlg.sweepT1, 0) << "an empty time is 0";
-    EXPECT_EQ(dlg.sweepT2, 7);
+    EXPECT_EQ(dlg.settings().low, -0.25);
+    EXPECT_EQ(dlg.settings().high, 0.0);
+    EXPECT_EQ(dlg.settings().t1, 0) << "an empty time is 0";
+    EXPECT_EQ(dlg.settings().t2, 7);
 }
 
 TEST(SweepPicture, DrawsTheTriangleOnWhite)
