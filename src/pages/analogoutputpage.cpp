@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QFontInfo>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -51,22 +52,11 @@ AnalogOutputPage::~AnalogOutputPage() = default;
 
 void AnalogOutputPage::bindControls()
 {
+    auto *outputGrid = findChild<QGridLayout *>(QStringLiteral("outputLayout"));
+    Q_ASSERT(outputGrid);
+    m_aoControls.reserve(size_t(outputs()));
     for (int n = 1; n <= outputs(); ++n) {
-        AoControls c{};
-        c.name = child<QLabel>(this, "aoName", n);
-        c.lamp = child<QLabel>(this, "aoLamp", n);
-        c.unit = child<QLabel>(this, "aoUnit", n);
-        c.display = child<QLabel>(this, "aoDisplay", n);
-        c.valueEdit = child<QLineEdit>(this, "aoValueEdit", n);
-        c.nameButton = child<QPushButton>(this, "aoNameButton", n);
-        c.toggleButton = child<QPushButton>(this, "aoToggleButton", n);
-        c.formulaButton = child<QPushButton>(this, "aoFormulaButton", n);
-        c.thresholdButton = child<QPushButton>(this, "aoThresholdButton", n);
-        c.rangeButton = child<QPushButton>(this, "aoRangeButton", n);
-        c.sweepSettingsButton = child<QPushButton>(this, "aoSweepSettingsButton", n);
-        c.sweepButton = child<QPushButton>(this, "aoSweepButton", n);
-        c.bar = child<QProgressBar>(this, "aoBar", n);
-        m_aoControls.push_back(c);
+        const OutputChannelRow &c = m_aoControls.emplace_back(this, *outputGrid, 2 * n - 1, n);
         for (QLabel *display : {c.name, c.lamp, c.unit, c.display})
             exposeAsValueDisplay(display);
         const int ch = n - 1;
@@ -93,6 +83,17 @@ void AnalogOutputPage::bindControls()
     m_infoLabel = findChild<QLabel *>(QStringLiteral("infoLabel"));
     connect(m_readButton, &QPushButton::clicked, this, &AnalogOutputPage::readInputs);
     attachAutoMode(m_diAuto, m_diAutoCheck, m_diPeriodEdit, m_readButton);
+
+    // The outputs' rows are made after the form: put them back ahead of the inputs.
+    std::vector<QWidget *> order;
+    for (const OutputChannelRow &c : m_aoControls)
+        order.insert(order.end(), {c.nameButton, c.valueEdit, c.toggleButton, c.formulaButton, c.thresholdButton,
+                                   c.rangeButton, c.sweepSettingsButton, c.sweepButton});
+    order.insert(order.end(), {m_readButton, m_diAutoCheck, m_diPeriodEdit});
+    for (const DiControls &c : m_diControls)
+        order.push_back(c.nameButton);
+    for (size_t i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
 }
 
 // ---- start-up ----------------------------------------------------------------------
@@ -100,7 +101,7 @@ void AnalogOutputPage::bindControls()
 void AnalogOutputPage::initialisePage()
 {
     const QFont displayFont = labelFont(kDisplayPointSize);
-    for (const AoControls &c : m_aoControls) {
+    for (const OutputChannelRow &c : m_aoControls) {
         c.display->setFont(displayFont);
         c.display->setMinimumWidth(QFontMetrics(displayFont).horizontalAdvance(QStringLiteral("-10.0000 mA")) + 12);
         attachNumberFilter(c.valueEdit, NumberChars::Decimal);
@@ -278,7 +279,7 @@ void AnalogOutputPage::onValueEdited(int channel)
 void AnalogOutputPage::setControlState(int channel, ControlState state)
 {
     m_ao[channel].state = state;
-    const AoControls &c = m_aoControls[channel];
+    const OutputChannelRow &c = m_aoControls[channel];
     const bool sweeping = state == ControlState::Sweeping;
     const bool idle = state == ControlState::Off;
     c.valueEdit->setEnabled(!sweeping);

@@ -2,6 +2,7 @@
 // chain, an automatic mode, the trend feed and the log feed.
 #include "pages/automode.h"
 #include "pages/logfeed.h"
+#include "pages/outputchannelrow.h"
 #include "pages/pageclock.h"
 #include "pages/pagelifecycle.h"
 #include "pages/startupchain.h"
@@ -10,6 +11,9 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -164,6 +168,26 @@ TEST(LogFeed, AFolderThatCannotBeOpenedIsReportedOnceAtOpen)
         EXPECT_EQ(stateChanges, 0);
     }
     EXPECT_TRUE(LogFeed::writeErrorText(QDateTime::currentDateTime()).startsWith(QString::fromUtf8("ログ書き込みエラー (")));
+}
+
+TEST(OutputChannelRow, EveryControlIsNamedForItsChannelAndLaidInTwoGridRows)
+{
+    QWidget page;
+    auto *grid = new QGridLayout(&page);
+    const OutputChannelRow row(&page, *grid, 3, 2);
+    const QWidget *controls[] = {row.name, row.nameButton, row.lamp, row.valueEdit, row.unit,
+                                 row.toggleButton, row.display, row.bar, row.formulaButton, row.thresholdButton,
+                                 row.rangeButton, row.sweepSettingsButton, row.sweepButton};
+    for (const QWidget *w : controls) {
+        EXPECT_TRUE(w->accessibleName().startsWith("AO2 ")) << w->objectName().toStdString();
+        EXPECT_TRUE(w->objectName().endsWith('2')) << w->objectName().toStdString();
+    }
+    EXPECT_EQ(row.toggleButton->text(), "ON/OFF");
+    int r = 0, c = 0, rs = 0, cs = 0;
+    grid->getItemPosition(grid->indexOf(row.valueEdit), &r, &c, &rs, &cs);
+    EXPECT_EQ(r, 3);
+    grid->getItemPosition(grid->indexOf(row.bar), &r, &c, &rs, &cs);
+    EXPECT_EQ(r, 4);
 }
 
 } // namespace
