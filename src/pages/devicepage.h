@@ -1,10 +1,10 @@
 #pragma once
 // What the four device pages (QN-210, QN-220, QN-110, QN-120) share: the unit session
-// with its completions on the GUI thread, the closing / busy / paused flags with the
-// operator messages they hold, and the numeric edits. The other parts are composed in,
-// each in its own file: the shared clock (PageClock), the start-up chain (StartupChain),
-// the automatic modes (AutoMode), the trend feed (TrendFeed), the log feed (LogFeed) and
-// the page's life from open to closed with the messages that hold it (PageLifecycle).
+// with its completions on the GUI thread, the numeric edits and the settings dialogs,
+// and the parts it is composed of, each in its own file: the page's life from open to
+// closed with the messages that hold it (PageLifecycle), the shared clock (PageClock),
+// the start-up chain (StartupChain), the automatic modes (AutoMode), the trend feed
+// (TrendFeed) and the log feed (LogFeed).
 //
 // Threads: GUI thread only. Completion callbacks of the session run on the GUI thread
 // (through GuiDispatcher); the tick comes from one QTimer on the GUI thread that every page
