@@ -6,8 +6,8 @@
 
 namespace qn {
 
-AdcRateDialog::AdcRateDialog(QWidget *parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::AdcRateDialog>())
+AdcRateDialog::AdcRateDialog(int rateCode, QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::AdcRateDialog>()), m_rateCode(rateCode)
 {
     m_ui->setupUi(this);
     connect(m_ui->okButton, &QPushButton::clicked, this, &AdcRateDialog::accept);
@@ -26,13 +26,13 @@ int AdcRateDialog::rowForCode(int code) { return code >= 0 && code < RateCount ?
 
 void AdcRateDialog::loadFields()
 {
-    m_ui->rateList->setCurrentIndex(rowForCode(rateIndex));
+    m_ui->rateList->setCurrentIndex(rowForCode(m_rateCode));
     m_ui->rateList->setFocus();
 }
 
 void AdcRateDialog::accept()
 {
-    rateIndex = m_ui->rateList->currentIndex();
+    m_rateCode = m_ui->rateList->currentIndex();
     QDialog::accept();
 }
 

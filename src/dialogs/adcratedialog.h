@@ -1,8 +1,8 @@
 #pragma once
 // "ADC sps": chooses the sampling rate of a unit's analog-to-digital converter.
 // The list position is the rate code sent to the unit (0 = 10 sps ... 7 = 14400 sps).
-// The owner sets rateIndex, runs the dialog (runDialog) and reads rateIndex after OK:
-// -1 when no rate is selected. GUI thread only.
+// The owner opens it with the unit's rate code, runs it (runDialog) and takes rateCode()
+// after OK: -1 when no rate is selected. GUI thread only.
 #include <QDialog>
 #include <QStringList>
 
@@ -15,7 +15,7 @@ namespace qn {
 class AdcRateDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit AdcRateDialog(QWidget *parent = nullptr);
+    explicit AdcRateDialog(int rateCode = -1, QWidget *parent = nullptr);
     ~AdcRateDialog() override;
 
     // "10sps" ... "14400sps", in rate-code order.
@@ -24,16 +24,17 @@ public:
     // The list row shown for a rate code: -1 (nothing) outside 0..7.
     static int rowForCode(int code);
 
-    int rateIndex = -1;
-
-    void loadFields();
+    int rateCode() const { return m_rateCode; }
     void accept() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void loadFields();
+
     std::unique_ptr<Ui::AdcRateDialog> m_ui;
+    int m_rateCode;
 };
 
 } // namespace qn

@@ -1,9 +1,9 @@
 #pragma once
 // "換算式と単位の設定": edits one channel's conversion formula (value × factor + offset),
 // the unit text of the converted value and the channel's graph display range.
-// The owner fills the public fields, runs the dialog (runDialog) and reads them back
+// The owner opens it with the formula it shows, runs it (runDialog) and takes formula()
 // after OK (a number whose text was left as shown comes back unrounded); after Escape
-// or the close box the fields are left as they were. GUI thread only.
+// or the close box formula() is what the dialog opened with. GUI thread only.
 #include <QDialog>
 #include <QString>
 
@@ -14,10 +14,22 @@ namespace Ui { class FormulaDialog; }
 
 namespace qn {
 
+// One channel's conversion into the operator's unit and the range its graph shows.
+struct Formula {
+    double factor = 1.0; // converted = value * factor + offset
+    double offset = 0.0;
+    QString unit;
+    double graphMin = 0.0;
+    double graphMax = 0.0;
+};
+
 class FormulaDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit FormulaDialog(QWidget *parent = nullptr);
+    // The label texts of an input page (measured value) or an output page (set value).
+    enum class Side { Input, Output };
+
+    explicit FormulaDialog(const Formula &shown = {}, Side side = Side::Input, QWidget *parent = nullptr);
     ~FormulaDialog() override;
 
     // Labels by page kind.
@@ -29,22 +41,10 @@ public:
     static const QString OutputUnitLabel;    // "換算出力値の単位:"
     static constexpr int UnitMaxLength = 8;
 
-    double factor = 1.0;
-    double offset = 0.0;
-    QString unit;
-    double graphMin = 0.0;
-    double graphMax = 0.0;
-    QString factorLabel;
-    QString resultLabel;
-    QString unitLabel;
+    // What the operator confirmed with OK; until then what the dialog opened with.
+    Formula formula() const { return m_formula; }
 
-    // The label texts of an input page (measured value) or an output page (set value).
-    enum class Side { Input, Output };
-    void useLabelsOf(Side side);
-
-    // Puts the fields into the controls; runs when the dialog is shown.
-    void loadFields();
-    // Reads the controls into the fields and closes with OK.
+    // Reads the controls into formula() and closes with OK.
     void accept() override;
 
 protected:
@@ -52,6 +52,7 @@ protected:
 
 private:
     std::unique_ptr<Ui::FormulaDialog> m_ui;
+    Formula m_formula;
     std::array<QString, 4> m_shown; // factor, offset, graphMin, graphMax as opened
 };
 

@@ -6,8 +6,8 @@
 
 namespace qn {
 
-OutputRangeDialog::OutputRangeDialog(QWidget *parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::OutputRangeDialog>())
+OutputRangeDialog::OutputRangeDialog(int mode, QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::OutputRangeDialog>()), m_mode(mode)
 {
     m_ui->setupUi(this);
     connect(m_ui->okButton, &QPushButton::clicked, this, &OutputRangeDialog::accept);
@@ -18,13 +18,13 @@ OutputRangeDialog::~OutputRangeDialog() = default;
 void OutputRangeDialog::loadFields()
 {
     // An index the list does not have selects nothing, as -1 does.
-    m_ui->rangeCombo->setCurrentIndex(rangeIndex >= 0 && rangeIndex < m_ui->rangeCombo->count() ? rangeIndex : -1);
+    m_ui->rangeCombo->setCurrentIndex(m_mode >= 0 && m_mode < m_ui->rangeCombo->count() ? m_mode : -1);
     m_ui->rangeCombo->setFocus();
 }
 
 void OutputRangeDialog::accept()
 {
-    rangeIndex = m_ui->rangeCombo->currentIndex();
+    m_mode = m_ui->rangeCombo->currentIndex();
     QDialog::accept();
 }
 

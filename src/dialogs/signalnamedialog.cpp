@@ -7,8 +7,8 @@
 
 namespace qn {
 
-SignalNameDialog::SignalNameDialog(QWidget *parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::SignalNameDialog>())
+SignalNameDialog::SignalNameDialog(const QString &name, QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::SignalNameDialog>()), m_name(name)
 {
     m_ui->setupUi(this);
     fieldtext::keepTypingLimit(m_ui->nameEdit, NameMaxLength);
@@ -20,14 +20,14 @@ SignalNameDialog::~SignalNameDialog() = default;
 
 void SignalNameDialog::loadFields()
 {
-    fieldtext::setLimitedText(m_ui->nameEdit, name, NameMaxLength);
+    fieldtext::setLimitedText(m_ui->nameEdit, m_name, NameMaxLength);
     m_ui->nameEdit->setFocus();
     m_ui->nameEdit->selectAll();
 }
 
 void SignalNameDialog::accept()
 {
-    name = m_ui->nameEdit->text();
+    m_name = m_ui->nameEdit->text();
     QDialog::accept();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // "信号名の編集": edits one channel's signal name (at most 16 characters, and no more
 // than the settings file keeps).
-// The owner sets name, runs the dialog (runDialog) and reads name after OK. GUI thread only.
+// The owner opens it with the name it shows, runs it (runDialog) and takes name() after
+// OK; after Escape or the close box name() is the name it opened with. GUI thread only.
 #include <QDialog>
 #include <QString>
 
@@ -14,7 +15,7 @@ namespace qn {
 class SignalNameDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit SignalNameDialog(QWidget *parent = nullptr);
+    explicit SignalNameDialog(const QString &name = {}, QWidget *parent = nullptr);
     ~SignalNameDialog() override;
 
     static constexpr int NameMaxLength = 16;
@@ -22,16 +23,17 @@ public:
     // double-byte characters would not survive a restart, so the edit stops at 31 bytes.
     static constexpr int NameMaxBytes = 31;
 
-    QString name;
-
-    void loadFields();
+    QString name() const { return m_name; }
     void accept() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void loadFields();
+
     std::unique_ptr<Ui::SignalNameDialog> m_ui;
+    QString m_name;
 };
 
 } // namespace qn

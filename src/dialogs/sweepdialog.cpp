@@ -9,7 +9,8 @@
 
 namespace qn {
 
-SweepDialog::SweepDialog(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::SweepDialog>())
+SweepDialog::SweepDialog(const SweepSettings &shown, const QString &unitText, QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::SweepDialog>()), m_settings(shown), m_unitText(unitText)
 {
     m_ui->setupUi(this);
     for (QLineEdit *edit : {m_ui->riseEdit, m_ui->fallEdit}) {
@@ -25,14 +26,14 @@ SweepDialog::~SweepDialog() = default;
 
 void SweepDialog::loadFields()
 {
-    m_shownLow = QString::asprintf("%2.5f", sweepLow);
-    m_shownHigh = QString::asprintf("%2.5f", sweepHigh);
+    m_shownLow = QString::asprintf("%2.5f", m_settings.low);
+    m_shownHigh = QString::asprintf("%2.5f", m_settings.high);
     m_ui->lowEdit->setText(m_shownLow);
     m_ui->highEdit->setText(m_shownHigh);
-    m_ui->riseEdit->setText(QString::number(sweepT1));
-    m_ui->fallEdit->setText(QString::number(sweepT2));
-    m_ui->lowUnitLabel->setText(unitText);
-    m_ui->highUnitLabel->setText(unitText);
+    m_ui->riseEdit->setText(QString::number(m_settings.t1));
+    m_ui->fallEdit->setText(QString::number(m_settings.t2));
+    m_ui->lowUnitLabel->setText(m_unitText);
+    m_ui->highUnitLabel->setText(m_unitText);
     m_ui->lowEdit->setFocus();
     m_ui->lowEdit->selectAll();
 }
@@ -40,16 +41,14 @@ void SweepDialog::loadFields()
 void SweepDialog::accept()
 {
     // Values left as shown keep their precision (the text has five decimals).
-    const double low = fieldtext::readBack(m_ui->lowEdit->text(), m_shownLow, sweepLow);
-    const double high = fieldtext::readBack(m_ui->highEdit->text(), m_shownHigh, sweepHigh);
+    const double low = fieldtext::readBack(m_ui->lowEdit->text(), m_shownLow, m_settings.low);
+    const double high = fieldtext::readBack(m_ui->highEdit->text(), m_shownHigh, m_settings.high);
     if (!(low < high)) {
         showMessage(this, lowNotBelowHighMessage());
         return;
     }
-    sweepLow = low;
-    sweepHigh = high;
-    sweepT1 = parseLenientInt(m_ui->riseEdit->text());
-    sweepT2 = parseLenientInt(m_ui->fallEdit->text());
+    m_settings = SweepSettings{parseLenientInt(m_ui->riseEdit->text()), parseLenientInt(m_ui->fallEdit->text()), high,
+                               low};
     QDialog::accept();
 }
 

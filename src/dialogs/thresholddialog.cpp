@@ -8,8 +8,8 @@
 
 namespace qn {
 
-ThresholdDialog::ThresholdDialog(QWidget *parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::ThresholdDialog>())
+ThresholdDialog::ThresholdDialog(const LedThresholds &shown, QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::ThresholdDialog>()), m_value(shown)
 {
     m_ui->setupUi(this);
     attachNumericFilter(m_ui->lowEdit, NumberChars::Decimal);
@@ -21,11 +21,11 @@ ThresholdDialog::~ThresholdDialog() = default;
 
 void ThresholdDialog::loadFields()
 {
-    m_shownHigh = fieldtext::fixed(high);
-    m_shownLow = fieldtext::fixed(low);
+    m_shownHigh = fieldtext::fixed(m_value.high);
+    m_shownLow = fieldtext::fixed(m_value.low);
     m_ui->highEdit->setText(m_shownHigh);
     m_ui->lowEdit->setText(m_shownLow);
-    m_ui->outsideCheck->setChecked(ledOutside != 0);
+    m_ui->outsideCheck->setChecked(m_value.ledOutside);
     m_ui->lowEdit->setFocus();
     m_ui->lowEdit->selectAll();
 }
@@ -35,9 +35,9 @@ void ThresholdDialog::accept()
     // A value left as shown keeps its full precision: six decimals are coarser than one
     // threshold step on the small ranges, and re-reading the text would move the
     // unit's threshold although the operator changed nothing.
-    low = fieldtext::readBack(m_ui->lowEdit->text(), m_shownLow, low);
-    high = fieldtext::readBack(m_ui->highEdit->text(), m_shownHigh, high);
-    ledOutside = m_ui->outsideCheck->isChecked() ? 1 : 0;
+    m_value.low = fieldtext::readBack(m_ui->lowEdit->text(), m_shownLow, m_value.low);
+    m_value.high = fieldtext::readBack(m_ui->highEdit->text(), m_shownHigh, m_value.high);
+    m_value.ledOutside = m_ui->outsideCheck->isChecked();
     QDialog::accept();
 }
 

@@ -2,6 +2,7 @@
 
 #include "settings/unitsettings.h"
 #include "graph/graphtab.h"
+#include "pages/pagecolours.h"
 #include "graph/trendcanvas.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
@@ -20,10 +21,6 @@ namespace qn {
 
 namespace {
 
-const QColor kLampOn(255, 0, 0);
-const QColor kLampOff(0, 0, 0);
-const QColor kBarLit(255, 0, 0);
-const QColor kBarUnlit(0, 0, 255);
 
 QString doLegend(int output, const QString &name)
 {
@@ -103,9 +100,9 @@ AnalogInputPage::AnalogInputPage(QWidget *parent, Model model, DevicePageArgs ar
     }
     connect(m_ui->adcRateButton, &QPushButton::clicked, this, &AnalogInputPage::onAdcRateButton);
     connect(m_ui->readButton, &QPushButton::clicked, this, &AnalogInputPage::readInputs);
-    m_aiAuto.attach(*this, m_ui->aiAutoCheck, m_ui->aiPeriodEdit, m_ui->readButton);
-    m_doAuto[0].attach(*this, m_ui->doAutoCheck1, m_ui->doPeriodEdit1, m_doButtons[0]);
-    m_doAuto[1].attach(*this, m_ui->doAutoCheck2, m_ui->doPeriodEdit2, m_doButtons[1]);
+    attachAutoMode(m_aiAuto, m_ui->aiAutoCheck, m_ui->aiPeriodEdit, m_ui->readButton);
+    attachAutoMode(m_doAuto[0], m_ui->doAutoCheck1, m_ui->doPeriodEdit1, m_doButtons[0]);
+    attachAutoMode(m_doAuto[1], m_ui->doAutoCheck2, m_ui->doPeriodEdit2, m_doButtons[1]);
 }
 
 AnalogInputPage::~AnalogInputPage() = default;
@@ -166,22 +163,13 @@ void AnalogInputPage::initialisePage()
         setDisplayText(m_measured[c], {});
         setDisplayText(m_convertedLabels[c], {});
         ch.hasReading = false;
-        const ChannelSettings saved = store.getConversion(kModelCode, unitId(), kInputKind, c);
-        ch.a = saved.a;
-        ch.b = saved.b;
-        ch.unit = saved.unitText;
+        scaled(c).load();
         // Until the unit reports its range the channel shows "±10V" and that range's
         // graph range, unless the settings hold a valid one.
         setRangeCombo(c, ch.range);
         applyRangeToBar(c);
-        if (saved.graphMax > saved.graphMin) {
-            ch.graphMin = ch.savedGraphMin = saved.graphMin;
-            ch.graphMax = ch.savedGraphMax = saved.graphMax;
-            if (TrendSeries *s = series(c))
-                s->setRange(ch.graphMin, ch.graphMax);
-        } else {
-            applyDefaultGraphRange(c);
-        }
+        if (!ch.scaling.hasOwnRange())
+            scaled(c).useDefaultRange();
         updateBarColour(c);
     }
     showLamps();
@@ -242,9 +230,9 @@ void AnalogInputPage::onGetAIRange(const Result<InputRange> &result)
     ch.range = range;
     setRangeCombo(channel, range);
     applyRangeToBar(channel);
-    if (!(ch.savedGraphMax > ch.savedGraphMin))
-        applyDefaultGraphRange(channel);
-    sendChannelUnit(channel);
+    if (!ch.scaling.hasOwnRange())
+        scaled(channel).useDefaultRange();
+    scaled(channel).sendUnit();
     rangeApplied(channel);
     chainStepDone(true);
 }
@@ -333,7 +321,7 @@ void AnalogInputPage::showReading(int channel, int raw)
     AiChannel &ch = m_ai[channel];
     ch.raw = raw;
     ch.hasReading = true;
-    ch.converted = ai::convertedValue(ch.raw, ch.range, ch.a, ch.b); // the graph and the log take it
+    ch.converted = ai::convertedValue(ch.raw, ch.range, ch.scaling.factor, ch.scaling.offset); // the graph and the log take it
     // While another tab of a shown window is up nobody can see (or hear) the page's value
     // displays: they catch up with the latest reading when the page shows again, and a
     // reading costs only what the graph and the log need.
@@ -367,11 +355,11 @@ void AnalogInputPage::updateConvertedText(int channel)
     AiChannel &ch = m_ai[channel];
     if (!ch.hasReading)
         return;
-    ch.converted = ai::convertedValue(ch.raw, ch.range, ch.a, ch.b);
-    if (m_fittedUnit[channel] != ch.unit)
+    ch.converted = ai::convertedValue(ch.raw, ch.range, ch.scaling.factor, ch.scaling.offset);
+    if (m_fittedUnit[channel] != ch.scaling.unit)
         fitConvertedFont(channel);
     setDisplayText(m_convertedLabels[channel],
-                   QString::fromStdString(ai::trimmedValue(ch.converted)) + QLatin1Char(' ') + ch.unit);
+                   QString::fromStdString(ai::trimmedValue(ch.converted)) + QLatin1Char(' ') + ch.scaling.unit);
 }
 
 void AnalogInputPage::fitConvertedFont(int channel)
@@ -381,7 +369,7 @@ void AnalogInputPage::fitConvertedFont(int channel)
     // "4701 kgf/cm2X"). A unit that would not fit beside the widest usual value gets a
     // smaller font instead.
     QLabel *label = m_convertedLabels[channel];
-    const QString widest = QStringLiteral("-8888888 ") + m_ai[channel].unit;
+    const QString widest = QStringLiteral("-8888888 ") + m_ai[channel].scaling.unit;
     const int room = label->contentsRect().width() - 2 * label->margin() - 2;
     QFont font = labelFont(kValuePointSize);
     for (int size = kValuePointSize; size > 6; --size) {
@@ -391,7 +379,7 @@ void AnalogInputPage::fitConvertedFont(int channel)
     }
     if (font != label->font())
         label->setFont(font);
-    m_fittedUnit[channel] = m_ai[channel].unit;
+    m_fittedUnit[channel] = m_ai[channel].scaling.unit;
 }
 
 void AnalogInputPage::updateBarColour(int channel)
@@ -417,7 +405,7 @@ QStringList AnalogInputPage::valueUnits() const
     for (const AiChannel &ch : m_ai)
     {
         const std::string_view unit = ai::defaultUnit(ch.range);
-        units << (ch.unit.isEmpty() ? QString::fromUtf8(unit.data(), qsizetype(unit.size())) : ch.unit);
+        units << (ch.scaling.unit.isEmpty() ? QString::fromUtf8(unit.data(), qsizetype(unit.size())) : ch.scaling.unit);
     }
     return units;
 }
@@ -523,42 +511,22 @@ void AnalogInputPage::onSetAIRange(int channel, const Result<InputRange> &result
     setDisplayText(m_measured[channel], {});
     setDisplayText(m_convertedLabels[channel], {});
     ch.hasReading = false;
-    ch.a = 1.0;
-    ch.b = 0.0;
-    ch.unit.clear();
-    sendChannelUnit(channel);
-    applyDefaultGraphRange(channel);
-    saveConversion(channel);
+    const ScaledChannel scaling = scaled(channel);
+    scaling.reset();
+    scaling.sendUnit();
+    scaling.useDefaultRange();
+    scaling.save();
     if (TrendSeries *s = series(channel))
         s->clear();
     rangeApplied(channel);
     refreshGraph();
 }
 
-void AnalogInputPage::applyDefaultGraphRange(int channel)
+ScaledChannel AnalogInputPage::scaled(int channel)
 {
-    AiChannel &ch = m_ai[channel];
+    AiChannel &ch = m_ai[size_t(channel)];
     const ai::RangeInfo &info = ai::rangeInfo(ch.range);
-    ch.graphMin = info.graphMin;
-    ch.graphMax = info.graphMax;
-    ch.savedGraphMin = 0.0;
-    ch.savedGraphMax = 0.0;
-    if (TrendSeries *s = series(channel))
-        s->setRange(ch.graphMin, ch.graphMax);
-}
-
-void AnalogInputPage::saveConversion(int channel)
-{
-    const AiChannel &ch = m_ai[channel];
-    unitSettings().setConversion(kModelCode, unitId(), kInputKind, channel, ch.a, ch.b, ch.unit,
-                                 ch.savedGraphMin, ch.savedGraphMax);
-}
-
-void AnalogInputPage::sendChannelUnit(int channel)
-{
-    const AiChannel &ch = m_ai[channel];
-    if (graphTab())
-        graphTab()->setChannelUnit(channel, ch.range, ch.a, ch.b, ch.unit);
+    return {*this, kModelCode, kInputKind, channel, ch.scaling, ch.range, {info.graphMin, info.graphMax}};
 }
 
 // ---- what the settings dialogs apply ---------------------------------------------
@@ -595,79 +563,6 @@ void AnalogInputPage::applySignalName(RecordKind kind, int channel, const QStrin
     }
     unitSettings().setSignalName(kModelCode, unitId(), kind, channel, name);
     log().requestHeader();
-}
-
-void AnalogInputPage::applyConversion(int channel, double a, double b, const QString &unit, double graphMin,
-                               double graphMax)
-{
-    if (channel < 0 || channel >= kInputs)
-        return;
-    AiChannel &ch = m_ai[channel];
-    ch.a = a;
-    ch.b = b;
-    ch.unit = unit;
-    if (graphMax > graphMin) {
-        ch.graphMin = ch.savedGraphMin = graphMin;
-        ch.graphMax = ch.savedGraphMax = graphMax;
-        if (TrendSeries *s = series(channel))
-            s->setRange(graphMin, graphMax);
-    } else {
-        showPausedMessage(invalidGraphRangeMessage());
-        applyDefaultGraphRange(channel);
-    }
-    saveConversion(channel);
-    sendChannelUnit(channel);
-    updateConvertedText(channel);
-    updateBarColour(channel);
-}
-
-void AnalogInputPage::postThreshold(int channel, bool ledOutside, double lowValue, double highValue)
-{
-    if (channel < 0 || channel >= kInputs)
-        return;
-    const AiChannel &ch = m_ai[channel];
-    postThresholdCodes(channel, ledOutside, ai::thresholdCode(lowValue, ch.range),
-                       ai::thresholdCode(highValue, ch.range));
-}
-
-void AnalogInputPage::postThresholdCodes(int channel, bool ledOutside, int lowCode, int highCode)
-{
-    if (channel < 0 || channel >= kInputs)
-        return;
-    session()->setADCThreshold(channel, ledOutside ? 1 : 0, m_ai[channel].thresholdMode, highCode, lowCode,
-                               completion([this](const auto &r) { onSetADCThreshold(r); }));
-}
-
-void AnalogInputPage::onSetADCThreshold(const Result<Threshold> &result)
-{
-    if (!result || result->channel < 0 || result->channel >= kInputs) {
-        showTimeoutMessage();
-        return;
-    }
-    storeThreshold(result->channel, result->outside, result->low, result->high);
-}
-
-void AnalogInputPage::storeThreshold(int channel, int outside, int low, int high)
-{
-    AiChannel &ch = m_ai[channel];
-    ch.ledOutside = outside != 0;
-    ch.lowThreshold = low;
-    ch.highThreshold = high;
-    updateBarColour(channel);
-}
-
-void AnalogInputPage::postAdcRate(int code)
-{
-    session()->setADCsps(code, completion([this](const auto &r) { onSetADCsps(r); }));
-}
-
-void AnalogInputPage::onSetADCsps(const Result<AdcRate> &result)
-{
-    if (!result) {
-        showTimeoutMessage();
-        return;
-    }
-    m_adcRate = result->code;
 }
 
 } // namespace qn

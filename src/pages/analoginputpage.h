@@ -7,6 +7,7 @@
 //
 // Threads: GUI thread only (completions arrive there through the page's dispatcher).
 #include "model/inputrange.h"
+#include "pages/channelscaling.h"
 #include "pages/devicepage.h"
 #include "settings/unitsettings.h"
 
@@ -38,18 +39,12 @@ public:
     struct AiChannel {
         int raw = 0;                         // last code read (24 bits as sent)
         int range = ai::kInitialRange;       // as the unit reports it
-        double a = 1.0;                      // converted = measured * a + b
-        double b = 0.0;
+        ChannelScaling scaling;              // converted = measured * factor + offset
         double converted = 0.0;
-        double graphMin = -10.0;             // range of the channel's series
-        double graphMax = 10.0;
-        double savedGraphMin = 0.0;          // what the settings file holds; 0, 0 = default
-        double savedGraphMax = 0.0;
         bool ledOutside = false;             // LED lit outside [low, high] rather than inside
         int highThreshold = 0;               // 16-bit threshold codes
         int lowThreshold = 0;
         int thresholdMode = 0;               // sent back unchanged
-        QString unit;                        // unit text of the converted value
         bool hasReading = false;             // the measured text is showing a value
     };
 
@@ -83,8 +78,7 @@ public:
     void applySignalName(RecordKind kind, int channel, const QString &name);
     // New formula and graph range (an invalid range tells the operator and takes the
     // range's default), saved and shown; refreshing the graph is the caller's.
-    void applyConversion(int channel, double a, double b, const QString &unit, double graphMin,
-                         double graphMax);
+    void applyConversion(int channel, const Formula &formula);
     // SetADCThreshold with the values in V / mA / °C (range 0 in V); stored on success.
     void postThreshold(int channel, bool ledOutside, double lowValue, double highValue);
     // SetADCThreshold with 16-bit codes; stored and the bar recoloured on success.
@@ -134,7 +128,6 @@ private:
     void postSetDO(int pattern);
     void showLamps();
     void applyRangeToBar(int channel);
-    void applyDefaultGraphRange(int channel);
     void updateBarColour(int channel);
     void updateConvertedText(int channel);
     void fitConvertedFont(int channel);
@@ -142,8 +135,8 @@ private:
     void showChannel(int channel);
     void showEvent(QShowEvent *event) override;
     void setRangeCombo(int channel, int range);
-    void saveConversion(int channel);
-    void sendChannelUnit(int channel);
+    // The channel with its scaling, as the input range or output mode has it now.
+    ScaledChannel scaled(int channel);
     QString logHeader() const;
     QStringList valueUnits() const;
 

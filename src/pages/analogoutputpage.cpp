@@ -2,10 +2,10 @@
 
 #include "dialogs/formuladialog.h"
 #include "dialogs/outputrangedialog.h"
-#include "dialogs/signalnamedialog.h"
 #include "dialogs/sweepdialog.h"
 #include "dialogs/thresholddialog.h"
 #include "graph/graphtab.h"
+#include "pages/pagecolours.h"
 #include "graph/trendcanvas.h"
 #include "model/outputmode.h"
 #include "settings/unitsettings.h"
@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QFontInfo>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -24,10 +25,6 @@ namespace qn {
 
 namespace {
 
-const QColor kLampOn(255, 0, 0);
-const QColor kLampOff(0, 0, 0);
-const QColor kBarLit(255, 0, 0);
-const QColor kBarUnlit(0, 0, 255);
 constexpr int kDisplayPointSize = 16;
 // GetDI tags: 1 for the start-up reading (lamps only), 0 for every other.
 constexpr int kStartupRead = 1;
@@ -55,22 +52,11 @@ AnalogOutputPage::~AnalogOutputPage() = default;
 
 void AnalogOutputPage::bindControls()
 {
+    auto *outputGrid = findChild<QGridLayout *>(QStringLiteral("outputLayout"));
+    Q_ASSERT(outputGrid);
+    m_aoControls.reserve(size_t(outputs()));
     for (int n = 1; n <= outputs(); ++n) {
-        AoControls c{};
-        c.name = child<QLabel>(this, "aoName", n);
-        c.lamp = child<QLabel>(this, "aoLamp", n);
-        c.unit = child<QLabel>(this, "aoUnit", n);
-        c.display = child<QLabel>(this, "aoDisplay", n);
-        c.valueEdit = child<QLineEdit>(this, "aoValueEdit", n);
-        c.nameButton = child<QPushButton>(this, "aoNameButton", n);
-        c.toggleButton = child<QPushButton>(this, "aoToggleButton", n);
-        c.formulaButton = child<QPushButton>(this, "aoFormulaButton", n);
-        c.thresholdButton = child<QPushButton>(this, "aoThresholdButton", n);
-        c.rangeButton = child<QPushButton>(this, "aoRangeButton", n);
-        c.sweepSettingsButton = child<QPushButton>(this, "aoSweepSettingsButton", n);
-        c.sweepButton = child<QPushButton>(this, "aoSweepButton", n);
-        c.bar = child<QProgressBar>(this, "aoBar", n);
-        m_aoControls.push_back(c);
+        const OutputChannelRow &c = m_aoControls.emplace_back(this, *outputGrid, 2 * n - 1, n);
         for (QLabel *display : {c.name, c.lamp, c.unit, c.display})
             exposeAsValueDisplay(display);
         const int ch = n - 1;
@@ -96,7 +82,18 @@ void AnalogOutputPage::bindControls()
     m_diPeriodEdit = findChild<QLineEdit *>(QStringLiteral("diPeriodEdit"));
     m_infoLabel = findChild<QLabel *>(QStringLiteral("infoLabel"));
     connect(m_readButton, &QPushButton::clicked, this, &AnalogOutputPage::readInputs);
-    m_diAuto.attach(*this, m_diAutoCheck, m_diPeriodEdit, m_readButton);
+    attachAutoMode(m_diAuto, m_diAutoCheck, m_diPeriodEdit, m_readButton);
+
+    // The outputs' rows are made after the form: put them back ahead of the inputs.
+    std::vector<QWidget *> order;
+    for (const OutputChannelRow &c : m_aoControls)
+        order.insert(order.end(), {c.nameButton, c.valueEdit, c.toggleButton, c.formulaButton, c.thresholdButton,
+                                   c.rangeButton, c.sweepSettingsButton, c.sweepButton});
+    order.insert(order.end(), {m_readButton, m_diAutoCheck, m_diPeriodEdit});
+    for (const DiControls &c : m_diControls)
+        order.push_back(c.nameButton);
+    for (size_t i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
 }
 
 // ---- start-up ----------------------------------------------------------------------
@@ -104,7 +101,7 @@ void AnalogOutputPage::bindControls()
 void AnalogOutputPage::initialisePage()
 {
     const QFont displayFont = labelFont(kDisplayPointSize);
-    for (const AoControls &c : m_aoControls) {
+    for (const OutputChannelRow &c : m_aoControls) {
         c.display->setFont(displayFont);
         c.display->setMinimumWidth(QFontMetrics(displayFont).horizontalAdvance(QStringLiteral("-10.0000 mA")) + 12);
         attachNumberFilter(c.valueEdit, NumberChars::Decimal);
@@ -128,20 +125,11 @@ void AnalogOutputPage::initialisePage()
     for (int c = 0; c < outputs(); ++c) {
         AoChannel &ch = m_ao[c];
         setDisplayText(m_aoControls[c].display, {});
-        const ChannelSettings saved = store.getConversion(m_traits.settingsCode, unitId(), kOutputKind, c);
-        ch.factor = saved.a;
-        ch.offset = saved.b;
-        ch.unit = saved.unitText;
-        if (saved.graphMax > saved.graphMin) {
-            ch.graphMin = ch.savedGraphMin = saved.graphMin;
-            ch.graphMax = ch.savedGraphMax = saved.graphMax;
-            if (TrendSeries *s = series(c))
-                s->setRange(ch.graphMin, ch.graphMax);
-        }
+        scaled(c).load();
         ch.sweeping = false;
         ch.sweep = SweepSettings{};
         ch.sweepStart = 0;
-        setDisplayText(m_aoControls[c].unit, ch.unit);
+        setDisplayText(m_aoControls[c].unit, ch.scaling.unit);
         showLamp(m_aoControls[c].lamp, false);
         updateBar(c);
     }
@@ -176,12 +164,12 @@ void AnalogOutputPage::onGetAO(const Result<AnalogOutput> &result)
     // The edit shows the unit's output through the channel's formula, as everything
     // else on the page reads the edit as a converted value.
     const double physical = ao::physicalFromRaw(mode, ch.raw);
-    ch.value = physical * ch.factor + ch.offset;
+    ch.value = physical * ch.scaling.factor + ch.scaling.offset;
     m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(mode, ch.value)));
     showOutput(channel);
-    if (!(ch.savedGraphMax > ch.savedGraphMin))
-        applyDefaultGraphRange(channel);
-    sendChannelUnit(channel);
+    if (!ch.scaling.hasOwnRange())
+        scaled(channel).useDefaultRange();
+    scaled(channel).sendUnit();
     setControlState(channel, ch.outputOn ? ControlState::On : ControlState::Off);
     chainStepDone(true);
 }
@@ -246,7 +234,7 @@ void AnalogOutputPage::sendValue(int channel)
     AoChannel &ch = m_ao[channel];
     ch.outputOn = true;
     ch.value = parseLenient(m_aoControls[channel].valueEdit->text());
-    ch.raw = ao::rawFromPhysical(ch.mode, ao::physicalFromConverted(ch.value, ch.factor, ch.offset));
+    ch.raw = ao::rawFromPhysical(ch.mode, ao::physicalFromConverted(ch.value, ch.scaling.factor, ch.scaling.offset));
     showOutput(channel);
     if (session()->setAO(channel, ch.mode, ch.raw,
                          completion([this, channel](const auto &r) { onSetValue(channel, r); })))
@@ -291,7 +279,7 @@ void AnalogOutputPage::onValueEdited(int channel)
 void AnalogOutputPage::setControlState(int channel, ControlState state)
 {
     m_ao[channel].state = state;
-    const AoControls &c = m_aoControls[channel];
+    const OutputChannelRow &c = m_aoControls[channel];
     const bool sweeping = state == ControlState::Sweeping;
     const bool idle = state == ControlState::Off;
     c.valueEdit->setEnabled(!sweeping);
@@ -356,7 +344,7 @@ void AnalogOutputPage::toggleSweep(int channel)
     // Switched off, the edit shows what an output of 0 reads as through the formula, so
     // the next ON/OFF starts from there; switched on, it keeps the value just sent.
     if (!ch.outputOn)
-        m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, ch.offset)));
+        m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, ch.scaling.offset)));
 }
 
 void AnalogOutputPage::stopSweepsAfterFailure()
@@ -404,7 +392,7 @@ void AnalogOutputPage::onGetDI(const Result<DigitalInputs> &result)
         samples.push_back(ch.value);
         labels << fromStd(ao::graphValueText(ch.value));
         values << fromStd(ao::valueText(ch.mode, ch.value));
-        units << (ch.unit.isEmpty() ? fromStd(std::string(ao::unitName(ch.mode))) : ch.unit);
+        units << (ch.scaling.unit.isEmpty() ? fromStd(std::string(ao::unitName(ch.mode))) : ch.scaling.unit);
     }
     QList<bool> states;
     for (bool on : m_diState) {
@@ -434,15 +422,10 @@ void AnalogOutputPage::onSweepSettingsButton(int channel)
 {
     if (!validChannel(channel) || isClosing())
         return;
-    SweepDialog dlg(this);
     const AoChannel &ch = m_ao[channel];
-    dlg.sweepT1 = ch.sweep.t1;
-    dlg.sweepT2 = ch.sweep.t2;
-    dlg.sweepHigh = ch.sweep.high;
-    dlg.sweepLow = ch.sweep.low;
-    dlg.unitText = fromStd(std::string(ao::unitName(ch.mode)));
+    SweepDialog dlg(ch.sweep, fromStd(std::string(ao::unitName(ch.mode))), this);
     if (runSettingsDialog(dlg))
-        m_ao[channel].sweep = SweepSettings{dlg.sweepT1, dlg.sweepT2, dlg.sweepHigh, dlg.sweepLow};
+        m_ao[channel].sweep = dlg.settings();
 }
 
 void AnalogOutputPage::onFormulaButton(int channel)
@@ -450,42 +433,20 @@ void AnalogOutputPage::onFormulaButton(int channel)
     // Only while the channel is off, as its button: the graph page's Scale button asks too.
     if (!validChannel(channel) || isClosing() || m_ao[channel].state != ControlState::Off)
         return;
-    const AoChannel &ch = m_ao[channel];
-    FormulaDialog dlg(this);
-    dlg.factor = ch.factor;
-    dlg.offset = ch.offset;
-    dlg.unit = ch.unit;
-    dlg.graphMin = ch.graphMin;
-    dlg.graphMax = ch.graphMax;
-    dlg.useLabelsOf(FormulaDialog::Side::Output);
-    if (runSettingsDialog(dlg)) {
-        applyConversion(channel, dlg.factor, dlg.offset, dlg.unit, dlg.graphMin, dlg.graphMax);
+    if (const std::optional<Formula> formula = scaled(channel).ask(FormulaDialog::Side::Output)) {
+        applyConversion(channel, *formula);
         if (m_ao[channel].outputOn && !isClosing())
             toggleOutput(channel);
     }
     refreshGraph();
 }
 
-void AnalogOutputPage::applyConversion(int channel, double factor, double offset, const QString &unit,
-                                       double graphMin, double graphMax)
+void AnalogOutputPage::applyConversion(int channel, const Formula &formula)
 {
-    AoChannel &ch = m_ao[channel];
-    ch.factor = factor;
-    ch.offset = offset;
-    ch.unit = unit;
-    setDisplayText(m_aoControls[channel].unit, unit);
-    if (graphMax > graphMin) {
-        ch.graphMin = ch.savedGraphMin = graphMin;
-        ch.graphMax = ch.savedGraphMax = graphMax;
-        if (TrendSeries *s = series(channel))
-            s->setRange(graphMin, graphMax);
-    } else {
-        showPausedMessage(invalidGraphRangeMessage());
-        applyDefaultGraphRange(channel);
-    }
-    unitSettings().setConversion(m_traits.settingsCode, unitId(), kOutputKind, channel, ch.factor, ch.offset,
-                                 ch.unit, ch.savedGraphMin, ch.savedGraphMax);
-    sendChannelUnit(channel);
+    setDisplayText(m_aoControls[channel].unit, formula.unit);
+    const ScaledChannel scaling = scaled(channel);
+    scaling.apply(formula);
+    scaling.sendUnit();
 }
 
 void AnalogOutputPage::onThresholdButton(int channel)
@@ -493,15 +454,15 @@ void AnalogOutputPage::onThresholdButton(int channel)
     if (!validChannel(channel) || isClosing())
         return;
     const AoChannel &ch = m_ao[channel];
-    ThresholdDialog dlg(this);
-    dlg.low = ao::thresholdLowValue(ch.mode, ch.thresholdLow);
-    dlg.high = ao::thresholdHighValue(ch.mode, ch.thresholdHigh);
-    dlg.ledOutside = ch.ledOutside ? 1 : 0;
+    ThresholdDialog dlg({ao::thresholdLowValue(ch.mode, ch.thresholdLow),
+                         ao::thresholdHighValue(ch.mode, ch.thresholdHigh), ch.ledOutside},
+                        this);
     if (!runSettingsDialog(dlg))
         return;
+    const LedThresholds set = dlg.thresholds();
     const AoChannel &now = m_ao[channel]; // the mode may have changed meanwhile
-    session()->setADCThreshold(channel, dlg.ledOutside, now.thresholdMode, ao::thresholdCode(now.mode, dlg.high),
-                               ao::thresholdCode(now.mode, dlg.low),
+    session()->setADCThreshold(channel, set.ledOutside ? 1 : 0, now.thresholdMode, ao::thresholdCode(now.mode, set.high),
+                               ao::thresholdCode(now.mode, set.low),
                                completion([this](const auto &r) { onSetADCThreshold(r); }));
 }
 
@@ -522,42 +483,29 @@ void AnalogOutputPage::onRangeButton(int channel)
 {
     if (!validChannel(channel) || isClosing() || m_ao[channel].state != ControlState::Off)
         return;
-    OutputRangeDialog dlg(this);
-    dlg.rangeIndex = m_ao[channel].mode;
-    if (!runSettingsDialog(dlg) || dlg.rangeIndex < 0 || dlg.rangeIndex == m_ao[channel].mode)
+    OutputRangeDialog dlg(m_ao[channel].mode, this);
+    if (!runSettingsDialog(dlg) || dlg.mode() < 0 || dlg.mode() == m_ao[channel].mode)
         return;
     AoChannel &ch = m_ao[channel];
-    ch.mode = dlg.rangeIndex;
+    ch.mode = dlg.mode();
     if (ch.outputOn) {
         toggleOutput(channel);
         m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, 0.0)));
     } else {
         showOutput(channel); // the display and bar in the new mode's scale
     }
-    sendChannelUnit(channel);
+    scaled(channel).sendUnit();
     if (TrendSeries *s = series(channel))
         s->clear();
-    applyDefaultGraphRange(channel);
+    scaled(channel).useDefaultRange();
     refreshGraph();
 }
 
-void AnalogOutputPage::applyDefaultGraphRange(int channel)
+ScaledChannel AnalogOutputPage::scaled(int channel)
 {
-    AoChannel &ch = m_ao[channel];
+    AoChannel &ch = m_ao[size_t(channel)];
     const ao::Range range = ao::defaultGraphRange(ch.mode);
-    ch.graphMin = range.min;
-    ch.graphMax = range.max;
-    ch.savedGraphMin = 0.0;
-    ch.savedGraphMax = 0.0;
-    if (TrendSeries *s = series(channel))
-        s->setRange(ch.graphMin, ch.graphMax);
-}
-
-void AnalogOutputPage::sendChannelUnit(int channel)
-{
-    const AoChannel &ch = m_ao[channel];
-    if (graphTab())
-        graphTab()->setChannelUnit(channel, ch.mode, ch.factor, ch.offset, ch.unit);
+    return {*this, m_traits.settingsCode, kOutputKind, channel, ch.scaling, ch.mode, {range.min, range.max}};
 }
 
 void AnalogOutputPage::onSignalNameButton(RecordKind kind, int channel)
@@ -565,10 +513,8 @@ void AnalogOutputPage::onSignalNameButton(RecordKind kind, int channel)
     const int channels = kind == kOutputKind ? outputs() : inputs();
     if ((kind != kInputKind && kind != kOutputKind) || channel < 0 || channel >= channels || isClosing())
         return;
-    SignalNameDialog dlg(this);
-    dlg.name = signalName(kind, channel).left(SignalNameDialog::NameMaxLength);
-    if (runSettingsDialog(dlg))
-        applySignalName(kind, channel, dlg.name);
+    if (const std::optional<QString> name = askSignalName(signalName(kind, channel)))
+        applySignalName(kind, channel, *name);
 }
 
 void AnalogOutputPage::applySignalName(RecordKind kind, int channel, const QString &name)

@@ -2,12 +2,14 @@
 // What the QN-110 and QN-120 pages are: N analog outputs, each set in a converted unit
 // through its formula, switched on and off, swept up and down, in voltage or current
 // mode; and M digital inputs read on demand or every N x 100 ms, logged and plotted.
-// The model pages only bring their forms; the controls are found by object name
-// (aoValueEdit1, diLamp2, ...), so both share every line of logic.
+// The model pages only bring their forms; each output's controls are one
+// OutputChannelRow made here per channel, so both share every line of logic.
 //
 // Threads: GUI thread only (completions arrive there through the page's dispatcher).
 #include "model/sweep.h"
+#include "pages/channelscaling.h"
 #include "pages/devicepage.h"
+#include "pages/outputchannelrow.h"
 #include "settings/unitsettings.h"
 
 #include <cstdint>
@@ -43,18 +45,12 @@ public:
         bool sweeping = false;
         SweepSettings sweep;
         std::uint64_t sweepStart = 0; // ms on the sweep clock
-        double factor = 1.0;          // converted = physical * factor + offset
-        double offset = 0.0;
+        ChannelScaling scaling;       // converted = physical * factor + offset
         double value = 0.0;           // converted output value as last set
-        double graphMin = -10.0;
-        double graphMax = 10.0;
-        double savedGraphMin = 0.0;   // what the settings file keeps; 0, 0 = default
-        double savedGraphMax = 0.0;
         bool ledOutside = false;
         int thresholdHigh = 0;        // 16-bit threshold codes
         int thresholdLow = 0;
         int thresholdMode = 0;        // sent back unchanged
-        QString unit;
         int writesPending = 0;        // SetAO of a sweep step posted, not yet answered
     };
 
@@ -86,21 +82,14 @@ public:
 
 protected:
     AnalogOutputPage(QWidget *parent, Model model, DevicePageArgs args);
-    // Finds the controls of the model's form by name and connects them; the model page
-    // calls it right after its form's setupUi.
+    // Makes a row of controls per output in the form's output grid, finds the inputs'
+    // controls and connects them all; the model page calls it right after its setupUi.
     void bindControls();
 
     void initialisePage() override;
     void tick() override;
 
 private:
-    struct AoControls {
-        QLabel *name, *lamp, *unit, *display;
-        QLineEdit *valueEdit;
-        QPushButton *nameButton, *toggleButton, *formulaButton, *thresholdButton, *rangeButton,
-            *sweepSettingsButton, *sweepButton;
-        QProgressBar *bar;
-    };
     struct DiControls {
         QLabel *name, *lamp;
         QPushButton *nameButton;
@@ -123,18 +112,17 @@ private:
     void showOutput(int channel);
     void updateBar(int channel);
     void showLamp(QLabel *lamp, bool on);
-    void applyDefaultGraphRange(int channel);
-    void applyConversion(int channel, double factor, double offset, const QString &unit, double graphMin,
-                         double graphMax);
+    void applyConversion(int channel, const Formula &formula);
     void applySignalName(RecordKind kind, int channel, const QString &name);
-    void sendChannelUnit(int channel);
+    // The channel with its scaling, as the input range or output mode has it now.
+    ScaledChannel scaled(int channel);
     QString legend(RecordKind kind, int channel, const QString &name) const;
     int seriesOf(RecordKind kind, int channel) const;
     QString logHeader() const;
     bool validChannel(int channel) const { return channel >= 0 && channel < outputs(); }
 
     const ModelTraits &m_traits;
-    std::vector<AoControls> m_aoControls;
+    std::vector<OutputChannelRow> m_aoControls;
     std::vector<DiControls> m_diControls;
     QPushButton *m_readButton = nullptr;
     QCheckBox *m_diAutoCheck = nullptr;

@@ -1,7 +1,10 @@
 #pragma once
 // What the four device pages (QN-210, QN-220, QN-110, QN-120) share: the unit session
-// with its completions on the GUI thread, the closing / busy / paused flags, the 100 ms
-// tick, the operator messages, the numeric edits, the graph hooks and the CSV log.
+// with its completions on the GUI thread, the numeric edits and the settings dialogs,
+// and the parts it is composed of, each in its own file: the page's life from open to
+// closed with the messages that hold it (PageLifecycle), the shared clock (PageClock),
+// the start-up chain (StartupChain), the automatic modes (AutoMode), the trend feed
+// (TrendFeed) and the log feed (LogFeed).
 //
 // Threads: GUI thread only. Completion callbacks of the session run on the GUI thread
 // (through GuiDispatcher); the tick comes from one QTimer on the GUI thread that every page
@@ -11,6 +14,12 @@
 #include "common/numbertext.h"
 #include "model/model.h"
 #include "csvlog/channellog.h"
+#include "pages/automode.h"
+#include "pages/logfeed.h"
+#include "pages/pageclock.h"
+#include "pages/pagelifecycle.h"
+#include "pages/startupchain.h"
+#include "pages/trendfeed.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -46,55 +55,10 @@ struct DevicePageArgs {
     SessionTimeouts timeouts{};      // shortened by tests
 };
 
-class DevicePage;
-
-// One automatic mode of a page: its "自動" box, the period edit in ticks of 100 ms and the
-// manual button the mode stands in for. Ticking the box (by mouse, keyboard, assistive tool
-// or program alike) reads the period; a valid one switches the mode on and locks the edit
-// and the button, an invalid one tells the operator "時間設定が不正です。" and unticks
-// the box. GUI thread only.
-class AutoMode final {
-public:
-    AutoMode() = default;
-    AutoMode(const AutoMode &) = delete;
-    AutoMode &operator=(const AutoMode &) = delete;
-
-    // Wires the box's toggled signal; changed (may be empty) hears every switch.
-    void attach(DevicePage &page, QCheckBox *check, QLineEdit *periodEdit, QWidget *manualButton,
-                std::function<void(bool on)> changed = {});
-    // As if the operator ticked or cleared the box. Returns whether the mode is on.
-    bool set(bool on);
-    bool isOn() const { return m_on; }
-    int period() const { return m_period; }
-    // One tick of a running mode: true when its period is over (the count starts again).
-    bool advance();
-    // Whether the next advance() would be due.
-    bool dueNext() const { return m_on && m_count + 1 >= m_period; }
-    void restart() { m_count = 0; }
-    // While blocked (a unit drives the output itself) the box, the edit and the button are
-    // all disabled; a running mode goes on.
-    void setBlocked(bool blocked);
-    bool blocked() const { return m_blocked; }
-    QCheckBox *checkBox() const { return m_check; }
-
-private:
-    void showEnabled();
-
-    DevicePage *m_page = nullptr;
-    QCheckBox *m_check = nullptr;
-    QLineEdit *m_edit = nullptr;
-    QWidget *m_manual = nullptr;
-    std::function<void(bool)> m_changed;
-    bool m_on = false;
-    bool m_blocked = false;
-    int m_period = 10;
-    int m_count = 0;
-};
-
 class DevicePage : public QWidget, public GraphPageHost {
     Q_OBJECT
 public:
-    static constexpr int kTickMs = 100;
+    static constexpr int kTickMs = PageClock::kTickMs;
     static constexpr int kMaxPeriod = 9999;
 
     static QString timeoutMessage() { return QStringLiteral("QNNET通信タイムアウトエラー"); }
@@ -119,70 +83,42 @@ public:
     void requestClose();
     // Program exit: dismisses the messages of completions still up, so that a close
     // waiting for them goes ahead.
-    void dismissPendingMessages();
+    void dismissPendingMessages() { m_life.dismissPendingMessages(); }
     // Messages of completions now up (each holds the session's queue until dismissed).
-    int pendingMessages() const { return int(m_pendingMessages.size()); }
-    bool isClosing() const { return m_closing; }
-    bool isClosed() const { return m_closed; }
+    int pendingMessages() const { return m_life.pendingMessages(); }
+    bool isClosing() const { return m_life.isClosing(); }
+    bool isClosed() const { return m_life.isClosed(); }
 
     // GraphPageHost
     void setDisplayPeriod(int index) override;
     void refreshGraph() override;
 
     // Flags and parts the settings dialogs work with.
-    bool paused() const { return m_pauseDepth > 0; }
-    bool busy() const { return m_busyDepth > 0; }
+    bool paused() const { return m_life.paused(); }
+    bool busy() const { return m_life.busy(); }
     // Completions this page has run (tests wait on it).
-    int completionsRun() const { return m_completionsRun; }
+    int completionsRun() const { return m_life.completionsRun(); }
     UnitSession *session() const { return m_session.get(); }
-    ChannelLog &log() { return *m_log; }
+    ChannelLog &log() { return m_logFeed.log(); }
     const DevicePageArgs &args() const { return m_args; }
     int unitId() const { return m_args.unitId; }
     TrendCanvas *canvas() const { return m_args.canvas; }
     GraphTab *graphTab() const { return m_args.graphTab; }
-    TrendSeries *series(int index) const;
+    TrendSeries *series(int index) const { return m_trend.series(index); }
     // The page leaves the clock that ticks it every 100 ms (it joins at start-up).
-    void stopTicking();
+    void stopTicking() { m_clock.leave(); }
     // One tick as the clock runs it (nothing while paused or closing). Tests stop the
     // ticking and step the page with this.
     void tickOnce() { onTick(); }
-
-    // Held around anything that runs a nested event loop (message boxes, questions, modal
-    // dialogs) or leaves a message up: the tick does nothing and a close waits until the
-    // scope ends. Scopes may end in any order (a message of a completion may be dismissed
-    // while a question opened later is still up).
-    class ModalScope final {
-    public:
-        explicit ModalScope(DevicePage &page);
-        ~ModalScope();
-        ModalScope(const ModalScope &) = delete;
-        ModalScope &operator=(const ModalScope &) = delete;
-
-    private:
-        DevicePage &m_page;
-    };
-
-    // Held around a settings dialog: a close waits until the scope ends, but the tick
-    // goes on, so automatic reading and logging continue while the operator edits.
-    class BusyScope final {
-    public:
-        explicit BusyScope(DevicePage &page) : m_page(page) { m_page.enterBusy(); }
-        ~BusyScope() { m_page.leaveBusy(); }
-        BusyScope(const BusyScope &) = delete;
-        BusyScope &operator=(const BusyScope &) = delete;
-
-    private:
-        DevicePage &m_page;
-    };
 
     // Messages through the program's presenter, with the page paused meanwhile. Inside a
     // completion a message returns at once and holds the session's queue (and the page's
     // pause and any close) until the operator dismisses it; no nested event loop, so the
     // other units' windows are not tied to it. Elsewhere it returns once dismissed.
-    void showPausedMessage(const QString &text);
-    bool askPaused(const QString &text);
+    void showPausedMessage(const QString &text) { m_life.showMessage(text); }
+    bool askPaused(const QString &text) { return m_life.ask(text); }
     // At most one time-out message of the page is up at a time.
-    void showTimeoutMessage();
+    void showTimeoutMessage() { m_life.showTimeoutMessage(timeoutMessage()); }
 
     // The period of an automatic mode from its edit: 1..9999, or nullopt after telling
     // the operator "時間設定が不正です。".
@@ -192,12 +128,15 @@ public:
     // While it is open the page counts as busy, so a close of the unit window waits for it
     // and cancels it; the tick goes on (only message boxes pause the page).
     bool runSettingsDialog(QDialog &dialog);
+    // The signal-name dialog on the name shown now (cut to what the dialog takes); the
+    // new name after OK.
+    std::optional<QString> askSignalName(const QString &shown);
 
     Model model() const { return m_model; }
 
     // What the unit window shows while log rows are being lost: "ログ書き込みエラー" with
     // the time of the first lost row, in the log's own date and time format.
-    static QString logWriteErrorText(const QDateTime &firstLostRow);
+    static QString logWriteErrorText(const QDateTime &firstLostRow) { return LogFeed::writeErrorText(firstLostRow); }
 
 signals:
     // The page has stopped its session and may be destroyed (deleteLater) now.
@@ -214,39 +153,17 @@ protected:
     // Every 100 ms unless paused: move counters, post requests; nothing else.
     virtual void tick() = 0;
 
-    // Scope of one completion callback: the page counts as busy while it runs, so a close
-    // waits for it. completion() below opens it around the handler.
-    class CallbackScope final {
-    public:
-        explicit CallbackScope(DevicePage &page) : m_page(page)
-        {
-            ++m_page.m_completionsRun;
-            ++m_page.m_callbackDepth;
-            m_page.enterBusy();
-        }
-        ~CallbackScope()
-        {
-            --m_page.m_callbackDepth;
-            m_page.leaveBusy();
-        }
-        CallbackScope(const CallbackScope &) = delete;
-        CallbackScope &operator=(const CallbackScope &) = delete;
-
-    private:
-        DevicePage &m_page;
-    };
-
     // The completion of one of the page's requests, as in
     //   session()->getDO(completion([this](const Result<DigitalOutputs> &r) { onGetDO(r); }));
     // The handler gets the request's result; it does not run once the page is gone or
-    // closing, and runs inside a CallbackScope.
+    // closing, and runs inside the lifecycle's CallbackScope.
     template <typename Handler>
     auto completion(Handler handler)
     {
         return [watch = m_lifetime.watch(), page = this, handler = std::move(handler)](auto result) {
             if (!watch.alive() || page->isClosing())
                 return;
-            CallbackScope scope(*page);
+            PageLifecycle::CallbackScope scope(page->m_life);
             handler(std::move(result));
         };
     }
@@ -255,10 +172,14 @@ protected:
     // of the one before. A step posts one request; its completion calls chainStepDone with
     // whether the request succeeded. A failure shows the time-out message and drops the
     // rest of the chain, so what the later steps would have read keeps its value.
-    using ChainStep = std::function<void()>;
-    void runChain(std::vector<ChainStep> steps);
-    void chainStepDone(bool ok);
-    bool chainRunning() const { return m_chainNext < m_chain.size(); }
+    using ChainStep = StartupChain::Step;
+    void runChain(std::vector<ChainStep> steps) { m_chain.run(std::move(steps)); }
+    void chainStepDone(bool ok) { m_chain.stepDone(ok); }
+    bool chainRunning() const { return m_chain.running(); }
+
+    // Wires an automatic mode to its box, period edit and manual button.
+    void attachAutoMode(AutoMode &mode, QCheckBox *check, QLineEdit *periodEdit, QWidget *manualButton,
+                        std::function<void(bool on)> changed = {});
 
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -267,28 +188,24 @@ protected:
     void attachDigitsFilter(QLineEdit *edit, int maxLength = 6);
     void attachNumberFilter(QLineEdit *edit, NumberChars allowed);
 
-    // Graph helpers. Series names and legend labels go together ("AI1: name").
-    void setUpGraph();
-    void setSeriesLegend(int index, const QString &text);
-    // One sample per series at time t (seconds since 1970) plus the value labels, then
-    // refreshGraph().
-    void feedGraph(double t, const std::vector<double> &values, const QStringList &labels);
-    static double nowSeconds();
+    // The trend feed's, by the names the pages read best.
+    void setUpGraph() { m_trend.setUp(); }
+    void setSeriesLegend(int index, const QString &text) { m_trend.setLegend(index, text); }
+    void feedGraph(double t, const std::vector<double> &values, const QStringList &labels)
+    {
+        m_trend.feed(t, values, labels);
+    }
+    static double nowSeconds() { return TrendFeed::now(); }
 
     // One log row (header first when due); an open failure tells the operator once, a
     // write failure and the recovery from it go out as logWriteStateChanged.
-    void writeLogRow(const std::function<QString()> &header, const QStringList &fields);
+    void writeLogRow(const std::function<QString()> &header, const QStringList &fields)
+    {
+        m_logFeed.writeRow(header, fields);
+    }
 
 private:
-    void enterBusy() { ++m_busyDepth; }
-    void leaveBusy();
-    void finishClose();
     void onTick();
-    void startTicking();
-    void reportLogOpenFailed();
-    struct PendingMessage;
-    void showMessageOf(const QString &text, bool timeout);
-    void messageDismissed(const std::shared_ptr<PendingMessage> &message);
 
     // Ended first thing in the destructor: the page's completions check it.
     Lifetime m_lifetime;
@@ -297,19 +214,11 @@ private:
     // Declared before the session: it must outlive it.
     std::unique_ptr<GuiDispatcher> m_dispatcher;
     std::unique_ptr<UnitSession> m_session;
-    std::unique_ptr<ChannelLog> m_log;
-    bool m_ticking = false;
-    bool m_closing = false;
-    bool m_closed = false;
-    bool m_closePending = false;
-    int m_pauseDepth = 0;
-    int m_busyDepth = 0;
-    int m_callbackDepth = 0;
-    int m_timeoutMessagesUp = 0;
-    std::vector<std::shared_ptr<PendingMessage>> m_pendingMessages;
-    int m_completionsRun = 0;
-    std::vector<ChainStep> m_chain;
-    size_t m_chainNext = 0;
+    LogFeed m_logFeed;
+    TrendFeed m_trend;
+    PageClock m_clock;
+    StartupChain m_chain;
+    PageLifecycle m_life;
 };
 
 } // namespace qn

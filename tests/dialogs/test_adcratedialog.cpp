@@ -12,7 +12,7 @@ TEST(AdcRateDialog, ListsTheEightRatesInCodeOrder)
 {
     AdcRateDialog dlg;
     EXPECT_EQ(dlg.windowTitle(), "ADC sps");
-    EXPECT_EQ(dlg.rateIndex, -1);
+    EXPECT_EQ(dlg.rateCode(), -1);
     QComboBox *list = control<QComboBox>(dlg, "rateList");
     const QStringList expected = {"10sps", "16.6sps", "50sps", "60sps", "400sps", "1200sps", "3600sps", "14400sps"};
     EXPECT_EQ(AdcRateDialog::rateTexts(), expected);
@@ -29,35 +29,32 @@ TEST(AdcRateDialog, CodeToRowAndBack)
     const Case cases[] = {{-5, -1}, {-1, -1}, {0, 0}, {3, 3}, {7, 7}, {8, -1}, {255, -1}};
     for (const Case &c : cases) {
         EXPECT_EQ(AdcRateDialog::rowForCode(c.code), c.row) << c.code;
-        AdcRateDialog dlg;
-        dlg.rateIndex = c.code;
+        AdcRateDialog dlg(c.code);
         dlg.show();
         EXPECT_EQ(control<QComboBox>(dlg, "rateList")->currentIndex(), c.row) << c.code;
         if (c.row < 0) {
             EXPECT_TRUE(control<QComboBox>(dlg, "rateList")->currentText().isEmpty());
         }
         dlg.accept();
-        EXPECT_EQ(dlg.rateIndex, c.row) << c.code;
+        EXPECT_EQ(dlg.rateCode(), c.row) << c.code;
     }
 }
 
 TEST(AdcRateDialog, ChoosingARateReturnsItsCode)
 {
-    AdcRateDialog dlg;
-    dlg.rateIndex = 3;
+    AdcRateDialog dlg(3);
     dlg.show();
     QComboBox *list = control<QComboBox>(dlg, "rateList");
     EXPECT_EQ(list->currentText(), "60sps");
     list->setCurrentIndex(list->findText("14400sps"));
     control<QPushButton>(dlg, "okButton")->click();
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.rateIndex, 7);
+    EXPECT_EQ(dlg.rateCode(), 7);
 }
 
 TEST(AdcRateDialog, KeyboardChoosesAndEscapeCancels)
 {
-    AdcRateDialog dlg;
-    dlg.rateIndex = 0;
+    AdcRateDialog dlg(0);
     dlg.show();
     QComboBox *list = control<QComboBox>(dlg, "rateList");
     QTest::keyClick(list, Qt::Key_Down);
@@ -65,13 +62,12 @@ TEST(AdcRateDialog, KeyboardChoosesAndEscapeCancels)
     EXPECT_EQ(list->currentIndex(), 2);
     QTest::keyClick(&dlg, Qt::Key_Escape);
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
-    EXPECT_EQ(dlg.rateIndex, 0);
+    EXPECT_EQ(dlg.rateCode(), 0);
 
-    AdcRateDialog closed;
-    closed.rateIndex = 4;
+    AdcRateDialog closed(4);
     closed.show();
     control<QComboBox>(closed, "rateList")->setCurrentIndex(1);
     closed.close();
     EXPECT_EQ(closed.result(), QDialog::Rejected);
-    EXPECT_EQ(closed.rateIndex, 4);
+    EXPECT_EQ(closed.rateCode(), 4);
 }

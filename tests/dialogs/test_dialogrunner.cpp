@@ -26,21 +26,19 @@ TEST(DialogRunner, AHandlerPlaysTheOperatorWithoutAModalLoop)
         edit->setText("new");
         dlg.accept();
     });
-    qn::SignalNameDialog dlg;
-    dlg.name = "old";
+    qn::SignalNameDialog dlg("old");
     EXPECT_EQ(qn::runDialog(dlg), QDialog::Accepted);
-    EXPECT_EQ(dlg.name, "new");
+    EXPECT_EQ(dlg.name(), "new");
     EXPECT_EQ(calls, 1);
 }
 
 TEST(DialogRunner, ADialogTheHandlerLeavesOpenIsCancelled)
 {
     HandlerScope scope([](QDialog &d) { control<QLineEdit>(d, "nameEdit")->setText("new"); });
-    qn::SignalNameDialog dlg;
-    dlg.name = "old";
+    qn::SignalNameDialog dlg("old");
     EXPECT_EQ(qn::runDialog(dlg), QDialog::Rejected);
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(dlg.name, "old");
+    EXPECT_EQ(dlg.name(), "old");
 }
 
 TEST(DialogRunner, TheSameDialogCanRunTwice)
@@ -48,15 +46,15 @@ TEST(DialogRunner, TheSameDialogCanRunTwice)
     int calls = 0;
     HandlerScope scope([&](QDialog &d) {
         ++calls;
+        QLineEdit *edit = control<QLineEdit>(d, "nameEdit");
         if (calls == 2) {
-            EXPECT_EQ(control<QLineEdit>(d, "nameEdit")->text(), "second");
+            EXPECT_EQ(edit->text(), "second");
         }
+        edit->setText("second");
         d.accept();
     });
-    qn::SignalNameDialog dlg;
-    dlg.name = "first";
+    qn::SignalNameDialog dlg("first");
     EXPECT_EQ(qn::runDialog(dlg), QDialog::Accepted);
-    dlg.name = "second";
     EXPECT_EQ(qn::runDialog(dlg), QDialog::Accepted);
     EXPECT_EQ(calls, 2);
 }

@@ -17,8 +17,7 @@ using qn::test::control;
 TEST(OutputRangeDialog, TheItemIndexIsTheMode)
 {
     for (int mode : {-1, 0, 1}) {
-        qn::OutputRangeDialog dlg;
-        dlg.rangeIndex = mode;
+        qn::OutputRangeDialog dlg(mode);
         dlg.show();
         auto *combo = control<QComboBox>(dlg, "rangeCombo");
         EXPECT_EQ(dlg.windowTitle(), "V/I");
@@ -28,32 +27,26 @@ TEST(OutputRangeDialog, TheItemIndexIsTheMode)
         EXPECT_EQ(combo->currentIndex(), mode);
         combo->setCurrentIndex(1 - std::max(mode, 0));
         control<QPushButton>(dlg, "okButton")->click();
-        EXPECT_EQ(dlg.rangeIndex, 1 - std::max(mode, 0));
+        EXPECT_EQ(dlg.mode(), 1 - std::max(mode, 0));
     }
-    qn::OutputRangeDialog cancelled;
-    cancelled.rangeIndex = 1;
+    qn::OutputRangeDialog cancelled(1);
     cancelled.show();
     control<QComboBox>(cancelled, "rangeCombo")->setCurrentIndex(0);
     QTest::keyClick(&cancelled, Qt::Key_Escape);
     EXPECT_EQ(cancelled.result(), QDialog::Rejected);
-    EXPECT_EQ(cancelled.rangeIndex, 1);
+    EXPECT_EQ(cancelled.mode(), 1);
 }
 
 namespace {
 struct SweepDialogTest : ::testing::Test {
     qn::test::PresenterScope messages;
-    qn::SweepDialog dlg;
+    qn::SweepDialog dlg{qn::SweepSettings{30, 15, 9.0, 1.0}, "mA"};
     QLineEdit *low = control<QLineEdit>(dlg, "lowEdit");
     QLineEdit *high = control<QLineEdit>(dlg, "highEdit");
     QLineEdit *rise = control<QLineEdit>(dlg, "riseEdit");
     QLineEdit *fall = control<QLineEdit>(dlg, "fallEdit");
     void SetUp() override
     {
-        dlg.sweepT1 = 30;
-        dlg.sweepT2 = 15;
-        dlg.sweepHigh = 9.0;
-        dlg.sweepLow = 1.0;
-        dlg.unitText = "mA";
         dlg.show();
     }
 };
@@ -101,7 +94,7 @@ TEST_F(SweepDialogTest, OkNeedsLowBelowHighAndStaysOpenOtherwise)
         EXPECT_TRUE(dlg.isVisible());
         EXPECT_EQ(messages.presenter.messages, QStringList{qn::SweepDialog::lowNotBelowHighMessage()});
         EXPECT_EQ(low->text(), v1);
-        EXPECT_EQ(dlg.sweepLow, 1.0) << "nothing taken over";
+        EXPECT_EQ(dlg.settings().low, 1.0) << "nothing taken over";
     }
     low->setText("-0.25");
     high->setText("0");
@@ -109,10 +102,10 @@ TEST_F(SweepDialogTest, OkNeedsLowBelowHighAndStaysOpenOtherwise)
     fall->setText("7");
     control<QPushButton>(dlg, "okButton")->click();
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.sweepLow, -0.25);
-    EXPECT_EQ(dlg.sweepHigh, 0.0);
-    EXPECT_EQ(dlg.sweepT1, 0) << "an empty time is 0";
-    EXPECT_EQ(dlg.sweepT2, 7);
+    EXPECT_EQ(dlg.settings().low, -0.25);
+    EXPECT_EQ(dlg.settings().high, 0.0);
+    EXPECT_EQ(dlg.settings().t1, 0) << "an empty time is 0";
+    EXPECT_EQ(dlg.settings().t2, 7);
 }
 
 TEST(SweepPicture, DrawsTheTriangleOnWhite)

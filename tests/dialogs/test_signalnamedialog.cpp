@@ -12,9 +12,8 @@ using qn::test::control;
 
 TEST(SignalNameDialog, ShowsTheNameAndReturnsTheEditedOne)
 {
-    SignalNameDialog dlg;
-    EXPECT_TRUE(dlg.name.isEmpty());
-    dlg.name = QString::fromUtf8("温度");
+    EXPECT_TRUE(SignalNameDialog().name().isEmpty());
+    SignalNameDialog dlg(QString::fromUtf8("温度"));
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("信号名の編集"));
     QLineEdit *edit = control<QLineEdit>(dlg, "nameEdit");
@@ -23,7 +22,7 @@ TEST(SignalNameDialog, ShowsTheNameAndReturnsTheEditedOne)
     qn::test::typeText(edit, QString::fromUtf8("炉内温度"));
     control<QPushButton>(dlg, "okButton")->click();
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.name, QString::fromUtf8("炉内温度"));
+    EXPECT_EQ(dlg.name(), QString::fromUtf8("炉内温度"));
 }
 
 TEST(SignalNameDialog, AcceptsSixteenTypedCharactersAndAnEmptyName)
@@ -34,22 +33,20 @@ TEST(SignalNameDialog, AcceptsSixteenTypedCharactersAndAnEmptyName)
     qn::test::typeText(edit, "ABCDEFGHIJKLMNOPQ");
     EXPECT_EQ(edit->text(), "ABCDEFGHIJKLMNOP");
     dlg.accept();
-    EXPECT_EQ(dlg.name.size(), 16);
+    EXPECT_EQ(dlg.name().size(), 16);
 
-    SignalNameDialog empty;
-    empty.name = "AI";
+    SignalNameDialog empty("AI");
     empty.show();
     control<QLineEdit>(empty, "nameEdit")->clear();
     QTest::keyClick(control<QLineEdit>(empty, "nameEdit"), Qt::Key_Return);
     EXPECT_EQ(empty.result(), QDialog::Accepted);
-    EXPECT_TRUE(empty.name.isEmpty());
+    EXPECT_TRUE(empty.name().isEmpty());
 }
 
 TEST(SignalNameDialog, EscapeAndTheCloseBoxKeepTheOldName)
 {
     for (bool escape : {true, false}) {
-        SignalNameDialog dlg;
-        dlg.name = "pump";
+        SignalNameDialog dlg("pump");
         dlg.show();
         control<QLineEdit>(dlg, "nameEdit")->setText("fan");
         if (escape)
@@ -57,7 +54,7 @@ TEST(SignalNameDialog, EscapeAndTheCloseBoxKeepTheOldName)
         else
             dlg.close();
         EXPECT_EQ(dlg.result(), QDialog::Rejected);
-        EXPECT_EQ(dlg.name, "pump");
+        EXPECT_EQ(dlg.name(), "pump");
     }
 }
 
@@ -84,11 +81,10 @@ TEST(SignalNameDialog, StopsWhereTheSettingsFileWouldCutTheName)
         EXPECT_EQ(edit->text(), QString::fromUtf8(c.kept)) << c.typed;
         EXPECT_LE(qn::toCp932(edit->text()).size(), SignalNameDialog::NameMaxBytes);
         dlg.accept();
-        EXPECT_EQ(dlg.name, QString::fromUtf8(c.kept));
+        EXPECT_EQ(dlg.name(), QString::fromUtf8(c.kept));
     }
     // A pasted name that does not fit is refused as a whole, the old one stays.
-    SignalNameDialog pasted;
-    pasted.name = "pump";
+    SignalNameDialog pasted("pump");
     pasted.show();
     QLineEdit *edit = control<QLineEdit>(pasted, "nameEdit");
     edit->selectAll();
@@ -98,16 +94,15 @@ TEST(SignalNameDialog, StopsWhereTheSettingsFileWouldCutTheName)
 
 TEST(SignalNameDialog, ANameLongerThanTheLimitIsKeptWhole)
 {
-    SignalNameDialog dlg;
-    dlg.name = QString::fromUtf8("一二三四五六七八九十一二三四五六");
+    SignalNameDialog dlg(QString::fromUtf8("一二三四五六七八九十一二三四五六"));
     dlg.show();
     QLineEdit *edit = control<QLineEdit>(dlg, "nameEdit");
-    EXPECT_EQ(edit->text(), dlg.name);
+    EXPECT_EQ(edit->text(), dlg.name());
     QTest::keyClick(edit, Qt::Key_End);
     qn::test::typeText(edit, "x");
-    EXPECT_EQ(edit->text(), dlg.name);
+    EXPECT_EQ(edit->text(), dlg.name());
     QTest::keyClick(edit, Qt::Key_Backspace);
     EXPECT_EQ(edit->text().size(), 15);
     dlg.accept();
-    EXPECT_EQ(dlg.name.size(), 15);
+    EXPECT_EQ(dlg.name().size(), 15);
 }

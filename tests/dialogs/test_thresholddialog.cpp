@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <memory>
+
+using qn::LedThresholds;
 using qn::ThresholdDialog;
 using qn::test::control;
 
@@ -14,20 +17,26 @@ namespace {
 
 struct ThresholdDialogTest : ::testing::Test {
     qn::test::PresenterScope messages;
-    ThresholdDialog dlg;
-    QLineEdit *lowEdit = control<QLineEdit>(dlg, "lowEdit");
-    QLineEdit *highEdit = control<QLineEdit>(dlg, "highEdit");
-    QCheckBox *outsideCheck = control<QCheckBox>(dlg, "outsideCheck");
+    std::unique_ptr<ThresholdDialog> shown;
+    QLineEdit *lowEdit = nullptr, *highEdit = nullptr;
+    QCheckBox *outsideCheck = nullptr;
+
+    ThresholdDialog &open(const LedThresholds &thresholds = {})
+    {
+        shown = std::make_unique<ThresholdDialog>(thresholds);
+        lowEdit = control<QLineEdit>(*shown, "lowEdit");
+        highEdit = control<QLineEdit>(*shown, "highEdit");
+        outsideCheck = control<QCheckBox>(*shown, "outsideCheck");
+        shown->show();
+        return *shown;
+    }
 };
 
 } // namespace
 
 TEST_F(ThresholdDialogTest, OpensWithTheValuesInSixDecimalsAndTheFlag)
 {
-    dlg.low = 1.5;
-    dlg.high = 2.5;
-    dlg.ledOutside = 1;
-    dlg.show();
+    ThresholdDialog &dlg = open({1.5, 2.5, true});
     EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("LED点灯閾値設定(生値)"));
     EXPECT_EQ(lowEdit->text(), "1.500000");
     EXPECT_EQ(highEdit->text(), "2.500000");
@@ -40,9 +49,7 @@ TEST_F(ThresholdDialogTest, OpensWithTheValuesInSixDecimalsAndTheFlag)
 
 TEST_F(ThresholdDialogTest, NegativeValuesOpenWithoutAMessage)
 {
-    dlg.low = -10.0;
-    dlg.high = -0.0001;
-    dlg.show();
+    open({-10.0, -0.0001, false});
     EXPECT_EQ(lowEdit->text(), "-10.000000");
     EXPECT_EQ(highEdit->text(), "-0.000100");
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
@@ -50,7 +57,7 @@ TEST_F(ThresholdDialogTest, NegativeValuesOpenWithoutAMessage)
 
 TEST_F(ThresholdDialogTest, ALetterAfterTheNumberShowsOneMessageAndIsDropped)
 {
-    dlg.show();
+    open();
     for (QLineEdit *edit : {lowEdit, highEdit}) {
         messages.presenter.messages.clear();
         edit->setText("1.2");
@@ -64,7 +71,7 @@ TEST_F(ThresholdDialogTest, ALetterAfterTheNumberShowsOneMessageAndIsDropped)
 
 TEST_F(ThresholdDialogTest, PastedTextKeepsItsNumericPrefix)
 {
-    dlg.show();
+    open();
     lowEdit->selectAll();
     lowEdit->insert("-3.5V");
     EXPECT_EQ(lowEdit->text(), "-3.5");
@@ -81,47 +88,42 @@ TEST_F(ThresholdDialogTest, OkReadsValuesLenientlyAndTheFlag)
         {"", "0.0039", true, 0.0, 0.0039, 1},
     };
     for (const Case &c : cases) {
-        ThresholdDialog d;
-        d.ledOutside = c.outside ? 0 : 1; // the tick box is changed in the dialog
-        d.show();
+        ThresholdDialog &d = open({0.0, 0.0, !c.outside}); // the tick box is changed in the dialog
         control<QLineEdit>(d, "lowEdit")->setText(QString::fromLatin1(c.low));
         control<QLineEdit>(d, "highEdit")->setText(QString::fromLatin1(c.high));
         control<QCheckBox>(d, "outsideCheck")->setChecked(c.outside);
         control<QPushButton>(d, "okButton")->click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
-        EXPECT_DOUBLE_EQ(d.low, c.lowValue) << c.low;
-        EXPECT_DOUBLE_EQ(d.high, c.highValue) << c.high;
-        EXPECT_EQ(d.ledOutside, c.flag);
+        EXPECT_DOUBLE_EQ(d.thresholds().low, c.lowValue) << c.low;
+        EXPECT_DOUBLE_EQ(d.thresholds().high, c.highValue) << c.high;
+        EXPECT_EQ(d.thresholds().ledOutside, c.flag != 0);
     }
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
 TEST_F(ThresholdDialogTest, TheCheckBoxTogglesFromTheKeyboard)
 {
-    dlg.ledOutside = 1;
-    dlg.show();
+    ThresholdDialog &dlg = open({0.0, 0.0, true});
     QTest::keyClick(outsideCheck, Qt::Key_Space);
     dlg.accept();
-    EXPECT_EQ(dlg.ledOutside, 0);
+    EXPECT_FALSE(dlg.thresholds().ledOutside);
 }
 
 TEST_F(ThresholdDialogTest, CancelLeavesTheFields)
 {
-    dlg.low = 1.0;
-    dlg.high = 2.0;
-    dlg.ledOutside = 0;
-    dlg.show();
+    ThresholdDialog &dlg = open({1.0, 2.0, false});
     lowEdit->setText("9");
     outsideCheck->setChecked(true);
     QTest::keyClick(&dlg, Qt::Key_Escape);
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
-    EXPECT_DOUBLE_EQ(dlg.low, 1.0);
-    EXPECT_DOUBLE_EQ(dlg.high, 2.0);
-    EXPECT_EQ(dlg.ledOutside, 0);
+    EXPECT_DOUBLE_EQ(dlg.thresholds().low, 1.0);
+    EXPECT_DOUBLE_EQ(dlg.thresholds().high, 2.0);
+    EXPECT_FALSE(dlg.thresholds().ledOutside);
 }
 
 TEST_F(ThresholdDialogTest, LabelsNameTheirEditsAndTabOrderFollowsTheForm)
 {
+    ThresholdDialog &dlg = open();
     EXPECT_EQ(control<QLabel>(dlg, "lowLabel")->buddy(), lowEdit);
     EXPECT_EQ(control<QLabel>(dlg, "highLabel")->buddy(), highEdit);
     EXPECT_EQ(qn::test::nextTabStop(lowEdit), highEdit);
@@ -133,18 +135,14 @@ TEST_F(ThresholdDialogTest, ValuesLeftAsShownComeBackUnrounded)
 {
     // One threshold step on the 100 mV range is about 3 microvolts: six decimals would
     // move it. Untouched values must come back exactly.
-    dlg.low = 0.0000030517578125;
-    dlg.high = -0.0999969482421875;
-    dlg.show();
+    ThresholdDialog &dlg = open({0.0000030517578125, -0.0999969482421875, false});
     EXPECT_EQ(lowEdit->text(), "0.000003");
     dlg.accept();
-    EXPECT_EQ(dlg.low, 0.0000030517578125);
-    EXPECT_EQ(dlg.high, -0.0999969482421875);
+    EXPECT_EQ(dlg.thresholds().low, 0.0000030517578125);
+    EXPECT_EQ(dlg.thresholds().high, -0.0999969482421875);
 
-    ThresholdDialog d;
-    d.low = 0.0000030517578125;
-    d.show();
-    control<QLineEdit>(d, "lowEdit")->setText("0.000004");
+    ThresholdDialog &d = open({0.0000030517578125, 0.0, false});
+    lowEdit->setText("0.000004");
     d.accept();
-    EXPECT_DOUBLE_EQ(d.low, 0.000004);
+    EXPECT_DOUBLE_EQ(d.thresholds().low, 0.000004);
 }

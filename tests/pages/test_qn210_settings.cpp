@@ -147,11 +147,11 @@ TEST_F(Qn210Settings, FormulaReachesTheSettingsFileTheLogAndTheGraph)
     EXPECT_EQ(script.runs, 1);
 
     const Qn210Page::AiChannel &ch = page->aiChannel(1);
-    EXPECT_EQ(ch.a, 2.0);
-    EXPECT_EQ(ch.b, 0.5);
-    EXPECT_EQ(ch.unit, "kPa");
-    EXPECT_EQ(ch.graphMin, 0.0);
-    EXPECT_EQ(ch.graphMax, 20.0);
+    EXPECT_EQ(ch.scaling.factor, 2.0);
+    EXPECT_EQ(ch.scaling.offset, 0.5);
+    EXPECT_EQ(ch.scaling.unit, "kPa");
+    EXPECT_EQ(ch.scaling.graphMin, 0.0);
+    EXPECT_EQ(ch.scaling.graphMax, 20.0);
     const ChannelSettings file = saved(Qn210Page::kInputKind, 1);
     EXPECT_EQ(file.a, 2.0);
     EXPECT_EQ(file.b, 0.5);
@@ -219,7 +219,7 @@ TEST_F(Qn210Settings, CancelledFormulaChangesNothing)
         d.reject();
     });
     page->ui().formulaButton3->click();
-    EXPECT_EQ(page->aiChannel(2).a, 4.0);
+    EXPECT_EQ(page->aiChannel(2).scaling.factor, 4.0);
     EXPECT_EQ(saved(Qn210Page::kInputKind, 2).a, 4.0);
     EXPECT_EQ(window->canvas()->series(2)->maxValue(), 5.0);
     EXPECT_TRUE(presenter.messages.isEmpty());
@@ -238,7 +238,7 @@ TEST_F(Qn210Settings, ScaleButtonsOfTheGraphTabOpenTheChannelsFormula)
     ASSERT_NE(scale, nullptr);
     scale->click();
     EXPECT_EQ(script.runs, 1);
-    EXPECT_EQ(page->aiChannel(1).unit, "L/min");
+    EXPECT_EQ(page->aiChannel(1).scaling.unit, "L/min");
     EXPECT_EQ(saved(Qn210Page::kInputKind, 1).unitText, "L/min");
 }
 
@@ -484,7 +484,7 @@ TEST_F(Qn210Settings, ValuesKeepTheirDecimalPointUnderADecimalCommaLocale)
         d.accept();
     });
     page->ui().formulaButton2->click();
-    EXPECT_EQ(page->aiChannel(1).a, 1.5);
+    EXPECT_EQ(page->aiChannel(1).scaling.factor, 1.5);
     readOnce();
     const QList<QByteArray> lines = fileLines(logFile());
     ASSERT_EQ(lines.size(), 2);

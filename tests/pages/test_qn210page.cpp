@@ -79,7 +79,7 @@ TEST_F(Qn210PageTest, StartUpChainStopsAtAFailure)
     EXPECT_EQ(presenter.messages[0], "QNNET通信タイムアウトエラー");
     EXPECT_EQ(page->aiChannel(0).range, ai::kInitialRange);
     EXPECT_EQ(page->ui().rangeCombo1->currentIndex(), ai::kInitialRange);
-    EXPECT_EQ(page->aiChannel(0).graphMax, 10.0);
+    EXPECT_EQ(page->aiChannel(0).scaling.graphMax, 10.0);
     // The next request reconnects and goes through. Requests run in posting order, so had
     // the chain gone on, its next step would stand before this one in the unit's log.
     const int before = page->completionsRun();
@@ -499,7 +499,7 @@ TEST_F(Qn210PageTest, PeriodEditsTakeDigitsOnly)
 TEST_F(Qn210PageTest, RangeChangeCancelLeavesEverythingAsItWas)
 {
     openWindow(false);
-    page->applyConversion(0, 2.0, 1.0, "kPa", 0.0, 50.0);
+    page->applyConversion(0, {2.0, 1.0, "kPa", 0.0, 50.0});
     presenter.answer = false;
     page->ui().rangeCombo1->setCurrentIndex(0);
     ASSERT_EQ(presenter.questions.size(), 1);
@@ -507,14 +507,14 @@ TEST_F(Qn210PageTest, RangeChangeCancelLeavesEverythingAsItWas)
     EXPECT_EQ(page->ui().rangeCombo1->currentIndex(), 2);
     waitUntil([] { return false; }, 200);
     EXPECT_TRUE(simulator.requestLog(unit).empty());
-    EXPECT_EQ(page->aiChannel(0).a, 2.0);
+    EXPECT_EQ(page->aiChannel(0).scaling.factor, 2.0);
     EXPECT_FALSE(page->paused());
 }
 
 TEST_F(Qn210PageTest, RangeChangeOkResetsTheChannel)
 {
     openWindow(false);
-    page->applyConversion(0, 2.0, 1.0, "kPa", 0.0, 50.0);
+    page->applyConversion(0, {2.0, 1.0, "kPa", 0.0, 50.0});
     int before = page->completionsRun();
     page->readInputs();
     ASSERT_TRUE(settle(before, 1));
@@ -525,10 +525,10 @@ TEST_F(Qn210PageTest, RangeChangeOkResetsTheChannel)
     EXPECT_EQ(simulator.state(unit).aiRange[0], 0);
     const Qn210Page::AiChannel &ch = page->aiChannel(0);
     EXPECT_EQ(ch.range, 0);
-    EXPECT_EQ(ch.a, 1.0);
-    EXPECT_EQ(ch.b, 0.0);
-    EXPECT_TRUE(ch.unit.isEmpty());
-    EXPECT_EQ(ch.graphMin, -100.0);
+    EXPECT_EQ(ch.scaling.factor, 1.0);
+    EXPECT_EQ(ch.scaling.offset, 0.0);
+    EXPECT_TRUE(ch.scaling.unit.isEmpty());
+    EXPECT_EQ(ch.scaling.graphMin, -100.0);
     EXPECT_TRUE(page->measuredText(0).isEmpty());
     EXPECT_EQ(window->canvas()->series(0)->count(), 0u);
     const ChannelSettings saved = unitSettings().getConversion(0, 3, RecordKind::Input, 0);
@@ -559,11 +559,11 @@ TEST_F(Qn210PageTest, FailedRangeChangePutsTheComboBack)
 TEST_F(Qn210PageTest, InvalidGraphRangeFromTheFormulaTakesTheDefault)
 {
     openWindow(false);
-    page->applyConversion(1, 1.0, 0.0, "", 5.0, 5.0);
+    page->applyConversion(1, {1.0, 0.0, "", 5.0, 5.0});
     ASSERT_EQ(presenter.messages.size(), 1);
     EXPECT_EQ(presenter.messages[0], "グラフ表示範囲が不正なため、デフォルト値に設定します");
-    EXPECT_EQ(page->aiChannel(1).graphMin, -10.0);
-    EXPECT_EQ(page->aiChannel(1).savedGraphMax, 0.0);
+    EXPECT_EQ(page->aiChannel(1).scaling.graphMin, -10.0);
+    EXPECT_EQ(page->aiChannel(1).scaling.savedGraphMax, 0.0);
 }
 
 TEST_F(Qn210PageTest, ConvertedValueWithALongUnitStaysWhole)
@@ -572,7 +572,7 @@ TEST_F(Qn210PageTest, ConvertedValueWithALongUnitStaysWhole)
     // leading digit is cut off.
     openWindow(false);
     simulator.pinAI(unit, 1, 0xEDCBAA); // -0x123456
-    page->applyConversion(1, 1.0, 0.0, "kgf/cm2X", -10.0, 10.0);
+    page->applyConversion(1, {1.0, 0.0, "kgf/cm2X", -10.0, 10.0});
     const int before = page->completionsRun();
     page->readInputs();
     ASSERT_TRUE(settle(before, 1));

@@ -128,8 +128,8 @@ TEST_F(Qn220PageTest, ThermocoupleChannelReadsDegreesAndOnlyItHasThermocoupleSet
     ASSERT_EQ(combo->count(), 7);
     EXPECT_EQ(combo->itemText(6), "熱電対");
     EXPECT_EQ(combo->currentIndex(), 6);
-    EXPECT_EQ(page220->aiChannel(0).graphMin, 0.0);
-    EXPECT_EQ(page220->aiChannel(0).graphMax, 100.0);
+    EXPECT_EQ(page220->aiChannel(0).scaling.graphMin, 0.0);
+    EXPECT_EQ(page220->aiChannel(0).scaling.graphMax, 100.0);
     EXPECT_EQ(window->canvas()->series(0)->maxValue(), 100.0);
 
     page220->setAiAuto(true);
