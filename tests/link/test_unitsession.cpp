@@ -119,8 +119,8 @@ struct Chain {
 void postChained(Chain &c, int tag)
 {
     c.session->getDI(tag, [&c](const Result<DigitalInputs> &r) {
-        c.rec.add(Op::GetDI, r);
         c.allQueued.wait();
+        c.rec.add(Op::GetDI, r);
         // Posting from inside a completion takes no lock and goes to the back of the queue.
         if (r && r->tag <= 3)
             postChained(c, r->tag + 10);
@@ -130,10 +130,12 @@ void postChained(Chain &c, int tag)
 TEST(UnitSessionRequests, ACallbackThatChainsGoesBehindWhatWasQueued)
 {
     SimulatedUnit unit(proto::kModelQN110);
-    UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
+    // Declared before the session, so its worker has ended before they go.
     std::promise<void> queued;
-    Chain chain{&session, {}, queued.get_future().share()};
+    Chain chain{nullptr, {}, queued.get_future().share()};
+    UnitSession session(nullptr, kShortTimeouts);
+    chain.session = &session;
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
     unit.sim.pinDI(0, 5);
     for (int tag = 1; tag <= 3; ++tag)
         postChained(chain, tag);
