@@ -21,8 +21,8 @@ int inputIndex(int input) { return input >= 0 && input < 3 ? input : 0; }
 
 } // namespace
 
-DoAlertDialog::DoAlertDialog(QWidget *parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::DoAlertDialog>())
+DoAlertDialog::DoAlertDialog(const DoAlertChoice &alert, const DoAlertInputs &inputs, QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::DoAlertDialog>()), m_choice(alert), m_inputs(inputs)
 {
     m_ui->setupUi(this);
 
@@ -40,16 +40,16 @@ DoAlertDialog::DoAlertDialog(QWidget *parent)
     }
 
     connect(m_ui->monitoredInputCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
-        monitoredInput = inputIndex(index);
+        m_choice.monitoredInput = inputIndex(index);
         selectInput();
         refresh();
     });
     connect(m_ui->ledConditionCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
-        ledCondition = index == 1 ? 1 : 0;
+        m_choice.ledCondition = index == 1 ? 1 : 0;
         refresh();
     });
     connect(m_ui->directionCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
-        hysteresisDirection = index == 1 ? 1 : 0;
+        m_choice.hysteresisDirection = index == 1 ? 1 : 0;
         refresh();
     });
     connect(m_ui->highEdit, &QLineEdit::textChanged, this, [this] { editValue(Field::High); });
@@ -62,14 +62,14 @@ DoAlertDialog::~DoAlertDialog() = default;
 
 void DoAlertDialog::loadFields()
 {
-    monitoredInput = inputIndex(monitoredInput);
-    hysteresisDirection = hysteresisDirection == 1 ? 1 : 0;
-    hysteresisWidth &= 0xFFFF;
+    m_choice.monitoredInput = inputIndex(m_choice.monitoredInput);
+    m_choice.hysteresisDirection = m_choice.hysteresisDirection == 1 ? 1 : 0;
+    m_choice.hysteresisWidth &= 0xFFFF;
     {
         const QSignalBlocker inputBlock(m_ui->monitoredInputCombo);
         const QSignalBlocker directionBlock(m_ui->directionCombo);
-        m_ui->monitoredInputCombo->setCurrentIndex(monitoredInput);
-        m_ui->directionCombo->setCurrentIndex(hysteresisDirection);
+        m_ui->monitoredInputCombo->setCurrentIndex(m_choice.monitoredInput);
+        m_ui->directionCombo->setCurrentIndex(m_choice.hysteresisDirection);
     }
     selectInput();
     refresh();
@@ -78,8 +78,8 @@ void DoAlertDialog::loadFields()
 
 void DoAlertDialog::accept()
 {
-    monitoredInput = inputIndex(m_ui->monitoredInputCombo->currentIndex());
-    hysteresisDirection = m_ui->directionCombo->currentIndex() == 1 ? 1 : 0;
+    m_choice.monitoredInput = inputIndex(m_ui->monitoredInputCombo->currentIndex());
+    m_choice.hysteresisDirection = m_ui->directionCombo->currentIndex() == 1 ? 1 : 0;
     QDialog::accept();
 }
 
@@ -90,7 +90,7 @@ void DoAlertDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
-int DoAlertDialog::range() const { return inputs[size_t(inputIndex(monitoredInput))].range; }
+int DoAlertDialog::range() const { return m_inputs[size_t(inputIndex(m_choice.monitoredInput))].range; }
 
 QLineEdit *DoAlertDialog::edit(Field field) const
 {
@@ -106,19 +106,19 @@ QLineEdit *DoAlertDialog::edit(Field field) const
 // direction belong to the output and stay.
 void DoAlertDialog::selectInput()
 {
-    const Input &in = inputs[size_t(inputIndex(monitoredInput))];
-    ledCondition = in.ledOutside ? 1 : 0;
+    const DoAlertInput &in = m_inputs[size_t(inputIndex(m_choice.monitoredInput))];
+    m_choice.ledCondition = in.ledOutside ? 1 : 0;
     {
         const QSignalBlocker block(m_ui->ledConditionCombo);
-        m_ui->ledConditionCombo->setCurrentIndex(ledCondition);
+        m_ui->ledConditionCombo->setCurrentIndex(m_choice.ledCondition);
     }
-    highCode = in.high & 0xFFFF;
-    lowCode = in.low & 0xFFFF;
+    m_choice.highCode = in.high & 0xFFFF;
+    m_choice.lowCode = in.low & 0xFFFF;
     refresh();
-    m_shownCodes = {highCode, lowCode, hysteresisWidth};
-    m_shown = {fieldtext::fixed(doalert::thresholdValue(highCode, in.range)),
-               fieldtext::fixed(doalert::thresholdValue(lowCode, in.range)),
-               fieldtext::fixed(doalert::widthValue(hysteresisWidth, in.range))};
+    m_shownCodes = {m_choice.highCode, m_choice.lowCode, m_choice.hysteresisWidth};
+    m_shown = {fieldtext::fixed(doalert::thresholdValue(m_choice.highCode, in.range)),
+               fieldtext::fixed(doalert::thresholdValue(m_choice.lowCode, in.range)),
+               fieldtext::fixed(doalert::widthValue(m_choice.hysteresisWidth, in.range))};
     // Each text change converts the edit's number back (editValue).
     m_ui->highEdit->setText(m_shown[size_t(Field::High)]);
     m_ui->lowEdit->setText(m_shown[size_t(Field::Low)]);
@@ -152,16 +152,18 @@ void DoAlertDialog::editValue(Field field)
     const bool asWritten = kept == m_shown[size_t(field)];
     const int written = m_shownCodes[size_t(field)];
     switch (field) {
-    case Field::High: highCode = asWritten ? written : doalert::thresholdCode(value, range()); break;
-    case Field::Low: lowCode = asWritten ? written : doalert::thresholdCode(value, range()); break;
-    case Field::Width: hysteresisWidth = asWritten ? written : doalert::widthCode(value, range()); break;
+    case Field::High: m_choice.highCode = asWritten ? written : doalert::thresholdCode(value, range()); break;
+    case Field::Low: m_choice.lowCode = asWritten ? written : doalert::thresholdCode(value, range()); break;
+    case Field::Width: m_choice.hysteresisWidth = asWritten ? written : doalert::widthCode(value, range()); break;
     }
     refresh();
 }
 
 void DoAlertDialog::refresh()
 {
-    m_outcome = doalert::evaluate({range(), ledCondition, highCode, lowCode, hysteresisWidth, hysteresisDirection});
+    const DoAlertChoice &c = m_choice;
+    m_outcome = doalert::evaluate(
+        {range(), c.ledCondition, c.highCode, c.lowCode, c.hysteresisWidth, c.hysteresisDirection});
     m_ui->picture->setIllustration(m_outcome.illustration);
     const std::array<QLabel *, doalert::kLabelCount> labels = {m_ui->valueLabel1, m_ui->valueLabel2,
                                                                m_ui->valueLabel3, m_ui->valueLabel4,

@@ -127,16 +127,17 @@ void Qn220Page::onThermocoupleButton(int channel)
     if (channel < 0 || channel >= kInputs || isClosing())
         return;
     const Thermocouple &now = m_thermocouple[channel];
-    ThermocoupleDialog dlg(this);
-    dlg.type = now.type;
-    dlg.flags = now.flags & (ThermocoupleDialog::ColdJunctionFlag | ThermocoupleDialog::BurnoutDetectionFlag);
-    dlg.burnoutOutput = (now.flags >> 2) & 1;
+    ThermocoupleDialog dlg(
+        {now.type, now.flags & (ThermocoupleDialog::ColdJunctionFlag | ThermocoupleDialog::BurnoutDetectionFlag),
+         (now.flags >> 2) & 1},
+        this);
     if (!runSettingsDialog(dlg))
         return;
+    const ThermocoupleChoice chosen = dlg.choice();
     // A list left without a choice keeps what the unit has.
-    const int type = dlg.type >= 0 ? dlg.type : now.type;
-    const int burnoutOutput = dlg.burnoutOutput >= 0 ? dlg.burnoutOutput : (now.flags >> 2) & 1;
-    postThermocouple(channel, type, burnoutOutput * 4 + dlg.flags);
+    const int type = chosen.type >= 0 ? chosen.type : now.type;
+    const int burnoutOutput = chosen.burnoutOutput >= 0 ? chosen.burnoutOutput : (now.flags >> 2) & 1;
+    postThermocouple(channel, type, burnoutOutput * 4 + chosen.flags);
 }
 
 void Qn220Page::postThermocouple(int channel, int type, int flags)

@@ -12,22 +12,25 @@ void Qn220Page::openDoAlertDialog(int output)
     if (output < 0 || output >= kOutputs || isClosing())
         return;
     const DoAlert &now = m_alert[size_t(output)];
-    DoAlertDialog dlg(this);
-    dlg.monitoredInput = now.monitoredInput;
-    dlg.hysteresisWidth = now.hysteresis;
-    dlg.hysteresisDirection = now.direction;
+    DoAlertInputs inputs;
     for (int c = 0; c < kInputs; ++c) {
         const AiChannel &ch = aiChannel(c);
-        dlg.inputs[size_t(c)] = {ch.ledOutside ? 1 : 0, ch.highThreshold, ch.lowThreshold, ch.range};
+        inputs[size_t(c)] = {ch.ledOutside ? 1 : 0, ch.highThreshold, ch.lowThreshold, ch.range};
     }
+    DoAlertChoice shown;
+    shown.monitoredInput = now.monitoredInput;
+    shown.hysteresisWidth = now.hysteresis;
+    shown.hysteresisDirection = now.direction;
+    DoAlertDialog dlg(shown, inputs, this);
     if (!runSettingsDialog(dlg))
         return;
+    const DoAlertChoice chosen = dlg.choice();
     // The alert's own enabled state is not the dialog's: it stays as its check box has it.
     DoAlert alert = now;
-    alert.monitoredInput = dlg.monitoredInput;
-    alert.hysteresis = dlg.hysteresisWidth;
-    alert.direction = dlg.hysteresisDirection;
-    postDoAlert(output, alert, dlg.ledCondition != 0, dlg.lowCode, dlg.highCode);
+    alert.monitoredInput = chosen.monitoredInput;
+    alert.hysteresis = chosen.hysteresisWidth;
+    alert.direction = chosen.hysteresisDirection;
+    postDoAlert(output, alert, chosen.ledCondition != 0, chosen.lowCode, chosen.highCode);
 }
 
 } // namespace qn

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <memory>
+
 using qn::DoAlertDialog;
 using qn::test::control;
 
@@ -18,31 +20,44 @@ namespace {
 
 struct DoAlertDialogTest : ::testing::Test {
     qn::test::PresenterScope messages;
-    DoAlertDialog dlg;
-    QComboBox *inputCombo = control<QComboBox>(dlg, "monitoredInputCombo");
-    QComboBox *conditionCombo = control<QComboBox>(dlg, "ledConditionCombo");
-    QComboBox *directionCombo = control<QComboBox>(dlg, "directionCombo");
-    QLineEdit *highEdit = control<QLineEdit>(dlg, "highEdit");
-    QLineEdit *lowEdit = control<QLineEdit>(dlg, "lowEdit");
-    QLineEdit *widthEdit = control<QLineEdit>(dlg, "widthEdit");
-    QLabel *caption = control<QLabel>(dlg, "thresholdCaption");
-    qn::DoAlertPicture *picture = control<qn::DoAlertPicture>(dlg, "picture");
+    qn::DoAlertInputs inputs = {{{0, 0x1000, 0x0800, 2},     // AI1 ±10 V, lit inside
+                                 {1, 0x00FA, 0x0064, 6},     // AI2 thermocouple, 25 / 10 ℃, lit outside
+                                 {0, 0x7FFF, 0x8000, 0}}};   // AI3 ±100 mV, the whole range
+    std::unique_ptr<DoAlertDialog> dlg;
+    QComboBox *inputCombo = nullptr;
+    QComboBox *conditionCombo = nullptr;
+    QComboBox *directionCombo = nullptr;
+    QLineEdit *highEdit = nullptr;
+    QLineEdit *lowEdit = nullptr;
+    QLineEdit *widthEdit = nullptr;
+    QLabel *caption = nullptr;
+    qn::DoAlertPicture *picture = nullptr;
 
-    DoAlertDialogTest()
+    DoAlertDialogTest() { open(0); }
+
+    // A new dialog on the given monitored input and width, direction 0, with inputs.
+    void open(int monitoredInput, int width = 0x0100)
     {
-        dlg.inputs = {{{0, 0x1000, 0x0800, 2},     // AI1 ±10 V, lit inside
-                       {1, 0x00FA, 0x0064, 6},     // AI2 thermocouple, 25 / 10 ℃, lit outside
-                       {0, 0x7FFF, 0x8000, 0}}};   // AI3 ±100 mV, the whole range
-        dlg.monitoredInput = 0;
-        dlg.hysteresisWidth = 0x0100;
-        dlg.hysteresisDirection = 0;
+        qn::DoAlertChoice alert;
+        alert.monitoredInput = monitoredInput;
+        alert.hysteresisWidth = width;
+        dlg = std::make_unique<DoAlertDialog>(alert, inputs);
+        inputCombo = control<QComboBox>(*dlg, "monitoredInputCombo");
+        conditionCombo = control<QComboBox>(*dlg, "ledConditionCombo");
+        directionCombo = control<QComboBox>(*dlg, "directionCombo");
+        highEdit = control<QLineEdit>(*dlg, "highEdit");
+        lowEdit = control<QLineEdit>(*dlg, "lowEdit");
+        widthEdit = control<QLineEdit>(*dlg, "widthEdit");
+        caption = control<QLabel>(*dlg, "thresholdCaption");
+        picture = control<qn::DoAlertPicture>(*dlg, "picture");
     }
+    qn::DoAlertChoice chosen() const { return dlg->choice(); }
 
     QStringList labels()
     {
         QStringList out;
         for (int i = 1; i <= 7; ++i)
-            out << control<QLabel>(dlg, QStringLiteral("valueLabel%1").arg(i).toLatin1().constData())->text();
+            out << control<QLabel>(*dlg, QStringLiteral("valueLabel%1").arg(i).toLatin1().constData())->text();
         return out;
     }
     static QStringList utf8(std::initializer_list<const char *> texts)
@@ -64,9 +79,9 @@ struct DoAlertDialogTest : ::testing::Test {
 
 TEST_F(DoAlertDialogTest, OpensOnTheMonitoredInputWithItsPictureAndValues)
 {
-    dlg.show();
-    EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("DOアラート設定"));
-    EXPECT_EQ(dlg.windowModality(), Qt::WindowModal);
+    dlg->show();
+    EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("DOアラート設定"));
+    EXPECT_EQ(dlg->windowModality(), Qt::WindowModal);
     EXPECT_EQ(caption->text(), QString::fromUtf8("アナログ閾値 ( 電圧[±10V] )"));
     EXPECT_EQ(highEdit->text(), "1.250153");
     EXPECT_EQ(lowEdit->text(), "0.625153");
@@ -75,16 +90,16 @@ TEST_F(DoAlertDialogTest, OpensOnTheMonitoredInputWithItsPictureAndValues)
     EXPECT_EQ(directionCombo->currentText(), QString::fromUtf8("消灯閾値優先"));
     EXPECT_EQ(picture->illustration(), 148);
     EXPECT_EQ(labels(), QStringList({"", " 1.2502 V", " 1.1720 V", "", " 0.7033 V", " 0.6252 V", ""}));
-    EXPECT_EQ(qn::accessibleValueText(control<QLabel>(dlg, "valueLabel2")), " 1.2502 V");
+    EXPECT_EQ(qn::accessibleValueText(control<QLabel>(*dlg, "valueLabel2")), " 1.2502 V");
     EXPECT_TRUE(picture->accessibleDescription().contains(QString::fromUtf8("ヒステリシス領域")));
-    EXPECT_EQ(dlg.highCode, 0x1000);
-    EXPECT_EQ(dlg.lowCode, 0x0800);
+    EXPECT_EQ(chosen().highCode, 0x1000);
+    EXPECT_EQ(chosen().lowCode, 0x0800);
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
 TEST_F(DoAlertDialogTest, ChoosingAnotherInputReloadsItsConditionAndThresholds)
 {
-    dlg.show();
+    dlg->show();
     inputCombo->setCurrentIndex(1);
     EXPECT_EQ(conditionCombo->currentIndex(), 1);
     EXPECT_EQ(caption->text(), QString::fromUtf8("アナログ閾値 ( 温度[℃] )"));
@@ -103,48 +118,48 @@ TEST_F(DoAlertDialogTest, ChoosingAnotherInputReloadsItsConditionAndThresholds)
 
 TEST_F(DoAlertDialogTest, TheWholeRangeLitInsideWithNoWidthIsAlwaysOn)
 {
-    dlg.monitoredInput = 2;
-    dlg.show();
+    open(2);
+    dlg->show();
     EXPECT_EQ(highEdit->text(), "0.100000");
     EXPECT_EQ(lowEdit->text(), "-0.100000");
     retype(widthEdit, "0");
-    EXPECT_EQ(dlg.hysteresisWidth, 0);
+    EXPECT_EQ(chosen().hysteresisWidth, 0);
     EXPECT_EQ(picture->illustration(), 172);
     EXPECT_EQ(labels(), QStringList(7, QString()));
-    EXPECT_EQ(dlg.highCode, 0x7FFF);
-    EXPECT_EQ(dlg.lowCode, 0x8000);
+    EXPECT_EQ(chosen().highCode, 0x7FFF);
+    EXPECT_EQ(chosen().lowCode, 0x8000);
 }
 
 TEST_F(DoAlertDialogTest, LowAtOrAboveHighShowsNoLabels)
 {
-    dlg.show();
+    dlg->show();
     retype(highEdit, "0.5");
     retype(lowEdit, "0.6");
     EXPECT_EQ(picture->illustration(), 174);
     EXPECT_EQ(labels(), QStringList(7, QString()));
     conditionCombo->setCurrentIndex(1);
-    EXPECT_EQ(dlg.ledCondition, 1);
+    EXPECT_EQ(chosen().ledCondition, 1);
     EXPECT_EQ(picture->illustration(), 171);
     EXPECT_EQ(labels(), QStringList(7, QString()));
 }
 
 TEST_F(DoAlertDialogTest, DirectionMovesTheBandAndItsLabels)
 {
-    dlg.show();
+    dlg->show();
     directionCombo->setCurrentIndex(1);
-    EXPECT_EQ(dlg.hysteresisDirection, 1);
+    EXPECT_EQ(chosen().hysteresisDirection, 1);
     EXPECT_EQ(picture->illustration(), 144);
     EXPECT_EQ(labels(), QStringList({" 1.3283 V", " 1.2502 V", "", "", "", " 0.6252 V", " 0.5470 V"}));
 }
 
 TEST_F(DoAlertDialogTest, ALetterIsRefusedAndTheNumberBeforeItKept)
 {
-    dlg.show();
+    dlg->show();
     retype(highEdit, "1a");
     EXPECT_EQ(highEdit->text(), "1");
     ASSERT_EQ(messages.presenter.messages.size(), 1);
     EXPECT_EQ(messages.presenter.messages[0], qn::test::kNotANumber);
-    EXPECT_EQ(dlg.highCode, 0x0CCC);
+    EXPECT_EQ(chosen().highCode, 0x0CCC);
 }
 
 TEST_F(DoAlertDialogTest, ValuesAreLimitedToTheRangeAndWrittenBack)
@@ -159,28 +174,27 @@ TEST_F(DoAlertDialogTest, ValuesAreLimitedToTheRangeAndWrittenBack)
         {2, "highEdit", "1", "0.100000"},
     };
     for (const Case &c : cases) {
-        DoAlertDialog d;
-        d.inputs = dlg.inputs;
-        d.monitoredInput = c.input;
-        d.show();
-        QLineEdit *edit = control<QLineEdit>(d, c.edit);
+        open(c.input, 0);
+        dlg->show();
+        QLineEdit *edit = control<QLineEdit>(*dlg, c.edit);
         retype(edit, QString::fromLatin1(c.typed));
         EXPECT_EQ(edit->text(), QString::fromLatin1(c.shown)) << c.edit << " " << c.typed;
     }
-    dlg.inputs[0].range = 4; // current inputs have no negative thresholds
-    dlg.show();
+    inputs[0].range = 4; // current inputs have no negative thresholds
+    open(0);
+    dlg->show();
     retype(lowEdit, "-5");
     EXPECT_EQ(lowEdit->text(), "0.000000");
-    EXPECT_EQ(dlg.lowCode, 0);
+    EXPECT_EQ(chosen().lowCode, 0);
     EXPECT_TRUE(messages.presenter.messages.isEmpty());
 }
 
 TEST_F(DoAlertDialogTest, ThermocoupleWidthsReachTheirLimitAndLabelsPrintInDegrees)
 {
-    dlg.monitoredInput = 1;
-    dlg.show();
+    open(1);
+    dlg->show();
     retype(widthEdit, "6553.5");
-    EXPECT_EQ(dlg.hysteresisWidth, 0xFFFF);
+    EXPECT_EQ(chosen().hysteresisWidth, 0xFFFF);
     EXPECT_EQ(picture->illustration(), 154); // the bands reach both ends of the range
     EXPECT_EQ(labels(), utf8({"", "  25.00 ℃", "", "", "", "  10.00 ℃", ""}));
     retype(widthEdit, "3000");
@@ -199,65 +213,61 @@ TEST_F(DoAlertDialogTest, OkThroughTheRunnerGivesTheEditedCodes)
         control<QLineEdit>(d, "widthEdit")->setText("1");
         QTest::keyClick(control<QPushButton>(d, "okButton"), Qt::Key_Space);
     });
-    const auto inputs = dlg.inputs;
-    EXPECT_EQ(qn::runDialog(dlg), QDialog::Accepted);
+    EXPECT_EQ(qn::runDialog(*dlg), QDialog::Accepted);
     qn::setDialogHandler({});
-    EXPECT_EQ(dlg.monitoredInput, 1);
-    EXPECT_EQ(dlg.hysteresisDirection, 1);
-    EXPECT_EQ(dlg.ledCondition, 0);
-    EXPECT_EQ(dlg.highCode, 300);
-    EXPECT_EQ(dlg.lowCode, 200);
-    EXPECT_EQ(dlg.hysteresisWidth, 10);
-    EXPECT_EQ(dlg.inputs[1].high, inputs[1].high); // the inputs' own entries stay
-    EXPECT_EQ(dlg.inputs[1].ledOutside, 1);
+    EXPECT_EQ(chosen().monitoredInput, 1);
+    EXPECT_EQ(chosen().hysteresisDirection, 1);
+    EXPECT_EQ(chosen().ledCondition, 0);
+    EXPECT_EQ(chosen().highCode, 300);
+    EXPECT_EQ(chosen().lowCode, 200);
+    EXPECT_EQ(chosen().hysteresisWidth, 10);
 }
 
 TEST_F(DoAlertDialogTest, OpeningAndOkChangeNoCodeNorDoesRetypingTheTextAsWritten)
 {
     // Width 0x7FFF reads a hair below the full scale and prints as 0.100000 on the ±100 mV range,
     // which read back would be 0x8000.
-    dlg.monitoredInput = 2;
-    dlg.hysteresisWidth = 0x7FFF;
-    dlg.show();
+    open(2, 0x7FFF);
+    dlg->show();
     EXPECT_EQ(widthEdit->text(), "0.100000");
     retype(widthEdit, "0.05");
-    EXPECT_NE(dlg.hysteresisWidth, 0x7FFF);
+    EXPECT_NE(chosen().hysteresisWidth, 0x7FFF);
     retype(widthEdit, "0.100000"); // back to what the dialog wrote: back to the unit's code
     const QString highText = highEdit->text();
     retype(highEdit, "0.05");
     retype(highEdit, highText);
-    QTest::keyClick(&dlg, Qt::Key_Return);
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.hysteresisWidth, 0x7FFF);
-    EXPECT_EQ(dlg.highCode, 0x7FFF);
-    EXPECT_EQ(dlg.lowCode, 0x8000);
-    EXPECT_EQ(dlg.monitoredInput, 2);
+    QTest::keyClick(dlg.get(), Qt::Key_Return);
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(chosen().hysteresisWidth, 0x7FFF);
+    EXPECT_EQ(chosen().highCode, 0x7FFF);
+    EXPECT_EQ(chosen().lowCode, 0x8000);
+    EXPECT_EQ(chosen().monitoredInput, 2);
 }
 
 TEST_F(DoAlertDialogTest, ValuesStandOnTheLinesOfTheirMarks)
 {
-    dlg.show();
+    dlg->show();
     for (int slot = 1; slot <= 7; ++slot) {
-        QLabel *label = control<QLabel>(dlg, QStringLiteral("valueLabel%1").arg(slot).toLatin1().constData());
-        const int labelBottom = label->mapTo(&dlg, QPoint(0, label->height())).y();
-        const int markY = picture->mapTo(&dlg, QPoint(0, qn::DoAlertPicture::slotY(slot))).y();
+        QLabel *label = control<QLabel>(*dlg, QStringLiteral("valueLabel%1").arg(slot).toLatin1().constData());
+        const int labelBottom = label->mapTo(dlg.get(), QPoint(0, label->height())).y();
+        const int markY = picture->mapTo(dlg.get(), QPoint(0, qn::DoAlertPicture::slotY(slot))).y();
         EXPECT_NEAR(labelBottom, markY, 2) << slot;
-        EXPECT_GE(label->mapTo(&dlg, QPoint(0, 0)).x(), picture->mapTo(&dlg, QPoint(picture->width(), 0)).x());
+        EXPECT_GE(label->mapTo(dlg.get(), QPoint(0, 0)).x(), picture->mapTo(dlg.get(), QPoint(picture->width(), 0)).x());
     }
 }
 
 TEST_F(DoAlertDialogTest, LabelsNameTheirControlsAndTabOrderFollowsTheForm)
 {
-    EXPECT_EQ(control<QLabel>(dlg, "monitoredInputLabel")->buddy(), inputCombo);
-    EXPECT_EQ(control<QLabel>(dlg, "ledConditionLabel")->buddy(), conditionCombo);
-    EXPECT_EQ(control<QLabel>(dlg, "lowLabel")->buddy(), lowEdit);
-    EXPECT_EQ(control<QLabel>(dlg, "highLabel")->buddy(), highEdit);
-    EXPECT_EQ(control<QLabel>(dlg, "widthLabel")->buddy(), widthEdit);
-    EXPECT_EQ(control<QLabel>(dlg, "directionLabel")->buddy(), directionCombo);
-    EXPECT_EQ(control<QGroupBox>(dlg, "hysteresisBox")->title(), QString::fromUtf8("ヒステリシス"));
+    EXPECT_EQ(control<QLabel>(*dlg, "monitoredInputLabel")->buddy(), inputCombo);
+    EXPECT_EQ(control<QLabel>(*dlg, "ledConditionLabel")->buddy(), conditionCombo);
+    EXPECT_EQ(control<QLabel>(*dlg, "lowLabel")->buddy(), lowEdit);
+    EXPECT_EQ(control<QLabel>(*dlg, "highLabel")->buddy(), highEdit);
+    EXPECT_EQ(control<QLabel>(*dlg, "widthLabel")->buddy(), widthEdit);
+    EXPECT_EQ(control<QLabel>(*dlg, "directionLabel")->buddy(), directionCombo);
+    EXPECT_EQ(control<QGroupBox>(*dlg, "hysteresisBox")->title(), QString::fromUtf8("ヒステリシス"));
     QWidget *w = inputCombo;
     for (QWidget *next : std::initializer_list<QWidget *>{conditionCombo, lowEdit, highEdit, widthEdit, directionCombo,
-                                                         control<QPushButton>(dlg, "okButton")}) {
+                                                         control<QPushButton>(*dlg, "okButton")}) {
         EXPECT_EQ(qn::test::nextTabStop(w), next) << next->objectName().toStdString();
         w = next;
     }

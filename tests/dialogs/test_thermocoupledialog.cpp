@@ -28,10 +28,7 @@ TEST(ThermocoupleDialog, ListsAndBoxesShowTheFields)
                           {0, 1, 0, "K熱電対", true, false},
                           {1, 6, 0, "J熱電対", false, true}}; // bit 2 is not the dialog's
     for (const Case &c : cases) {
-        ThermocoupleDialog shown;
-        shown.type = c.type;
-        shown.flags = c.flags;
-        shown.burnoutOutput = c.burnoutOutput;
+        ThermocoupleDialog shown({c.type, c.flags, c.burnoutOutput});
         shown.show();
         EXPECT_EQ(control<QComboBox>(shown, "typeList")->currentText(), c.typeText);
         EXPECT_EQ(control<QComboBox>(shown, "burnoutOutputList")->currentIndex(), c.burnoutOutput);
@@ -45,8 +42,7 @@ TEST(ThermocoupleDialog, OkReturnsTheChoicesAndOnlyTheTwoFlagBits)
     struct Case { bool cold, detect; int flags; };
     const Case cases[] = {{false, false, 0}, {true, false, 1}, {false, true, 2}, {true, true, 3}};
     for (const Case &c : cases) {
-        ThermocoupleDialog dlg;
-        dlg.flags = 7;
+        ThermocoupleDialog dlg({0, 7, 0});
         dlg.show();
         control<QCheckBox>(dlg, "coldJunctionCheck")->setChecked(c.cold);
         control<QCheckBox>(dlg, "burnoutCheck")->setChecked(c.detect);
@@ -54,19 +50,17 @@ TEST(ThermocoupleDialog, OkReturnsTheChoicesAndOnlyTheTwoFlagBits)
         control<QComboBox>(dlg, "burnoutOutputList")->setCurrentIndex(1);
         control<QPushButton>(dlg, "okButton")->click();
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
-        EXPECT_EQ(dlg.flags, c.flags);
-        EXPECT_EQ(dlg.type, 5);
-        EXPECT_EQ(dlg.burnoutOutput, 1);
+        const qn::ThermocoupleChoice chosen = dlg.choice();
+        EXPECT_EQ(chosen.flags, c.flags);
+        EXPECT_EQ(chosen.type, 5);
+        EXPECT_EQ(chosen.burnoutOutput, 1);
     }
 }
 
 TEST(ThermocoupleDialog, EscapeAndTheCloseBoxLeaveTheFields)
 {
     for (bool byEscape : {true, false}) {
-        ThermocoupleDialog dlg;
-        dlg.type = 2;
-        dlg.flags = 3;
-        dlg.burnoutOutput = 1;
+        ThermocoupleDialog dlg({2, 3, 1});
         dlg.show();
         control<QCheckBox>(dlg, "coldJunctionCheck")->setChecked(false);
         control<QComboBox>(dlg, "typeList")->setCurrentIndex(4);
@@ -75,8 +69,9 @@ TEST(ThermocoupleDialog, EscapeAndTheCloseBoxLeaveTheFields)
         else
             dlg.close();
         EXPECT_EQ(dlg.result(), QDialog::Rejected);
-        EXPECT_EQ(dlg.type, 2);
-        EXPECT_EQ(dlg.flags, 3);
-        EXPECT_EQ(dlg.burnoutOutput, 1);
+        const qn::ThermocoupleChoice kept = dlg.choice();
+        EXPECT_EQ(kept.type, 2);
+        EXPECT_EQ(kept.flags, 3);
+        EXPECT_EQ(kept.burnoutOutput, 1);
     }
 }
