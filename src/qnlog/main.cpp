@@ -66,6 +66,16 @@ void preferThroughputScheduling()
 #endif
 }
 
+// Every answer of a unit is handed to the main thread as a posted event. Qt's GLib event
+// loop writes its wake-up descriptor for each one; its own loop writes once until it has
+// woken. The service uses nothing of GLib, so unless the environment chose already it runs
+// on Qt's own loop: a system call less for every reading.
+void preferPlainEventLoop()
+{
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+}
+
 CsvLogSettings csvSettings(const ServiceConfig &config)
 {
     CsvLogSettings s;
@@ -90,6 +100,7 @@ void printVersion()
 int main(int argc, char **argv)
 {
     preferThroughputScheduling();
+    preferPlainEventLoop();
     QCoreApplication app(argc, argv);
     QString configPath = QString::fromLocal8Bit(kDefaultConfig);
     const QStringList args = app.arguments();
