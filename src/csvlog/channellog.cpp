@@ -2,6 +2,7 @@
 
 #include "common/cp932.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace qn {
@@ -201,9 +202,13 @@ bool ChannelLog::writeWhole(const QByteArray &bytes)
         }
         m_cutBackTo = -1;
     }
-    const qint64 start = m_file.size();
-    if (m_file.write(bytes) == bytes.size())
+    // Where the write began is worked out only when it failed (the file's size then, less
+    // what went in), not asked of the file system before every row.
+    const qint64 written = m_file.write(bytes);
+    if (written == bytes.size())
         return true;
+    m_file.unsetError();
+    const qint64 start = m_file.size() - std::max<qint64>(written, 0);
     m_file.unsetError();
     if (!m_file.resize(start)) {
         m_file.unsetError();

@@ -92,7 +92,8 @@ struct detail::PublisherState {
             sink(line);
     }
 
-    void send(const std::string &topic, const std::string &payload, bool retained, std::uint64_t journalId = 0)
+    // By value: a message kept until the broker acknowledges it keeps these very strings.
+    void send(std::string topic, std::string payload, bool retained, std::uint64_t journalId = 0)
     {
         MQTTAsync_message message = MQTTAsync_message_initializer;
         message.payload = const_cast<char *>(payload.data());
@@ -110,7 +111,7 @@ struct detail::PublisherState {
                     journal->remove(journalId);
             } else {
                 ++stats.queued;
-                file(topic, payload, retained, journalId, response.token);
+                file(std::move(topic), std::move(payload), retained, journalId, response.token);
             }
             if (stats.dropped > 0 && !dropSaid)
                 sayDrop = dropSaid = true;
@@ -123,8 +124,7 @@ struct detail::PublisherState {
     }
 
     // A message Paho took (the lock held).
-    void file(const std::string &topic, const std::string &payload, bool retained, std::uint64_t journalId,
-              MQTTAsync_token token)
+    void file(std::string topic, std::string payload, bool retained, std::uint64_t journalId, MQTTAsync_token token)
     {
         // Past the limit while the broker is away, Paho gives up its oldest.
         if (!stats.connected && pending.size() >= std::size_t(options.bufferLimit)) {
@@ -137,7 +137,7 @@ struct detail::PublisherState {
                 journal->remove(journalId);
             return;
         }
-        Pending p{{topic, payload, retained}, journalId, token};
+        Pending p{{std::move(topic), std::move(payload), retained}, journalId, token};
         if (!stats.connected && p.journalId == 0 && journal)
             p.journalId = journal->add(p.message);
         pendingByToken[token] = nextPending;
