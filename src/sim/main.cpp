@@ -220,14 +220,15 @@ bool parseFault(const std::string &text, FaultOption &option, std::string &error
 // stops the units in order, and should that not finish in time (a thread that
 // nothing wakes), the process ends anyway. Whoever stops qnsim waits for it to
 // end before starting another on the same ports.
-// Static: the console's control thread may still be returning when main ends.
+// Never destroyed: the console's control thread may still be waking in it when main
+// returns and the exit runs the static destructors.
 struct StopState {
     std::mutex mutex;
     std::condition_variable changed;
     bool requested = false;
     bool stopped = false;
 };
-StopState g_stop;
+StopState &g_stop = *new StopState;
 
 void takeStopRequest()
 {
