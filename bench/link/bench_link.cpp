@@ -230,7 +230,7 @@ void BM_Poll64SessionsCpu(benchmark::State &state)
         }
         std::atomic<int> counts[2] = {0, 0};
         const double cpu0 = cpuSecondsSelf();
-        const double simCpu0 = cpuSecondsOf(simProcess.pid);
+        const double simCpu0 = cpuSecondsOf(simProcess.pid());
         const auto t0 = std::chrono::steady_clock::now();
         // One timer thread posts to every session each 100 ms, like the pages' tick.
         auto next = t0;
@@ -244,7 +244,7 @@ void BM_Poll64SessionsCpu(benchmark::State &state)
         }
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         const double cpu = cpuSecondsSelf() - cpu0;
-        const double simCpu = cpuSecondsOf(simProcess.pid) - simCpu0;
+        const double simCpu = cpuSecondsOf(simProcess.pid()) - simCpu0;
         sessions.clear();
         state.counters["client_cpu_percent_of_core"] = 100.0 * cpu / wall;
         state.counters["qnsim_cpu_percent_of_core"] = 100.0 * simCpu / wall;
