@@ -94,6 +94,7 @@ private:
     void onCheckClicked(int box);
     void onScaleClicked(int channel);
     void refresh();
+    void layOut();
     // The period list and the values' time follow the operator's zoom and pan.
     void showView();
     void showValuesTime();

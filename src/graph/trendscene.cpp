@@ -1,5 +1,6 @@
 #include "graph/trendscene.h"
 
+#include "graph/backdroppainter.h"
 #include "graph/timewindow.h"
 #include "history/trendseries.h"
 
@@ -26,20 +27,34 @@ Trace traceOf(const TrendSeries &s, const TimeWindow &window, const PlotArea &a,
     const double width = a.right - a.left;
     const double height = a.bottom - a.top;
     const auto xOf = [&](double t) { return a.left + xq((t - start) * width); };
-    const auto yOf = [&](double v) { return std::clamp(a.bottom - yq((v - s.minValue()) * height), a.top, a.bottom); };
+    const auto rawY = [&](double v) { return a.bottom - yq((v - s.minValue()) * height); };
+    // Each point beyond the range (before the clamp puts it on the edge) extends the stretch
+    // the point before it began on the same edge, or begins one.
+    int lastSide = 0;
+    const auto noteClip = [&](int x, int y) {
+        const int side = y < a.top ? 1 : y > a.bottom ? -1 : 0;
+        if (side != 0) {
+            if (side == lastSide && !trace.clipped.empty())
+                trace.clipped.back().x1 = std::max(trace.clipped.back().x1, x);
+            else
+                trace.clipped.push_back({x, x, side > 0 ? a.top : a.bottom, a.left, a.right, side > 0});
+        }
+        lastSide = side;
+        return std::clamp(y, a.top, a.bottom);
+    };
 
     trace.points.reserve(selection.size());
     for (const auto &[p, i] : selection) {
         int x = xOf(p.time);
-        int y = yOf(p.value);
+        double v = p.value;
         if (trace.points.empty() && x < a.left && std::size_t(i) + 1 < s.count()) {
             // Enter at the left edge with the value interpolated there.
             const TrendSample &next = s.at(std::size_t(i) + 1);
-            const double v = next.time > p.time ? p.value + (next.value - p.value) * (start - p.time) / (next.time - p.time)
-                                                : next.value;
+            v = next.time > p.time ? p.value + (next.value - p.value) * (start - p.time) / (next.time - p.time)
+                                   : next.value;
             x = a.left;
-            y = yOf(v);
         }
+        const int y = noteClip(x, rawY(v));
         // Samples of one column that land on one pixel draw nothing more than the first.
         if (!trace.points.empty() && trace.points.back() == QPoint(x, y))
             continue;
@@ -76,12 +91,12 @@ TrendScene makeScene(QSize size, const TimeWindow &window, std::span<const std::
     sc.size = size;
     if (!window.isOpen())
         return sc;
-    const PlotArea a = plotAreaFor(size.width(), size.height());
+    const TrendSeries *focused = focus >= 0 && focus < int(series.size()) ? series[std::size_t(focus)].get() : nullptr;
+    const PlotArea a = plotAreaOf(size, focused);
     sc.viewWidth = window.end() - window.start();
     sc.gridAnchor = window.gridAnchor();
     sc.secondsPerDivision = window.secondsPerDivision();
     sc.gridX = gridLines(window, a);
-    const TrendSeries *focused = focus >= 0 && focus < int(series.size()) ? series[std::size_t(focus)].get() : nullptr;
     if (focused) {
         sc.focus = focus;
         sc.name = focused->name();
@@ -104,6 +119,29 @@ TrendScene makeScene(QSize size, const TimeWindow &window, std::span<const std::
     return sc;
 }
 
+void clipMarks(const ClipRun &run, std::vector<QPoint> &pixels)
+{
+    // An arrowhead 5 pixels wide and 3 deep, its tip 2 pixels inside the edge (clear of a
+    // wide trace's second row), pointing out of the plot.
+    // Inside the plot, where the frame and the labels beside it never lie under a mark.
+    const int in = run.above ? 1 : -1;
+    const int first = std::max(run.x0, run.markLeft + 2);
+    const int last = std::min(run.x1, run.markRight - 2);
+    for (int x = first; x <= last; x += kClipMarkSpacing) {
+        const int tip = run.edgeY + 2 * in;
+        pixels.emplace_back(x, tip);
+        for (int d = 1; d <= 2; ++d) {
+            pixels.emplace_back(x - d, tip + d * in);
+            pixels.emplace_back(x + d, tip + d * in);
+        }
+    }
+}
+
+bool hasClippedStretch(const TrendScene &scene)
+{
+    return std::any_of(scene.traces.begin(), scene.traces.end(), [](const Trace &t) { return !t.clipped.empty(); });
+}
+
 bool sameBackdrop(const TrendScene &a, const TrendScene &b)
 {
     return a.size == b.size && a.viewWidth == b.viewWidth && a.secondsPerDivision == b.secondsPerDivision
@@ -120,6 +158,16 @@ bool tracesOnlyGrew(const TrendScene &before, const TrendScene &after)
         if (old.color != now.color || old.wide != now.wide || now.points.size() < old.points.size()
             || !std::equal(old.points.begin(), old.points.end(), now.points.begin()))
             return false;
+        // The clipped stretches as they were, the last perhaps longer to the right.
+        if (now.clipped.size() < old.clipped.size())
+            return false;
+        for (std::size_t r = 0; r < old.clipped.size(); ++r) {
+            const ClipRun &was = old.clipped[r], &is = now.clipped[r];
+            const bool last = r + 1 == old.clipped.size();
+            if (was.x0 != is.x0 || was.edgeY != is.edgeY || was.above != is.above
+                || (last ? is.x1 < was.x1 : is.x1 != was.x1))
+                return false;
+        }
     }
     return true;
 }
@@ -143,6 +191,14 @@ std::optional<QRect> grownPart(const TrendScene &before, const TrendScene &after
                                                        [](QPoint p, QPoint q) { return p.y() < q.y(); });
         const int extra = now.wide ? 1 : 0;
         changed |= QRect(QPoint(left->x(), top->y()), QPoint(right->x() + extra, bottom->y() + extra));
+        // A stretch beyond the range that grew gains marks inside the edge, beside the new
+        // columns; they never reach out of the plot (a region of one rectangle stays one).
+        if (!now.clipped.empty() && now.clipped.back().x1 >= left->x()) {
+            const ClipRun &run = now.clipped.back();
+            const int inner = run.above ? run.edgeY + kClipMarkReach : run.edgeY - kClipMarkReach;
+            changed |= QRect(QPoint(std::max(left->x() - kClipMarkReach, run.markLeft), std::min(run.edgeY, inner)),
+                             QPoint(std::min(right->x() + kClipMarkReach, run.markRight), std::max(run.edgeY, inner)));
+        }
     }
     return changed;
 }

@@ -20,12 +20,32 @@ namespace qn {
 class TimeWindow;
 class TrendSeries;
 
+// A stretch of a trace whose values lie beyond the value axis's range: drawn along the
+// plot's edge at edgeY, from column x0 to x1, and marked there (clipMarks) so that it does
+// not read as a value on the edge.
+struct ClipRun {
+    int x0 = 0, x1 = 0;
+    int edgeY = 0;
+    int markLeft = 0, markRight = 0; // the plot's edges: marks keep inside them
+    bool above = false; // above the range (top edge), else below it (bottom edge)
+    bool operator==(const ClipRun &) const = default;
+};
+
 struct Trace {
     std::uint32_t color = 0;
     bool wide = false;
     std::vector<QPoint> points; // the selected samples (selectSamples), one pixel each
+    std::vector<ClipRun> clipped; // left to right
     bool operator==(const Trace &) const = default;
 };
+
+// The marks of a clipped stretch: small arrowheads just inside the edge pointing out of
+// the plot, one at the stretch's first column and then every kClipMarkSpacing columns, each
+// as the pixels (in the trace's coordinates) to light. A stretch that only grows to the
+// right keeps its marks and gains new ones.
+constexpr int kClipMarkSpacing = 8;
+constexpr int kClipMarkReach = 4; // how far a mark reaches into the plot and to either side
+void clipMarks(const ClipRun &run, std::vector<QPoint> &pixels);
 
 struct TrendScene {
     QSize size;
@@ -54,6 +74,8 @@ std::vector<int> gridLines(const TimeWindow &window, const PlotArea &area);
 // Whether two scenes differ only in what moves with the time window (grid, time labels,
 // traces), so that the value labels, captions and frame need no drawing.
 bool sameBackdrop(const TrendScene &a, const TrendScene &b);
+// Whether a trace beyond the range is marked anywhere in the scene.
+bool hasClippedStretch(const TrendScene &scene);
 // Whether every trace of `after` draws what it drew in `before` and perhaps more.
 bool tracesOnlyGrew(const TrendScene &before, const TrendScene &after);
 // Where the picture changes from `before` to `after` when the traces only grew at their
