@@ -29,17 +29,24 @@ int labelFontPixels(int w, int h)
     return std::max(1, std::min(w * 14 / 700, h * 14 / 400));
 }
 
-void forEachValueLabel(const TrendSeries &s, const std::function<void(double, const QString &)> &label)
+void forEachValueLine(const TrendSeries &s, const std::function<void(double)> &line)
 {
     if (s.isDigital()) {
-        label(1.0, QStringLiteral("ON"));
-        label(0.0, QStringLiteral("OFF"));
+        line(1.0);
+        line(0.0);
         return;
     }
     const double step = (s.maxValue() - s.minValue()) / 10;
     double v = s.maxValue();
     for (int i = 0; i < 11; ++i, v -= step)
-        label(v, valueLabel(v, s.minValue(), s.maxValue()));
+        line(v);
+}
+
+QString valueLineLabel(const TrendSeries &s, double v)
+{
+    if (s.isDigital())
+        return v != 0.0 ? QStringLiteral("ON") : QStringLiteral("OFF");
+    return valueLabel(v, s.minValue(), s.maxValue());
 }
 
 PlotArea plotAreaOf(QSize size, const TrendSeries *focus)
@@ -61,8 +68,8 @@ PlotArea plotAreaOf(QSize size, const TrendSeries *focus)
         || last.digital != focus->isDigital()) {
         const QFontMetricsF metrics(fixedCjkFont(pixels));
         double widest = 0;
-        forEachValueLabel(*focus, [&](double, const QString &text) {
-            widest = std::max(widest, metrics.horizontalAdvance(text));
+        forEachValueLine(*focus, [&](double v) {
+            widest = std::max(widest, metrics.horizontalAdvance(valueLineLabel(*focus, v)));
         });
         last = {pixels, focus->minValue(), focus->maxValue(), focus->isDigital(), int(std::ceil(widest))};
     }
@@ -235,7 +242,7 @@ void BackdropPainter::drawValueAxis(QPainter &painter, const TrendSeries &s, int
                   unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit), dirty);
 
     const std::optional<PixelTarget> pixels = PixelTarget::of(painter);
-    forEachValueLabel(s, [&](double v, const QString &label) {
+    forEachValueLine(s, [&](double v) {
         const int y = Mapper::y(a, s, v);
         painter.setPen(axisPen);
         if (m_parts & Lines)
@@ -244,7 +251,7 @@ void BackdropPainter::drawValueAxis(QPainter &painter, const TrendSeries &s, int
         if (!wanted(box))
             return;
         painter.setPen(textPen);
-        drawLabel(painter, box, Qt::AlignLeft | Qt::AlignVCenter, label, dirty);
+        drawLabel(painter, box, Qt::AlignLeft | Qt::AlignVCenter, valueLineLabel(s, v), dirty);
     });
 }
 

@@ -28,8 +28,9 @@ int labelFontPixels(int w, int h);
 PlotArea plotAreaOf(QSize size, const TrendSeries *focus);
 // The box a value label at height y stands in, left-aligned and vertically centred.
 QRect valueLabelBox(const PlotArea &area, QSize size, int y);
-// The value labels of a series' axis from the top line down, with each line's value.
-void forEachValueLabel(const TrendSeries &series, const std::function<void(double, const QString &)> &label);
+// The values of a series' axis lines from the top down, and the label of each.
+void forEachValueLine(const TrendSeries &series, const std::function<void(double)> &line);
+QString valueLineLabel(const TrendSeries &series, double value);
 
 class BackdropPainter final {
 public:

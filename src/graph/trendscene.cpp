@@ -27,34 +27,37 @@ Trace traceOf(const TrendSeries &s, const TimeWindow &window, const PlotArea &a,
     const double width = a.right - a.left;
     const double height = a.bottom - a.top;
     const auto xOf = [&](double t) { return a.left + xq((t - start) * width); };
-    const auto rawY = [&](double v) { return a.bottom - yq((v - s.minValue()) * height); };
-    // Each point beyond the range (before the clamp puts it on the edge) extends the stretch
-    // the point before it began on the same edge, or begins one.
-    int lastSide = 0;
-    const auto noteClip = [&](int x, int y) {
-        const int side = y < a.top ? 1 : y > a.bottom ? -1 : 0;
-        if (side != 0) {
-            if (side == lastSide && !trace.clipped.empty())
-                trace.clipped.back().x1 = std::max(trace.clipped.back().x1, x);
-            else
-                trace.clipped.push_back({x, x, side > 0 ? a.top : a.bottom, a.left, a.right, side > 0});
-        }
-        lastSide = side;
-        return std::clamp(y, a.top, a.bottom);
+    const auto yOf = [&](double v) { return a.bottom - yq((v - s.minValue()) * height); };
+    // A point beyond the range (before the clamp puts it on the edge) extends the stretch
+    // the point before it began on the same edge, or begins one. Rare, so out of the loop's
+    // way: inside the range a point costs the two comparisons the clamp costs anyway.
+    bool lastClipped = false;
+    const auto clip = [&](int x, int y) {
+        const bool above = y < a.top;
+        if (lastClipped && !trace.clipped.empty() && trace.clipped.back().above == above)
+            trace.clipped.back().x1 = std::max(trace.clipped.back().x1, x);
+        else
+            trace.clipped.push_back({x, x, above ? a.top : a.bottom, a.left, a.right, above});
+        lastClipped = true;
+        return above ? a.top : a.bottom;
     };
 
     trace.points.reserve(selection.size());
     for (const auto &[p, i] : selection) {
         int x = xOf(p.time);
-        double v = p.value;
+        int y = yOf(p.value);
         if (trace.points.empty() && x < a.left && std::size_t(i) + 1 < s.count()) {
             // Enter at the left edge with the value interpolated there.
             const TrendSample &next = s.at(std::size_t(i) + 1);
-            v = next.time > p.time ? p.value + (next.value - p.value) * (start - p.time) / (next.time - p.time)
-                                   : next.value;
+            const double v = next.time > p.time ? p.value + (next.value - p.value) * (start - p.time) / (next.time - p.time)
+                                                : next.value;
             x = a.left;
+            y = yOf(v);
         }
-        const int y = noteClip(x, rawY(v));
+        if (y < a.top || y > a.bottom) [[unlikely]]
+            y = clip(x, y);
+        else
+            lastClipped = false;
         // Samples of one column that land on one pixel draw nothing more than the first.
         if (!trace.points.empty() && trace.points.back() == QPoint(x, y))
             continue;
@@ -122,8 +125,8 @@ TrendScene makeScene(QSize size, const TimeWindow &window, std::span<const std::
 void clipMarks(const ClipRun &run, std::vector<QPoint> &pixels)
 {
     // An arrowhead 5 pixels wide and 3 deep, its tip 2 pixels inside the edge (clear of a
-    // wide trace's second row), pointing out of the plot.
-    // Inside the plot, where the frame and the labels beside it never lie under a mark.
+    // wide trace's second row), pointing out of the plot; all of it inside the plot, so the
+    // frame and the labels beside it never lie under a mark.
     const int in = run.above ? 1 : -1;
     const int first = std::max(run.x0, run.markLeft + 2);
     const int last = std::min(run.x1, run.markRight - 2);
@@ -135,11 +138,6 @@ void clipMarks(const ClipRun &run, std::vector<QPoint> &pixels)
             pixels.emplace_back(x + d, tip + d * in);
         }
     }
-}
-
-bool hasClippedStretch(const TrendScene &scene)
-{
-    return std::any_of(scene.traces.begin(), scene.traces.end(), [](const Trace &t) { return !t.clipped.empty(); });
 }
 
 bool sameBackdrop(const TrendScene &a, const TrendScene &b)

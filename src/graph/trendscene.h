@@ -74,8 +74,6 @@ std::vector<int> gridLines(const TimeWindow &window, const PlotArea &area);
 // Whether two scenes differ only in what moves with the time window (grid, time labels,
 // traces), so that the value labels, captions and frame need no drawing.
 bool sameBackdrop(const TrendScene &a, const TrendScene &b);
-// Whether a trace beyond the range is marked anywhere in the scene.
-bool hasClippedStretch(const TrendScene &scene);
 // Whether every trace of `after` draws what it drew in `before` and perhaps more.
 bool tracesOnlyGrew(const TrendScene &before, const TrendScene &after);
 // Where the picture changes from `before` to `after` when the traces only grew at their

@@ -33,7 +33,8 @@ TEST_P(ValueLabelRoom, EveryLabelFitsLeftOfTheFrame)
     const PlotArea a = plotAreaOf(c.size, &series);
     const QFontMetricsF metrics(fixedCjkFont(labelFontPixels(c.size.width(), c.size.height())));
     int labels = 0;
-    forEachValueLabel(series, [&](double v, const QString &text) {
+    forEachValueLine(series, [&](double v) {
+        const QString text = valueLineLabel(series, v);
         const QRect box = valueLabelBox(a, c.size, Mapper::y(a, series, v));
         EXPECT_GE(box.left(), 0) << text.toStdString();
         // The frame stands at L - 1: the text ends before it.
