@@ -101,10 +101,13 @@ GraphTab::GraphTab(QWidget *parent, Model model)
         m_swatches[i]->setPalette(pal);
         m_swatches[i]->setAutoFillBackground(true);
         m_values[i]->setFont(valueFont);
-        // Readings change ten times a second: their length never moves the panel's edge.
-        QSizePolicy fixedRoom = m_values[i]->sizePolicy();
-        fixedRoom.setHorizontalPolicy(QSizePolicy::Ignored);
-        m_values[i]->setSizePolicy(fixedRoom);
+        // Readings change ten times a second and names are as long as the operator makes
+        // them: neither moves the panel's edge; the legend takes the room beside its button.
+        for (QLabel *label : {m_values[i], m_legends[i]}) {
+            QSizePolicy panelRoom = label->sizePolicy();
+            panelRoom.setHorizontalPolicy(QSizePolicy::Ignored);
+            label->setSizePolicy(panelRoom);
+        }
     }
     m_ui->periodCombo->setCurrentIndex(0);
 

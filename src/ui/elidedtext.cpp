@@ -46,12 +46,8 @@ public:
 
 void setElidedText(QLabel *label, const QString &text)
 {
-    if (!label->property(kFullText).isValid()) {
+    if (!label->property(kFullText).isValid())
         new ElideOnResize(label);
-        QSizePolicy policy = label->sizePolicy();
-        policy.setHorizontalPolicy(QSizePolicy::Ignored);
-        label->setSizePolicy(policy);
-    }
     const QString old = accessibleValueText(label);
     ElideOnResize::showElided(label, text);
     if (old != text)

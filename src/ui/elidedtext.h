@@ -9,8 +9,9 @@ class QLabel;
 namespace qn {
 
 // Shows text in label, elided at its right end when it does not fit. The label's width is
-// left to its layout (a long text never widens it): give it a minimum width where it needs
-// one. A value display (exposeAsValueDisplay) reads the whole text as its value.
+// left to its layout and minimum width: what it shows is never wider than it is, so a long
+// text never widens it (a label that should take spare room needs a size policy that
+// grows). A value display (exposeAsValueDisplay) reads the whole text as its value.
 void setElidedText(QLabel *label, const QString &text);
 // The whole text last given to setElidedText, else the label's text.
 QString fullText(const QLabel *label);

@@ -279,6 +279,8 @@ TEST_F(Qn210Settings, EveryNameButtonRenamesItsChannelEverywhere)
         auto *display = page->findChild<QLabel *>(QString::fromLatin1(c.button).remove(QStringLiteral("Button")));
         ASSERT_NE(display, nullptr) << c.button;
         EXPECT_TRUE(display->text() == name || display->text().endsWith(QChar(0x2026))) << c.button;
+        EXPECT_GE(display->width(), display->minimumWidth()) << c.button;
+        EXPECT_LT(display->geometry().right(), button->geometry().left()) << c.button;
         EXPECT_EQ(QAccessible::queryAccessibleInterface(display)->text(QAccessible::Description), name);
     }
     EXPECT_EQ(script.runs, 5);
