@@ -87,13 +87,13 @@ OutputChannelRow::OutputChannelRow(QWidget *page, QGridLayout &grid, int gridRow
     const QString channel = QStringLiteral("AO%1 ").arg(number);
     std::vector<Named> translated(std::begin(names), std::end(names));
     keepTranslated(formulaButton, [this, channel, translated] {
-        const auto tr = [](const char *text) { return QCoreApplication::translate("qn::OutputChannelRow", text); };
-        formulaButton->setText(tr("換算式"));
-        thresholdButton->setText(tr("閾値"));
-        sweepSettingsButton->setText(tr("設定"));
+        const auto shown = [](const char *text) { return QCoreApplication::translate("qn::OutputChannelRow", text); };
+        formulaButton->setText(shown(QT_TRANSLATE_NOOP("qn::OutputChannelRow", "換算式")));
+        thresholdButton->setText(shown(QT_TRANSLATE_NOOP("qn::OutputChannelRow", "閾値")));
+        sweepSettingsButton->setText(shown(QT_TRANSLATE_NOOP("qn::OutputChannelRow", "設定")));
         for (const Named &n : translated) {
             if (n.accessible)
-                n.widget->setAccessibleName(channel + tr(n.accessible));
+                n.widget->setAccessibleName(channel + shown(n.accessible));
         }
     });
 
