@@ -862,35 +862,50 @@ A second connection doubles the traffic to the unit and its log. Connect?</trans
     </message>
 </context>
 <context>
-    <name>qn::OutputChannelRow</name>
+    <name>qn::OutputChannelName</name>
     <message>
         <source>信号名</source>
-        <translation>Signal name</translation>
+        <translation>signal name</translation>
     </message>
     <message>
         <source>信号名の編集</source>
-        <translation>Edit signal name</translation>
+        <translation>edit signal name</translation>
     </message>
     <message>
         <source>出力状態</source>
-        <translation>Output state</translation>
+        <translation>output state</translation>
     </message>
     <message>
         <source>換算出力値</source>
-        <translation>Converted output</translation>
+        <translation>converted output</translation>
     </message>
     <message>
         <source>単位</source>
-        <translation>Unit</translation>
+        <translation>unit</translation>
     </message>
     <message>
         <source>出力設定値</source>
-        <translation>Output setting</translation>
+        <translation>output setting</translation>
     </message>
     <message>
         <source>バー</source>
-        <translation>Bar</translation>
+        <translation>bar</translation>
     </message>
+    <message>
+        <source>換算式</source>
+        <translation>formula</translation>
+    </message>
+    <message>
+        <source>閾値</source>
+        <translation>threshold</translation>
+    </message>
+    <message>
+        <source>スイープ設定</source>
+        <translation>sweep settings</translation>
+    </message>
+</context>
+<context>
+    <name>qn::OutputChannelRow</name>
     <message>
         <source>換算式</source>
         <translation>Formula</translation>
@@ -898,10 +913,6 @@ A second connection doubles the traffic to the unit and its log. Connect?</trans
     <message>
         <source>閾値</source>
         <translation>Threshold</translation>
-    </message>
-    <message>
-        <source>スイープ設定</source>
-        <translation>Sweep Settings</translation>
     </message>
     <message>
         <source>設定</source>

@@ -373,8 +373,9 @@ void MainDialog::search()
                 m_table = *found;
                 rebuildList();
             }
-            setStatus(Status::Version);
+            // Usable again before the status line says the search is over.
             setBusy(false);
+            setStatus(Status::Version);
             emit jobFinished();
         };
     });

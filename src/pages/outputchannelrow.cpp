@@ -64,21 +64,22 @@ OutputChannelRow::OutputChannelRow(QWidget *page, QGridLayout &grid, int gridRow
     bar->setMaximumSize(kMaxHeight, 12);
 
     // Object names as the forms had them (aoValueEdit2, ...): tests and tools find them.
-    // The toggle button's name follows what it does now (the page sets it).
+    // The toggle button's name follows what it does now (the page sets it). The names
+    // are translated apart from the buttons' texts: they follow the channel ("AO1 bar").
     struct Named { QWidget *widget; const char *objectName; const char *accessible; };
     const Named names[] = {
-        {name, "aoName", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "信号名")},
-        {nameButton, "aoNameButton", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "信号名の編集")},
-        {lamp, "aoLamp", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "出力状態")},
-        {valueEdit, "aoValueEdit", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "換算出力値")},
-        {unit, "aoUnit", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "単位")},
+        {name, "aoName", QT_TRANSLATE_NOOP("qn::OutputChannelName", "信号名")},
+        {nameButton, "aoNameButton", QT_TRANSLATE_NOOP("qn::OutputChannelName", "信号名の編集")},
+        {lamp, "aoLamp", QT_TRANSLATE_NOOP("qn::OutputChannelName", "出力状態")},
+        {valueEdit, "aoValueEdit", QT_TRANSLATE_NOOP("qn::OutputChannelName", "換算出力値")},
+        {unit, "aoUnit", QT_TRANSLATE_NOOP("qn::OutputChannelName", "単位")},
         {toggleButton, "aoToggleButton", nullptr},
-        {display, "aoDisplay", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "出力設定値")},
-        {bar, "aoBar", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "バー")},
-        {formulaButton, "aoFormulaButton", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "換算式")},
-        {thresholdButton, "aoThresholdButton", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "閾値")},
+        {display, "aoDisplay", QT_TRANSLATE_NOOP("qn::OutputChannelName", "出力設定値")},
+        {bar, "aoBar", QT_TRANSLATE_NOOP("qn::OutputChannelName", "バー")},
+        {formulaButton, "aoFormulaButton", QT_TRANSLATE_NOOP("qn::OutputChannelName", "換算式")},
+        {thresholdButton, "aoThresholdButton", QT_TRANSLATE_NOOP("qn::OutputChannelName", "閾値")},
         {rangeButton, "aoRangeButton", "V/I"},
-        {sweepSettingsButton, "aoSweepSettingsButton", QT_TRANSLATE_NOOP("qn::OutputChannelRow", "スイープ設定")},
+        {sweepSettingsButton, "aoSweepSettingsButton", QT_TRANSLATE_NOOP("qn::OutputChannelName", "スイープ設定")},
         {sweepButton, "aoSweepButton", "SWEEP"},
     };
     for (const Named &n : names)
@@ -93,7 +94,7 @@ OutputChannelRow::OutputChannelRow(QWidget *page, QGridLayout &grid, int gridRow
         sweepSettingsButton->setText(shown(QT_TRANSLATE_NOOP("qn::OutputChannelRow", "設定")));
         for (const Named &n : translated) {
             if (n.accessible)
-                n.widget->setAccessibleName(channel + shown(n.accessible));
+                n.widget->setAccessibleName(channel + QCoreApplication::translate("qn::OutputChannelName", n.accessible));
         }
     });
 
