@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
 
@@ -232,6 +233,26 @@ TEST_F(LanguageTest, LogHeaderIsTheSameInBothLanguages)
     EXPECT_EQ(analogInputLogHeader(columns), japanese);
     EXPECT_EQ(analogOutputLogHeader({QStringLiteral("DI1")}, {QStringLiteral("AO1")}), outputs);
     EXPECT_TRUE(japanese.startsWith(QStringLiteral("日付,時刻,")));
+}
+
+// The choice in the main window applies at once and is what the next start takes.
+TEST_F(LanguageTest, ChoiceInTheMainWindowAppliesAtOnceAndIsRemembered)
+{
+    MainDialogConfig config;
+    config.optionsPath = logDir.filePath(QStringLiteral("options.ini"));
+    EXPECT_EQ(MainDialog::rememberedLanguage(config.optionsPath), std::nullopt);
+    MainDialog main(config, {});
+    auto *combo = main.findChild<QComboBox *>(QStringLiteral("languageCombo"));
+    auto *search = main.findChild<QPushButton *>(QStringLiteral("searchButton"));
+    ASSERT_TRUE(combo && search);
+    EXPECT_EQ(search->text(), QStringLiteral("検索(&S)"));
+    const int english = combo->findText(QStringLiteral("English"));
+    combo->setCurrentIndex(english);
+    emit combo->activated(english);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(currentLanguage(), Language::English);
+    EXPECT_EQ(search->text(), QStringLiteral("&Search"));
+    EXPECT_EQ(MainDialog::rememberedLanguage(config.optionsPath), Language::English);
 }
 
 TEST(Language, ChosenByCodeOrByTheDesktop)
