@@ -21,6 +21,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -81,6 +82,18 @@ QStringList shownTexts(QWidget *window)
         }
     }
     return texts;
+}
+
+// With QN_LANGUAGE_SHOTS set, each form as shown is also saved there as a picture
+// (<language>-<form>.png), for a person to look for cut-off texts (run it with QT_FONT_DPI=192
+// as well).
+void keepPicture(QWidget *form, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("QN_LANGUAGE_SHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    form->grab().save(QStringLiteral("%1/%2-%3.png").arg(folder, languageCode(currentLanguage()), name));
 }
 
 // Japanese left in texts once what the operator typed or the test gave (user data) is
@@ -158,11 +171,20 @@ protected:
         QStringList texts;
         MainDialog main({}, {});
         main.show();
+        // A search that fails before sending anything: the main window's message.
+        presenter.messages.clear();
+        main.setSearchTargets({"no-such-address"});
+        main.findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+        EXPECT_TRUE(waitUntil([&main] { return !main.busy(); }));
+        const QStringList mainMessages = presenter.messages;
+        EXPECT_EQ(mainMessages.size(), 1);
         texts << shownTexts(&main);
+        keepPicture(&main, QStringLiteral("main"));
         for (UnitWindow *w : windows) {
             for (int tab = 0; tab < 2; ++tab) {
                 w->selectTab(tab);
                 texts << shownTexts(w);
+                keepPicture(w, QStringLiteral("%1-%2").arg(QString::fromUtf8(traits(w->args().model).name.data(), qsizetype(traits(w->args().model).name.size()))).arg(tab));
             }
         }
         std::vector<std::unique_ptr<QDialog>> dialogs;
@@ -178,19 +200,25 @@ protected:
         for (const auto &d : dialogs) {
             d->show();
             texts << shownTexts(d.get());
+            keepPicture(d.get(), d->objectName());
         }
         // The real boxes, with Qt's own buttons in the same language.
         setMessagePresenter(nullptr);
-        for (const QString &message :
-             {DevicePage::timeoutMessage(), DevicePage::invalidPeriodMessage(), DevicePage::logOpenFailedMessage(),
-              DevicePage::invalidGraphRangeMessage(), notANumberMessage(), SweepDialog::lowNotBelowHighMessage(),
-              AnalogOutputPage::updateText()}) {
+        const QStringList messages = mainMessages
+            + QStringList{DevicePage::timeoutMessage(), DevicePage::invalidPeriodMessage(),
+                          DevicePage::logOpenFailedMessage(), DevicePage::invalidGraphRangeMessage(),
+                          notANumberMessage(), SweepDialog::lowNotBelowHighMessage()};
+        for (const QString &message : messages) {
             messagePresenter().informAsync(&main, message, {});
-            for (QMessageBox *box : main.findChildren<QMessageBox *>())
+            for (QMessageBox *box : main.findChildren<QMessageBox *>()) {
                 texts << shownTexts(box);
+                keepPicture(box, QStringLiteral("message-%1").arg(message.size()));
+            }
             messagePresenter().closeAsync(&main);
         }
         setMessagePresenter(&presenter);
+        // An output's button while its edited value waits to be sent.
+        add(texts, QStringLiteral("aoToggleButton"), AnalogOutputPage::updateText());
         return texts;
     }
 
