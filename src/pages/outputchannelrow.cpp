@@ -87,7 +87,9 @@ OutputChannelRow::OutputChannelRow(QWidget *page, QGridLayout &grid, int gridRow
     toggleButton->setAccessibleName(QStringLiteral("AO%1 ON/OFF").arg(number));
     const QString channel = QStringLiteral("AO%1 ").arg(number);
     std::vector<Named> translated(std::begin(names), std::end(names));
-    keepTranslated(formulaButton, [this, channel, translated] {
+    // The row itself may move (it is kept by value); its widgets stay where they are.
+    keepTranslated(formulaButton, [formulaButton = formulaButton, thresholdButton = thresholdButton,
+                                   sweepSettingsButton = sweepSettingsButton, channel, translated] {
         const auto shown = [](const char *text) { return QCoreApplication::translate("qn::OutputChannelRow", text); };
         formulaButton->setText(shown(QT_TRANSLATE_NOOP("qn::OutputChannelRow", "換算式")));
         thresholdButton->setText(shown(QT_TRANSLATE_NOOP("qn::OutputChannelRow", "閾値")));
