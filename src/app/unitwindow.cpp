@@ -20,8 +20,10 @@ namespace qn {
 
 namespace {
 
-const QString kNoControlPageText =
-    QStringLiteral("この機種の制御ページは、このバージョンではまだ使用できません。");
+QString noControlPageText()
+{
+    return UnitWindow::tr("この機種の制御ページは、このバージョンではまだ使用できません。");
+}
 
 QList<UnitWindow *> &windows()
 {
@@ -66,20 +68,20 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
     m_page = createDevicePage(m_args.model, nullptr, pageArgs);
 
     if (m_page) {
-        tabs->addTab(m_page, QStringLiteral("制御"));
+        tabs->addTab(m_page, QString());
         connect(m_page, &DevicePage::closed, this, &UnitWindow::onPageClosed);
         connect(m_page, &DevicePage::logWriteStateChanged, this, &UnitWindow::onLogWriteStateChanged);
     } else {
         // This version has no control page for the model: say so plainly rather than
         // show an empty tab; the graph tab still shows the model's layout.
-        auto *none = new QLabel(kNoControlPageText, tabs);
-        none->setObjectName(QStringLiteral("noControlPageLabel"));
-        none->setAlignment(Qt::AlignCenter);
-        none->setWordWrap(true);
-        none->setAccessibleName(kNoControlPageText);
-        tabs->addTab(none, QStringLiteral("制御"));
+        m_noControlPage = new QLabel(tabs);
+        m_noControlPage->setObjectName(QStringLiteral("noControlPageLabel"));
+        m_noControlPage->setAlignment(Qt::AlignCenter);
+        m_noControlPage->setWordWrap(true);
+        tabs->addTab(m_noControlPage, QString());
     }
-    tabs->addTab(m_graphTab, QStringLiteral("グラフ"));
+    tabs->addTab(m_graphTab, QString());
+    retranslate();
     if (m_page)
         m_graphTab->setPage(m_page);
     tabs->setCurrentIndex(0);
@@ -179,10 +181,33 @@ void UnitWindow::onLogWriteStateChanged(bool failing, const QDateTime &firstLost
 {
     // Beside "切断", so it shows on both tabs; a box every 100 ms would stop the operator.
     QLabel *label = m_ui->logStateLabel;
+    m_firstLostRow = firstLostRow;
     const QString text = failing ? DevicePage::logWriteErrorText(firstLostRow) : QString();
     label->setText(text);
     label->setAccessibleName(text);
     label->setVisible(failing);
+}
+
+void UnitWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        m_ui->retranslateUi(this);
+        retranslate();
+    }
+    QWidget::changeEvent(event);
+}
+
+void UnitWindow::retranslate()
+{
+    QTabWidget *tabs = m_ui->tabWidget;
+    tabs->setTabText(0, tr("制御"));
+    tabs->setTabText(tabs->indexOf(m_graphTab), tr("グラフ"));
+    if (m_noControlPage) {
+        m_noControlPage->setText(noControlPageText());
+        m_noControlPage->setAccessibleName(noControlPageText());
+    }
+    if (m_ui->logStateLabel->isVisibleTo(this))
+        onLogWriteStateChanged(true, m_firstLostRow);
 }
 
 void UnitWindow::onTabChanged(int)

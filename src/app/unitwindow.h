@@ -17,6 +17,8 @@ namespace Ui {
 class UnitWindow;
 }
 
+class QLabel;
+
 namespace qn {
 
 class DevicePage;
@@ -70,6 +72,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     enum class PageStart { Now, Later };
@@ -77,12 +80,16 @@ private:
     void onTabChanged(int index);
     void onPageClosed();
     void onLogWriteStateChanged(bool failing, const QDateTime &firstLostRow);
+    // The texts set here rather than by the form, in the current language.
+    void retranslate();
 
     std::unique_ptr<Ui::UnitWindow> m_ui;
     UnitWindowArgs m_args;
     GraphTab *m_graphTab = nullptr;
     TrendCanvas *m_canvas = nullptr;
     DevicePage *m_page = nullptr;
+    QLabel *m_noControlPage = nullptr;
+    QDateTime m_firstLostRow;
     bool m_closing = false;
     bool m_finished = false;
 };

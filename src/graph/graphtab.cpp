@@ -9,6 +9,7 @@
 #include "ui/fonts.h"
 #include "ui/keyguard.h"
 
+#include "ui/language.h"
 #include "ui_graphtab.h"
 
 #include <QDateTime>
@@ -89,7 +90,11 @@ GraphTab::GraphTab(QWidget *parent, Model model)
     keepRoom.setHorizontalPolicy(QSizePolicy::Ignored);
     m_valuesTime->setSizePolicy(keepRoom);
     m_valuesTime->hide();
-    exposeAsValueDisplay(m_valuesTime, QStringLiteral("値の時刻"));
+    exposeAsValueDisplay(m_valuesTime);
+    keepTranslated(m_valuesTime, [this] {
+        m_valuesTime->setAccessibleName(tr("値の時刻"));
+        showValuesTime();
+    });
     // A reader hears each reading under its channel's legend.
     for (int i = 0; i < kSeries; ++i)
         exposeAsValueDisplay(m_values[std::size_t(i)], m_legends[std::size_t(i)]->text());
@@ -136,9 +141,16 @@ GraphTab::GraphTab(QWidget *parent, Model model)
     for (int i = 0; i < kSeries; ++i) {
         // The page replaces these with "AI1: <signal name>"; until then (or for a model
         // without a control page) the legend names the model's own channels.
-        setElidedText(m_legends[i], focusItems[i] + QLatin1Char(':'));
-        m_swatches[i]->setAccessibleName(focusItems[i] + QStringLiteral(" 色"));
-        m_values[i]->setAccessibleName(focusItems[i] + QStringLiteral(" 値"));
+        const QString item = focusItems[i];
+        setElidedText(m_legends[i], item + QLatin1Char(':'));
+        QLabel *swatch = m_swatches[i];
+        keepTranslated(swatch, [swatch, item] { swatch->setAccessibleName(item + tr(" 色")); });
+        QLabel *value = m_values[i];
+        QLabel *legend = m_legends[i];
+        keepTranslated(value, [value, legend, item] {
+            if (fullText(legend) == item + QLatin1Char(':')) // no page has named the series yet
+                value->setAccessibleName(item + tr(" 値"));
+        });
     }
     for (int c = 0; c < 3; ++c)
         m_scaleButtons[std::size_t(c)]->setAccessibleName(QStringLiteral("Scale ") + focusItems[c]);
@@ -160,6 +172,13 @@ void GraphTab::layOut()
     // now, so that they stand where they will (and can be clicked) before that.
     m_ui->graphLayout->activate();
     m_ui->controlLayout->setGeometry(m_ui->controlPanel->rect());
+}
+
+void GraphTab::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        m_ui->retranslateUi(this);
+    QWidget::changeEvent(event);
 }
 
 QRect GraphTab::canvasRect()
@@ -241,7 +260,7 @@ QString GraphTab::valuesTimeText() const
         return {};
     // The values stay the newest readings while the graph shows an older stretch.
     const QDateTime at = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_canvas->latestTime() * 1000)));
-    return QStringLiteral("値は最新 (%1)").arg(at.toString(QStringLiteral("HH:mm:ss")));
+    return tr("値は最新 (%1)").arg(at.toString(QStringLiteral("HH:mm:ss")));
 }
 
 void GraphTab::showValuesTime()
