@@ -3,7 +3,8 @@
 // selected points as 1-pixel polylines, and the wide-pen way the focused trace must not
 // take. Each at device pixel ratio 1 and 2. Also the read-out-only repaint of a mouse move,
 // one reading of a shown canvas that follows the data, one wheel step (zoom and its repaint)
-// beside a full repaint of the same shown canvas, and the memory that five full series take.
+// beside a full repaint of the same shown canvas, and the memory that five full series take;
+// and a repaint where half of every trace lies beyond the value range (marked at the edges).
 //
 // What these figures hold up (src/graph/pixelwriter.*): QPainter spends a few hundred
 // nanoseconds setting up each line, and a trace of a short window is a thousand lines of a
@@ -95,6 +96,16 @@ void repaint(benchmark::State &state, Scene &scene)
 
 void BM_RepaintFullHistory(benchmark::State &state) { repaint(state, fullScene()); }
 void BM_RepaintThousandSamples(benchmark::State &state) { repaint(state, smallScene()); }
+
+// The same thousand samples on a range of -5..5: about half of each trace lies beyond it,
+// drawn along the edges and marked there (against BM_RepaintThousandSamples).
+void BM_RepaintHalfBeyondTheRange(benchmark::State &state)
+{
+    static Scene scene(1'000, kSpan);
+    for (int s = 0; s < 5; ++s)
+        scene.canvas->series(s)->setRange(-5, 5);
+    repaint(state, scene);
+}
 
 // Frame, grid, labels and captions alone: what a repaint costs besides the traces.
 void BM_RepaintWithoutTraces(benchmark::State &state)
@@ -279,6 +290,7 @@ void BM_MemoryOfFiveFullSeries(benchmark::State &state)
 
 BENCHMARK(BM_RepaintFullHistory)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintThousandSamples)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepaintHalfBeyondTheRange)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintWithoutTraces)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BarePolylines)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NaiveWideFocusedPen)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);

@@ -40,7 +40,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts)
 
 UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, PageStart start)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_ui(std::make_unique<Ui::UnitWindow>()), m_args(args)
 {
     windows().append(this);

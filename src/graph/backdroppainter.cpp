@@ -7,6 +7,7 @@
 #include "history/trendseries.h"
 #include "ui/fonts.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
@@ -26,6 +27,59 @@ QColor colorOf(const TrendSeries &s)
 int labelFontPixels(int w, int h)
 {
     return std::max(1, std::min(w * 14 / 700, h * 14 / 400));
+}
+
+void forEachValueLine(const TrendSeries &s, const std::function<void(double)> &line)
+{
+    if (s.isDigital()) {
+        line(1.0);
+        line(0.0);
+        return;
+    }
+    const double step = (s.maxValue() - s.minValue()) / 10;
+    double v = s.maxValue();
+    for (int i = 0; i < 11; ++i, v -= step)
+        line(v);
+}
+
+QString valueLineLabel(const TrendSeries &s, double v)
+{
+    if (s.isDigital())
+        return v != 0.0 ? QStringLiteral("ON") : QStringLiteral("OFF");
+    return valueLabel(v, s.minValue(), s.maxValue());
+}
+
+PlotArea plotAreaOf(QSize size, const TrendSeries *focus)
+{
+    const int w = size.width(), h = size.height();
+    if (!focus)
+        return plotAreaFor(w, h);
+    // Asked for with every reading and mouse move, and the range rarely changes: the last
+    // answer is kept.
+    struct Widest {
+        int pixels = -1;
+        double minValue = 0, maxValue = 0;
+        bool digital = false;
+        int width = 0;
+    };
+    thread_local Widest last;
+    const int pixels = labelFontPixels(w, h);
+    if (last.pixels != pixels || last.minValue != focus->minValue() || last.maxValue != focus->maxValue()
+        || last.digital != focus->isDigital()) {
+        const QFontMetricsF metrics(fixedCjkFont(pixels));
+        double widest = 0;
+        forEachValueLine(*focus, [&](double v) {
+            widest = std::max(widest, metrics.horizontalAdvance(valueLineLabel(*focus, v)));
+        });
+        last = {pixels, focus->minValue(), focus->maxValue(), focus->isDigital(), int(std::ceil(widest))};
+    }
+    return plotAreaFor(w, h, last.width);
+}
+
+QRect valueLabelBox(const PlotArea &a, QSize size, int y)
+{
+    const int h = size.height();
+    return QRect(QPoint(valueLabelLeft(size.width()), y - h / 30), QPoint(a.left - 1, y + h / 30 - 1));
 }
 
 void BackdropPainter::drawLabel(QPainter &painter, const QRect &r, int flags, const QString &text, const QRegion &dirty)
@@ -73,6 +127,7 @@ void BackdropPainter::draw(QPainter &painter, const Picture &picture, const QReg
                            const QRect &labelClip)
 {
     m_window = &picture.window;
+    m_focus = picture.focus;
     m_parts = parts;
     m_labelClip = labelClip;
     const int w = picture.size.width();
@@ -93,7 +148,7 @@ void BackdropPainter::drawTimeAxis(QPainter &painter, int w, int h, const QRegio
 {
     if (!m_window->isOpen())
         return;
-    const PlotArea a = plotAreaFor(w, h);
+    const PlotArea a = plotAreaOf(QSize(w, h), m_focus);
     painter.setPen(cosmeticPen(Qt::white));
     painter.setBrush(Qt::NoBrush);
     // A 1-pixel outline covers one pixel past the QRect's right and bottom: the frame runs
@@ -172,7 +227,7 @@ void BackdropPainter::drawTimeAxis(QPainter &painter, int w, int h, const QRegio
 
 void BackdropPainter::drawValueAxis(QPainter &painter, const TrendSeries &s, int w, int h, const QRegion &dirty)
 {
-    const PlotArea a = plotAreaFor(w, h);
+    const PlotArea a = plotAreaOf(QSize(w, h), &s);
     const QColor color = colorOf(s);
     const QPen axisPen = cosmeticPen(QColor(s.red() / 2, s.green() / 2, s.blue() / 2));
     const QPen textPen = cosmeticPen(color);
@@ -187,29 +242,17 @@ void BackdropPainter::drawValueAxis(QPainter &painter, const TrendSeries &s, int
                   unit.isEmpty() ? name : QStringLiteral("%1[%2]").arg(name, unit), dirty);
 
     const std::optional<PixelTarget> pixels = PixelTarget::of(painter);
-    const auto line = [&](double v) {
+    forEachValueLine(s, [&](double v) {
         const int y = Mapper::y(a, s, v);
         painter.setPen(axisPen);
         if (m_parts & Lines)
             drawDotted(painter, pixels, QPoint(a.left, y), QPoint(axisRight - 1, y));
-        const QRect box(QPoint(a.left / 10, y - h / 30), QPoint(a.left - 1, y + h / 30 - 1));
+        const QRect box = valueLabelBox(a, QSize(w, h), y);
         if (!wanted(box))
             return;
         painter.setPen(textPen);
-        const QString label = !s.isDigital() ? valueLabel(v, s.minValue(), s.maxValue())
-                              : v != 0.0     ? QStringLiteral("ON")
-                                             : QStringLiteral("OFF");
-        drawLabel(painter, box, Qt::AlignLeft | Qt::AlignVCenter, label, dirty);
-    };
-    if (s.isDigital()) {
-        line(1.0);
-        line(0.0);
-        return;
-    }
-    const double step = (s.maxValue() - s.minValue()) / 10;
-    double v = s.maxValue();
-    for (int i = 0; i < 11; ++i, v -= step)
-        line(v);
+        drawLabel(painter, box, Qt::AlignLeft | Qt::AlignVCenter, valueLineLabel(s, v), dirty);
+    });
 }
 
 } // namespace qn

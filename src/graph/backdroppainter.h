@@ -10,6 +10,10 @@
 #include <QSize>
 #include <QStaticText>
 
+#include "graph/coordinates.h"
+
+#include <functional>
+
 class QPainter;
 
 namespace qn {
@@ -19,6 +23,14 @@ class TrendSeries;
 
 // The size of the label font at a canvas size.
 int labelFontPixels(int w, int h);
+// The plot area of a canvas of that size whose value axis shows focus (null: none): room
+// is made left of it for the widest value label the focused range gives at that size.
+PlotArea plotAreaOf(QSize size, const TrendSeries *focus);
+// The box a value label at height y stands in, left-aligned and vertically centred.
+QRect valueLabelBox(const PlotArea &area, QSize size, int y);
+// The values of a series' axis lines from the top down, and the label of each.
+void forEachValueLine(const TrendSeries &series, const std::function<void(double)> &line);
+QString valueLineLabel(const TrendSeries &series, double value);
 
 class BackdropPainter final {
 public:
@@ -40,6 +52,7 @@ private:
 
     // For the length of one draw.
     const TimeWindow *m_window = nullptr;
+    const TrendSeries *m_focus = nullptr;
     int m_parts = AllParts;
     QRect m_labelClip;
     // Laid-out labels by text, for the font they were laid out in.

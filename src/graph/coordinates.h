@@ -12,9 +12,19 @@ struct PlotArea {
     int left = 0, top = 0, right = 0, bottom = 0; // L, T, R, B in canvas pixels
 };
 
-inline PlotArea plotAreaFor(int w, int h)
+// Where the value labels begin: a tenth of the plot's usual left margin.
+inline int valueLabelLeft(int w)
 {
-    return {int(0.1 * w), int(0.06 * h), int(0.93 * w), int(0.9 * h)};
+    return int(0.1 * w) / 10;
+}
+
+// labelWidth: the widest value label in pixels. The plot's left edge moves right as far as
+// it takes for such a label to end clear of the frame (at L - 1), up to 0.4 w.
+inline PlotArea plotAreaFor(int w, int h, int labelWidth = 0)
+{
+    const int usual = int(0.1 * w);
+    const int left = std::max(usual, std::min(valueLabelLeft(w) + labelWidth + 2, int(0.4 * w)));
+    return {left, int(0.06 * h), int(0.93 * w), int(0.9 * h)};
 }
 
 // Coordinates far outside the picture are pinned so the conversion to int stays defined.

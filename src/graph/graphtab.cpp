@@ -5,6 +5,7 @@
 #include "graph/trendcanvas.h"
 #include "model/inputrange.h"
 #include "ui/accessibility.h"
+#include "ui/elidedtext.h"
 #include "ui/fonts.h"
 #include "ui/keyguard.h"
 
@@ -81,10 +82,13 @@ GraphTab::GraphTab(QWidget *parent, Model model)
     m_legends = {m_ui->legendLabel0, m_ui->legendLabel1, m_ui->legendLabel2, m_ui->legendLabel3, m_ui->legendLabel4};
     m_values = {m_ui->valueLabel0, m_ui->valueLabel1, m_ui->valueLabel2, m_ui->valueLabel3, m_ui->valueLabel4};
     m_scaleButtons = {m_ui->scaleButton0, m_ui->scaleButton1, m_ui->scaleButton2};
-    // Between the focus list and the first legend, where nothing else stands.
-    m_valuesTime = new QLabel(this);
-    m_valuesTime->setObjectName(QStringLiteral("valuesTimeLabel"));
-    m_valuesTime->setGeometry(618, 144, 185, 18);
+    // Between the focus list and the first legend; its room stays when it is hidden, so the
+    // legend does not jump as the operator scrolls back and forth.
+    m_valuesTime = m_ui->valuesTimeLabel;
+    QSizePolicy keepRoom = m_valuesTime->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    keepRoom.setHorizontalPolicy(QSizePolicy::Ignored);
+    m_valuesTime->setSizePolicy(keepRoom);
     m_valuesTime->hide();
     exposeAsValueDisplay(m_valuesTime);
     keepTranslated(m_valuesTime, [this] {
@@ -102,6 +106,13 @@ GraphTab::GraphTab(QWidget *parent, Model model)
         m_swatches[i]->setPalette(pal);
         m_swatches[i]->setAutoFillBackground(true);
         m_values[i]->setFont(valueFont);
+        // Readings change ten times a second and names are as long as the operator makes
+        // them: neither moves the panel's edge; the legend takes the room beside its button.
+        for (QLabel *label : {m_values[i], m_legends[i]}) {
+            QSizePolicy panelRoom = label->sizePolicy();
+            panelRoom.setHorizontalPolicy(QSizePolicy::Ignored);
+            label->setSizePolicy(panelRoom);
+        }
     }
     m_ui->periodCombo->setCurrentIndex(0);
 
@@ -131,13 +142,13 @@ GraphTab::GraphTab(QWidget *parent, Model model)
         // The page replaces these with "AI1: <signal name>"; until then (or for a model
         // without a control page) the legend names the model's own channels.
         const QString item = focusItems[i];
-        m_legends[i]->setText(item + QLatin1Char(':'));
+        setElidedText(m_legends[i], item + QLatin1Char(':'));
         QLabel *swatch = m_swatches[i];
         keepTranslated(swatch, [swatch, item] { swatch->setAccessibleName(item + tr(" 色")); });
         QLabel *value = m_values[i];
         QLabel *legend = m_legends[i];
         keepTranslated(value, [value, legend, item] {
-            if (legend->text() == item + QLatin1Char(':')) // no page has named the series yet
+            if (fullText(legend) == item + QLatin1Char(':')) // no page has named the series yet
                 value->setAccessibleName(item + tr(" 値"));
         });
     }
@@ -150,9 +161,18 @@ GraphTab::GraphTab(QWidget *parent, Model model)
         connect(checkBox(box), &QCheckBox::toggled, this, [this, box] { onCheckClicked(box); });
     for (int c = 0; c < 3; ++c)
         connect(m_scaleButtons[std::size_t(c)], &QPushButton::clicked, this, [this, c] { onScaleClicked(c); });
+    layOut();
 }
 
 GraphTab::~GraphTab() = default;
+
+void GraphTab::layOut()
+{
+    // A page not yet shown gets its resize events only when shown; its controls are placed
+    // now, so that they stand where they will (and can be clicked) before that.
+    m_ui->graphLayout->activate();
+    m_ui->controlLayout->setGeometry(m_ui->controlPanel->rect());
+}
 
 void GraphTab::changeEvent(QEvent *event)
 {
@@ -174,6 +194,12 @@ TrendCanvas *GraphTab::createCanvas()
     if (m_canvas)
         return m_canvas;
     TrendCanvas *canvas = addCanvasWithStrip(this, canvasRect());
+    // The plot takes whatever room the window gives beyond the controls, and never less
+    // than the size its proportions are made for.
+    canvas->setMinimumSize(canvasRect().size());
+    canvas->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_ui->graphLayout->insertWidget(0, canvas->parentWidget(), 1);
+    layOut();
     canvas->enableCursor(true);
     setUpModelSeries(*canvas, m_model, double(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
     m_canvas = canvas;
@@ -274,14 +300,14 @@ void GraphTab::enableScaleButton(int channel, bool enabled)
 void GraphTab::setLegendText(int index, const QString &text)
 {
     if (index >= 0 && index < kSeries) {
-        m_legends[std::size_t(index)]->setText(text);
+        setElidedText(m_legends[std::size_t(index)], text);
         m_values[std::size_t(index)]->setAccessibleName(text);
     }
 }
 
 QString GraphTab::legendText(int index) const
 {
-    return index >= 0 && index < kSeries ? m_legends[std::size_t(index)]->text() : QString();
+    return index >= 0 && index < kSeries ? fullText(m_legends[std::size_t(index)]) : QString();
 }
 
 QCheckBox *GraphTab::checkBox(int box) const

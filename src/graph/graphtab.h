@@ -55,12 +55,13 @@ public:
 
     Model model() const { return m_model; }
 
-    // Where the unit window puts the canvas inside this page (left of the controls; the
-    // scroll strip goes below it).
+    // Where the canvas stands in this page at its first size (left of the controls; the
+    // scroll strip goes below it): its origin and its smallest size.
     static QRect canvasRect();
-    // Creates the page's canvas at canvasRect() with the scroll strip under it, switches its
-    // read-out on and sets up the model's series and the minute from now (setUpModelSeries).
-    // The page owns it; a second call returns the same canvas.
+    // Creates the page's canvas at canvasRect() with the scroll strip under it, in the page's
+    // layout, where it takes all the room a larger window gives; switches its read-out on and
+    // sets up the model's series and the minute from now (setUpModelSeries). The page owns
+    // it; a second call returns the same canvas.
     TrendCanvas *createCanvas();
 
     TrendCanvas *canvas() const { return m_canvas; }
@@ -75,7 +76,8 @@ public:
     QString valueLabelText(int index) const;
     // Scale button of channel 0-2.
     void enableScaleButton(int channel, bool enabled);
-    // Legend label of series 0-4 (e.g. "AI1: 温度").
+    // Legend label of series 0-4 (e.g. "AI1: 温度"), cut with "…" beside its Scale button
+    // where it does not fit (the whole text as tooltip and accessible description).
     void setLegendText(int index, const QString &text);
     QString legendText(int index) const;
 
@@ -95,6 +97,7 @@ private:
     void onCheckClicked(int box);
     void onScaleClicked(int channel);
     void refresh();
+    void layOut();
     // The period list and the values' time follow the operator's zoom and pan.
     void showView();
     void showValuesTime();

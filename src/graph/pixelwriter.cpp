@@ -122,6 +122,36 @@ struct RasterTarget {
 };
 
 
+// The arrowheads of a trace's stretches beyond the range, each of its pixels a device pixel
+// block of the picture's scale. Few (a stretch has one every few columns), so plain fills.
+void drawClipMarks(QPainter &painter, const std::optional<RasterTarget> &raster, const Trace &trace,
+                   const QTransform &toDevice, QRgb rgb)
+{
+    if (trace.clipped.empty())
+        return;
+    thread_local std::vector<QPoint> marks;
+    thread_local std::vector<QRect> blocks;
+    marks.clear();
+    for (const ClipRun &run : trace.clipped)
+        clipMarks(run, marks);
+    const QSize block(std::max(1, int(std::abs(toDevice.m11()))), std::max(1, int(std::abs(toDevice.m22()))));
+    blocks.clear();
+    for (const QPoint &p : marks)
+        blocks.emplace_back(QPoint(toPixel(std::floor(p.x() * toDevice.m11() + toDevice.dx())),
+                                   toPixel(std::floor(p.y() * toDevice.m22() + toDevice.dy()))),
+                            block);
+    if (raster) {
+        for (const QRect &r : blocks)
+            raster->fill(r, rgb);
+        return;
+    }
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromRgb(rgb));
+    painter.drawRects(blocks.data(), int(blocks.size()));
+    painter.restore();
+}
+
 void drawTraces(QPainter &painter, const TrendScene &sc, const QTransform &toDevice, bool erase)
 {
     // 1-pixel cosmetic lines and plain rectangles on integer device points are the raster
@@ -164,6 +194,7 @@ void drawTraces(QPainter &painter, const TrendScene &sc, const QTransform &toDev
                 raster->fill(QRect(points[0], QSize(1, 1)), erase ? qRgb(0, 0, 0) : color.rgb());
             else
                 painter.drawPoint(points[0]);
+            drawClipMarks(painter, raster, trace, toDevice, erase ? qRgb(0, 0, 0) : color.rgb());
             continue;
         }
         lines.clear();
@@ -219,6 +250,7 @@ void drawTraces(QPainter &painter, const TrendScene &sc, const QTransform &toDev
             for (const QRect &r : runs)
                 raster->fill(r, rgb);
             raster->fill(QRect(points[0], QSize(1, 1)), rgb);
+            drawClipMarks(painter, raster, trace, toDevice, rgb);
             continue;
         }
         if (erase) {
@@ -232,6 +264,7 @@ void drawTraces(QPainter &painter, const TrendScene &sc, const QTransform &toDev
             painter.setBrush(Qt::black);
             painter.drawRects(runs.data(), int(runs.size()));
             painter.setBrush(Qt::NoBrush);
+            drawClipMarks(painter, raster, trace, toDevice, qRgb(0, 0, 0));
             continue;
         }
         painter.drawLines(lines.data(), int(lines.size()));
@@ -241,6 +274,7 @@ void drawTraces(QPainter &painter, const TrendScene &sc, const QTransform &toDev
             painter.drawRects(runs.data(), int(runs.size()));
             painter.setBrush(Qt::NoBrush);
         }
+        drawClipMarks(painter, raster, trace, toDevice, color.rgb());
     }
 }
 

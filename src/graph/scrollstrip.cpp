@@ -60,7 +60,6 @@ TrendCanvas *addCanvasWithStrip(QWidget *parent, const QRect &r)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     auto *canvas = new TrendCanvas(area);
-    canvas->setFixedSize(r.size());
     auto *strip = new TrendScrollStrip(area);
     strip->setFixedHeight(r.height() / 25);
     layout->addWidget(canvas);

@@ -37,7 +37,9 @@ private:
 };
 
 // A canvas at canvasRect in parent with its scroll strip under it (a 25th of its height),
-// the two in a layout of their own; the canvas follows the data. Both go with parent.
+// the two in a widget and layout of their own (the canvas's parent widget, which a page may
+// put in its layout: the canvas then grows with it); the canvas follows the data. Both go
+// with parent.
 TrendCanvas *addCanvasWithStrip(QWidget *parent, const QRect &canvasRect);
 
 } // namespace qn

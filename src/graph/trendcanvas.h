@@ -92,7 +92,8 @@ public:
     bool pictureValid() const { return m_pictureValid; }
     int refreshCount() const { return m_refreshCount; } // full-picture invalidations so far
 
-    PlotArea plotArea() const { return plotAreaFor(width(), height()); }
+    // Its left edge leaves room for the focused series' widest value label.
+    PlotArea plotArea() const { return plotAreaOf(size(), series(m_focusIndex)); }
     // The cursor read-out box, (0.4 w, 0) up to but excluding (0.8 w, T - 2).
     QRect readoutRect() const;
 

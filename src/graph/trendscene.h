@@ -20,12 +20,32 @@ namespace qn {
 class TimeWindow;
 class TrendSeries;
 
+// A stretch of a trace whose values lie beyond the value axis's range: drawn along the
+// plot's edge at edgeY, from column x0 to x1, and marked there (clipMarks) so that it does
+// not read as a value on the edge.
+struct ClipRun {
+    int x0 = 0, x1 = 0;
+    int edgeY = 0;
+    int markLeft = 0, markRight = 0; // the plot's edges: marks keep inside them
+    bool above = false; // above the range (top edge), else below it (bottom edge)
+    bool operator==(const ClipRun &) const = default;
+};
+
 struct Trace {
     std::uint32_t color = 0;
     bool wide = false;
     std::vector<QPoint> points; // the selected samples (selectSamples), one pixel each
+    std::vector<ClipRun> clipped; // left to right
     bool operator==(const Trace &) const = default;
 };
+
+// The marks of a clipped stretch: small arrowheads just inside the edge pointing out of
+// the plot, one at the stretch's first column and then every kClipMarkSpacing columns, each
+// as the pixels (in the trace's coordinates) to light. A stretch that only grows to the
+// right keeps its marks and gains new ones.
+constexpr int kClipMarkSpacing = 8;
+constexpr int kClipMarkReach = 4; // how far a mark reaches into the plot and to either side
+void clipMarks(const ClipRun &run, std::vector<QPoint> &pixels);
 
 struct TrendScene {
     QSize size;

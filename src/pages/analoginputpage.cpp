@@ -5,6 +5,7 @@
 #include "pages/pagecolours.h"
 #include "graph/trendcanvas.h"
 #include "ui/accessibility.h"
+#include "ui/elidedtext.h"
 #include "ui/fonts.h"
 #include "ui/showntext.h"
 
@@ -157,12 +158,12 @@ void AnalogInputPage::initialisePage()
     UnitSettingsStore &store = unitSettings();
     for (int o = 0; o < kOutputs; ++o) {
         const QString name = store.getSignalName(kModelCode, unitId(), kOutputKind, o);
-        setDisplayText(m_doNames[o], name);
+        setElidedText(m_doNames[o], name);
         setSeriesLegend(kFirstDoSeries + o, doLegend(o, name));
     }
     for (int c = 0; c < kInputs; ++c) {
         const QString name = store.getSignalName(kModelCode, unitId(), kInputKind, c);
-        setDisplayText(m_aiNames[c], name);
+        setElidedText(m_aiNames[c], name);
         setSeriesLegend(c, aiLegend(c, name));
     }
 
@@ -430,9 +431,9 @@ QString AnalogInputPage::logHeader() const
 {
     QStringList names;
     for (int c = 0; c < kInputs; ++c)
-        names << logColumnName(m_aiNames[c]->text(), c + 1, QStringLiteral("AI%1").arg(c + 1));
+        names << logColumnName(fullText(m_aiNames[c]), c + 1, QStringLiteral("AI%1").arg(c + 1));
     for (int o = 0; o < kOutputs; ++o)
-        names << logColumnName(m_doNames[o]->text(), o + 1, QStringLiteral("DO%1").arg(o + 1));
+        names << logColumnName(fullText(m_doNames[o]), o + 1, QStringLiteral("DO%1").arg(o + 1));
     return analogInputLogHeader(names);
 }
 
@@ -550,8 +551,8 @@ ScaledChannel AnalogInputPage::scaled(int channel)
 QString AnalogInputPage::signalName(RecordKind kind, int channel) const
 {
     if (kind == kOutputKind)
-        return channel >= 0 && channel < kOutputs ? m_doNames[channel]->text() : QString();
-    return channel >= 0 && channel < kInputs ? m_aiNames[channel]->text() : QString();
+        return channel >= 0 && channel < kOutputs ? fullText(m_doNames[channel]) : QString();
+    return channel >= 0 && channel < kInputs ? fullText(m_aiNames[channel]) : QString();
 }
 
 QString AnalogInputPage::measuredText(int channel) const
@@ -569,12 +570,12 @@ void AnalogInputPage::applySignalName(RecordKind kind, int channel, const QStrin
     if (kind == kOutputKind) {
         if (channel < 0 || channel >= kOutputs)
             return;
-        setDisplayText(m_doNames[channel], name);
+        setElidedText(m_doNames[channel], name);
         setSeriesLegend(kFirstDoSeries + channel, doLegend(channel, name));
     } else {
         if (channel < 0 || channel >= kInputs)
             return;
-        setDisplayText(m_aiNames[channel], name);
+        setElidedText(m_aiNames[channel], name);
         setSeriesLegend(channel, aiLegend(channel, name));
     }
     unitSettings().setSignalName(kModelCode, unitId(), kind, channel, name);

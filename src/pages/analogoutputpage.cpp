@@ -11,6 +11,7 @@
 #include "model/outputmode.h"
 #include "settings/unitsettings.h"
 #include "ui/accessibility.h"
+#include "ui/elidedtext.h"
 #include "ui/fonts.h"
 
 #include <QEvent>
@@ -134,7 +135,7 @@ void AnalogOutputPage::initialisePage()
         const int channels = kind == kOutputKind ? outputs() : inputs();
         for (int c = 0; c < channels; ++c) {
             const QString name = store.getSignalName(m_traits.settingsCode, unitId(), kind, c);
-            setDisplayText(kind == kOutputKind ? m_aoControls[c].name : m_diControls[c].name, name);
+            setElidedText(kind == kOutputKind ? m_aoControls[c].name : m_diControls[c].name, name);
             setSeriesLegend(seriesOf(kind, c), legend(kind, c, name));
         }
     }
@@ -425,10 +426,10 @@ QString AnalogOutputPage::logHeader() const
 {
     QStringList inputNames;
     for (int m = 0; m < inputs(); ++m)
-        inputNames << logColumnName(m_diControls[m].name->text(), m + 1, QStringLiteral("DI%1").arg(m + 1));
+        inputNames << logColumnName(fullText(m_diControls[m].name), m + 1, QStringLiteral("DI%1").arg(m + 1));
     QStringList outputNames;
     for (int c = 0; c < outputs(); ++c)
-        outputNames << wholeLogColumnName(m_aoControls[c].name->text(), c + 1, QStringLiteral("AO%1").arg(c + 1));
+        outputNames << wholeLogColumnName(fullText(m_aoControls[c].name), c + 1, QStringLiteral("AO%1").arg(c + 1));
     return analogOutputLogHeader(inputNames, outputNames);
 }
 
@@ -535,7 +536,7 @@ void AnalogOutputPage::onSignalNameButton(RecordKind kind, int channel)
 
 void AnalogOutputPage::applySignalName(RecordKind kind, int channel, const QString &name)
 {
-    setDisplayText(kind == kOutputKind ? m_aoControls[channel].name : m_diControls[channel].name, name);
+    setElidedText(kind == kOutputKind ? m_aoControls[channel].name : m_diControls[channel].name, name);
     setSeriesLegend(seriesOf(kind, channel), legend(kind, channel, name));
     unitSettings().setSignalName(m_traits.settingsCode, unitId(), kind, channel, name);
     log().requestHeader();
@@ -544,8 +545,8 @@ void AnalogOutputPage::applySignalName(RecordKind kind, int channel, const QStri
 QString AnalogOutputPage::signalName(RecordKind kind, int channel) const
 {
     if (kind == kOutputKind)
-        return validChannel(channel) ? m_aoControls[channel].name->text() : QString();
-    return channel >= 0 && channel < inputs() ? m_diControls[channel].name->text() : QString();
+        return validChannel(channel) ? fullText(m_aoControls[channel].name) : QString();
+    return channel >= 0 && channel < inputs() ? fullText(m_diControls[channel].name) : QString();
 }
 
 QString AnalogOutputPage::valueEditText(int channel) const { return m_aoControls.at(size_t(channel)).valueEdit->text(); }

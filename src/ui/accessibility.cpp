@@ -1,5 +1,7 @@
 #include "ui/accessibility.h"
 
+#include "ui/elidedtext.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
@@ -87,7 +89,9 @@ void installFactoryOnce()
     (void)installed;
 }
 
-void announceChange(QLabel *label, const QString &oldValue)
+} // namespace
+
+void announceValueChange(QLabel *label, const QString &oldValue)
 {
     if (!QAccessible::isActive()) // no assistive tool listens
         return;
@@ -97,8 +101,6 @@ void announceChange(QLabel *label, const QString &oldValue)
     QAccessibleTextUpdateEvent textChanged(label, 0, oldValue, newValue);
     QAccessible::updateAccessibility(&textChanged);
 }
-
-} // namespace
 
 void exposeAsValueDisplay(QLabel *label, const QString &name)
 {
@@ -124,7 +126,7 @@ void setDisplayText(QLabel *label, const QString &text)
     const QString old = accessibleValueText(label);
     label->setText(text);
     if (accessibleValueText(label) != old)
-        announceChange(label, old);
+        announceValueChange(label, old);
 }
 
 void setAccessibleState(QLabel *display, const QString &words)
@@ -132,13 +134,13 @@ void setAccessibleState(QLabel *display, const QString &words)
     const QString old = accessibleValueText(display);
     display->setProperty(kStateWords, words);
     if (words != old)
-        announceChange(display, old);
+        announceValueChange(display, old);
 }
 
 QString accessibleValueText(const QLabel *display)
 {
     const QVariant words = display->property(kStateWords);
-    return words.isValid() ? words.toString() : display->text();
+    return words.isValid() ? words.toString() : fullText(display);
 }
 
 QLabel *linkAccessibleLabel(QWidget *control, const QString &text)

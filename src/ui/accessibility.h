@@ -25,8 +25,11 @@ void setDisplayText(QLabel *label, const QString &text);
 // For a display that shows its state by colour or picture only: the state in words
 // ("ON", "OFF"), exposed as its value and text instead of the label's (empty) text.
 void setAccessibleState(QLabel *display, const QString &words);
-// What assistive tools read as the display's value: its state words, or its text.
+// What assistive tools read as the display's value: its state words, or its whole text
+// (a text cut to fit, setElidedText, is read whole).
 QString accessibleValueText(const QLabel *display);
+// Tells assistive tools that the display's value changed from oldValue (when one listens).
+void announceValueChange(QLabel *display, const QString &oldValue);
 
 // Gives control a label whose text says what it is (empty: its accessible name), linked
 // as its buddy so that readers find it through the labelled-by relation. The label is a

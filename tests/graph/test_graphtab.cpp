@@ -11,6 +11,8 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
+#include <QAccessible>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -69,11 +71,95 @@ TEST(GraphTabLayout, CanvasPlacementAndCreation)
     ASSERT_NE(f.canvas, nullptr);
     EXPECT_EQ(f.tab->canvas(), f.canvas);
     EXPECT_TRUE(f.canvas->cursorEnabled());
-    EXPECT_EQ(f.canvas->size(), QSize(600, 400));
+    EXPECT_GE(f.canvas->width(), 600);
+    EXPECT_GE(f.canvas->height(), 400);
     EXPECT_EQ(f.canvas->mapTo(f.tab, QPoint(0, 0)), QPoint(8, 10));
-    EXPECT_LE(f.canvas->scrollStrip()->mapTo(f.tab, f.canvas->scrollStrip()->rect().topRight()).x(),
-              f.child<QLabel>("swatch0")->x());
+    const QLabel *swatch = f.child<QLabel>("swatch0");
+    EXPECT_LT(f.canvas->scrollStrip()->mapTo(f.tab, f.canvas->scrollStrip()->rect().topRight()).x(),
+              swatch->mapTo(f.tab, QPoint(0, 0)).x());
     EXPECT_EQ(f.tab->createCanvas(), f.canvas) << "one canvas per page";
+}
+
+// A 16-byte signal name (8 full-width characters) in every legend, at the usual font, at
+// twice its size (192 dpi) and with a longer button text (a translation): each legend is cut
+// with "…" clear of its Scale button and read whole by tooltip, reader and page.
+struct LegendCase {
+    double fontScale;
+    const char *buttonText;
+};
+
+class GraphTabLegend : public ::testing::TestWithParam<LegendCase> {};
+
+TEST_P(GraphTabLegend, LongNamesAreCutClearOfTheScaleButtons)
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *tab = new GraphTab(nullptr, Model::QN210);
+    QFont font = tab->font();
+    font.setPointSizeF(font.pointSizeF() * GetParam().fontScale);
+    tab->setFont(font);
+    tab->createCanvas();
+    layout->addWidget(tab);
+    const QString name = QStringLiteral("温度センサー１２");
+    for (int i = 0; i < GraphTab::kSeries; ++i)
+        tab->setLegendText(i, QStringLiteral("AI%1: ").arg(i + 1) + name);
+    for (int c = 0; c < 3; ++c)
+        tab->findChild<QPushButton *>(QStringLiteral("scaleButton%1").arg(c))->setText(GetParam().buttonText);
+    window.show();
+    for (int i = 0; i < GraphTab::kSeries; ++i) {
+        const QString whole = QStringLiteral("AI%1: ").arg(i + 1) + name;
+        const auto *legend = tab->findChild<QLabel *>(QStringLiteral("legendLabel%1").arg(i));
+        const QRect legendRect(legend->mapTo(tab, QPoint(0, 0)), legend->size());
+        EXPECT_LE(legend->fontMetrics().horizontalAdvance(legend->text()), legend->contentsRect().width()) << i;
+        EXPECT_TRUE(legend->text() == whole || legend->text().endsWith(QChar(0x2026))) << i;
+        EXPECT_EQ(legend->toolTip(), legend->text() == whole ? QString() : whole) << i;
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QLabel *>(legend))->text(QAccessible::Description),
+                  whole);
+        EXPECT_EQ(tab->legendText(i), whole);
+        EXPECT_GT(legendRect.right(), tab->canvas()->mapTo(tab, QPoint(tab->canvas()->width(), 0)).x());
+        if (i < 3) {
+            const auto *button = tab->findChild<QPushButton *>(QStringLiteral("scaleButton%1").arg(i));
+            const QRect buttonRect(button->mapTo(tab, QPoint(0, 0)), button->size());
+            EXPECT_FALSE(legendRect.intersects(buttonRect)) << i;
+            EXPECT_GE(button->width(), button->sizeHint().width()) << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, GraphTabLegend,
+                         ::testing::Values(LegendCase{1.0, "Scale"}, LegendCase{2.0, "Scale"},
+                                           LegendCase{1.0, "Skalierung..."}));
+
+// A maximised window gives the graph page more room: the plot takes it, the controls keep
+// their width, and the window onto the history stays where it was.
+TEST(GraphTabLayout, PlotGrowsWithTheWindow)
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *tab = new GraphTab(nullptr, Model::QN210);
+    TrendCanvas *canvas = tab->createCanvas();
+    setUpModelSeries(*canvas, Model::QN210, kT0);
+    layout->addWidget(tab);
+    window.show();
+    for (int s = 0; s <= 600; ++s)
+        canvas->series(0)->addSample(kT0 + s, 5.0);
+    canvas->setTimeRange(0, 0);
+    const QSize before = canvas->size();
+    const int panelWidth = tab->findChild<QWidget *>("controlPanel")->width();
+    const double start = canvas->viewStart(), end = canvas->viewEnd();
+    window.resize(window.size() + QSize(800, 500));
+    layout->activate();
+    EXPECT_GE(canvas->width(), before.width() + 750);
+    EXPECT_GE(canvas->height(), before.height() + 450);
+    EXPECT_EQ(tab->findChild<QWidget *>("controlPanel")->width(), panelWidth);
+    EXPECT_EQ(canvas->scrollStrip()->width(), canvas->width());
+    EXPECT_EQ(canvas->viewStart(), start);
+    EXPECT_EQ(canvas->viewEnd(), end);
+    const TrendScene scene = canvas->scene();
+    EXPECT_EQ(scene.size, canvas->size());
+    ASSERT_FALSE(scene.traces.empty());
+    EXPECT_GT(scene.traces.back().points.back().x() - scene.traces.back().points.front().x(),
+              (canvas->plotArea().right - canvas->plotArea().left) * 9 / 10);
 }
 
 TEST(GraphTabView, PeriodListAndValuesTimeFollowTheZoom)

@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -258,7 +259,8 @@ TEST_F(Qn210Settings, EveryNameButtonRenamesItsChannelEverywhere)
     readOnce();
     int n = 0;
     for (const Case &c : cases) {
-        const QString name = QStringLiteral("信号%1").arg(++n);
+        // The first a full 16 bytes: 8 full-width characters, wider than its display.
+        const QString name = ++n == 1 ? QStringLiteral("温度センサー１２") : QStringLiteral("信号%1").arg(n);
         script.then<SignalNameDialog>([&](SignalNameDialog &d) {
             EXPECT_EQ(d.windowTitle(), "信号名の編集");
             EXPECT_EQ(control<QLineEdit>(d, "nameEdit")->text(), QString::fromLatin1(c.oldName));
@@ -273,13 +275,20 @@ TEST_F(Qn210Settings, EveryNameButtonRenamesItsChannelEverywhere)
         EXPECT_EQ(window->graphTab()->legendText(c.series), QString::fromLatin1(c.legend) + name);
         EXPECT_EQ(QString::fromStdString(window->canvas()->series(c.series)->name()),
                   QString::fromLatin1(c.legend) + name);
+        // The display shows what fits (cut with "…") and a reader hears the whole name.
+        auto *display = page->findChild<QLabel *>(QString::fromLatin1(c.button).remove(QStringLiteral("Button")));
+        ASSERT_NE(display, nullptr) << c.button;
+        EXPECT_TRUE(display->text() == name || display->text().endsWith(QChar(0x2026))) << c.button;
+        EXPECT_GE(display->width(), display->minimumWidth()) << c.button;
+        EXPECT_LT(display->geometry().right(), button->geometry().left()) << c.button;
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(display)->text(QAccessible::Description), name);
     }
     EXPECT_EQ(script.runs, 5);
     // The next row comes after a header with the new names, in the same file.
     readOnce();
     const QList<QByteArray> lines = fileLines(logFile());
     ASSERT_EQ(lines.size(), 4);
-    EXPECT_EQ(fromCp932(lines[2]), "日付,時刻,信号1,単位1,信号2,単位2,信号3,単位3,信号4,信号5");
+    EXPECT_EQ(fromCp932(lines[2]), "日付,時刻,温度センサー１２,単位1,信号2,単位2,信号3,単位3,信号4,信号5");
 }
 
 TEST_F(Qn210Settings, NameDialogGetsSixteenCharactersAndCancelKeepsTheName)

@@ -1,5 +1,6 @@
 // What assistive tools read from value displays, lamps and labelled combo boxes.
 #include "ui/accessibility.h"
+#include "ui/elidedtext.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -48,6 +49,32 @@ TEST(Accessibility, LampExposesItsStateInWords)
         EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("DO1 出力状態"));
         EXPECT_EQ(iface->text(QAccessible::Value), state);
         EXPECT_EQ(shownText(iface), state);
+    }
+}
+
+// A signal name of 16 bytes (8 full-width or 16 half-width characters) in a name display.
+TEST(Accessibility, ElidedNameIsReadWhole)
+{
+    QWidget page;
+    auto *label = new QLabel(&page);
+    label->setFrameShape(QFrame::StyledPanel);
+    label->setGeometry(0, 0, 60, 20);
+    exposeAsValueDisplay(label, QStringLiteral("AI1 信号名"));
+    page.show();
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(label);
+    for (const QString name : {"温度センサー１２", "ABCDEFGHIJKLMNOP", "1"}) {
+        label->resize(60, 20);
+        setElidedText(label, name);
+        const bool fits = label->text() == name;
+        EXPECT_TRUE(fits || label->text().endsWith(QChar(0x2026))) << label->text().toStdString();
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width());
+        EXPECT_EQ(label->toolTip(), fits ? QString() : name);
+        EXPECT_EQ(iface->text(QAccessible::Description), name);
+        EXPECT_EQ(iface->text(QAccessible::Value), name);
+        EXPECT_EQ(fullText(label), name);
+        label->resize(400, 20); // room enough: the whole name, no tooltip
+        EXPECT_EQ(label->text(), name);
+        EXPECT_TRUE(label->toolTip().isEmpty());
     }
 }
 
