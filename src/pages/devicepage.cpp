@@ -44,10 +44,12 @@ DevicePage::DevicePage(QWidget *parent, Model model, DevicePageArgs args)
                 [this](bool failing, const QDateTime &firstLost) { emit logWriteStateChanged(failing, firstLost); }),
       m_trend(model, m_args.canvas, m_args.graphTab), m_clock(this, [this] { onTick(); }),
       m_chain([this] { showTimeoutMessage(); }),
-      m_life(*this, [this] {
-          m_session.reset();
-          emit closed();
-      })
+      m_life(*this,
+             [this] {
+                 m_session.reset();
+                 emit closed();
+             }),
+      m_link({[this] { onLinkChanged(); }, [this] { onReconnected(); }})
 {
     m_session = std::make_unique<UnitSession>(m_dispatcher.get(), m_args.timeouts);
 
@@ -91,6 +93,32 @@ void DevicePage::onTick()
     if (paused() || isClosing())
         return;
     tick();
+    // A page that reads nothing on a timer (a QN-120 with nothing automatic) would never
+    // find out that its unit went away, nor that it came back. When nothing has been on
+    // its way for a while it asks the unit for its model ID: a read that changes nothing
+    // on the unit, costs one short reply, writes no log row and shows nothing but the
+    // link's state. Its failure shows no message either; the window's link state says it.
+    if (m_link.tickWantsProbe())
+        m_session->getUnitModelID(completion([](const Result<UnitModelId> &) {}));
+}
+
+void DevicePage::onLinkChanged()
+{
+    if (m_displaysStale != m_link.valuesStale()) {
+        m_displaysStale = m_link.valuesStale();
+        for (QWidget *display : m_unitValueDisplays)
+            display->setEnabled(!m_displaysStale);
+    }
+    emit linkStateChanged();
+}
+
+void DevicePage::onReconnected()
+{
+    // Queued behind whatever the operator has already sent, so a value just set is read
+    // back rather than overwritten. A chain still running reads on after the reconnect
+    // (a failure would have dropped it), so it is left to finish.
+    if (!chainRunning())
+        readUnitState();
 }
 
 std::optional<int> DevicePage::readPeriod(const QLineEdit *edit)

@@ -15,6 +15,7 @@
 #include "model/model.h"
 #include "csvlog/channellog.h"
 #include "pages/automode.h"
+#include "pages/linkwatch.h"
 #include "pages/logfeed.h"
 #include "pages/pageclock.h"
 #include "pages/pagelifecycle.h"
@@ -138,12 +139,17 @@ public:
     // the time of the first lost row, in the log's own date and time format.
     static QString logWriteErrorText(const QDateTime &firstLostRow) { return LogFeed::writeErrorText(firstLostRow); }
 
+    // Whether the unit answers the page's requests, since when not, and the last reading.
+    const LinkWatch &link() const { return m_link; }
+
 signals:
     // The page has stopped its session and may be destroyed (deleteLater) now.
     void closed();
     // Rows stopped reaching the log file (a full disk, say), or reach it again. Readings
     // and the graph go on either way; the window shows the state, no message box.
     void logWriteStateChanged(bool failing, const QDateTime &firstLostRow);
+    // The link's state or the time of the last reading changed (see link()).
+    void linkStateChanged();
 
 protected:
     DevicePage(QWidget *parent, Model model, DevicePageArgs args);
@@ -152,21 +158,39 @@ protected:
     virtual void initialisePage() = 0;
     // Every 100 ms unless paused: move counters, post requests; nothing else.
     virtual void tick() = 0;
+    // Reads what the unit holds (ranges, thresholds, outputs ...) and shows it, as the
+    // start-up does after the controls are made. Runs again when the link comes back
+    // after failures: the unit may have been restarted with other settings. Only reads:
+    // the page's own idea of the unit is never written back to it.
+    virtual void readUnitState() = 0;
 
     // The completion of one of the page's requests, as in
     //   session()->getDO(completion([this](const Result<DigitalOutputs> &r) { onGetDO(r); }));
     // The handler gets the request's result; it does not run once the page is gone or
     // closing, and runs inside the lifecycle's CallbackScope.
+    // Every result also tells the page's link watch whether the unit answered.
     template <typename Handler>
     auto completion(Handler handler)
     {
+        m_link.posted();
         return [watch = m_lifetime.watch(), page = this, handler = std::move(handler)](auto result) {
             if (!watch.alive() || page->isClosing())
                 return;
-            PageLifecycle::CallbackScope scope(page->m_life);
-            handler(std::move(result));
+            const bool ok = result.ok();
+            {
+                PageLifecycle::CallbackScope scope(page->m_life);
+                handler(std::move(result));
+            }
+            if (!page->isClosing())
+                page->m_link.finished(ok, QDateTime::currentDateTime());
         };
     }
+
+    // A reading the page shows has come from the unit: its displays are current again.
+    void readingArrived() { m_link.readingArrived(QDateTime::currentDateTime()); }
+    // The displays that show what the unit holds (values, lamps, bars): greyed out while
+    // what they show is older than the link (from a failure until the next reading).
+    void markAsUnitValue(QWidget *display) { m_unitValueDisplays.push_back(display); }
 
     // Start-up chain: requests run one after another, each step posted from the completion
     // of the one before. A step posts one request; its completion calls chainStepDone with
@@ -206,6 +230,8 @@ protected:
 
 private:
     void onTick();
+    void onLinkChanged();
+    void onReconnected();
 
     // Ended first thing in the destructor: the page's completions check it.
     Lifetime m_lifetime;
@@ -219,6 +245,9 @@ private:
     PageClock m_clock;
     StartupChain m_chain;
     PageLifecycle m_life;
+    LinkWatch m_link;
+    std::vector<QWidget *> m_unitValueDisplays;
+    bool m_displaysStale = false;
 };
 
 } // namespace qn

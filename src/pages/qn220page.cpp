@@ -87,6 +87,7 @@ void Qn220Page::onStartupDO(const Result<DigitalOutputs> &result)
         return;
     }
     storeDoPattern(result->pattern);
+    readingArrived();
 }
 
 void Qn220Page::onGetTCSetting(const Result<ThermocoupleSetting> &result)
