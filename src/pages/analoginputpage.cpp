@@ -204,10 +204,8 @@ std::vector<DevicePage::ChainStep> AnalogInputPage::settingSteps()
 
 void AnalogInputPage::onGetDO(const Result<DigitalOutputs> &result)
 {
-    if (result) {
+    if (result)
         storeDoPattern(result->pattern);
-        readingArrived();
-    }
     chainStepDone(result.ok());
 }
 
@@ -215,6 +213,7 @@ void AnalogInputPage::storeDoPattern(int pattern)
 {
     m_doState = {pattern & 1, (pattern >> 1) & 1};
     showLamps();
+    readingArrived({m_lamps[0], m_lamps[1]});
 }
 
 void AnalogInputPage::onGetADCsps(const Result<AdcRate> &result)
@@ -306,7 +305,8 @@ void AnalogInputPage::onGetAllAI(const Result<AnalogInputs> &result)
     const std::array<int, kInputs> codes = result->values();
     for (int c = 0; c < kInputs; ++c)
         showReading(c, codes[c]);
-    readingArrived();
+    readingArrived({m_measured[0], m_measured[1], m_measured[2], m_convertedLabels[0], m_convertedLabels[1],
+                    m_convertedLabels[2], m_bars[0], m_bars[1], m_bars[2]});
 
     std::vector<double> values;
     QStringList labels;
@@ -452,7 +452,6 @@ void AnalogInputPage::onSetDO(const Result<DigitalOutputs> &result)
         return;
     }
     storeDoPattern(result->pattern);
-    readingArrived();
 }
 
 void AnalogInputPage::showLamps()

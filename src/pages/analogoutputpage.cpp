@@ -177,7 +177,7 @@ void AnalogOutputPage::onGetAO(const Result<AnalogOutput> &result)
     if (!ch.scaling.hasOwnRange())
         scaled(channel).useDefaultRange();
     scaled(channel).sendUnit();
-    readingArrived();
+    outputConfirmed(channel);
     chainStepDone(true);
 }
 
@@ -207,9 +207,6 @@ void AnalogOutputPage::showConfirmed(int channel)
     m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, ch.value)));
     showOutput(channel);
     setControlState(channel, ch.outputOn ? ControlState::On : ControlState::Off);
-    // The graph's value beside the legend says the same as the page.
-    if (graphTab())
-        graphTab()->setValueLabel(seriesOf(kOutputKind, channel), fromStd(ao::graphValueText(ch.value)));
 }
 
 // ---- the tick ----------------------------------------------------------------------
@@ -269,7 +266,7 @@ void AnalogOutputPage::onSetValue(int channel, const Result<AnalogOutput> &resul
     ch.writesPending = std::max(ch.writesPending - 1, 0);
     if (result) {
         ch.confirmedRaw = ao::signExtend16(result->raw);
-        readingArrived();
+        outputConfirmed(channel);
         return;
     }
     outputFailed(channel);
@@ -281,10 +278,16 @@ void AnalogOutputPage::onSwitchOff(int channel, const Result<AnalogOutput> &resu
     ch.writesPending = std::max(ch.writesPending - 1, 0);
     if (result) {
         ch.confirmedRaw = 0;
-        readingArrived();
+        outputConfirmed(channel);
         return;
     }
     outputFailed(channel);
+}
+
+void AnalogOutputPage::outputConfirmed(int channel)
+{
+    const OutputChannelRow &c = m_aoControls[channel];
+    readingArrived({c.lamp, c.display, c.bar});
 }
 
 void AnalogOutputPage::outputFailed(int channel)
@@ -332,6 +335,10 @@ void AnalogOutputPage::showOutput(int channel)
                    fromStd(ao::displayText(ch.mode, ao::physicalFromRaw(ch.mode, ch.raw))));
     showLamp(m_aoControls[channel].lamp, ch.outputOn);
     updateBar(channel);
+    // The graph's value beside the legend says the same as the page, also between
+    // readings of the inputs (which is when the graph takes its samples).
+    if (graphTab())
+        graphTab()->setValueLabel(seriesOf(kOutputKind, channel), fromStd(ao::graphValueText(ch.value)));
 }
 
 void AnalogOutputPage::updateBar(int channel)
@@ -373,6 +380,7 @@ void AnalogOutputPage::onGetDI(const Result<DigitalInputs> &result)
     for (int m = 0; m < inputs(); ++m) {
         m_diState[m] = (result->bits >> m) & 1;
         showLamp(m_diControls[m].lamp, m_diState[m]);
+        readingArrived({m_diControls[m].lamp});
     }
     if (result->tag == kStartupRead)
         return;

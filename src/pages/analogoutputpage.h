@@ -103,6 +103,7 @@ private:
     void onSetValue(int channel, const Result<AnalogOutput> &result);
     void onSwitchOff(int channel, const Result<AnalogOutput> &result);
     void outputFailed(int channel);
+    void outputConfirmed(int channel);
     // Edit, lamp, display, bar, buttons and the graph's value from the confirmed output.
     void showConfirmed(int channel);
     void onSetADCThreshold(const Result<Threshold> &result);

@@ -104,12 +104,21 @@ void DevicePage::onTick()
 
 void DevicePage::onLinkChanged()
 {
-    if (m_displaysStale != m_link.valuesStale()) {
-        m_displaysStale = m_link.valuesStale();
+    if (m_link.answering()) {
+        m_outageShown = false;
+    } else if (!m_outageShown) {
+        m_outageShown = true;
         for (QWidget *display : m_unitValueDisplays)
-            display->setEnabled(!m_displaysStale);
+            display->setEnabled(false);
     }
     emit linkStateChanged();
+}
+
+void DevicePage::readingArrived(std::initializer_list<QWidget *> fresh)
+{
+    for (QWidget *display : fresh)
+        display->setEnabled(true);
+    m_link.readingArrived(QDateTime::currentDateTime());
 }
 
 void DevicePage::onReconnected()

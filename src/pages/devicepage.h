@@ -186,11 +186,11 @@ protected:
         };
     }
 
-    // A reading the page shows has come from the unit: its displays are current again.
-    void readingArrived() { m_link.readingArrived(QDateTime::currentDateTime()); }
     // The displays that show what the unit holds (values, lamps, bars): greyed out while
-    // what they show is older than the link (from a failure until the next reading).
+    // what they show is older than the link, from a failure until a reading of theirs.
     void markAsUnitValue(QWidget *display) { m_unitValueDisplays.push_back(display); }
+    // A reading has come from the unit: the displays it fills are current again.
+    void readingArrived(std::initializer_list<QWidget *> fresh);
 
     // Start-up chain: requests run one after another, each step posted from the completion
     // of the one before. A step posts one request; its completion calls chainStepDone with
@@ -247,7 +247,7 @@ private:
     PageLifecycle m_life;
     LinkWatch m_link;
     std::vector<QWidget *> m_unitValueDisplays;
-    bool m_displaysStale = false;
+    bool m_outageShown = false;
 };
 
 } // namespace qn

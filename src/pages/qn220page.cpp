@@ -87,7 +87,6 @@ void Qn220Page::onStartupDO(const Result<DigitalOutputs> &result)
         return;
     }
     storeDoPattern(result->pattern);
-    readingArrived();
 }
 
 void Qn220Page::onGetTCSetting(const Result<ThermocoupleSetting> &result)
