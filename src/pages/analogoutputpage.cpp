@@ -288,6 +288,7 @@ void AnalogOutputPage::outputConfirmed(int channel)
 {
     const OutputChannelRow &c = m_aoControls[channel];
     readingArrived({c.lamp, c.display, c.bar});
+    graphValueArrived(seriesOf(kOutputKind, channel));
 }
 
 void AnalogOutputPage::outputFailed(int channel)

@@ -13,8 +13,10 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -52,6 +54,12 @@ DevicePage::DevicePage(QWidget *parent, Model model, DevicePageArgs args)
       m_link({[this] { onLinkChanged(); }, [this] { onReconnected(); }})
 {
     m_session = std::make_unique<UnitSession>(m_dispatcher.get(), m_args.timeouts);
+    // The graph page's values beside its legends go grey with the page's own.
+    if (m_args.graphTab) {
+        for (QLabel *label : m_args.graphTab->findChildren<QLabel *>(QRegularExpression(QStringLiteral("^valueLabel\\d$"))))
+            m_graphValueLabels.push_back(label);
+        m_unitValueDisplays = m_graphValueLabels;
+    }
 
     // Opaque: a reading repaints the page's own controls, not the tab frame under it
     // (whose long frame lines cost more to paint than the controls themselves).

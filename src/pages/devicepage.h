@@ -191,6 +191,12 @@ protected:
     void markAsUnitValue(QWidget *display) { m_unitValueDisplays.push_back(display); }
     // A reading has come from the unit: the displays it fills are current again.
     void readingArrived(std::initializer_list<QWidget *> fresh);
+    // The same for the graph's value of one series (an output the unit just confirmed).
+    void graphValueArrived(int series)
+    {
+        if (series >= 0 && series < int(m_graphValueLabels.size()))
+            m_graphValueLabels[size_t(series)]->setEnabled(true);
+    }
 
     // Start-up chain: requests run one after another, each step posted from the completion
     // of the one before. A step posts one request; its completion calls chainStepDone with
@@ -215,9 +221,12 @@ protected:
     // The trend feed's, by the names the pages read best.
     void setUpGraph() { m_trend.setUp(); }
     void setSeriesLegend(int index, const QString &text) { m_trend.setLegend(index, text); }
+    // The graph's values beside its legends are current again with each sample.
     void feedGraph(double t, const std::vector<double> &values, const QStringList &labels)
     {
         m_trend.feed(t, values, labels);
+        for (QWidget *label : m_graphValueLabels)
+            label->setEnabled(true);
     }
     static double nowSeconds() { return TrendFeed::now(); }
 
@@ -247,6 +256,7 @@ private:
     PageLifecycle m_life;
     LinkWatch m_link;
     std::vector<QWidget *> m_unitValueDisplays;
+    std::vector<QWidget *> m_graphValueLabels;
     bool m_outageShown = false;
 };
 

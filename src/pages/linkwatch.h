@@ -35,8 +35,6 @@ public:
 
     State state() const { return m_state; }
     bool answering() const { return m_state != State::NotAnswering; }
-    // What the page shows is older than the link: from a failure until a reading arrives.
-    bool valuesStale() const { return m_valuesStale; }
     QDateTime notAnsweringSince() const { return m_since; }
     QDateTime lastReading() const { return m_lastReading; }
     int inFlight() const { return m_inFlight; }

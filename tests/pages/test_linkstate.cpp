@@ -3,6 +3,7 @@
 // again after the reconnect; and where the page logs.
 #include "pagetestsupport.h"
 
+#include "graph/graphtab.h"
 #include "model/inputrange.h"
 #include "pages/analoginputpage.h"
 #include "pages/analogoutputpage.h"
@@ -134,6 +135,7 @@ TEST_P(LinkStateTest, AUnitSwitchedOffAndOnWithOtherSettingsIsShownAsItIsNow)
     ASSERT_TRUE(waitUntil([this] { return window->linkStateText().startsWith("応答なし ("); }));
     EXPECT_TRUE(accessibleName("linkStateLabel").startsWith("応答なし ("));
     EXPECT_TRUE(unitValuesDisabled());
+    EXPECT_FALSE(window->graphTab()->findChild<QLabel *>("valueLabel0")->isEnabled());
     EXPECT_TRUE(presenter.messages.isEmpty());
 
     // Restarted with its defaults: the range back at ±10V, the output at 0.
