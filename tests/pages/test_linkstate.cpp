@@ -26,72 +26,53 @@ namespace {
 
 constexpr int kVolts3_9 = 12780; // about 3.9 V on an output in voltage mode
 
-class LinkStateTest : public ::testing::TestWithParam<Model> {
+class LinkStateTest : public UnitWindowFixture<::testing::TestWithParam<Model>> {
 protected:
     void SetUp() override
     {
-        unitSettings().resetToDefaults();
-        unitSettings().setPath(QString());
-        setMessagePresenter(&presenter);
+        model = GetParam();
+        simulatedModelId = traits(model).modelId;
+        UnitWindowFixture::SetUp();
         UnitWindow::setFolderOpener([this](const QUrl &url) {
             opened << url;
             return true;
         });
-        sim::UnitConfig config;
-        config.modelId = traits(GetParam()).modelId;
-        config.unitId = 4;
-        config.discovery.enabled = false;
-        unit = simulator.addUnit(config);
-        std::string error;
-        ASSERT_TRUE(simulator.start(&error)) << error;
-        ASSERT_TRUE(logDir.isValid());
     }
 
     void TearDown() override
     {
-        if (window) {
-            window->disconnectUnit();
-            waitUntil([this] { return window.isNull(); });
-        }
+        UnitWindowFixture::TearDown();
         UnitWindow::setFolderOpener({});
-        setMessagePresenter(nullptr);
     }
 
     void open(bool logging)
     {
-        UnitWindowArgs args;
-        args.model = GetParam();
-        args.ipAddress = QStringLiteral("127.0.0.1");
-        args.tcpPort = simulator.tcpPort(unit);
-        args.unitId = 4;
-        args.loggingEnabled = logging;
-        args.logFolder = logDir.path();
-        window = new UnitWindow(args, {800, 800, 800});
-        page = window->page();
-        ASSERT_NE(page, nullptr);
-        page->stopTicking();
+        window = new UnitWindow(windowArgs(logging), timeouts);
+        devicePage = window->page();
+        ASSERT_NE(devicePage, nullptr);
+        devicePage->stopTicking();
         ASSERT_TRUE(settled());
     }
 
     // The unit answers and nothing is on its way (a chain has read to its end).
     bool settled()
     {
-        return waitUntil([this] { return page->link().answering() && page->link().inFlight() == 0; });
+        return waitUntil([this] { return devicePage->link().answering() && devicePage->link().inFlight() == 0; });
     }
     // Idle ticks until the page asks the unit whether it is there.
     void idleUntilProbe()
     {
         for (int t = 0; t < LinkWatch::kIdleProbeTicks; ++t)
-            page->tickOnce();
+            devicePage->tickOnce();
     }
     bool unitValuesEnabled() const
     {
-        const QList<QProgressBar *> bars = page->findChildren<QProgressBar *>();
+        const QList<QProgressBar *> bars = devicePage->findChildren<QProgressBar *>();
         return std::all_of(bars.begin(), bars.end(), [](QProgressBar *b) { return b->isEnabled(); });
     }
     bool unitValuesDisabled() const
     {
-        const QList<QProgressBar *> bars = page->findChildren<QProgressBar *>();
+        const QList<QProgressBar *> bars = devicePage->findChildren<QProgressBar *>();
         return !bars.isEmpty() && std::none_of(bars.begin(), bars.end(), [](QProgressBar *b) { return b->isEnabled(); });
     }
     QString accessibleName(const char *name) const
@@ -100,12 +81,7 @@ protected:
         return a ? a->text(QAccessible::Name) : QString();
     }
 
-    ScriptedPresenter presenter;
-    sim::Simulator simulator;
-    int unit = 0;
-    QTemporaryDir logDir;
-    QPointer<UnitWindow> window;
-    DevicePage *page = nullptr;
+    DevicePage *devicePage = nullptr;
     QList<QUrl> opened;
 };
 
@@ -120,8 +96,8 @@ TEST_P(LinkStateTest, AUnitSwitchedOffAndOnWithOtherSettingsIsShownAsItIsNow)
     open(false);
     EXPECT_EQ(window->linkStateText(), "接続中");
     EXPECT_FALSE(window->lastReadingText().isEmpty());
-    auto *inputPage = qobject_cast<AnalogInputPage *>(page);
-    auto *outputPage = qobject_cast<AnalogOutputPage *>(page);
+    auto *inputPage = qobject_cast<AnalogInputPage *>(devicePage);
+    auto *outputPage = qobject_cast<AnalogOutputPage *>(devicePage);
     ASSERT_TRUE(inputs ? inputPage != nullptr : outputPage != nullptr);
     if (inputs)
         ASSERT_EQ(inputPage->aiChannel(0).range, rangeBefore);
@@ -157,7 +133,7 @@ TEST_P(LinkStateTest, AUnitSwitchedOffAndOnWithOtherSettingsIsShownAsItIsNow)
         EXPECT_EQ(inputPage->aiChannel(0).range, ai::kInitialRange);
         EXPECT_EQ(inputPage->ui().rangeCombo1->currentIndex(), ai::kInitialRange);
         EXPECT_TRUE(inputPage->measuredText(0).isEmpty()) << "a reading of the old range is not shown";
-        if (auto *qn220 = qobject_cast<Qn220Page *>(page))
+        if (auto *qn220 = qobject_cast<Qn220Page *>(devicePage))
             EXPECT_FALSE(qn220->thermocoupleButton(0)->isEnabled());
         // The inputs are greyed out until they are read again.
         EXPECT_TRUE(unitValuesDisabled());
@@ -165,7 +141,7 @@ TEST_P(LinkStateTest, AUnitSwitchedOffAndOnWithOtherSettingsIsShownAsItIsNow)
         ASSERT_TRUE(waitUntil([&] { return unitValuesEnabled(); }));
     } else {
         EXPECT_FALSE(outputPage->aoChannel(0).outputOn);
-        EXPECT_EQ(accessibleValueText(page->findChild<QLabel *>("aoLamp1")), "OFF");
+        EXPECT_EQ(accessibleValueText(devicePage->findChild<QLabel *>("aoLamp1")), "OFF");
         EXPECT_TRUE(unitValuesEnabled()) << "the outputs just read are current";
     }
     EXPECT_TRUE(presenter.messages.isEmpty());
