@@ -173,7 +173,13 @@ void AnalogOutputPage::onGetAO(const Result<AnalogOutput> &result)
     }
     ch.mode = result->mode;
     ch.confirmedRaw = ao::signExtend16(result->raw);
+    // A value the operator is typing (not yet sent with "更新") stays in the edit.
+    QLineEdit *edit = m_aoControls[channel].valueEdit;
+    const std::optional<QString> typed =
+        ch.state == ControlState::Edited ? std::optional<QString>(edit->text()) : std::nullopt;
     showConfirmed(channel);
+    if (typed)
+        edit->setText(*typed);
     if (!ch.scaling.hasOwnRange())
         scaled(channel).useDefaultRange();
     scaled(channel).sendUnit();

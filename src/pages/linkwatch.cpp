@@ -49,7 +49,6 @@ void LinkWatch::finished(bool ok, const QDateTime &now)
         return;
     m_state = State::NotAnswering;
     m_since = now;
-    m_valuesStale = true;
     if (m_hooks.changed)
         m_hooks.changed();
 }
@@ -60,10 +59,8 @@ void LinkWatch::readingArrived(const QDateTime &now)
     // every reading of a page that reads ten times a second.
     const bool newSecond =
         !m_lastReading.isValid() || m_lastReading.toSecsSinceEpoch() != now.toSecsSinceEpoch();
-    const bool wasStale = m_valuesStale;
     m_lastReading = now;
-    m_valuesStale = false;
-    if ((newSecond || wasStale) && m_hooks.changed)
+    if (newSecond && m_hooks.changed)
         m_hooks.changed();
 }
 

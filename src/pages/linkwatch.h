@@ -25,8 +25,12 @@ public:
     };
     explicit LinkWatch(Hooks hooks) : m_hooks(std::move(hooks)) {}
 
-    void posted() { ++m_inFlight, m_idleTicks = 0; }
-    // A result came back (or was dropped): ok says whether the unit answered.
+    void posted()
+    {
+        ++m_inFlight;
+        m_idleTicks = 0;
+    }
+    // A result came back: ok says whether the unit answered.
     void finished(bool ok, const QDateTime &now);
     // A reading the page shows arrived: its values are current again.
     void readingArrived(const QDateTime &now);
@@ -47,7 +51,6 @@ public:
 private:
     Hooks m_hooks;
     State m_state = State::Unknown;
-    bool m_valuesStale = false;
     QDateTime m_since;
     QDateTime m_lastReading;
     int m_inFlight = 0;

@@ -15,6 +15,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
@@ -103,6 +104,10 @@ TEST_P(LinkStateTest, AUnitSwitchedOffAndOnWithOtherSettingsIsShownAsItIsNow)
         ASSERT_EQ(inputPage->aiChannel(0).range, rangeBefore);
     else
         ASSERT_TRUE(outputPage->aoChannel(0).outputOn);
+    // A value being typed for AO1, not yet sent, outlasts the reconnect.
+    auto *aoEdit = devicePage->findChild<QLineEdit *>("aoValueEdit1");
+    if (!inputs)
+        aoEdit->setText("2.5");
 
     // Switched off: a page that reads nothing on a timer finds out by itself, says so
     // beside "切断" without a message box, and greys out what it showed.
@@ -141,6 +146,7 @@ TEST_P(LinkStateTest, AUnitSwitchedOffAndOnWithOtherSettingsIsShownAsItIsNow)
         ASSERT_TRUE(waitUntil([&] { return unitValuesEnabled(); }));
     } else {
         EXPECT_FALSE(outputPage->aoChannel(0).outputOn);
+        EXPECT_EQ(aoEdit->text(), "2.5");
         EXPECT_EQ(accessibleValueText(devicePage->findChild<QLabel *>("aoLamp1")), "OFF");
         EXPECT_TRUE(unitValuesEnabled()) << "the outputs just read are current";
     }
