@@ -3,6 +3,7 @@
 #include "app/singleinstance.h"
 #include "app/startup.h"
 #include "app/unitwindow.h"
+#include "ui/language.h"
 #include "ui/windowfront.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -52,6 +54,11 @@ int main(int argc, char **argv)
         QStringLiteral("print-settings-path"),
         QStringLiteral("Print where the per-unit settings file is kept, and exit."));
     parser.addOption(printSettingsPath);
+    const QCommandLineOption language(
+        QStringLiteral("language"),
+        QStringLiteral("Show the windows in LANGUAGE (en or ja) this time; the choice made in the main window stays."),
+        QStringLiteral("LANGUAGE"));
+    parser.addOption(language);
     parser.addHelpOption();
     parser.addVersionOption();
     parser.process(app);
@@ -63,6 +70,15 @@ int main(int argc, char **argv)
     const bool folderWritable = qn::canCreateFilesIn(folder);
     const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     const QString settingsPath = qn::settingsLocation(executable, configFolder, folderWritable);
+    const QString optionsPath = QDir(configFolder).filePath(QStringLiteral("options.ini"));
+    std::optional<qn::Language> chosenLanguage;
+    if (parser.isSet(language)) {
+        chosenLanguage = qn::languageFromCode(parser.value(language));
+        if (!chosenLanguage) {
+            std::fprintf(stderr, "--language takes en or ja.\n");
+            return 1;
+        }
+    }
     if (parser.isSet(printSettingsPath)) {
         std::printf("%s\n", qPrintable(QDir::toNativeSeparators(settingsPath)));
         return 0;
@@ -76,7 +92,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "QN-VIEW is running already but does not answer.\n");
         return 1;
     }
-    qn::installQtJapanese(app);
+    // The command line's language for this run, else the one chosen in the main window,
+    // else the desktop's.
+    if (!chosenLanguage)
+        chosenLanguage = qn::MainDialog::rememberedLanguage(optionsPath);
+    qn::setLanguage(chosenLanguage.value_or(qn::desktopLanguage()));
 
     if (!settingsPath.startsWith(folder + QLatin1Char('/')))
         QDir().mkpath(configFolder);
@@ -84,7 +104,7 @@ int main(int argc, char **argv)
     config.programFolder = qn::defaultLogFolder(
         folder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), folderWritable);
     config.settingsPath = settingsPath;
-    config.optionsPath = QDir(configFolder).filePath(QStringLiteral("options.ini"));
+    config.optionsPath = optionsPath;
     config.versionText = qn::programVersionText();
     const QStringList targets = parser.values(searchAddress);
     if (!targets.isEmpty()) {

@@ -8,6 +8,8 @@
 #include "ui/folderchooser.h"
 #include "ui/fonts.h"
 #include "ui/keyguard.h"
+#include "ui/language.h"
+#include "ui/showntext.h"
 #include "ui/messages.h"
 #include "ui/windowfront.h"
 #include "ui_maindialog.h"
@@ -21,6 +23,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <mutex>
@@ -30,14 +33,18 @@
 namespace qn {
 namespace {
 
-const QString kSearching = QStringLiteral("検索中...");
-const QString kCommError = QStringLiteral("通信エラー");
-const QString kLoggingNote = QStringLiteral("ログの設定は、これから接続するウィンドウに適用されます");
-const QString kNoAnswerFrom = QStringLiteral("%1 から応答がありません");
-const QString kAlreadyConnected = QStringLiteral(
-    "%1 には既に接続しています。\n"
-    "もう一つ接続すると、ユニットとの通信とログが二重になります。接続しますか？");
-const QString kChooseFolderTitle = QStringLiteral("ログフォルダを選択してください");
+QString searchingText() { return MainDialog::tr("検索中..."); }
+QString commErrorText() { return MainDialog::tr("通信エラー"); }
+QString loggingNoteText() { return MainDialog::tr("ログの設定は、これから接続するウィンドウに適用されます"); }
+QString noAnswerFromText() { return MainDialog::tr("%1 から応答がありません"); }
+QString alreadyConnectedText()
+{
+    return MainDialog::tr("%1 には既に接続しています。\n"
+              "もう一つ接続すると、ユニットとの通信とログが二重になります。接続しますか？");
+}
+QString chooseFolderTitle() { return MainDialog::tr("ログフォルダを選択してください"); }
+
+const char kLanguageKey[] = "language";
 
 // The list and its header use "ＭＳ ゴシック" at 10 points. An even pixel size keeps a
 // Japanese character exactly two Latin ones wide, which the header's columns rely on.
@@ -81,10 +88,9 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     linkAccessibleLabel(m_ui->rowsCombo);
     // A unit window takes the log options when it connects and keeps them: a change here
     // leaves the windows already open as they are, and this says so where it is changed.
-    m_ui->loggingNoteLabel->setText(kLoggingNote);
-    m_ui->loggingCheck->setToolTip(kLoggingNote);
-    m_ui->loggingCheck->setAccessibleDescription(kLoggingNote);
-    setDisplayText(m_ui->listHeaderLabel, toQt(kUnitListHeader));
+    for (Language language : {Language::Japanese, Language::English})
+        m_ui->languageCombo->addItem(languageName(language), languageCode(language));
+    retranslate();
     alignHeaderWithList();
 
     if (!m_config.settingsPath.isEmpty())
@@ -97,7 +103,7 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     m_ui->addButton->setEnabled(false);
     m_ui->connectButton->setEnabled(false);
     showLogFolder();
-    setDisplayText(m_ui->statusLabel, m_config.versionText);
+    setStatus(Status::Version);
     m_ui->rowsCombo->setCurrentIndex(1);
     restoreOptions();
 
@@ -121,6 +127,63 @@ MainDialog::MainDialog(MainDialogConfig config, UnitWindowOpener opener, QWidget
     connect(m_ui->loggingCheck, &QCheckBox::toggled, this, &MainDialog::saveOptions);
     connect(m_ui->autoSwitchCheck, &QCheckBox::toggled, this, &MainDialog::saveOptions);
     connect(m_ui->rowsCombo, &QComboBox::currentIndexChanged, this, &MainDialog::saveOptions);
+    // The whole program changes language at once; the unit windows stay connected.
+    connect(m_ui->languageCombo, &QComboBox::activated, this, [this](int index) {
+        const std::optional<Language> chosen = languageFromCode(m_ui->languageCombo->itemData(index).toString());
+        if (!chosen)
+            return;
+        setLanguage(*chosen);
+        if (!m_config.optionsPath.isEmpty())
+            QSettings(m_config.optionsPath, QSettings::IniFormat).setValue(QLatin1String(kLanguageKey), languageCode(*chosen));
+    });
+}
+
+std::optional<Language> MainDialog::rememberedLanguage(const QString &optionsPath)
+{
+    if (optionsPath.isEmpty())
+        return std::nullopt;
+    const QSettings options(optionsPath, QSettings::IniFormat);
+    return languageFromCode(options.value(QLatin1String(kLanguageKey)).toString());
+}
+
+void MainDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        m_ui->retranslateUi(this);
+        retranslate();
+    }
+    QDialog::changeEvent(event);
+}
+
+void MainDialog::retranslate()
+{
+    // A unit window takes the log options when it connects and keeps them: a change here
+    // leaves the windows already open as they are, and this says so where it is changed.
+    const QString note = loggingNoteText();
+    m_ui->loggingNoteLabel->setText(note);
+    m_ui->loggingCheck->setToolTip(note);
+    m_ui->loggingCheck->setAccessibleDescription(note);
+    setDisplayText(m_ui->listHeaderLabel, shownText(kUnitListHeader));
+    renameAccessibleLabels(this);
+    const QSignalBlocker block(m_ui->languageCombo);
+    m_ui->languageCombo->setCurrentIndex(m_ui->languageCombo->findData(languageCode(currentLanguage())));
+    showStatus();
+}
+
+void MainDialog::showStatus()
+{
+    switch (m_status) {
+    case Status::Searching: setDisplayText(m_ui->statusLabel, searchingText()); break;
+    case Status::NoAnswer: setDisplayText(m_ui->statusLabel, noAnswerFromText().arg(m_noAnswerFrom)); break;
+    case Status::Version: setDisplayText(m_ui->statusLabel, m_config.versionText); break;
+    }
+}
+
+void MainDialog::setStatus(Status status, const QString &address)
+{
+    m_status = status;
+    m_noAnswerFrom = address;
+    showStatus();
 }
 
 void MainDialog::restoreOptions()
@@ -173,8 +236,11 @@ void MainDialog::alignHeaderWithList()
     // The header's "機種" column starts one character further right than the model in a
     // list line (the texts are fixed that way), so the header moves left by that much
     // against the list's text, or the list moves right when the header cannot.
-    const QString header = toQt(kUnitListHeader);
-    const int headerColumn = metrics.horizontalAdvance(header.left(header.indexOf(QStringLiteral("機種"))));
+    // The model column is the second, after the first run of spaces (in either language;
+    // both headers put it at the same place).
+    const QString header = shownText(kUnitListHeader);
+    const QRegularExpressionMatch gap = QRegularExpression(QStringLiteral(" +")).match(header);
+    const int headerColumn = metrics.horizontalAdvance(header.left(gap.capturedEnd()));
     const int lineColumn = metrics.horizontalAdvance(QString(18, QLatin1Char('0')));  // "00-80-92-00-00-11 "
     const int shift = listTextInset() - (headerColumn - lineColumn);
     m_ui->listHeaderLabel->setIndent(0);
@@ -288,7 +354,7 @@ void MainDialog::search()
     if (m_busy)
         return;
     setBusy(true);
-    setDisplayText(m_ui->statusLabel, kSearching);
+    setStatus(Status::Searching);
     m_ui->statusLabel->repaint();
 
     // The worker gets copies of everything it needs; `this` travels only into the
@@ -302,13 +368,14 @@ void MainDialog::search()
         return [this, found, failed] {
             if (failed) {
                 // The previous table stays, so the lines still shown match it.
-                showMessage(this, kCommError);
+                showMessage(this, commErrorText());
             } else {
                 m_table = *found;
                 rebuildList();
             }
-            setDisplayText(m_ui->statusLabel, m_config.versionText);
+            // Usable again before the status line says the search is over.
             setBusy(false);
+            setStatus(Status::Version);
             emit jobFinished();
         };
     });
@@ -326,7 +393,7 @@ void MainDialog::addByIp()
         auto updated = std::make_shared<UnitTable>(std::move(table));
         return [this, result, updated, ip] {
             if (result == -1)
-                showMessage(this, kCommError);
+                showMessage(this, commErrorText());
             else if (result >= 0)
                 showAddResult(ip, *updated);
             setBusy(false);
@@ -341,7 +408,7 @@ void MainDialog::showAddResult(const std::string &ip, const UnitTable &updated)
     bool answered = false;
     for (int i = 0; i < updated.count() && !answered; ++i)
         answered = updated[i].ipText == ip;
-    setDisplayText(m_ui->statusLabel, answered ? m_config.versionText : kNoAnswerFrom.arg(toQt(ip)));
+    setStatus(answered ? Status::Version : Status::NoAnswer, toQt(ip));
     // New entries come last, with model and ID unknown until they are identified.
     // While every listed unit is still there in its place, only their lines are
     // appended and the selection stays as it is.
@@ -401,7 +468,7 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
         && m_table[row].mac == identified.mac;
     setBusy(false);
     if (rc != 0 || !same) {
-        showMessage(this, kCommError);
+        showMessage(this, commErrorText());
         emit jobFinished();
         return;
     }
@@ -431,7 +498,7 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
         if (m_findWindow) {
             if (QWidget *open = m_findWindow(args.ipAddress, args.tcpPort)) {
                 bringToFront(open);
-                if (!askOkCancel(this, kAlreadyConnected.arg(args.title))) {
+                if (!askOkCancel(this, alreadyConnectedText().arg(args.title))) {
                     emit jobFinished();
                     return;
                 }
@@ -444,7 +511,7 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
 
 void MainDialog::browse()
 {
-    const QString chosen = m_chooseFolder(this, kChooseFolderTitle, m_logFolder);
+    const QString chosen = m_chooseFolder(this, chooseFolderTitle(), m_logFolder);
     if (chosen.isEmpty())
         return;
     m_logFolder = QDir::cleanPath(chosen);

@@ -4,12 +4,14 @@
 // handed to every unit window opened afterwards.
 #include "app/unitwindowargs.h"
 #include "link/discovery.h"
+#include "ui/language.h"
 
 #include <QDialog>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,10 @@ public:
     // 1000, 10000, 100000 or 1000000 for a rows list position (10000 for any other).
     static int rowsForSelection(int index);
 
+    // The language last chosen in the main window (kept in the options file at
+    // optionsPath); nullopt before any choice.
+    static std::optional<Language> rememberedLanguage(const QString &optionsPath);
+
 signals:
     // A search, add or connect has finished on the GUI thread (after its messages).
     void jobFinished();
@@ -72,9 +78,16 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     struct JobChannel;
+    enum class Status { Version, Searching, NoAnswer };
+
+    // The texts set here rather than by the form, in the current language.
+    void retranslate();
+    void setStatus(Status status, const QString &address = {});
+    void showStatus();
 
     void search();
     void addByIp();
@@ -107,6 +120,8 @@ private:
     UnitTable m_table;
     QString m_logFolder;
     bool m_busy = false;
+    Status m_status = Status::Version;
+    QString m_noAnswerFrom;
     QPointer<QWidget> m_focusBeforeBusy;
     std::shared_ptr<JobChannel> m_channel;
 };

@@ -3,14 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QLockFile>
 #include <QPainter>
 #include <QPixmap>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <QTranslator>
 
 namespace qn {
 
@@ -93,22 +90,6 @@ QIcon applicationIcon()
     for (int size : {16, 32, 48})
         icon.addPixmap(QPixmap::fromImage(applicationIconImage(size)));
     return icon;
-}
-
-QTranslator *installQtJapanese(QCoreApplication &app)
-{
-    auto *translator = new QTranslator(&app);
-    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
-    for (const QString &folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
-                                  QCoreApplication::applicationDirPath() + QStringLiteral("/translations")}) {
-        // "qt_ja" gathers Qt's modules' catalogues (qtbase_ja and the rest).
-        if (translator->load(japanese, QStringLiteral("qt"), QStringLiteral("_"), folder)) {
-            QCoreApplication::installTranslator(translator);
-            return translator;
-        }
-    }
-    delete translator;
-    return nullptr;
 }
 
 SingleInstanceLock::SingleInstanceLock(const QString &lockDirectory)

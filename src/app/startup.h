@@ -7,9 +7,7 @@
 
 #include <memory>
 
-class QCoreApplication;
 class QLockFile;
-class QTranslator;
 
 namespace qn {
 
@@ -39,12 +37,6 @@ bool canCreateFilesIn(const QString &folder);
 QIcon applicationIcon();
 // One size of it; also the source of the icon files installed for the desktop.
 QImage applicationIconImage(int size);
-
-// Qt's own texts (standard buttons, the folder chooser) in Japanese like the program's:
-// Qt's translation from where Qt keeps it, or from "translations" beside the program (a
-// copy unpacked into a folder of its own). The translator installed (owned by app), or
-// nullptr when neither place has it: Qt's English stays then.
-QTranslator *installQtJapanese(QCoreApplication &app);
 
 // Held from start to exit so that only one copy of the program runs for this user.
 // A lock file through Qt, the same on every platform: a lock left by a copy that

@@ -23,8 +23,10 @@ namespace qn {
 
 namespace {
 
-const QString kNoControlPageText =
-    QStringLiteral("この機種の制御ページは、このバージョンではまだ使用できません。");
+QString noControlPageText()
+{
+    return UnitWindow::tr("この機種の制御ページは、このバージョンではまだ使用できません。");
+}
 
 QList<UnitWindow *> &windows()
 {
@@ -97,29 +99,27 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
     m_page = createDevicePage(m_args.model, nullptr, pageArgs);
 
     if (m_page) {
-        tabs->addTab(m_page, QStringLiteral("制御"));
+        tabs->addTab(m_page, QString());
         connect(m_page, &DevicePage::closed, this, &UnitWindow::onPageClosed);
         connect(m_page, &DevicePage::logWriteStateChanged, this, &UnitWindow::onLogWriteStateChanged);
         connect(m_page, &DevicePage::linkStateChanged, this, &UnitWindow::showLinkState);
     } else {
         // This version has no control page for the model: say so plainly rather than
         // show an empty tab; the graph tab still shows the model's layout.
-        auto *none = new QLabel(kNoControlPageText, tabs);
-        none->setObjectName(QStringLiteral("noControlPageLabel"));
-        none->setAlignment(Qt::AlignCenter);
-        none->setWordWrap(true);
-        none->setAccessibleName(kNoControlPageText);
-        tabs->addTab(none, QStringLiteral("制御"));
+        m_noControlPage = new QLabel(tabs);
+        m_noControlPage->setObjectName(QStringLiteral("noControlPageLabel"));
+        m_noControlPage->setAlignment(Qt::AlignCenter);
+        m_noControlPage->setWordWrap(true);
+        tabs->addTab(m_noControlPage, QString());
     }
-    tabs->addTab(m_graphTab, QStringLiteral("グラフ"));
+    tabs->addTab(m_graphTab, QString());
+    retranslate();
     if (m_page)
         m_graphTab->setPage(m_page);
     tabs->setCurrentIndex(0);
     connect(tabs, &QTabWidget::currentChanged, this, &UnitWindow::onTabChanged);
     connect(m_ui->disconnectButton, &QPushButton::clicked, this, &UnitWindow::disconnectUnit);
     connect(m_ui->openLogFolderButton, &QPushButton::clicked, this, &UnitWindow::openLogFolder);
-    m_ui->openLogFolderButton->setText(tr("フォルダを開く"));
-    m_ui->openLogFolderButton->setAccessibleName(tr("ログフォルダを開く"));
     m_ui->openLogFolderButton->setEnabled(m_args.loggingEnabled);
 
     setWindowTitle(m_args.title.left(255));
@@ -225,6 +225,8 @@ QString UnitWindow::logFileText() const { return m_ui->logFileLabel->text(); }
 
 void UnitWindow::showLinkState()
 {
+    // A rotated log file shows with the reading that wrote its first row.
+    showLogFile();
     if (!m_page)
         return;
     const LinkWatch &link = m_page->link();
@@ -234,8 +236,6 @@ void UnitWindow::showLinkState()
         state->setStyleSheet(style);
     setLabel(state, link.stateText());
     setLabel(m_ui->lastReadingLabel, link.lastReadingText());
-    // A rotated log file shows with the reading that wrote its first row.
-    showLogFile();
 }
 
 void UnitWindow::showLogFile()
@@ -271,10 +271,34 @@ void UnitWindow::onLogWriteStateChanged(bool failing, const QDateTime &firstLost
 {
     // Beside "切断", so it shows on both tabs; a box every 100 ms would stop the operator.
     QLabel *label = m_ui->logStateLabel;
+    m_firstLostRow = firstLostRow;
     const QString text = failing ? DevicePage::logWriteErrorText(firstLostRow) : QString();
     label->setText(text);
     label->setAccessibleName(text);
     label->setVisible(failing);
+}
+
+void UnitWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        m_ui->retranslateUi(this);
+        retranslate();
+    }
+    QWidget::changeEvent(event);
+}
+
+void UnitWindow::retranslate()
+{
+    QTabWidget *tabs = m_ui->tabWidget;
+    tabs->setTabText(0, tr("制御"));
+    tabs->setTabText(tabs->indexOf(m_graphTab), tr("グラフ"));
+    if (m_noControlPage) {
+        m_noControlPage->setText(noControlPageText());
+        m_noControlPage->setAccessibleName(noControlPageText());
+    }
+    if (m_ui->logStateLabel->isVisibleTo(this))
+        onLogWriteStateChanged(true, m_firstLostRow);
+    showLinkState();
 }
 
 void UnitWindow::onTabChanged(int)

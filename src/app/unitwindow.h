@@ -20,6 +20,8 @@ namespace Ui {
 class UnitWindow;
 }
 
+class QLabel;
+
 namespace qn {
 
 class DevicePage;
@@ -84,6 +86,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     enum class PageStart { Now, Later };
@@ -94,12 +97,16 @@ private:
     void startPage();
     void showLinkState();
     void showLogFile();
+    // The texts set here rather than by the form, in the current language.
+    void retranslate();
 
     std::unique_ptr<Ui::UnitWindow> m_ui;
     UnitWindowArgs m_args;
     GraphTab *m_graphTab = nullptr;
     TrendCanvas *m_canvas = nullptr;
     DevicePage *m_page = nullptr;
+    QLabel *m_noControlPage = nullptr;
+    QDateTime m_firstLostRow;
     bool m_closing = false;
     bool m_finished = false;
 };

@@ -6,6 +6,8 @@
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/messages.h"
+#include "ui/numericedit.h"
+#include "ui/showntext.h"
 #include "ui_doalertdialog.h"
 
 #include <QShowEvent>
@@ -124,7 +126,7 @@ void DoAlertDialog::selectInput()
     m_ui->lowEdit->setText(m_shown[size_t(Field::Low)]);
     m_ui->widthEdit->setText(m_shown[size_t(Field::Width)]);
     m_ui->thresholdCaption->setText(
-        QStringLiteral("アナログ閾値 ( %1 )").arg(QString::fromStdString(doalert::rangeName(in.range))));
+        tr("アナログ閾値 ( %1 )").arg(shownText(doalert::rangeName(in.range))));
 }
 
 void DoAlertDialog::editValue(Field field)
@@ -133,7 +135,7 @@ void DoAlertDialog::editValue(Field field)
     bool cut = false;
     const QString kept = numericPrefix(e->text(), NumberChars::Decimal, &cut);
     if (cut) {
-        showMessage(this, QStringLiteral("数字以外は入力できません"));
+        showMessage(this, notANumberMessage());
         e->setText(kept); // comes back here with the kept part
         return;
     }

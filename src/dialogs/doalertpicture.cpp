@@ -141,11 +141,11 @@ void drawBar(QPainter &p, const QRect &bar, const std::vector<DoAlertPicture::Re
 QString regionName(DoAlertPicture::Region region)
 {
     switch (region) {
-    case DoAlertPicture::Region::On: return QStringLiteral("ON 制御領域");
-    case DoAlertPicture::Region::Off: return QStringLiteral("OFF 制御領域");
+    case DoAlertPicture::Region::On: return DoAlertPicture::tr("ON 制御領域");
+    case DoAlertPicture::Region::Off: return DoAlertPicture::tr("OFF 制御領域");
     case DoAlertPicture::Region::Hysteresis: break;
     }
-    return QStringLiteral("ヒステリシス領域");
+    return DoAlertPicture::tr("ヒステリシス領域");
 }
 
 // "ON 制御領域, ヒステリシス領域, ..." from the top down, for screen readers.
@@ -200,11 +200,11 @@ std::vector<DoAlertPicture::Mark> DoAlertPicture::marks(int number)
         const Region steady = above == Region::Hysteresis ? below : above;
         QString text;
         if (above != Region::Hysteresis && below != Region::Hysteresis)
-            text = QStringLiteral("ON/OFF閾値");
+            text = tr("ON/OFF閾値");
         else if (steady == Region::On)
-            text = QStringLiteral("OFF→ON閾値");
+            text = tr("OFF→ON閾値");
         else
-            text = QStringLiteral("ON→OFF閾値");
+            text = tr("ON→OFF閾値");
         out.push_back({slot, text});
     }
     return out;

@@ -8,12 +8,6 @@
 
 namespace qn {
 
-const QString FormulaDialog::InputFactorLabel = QStringLiteral("測定値 ×");
-const QString FormulaDialog::InputResultLabel = QStringLiteral("＝ 表示値");
-const QString FormulaDialog::InputUnitLabel = QStringLiteral("表示値の単位:");
-const QString FormulaDialog::OutputFactorLabel = QStringLiteral("出力設定値 ×");
-const QString FormulaDialog::OutputResultLabel = QStringLiteral("＝ 換算出力値");
-const QString FormulaDialog::OutputUnitLabel = QStringLiteral("換算出力値の単位:");
 
 FormulaDialog::FormulaDialog(const Formula &shown, Side side, QWidget *parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::FormulaDialog>()), m_formula(shown)
@@ -25,9 +19,10 @@ FormulaDialog::FormulaDialog(const Formula &shown, Side side, QWidget *parent)
     connect(m_ui->okButton, &QPushButton::clicked, this, &FormulaDialog::accept);
 
     const bool input = side == Side::Input;
-    m_ui->factorLabel->setText(input ? InputFactorLabel : OutputFactorLabel);
-    m_ui->resultLabel->setText(input ? InputResultLabel : OutputResultLabel);
-    m_ui->unitLabel->setText(input ? InputUnitLabel : OutputUnitLabel);
+    // The labels by page kind: an input's measured value, an output's set value.
+    m_ui->factorLabel->setText(input ? tr("測定値 ×") : tr("出力設定値 ×"));
+    m_ui->resultLabel->setText(input ? tr("＝ 表示値") : tr("＝ 換算出力値"));
+    m_ui->unitLabel->setText(input ? tr("表示値の単位:") : tr("換算出力値の単位:"));
     fieldtext::setLimitedText(m_ui->unitEdit, shown.unit, UnitMaxLength);
     m_shown = {fieldtext::fixed(shown.factor), fieldtext::fixed(shown.offset), fieldtext::fixed(shown.graphMin),
                fieldtext::fixed(shown.graphMax)};

@@ -32,13 +32,6 @@ public:
     explicit FormulaDialog(const Formula &shown = {}, Side side = Side::Input, QWidget *parent = nullptr);
     ~FormulaDialog() override;
 
-    // Labels by page kind.
-    static const QString InputFactorLabel;   // "測定値 ×"
-    static const QString InputResultLabel;   // "＝ 表示値"
-    static const QString InputUnitLabel;     // "表示値の単位:"
-    static const QString OutputFactorLabel;  // "出力設定値 ×"
-    static const QString OutputResultLabel;  // "＝ 換算出力値"
-    static const QString OutputUnitLabel;    // "換算出力値の単位:"
     static constexpr int UnitMaxLength = 8;
 
     // What the operator confirmed with OK; until then what the dialog opened with.

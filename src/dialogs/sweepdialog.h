@@ -21,7 +21,7 @@ public:
     explicit SweepDialog(const SweepSettings &shown = {}, const QString &unitText = {}, QWidget *parent = nullptr);
     ~SweepDialog() override;
 
-    static QString lowNotBelowHighMessage() { return QStringLiteral("最小値＜最大値である必要があります。"); }
+    static QString lowNotBelowHighMessage() { return tr("最小値＜最大値である必要があります。"); }
     static constexpr int TimeMaxLength = 6;
 
     SweepSettings settings() const { return m_settings; }

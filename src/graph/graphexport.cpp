@@ -4,6 +4,7 @@
 #include "csvlog/channellog.h"
 #include "graph/trendcanvas.h"
 #include "model/inputrange.h"
+#include "ui/language.h"
 #include "ui/messages.h"
 
 #include <QAction>
@@ -93,17 +94,22 @@ GraphExporter::GraphExporter(TrendCanvas &canvas) : QObject(&canvas), m_canvas(c
 {
     m_menu = new QMenu(&canvas);
     m_menu->setObjectName(QStringLiteral("graphMenu"));
-    m_menu->setAccessibleName(QStringLiteral("グラフ"));
-    m_saveImage = m_menu->addAction(QStringLiteral("画像を保存..."));
+    m_saveImage = m_menu->addAction(QString());
     m_saveImage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    m_saveCsv = m_menu->addAction(QStringLiteral("CSVで保存..."));
+    m_saveCsv = m_menu->addAction(QString());
     m_saveCsv->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    m_copy = m_menu->addAction(QStringLiteral("コピー"));
+    m_copy = m_menu->addAction(QString());
     m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    keepTranslated(m_menu, [this] {
+        m_menu->setAccessibleName(tr("グラフ"));
+        m_saveImage->setText(tr("画像を保存..."));
+        m_saveCsv->setText(tr("CSVで保存..."));
+        m_copy->setText(tr("コピー"));
+    });
     connect(m_saveImage, &QAction::triggered, this,
-            [this] { chooseAndSave(QStringLiteral("画像を保存"), QStringLiteral("PNG (*.png)"), &GraphExporter::saveImage); });
+            [this] { chooseAndSave(tr("画像を保存"), QStringLiteral("PNG (*.png)"), &GraphExporter::saveImage); });
     connect(m_saveCsv, &QAction::triggered, this,
-            [this] { chooseAndSave(QStringLiteral("CSVで保存"), QStringLiteral("CSV (*.csv)"), &GraphExporter::saveCsv); });
+            [this] { chooseAndSave(tr("CSVで保存"), QStringLiteral("CSV (*.csv)"), &GraphExporter::saveCsv); });
     connect(m_copy, &QAction::triggered, this, &GraphExporter::copyImage);
 }
 
@@ -152,7 +158,7 @@ bool GraphExporter::writeWhole(const QString &path, const std::function<bool(QIO
     if (file.open(QIODevice::WriteOnly) && write(file) && file.commit())
         return true;
     file.cancelWriting();
-    showMessage(&m_canvas, QStringLiteral("ファイルを保存できませんでした。\n%1").arg(path));
+    showMessage(&m_canvas, tr("ファイルを保存できませんでした。\n%1").arg(path));
     return false;
 }
 

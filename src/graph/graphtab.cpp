@@ -8,6 +8,7 @@
 #include "ui/fonts.h"
 #include "ui/keyguard.h"
 
+#include "ui/language.h"
 #include "ui_graphtab.h"
 
 #include <QDateTime>
@@ -85,7 +86,11 @@ GraphTab::GraphTab(QWidget *parent, Model model)
     m_valuesTime->setObjectName(QStringLiteral("valuesTimeLabel"));
     m_valuesTime->setGeometry(618, 144, 185, 18);
     m_valuesTime->hide();
-    exposeAsValueDisplay(m_valuesTime, QStringLiteral("値の時刻"));
+    exposeAsValueDisplay(m_valuesTime);
+    keepTranslated(m_valuesTime, [this] {
+        m_valuesTime->setAccessibleName(tr("値の時刻"));
+        showValuesTime();
+    });
     // A reader hears each reading under its channel's legend.
     for (int i = 0; i < kSeries; ++i)
         exposeAsValueDisplay(m_values[std::size_t(i)], m_legends[std::size_t(i)]->text());
@@ -125,9 +130,16 @@ GraphTab::GraphTab(QWidget *parent, Model model)
     for (int i = 0; i < kSeries; ++i) {
         // The page replaces these with "AI1: <signal name>"; until then (or for a model
         // without a control page) the legend names the model's own channels.
-        m_legends[i]->setText(focusItems[i] + QLatin1Char(':'));
-        m_swatches[i]->setAccessibleName(focusItems[i] + QStringLiteral(" 色"));
-        m_values[i]->setAccessibleName(focusItems[i] + QStringLiteral(" 値"));
+        const QString item = focusItems[i];
+        m_legends[i]->setText(item + QLatin1Char(':'));
+        QLabel *swatch = m_swatches[i];
+        keepTranslated(swatch, [swatch, item] { swatch->setAccessibleName(item + tr(" 色")); });
+        QLabel *value = m_values[i];
+        QLabel *legend = m_legends[i];
+        keepTranslated(value, [value, legend, item] {
+            if (legend->text() == item + QLatin1Char(':')) // no page has named the series yet
+                value->setAccessibleName(item + tr(" 値"));
+        });
     }
     for (int c = 0; c < 3; ++c)
         m_scaleButtons[std::size_t(c)]->setAccessibleName(QStringLiteral("Scale ") + focusItems[c]);
@@ -141,6 +153,13 @@ GraphTab::GraphTab(QWidget *parent, Model model)
 }
 
 GraphTab::~GraphTab() = default;
+
+void GraphTab::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        m_ui->retranslateUi(this);
+    QWidget::changeEvent(event);
+}
 
 QRect GraphTab::canvasRect()
 {
@@ -215,7 +234,7 @@ QString GraphTab::valuesTimeText() const
         return {};
     // The values stay the newest readings while the graph shows an older stretch.
     const QDateTime at = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_canvas->latestTime() * 1000)));
-    return QStringLiteral("値は最新 (%1)").arg(at.toString(QStringLiteral("HH:mm:ss")));
+    return tr("値は最新 (%1)").arg(at.toString(QStringLiteral("HH:mm:ss")));
 }
 
 void GraphTab::showValuesTime()

@@ -2,6 +2,7 @@
 
 #include "graph/timewindow.h"
 #include "graph/trendcanvas.h"
+#include "ui/language.h"
 
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -14,7 +15,7 @@ namespace qn {
 TrendScrollStrip::TrendScrollStrip(QWidget *parent) : QScrollBar(Qt::Horizontal, parent)
 {
     setObjectName(QStringLiteral("trendScrollStrip"));
-    setAccessibleName(QStringLiteral("表示位置"));
+    keepTranslated(this, [this] { setAccessibleName(tr("表示位置")); });
     setFocusPolicy(Qt::StrongFocus); // arrows, Page Up/Down, Home/End move the window
     showWindow(0, TimeWindow::kScrollFullPage);
 }

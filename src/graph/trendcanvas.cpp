@@ -7,6 +7,8 @@
 #include "ui/fonts.h"
 
 #include <QMouseEvent>
+#include "ui/language.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -17,7 +19,7 @@ namespace qn {
 TrendCanvas::TrendCanvas(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("trendCanvas"));
-    setAccessibleName(QStringLiteral("トレンドグラフ"));
+    keepTranslated(this, [this] { setAccessibleName(tr("トレンドグラフ")); });
     // Every paint covers all it is asked for, itself or over the picture the backing store
     // already holds: nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);

@@ -4,6 +4,7 @@
 #include "graph/displayperiods.h"
 #include "graph/graphexport.h"
 #include "graph/trendcanvas.h"
+#include "ui/language.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -29,10 +30,15 @@ void TrendCanvas::setUpOperatorView()
 {
     // The keys zoom and pan only once the canvas has the focus, which a click or Tab gives it.
     setFocusPolicy(Qt::StrongFocus);
-    auto *live = new QPushButton(QStringLiteral("最新へ"), this);
+    auto *live = new QPushButton(this);
     live->setObjectName(QStringLiteral("liveButton"));
-    live->setAccessibleName(QStringLiteral("最新へ"));
-    live->setAccessibleDescription(QStringLiteral("最新の値に追従する"));
+    keepTranslated(live, [this, live] {
+        live->setText(tr("最新へ"));
+        live->setAccessibleName(tr("最新へ"));
+        live->setAccessibleDescription(tr("最新の値に追従する"));
+        if (m_liveButton)
+            placeLiveButton();
+    });
     live->hide();
     connect(live, &QPushButton::clicked, this, &TrendCanvas::followNewest);
     m_liveButton = live;

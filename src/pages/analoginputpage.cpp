@@ -6,6 +6,7 @@
 #include "graph/trendcanvas.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
+#include "ui/showntext.h"
 
 #include "ui_analoginputpage.h"
 
@@ -111,6 +112,21 @@ AnalogInputPage::AnalogInputPage(QWidget *parent, Model model, DevicePageArgs ar
 
 AnalogInputPage::~AnalogInputPage() = default;
 
+void AnalogInputPage::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        m_ui->retranslateUi(this);
+        renameAccessibleLabels(this);
+        m_ui->infoLabel->setText(shownMacText(args().macText));
+        const std::vector<std::string_view> items = ai::rangeItems(traits(model()).thermocouple);
+        for (QComboBox *combo : m_rangeCombos) {
+            for (int i = 0; i < combo->count() && i < int(items.size()); ++i)
+                combo->setItemText(i, shownText(items[size_t(i)]));
+        }
+    }
+    DevicePage::changeEvent(event);
+}
+
 // ---- start-up ----------------------------------------------------------------------
 
 void AnalogInputPage::initialisePage()
@@ -133,7 +149,7 @@ void AnalogInputPage::initialisePage()
     // One face for the whole line: in the default face the digits after the Japanese
     // caption fall back to another font half-way through the MAC address.
     m_ui->infoLabel->setFont(fixedCjkFont(QFontInfo(m_ui->infoLabel->font()).pixelSize()));
-    m_ui->infoLabel->setText(args().macText);
+    m_ui->infoLabel->setText(shownMacText(args().macText));
 
     for (QLineEdit *edit : {m_ui->aiPeriodEdit, m_ui->doPeriodEdit1, m_ui->doPeriodEdit2}) {
         edit->setText(QStringLiteral("10"));
@@ -156,7 +172,7 @@ void AnalogInputPage::initialisePage()
 
     QStringList items;
     for (const std::string_view item : ai::rangeItems(traits(model()).thermocouple))
-        items << QString::fromUtf8(item.data(), qsizetype(item.size()));
+        items << shownText(item);
     for (int c = 0; c < kInputs; ++c) {
         QSignalBlocker block(m_rangeCombos[c]);
         m_rangeCombos[c]->addItems(items);
@@ -496,7 +512,7 @@ void AnalogInputPage::setRangeCombo(int channel, int range)
 void AnalogInputPage::changeRange(int channel, int range)
 {
     const bool ok = askPaused(
-        QStringLiteral("設定を変更すると、換算式と単位の設定も初期化されます。よろしいですか？"));
+        tr("設定を変更すると、換算式と単位の設定も初期化されます。よろしいですか？"));
     if (isClosing())
         return;
     if (!ok) {

@@ -99,6 +99,7 @@ protected:
     void initialisePage() override;
     void tick() override;
     void readUnitState() override { postStartup(); }
+    void changeEvent(QEvent *event) override;
 
     // Hooks of the model pages.
     // Posts the start-up requests; this one runs GetDO and then settingSteps() as one chain.

@@ -6,11 +6,13 @@
 #include "graph/graphtab.h"
 #include "pages/pagecolours.h"
 #include "graph/trendcanvas.h"
+#include "ui/showntext.h"
 #include "model/outputmode.h"
 #include "settings/unitsettings.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
 
+#include <QEvent>
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QGridLayout>
@@ -49,8 +51,9 @@ AnalogOutputPage::AnalogOutputPage(QWidget *parent, Model model, DevicePageArgs 
 
 AnalogOutputPage::~AnalogOutputPage() = default;
 
-void AnalogOutputPage::bindControls()
+void AnalogOutputPage::bindControls(std::function<void(QWidget *)> retranslateForm)
 {
+    m_retranslateForm = std::move(retranslateForm);
     auto *outputGrid = findChild<QGridLayout *>(QStringLiteral("outputLayout"));
     Q_ASSERT(outputGrid);
     m_aoControls.reserve(size_t(outputs()));
@@ -100,6 +103,19 @@ void AnalogOutputPage::bindControls()
         setTabOrder(order[i], order[i + 1]);
 }
 
+void AnalogOutputPage::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange && m_retranslateForm) {
+        m_retranslateForm(this);
+        m_infoLabel->setText(shownMacText(args().macText));
+        for (int c = 0; c < int(m_aoControls.size()) && c < int(m_ao.size()); ++c) {
+            setControlState(c, m_ao[c].state);
+            updateBar(c);
+        }
+    }
+    DevicePage::changeEvent(event);
+}
+
 // ---- start-up ----------------------------------------------------------------------
 
 void AnalogOutputPage::initialisePage()
@@ -111,7 +127,7 @@ void AnalogOutputPage::initialisePage()
         attachNumberFilter(c.valueEdit, NumberChars::Decimal);
     }
     m_infoLabel->setFont(fixedCjkFont(QFontInfo(m_infoLabel->font()).pixelSize()));
-    m_infoLabel->setText(args().macText);
+    m_infoLabel->setText(shownMacText(args().macText));
 
     setUpGraph();
     m_diPeriodEdit->setText(QStringLiteral("10"));
@@ -357,7 +373,7 @@ void AnalogOutputPage::updateBar(int channel)
     bar->setValue(b.position);
     const bool lit = ao::ledLit(ch.ledOutside, ch.raw, ch.thresholdLow, ch.thresholdHigh);
     paintLit(bar, QPalette::Highlight, lit ? kBarLit : kBarUnlit);
-    bar->setAccessibleDescription(lit ? QStringLiteral("閾値LED点灯") : QString());
+    bar->setAccessibleDescription(lit ? tr("閾値LED点灯") : QString());
 }
 
 void AnalogOutputPage::showLamp(QLabel *lamp, bool on)

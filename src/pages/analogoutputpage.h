@@ -31,7 +31,7 @@ public:
     static constexpr RecordKind kInputKind = RecordKind::Input;   // DI
     static constexpr RecordKind kOutputKind = RecordKind::Output; // AO
 
-    static QString updateText() { return QStringLiteral("更新"); }
+    static QString updateText() { return tr("更新"); }
     static QString onOffText() { return QStringLiteral("ON/OFF"); }
 
     // 0: off; 1: on, with an edited value not yet sent ("更新"); 2: on; 3: sweeping.
@@ -85,13 +85,16 @@ protected:
     AnalogOutputPage(QWidget *parent, Model model, DevicePageArgs args);
     // Makes a row of controls per output in the form's output grid, finds the inputs'
     // controls and connects them all; the model page calls it right after its setupUi.
-    void bindControls();
+    // retranslateForm renews the form's texts (its retranslateUi) on a change of language.
+    void bindControls(std::function<void(QWidget *)> retranslateForm);
 
     void initialisePage() override;
     void tick() override;
     void readUnitState() override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    std::function<void(QWidget *)> m_retranslateForm;
     struct DiControls {
         QLabel *name, *lamp;
         QPushButton *nameButton;

@@ -62,12 +62,12 @@ public:
     static constexpr int kTickMs = PageClock::kTickMs;
     static constexpr int kMaxPeriod = 9999;
 
-    static QString timeoutMessage() { return QStringLiteral("QNNET通信タイムアウトエラー"); }
-    static QString invalidPeriodMessage() { return QStringLiteral("時間設定が不正です。"); }
-    static QString logOpenFailedMessage() { return QStringLiteral("ログファイルをオープンできません。"); }
+    static QString timeoutMessage() { return tr("QNNET通信タイムアウトエラー"); }
+    static QString invalidPeriodMessage() { return tr("時間設定が不正です。"); }
+    static QString logOpenFailedMessage() { return tr("ログファイルをオープンできません。"); }
     static QString invalidGraphRangeMessage()
     {
-        return QStringLiteral("グラフ表示範囲が不正なため、デフォルト値に設定します");
+        return tr("グラフ表示範囲が不正なため、デフォルト値に設定します");
     }
 
     ~DevicePage() override;

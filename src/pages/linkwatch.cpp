@@ -14,20 +14,20 @@ QString LinkWatch::stateText() const
 {
     switch (m_state) {
     case State::Unknown:
-        return QCoreApplication::translate("LinkWatch", "応答待ち");
+        return QCoreApplication::translate("qn::LinkWatch", "応答待ち");
     case State::Answering:
-        return QCoreApplication::translate("LinkWatch", "接続中");
+        return QCoreApplication::translate("qn::LinkWatch", "接続中");
     case State::NotAnswering:
         break;
     }
-    return QCoreApplication::translate("LinkWatch", "応答なし (%1 から)").arg(clockText(m_since));
+    return QCoreApplication::translate("qn::LinkWatch", "応答なし (%1 から)").arg(clockText(m_since));
 }
 
 QString LinkWatch::lastReadingText() const
 {
     if (!m_lastReading.isValid())
         return {};
-    return QCoreApplication::translate("LinkWatch", "最終読み取り %1").arg(clockText(m_lastReading));
+    return QCoreApplication::translate("qn::LinkWatch", "最終読み取り %1").arg(clockText(m_lastReading));
 }
 
 void LinkWatch::finished(bool ok, const QDateTime &now)

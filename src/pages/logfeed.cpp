@@ -1,5 +1,6 @@
 #include "pages/logfeed.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 namespace qn {
@@ -22,7 +23,7 @@ void LogFeed::writeRow(const std::function<QString()> &header, const QStringList
 QString LogFeed::writeErrorText(const QDateTime &firstLostRow)
 {
     const QLocale locale = QLocale::system();
-    return QStringLiteral("ログ書き込みエラー (%1 %2 ～)")
+    return QCoreApplication::translate("qn::LogFeed", "ログ書き込みエラー (%1 %2 ～)")
         .arg(logDateText(firstLostRow.date(), locale), logTimeText(firstLostRow.time(), locale));
 }
 

@@ -1,11 +1,16 @@
 #include "pages/outputchannelrow.h"
 
+#include "ui/language.h"
+
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+
+#include <vector>
 
 namespace qn {
 
@@ -41,10 +46,10 @@ OutputChannelRow::OutputChannelRow(QWidget *page, QGridLayout &grid, int gridRow
       toggleButton(button(page, QStringLiteral("ON/OFF"), 72)),
       display(sunkenLabel(page, {}, QFrame::StyledPanel)),
       bar(new QProgressBar(page)),
-      formulaButton(button(page, QStringLiteral("換算式"), 64)),
-      thresholdButton(button(page, QStringLiteral("閾値"), 64)),
+      formulaButton(button(page, {}, 64)),
+      thresholdButton(button(page, {}, 64)),
       rangeButton(button(page, QStringLiteral("V/I"), 64)),
-      sweepSettingsButton(button(page, QStringLiteral("設定"), 64)),
+      sweepSettingsButton(button(page, {}, 64)),
       sweepButton(button(page, QStringLiteral("SWEEP"), 72))
 {
     name->setMinimumSize(96, 0);
@@ -59,27 +64,41 @@ OutputChannelRow::OutputChannelRow(QWidget *page, QGridLayout &grid, int gridRow
     bar->setMaximumSize(kMaxHeight, 12);
 
     // Object names as the forms had them (aoValueEdit2, ...): tests and tools find them.
+    // The toggle button's name follows what it does now (the page sets it). The names
+    // are translated apart from the buttons' texts: they follow the channel ("AO1 bar").
     struct Named { QWidget *widget; const char *objectName; const char *accessible; };
     const Named names[] = {
-        {name, "aoName", "信号名"},
-        {nameButton, "aoNameButton", "信号名の編集"},
-        {lamp, "aoLamp", "出力状態"},
-        {valueEdit, "aoValueEdit", "換算出力値"},
-        {unit, "aoUnit", "単位"},
-        {toggleButton, "aoToggleButton", "ON/OFF"},
-        {display, "aoDisplay", "出力設定値"},
-        {bar, "aoBar", "バー"},
-        {formulaButton, "aoFormulaButton", "換算式"},
-        {thresholdButton, "aoThresholdButton", "閾値"},
+        {name, "aoName", QT_TRANSLATE_NOOP("qn::OutputChannelName", "信号名")},
+        {nameButton, "aoNameButton", QT_TRANSLATE_NOOP("qn::OutputChannelName", "信号名の編集")},
+        {lamp, "aoLamp", QT_TRANSLATE_NOOP("qn::OutputChannelName", "出力状態")},
+        {valueEdit, "aoValueEdit", QT_TRANSLATE_NOOP("qn::OutputChannelName", "換算出力値")},
+        {unit, "aoUnit", QT_TRANSLATE_NOOP("qn::OutputChannelName", "単位")},
+        {toggleButton, "aoToggleButton", nullptr},
+        {display, "aoDisplay", QT_TRANSLATE_NOOP("qn::OutputChannelName", "出力設定値")},
+        {bar, "aoBar", QT_TRANSLATE_NOOP("qn::OutputChannelName", "バー")},
+        {formulaButton, "aoFormulaButton", QT_TRANSLATE_NOOP("qn::OutputChannelName", "換算式")},
+        {thresholdButton, "aoThresholdButton", QT_TRANSLATE_NOOP("qn::OutputChannelName", "閾値")},
         {rangeButton, "aoRangeButton", "V/I"},
-        {sweepSettingsButton, "aoSweepSettingsButton", "スイープ設定"},
+        {sweepSettingsButton, "aoSweepSettingsButton", QT_TRANSLATE_NOOP("qn::OutputChannelName", "スイープ設定")},
         {sweepButton, "aoSweepButton", "SWEEP"},
     };
-    const QString channel = QStringLiteral("AO%1 ").arg(number);
-    for (const Named &n : names) {
+    for (const Named &n : names)
         n.widget->setObjectName(QString::fromLatin1(n.objectName) + QString::number(number));
-        n.widget->setAccessibleName(channel + QString::fromUtf8(n.accessible));
-    }
+    toggleButton->setAccessibleName(QStringLiteral("AO%1 ON/OFF").arg(number));
+    const QString channel = QStringLiteral("AO%1 ").arg(number);
+    std::vector<Named> translated(std::begin(names), std::end(names));
+    // The row itself may move (it is kept by value); its widgets stay where they are.
+    keepTranslated(formulaButton, [formulaButton = formulaButton, thresholdButton = thresholdButton,
+                                   sweepSettingsButton = sweepSettingsButton, channel, translated] {
+        const auto shown = [](const char *text) { return QCoreApplication::translate("qn::OutputChannelRow", text); };
+        formulaButton->setText(shown(QT_TRANSLATE_NOOP("qn::OutputChannelRow", "換算式")));
+        thresholdButton->setText(shown(QT_TRANSLATE_NOOP("qn::OutputChannelRow", "閾値")));
+        sweepSettingsButton->setText(shown(QT_TRANSLATE_NOOP("qn::OutputChannelRow", "設定")));
+        for (const Named &n : translated) {
+            if (n.accessible)
+                n.widget->setAccessibleName(channel + QCoreApplication::translate("qn::OutputChannelName", n.accessible));
+        }
+    });
 
     const QWidget *top[] = {name, nameButton, lamp, valueEdit, unit, toggleButton, display};
     for (int column = 0; column < int(std::size(top)); ++column)

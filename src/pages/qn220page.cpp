@@ -1,6 +1,7 @@
 #include "pages/qn220page.h"
 
 #include "dialogs/thermocoupledialog.h"
+#include "ui/language.h"
 
 #include "ui_analoginputpage.h"
 
@@ -26,12 +27,18 @@ void Qn220Page::addControls()
     const std::array<QWidget *, kOutputs> periodEdits{form.doPeriodEdit1, form.doPeriodEdit2};
     for (int o = 0; o < kOutputs; ++o) {
         const QString output = QStringLiteral("DO%1 ").arg(o + 1);
-        auto *check = new QCheckBox(QStringLiteral("DOアラート"), this);
+        auto *check = new QCheckBox(this);
         check->setObjectName(QStringLiteral("doAlertCheck%1").arg(o + 1));
-        check->setAccessibleName(output + QStringLiteral("DOアラート"));
-        auto *button = new QPushButton(QStringLiteral("設定"), this);
+        keepTranslated(check, [check, output] {
+            check->setText(tr("DOアラート"));
+            check->setAccessibleName(output + tr("DOアラート"));
+        });
+        auto *button = new QPushButton(this);
         button->setObjectName(QStringLiteral("doAlertButton%1").arg(o + 1));
-        button->setAccessibleName(output + QStringLiteral("DOアラート 設定"));
+        keepTranslated(button, [button, output] {
+            button->setText(tr("設定"));
+            button->setAccessibleName(output + tr("DOアラート 設定"));
+        });
         button->setAutoDefault(false);
         form.outputLayout->addWidget(check, o, 7);
         form.outputLayout->addWidget(button, o, 8);
@@ -47,9 +54,12 @@ void Qn220Page::addControls()
 
     const std::array<QWidget *, kInputs> rangeCombos{form.rangeCombo1, form.rangeCombo2, form.rangeCombo3};
     for (int c = 0; c < kInputs; ++c) {
-        auto *button = new QPushButton(QStringLiteral("熱電対設定"), this);
+        auto *button = new QPushButton(this);
         button->setObjectName(QStringLiteral("thermocoupleButton%1").arg(c + 1));
-        button->setAccessibleName(QStringLiteral("AI%1 熱電対設定").arg(c + 1));
+        keepTranslated(button, [button, c] {
+            button->setText(tr("熱電対設定"));
+            button->setAccessibleName(tr("AI%1 熱電対設定").arg(c + 1));
+        });
         button->setAutoDefault(false);
         // Only a channel the unit reports on the thermocouple range has these settings.
         button->setEnabled(false);

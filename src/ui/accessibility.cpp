@@ -10,6 +10,7 @@ namespace {
 
 const char kValueDisplay[] = "qnValueDisplay";
 const char kStateWords[] = "qnAccessibleState";
+const char kFromAccessibleName[] = "qnLabelFromAccessibleName";
 
 // A label read as a value: name says what, value and text say what it shows now.
 class ValueDisplayAccessible final : public QAccessibleWidget, public QAccessibleTextInterface {
@@ -145,9 +146,18 @@ QLabel *linkAccessibleLabel(QWidget *control, const QString &text)
     QWidget *parent = control->parentWidget();
     auto *label = new QLabel(text.isEmpty() ? control->accessibleName() : text, parent);
     label->setObjectName(control->objectName() + QStringLiteral("AccessibleLabel"));
+    label->setProperty(kFromAccessibleName, text.isEmpty());
     label->setBuddy(control);
     label->hide();
     return label;
+}
+
+void renameAccessibleLabels(QWidget *root)
+{
+    for (QLabel *label : root->findChildren<QLabel *>()) {
+        if (label->property(kFromAccessibleName).toBool() && label->buddy())
+            label->setText(label->buddy()->accessibleName());
+    }
 }
 
 } // namespace qn

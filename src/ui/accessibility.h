@@ -32,5 +32,8 @@ QString accessibleValueText(const QLabel *display);
 // as its buddy so that readers find it through the labelled-by relation. The label is a
 // hidden sibling where the form shows the words elsewhere (a column heading, say).
 QLabel *linkAccessibleLabel(QWidget *control, const QString &text = {});
+// After a change of language: the hidden labels linkAccessibleLabel made under root from
+// their controls' accessible names take the names again.
+void renameAccessibleLabels(QWidget *root);
 
 } // namespace qn

@@ -2,9 +2,15 @@
 
 #include "ui/messages.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 
 namespace qn {
+
+QString notANumberMessage()
+{
+    return QCoreApplication::translate("qn::NumericEdit", "数字以外は入力できません");
+}
 
 bool applyNumericFilter(QLineEdit *edit, NumberChars allowed)
 {
@@ -12,7 +18,7 @@ bool applyNumericFilter(QLineEdit *edit, NumberChars allowed)
     const QString kept = numericPrefix(edit->text(), allowed, &cut);
     if (!cut)
         return false;
-    showMessage(edit, QStringLiteral("数字以外は入力できません"));
+    showMessage(edit, notANumberMessage());
     edit->setText(kept);
     return true;
 }

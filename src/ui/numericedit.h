@@ -4,6 +4,8 @@
 // was cut. GUI thread only.
 #include "common/numbertext.h"
 
+#include <QString>
+
 #include <functional>
 
 class QLineEdit;
@@ -19,5 +21,8 @@ void attachNumericFilter(QLineEdit *edit, NumberChars allowed,
 // One filtering step on the edit's current text (what attachNumericFilter runs).
 // Returns true when something was cut.
 bool applyNumericFilter(QLineEdit *edit, NumberChars allowed);
+
+// "数字以外は入力できません" in the current language.
+QString notANumberMessage();
 
 } // namespace qn

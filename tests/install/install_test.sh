@@ -79,7 +79,7 @@ expected=$'1\n2.500000\n-1.250000\n℃'
 change_formula() {  # change_formula FILE COMMAND...
   local file=$1 main='QN-VIEW' unit="QN-210\\(ID:3\\) - ${unit_ip//./\\.}" dialog='換算式と単位の設定'
   shift
-  "$@" --search-address "$unit_ip" >"$work/qnview.log" 2>&1 &
+  "$@" --search-address "$unit_ip" --language ja >"$work/qnview.log" 2>&1 &
   view=$!
   shows --in "$main" wait '状態' --text '^Version' >/dev/null
   a11y --in "$main" set-text 'QNNETポート\(P\) :' "$port"
