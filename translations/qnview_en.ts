@@ -667,6 +667,14 @@
         <source>切断</source>
         <translation>Disconnect</translation>
     </message>
+    <message>
+        <source>フォルダを開く</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>ログフォルダを開く</source>
+        <translation>Open log folder</translation>
+    </message>
 </context>
 <context>
     <name>qn::AnalogInputPage</name>
@@ -816,6 +824,25 @@
     <message>
         <source>値は最新 (%1)</source>
         <translation>Values are the newest (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>qn::LinkWatch</name>
+    <message>
+        <source>応答待ち</source>
+        <translation>Waiting for answer</translation>
+    </message>
+    <message>
+        <source>接続中</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>応答なし (%1 から)</source>
+        <translation>No answer (since %1)</translation>
+    </message>
+    <message>
+        <source>最終読み取り %1</source>
+        <translation>Last reading %1</translation>
     </message>
 </context>
 <context>
@@ -1031,6 +1058,18 @@ A second connection doubles the traffic to the unit and its log. Connect?</trans
     <message>
         <source>グラフ</source>
         <translation>Graph</translation>
+    </message>
+    <message>
+        <source>ログ記録なし</source>
+        <translation>Not logging</translation>
+    </message>
+    <message>
+        <source>ログ: ファイルを開けません</source>
+        <translation>Log: cannot open file</translation>
+    </message>
+    <message>
+        <source>ログ: %1</source>
+        <translation>Log: %1</translation>
     </message>
 </context>
 </TS>

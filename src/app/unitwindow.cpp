@@ -11,10 +11,13 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QThread>
+#include <QUrl>
 
 namespace qn {
 
@@ -29,6 +32,34 @@ QList<UnitWindow *> &windows()
 {
     static QList<UnitWindow *> list;
     return list;
+}
+
+UnitWindow::FolderOpener &folderOpener()
+{
+    static UnitWindow::FolderOpener opener;
+    return opener;
+}
+
+// Words and colour together, so the state is not told by colour alone.
+QString linkStateStyle(LinkWatch::State state)
+{
+    switch (state) {
+    case LinkWatch::State::Answering:
+        return QStringLiteral("color: rgb(0, 128, 0);");
+    case LinkWatch::State::NotAnswering:
+        return QStringLiteral("color: rgb(255, 0, 0); font-weight: bold;");
+    case LinkWatch::State::Unknown:
+        break;
+    }
+    return {};
+}
+
+void setLabel(QLabel *label, const QString &text)
+{
+    if (label->text() == text)
+        return;
+    label->setText(text);
+    label->setAccessibleName(text);
 }
 
 } // namespace
@@ -71,6 +102,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
         tabs->addTab(m_page, QString());
         connect(m_page, &DevicePage::closed, this, &UnitWindow::onPageClosed);
         connect(m_page, &DevicePage::logWriteStateChanged, this, &UnitWindow::onLogWriteStateChanged);
+        connect(m_page, &DevicePage::linkStateChanged, this, &UnitWindow::showLinkState);
     } else {
         // This version has no control page for the model: say so plainly rather than
         // show an empty tab; the graph tab still shows the model's layout.
@@ -87,11 +119,22 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
     tabs->setCurrentIndex(0);
     connect(tabs, &QTabWidget::currentChanged, this, &UnitWindow::onTabChanged);
     connect(m_ui->disconnectButton, &QPushButton::clicked, this, &UnitWindow::disconnectUnit);
+    connect(m_ui->openLogFolderButton, &QPushButton::clicked, this, &UnitWindow::openLogFolder);
+    m_ui->openLogFolderButton->setEnabled(m_args.loggingEnabled);
 
     setWindowTitle(m_args.title.left(255));
     setMessageSourceName(this, windowTitle());
-    if (m_page && start == PageStart::Now)
+    if (start == PageStart::Now)
+        startPage();
+}
+
+void UnitWindow::startPage()
+{
+    if (m_page) {
         m_page->initialise();
+        showLinkState();
+    }
+    showLogFile();
 }
 
 UnitWindow::~UnitWindow()
@@ -114,8 +157,7 @@ UnitWindow *UnitWindow::open(const UnitWindowArgs &args, SessionTimeouts timeout
         window->move(frame.topLeft());
     }
     window->show();
-    if (window->m_page)
-        window->m_page->initialise();
+    window->startPage();
     return window;
 }
 
@@ -177,6 +219,54 @@ QString UnitWindow::logStateText() const
     return m_ui->logStateLabel->isVisibleTo(this) ? m_ui->logStateLabel->text() : QString();
 }
 
+QString UnitWindow::linkStateText() const { return m_ui->linkStateLabel->text(); }
+QString UnitWindow::lastReadingText() const { return m_ui->lastReadingLabel->text(); }
+QString UnitWindow::logFileText() const { return m_ui->logFileLabel->text(); }
+
+void UnitWindow::showLinkState()
+{
+    // A rotated log file shows with the reading that wrote its first row.
+    showLogFile();
+    if (!m_page)
+        return;
+    const LinkWatch &link = m_page->link();
+    QLabel *state = m_ui->linkStateLabel;
+    const QString style = linkStateStyle(link.state());
+    if (state->styleSheet() != style)
+        state->setStyleSheet(style);
+    setLabel(state, link.stateText());
+    setLabel(m_ui->lastReadingLabel, link.lastReadingText());
+}
+
+void UnitWindow::showLogFile()
+{
+    QString text = tr("ログ記録なし");
+    QString path;
+    if (m_page && m_args.loggingEnabled) {
+        // Logging is off once a file could not be opened.
+        const ChannelLog &log = m_page->log();
+        path = log.enabled() ? log.currentFileName() : QString();
+        text = path.isEmpty() ? tr("ログ: ファイルを開けません") : tr("ログ: %1").arg(QFileInfo(path).fileName());
+    }
+    setLabel(m_ui->logFileLabel, text);
+    m_ui->logFileLabel->setToolTip(path);
+    m_ui->logFileLabel->setAccessibleDescription(path);
+}
+
+void UnitWindow::setFolderOpener(FolderOpener opener)
+{
+    folderOpener() = std::move(opener);
+}
+
+void UnitWindow::openLogFolder()
+{
+    const QUrl url = QUrl::fromLocalFile(m_args.logFolder);
+    if (folderOpener())
+        folderOpener()(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
 void UnitWindow::onLogWriteStateChanged(bool failing, const QDateTime &firstLostRow)
 {
     // Beside "切断", so it shows on both tabs; a box every 100 ms would stop the operator.
@@ -208,6 +298,7 @@ void UnitWindow::retranslate()
     }
     if (m_ui->logStateLabel->isVisibleTo(this))
         onLogWriteStateChanged(true, m_firstLostRow);
+    showLinkState();
 }
 
 void UnitWindow::onTabChanged(int)

@@ -11,7 +11,10 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+
+class QUrl;
 
 namespace Ui {
 class UnitWindow;
@@ -58,6 +61,17 @@ public:
     void selectTab(int index);
     // The log state shown beside "切断": empty while rows reach the log file.
     QString logStateText() const;
+    // The link's state beside "切断" ("接続中", "応答なし (HH:MM:SS から)") and the time of
+    // the last reading; where the page logs to ("ログ: name.csv", "ログ記録なし").
+    QString linkStateText() const;
+    QString lastReadingText() const;
+    QString logFileText() const;
+
+    // Opens the log folder in the desktop's file manager (QDesktopServices by default;
+    // tests put in their own so that nothing is launched). Null restores the default.
+    using FolderOpener = std::function<bool(const QUrl &)>;
+    static void setFolderOpener(FolderOpener opener);
+    void openLogFolder();
 
     // "切断": close the page, then the window. The window goes (deleteLater) as soon as
     // the page has stopped its session; while a completion of the page is running (its
@@ -80,6 +94,9 @@ private:
     void onTabChanged(int index);
     void onPageClosed();
     void onLogWriteStateChanged(bool failing, const QDateTime &firstLostRow);
+    void startPage();
+    void showLinkState();
+    void showLogFile();
     // The texts set here rather than by the form, in the current language.
     void retranslate();
 

@@ -76,6 +76,10 @@ AnalogInputPage::AnalogInputPage(QWidget *parent, Model model, DevicePageArgs ar
     expose(m_convertedLabels);
     for (QComboBox *combo : m_rangeCombos)
         linkAccessibleLabel(combo);
+    for (QWidget *display : std::initializer_list<QWidget *>{m_lamps[0], m_lamps[1], m_measured[0], m_measured[1],
+                                                             m_measured[2], m_convertedLabels[0], m_convertedLabels[1],
+                                                             m_convertedLabels[2], m_bars[0], m_bars[1], m_bars[2]})
+        markAsUnitValue(display);
 
     const std::array<QPushButton *, kOutputs> doNameButtons{m_ui->doNameButton1, m_ui->doNameButton2};
     const std::array<QPushButton *, kInputs> aiNameButtons{m_ui->aiNameButton1, m_ui->aiNameButton2,
@@ -226,6 +230,7 @@ void AnalogInputPage::storeDoPattern(int pattern)
 {
     m_doState = {pattern & 1, (pattern >> 1) & 1};
     showLamps();
+    readingArrived({m_lamps[0], m_lamps[1]});
 }
 
 void AnalogInputPage::onGetADCsps(const Result<AdcRate> &result)
@@ -244,6 +249,9 @@ void AnalogInputPage::onGetAIRange(const Result<InputRange> &result)
     const int channel = result->channel;
     const int range = result->range;
     AiChannel &ch = m_ai[channel];
+    // A unit restarted with another range: the reading shown was of the old one.
+    if (range != ch.range)
+        clearReading(channel);
     ch.range = range;
     setRangeCombo(channel, range);
     applyRangeToBar(channel);
@@ -314,6 +322,8 @@ void AnalogInputPage::onGetAllAI(const Result<AnalogInputs> &result)
     const std::array<int, kInputs> codes = result->values();
     for (int c = 0; c < kInputs; ++c)
         showReading(c, codes[c]);
+    readingArrived({m_measured[0], m_measured[1], m_measured[2], m_convertedLabels[0], m_convertedLabels[1],
+                    m_convertedLabels[2], m_bars[0], m_bars[1], m_bars[2]});
 
     std::vector<double> values;
     QStringList labels;
@@ -347,6 +357,14 @@ void AnalogInputPage::showReading(int channel, int raw)
         return;
     }
     showChannel(channel);
+}
+
+void AnalogInputPage::clearReading(int channel)
+{
+    setBarValue(m_bars[channel], 0);
+    setDisplayText(m_measured[channel], {});
+    setDisplayText(m_convertedLabels[channel], {});
+    m_ai[channel].hasReading = false;
 }
 
 void AnalogInputPage::showChannel(int channel)
@@ -406,9 +424,7 @@ void AnalogInputPage::updateBarColour(int channel)
     if (m_barColourLit[channel] == lit)
         return;
     m_barColourLit[channel] = lit;
-    QPalette palette = m_bars[channel]->palette();
-    palette.setColor(QPalette::Highlight, lit ? kBarLit : kBarUnlit);
-    m_bars[channel]->setPalette(palette);
+    paintLit(m_bars[channel], QPalette::Highlight, lit ? kBarLit : kBarUnlit);
 }
 
 void AnalogInputPage::applyRangeToBar(int channel)
@@ -458,9 +474,7 @@ void AnalogInputPage::onSetDO(const Result<DigitalOutputs> &result)
 void AnalogInputPage::showLamps()
 {
     for (int o = 0; o < kOutputs; ++o) {
-        QPalette palette = m_lamps[o]->palette();
-        palette.setColor(QPalette::Window, m_doState[o] ? kLampOn : kLampOff);
-        m_lamps[o]->setPalette(palette);
+        paintLit(m_lamps[o], QPalette::Window, m_doState[o] ? kLampOn : kLampOff);
         setAccessibleState(m_lamps[o], m_doState[o] ? QStringLiteral("ON") : QStringLiteral("OFF"));
     }
 }
@@ -524,10 +538,7 @@ void AnalogInputPage::onSetAIRange(int channel, const Result<InputRange> &result
     ch.range = range;
     setRangeCombo(channel, range);
     applyRangeToBar(channel);
-    setBarValue(m_bars[channel], 0);
-    setDisplayText(m_measured[channel], {});
-    setDisplayText(m_convertedLabels[channel], {});
-    ch.hasReading = false;
+    clearReading(channel);
     const ScaledChannel scaling = scaled(channel);
     scaling.reset();
     scaling.sendUnit();

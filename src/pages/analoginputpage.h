@@ -98,6 +98,7 @@ protected:
 
     void initialisePage() override;
     void tick() override;
+    void readUnitState() override { postStartup(); }
     void changeEvent(QEvent *event) override;
 
     // Hooks of the model pages.
@@ -134,6 +135,7 @@ private:
     void fitConvertedFont(int channel);
     void showReading(int channel, int raw);
     void showChannel(int channel);
+    void clearReading(int channel);
     void showEvent(QShowEvent *event) override;
     void setRangeCombo(int channel, int range);
     // The channel with its scaling, as the input range or output mode has it now.

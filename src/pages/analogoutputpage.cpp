@@ -2,7 +2,6 @@
 
 #include "dialogs/formuladialog.h"
 #include "dialogs/outputrangedialog.h"
-#include "dialogs/sweepdialog.h"
 #include "dialogs/thresholddialog.h"
 #include "graph/graphtab.h"
 #include "pages/pagecolours.h"
@@ -63,6 +62,10 @@ void AnalogOutputPage::bindControls(std::function<void(QWidget *)> retranslateFo
         const OutputChannelRow &c = m_aoControls.emplace_back(this, *outputGrid, 2 * n - 1, n);
         for (QLabel *display : {c.name, c.lamp, c.unit, c.display})
             exposeAsValueDisplay(display);
+        for (QWidget *display : std::initializer_list<QWidget *>{c.lamp, c.display, c.bar})
+            markAsUnitValue(display);
+        // Stays down while the channel sweeps.
+        c.sweepButton->setCheckable(true);
         const int ch = n - 1;
         connect(c.nameButton, &QPushButton::clicked, this, [this, ch] { onSignalNameButton(kOutputKind, ch); });
         connect(c.toggleButton, &QPushButton::clicked, this, [this, ch] { toggleOutput(ch); });
@@ -79,6 +82,7 @@ void AnalogOutputPage::bindControls(std::function<void(QWidget *)> retranslateFo
         m_diControls.push_back(c);
         exposeAsValueDisplay(c.name);
         exposeAsValueDisplay(c.lamp);
+        markAsUnitValue(c.lamp);
         connect(c.nameButton, &QPushButton::clicked, this, [this, m] { onSignalNameButton(kInputKind, m - 1); });
     }
     m_readButton = findChild<QPushButton *>(QStringLiteral("readButton"));
@@ -152,7 +156,11 @@ void AnalogOutputPage::initialisePage()
     }
     for (const DiControls &c : m_diControls)
         showLamp(c.lamp, false);
+    readUnitState();
+}
 
+void AnalogOutputPage::readUnitState()
+{
     // Each output's state, then each output's thresholds; the inputs' start-up reading
     // goes out after the first step, outside the chain.
     std::vector<ChainStep> steps;
@@ -173,21 +181,26 @@ void AnalogOutputPage::onGetAO(const Result<AnalogOutput> &result)
         return;
     }
     const int channel = result->channel;
-    const int mode = result->mode;
     AoChannel &ch = m_ao[channel];
-    ch.mode = mode;
-    ch.raw = ao::signExtend16(result->raw);
-    ch.outputOn = ch.raw != 0;
-    // The edit shows the unit's output through the channel's formula, as everything
-    // else on the page reads the edit as a converted value.
-    const double physical = ao::physicalFromRaw(mode, ch.raw);
-    ch.value = physical * ch.scaling.factor + ch.scaling.offset;
-    m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(mode, ch.value)));
-    showOutput(channel);
+    // Read again after a reconnect while the operator already sets the output (or sweeps
+    // it): what the operator sent is newer than this reading.
+    if (ch.sweeping || ch.writesPending > 0) {
+        chainStepDone(true);
+        return;
+    }
+    ch.mode = result->mode;
+    ch.confirmedRaw = ao::signExtend16(result->raw);
+    // A value the operator is typing (not yet sent with "更新") stays in the edit.
+    QLineEdit *edit = m_aoControls[channel].valueEdit;
+    const std::optional<QString> typed =
+        ch.state == ControlState::Edited ? std::optional<QString>(edit->text()) : std::nullopt;
+    showConfirmed(channel);
+    if (typed)
+        edit->setText(*typed);
     if (!ch.scaling.hasOwnRange())
         scaled(channel).useDefaultRange();
     scaled(channel).sendUnit();
-    setControlState(channel, ch.outputOn ? ControlState::On : ControlState::Off);
+    outputConfirmed(channel);
     chainStepDone(true);
 }
 
@@ -206,6 +219,19 @@ void AnalogOutputPage::onGetADCThreshold(const Result<Threshold> &result)
     chainStepDone(true);
 }
 
+void AnalogOutputPage::showConfirmed(int channel)
+{
+    // The edit shows the unit's output through the channel's formula, as everything
+    // else on the page reads the edit as a converted value.
+    AoChannel &ch = m_ao[channel];
+    ch.raw = ch.confirmedRaw;
+    ch.outputOn = ch.raw != 0;
+    ch.value = ao::physicalFromRaw(ch.mode, ch.raw) * ch.scaling.factor + ch.scaling.offset;
+    m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, ch.value)));
+    showOutput(channel);
+    setControlState(channel, ch.outputOn ? ControlState::On : ControlState::Off);
+}
+
 // ---- the tick ----------------------------------------------------------------------
 
 void AnalogOutputPage::tick()
@@ -217,19 +243,6 @@ void AnalogOutputPage::tick()
     // A unit slower than the period would otherwise pile up readings without end.
     if (m_diAuto.advance() && m_diReadsPending == 0)
         readInputs();
-}
-
-void AnalogOutputPage::runSweepStep(int channel)
-{
-    AoChannel &ch = m_ao[channel];
-    const SweepStep step = sweepStep(ch.sweep, ch.sweepStart, m_clock());
-    ch.sweepStart = step.cycleStart;
-    // Skipped while the previous step is still on its way: a slow unit would otherwise
-    // queue steps without end and the output would lag ever further behind.
-    if (!step.value || ch.writesPending > 0)
-        return;
-    m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, *step.value)));
-    sendValue(channel);
 }
 
 // ---- outputs -----------------------------------------------------------------------
@@ -265,7 +278,8 @@ void AnalogOutputPage::switchOff(int channel)
     ch.outputOn = false;
     ch.raw = 0;
     showOutput(channel);
-    session()->setAO(channel, ch.mode, 0, completion([this](const auto &r) { onSwitchOff(r); }));
+    if (session()->setAO(channel, ch.mode, 0, completion([this, channel](const auto &r) { onSwitchOff(channel, r); })))
+        ++ch.writesPending;
     setControlState(channel, ControlState::Off);
 }
 
@@ -273,17 +287,43 @@ void AnalogOutputPage::onSetValue(int channel, const Result<AnalogOutput> &resul
 {
     AoChannel &ch = m_ao[channel];
     ch.writesPending = std::max(ch.writesPending - 1, 0);
-    if (result)
+    if (result) {
+        ch.confirmedRaw = ao::signExtend16(result->raw);
+        outputConfirmed(channel);
         return;
-    if (ch.sweeping)
-        stopSweepsAfterFailure();
-    showTimeoutMessage();
+    }
+    outputFailed(channel);
 }
 
-void AnalogOutputPage::onSwitchOff(const Result<AnalogOutput> &result)
+void AnalogOutputPage::onSwitchOff(int channel, const Result<AnalogOutput> &result)
 {
-    if (!result)
-        showTimeoutMessage();
+    AoChannel &ch = m_ao[channel];
+    ch.writesPending = std::max(ch.writesPending - 1, 0);
+    if (result) {
+        ch.confirmedRaw = 0;
+        outputConfirmed(channel);
+        return;
+    }
+    outputFailed(channel);
+}
+
+void AnalogOutputPage::outputConfirmed(int channel)
+{
+    const OutputChannelRow &c = m_aoControls[channel];
+    readingArrived({c.lamp, c.display, c.bar});
+    graphValueArrived(seriesOf(kOutputKind, channel));
+}
+
+void AnalogOutputPage::outputFailed(int channel)
+{
+    // Lamp, buttons, display, edit and the graph's value all go back to what the unit
+    // last confirmed, with every sweep stopped; the next reading after a reconnect shows
+    // what the unit really holds.
+    if (m_ao[channel].sweeping)
+        stopSweepsAfterFailure();
+    else if (m_ao[channel].writesPending == 0)
+        showConfirmed(channel);
+    showTimeoutMessage();
 }
 
 void AnalogOutputPage::onValueEdited(int channel)
@@ -307,6 +347,7 @@ void AnalogOutputPage::setControlState(int channel, ControlState state)
     c.toggleButton->setEnabled(!sweeping);
     c.formulaButton->setEnabled(idle);
     c.rangeButton->setEnabled(idle);
+    c.sweepButton->setChecked(sweeping);
     if (graphTab())
         graphTab()->enableScaleButton(channel, idle);
 }
@@ -318,6 +359,10 @@ void AnalogOutputPage::showOutput(int channel)
                    fromStd(ao::displayText(ch.mode, ao::physicalFromRaw(ch.mode, ch.raw))));
     showLamp(m_aoControls[channel].lamp, ch.outputOn);
     updateBar(channel);
+    // The graph's value beside the legend says the same as the page, also between
+    // readings of the inputs (which is when the graph takes its samples).
+    if (graphTab())
+        graphTab()->setValueLabel(seriesOf(kOutputKind, channel), fromStd(ao::graphValueText(ch.value)));
 }
 
 void AnalogOutputPage::updateBar(int channel)
@@ -328,52 +373,14 @@ void AnalogOutputPage::updateBar(int channel)
     bar->setRange(0, b.maximum);
     bar->setValue(b.position);
     const bool lit = ao::ledLit(ch.ledOutside, ch.raw, ch.thresholdLow, ch.thresholdHigh);
-    QPalette palette = bar->palette();
-    palette.setColor(QPalette::Highlight, lit ? kBarLit : kBarUnlit);
-    bar->setPalette(palette);
+    paintLit(bar, QPalette::Highlight, lit ? kBarLit : kBarUnlit);
     bar->setAccessibleDescription(lit ? tr("閾値LED点灯") : QString());
 }
 
 void AnalogOutputPage::showLamp(QLabel *lamp, bool on)
 {
-    QPalette palette = lamp->palette();
-    palette.setColor(QPalette::Window, on ? kLampOn : kLampOff);
-    lamp->setPalette(palette);
+    paintLit(lamp, QPalette::Window, on ? kLampOn : kLampOff);
     setAccessibleState(lamp, on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-}
-
-// ---- the sweep ---------------------------------------------------------------------
-
-void AnalogOutputPage::toggleSweep(int channel)
-{
-    if (!validChannel(channel) || isClosing())
-        return;
-    AoChannel &ch = m_ao[channel];
-    if (!ch.sweeping) {
-        ch.sweeping = true;
-        ch.sweepStart = m_clock();
-        setControlState(channel, ControlState::Sweeping);
-        return;
-    }
-    ch.sweeping = false;
-    setControlState(channel, ControlState::Off);
-    toggleOutput(channel);
-    // Switched off, the edit shows what an output of 0 reads as through the formula, so
-    // the next ON/OFF starts from there; switched on, it keeps the value just sent.
-    if (!ch.outputOn)
-        m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, ch.scaling.offset)));
-}
-
-void AnalogOutputPage::stopSweepsAfterFailure()
-{
-    for (int c = 0; c < outputs(); ++c) {
-        if (!m_ao[c].sweeping)
-            continue;
-        m_ao[c].sweeping = false;
-        setControlState(c, ControlState::Off);
-    }
-    if (m_diAuto.isOn())
-        m_diAuto.set(false);
 }
 
 // ---- digital inputs ----------------------------------------------------------------
@@ -397,6 +404,7 @@ void AnalogOutputPage::onGetDI(const Result<DigitalInputs> &result)
     for (int m = 0; m < inputs(); ++m) {
         m_diState[m] = (result->bits >> m) & 1;
         showLamp(m_diControls[m].lamp, m_diState[m]);
+        readingArrived({m_diControls[m].lamp});
     }
     if (result->tag == kStartupRead)
         return;
@@ -434,16 +442,6 @@ QString AnalogOutputPage::logHeader() const
 }
 
 // ---- settings dialogs --------------------------------------------------------------
-
-void AnalogOutputPage::onSweepSettingsButton(int channel)
-{
-    if (!validChannel(channel) || isClosing())
-        return;
-    const AoChannel &ch = m_ao[channel];
-    SweepDialog dlg(ch.sweep, fromStd(std::string(ao::unitName(ch.mode))), this);
-    if (runSettingsDialog(dlg))
-        m_ao[channel].sweep = dlg.settings();
-}
 
 void AnalogOutputPage::onFormulaButton(int channel)
 {

@@ -40,6 +40,7 @@ public:
     struct AoChannel {
         int mode = 0;             // 0 voltage, 1 current (as the unit reports it)
         int raw = 0;              // last output code, sign-extended from 16 bits
+        int confirmedRaw = 0;     // the last output code the unit reported or acknowledged
         bool outputOn = false;
         ControlState state = ControlState::Off;
         bool sweeping = false;
@@ -51,7 +52,7 @@ public:
         int thresholdHigh = 0;        // 16-bit threshold codes
         int thresholdLow = 0;
         int thresholdMode = 0;        // sent back unchanged
-        int writesPending = 0;        // SetAO of a sweep step posted, not yet answered
+        int writesPending = 0;        // SetAO posted, not yet answered
     };
 
     ~AnalogOutputPage() override;
@@ -89,6 +90,7 @@ protected:
 
     void initialisePage() override;
     void tick() override;
+    void readUnitState() override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -102,7 +104,11 @@ private:
     void onGetAO(const Result<AnalogOutput> &result);
     void onGetADCThreshold(const Result<Threshold> &result);
     void onSetValue(int channel, const Result<AnalogOutput> &result);
-    void onSwitchOff(const Result<AnalogOutput> &result);
+    void onSwitchOff(int channel, const Result<AnalogOutput> &result);
+    void outputFailed(int channel);
+    void outputConfirmed(int channel);
+    // Edit, lamp, display, bar, buttons and the graph's value from the confirmed output.
+    void showConfirmed(int channel);
     void onSetADCThreshold(const Result<Threshold> &result);
     void onGetDI(const Result<DigitalInputs> &result);
 

@@ -13,8 +13,10 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -44,12 +46,20 @@ DevicePage::DevicePage(QWidget *parent, Model model, DevicePageArgs args)
                 [this](bool failing, const QDateTime &firstLost) { emit logWriteStateChanged(failing, firstLost); }),
       m_trend(model, m_args.canvas, m_args.graphTab), m_clock(this, [this] { onTick(); }),
       m_chain([this] { showTimeoutMessage(); }),
-      m_life(*this, [this] {
-          m_session.reset();
-          emit closed();
-      })
+      m_life(*this,
+             [this] {
+                 m_session.reset();
+                 emit closed();
+             }),
+      m_link({[this] { onLinkChanged(); }, [this] { onReconnected(); }})
 {
     m_session = std::make_unique<UnitSession>(m_dispatcher.get(), m_args.timeouts);
+    // The graph page's values beside its legends go grey with the page's own.
+    if (m_args.graphTab) {
+        for (QLabel *label : m_args.graphTab->findChildren<QLabel *>(QRegularExpression(QStringLiteral("^valueLabel\\d$"))))
+            m_graphValueLabels.push_back(label);
+        m_unitValueDisplays = m_graphValueLabels;
+    }
 
     // Opaque: a reading repaints the page's own controls, not the tab frame under it
     // (whose long frame lines cost more to paint than the controls themselves).
@@ -91,6 +101,41 @@ void DevicePage::onTick()
     if (paused() || isClosing())
         return;
     tick();
+    // A page that reads nothing on a timer (a QN-120 with nothing automatic) would never
+    // find out that its unit went away, nor that it came back. When nothing has been on
+    // its way for a while it asks the unit for its model ID: a read that changes nothing
+    // on the unit, costs one short reply, writes no log row and shows nothing but the
+    // link's state. Its failure shows no message either; the window's link state says it.
+    if (m_link.tickWantsProbe())
+        m_session->getUnitModelID(completion([](const Result<UnitModelId> &) {}));
+}
+
+void DevicePage::onLinkChanged()
+{
+    if (m_link.answering()) {
+        m_outageShown = false;
+    } else if (!m_outageShown) {
+        m_outageShown = true;
+        for (QWidget *display : m_unitValueDisplays)
+            display->setEnabled(false);
+    }
+    emit linkStateChanged();
+}
+
+void DevicePage::readingArrived(std::initializer_list<QWidget *> fresh)
+{
+    for (QWidget *display : fresh)
+        display->setEnabled(true);
+    m_link.readingArrived(QDateTime::currentDateTime());
+}
+
+void DevicePage::onReconnected()
+{
+    // Queued behind whatever the operator has already sent, so a value just set is read
+    // back rather than overwritten. A chain still running reads on after the reconnect
+    // (a failure would have dropped it), so it is left to finish.
+    if (!chainRunning())
+        readUnitState();
 }
 
 std::optional<int> DevicePage::readPeriod(const QLineEdit *edit)

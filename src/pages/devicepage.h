@@ -15,6 +15,7 @@
 #include "model/model.h"
 #include "csvlog/channellog.h"
 #include "pages/automode.h"
+#include "pages/linkwatch.h"
 #include "pages/logfeed.h"
 #include "pages/pageclock.h"
 #include "pages/pagelifecycle.h"
@@ -138,12 +139,17 @@ public:
     // the time of the first lost row, in the log's own date and time format.
     static QString logWriteErrorText(const QDateTime &firstLostRow) { return LogFeed::writeErrorText(firstLostRow); }
 
+    // Whether the unit answers the page's requests, since when not, and the last reading.
+    const LinkWatch &link() const { return m_link; }
+
 signals:
     // The page has stopped its session and may be destroyed (deleteLater) now.
     void closed();
     // Rows stopped reaching the log file (a full disk, say), or reach it again. Readings
     // and the graph go on either way; the window shows the state, no message box.
     void logWriteStateChanged(bool failing, const QDateTime &firstLostRow);
+    // The link's state or the time of the last reading changed (see link()).
+    void linkStateChanged();
 
 protected:
     DevicePage(QWidget *parent, Model model, DevicePageArgs args);
@@ -152,20 +158,44 @@ protected:
     virtual void initialisePage() = 0;
     // Every 100 ms unless paused: move counters, post requests; nothing else.
     virtual void tick() = 0;
+    // Reads what the unit holds (ranges, thresholds, outputs ...) and shows it, as the
+    // start-up does after the controls are made. Runs again when the link comes back
+    // after failures: the unit may have been restarted with other settings. Only reads:
+    // the page's own idea of the unit is never written back to it.
+    virtual void readUnitState() = 0;
 
     // The completion of one of the page's requests, as in
     //   session()->getDO(completion([this](const Result<DigitalOutputs> &r) { onGetDO(r); }));
     // The handler gets the request's result; it does not run once the page is gone or
     // closing, and runs inside the lifecycle's CallbackScope.
+    // Every result also tells the page's link watch whether the unit answered.
     template <typename Handler>
     auto completion(Handler handler)
     {
+        m_link.posted();
         return [watch = m_lifetime.watch(), page = this, handler = std::move(handler)](auto result) {
             if (!watch.alive() || page->isClosing())
                 return;
-            PageLifecycle::CallbackScope scope(page->m_life);
-            handler(std::move(result));
+            const bool ok = result.ok();
+            {
+                PageLifecycle::CallbackScope scope(page->m_life);
+                handler(std::move(result));
+            }
+            if (!page->isClosing())
+                page->m_link.finished(ok, QDateTime::currentDateTime());
         };
+    }
+
+    // The displays that show what the unit holds (values, lamps, bars): greyed out while
+    // what they show is older than the link, from a failure until a reading of theirs.
+    void markAsUnitValue(QWidget *display) { m_unitValueDisplays.push_back(display); }
+    // A reading has come from the unit: the displays it fills are current again.
+    void readingArrived(std::initializer_list<QWidget *> fresh);
+    // The same for the graph's value of one series (an output the unit just confirmed).
+    void graphValueArrived(int series)
+    {
+        if (series >= 0 && series < int(m_graphValueLabels.size()))
+            m_graphValueLabels[size_t(series)]->setEnabled(true);
     }
 
     // Start-up chain: requests run one after another, each step posted from the completion
@@ -191,9 +221,12 @@ protected:
     // The trend feed's, by the names the pages read best.
     void setUpGraph() { m_trend.setUp(); }
     void setSeriesLegend(int index, const QString &text) { m_trend.setLegend(index, text); }
+    // The graph's values beside its legends are current again with each sample.
     void feedGraph(double t, const std::vector<double> &values, const QStringList &labels)
     {
         m_trend.feed(t, values, labels);
+        for (QWidget *label : m_graphValueLabels)
+            label->setEnabled(true);
     }
     static double nowSeconds() { return TrendFeed::now(); }
 
@@ -206,6 +239,8 @@ protected:
 
 private:
     void onTick();
+    void onLinkChanged();
+    void onReconnected();
 
     // Ended first thing in the destructor: the page's completions check it.
     Lifetime m_lifetime;
@@ -219,6 +254,10 @@ private:
     PageClock m_clock;
     StartupChain m_chain;
     PageLifecycle m_life;
+    LinkWatch m_link;
+    std::vector<QWidget *> m_unitValueDisplays;
+    std::vector<QWidget *> m_graphValueLabels;
+    bool m_outageShown = false;
 };
 
 } // namespace qn

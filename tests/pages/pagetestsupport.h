@@ -115,8 +115,10 @@ inline int countOf(const std::vector<std::string> &names, const std::string &nam
     return int(std::count(names.begin(), names.end(), name));
 }
 
-// One simulated QN-210 and the window of a connect to it, with short time-outs.
-class UnitWindowTest : public ::testing::Test {
+// One simulated unit (a QN-210 unless the fixture says otherwise) and the window of a
+// connect to it, with short time-outs.
+template <typename Base>
+class UnitWindowFixture : public Base {
 protected:
     void SetUp() override
     {
@@ -147,7 +149,7 @@ protected:
     UnitWindowArgs windowArgs(bool logging = true, int rowsPerFile = -1) const
     {
         UnitWindowArgs args;
-        args.model = Model::QN210;
+        args.model = model;
         args.ipAddress = QStringLiteral("127.0.0.1");
         args.tcpPort = simulator.tcpPort(unit);
         args.title = QStringLiteral("QN-210(ID:3) - 127.0.0.1");
@@ -180,7 +182,8 @@ protected:
 
     QString logFile() const { return logDir.path() + QStringLiteral("/QN-210_3_127.0.0.1.csv"); }
 
-    // The unit the simulator plays (a fixture of another model sets these in its constructor).
+    // The unit the simulator plays (a fixture of another model sets these before SetUp).
+    Model model = Model::QN210;
     int simulatedModelId = proto::kModelQN210;
     int simulatedUnitId = 3;
     ScriptedPresenter presenter;
@@ -192,5 +195,6 @@ protected:
     QPointer<UnitWindow> window;
     Qn210Page *page = nullptr;
 };
+using UnitWindowTest = UnitWindowFixture<::testing::Test>;
 
 } // namespace qn::test

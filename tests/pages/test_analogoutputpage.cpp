@@ -9,10 +9,13 @@
 #include "graph/trendcanvas.h"
 #include "link/protocol.h"
 #include "model/model.h"
+#include "model/outputmode.h"
 #include "pages/analogoutputpage.h"
+#include "ui/accessibility.h"
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QCheckBox>
 #include <QPushButton>
@@ -235,6 +238,7 @@ TEST_P(AnalogOutputPageTest, ControlStatesFollowEditsButtonsAndSweeps)
     EXPECT_EQ(sent(2), (std::vector<SetAO>{{0, 0, 8192}, {0, 0, 9830}}));
     button("aoSweepButton", 0)->click();
     expectState(State::Sweeping);
+    EXPECT_TRUE(button("aoSweepButton", 0)->isChecked()) << "stays down while sweeping";
     EXPECT_TRUE(sent(0).empty()) << "nothing is sent before the next tick";
     button("aoSweepButton", 0)->click(); // stop: the ON/OFF action switches it off
     expectState(State::Off);
@@ -307,12 +311,34 @@ TEST_P(AnalogOutputPageTest, FailedStepOfASweepStopsEverySweepAndAutomaticReadin
     simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 1, 1});
     tickAt(100);
     ASSERT_TRUE(waitUntil([this] { return !presenter.messages.isEmpty(); }, 5000));
+    // Every channel stopped, in one state on the lamp, the buttons, the display and the
+    // graph's value alike: at once what the unit last confirmed, and once the link is back
+    // (idle, the page asks the unit after a while, then reads the outputs again) what the
+    // unit holds.
+    const auto expectOneState = [&] {
+        for (int c = 0; c < n; ++c) {
+            SCOPED_TRACE(c);
+            const AnalogOutputPage::AoChannel &ch = page->aoChannel(c);
+            EXPECT_FALSE(ch.sweeping);
+            EXPECT_FALSE(button("aoSweepButton", c)->isChecked());
+            EXPECT_EQ(ch.state, ch.outputOn ? State::On : State::Off);
+            EXPECT_EQ(accessibleValueText(page->findChild<QLabel *>(QStringLiteral("aoLamp%1").arg(c + 1))),
+                      ch.outputOn ? "ON" : "OFF");
+            EXPECT_EQ(button("aoFormulaButton", c)->isEnabled(), !ch.outputOn);
+            EXPECT_EQ(button("aoRangeButton", c)->isEnabled(), !ch.outputOn);
+            EXPECT_EQ(window->graphTab()->valueLabelText(c).split(' ').first(),
+                      QString::fromStdString(ao::graphValueText(ch.value)));
+        }
+    };
+    expectOneState();
     EXPECT_EQ(presenter.messages, QStringList{DevicePage::timeoutMessage()});
-    for (int c = 0; c < n; ++c) {
-        EXPECT_FALSE(page->aoChannel(c).sweeping) << c;
-        EXPECT_EQ(page->aoChannel(c).state, State::Off) << c;
-        EXPECT_TRUE(page->aoChannel(c).outputOn) << "left as it was";
-    }
+    for (int t = 0; t < LinkWatch::kIdleProbeTicks; ++t)
+        tickAt(100);
+    ASSERT_TRUE(waitUntil([this] { return page->link().answering() && page->link().inFlight() == 0; }, 5000));
+    expectOneState();
+    const sim::UnitState unitNow = simulator.state(unit);
+    for (int c = 0; c < n; ++c)
+        EXPECT_EQ(page->aoChannel(c).raw, unitNow.aoRaw[c]) << c;
     EXPECT_FALSE(page->diAuto());
     EXPECT_FALSE(page->findChild<QCheckBox *>("diAutoCheck")->isChecked());
 }
@@ -392,8 +418,9 @@ TEST_P(AnalogOutputPageTest, FailedSwitchOffOnlyTellsAndClosingEndsSweepsSilentl
     simulator.setFault(unit, {sim::FaultKind::DropConnection, 0, 0, 1});
     button("aoToggleButton", 0)->click(); // off: the unit does not confirm
     ASSERT_TRUE(waitUntil([this] { return !presenter.messages.isEmpty(); }, 5000));
-    EXPECT_FALSE(page->aoChannel(0).outputOn);
-    EXPECT_EQ(page->aoChannel(0).state, State::Off);
+    // The unit still outputs 1: the page says so.
+    EXPECT_TRUE(page->aoChannel(0).outputOn);
+    EXPECT_EQ(page->aoChannel(0).state, State::On);
 
     simulator.clearRequestLog(unit);
     button("aoSweepButton", 1)->click();
