@@ -28,7 +28,7 @@ void printHelp()
         "             [--offline UNIT:MS[:MS]] [--allow-external] [--udp-port N]\n"
         "             [--hear-broadcast ADDR]... [--allow-from NET/BITS]...\n"
         "             [--discovery UNIT:KIND[:ARG]]... [--range UNIT:CHANNEL:CODE]...\n"
-        "             [--help]\n"
+        "             [--trace-requests] [--help]\n"
         "\n"
         "Simulates QNNET units. Each unit answers the control protocol on its own\n"
         "address and TCP port until qnsim gets SIGINT or SIGTERM (on Windows: Ctrl+C,\n"
@@ -74,10 +74,15 @@ void printHelp()
         "  --range UNIT:CHANNEL:CODE\n"
         "      start analog input CHANNEL (0..2) of unit number UNIT on range CODE\n"
         "      (0..5; 6 is the thermocouple range of a QN-220)\n"
+        "  --trace-requests\n"
+        "      print a line for each request a unit takes in, before it answers (or\n"
+        "      not, under a fault): \"unit 0 request GetAllAI\"; a request it does not\n"
+        "      understand shows as ? and its first two bytes (\\xNN if not printable)\n"
         "  --help\n"
         "      this text\n"
         "\n"
-        "Prints one line per unit when ready: model, unit ID, address, port, MAC.\n"
+        "Prints one line per unit when ready: model, unit ID, address, port, MAC;\n"
+        "then \"unit N switched off\" (or on) as --offline takes effect.\n"
         "\n"
         "Examples:\n"
         "  qnsim --unit QN-110:1:127.0.0.2:10001 --unit QN-220:2:127.0.0.3:10001\n"
@@ -146,6 +151,24 @@ struct OfflineOption {
     int offAfterMs = 0;
     int onAfterMs = -1;
 };
+
+// Called on the units' connection threads; one printf call keeps each line whole.
+void printRequest(int unit, const qn::sim::LoggedRequest &request)
+{
+    // Bytes of a request not understood could be anything: no control characters.
+    std::string name;
+    for (const char ch : request.name()) {
+        if (ch > 0x20 && ch < 0x7F) {
+            name += ch;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", unsigned(uint8_t(ch)));
+            name += hex;
+        }
+    }
+    std::printf("unit %d request %s\n", unit, name.c_str());
+    std::fflush(stdout);
+}
 
 bool toInt(const std::string &s, int &out)
 {
@@ -264,6 +287,7 @@ int main(int argc, char **argv)
     std::optional<std::vector<std::string>> hearBroadcast;
     std::vector<std::string> allowFrom;
     std::vector<RangeOption> ranges;
+    bool traceRequests = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> const char * {
@@ -301,6 +325,8 @@ int main(int argc, char **argv)
                 return 2;
             }
             offline.push_back(o);
+        } else if (arg == "--trace-requests") {
+            traceRequests = true;
         } else if (arg == "--allow-external") {
             allowExternal = true;
         } else if (arg == "--udp-port") {
@@ -401,6 +427,8 @@ int main(int argc, char **argv)
     qn::sim::Simulator sim;
     for (const auto &u : units)
         sim.addUnit(u);
+    if (traceRequests)
+        sim.setRequestObserver(printRequest);
     std::string error;
     if (!sim.start(&error, allowExternal)) {
         std::fprintf(stderr, "qnsim: %s\n", error.c_str());

@@ -138,6 +138,11 @@ public:
     void setOnline(int unit, bool online);
     bool online(int unit) const;
 
+    // Before start(): called with the unit's index for every request a unit takes in
+    // (logged, fault or not, before any answer; not while switched off), on the
+    // connection's thread. For a trace of what the units hear.
+    void setRequestObserver(std::function<void(int unit, const LoggedRequest &request)> observer);
+
     std::vector<LoggedRequest> requestLog(int unit) const;
     // Operation names of the log, e.g. {"GetDO", "GetADCsps", ...}.
     std::vector<std::string> requestNames(int unit) const;
@@ -160,6 +165,7 @@ public:
     struct Unit; // internal
 private:
     std::vector<std::unique_ptr<Unit>> m_units;
+    std::function<void(int, const LoggedRequest &)> m_requestObserver;
     bool m_running = false;
 };
 

@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -81,7 +79,7 @@ TEST_F(EndToEnd, FaultFromTheCommandLine)
 TEST_F(EndToEnd, OneSigtermEndsQnsimWhileAClientWaitsForAnAnswerThatNeverComes)
 {
     QnsimProcess sim;
-    ASSERT_TRUE(sim.start({"--udp-port", "0", "--unit", "QN-210:3:127.0.0.1:0", "--fault", "0:never"}, 1));
+    ASSERT_TRUE(sim.start({"--udp-port", "0", "--unit", "QN-210:3:127.0.0.1:0", "--fault", "0:never", "--trace-requests"}, 1));
     // One client has given up (qnctl's time-out), another still waits on an open connection.
     int status = -1;
     qnctlOutput("run 127.0.0.1:" + std::to_string(sim.ports[0]) + " GetDO", status);
@@ -92,7 +90,8 @@ TEST_F(EndToEnd, OneSigtermEndsQnsimWhileAClientWaitsForAnAnswerThatNeverComes)
     ASSERT_EQ(client.connect(qn::net::Address{*qn::net::parseIpv4("127.0.0.1"), uint16_t(sim.ports[0])}, 2000), 0);
     const qn::proto::Frame request = qn::proto::buildRequest(qn::proto::Op::GetAllAI, {});
     ASSERT_EQ(client.send(request.data(), request.size, err), long(request.size));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // SIGTERM only once the unit holds the request it will never answer.
+    ASSERT_TRUE(sim.waitForLine("unit 0 request GetAllAI\n"));
     // About a second is the aim; the margin is for a loaded machine.
     EXPECT_EQ(sim.stopWithin(10000), 0) << "qnsim did not end on one SIGTERM";
 }
@@ -101,11 +100,7 @@ TEST_F(EndToEnd, AUnitSwitchedOffOnSchedule)
 {
     QnsimProcess sim;
     ASSERT_TRUE(sim.start({"--udp-port", "0", "--unit", "QN-220:7:127.0.0.1:0", "--offline", "0:50"}, 1));
-    std::string line;
-    do
-        line = sim.nextLine();
-    while (!line.empty() && line != "unit 0 switched off\n");
-    ASSERT_EQ(line, "unit 0 switched off\n");
+    ASSERT_TRUE(sim.waitForLine("unit 0 switched off\n"));
     int status = -1;
     // Connecting to a unit that is off waits out the time-out; the request then fails.
     const std::string out = qnctlOutput("run 127.0.0.1:" + std::to_string(sim.ports[0]) + " GetAllAI", status);

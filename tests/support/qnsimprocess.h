@@ -25,6 +25,7 @@ class QnsimProcess {
 public:
     bool start(std::vector<std::string>, int) { return false; }
     std::string nextLine() { return {}; }
+    bool waitForLine(const std::string &) { return false; }
     int stop() { return -1; }
     int stopWithin(int) { return -1; }
     std::vector<int> ports;
@@ -71,6 +72,14 @@ public:
     {
         char line[256];
         return m_out && std::fgets(line, sizeof line, m_out) ? std::string(line) : std::string();
+    }
+    // Reads qnsim's lines up to this one (with its line end); false if qnsim ends first.
+    bool waitForLine(const std::string &wanted)
+    {
+        for (std::string line = nextLine(); !line.empty(); line = nextLine())
+            if (line == wanted)
+                return true;
+        return false;
     }
     // SIGTERM and the exit status.
     int stop()
