@@ -161,6 +161,7 @@ GraphTab::GraphTab(QWidget *parent, Model model)
         connect(checkBox(box), &QCheckBox::toggled, this, [this, box] { onCheckClicked(box); });
     for (int c = 0; c < 3; ++c)
         connect(m_scaleButtons[std::size_t(c)], &QPushButton::clicked, this, [this, c] { onScaleClicked(c); });
+    m_ui->controlPanel->installEventFilter(this);
     layOut();
 }
 
@@ -170,8 +171,30 @@ void GraphTab::layOut()
 {
     // A page not yet shown gets its resize events only when shown; its controls are placed
     // now, so that they stand where they will (and can be clicked) before that.
+    QWidget *legend = m_ui->legendPanel;
+    legend->setMinimumSize(0, 0);
+    legend->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     m_ui->graphLayout->activate();
     m_ui->controlLayout->setGeometry(m_ui->controlPanel->rect());
+    fitLegendPanel();
+}
+
+void GraphTab::fitLegendPanel()
+{
+    // The values under the legends change with every reading. A label whose box may change
+    // size has each new text lay out every box around it again, up to the whole window; the
+    // legends' box is held at the size the panel gives it, so a reading repaints only itself.
+    const QMargins margins = m_ui->controlLayout->contentsMargins();
+    const int width = m_ui->controlPanel->width() - margins.left() - margins.right();
+    if (width > 0)
+        m_ui->legendPanel->setFixedSize(width, m_ui->legendGrid->sizeHint().height());
+}
+
+bool GraphTab::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->controlPanel && event->type() == QEvent::Resize)
+        fitLegendPanel();
+    return QWidget::eventFilter(watched, event);
 }
 
 void GraphTab::changeEvent(QEvent *event)
@@ -179,6 +202,9 @@ void GraphTab::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange)
         m_ui->retranslateUi(this);
     QWidget::changeEvent(event);
+    // Other texts, another width for the panel: the legends take what it gives them again.
+    if (event->type() == QEvent::LanguageChange || event->type() == QEvent::FontChange)
+        layOut();
 }
 
 QRect GraphTab::canvasRect()

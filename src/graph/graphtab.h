@@ -90,6 +90,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void onPeriodChanged(int index);
@@ -98,6 +99,7 @@ private:
     void onScaleClicked(int channel);
     void refresh();
     void layOut();
+    void fitLegendPanel();
     // The period list and the values' time follow the operator's zoom and pan.
     void showView();
     void showValuesTime();
