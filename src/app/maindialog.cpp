@@ -37,11 +37,6 @@ QString searchingText() { return MainDialog::tr("検索中..."); }
 QString commErrorText() { return MainDialog::tr("通信エラー"); }
 QString loggingNoteText() { return MainDialog::tr("ログの設定は、これから接続するウィンドウに適用されます"); }
 QString noAnswerFromText() { return MainDialog::tr("%1 から応答がありません"); }
-QString alreadyConnectedText()
-{
-    return MainDialog::tr("%1 には既に接続しています。\n"
-              "もう一つ接続すると、ユニットとの通信とログが二重になります。接続しますか？");
-}
 QString chooseFolderTitle() { return MainDialog::tr("ログフォルダを選択してください"); }
 
 const char kLanguageKey[] = "language";
@@ -258,6 +253,13 @@ void MainDialog::alignHeaderWithList()
     // Wide enough for a whole line with a long address.
     m_ui->unitList->setMinimumWidth(metrics.horizontalAdvance(QString(50, QLatin1Char('0'))) + 2 * listTextInset()
                                     + m_ui->unitList->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
+QString MainDialog::alreadyConnectedQuestion(const QString &unitTitle)
+{
+    return tr("%1 には既に接続しています。\n"
+              "もう一つ接続すると、ユニットとの通信とログが二重になります。接続しますか？")
+        .arg(unitTitle);
 }
 
 void MainDialog::setFolderChooser(FolderChooser chooser)
@@ -498,7 +500,7 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
         if (m_findWindow) {
             if (QWidget *open = m_findWindow(args.ipAddress, args.tcpPort)) {
                 bringToFront(open);
-                if (!askOkCancel(this, alreadyConnectedText().arg(args.title))) {
+                if (!askOkCancel(this, alreadyConnectedQuestion(args.title))) {
                     emit jobFinished();
                     return;
                 }

@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -169,15 +170,29 @@ protected:
     QStringList allTexts()
     {
         QStringList texts;
-        MainDialog main({}, {});
+        MainDialogConfig config;
+        config.addTiming = {300, 300, 300};
+        MainDialog main(config, {});
         main.show();
+        const auto click = [&main](const char *button) {
+            main.findChild<QPushButton *>(QString::fromLatin1(button))->click();
+            EXPECT_TRUE(waitUntil([&main] { return !main.busy(); }));
+        };
         // A search that fails before sending anything: the main window's message.
         presenter.messages.clear();
         main.setSearchTargets({"no-such-address"});
-        main.findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
-        EXPECT_TRUE(waitUntil([&main] { return !main.busy(); }));
+        click("searchButton");
         const QStringList mainMessages = presenter.messages;
         EXPECT_EQ(mainMessages.size(), 1);
+        // An add where nothing answers, said in the status line.
+        main.findChild<QLineEdit *>(QStringLiteral("ipEdit"))->setText(QStringLiteral("127.0.0.99"));
+        click("addButton");
+        EXPECT_TRUE(main.findChild<QLabel *>(QStringLiteral("statusLabel"))->text().contains(QStringLiteral("127.0.0.99")));
+        main.setFolderChooser([&texts](QWidget *, const QString &title, const QString &) {
+            add(texts, QStringLiteral("folderChooser"), title);
+            return QString();
+        });
+        click("browseButton");
         texts << shownTexts(&main);
         keepPicture(&main, QStringLiteral("main"));
         for (UnitWindow *w : windows) {
@@ -207,7 +222,8 @@ protected:
         const QStringList messages = mainMessages
             + QStringList{DevicePage::timeoutMessage(), DevicePage::invalidPeriodMessage(),
                           DevicePage::logOpenFailedMessage(), DevicePage::invalidGraphRangeMessage(),
-                          notANumberMessage(), SweepDialog::lowNotBelowHighMessage()};
+                          notANumberMessage(), SweepDialog::lowNotBelowHighMessage(),
+                          MainDialog::alreadyConnectedQuestion(QStringLiteral("QN-210(ID:3) - 127.0.0.1"))};
         for (const QString &message : messages) {
             messagePresenter().informAsync(&main, message, {});
             for (QMessageBox *box : main.findChildren<QMessageBox *>()) {
