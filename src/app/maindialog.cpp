@@ -370,7 +370,7 @@ void MainDialog::search()
         return [this, found, failed] {
             if (failed) {
                 // The previous table stays, so the lines still shown match it.
-                showMessage(this, commErrorText());
+                showMessage(this, commErrorText);
             } else {
                 m_table = *found;
                 rebuildList();
@@ -395,7 +395,7 @@ void MainDialog::addByIp()
         auto updated = std::make_shared<UnitTable>(std::move(table));
         return [this, result, updated, ip] {
             if (result == -1)
-                showMessage(this, commErrorText());
+                showMessage(this, commErrorText);
             else if (result >= 0)
                 showAddResult(ip, *updated);
             setBusy(false);
@@ -470,7 +470,7 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
         && m_table[row].mac == identified.mac;
     setBusy(false);
     if (rc != 0 || !same) {
-        showMessage(this, commErrorText());
+        showMessage(this, commErrorText);
         emit jobFinished();
         return;
     }
@@ -500,7 +500,7 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
         if (m_findWindow) {
             if (QWidget *open = m_findWindow(args.ipAddress, args.tcpPort)) {
                 bringToFront(open);
-                if (!askOkCancel(this, alreadyConnectedQuestion(args.title))) {
+                if (!askOkCancel(this, [title = args.title] { return alreadyConnectedQuestion(title); })) {
                     emit jobFinished();
                     return;
                 }

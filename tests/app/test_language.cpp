@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <memory>
 
@@ -264,6 +265,33 @@ TEST_F(LanguageTest, EveryFormInEnglishAndBackInJapaneseUnchanged)
     EXPECT_EQ(allTexts().join(QLatin1Char('\n')).toStdString(), japanese.join(QLatin1Char('\n')).toStdString());
     for (QPointer<UnitWindow> &w : windows)
         ASSERT_TRUE(w && !w->isClosing()); // still connected: nothing reconnected
+}
+
+// A question up while the language changes says its text and its buttons again in the new
+// language; back in Japanese it is word for word what it was.
+TEST_F(LanguageTest, AQuestionUpAcrossASwitchFollowsTheLanguage)
+{
+    const QString unit = QStringLiteral("QN-210(ID:3) - 127.0.0.1");
+    QWidget parent;
+    QStringList seen;  // Japanese, English, Japanese again
+    QTimer::singleShot(0, &parent, [&] {
+        auto *box = parent.findChild<QMessageBox *>();
+        ASSERT_TRUE(box);
+        for (Language language : {Language::Japanese, Language::English, Language::Japanese}) {
+            switchTo(language);
+            EXPECT_EQ(box->text(), MainDialog::alreadyConnectedQuestion(unit));
+            seen << shownTexts(box).join(QLatin1Char('\n'));
+        }
+        box->button(QMessageBox::Cancel)->click();
+    });
+    setMessagePresenter(nullptr);
+    EXPECT_FALSE(askOkCancel(&parent, [&unit] { return MainDialog::alreadyConnectedQuestion(unit); }));
+    setMessagePresenter(&presenter);
+    ASSERT_EQ(seen.size(), 3);
+    EXPECT_EQ(japaneseIn({seen[1]}, {}).join(QLatin1Char('\n')).toStdString(), "");
+    EXPECT_TRUE(seen[1].contains(QStringLiteral(": Cancel"))) << seen[1].toStdString();
+    EXPECT_EQ(seen[2].toStdString(), seen[0].toStdString());
+    EXPECT_FALSE(japaneseIn({seen[0]}, {}).isEmpty());
 }
 
 // What files and the unit rely on never follows the language.

@@ -47,15 +47,15 @@ constexpr int kJobWaitMs = 30000;
 
 class RecordingPresenter final : public MessagePresenter {
 public:
-    void inform(QWidget *, const QString &text) override
+    void inform(QWidget *, const MessageText &text) override
     {
-        messages << text;
+        messages << text.text();
         if (onInform)
-            onInform(text);
+            onInform(text.text());
     }
-    bool confirm(QWidget *, const QString &text) override
+    bool confirm(QWidget *, const MessageText &text) override
     {
-        messages << text;
+        messages << text.text();
         return answer;
     }
     QStringList messages;
