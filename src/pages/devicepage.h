@@ -117,7 +117,7 @@ public:
     // pause and any close) until the operator dismisses it; no nested event loop, so the
     // other units' windows are not tied to it. Elsewhere it returns once dismissed.
     void showPausedMessage(const MessageText &text) { m_life.showMessage(text); }
-    bool askPaused(const QString &text) { return m_life.ask(text); }
+    bool askPaused(const MessageText &text) { return m_life.ask(text); }
     // At most one time-out message of the page is up at a time.
     void showTimeoutMessage() { m_life.showTimeoutMessage(timeoutMessage); }
 
