@@ -33,8 +33,8 @@ constexpr int kSeconds = 10;
 
 class SilentPresenter final : public qn::MessagePresenter {
 public:
-    void inform(QWidget *, const QString &text) override { ++count; last = text; }
-    bool confirm(QWidget *, const QString &) override { return true; }
+    void inform(QWidget *, const qn::MessageText &text) override { ++count; last = text.text(); }
+    bool confirm(QWidget *, const qn::MessageText &) override { return true; }
     int count = 0;
     QString last;
 };

@@ -46,9 +46,9 @@ struct Options {
 // The operator: reads each message for a second, then presses OK.
 class SoakOperator final : public qn::MessagePresenter {
 public:
-    void inform(QWidget *, const QString &) override { ++messages; }
-    bool confirm(QWidget *, const QString &) override { return true; }
-    void informAsync(QWidget *parent, const QString &, std::function<void()> dismissed) override
+    void inform(QWidget *, const qn::MessageText &) override { ++messages; }
+    bool confirm(QWidget *, const qn::MessageText &) override { return true; }
+    void informAsync(QWidget *parent, const qn::MessageText &, std::function<void()> dismissed) override
     {
         ++messages;
         QTimer::singleShot(1000, parent, [dismissed = std::move(dismissed)] {

@@ -37,11 +37,6 @@ QString searchingText() { return MainDialog::tr("検索中..."); }
 QString commErrorText() { return MainDialog::tr("通信エラー"); }
 QString loggingNoteText() { return MainDialog::tr("ログの設定は、これから接続するウィンドウに適用されます"); }
 QString noAnswerFromText() { return MainDialog::tr("%1 から応答がありません"); }
-QString alreadyConnectedText()
-{
-    return MainDialog::tr("%1 には既に接続しています。\n"
-              "もう一つ接続すると、ユニットとの通信とログが二重になります。接続しますか？");
-}
 QString chooseFolderTitle() { return MainDialog::tr("ログフォルダを選択してください"); }
 
 const char kLanguageKey[] = "language";
@@ -260,6 +255,13 @@ void MainDialog::alignHeaderWithList()
                                     + m_ui->unitList->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
+QString MainDialog::alreadyConnectedQuestion(const QString &unitTitle)
+{
+    return tr("%1 には既に接続しています。\n"
+              "もう一つ接続すると、ユニットとの通信とログが二重になります。接続しますか？")
+        .arg(unitTitle);
+}
+
 void MainDialog::setFolderChooser(FolderChooser chooser)
 {
     m_chooseFolder = chooser ? std::move(chooser) : FolderChooser(chooseFolder);
@@ -368,7 +370,7 @@ void MainDialog::search()
         return [this, found, failed] {
             if (failed) {
                 // The previous table stays, so the lines still shown match it.
-                showMessage(this, commErrorText());
+                showMessage(this, commErrorText);
             } else {
                 m_table = *found;
                 rebuildList();
@@ -393,7 +395,7 @@ void MainDialog::addByIp()
         auto updated = std::make_shared<UnitTable>(std::move(table));
         return [this, result, updated, ip] {
             if (result == -1)
-                showMessage(this, commErrorText());
+                showMessage(this, commErrorText);
             else if (result >= 0)
                 showAddResult(ip, *updated);
             setBusy(false);
@@ -468,7 +470,7 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
         && m_table[row].mac == identified.mac;
     setBusy(false);
     if (rc != 0 || !same) {
-        showMessage(this, commErrorText());
+        showMessage(this, commErrorText);
         emit jobFinished();
         return;
     }
@@ -498,7 +500,7 @@ void MainDialog::finishConnect(int row, const UnitEntry &identified, int rc, int
         if (m_findWindow) {
             if (QWidget *open = m_findWindow(args.ipAddress, args.tcpPort)) {
                 bringToFront(open);
-                if (!askOkCancel(this, alreadyConnectedText().arg(args.title))) {
+                if (!askOkCancel(this, [title = args.title] { return alreadyConnectedQuestion(title); })) {
                     emit jobFinished();
                     return;
                 }

@@ -71,6 +71,9 @@ public:
     // optionsPath); nullopt before any choice.
     static std::optional<Language> rememberedLanguage(const QString &optionsPath);
 
+    // What a connect asks when the unit titled unitTitle already has a window.
+    static QString alreadyConnectedQuestion(const QString &unitTitle);
+
 signals:
     // A search, add or connect has finished on the GUI thread (after its messages).
     void jobFinished();

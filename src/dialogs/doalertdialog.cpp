@@ -135,7 +135,7 @@ void DoAlertDialog::editValue(Field field)
     bool cut = false;
     const QString kept = numericPrefix(e->text(), NumberChars::Decimal, &cut);
     if (cut) {
-        showMessage(this, notANumberMessage());
+        showMessage(this, notANumberMessage);
         e->setText(kept); // comes back here with the kept part
         return;
     }

@@ -44,7 +44,7 @@ void SweepDialog::accept()
     const double low = fieldtext::readBack(m_ui->lowEdit->text(), m_shownLow, m_settings.low);
     const double high = fieldtext::readBack(m_ui->highEdit->text(), m_shownHigh, m_settings.high);
     if (!(low < high)) {
-        showMessage(this, lowNotBelowHighMessage());
+        showMessage(this, lowNotBelowHighMessage);
         return;
     }
     m_settings = SweepSettings{parseLenientInt(m_ui->riseEdit->text()), parseLenientInt(m_ui->fallEdit->text()), high,

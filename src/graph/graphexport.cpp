@@ -158,7 +158,7 @@ bool GraphExporter::writeWhole(const QString &path, const std::function<bool(QIO
     if (file.open(QIODevice::WriteOnly) && write(file) && file.commit())
         return true;
     file.cancelWriting();
-    showMessage(&m_canvas, tr("ファイルを保存できませんでした。\n%1").arg(path));
+    showMessage(&m_canvas, [path] { return tr("ファイルを保存できませんでした。\n%1").arg(path); });
     return false;
 }
 

@@ -512,8 +512,7 @@ void AnalogInputPage::setRangeCombo(int channel, int range)
 
 void AnalogInputPage::changeRange(int channel, int range)
 {
-    const bool ok = askPaused(
-        tr("設定を変更すると、換算式と単位の設定も初期化されます。よろしいですか？"));
+    const bool ok = askPaused([] { return tr("設定を変更すると、換算式と単位の設定も初期化されます。よろしいですか？"); });
     if (isClosing())
         return;
     if (!ok) {

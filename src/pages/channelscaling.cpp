@@ -39,7 +39,7 @@ void ScaledChannel::apply(const Formula &formula) const
     if (formula.graphMax > formula.graphMin) {
         takeOwnRange(formula.graphMin, formula.graphMax);
     } else {
-        page.showPausedMessage(DevicePage::invalidGraphRangeMessage());
+        page.showPausedMessage(DevicePage::invalidGraphRangeMessage);
         useDefaultRange();
     }
     save();

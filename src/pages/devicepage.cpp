@@ -42,7 +42,7 @@ ChannelLogOptions logOptions(Model model, const DevicePageArgs &args)
 DevicePage::DevicePage(QWidget *parent, Model model, DevicePageArgs args)
     : QWidget(parent), m_model(model), m_args(std::move(args)),
       m_dispatcher(std::make_unique<GuiDispatcher>()),
-      m_logFeed(logOptions(model, m_args), [this] { showPausedMessage(logOpenFailedMessage()); },
+      m_logFeed(logOptions(model, m_args), [this] { showPausedMessage(logOpenFailedMessage); },
                 [this](bool failing, const QDateTime &firstLost) { emit logWriteStateChanged(failing, firstLost); }),
       m_trend(model, m_args.canvas, m_args.graphTab), m_clock(this, [this] { onTick(); }),
       m_chain([this] { showTimeoutMessage(); }),
@@ -142,7 +142,7 @@ std::optional<int> DevicePage::readPeriod(const QLineEdit *edit)
 {
     const int period = parseLenientInt(edit->text());
     if (period < 1 || period > kMaxPeriod) {
-        showPausedMessage(invalidPeriodMessage());
+        showPausedMessage(invalidPeriodMessage);
         return std::nullopt;
     }
     return period;

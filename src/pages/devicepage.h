@@ -116,10 +116,10 @@ public:
     // completion a message returns at once and holds the session's queue (and the page's
     // pause and any close) until the operator dismisses it; no nested event loop, so the
     // other units' windows are not tied to it. Elsewhere it returns once dismissed.
-    void showPausedMessage(const QString &text) { m_life.showMessage(text); }
-    bool askPaused(const QString &text) { return m_life.ask(text); }
+    void showPausedMessage(const MessageText &text) { m_life.showMessage(text); }
+    bool askPaused(const MessageText &text) { return m_life.ask(text); }
     // At most one time-out message of the page is up at a time.
-    void showTimeoutMessage() { m_life.showTimeoutMessage(timeoutMessage()); }
+    void showTimeoutMessage() { m_life.showTimeoutMessage(timeoutMessage); }
 
     // The period of an automatic mode from its edit: 1..9999, or nullopt after telling
     // the operator "時間設定が不正です。".

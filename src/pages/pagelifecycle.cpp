@@ -70,14 +70,14 @@ void PageLifecycle::finishClose()
     m_stopped();
 }
 
-void PageLifecycle::showTimeoutMessage(const QString &text)
+void PageLifecycle::showTimeoutMessage(const MessageText &text)
 {
     if (m_timeoutMessagesUp > 0)
         return;
     showMessageOf(text, true);
 }
 
-void PageLifecycle::showMessageOf(const QString &text, bool timeout)
+void PageLifecycle::showMessageOf(const MessageText &text, bool timeout)
 {
     // Only this page's own completion may be held: a handler of the page that runs inside
     // some other completion's call chain is not one.
@@ -122,7 +122,7 @@ void PageLifecycle::dismissPendingMessages()
     }
 }
 
-bool PageLifecycle::ask(const QString &text)
+bool PageLifecycle::ask(const MessageText &text)
 {
     ModalScope scope(*this);
     return askOkCancel(&m_page, text);

@@ -10,6 +10,7 @@
 // any close) until the operator dismisses it: no nested event loop, so the other units'
 // windows are not tied to it. Elsewhere it returns once dismissed. GUI thread only.
 #include "link/unitsession.h"
+#include "ui/messages.h"
 
 #include <QString>
 
@@ -45,10 +46,10 @@ public:
     bool busy() const { return m_busyDepth > 0; }
     int completionsRun() const { return m_completionsRun; }
 
-    void showMessage(const QString &text) { showMessageOf(text, false); }
+    void showMessage(const MessageText &text) { showMessageOf(text, false); }
     // At most one time-out message of the page is up at a time.
-    void showTimeoutMessage(const QString &text);
-    bool ask(const QString &text);
+    void showTimeoutMessage(const MessageText &text);
+    bool ask(const MessageText &text);
     // Messages of completions now up, and the program-exit way of answering them all.
     int pendingMessages() const { return int(m_pendingMessages.size()); }
     void dismissPendingMessages();
@@ -112,7 +113,7 @@ private:
     void enterBusy() { ++m_busyDepth; }
     void leaveBusy();
     void finishClose();
-    void showMessageOf(const QString &text, bool timeout);
+    void showMessageOf(const MessageText &text, bool timeout);
     void messageDismissed(const std::shared_ptr<PendingMessage> &message);
 
     QWidget &m_page;

@@ -1,6 +1,7 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -12,12 +13,35 @@ namespace {
 
 constexpr const char *kSourceNameProperty = "qnMessageSourceName";
 
+// A box that speaks the language of the moment: its text is made again and its caption
+// and buttons renewed when the language changes while it is up.
+class MessageBox final : public QMessageBox {
+public:
+    MessageBox(Icon icon, QWidget *parent, MessageText text, StandardButtons buttons)
+        : QMessageBox(icon, messageTitle(parent), text.text(), buttons, parent), m_text(std::move(text))
+    {
+    }
+
+protected:
+    void changeEvent(QEvent *event) override
+    {
+        if (event->type() == QEvent::LanguageChange) {
+            setText(m_text.text());
+            setWindowTitle(messageTitle(parentWidget()));
+        }
+        QMessageBox::changeEvent(event);
+    }
+
+private:
+    MessageText m_text;
+};
+
 // Every message the program informs of is a problem the operator has to know about
 // (a time-out, a refused entry, a file that cannot be written); questions ask.
-QMessageBox *makeBox(QMessageBox::Icon icon, QWidget *parent, const QString &text,
+QMessageBox *makeBox(QMessageBox::Icon icon, QWidget *parent, const MessageText &text,
                      QMessageBox::StandardButtons buttons)
 {
-    return new QMessageBox(icon, messageTitle(parent), text, buttons, parent);
+    return new MessageBox(icon, parent, text, buttons);
 }
 
 // A message of one unit's window blocks that window only: the main window and the
@@ -30,20 +54,20 @@ void blockOnlyItsWindow(QMessageBox &box, QWidget *parent)
 
 class MessageBoxPresenter final : public MessagePresenter {
 public:
-    void inform(QWidget *parent, const QString &text) override
+    void inform(QWidget *parent, const MessageText &text) override
     {
         const std::unique_ptr<QMessageBox> box(makeBox(QMessageBox::Warning, parent, text, QMessageBox::Ok));
         blockOnlyItsWindow(*box, parent);
         box->exec();
     }
-    bool confirm(QWidget *parent, const QString &text) override
+    bool confirm(QWidget *parent, const MessageText &text) override
     {
         const std::unique_ptr<QMessageBox> box(
             makeBox(QMessageBox::Question, parent, text, QMessageBox::Ok | QMessageBox::Cancel));
         blockOnlyItsWindow(*box, parent);
         return box->exec() == QMessageBox::Ok;
     }
-    void informAsync(QWidget *parent, const QString &text, std::function<void()> dismissed) override
+    void informAsync(QWidget *parent, const MessageText &text, std::function<void()> dismissed) override
     {
         QMessageBox *box = makeBox(QMessageBox::Warning, parent, text, QMessageBox::Ok);
         box->setAttribute(Qt::WA_DeleteOnClose);

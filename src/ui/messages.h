@@ -8,23 +8,44 @@
 // whatever the order.
 #include <QString>
 
+#include <concepts>
 #include <functional>
+#include <utility>
 
 class QWidget;
 
 namespace qn {
 
+// What a message says. Made from the function that translates it, a box says it again in
+// the new language when the language changes while the box is up; a plain text (one that
+// carries nothing translated) stays as it is.
+class MessageText {
+public:
+    MessageText(QString fixed) : m_fixed(std::move(fixed)) {}
+    template <std::invocable F>
+        requires std::convertible_to<std::invoke_result_t<F>, QString>
+    MessageText(F make) : m_make(std::move(make))
+    {
+    }
+    // In the current language.
+    QString text() const { return m_make ? m_make() : m_fixed; }
+
+private:
+    QString m_fixed;
+    std::function<QString()> m_make;
+};
+
 class MessagePresenter {
 public:
     virtual ~MessagePresenter() = default;
     // A message with an OK button; returns when it is dismissed.
-    virtual void inform(QWidget *parent, const QString &text) = 0;
+    virtual void inform(QWidget *parent, const MessageText &text) = 0;
     // A question with OK and Cancel; true for OK.
-    virtual bool confirm(QWidget *parent, const QString &text) = 0;
+    virtual bool confirm(QWidget *parent, const MessageText &text) = 0;
     // A message with an OK button that returns at once; `dismissed` runs exactly once, when
     // the operator has dismissed it or its box has gone unanswered (closeAsync, or the
     // parent destroyed). The default answers at once through inform.
-    virtual void informAsync(QWidget *parent, const QString &text, std::function<void()> dismissed)
+    virtual void informAsync(QWidget *parent, const MessageText &text, std::function<void()> dismissed)
     {
         inform(parent, text);
         if (dismissed)
@@ -48,11 +69,11 @@ QString messageTitle(const QWidget *parent);
 void setMessagePresenter(MessagePresenter *presenter);
 MessagePresenter &messagePresenter();
 
-inline void showMessage(QWidget *parent, const QString &text) { messagePresenter().inform(parent, text); }
-inline void showMessageAsync(QWidget *parent, const QString &text, std::function<void()> dismissed)
+inline void showMessage(QWidget *parent, const MessageText &text) { messagePresenter().inform(parent, text); }
+inline void showMessageAsync(QWidget *parent, const MessageText &text, std::function<void()> dismissed)
 {
     messagePresenter().informAsync(parent, text, std::move(dismissed));
 }
-inline bool askOkCancel(QWidget *parent, const QString &text) { return messagePresenter().confirm(parent, text); }
+inline bool askOkCancel(QWidget *parent, const MessageText &text) { return messagePresenter().confirm(parent, text); }
 
 } // namespace qn

@@ -18,7 +18,7 @@ bool applyNumericFilter(QLineEdit *edit, NumberChars allowed)
     const QString kept = numericPrefix(edit->text(), allowed, &cut);
     if (!cut)
         return false;
-    showMessage(edit, notANumberMessage());
+    showMessage(edit, notANumberMessage);
     edit->setText(kept);
     return true;
 }

@@ -24,11 +24,13 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <memory>
 
@@ -169,15 +171,29 @@ protected:
     QStringList allTexts()
     {
         QStringList texts;
-        MainDialog main({}, {});
+        MainDialogConfig config;
+        config.addTiming = {300, 300, 300};
+        MainDialog main(config, {});
         main.show();
+        const auto click = [&main](const char *button) {
+            main.findChild<QPushButton *>(QString::fromLatin1(button))->click();
+            EXPECT_TRUE(waitUntil([&main] { return !main.busy(); }));
+        };
         // A search that fails before sending anything: the main window's message.
         presenter.messages.clear();
         main.setSearchTargets({"no-such-address"});
-        main.findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
-        EXPECT_TRUE(waitUntil([&main] { return !main.busy(); }));
+        click("searchButton");
         const QStringList mainMessages = presenter.messages;
         EXPECT_EQ(mainMessages.size(), 1);
+        // An add where nothing answers, said in the status line.
+        main.findChild<QLineEdit *>(QStringLiteral("ipEdit"))->setText(QStringLiteral("127.0.0.99"));
+        click("addButton");
+        EXPECT_TRUE(main.findChild<QLabel *>(QStringLiteral("statusLabel"))->text().contains(QStringLiteral("127.0.0.99")));
+        main.setFolderChooser([&texts](QWidget *, const QString &title, const QString &) {
+            add(texts, QStringLiteral("folderChooser"), title);
+            return QString();
+        });
+        click("browseButton");
         texts << shownTexts(&main);
         keepPicture(&main, QStringLiteral("main"));
         for (UnitWindow *w : windows) {
@@ -207,7 +223,8 @@ protected:
         const QStringList messages = mainMessages
             + QStringList{DevicePage::timeoutMessage(), DevicePage::invalidPeriodMessage(),
                           DevicePage::logOpenFailedMessage(), DevicePage::invalidGraphRangeMessage(),
-                          notANumberMessage(), SweepDialog::lowNotBelowHighMessage()};
+                          notANumberMessage(), SweepDialog::lowNotBelowHighMessage(),
+                          MainDialog::alreadyConnectedQuestion(QStringLiteral("QN-210(ID:3) - 127.0.0.1"))};
         for (const QString &message : messages) {
             messagePresenter().informAsync(&main, message, {});
             for (QMessageBox *box : main.findChildren<QMessageBox *>()) {
@@ -248,6 +265,33 @@ TEST_F(LanguageTest, EveryFormInEnglishAndBackInJapaneseUnchanged)
     EXPECT_EQ(allTexts().join(QLatin1Char('\n')).toStdString(), japanese.join(QLatin1Char('\n')).toStdString());
     for (QPointer<UnitWindow> &w : windows)
         ASSERT_TRUE(w && !w->isClosing()); // still connected: nothing reconnected
+}
+
+// A question up while the language changes says its text and its buttons again in the new
+// language; back in Japanese it is word for word what it was.
+TEST_F(LanguageTest, AQuestionUpAcrossASwitchFollowsTheLanguage)
+{
+    const QString unit = QStringLiteral("QN-210(ID:3) - 127.0.0.1");
+    QWidget parent;
+    QStringList seen;  // Japanese, English, Japanese again
+    QTimer::singleShot(0, &parent, [&] {
+        auto *box = parent.findChild<QMessageBox *>();
+        ASSERT_TRUE(box);
+        for (Language language : {Language::Japanese, Language::English, Language::Japanese}) {
+            switchTo(language);
+            EXPECT_EQ(box->text(), MainDialog::alreadyConnectedQuestion(unit));
+            seen << shownTexts(box).join(QLatin1Char('\n'));
+        }
+        box->button(QMessageBox::Cancel)->click();
+    });
+    setMessagePresenter(nullptr);
+    EXPECT_FALSE(askOkCancel(&parent, [&unit] { return MainDialog::alreadyConnectedQuestion(unit); }));
+    setMessagePresenter(&presenter);
+    ASSERT_EQ(seen.size(), 3);
+    EXPECT_EQ(japaneseIn({seen[1]}, {}).join(QLatin1Char('\n')).toStdString(), "");
+    EXPECT_TRUE(seen[1].contains(QStringLiteral(": Cancel"))) << seen[1].toStdString();
+    EXPECT_EQ(seen[2].toStdString(), seen[0].toStdString());
+    EXPECT_FALSE(japaneseIn({seen[0]}, {}).isEmpty());
 }
 
 // What files and the unit rely on never follows the language.

@@ -39,8 +39,8 @@ TEST(NumberText, LenientParsingTakesTheNumericPrefix)
 namespace {
 struct RecordingPresenter final : qn::MessagePresenter {
     QStringList messages;
-    void inform(QWidget *, const QString &text) override { messages << text; }
-    bool confirm(QWidget *, const QString &text) override { messages << text; return true; }
+    void inform(QWidget *, const qn::MessageText &text) override { messages << text.text(); }
+    bool confirm(QWidget *, const qn::MessageText &text) override { messages << text.text(); return true; }
 };
 } // namespace
 

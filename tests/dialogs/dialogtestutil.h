@@ -13,8 +13,8 @@ namespace qn::test {
 
 struct RecordingPresenter final : MessagePresenter {
     QStringList messages;
-    void inform(QWidget *, const QString &text) override { messages << text; }
-    bool confirm(QWidget *, const QString &text) override { messages << text; return true; }
+    void inform(QWidget *, const qn::MessageText &text) override { messages << text.text(); }
+    bool confirm(QWidget *, const qn::MessageText &text) override { messages << text.text(); return true; }
 };
 
 // Installs a recording presenter for the life of a test.

@@ -23,32 +23,32 @@ namespace qn::test {
 
 class ScriptedPresenter final : public MessagePresenter {
 public:
-    void inform(QWidget *, const QString &text) override
+    void inform(QWidget *, const MessageText &text) override
     {
-        messages << text;
+        messages << text.text();
         ++depth;
         maxDepth = std::max(maxDepth, depth);
         if (onInform)
-            onInform(text);
+            onInform(text.text());
         --depth;
     }
-    bool confirm(QWidget *, const QString &text) override
+    bool confirm(QWidget *, const MessageText &text) override
     {
-        questions << text;
+        questions << text.text();
         return answer;
     }
 
     // With leaveUp set, a completion's message stays "up" until the test dismisses it.
-    void informAsync(QWidget *parent, const QString &text, std::function<void()> dismissed) override
+    void informAsync(QWidget *parent, const MessageText &text, std::function<void()> dismissed) override
     {
         if (!leaveUp) {
             MessagePresenter::informAsync(parent, text, std::move(dismissed));
             return;
         }
-        messages << text;
-        up.push_back({parent, text, std::move(dismissed)});
+        messages << text.text();
+        up.push_back({parent, text.text(), std::move(dismissed)});
         if (onInform)
-            onInform(text);
+            onInform(text.text());
     }
     void closeAsync(QWidget *parent) override
     {
