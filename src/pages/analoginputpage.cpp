@@ -248,6 +248,12 @@ void AnalogInputPage::onGetAIRange(const Result<InputRange> &result)
     }
     const int channel = result->channel;
     const int range = result->range;
+    // A code this model has no range for (a thermocouple on a QN-210) is no answer: the
+    // page keeps the range it knows rather than log values in a unit the input cannot have.
+    if (range >= m_rangeCombos[channel]->count() && range != 7) {
+        chainStepDone(false);
+        return;
+    }
     AiChannel &ch = m_ai[channel];
     // A unit restarted with another range: the reading shown was of the old one.
     if (range != ch.range)
