@@ -248,8 +248,7 @@ void AnalogInputPage::onGetAIRange(const Result<InputRange> &result)
     }
     const int channel = result->channel;
     const int range = result->range;
-    // A code this model has no range for (a thermocouple on a QN-210) is no answer: the
-    // page keeps the range it knows rather than log values in a unit the input cannot have.
+    // A code this model has no range for (a thermocouple on a QN-210) is no answer at all.
     if (range >= m_rangeCombos[channel]->count() && range != 7) {
         chainStepDone(false);
         return;
