@@ -6,7 +6,7 @@ namespace qn {
 
 LinkError LinkError::fromSocketError(int code)
 {
-    if (code == 3) // connect() without a host
+    if (code == kNoHost)
         return {Kind::Unreachable, code};
     return {net::errorKind(code), code};
 }

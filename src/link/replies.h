@@ -26,6 +26,7 @@ struct LinkError {
     using Kind = LinkErrorKind;
     Kind kind = Kind::ConnectionLost;
     int code = 0;
+    static constexpr int kNoHost = 3; // the number of an empty host text (Unreachable)
 
     static LinkError fromSocketError(int code);
     static LinkError malformed() { return {Kind::Malformed, 0}; }

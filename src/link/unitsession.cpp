@@ -249,7 +249,7 @@ int UnitSession::connectLocked(const std::string &host, int port)
     m_host = host.substr(0, 255);
     m_port = port;
     if (m_host.empty())
-        return 3;
+        return LinkError::kNoHost;
     closeLocked();
     // Dotted text only: no name look-up, and nothing is sent for a text that is not an address.
     const std::optional<uint32_t> ip = net::parseIpv4(m_host);
