@@ -108,6 +108,23 @@ TEST(UnitSessionRequests, EveryOperationSucceedsAgainstEachModel)
     }
 }
 
+TEST(UnitSessionRequests, EveryRangeCodeIsReadAsTheUnitHoldsIt)
+{
+    // The codec checks the reply's form, not which codes a model's page offers: a QN-210
+    // input on code 6 reads 6.
+    SimulatedUnit unit(proto::kModelQN210);
+    UnitSession session(nullptr, kShortTimeouts);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
+    Recorder rec;
+    for (int code = 0; code <= 7; ++code) {
+        unit.sim.updateState(0, [code](sim::UnitState &s) { s.aiRange[0] = code; });
+        session.getAIRange(0, rec.as(Op::GetAIRange));
+        ASSERT_TRUE(rec.waitFor(std::size_t(code + 1)));
+        EXPECT_EQ(rec.all().back().failure, std::nullopt) << code;
+        EXPECT_EQ(rec.all().back().results, (proto::Results{0, code})) << code;
+    }
+}
+
 struct Chain {
     UnitSession *session;
     Recorder rec;
