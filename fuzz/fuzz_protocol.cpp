@@ -1,9 +1,12 @@
 // The wire protocol from both ends: requests built from any arguments, and any bytes
-// decoded as the reply of any of the 19 operations, checked against the command table.
+// decoded as the reply of any of the 19 operations, checked against the command table: a
+// reply is decoded only when it has the reply's form, and then only from its fields.
 #include "link/protocol.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 using namespace qn::proto;
 
@@ -92,7 +95,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     uint8_t reply[kMaxReply] = {};
     std::memcpy(reply, rest, std::min(restSize, in.replyLength));
-    checkResults(op, args, decodeReply(op, args, reply));
+    const std::optional<Results> decoded = decodeReply(op, args, reply);
+    check(decoded.has_value() == replyWellFormed(op, reply));
+    if (decoded) {
+        checkResults(op, args, *decoded);
+        // A decoded reply echoes the request's letters, and the bytes the unit fills as it
+        // likes never change what it decodes to.
+        check(echoMatches(request.data(), reply));
+        const std::string_view layout = replyLayout(op);
+        check(layout.size() == in.replyLength);
+        for (size_t i = 0; i < layout.size(); ++i) {
+            if (layout[i] != '.')
+                continue;
+            uint8_t changed[kMaxReply];
+            std::memcpy(changed, reply, sizeof changed);
+            changed[i] = uint8_t(~changed[i]);
+            check(decodeReply(op, args, changed) == decoded);
+        }
+    }
 
     // The same bytes as a unit would see them, and as an identification answer.
     (void)opFromRequest(rest, restSize);

@@ -3,8 +3,8 @@
 // the session then drops), carry garbage, connections that refuse, close or fail to
 // send. Whatever happens, the requests go out in the order posted with the bytes built
 // for them, each completion comes once and in order, and it carries either the values
-// decoded from the whole reply of its own request (never a byte of another one) or an
-// error.
+// decoded from the whole reply of its own request (never a byte of another one, never a
+// reply not of the reply's form) or an error.
 //
 // Input: one byte for the number of requests, each request's operation and argument
 // bytes, then the script the connections follow (opens, sends, receives), byte by byte;
@@ -19,6 +19,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -111,13 +112,19 @@ private:
         }
         if (how == 2)
             return long(size) - 1;   // cut short: the unit never answers it
-        // The unit's answer: its echo letters (or garbage ones), then field bytes.
-        const size_t length = proto::info(m_posted[j].op).replyLength;
+        // The unit's answer: its echo letters and fields of the reply's form, or (garbage)
+        // any bytes at all.
+        const std::string_view layout = proto::replyLayout(m_posted[j].op);
         const bool garbage = how == 3;
-        for (size_t i = 0; i < length; ++i) {
+        static constexpr char kHex[] = "0123456789ABCDEFabcdef";
+        for (size_t i = 0; i < layout.size(); ++i) {
             uint8_t b = m_script.next();
-            if (i < 2 && !garbage)
+            if (!garbage && layout[i] == 'e')
                 b = uint8_t(m_posted[j].frame.bytes[i] + 0x20);
+            else if (!garbage && layout[i] == 's')
+                b = uint8_t(0x20 | (b & 0x0F));
+            else if (!garbage && layout[i] == 'h')
+                b = uint8_t(kHex[b % 22]);
             c.pending.push_back(Byte{b, j});
         }
         return long(size);
@@ -195,9 +202,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (size_t j = 0; j < posted.size(); ++j) {
         const Posted &p = posted[j];
         const Completed &c = completions.done[j];
+        // Values only from a whole reply of the reply's form; a malformed one is an error.
         const bool whole = p.sent && p.received.size() == proto::info(p.op).replyLength;
-        check(c.op == p.op && c.ok == whole);
-        if (whole)
+        const bool wellFormed = whole && proto::replyWellFormed(p.op, p.received.data());
+        check(c.op == p.op && c.ok == wellFormed);
+        if (wellFormed)
             check(c.count == proto::info(p.op).resultCount
                   && c.values == proto::decodeReply(p.op, p.args, p.received.data()));
     }

@@ -59,9 +59,7 @@ void BM_Identify_OneShot(benchmark::State &state)
     }
     const uint16_t port = sim.tcpPort(0);
     for (auto _ : state) {
-        int modelId = -1;
-        int unitId = -1;
-        if (getUnitModelID("127.0.0.41", port, modelId, unitId) != 0) {
+        if (!getUnitModelID("127.0.0.41", port)) {
             state.SkipWithError("identification failed");
             break;
         }
@@ -91,7 +89,7 @@ void BM_Add_RecheckListed(benchmark::State &state)
         state.PauseTiming();
         UnitTable t = table;
         state.ResumeTiming();
-        if (addUnitByIP(t, newcomer, units.port(), DiscoveryTiming{500, 2, 500}) != listed + 1) {
+        if (addUnitByIP(t, newcomer, units.port(), DiscoveryTiming{500, 2, 500}) != searchDone(listed + 1)) {
             state.SkipWithError("add failed");
             break;
         }

@@ -364,7 +364,7 @@ void MainDialog::search()
     const int port = parseLenientInt(m_ui->portEdit->text());
     runInBackground([this, config = m_config, port]() -> std::function<void()> {
         auto found = std::make_shared<UnitTable>();
-        const bool failed = searchUnits(*found, config.searchTargets, config.discoveryPort, config.searchTiming) < 0;
+        const bool failed = !searchUnits(*found, config.searchTargets, config.discoveryPort, config.searchTiming).done();
         if (!failed)
             identifyListedUnits(*found, port, config.identifyTimeoutMs);
         return [this, found, failed] {
@@ -391,12 +391,12 @@ void MainDialog::addByIp()
     setBusy(true);
     runInBackground([this, config = m_config, table = m_table, ip = ip.toStdString()]() mutable
                     -> std::function<void()> {
-        const int result = addUnitByIP(table, ip, config.discoveryPort, config.addTiming);
+        const SearchOutcome result = addUnitByIP(table, ip, config.discoveryPort, config.addTiming);
         auto updated = std::make_shared<UnitTable>(std::move(table));
         return [this, result, updated, ip] {
-            if (result == -1)
+            if (result.status == SearchOutcome::Status::NotSent)
                 showMessage(this, commErrorText);
-            else if (result >= 0)
+            else if (result.done())
                 showAddResult(ip, *updated);
             setBusy(false);
             emit jobFinished();
@@ -454,9 +454,10 @@ void MainDialog::connectSelected()
     setBusy(true);
     const UnitEntry entry = m_table[row];
     runInBackground([this, row, entry, timeoutMs = m_config.identifyTimeoutMs]() -> std::function<void()> {
-        int modelId = -1;
-        int unitId = -1;
-        const int rc = getUnitModelID(entry.ipText, entry.tcpPort, modelId, unitId, timeoutMs);
+        const Result<UnitModelId> id = getUnitModelID(entry.ipText, entry.tcpPort, timeoutMs);
+        const int rc = id ? 0 : 1;
+        const int modelId = id ? id->modelId : -1;
+        const int unitId = id ? id->unitId : -1;
         return [this, row, entry, rc, modelId, unitId] { finishConnect(row, entry, rc, modelId, unitId); };
     });
 }

@@ -109,9 +109,9 @@ DiscoveryTiming timingWith(DiscoveryTiming t, const std::optional<int> &waitMs)
     return t;
 }
 
-int printList(int result, UnitTable &table, int tcpPort, std::ostream &out, std::ostream &err)
+int printList(const SearchOutcome &result, UnitTable &table, int tcpPort, std::ostream &out, std::ostream &err)
 {
-    if (result == -1) {
+    if (result.status == SearchOutcome::Status::NotSent) {
         err << "通信エラー\n";
         return kExitFailed;
     }
@@ -136,7 +136,7 @@ int searchCommand(const Arguments &args, std::ostream &out, std::ostream &err)
         return kExitUsage;
     }
     UnitTable table;
-    const int result = searchUnits(table, o.targets, o.udpPort, timingWith(kSearchTiming, o.waitMs));
+    const SearchOutcome result = searchUnits(table, o.targets, o.udpPort, timingWith(kSearchTiming, o.waitMs));
     return printList(result, table, o.tcpPort, out, err);
 }
 
@@ -153,7 +153,7 @@ int addCommand(const Arguments &args, std::ostream &out, std::ostream &err)
         return kExitUsage;
     }
     UnitTable table;
-    const int result = addUnitByIP(table, o.positional[0], o.udpPort, timingWith(kAddTiming, o.waitMs));
+    const SearchOutcome result = addUnitByIP(table, o.positional[0], o.udpPort, timingWith(kAddTiming, o.waitMs));
     return printList(result, table, o.tcpPort, out, err);
 }
 
@@ -182,14 +182,12 @@ int identifyCommand(const Arguments &args, std::ostream &out, std::ostream &err)
     int port = 0;
     if (!parseHostPort(*hostPort, host, port))
         return usage("malformed HOST:PORT '" + clipped(*hostPort) + "'");
-    int modelId = -1;
-    int unitId = -1;
-    const int rc = getUnitModelID(host, uint16_t(port), modelId, unitId, timeoutMs);
-    if (rc != 0) {
-        out << "error " << rc << '\n';
+    const Result<UnitModelId> id = getUnitModelID(host, uint16_t(port), timeoutMs);
+    if (!id) {
+        out << "error " << identifyErrorNumber(id.error()) << '\n';
         return kExitFailed;
     }
-    out << "GetUnitModelID " << unitId << ' ' << modelId << '\n';
+    out << "GetUnitModelID " << id->unitId << ' ' << id->modelId << '\n';
     return kExitOk;
 }
 

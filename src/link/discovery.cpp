@@ -290,64 +290,73 @@ int collectSearchAnswers(UnitTable &table, SearchSockets &sockets, const Discove
     return table.count();
 }
 
-int searchUnits(UnitTable &table, const SearchTargets &targets, uint16_t port, const DiscoveryTiming &timing)
+namespace {
+
+SearchOutcome collected(int count)
+{
+    return count < 0 ? SearchOutcome{SearchOutcome::Status::NotSent} : searchDone(count);
+}
+
+} // namespace
+
+SearchOutcome searchUnits(UnitTable &table, const SearchTargets &targets, uint16_t port, const DiscoveryTiming &timing)
 {
     table.clear();
     // A query that never left (no route, no valid target) is a failed search,
     // not a search that nobody answered.
     std::vector<net::Socket> sockets = sendSearchQueries(targets, port, timing.receiveTimeoutMs);
     if (sockets.empty())
-        return -1;
+        return {SearchOutcome::Status::NotSent};
     NetSearchSockets searchSockets(sockets);
-    return collectSearchAnswers(table, searchSockets, timing);
+    return collected(collectSearchAnswers(table, searchSockets, timing));
 }
 
-int searchUnits(UnitTable &table, const std::string &target, uint16_t port, const DiscoveryTiming &timing)
+SearchOutcome searchUnits(UnitTable &table, const std::string &target, uint16_t port, const DiscoveryTiming &timing)
 {
     return searchUnits(table, SearchTargets{target}, port, timing);
 }
 
-int addUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port, const DiscoveryTiming &timing)
+SearchOutcome addUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port, const DiscoveryTiming &timing)
 {
     if (table.full())
-        return -1;
+        return {SearchOutcome::Status::NotSent};
     // Text that is not an address must not turn into a broadcast to everyone.
     const auto ip = net::parseIpv4(ipText);
     if (!ip)
-        return -1;
+        return {SearchOutcome::Status::NotSent};
     if (table.indexOfIp(*ip) >= 0)
-        return -2;
+        return {SearchOutcome::Status::AlreadyListed};
     std::vector<net::Socket> sockets = sendSearchQueries(SearchTargets{ipText}, port, timing.receiveTimeoutMs);
     if (sockets.empty())
-        return -1;
+        return {SearchOutcome::Status::NotSent};
     NetSearchSockets searchSockets(sockets);
-    return collectSearchAnswers(table, searchSockets, timing);
+    return collected(collectSearchAnswers(table, searchSockets, timing));
 }
 
-int sendRecv(const std::string &host, uint16_t port, const uint8_t *request, size_t requestLength,
-             size_t replyLength, uint8_t *reply, int timeoutMs)
+std::optional<LinkError> sendRecv(const std::string &host, uint16_t port, const uint8_t *request, size_t requestLength,
+                                  size_t replyLength, uint8_t *reply, int timeoutMs)
 {
     if (host.empty())
-        return kIdentifyNoHost;
+        return LinkError::fromSocketError(LinkError::kNoHost);
     const auto ip = net::parseIpv4(host);
     if (!ip)
-        return net::kErrInvalid;
+        return LinkError{LinkError::Kind::Unreachable, net::kErrInvalid};
     int err = 0;
     net::Socket s = net::Socket::tcp(err);
     if (!s.valid())
-        return err;
+        return LinkError::fromSocketError(err);
     if ((err = s.connect(net::Address{*ip, port}, timeoutMs)) != net::kOk)
-        return err;
+        return LinkError::fromSocketError(err);
     if ((err = s.setSendTimeout(timeoutMs)) != net::kOk || (err = s.setReceiveTimeout(timeoutMs)) != net::kOk)
-        return err;
+        return LinkError::fromSocketError(err);
     if (s.send(request, requestLength, err) < 0)
-        return err;
+        return LinkError::fromSocketError(err);
 
     size_t got = 0;
     for (int calls = 0; calls < 100 && got < replyLength; ++calls) {
         const long n = s.receive(reply + got, replyLength - got, err);
         if (n < 0)
-            return err;
+            return LinkError::fromSocketError(err);
         if (n == 0)
             break;   // the unit closed the connection: nothing more will come
         got += size_t(n);
@@ -356,22 +365,25 @@ int sendRecv(const std::string &host, uint16_t port, const uint8_t *request, siz
     // A reply that stayed short is a failure; judging it by its first bytes
     // would hand the caller fields that never arrived.
     if (got < replyLength || !echoesRequest(Bytes(request, requestLength), Bytes(reply, replyLength)))
-        return kIdentifyBadReply;
-    return 0;
+        return LinkError::malformed();
+    return std::nullopt;
 }
 
-int getUnitModelID(const std::string &host, uint16_t port, int &modelId, int &unitId, int timeoutMs)
+Result<UnitModelId> getUnitModelID(const std::string &host, uint16_t port, int timeoutMs)
 {
     uint8_t reply[kIdentifyReplyLength] = {};
-    const int rc = sendRecv(host, port, kIdentifyRequest.data(), kIdentifyRequest.size(), sizeof reply, reply, timeoutMs);
-    if (rc != 0)
-        return rc;
+    if (const std::optional<LinkError> error
+        = sendRecv(host, port, kIdentifyRequest.data(), kIdentifyRequest.size(), sizeof reply, reply, timeoutMs))
+        return *error;
     const auto identity = parseIdentifyReply(reply);
     if (!identity)
-        return kIdentifyBadReply;
-    modelId = identity->modelId;
-    unitId = identity->unitId;
-    return 0;
+        return LinkError::malformed();
+    return UnitModelId{identity->unitId, identity->modelId};
+}
+
+int identifyErrorNumber(const LinkError &error)
+{
+    return error.kind == LinkError::Kind::Malformed ? 1 : error.code;
 }
 
 } // namespace qn

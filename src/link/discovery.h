@@ -7,10 +7,12 @@
 
 #include "link/datagrams.h"
 #include "link/net.h"
+#include "link/replies.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,9 +74,19 @@ inline constexpr DiscoveryTiming kAddTiming{1000, 1000, 1000};
 // Connection, send and receive time-out of the identification exchange.
 inline constexpr int kIdentifyTimeoutMs = 1000;
 
-// sendRecv / getUnitModelID results besides 0 and socket error numbers.
-inline constexpr int kIdentifyBadReply = 1;   // echo letters or high nibbles wrong, or reply short
-inline constexpr int kIdentifyNoHost = 3;     // empty host text
+// What a search or an add came to.
+struct SearchOutcome {
+    enum class Status {
+        Done,          // the table holds what answered (count entries)
+        NotSent,       // the query could be sent nowhere, or waiting failed; the table is as it was
+        AlreadyListed, // addUnitByIP: that address is listed already; nothing was sent
+    };
+    Status status = Status::Done;
+    int count = 0; // entries in the table (Done)
+    bool done() const { return status == Status::Done; }
+    friend bool operator==(const SearchOutcome &, const SearchOutcome &) = default;
+};
+inline SearchOutcome searchDone(int count) { return {SearchOutcome::Status::Done, count}; }
 
 // Sends the search query, collects the answers in arrival order (one entry per
 // unit: an address and MAC heard twice is listed once), runs the detail
@@ -89,33 +101,35 @@ inline constexpr int kIdentifyNoHost = 3;     // empty host text
 // With targets (dotted IPv4 addresses, broadcast or unit) the query goes to each
 // of them from one socket.
 //
-// Returns the number of entries, or -1 when the query could be sent nowhere
-// (no socket, no valid target, no route) or waiting fails.
-int searchUnits(UnitTable &table, const SearchTargets &targets, uint16_t port = kDiscoveryPort,
+// NotSent when the query could be sent nowhere (no socket, no valid target, no route) or
+// waiting fails.
+SearchOutcome searchUnits(UnitTable &table, const SearchTargets &targets, uint16_t port = kDiscoveryPort,
                 const DiscoveryTiming &timing = kSearchTiming);
 // One target.
-int searchUnits(UnitTable &table, const std::string &target, uint16_t port = kDiscoveryPort,
+SearchOutcome searchUnits(UnitTable &table, const std::string &target, uint16_t port = kDiscoveryPort,
                 const DiscoveryTiming &timing = kSearchTiming);
 
 // Probes one address and appends whoever answers; then re-runs the detail
 // exchange for every entry, dropping those that no longer answer.
-// Returns the new count; -1 when the table is full, ipText is not a dotted IPv4
-// address, the socket cannot be made or waiting fails; -2 when that address is
-// already listed (nothing is sent then).
-int addUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port = kDiscoveryPort,
+// NotSent when the table is full, ipText is not a dotted IPv4 address, the socket cannot be
+// made or waiting fails; AlreadyListed when that address is listed (nothing is sent then).
+SearchOutcome addUnitByIP(UnitTable &table, const std::string &ipText, uint16_t port = kDiscoveryPort,
                 const DiscoveryTiming &timing = kAddTiming);
 
 // One-shot TCP exchange: connect, send request, read replyLength bytes, close.
-// 0 when the reply echoes the request's letters in lower case; 1 when it does
-// not or stays short; 3 when host is empty; otherwise a socket error number
-// (net::kErrInvalid when host is not a dotted IPv4 address).
-int sendRecv(const std::string &host, uint16_t port, const uint8_t *request, size_t requestLength,
+// nullopt when the reply echoes the request's letters in lower case; otherwise the error in
+// the link's kinds: Malformed when the reply does not echo them or stays short, Unreachable
+// (number 3) for an empty host and (net::kErrInvalid) for a host that is not a dotted IPv4
+// address, else the socket's error.
+std::optional<LinkError> sendRecv(const std::string &host, uint16_t port, const uint8_t *request, size_t requestLength,
              size_t replyLength, uint8_t *reply, int timeoutMs = kIdentifyTimeoutMs);
 
-// Asks a unit for its model ID and unit ID over its own TCP connection.
-// Same results as sendRecv; 1 also when the reply's ID bytes lack the 0x2
-// high nibble. modelId and unitId are written only on success.
-int getUnitModelID(const std::string &host, uint16_t port, int &modelId, int &unitId,
-                   int timeoutMs = kIdentifyTimeoutMs);
+// Asks a unit for its model ID and unit ID over its own TCP connection: the IDs from a reply
+// of the reply's form, or sendRecv's error (Malformed also when the ID bytes lack the 0x2
+// high nibble).
+Result<UnitModelId> getUnitModelID(const std::string &host, uint16_t port, int timeoutMs = kIdentifyTimeoutMs);
+// The number qnctl prints for a failed identification: 1 for a malformed reply, else the
+// error's own number (3 for an empty host).
+int identifyErrorNumber(const LinkError &error);
 
 } // namespace qn

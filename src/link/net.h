@@ -2,10 +2,14 @@
 // The one portable socket layer under the unit link, the simulator and qnctl.
 // POSIX sockets or Winsock behind the same functions.
 //
-// Every failure is reported as a Winsock error number (10060 time-out, 10061
-// refused, ...) on every platform: Winsock's own, or mapped from errno, so
-// callers, tests and operators see the same numbers everywhere.
+// Every failure is reported as the system's own error number: errno on POSIX, Winsock's code
+// on Windows (a blocking receive or send that runs into its time-out gives kErrTimedOut on
+// both). The numbers differ between the two; errorKind() maps either into the link's one
+// vocabulary (LinkErrorKind), which is what callers decide on. The kErr names below stand for
+// the numbers this layer itself compares with or reports.
 // All functions may be called from any thread; one Socket is used by one thread at a time.
+
+#include "link/linkerror.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,29 +17,26 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <cerrno>
+#endif
+
 namespace qn::net {
 
+#ifdef _WIN32
+// Winsock's codes (winsock2.h), spelled out so that this header needs no Windows headers.
 enum Error : int {
     kOk = 0,
-    kErrInterrupted = 10004,
-    kErrAccess = 10013,
-    kErrFault = 10014,
     kErrInvalid = 10022,
     kErrTooManyFiles = 10024,
     kErrWouldBlock = 10035,
-    kErrInProgress = 10036,
-    kErrAlready = 10037,
     kErrNotSocket = 10038,
     kErrMessageSize = 10040,
-    kErrAfNotSupported = 10047,
-    kErrAddressInUse = 10048,
     kErrAddressNotAvailable = 10049,
     kErrNetworkDown = 10050,
     kErrNetworkUnreachable = 10051,
-    kErrConnectionAborted = 10053,
     kErrConnectionReset = 10054,
     kErrNoBuffers = 10055,
-    kErrIsConnected = 10056,
     kErrNotConnected = 10057,
     kErrShutdown = 10058,
     kErrTimedOut = 10060,
@@ -43,11 +44,33 @@ enum Error : int {
     kErrHostDown = 10064,
     kErrHostUnreachable = 10065,
 };
+#else
+enum Error : int {
+    kOk = 0,
+    kErrInvalid = EINVAL,
+    kErrTooManyFiles = EMFILE,
+    kErrWouldBlock = EWOULDBLOCK,
+    kErrNotSocket = ENOTSOCK,
+    kErrMessageSize = EMSGSIZE,
+    kErrAddressNotAvailable = EADDRNOTAVAIL,
+    kErrNetworkDown = ENETDOWN,
+    kErrNetworkUnreachable = ENETUNREACH,
+    kErrConnectionReset = ECONNRESET,
+    kErrNoBuffers = ENOBUFS,
+    kErrNotConnected = ENOTCONN,
+    kErrShutdown = ESHUTDOWN,
+    kErrTimedOut = ETIMEDOUT,
+    kErrConnectionRefused = ECONNREFUSED,
+    kErrHostDown = EHOSTDOWN,
+    kErrHostUnreachable = EHOSTUNREACH,
+};
+#endif
 
-// Maps a platform error code (errno on POSIX) to the Winsock number; Winsock's
-// own numbers pass unchanged.
-int mapError(int platformError);
-// The calling thread's last socket error, already mapped.
+// The kind of a number this layer reported (each platform maps its own numbers).
+LinkErrorKind errorKind(int error);
+// Whether the system ran out of sockets or memory (an accept loop waits and tries again).
+bool isOutOfResources(int error);
+// The calling thread's last socket error (errno, or WSAGetLastError()).
 int lastError();
 
 // Start and stop the platform's socket library (Winsock); no-ops on POSIX.

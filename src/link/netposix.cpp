@@ -9,43 +9,28 @@
 
 namespace qn::net {
 
-int mapError(int e)
+LinkErrorKind errorKind(int e)
 {
     switch (e) {
-    case 0: return kOk;
-    case EINTR: return kErrInterrupted;
-    case EACCES: case EPERM: return kErrAccess;
-    case EFAULT: return kErrFault;
-    case EINVAL: return kErrInvalid;
-    case EMFILE: case ENFILE: return kErrTooManyFiles;
-#if EAGAIN != EWOULDBLOCK
+    case ETIMEDOUT:
     case EAGAIN:
+#if EAGAIN != EWOULDBLOCK
+    case EWOULDBLOCK:
 #endif
-    case EWOULDBLOCK: return kErrWouldBlock;
-    case EINPROGRESS: return kErrInProgress;
-    case EALREADY: return kErrAlready;
-    case ENOTSOCK: case EBADF: return kErrNotSocket;
-    case EMSGSIZE: return kErrMessageSize;
-    case EAFNOSUPPORT: return kErrAfNotSupported;
-    case EADDRINUSE: return kErrAddressInUse;
-    case EADDRNOTAVAIL: return kErrAddressNotAvailable;
-    case ENETDOWN: return kErrNetworkDown;
-    case ENETUNREACH: return kErrNetworkUnreachable;
-    case ECONNABORTED: return kErrConnectionAborted;
-    case ECONNRESET: case EPIPE: return kErrConnectionReset;
-    case ENOBUFS: case ENOMEM: return kErrNoBuffers;
-    case EISCONN: return kErrIsConnected;
-    case ENOTCONN: return kErrNotConnected;
-    case ESHUTDOWN: return kErrShutdown;
-    case ETIMEDOUT: return kErrTimedOut;
-    case ECONNREFUSED: return kErrConnectionRefused;
-    case EHOSTDOWN: return kErrHostDown;
-    case EHOSTUNREACH: return kErrHostUnreachable;
-    default: return e < 10000 ? 10000 + e : e;
+        return LinkErrorKind::TimedOut;
+    case ECONNREFUSED: return LinkErrorKind::Refused;
+    case EADDRNOTAVAIL:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case EHOSTUNREACH: return LinkErrorKind::Unreachable;
+    default: return LinkErrorKind::ConnectionLost;
     }
 }
 
-int lastError() { return mapError(errno); }
+bool isOutOfResources(int e) { return e == EMFILE || e == ENFILE || e == ENOBUFS || e == ENOMEM; }
+
+int lastError() { return errno; }
 
 bool startup() { return true; }
 void cleanup() {}
@@ -68,7 +53,7 @@ int mapTransferError(int e)
 {
     if (e == EAGAIN || e == EWOULDBLOCK)
         return kErrTimedOut;
-    return mapError(e);
+    return e;
 }
 
 } // namespace
@@ -143,7 +128,7 @@ int Socket::connect(const Address &to, int timeoutMs)
                 if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
                     result = lastError();
                 else
-                    result = mapError(soError);
+                    result = soError;
             }
         }
     }

@@ -12,8 +12,21 @@
 
 namespace qn::net {
 
-// Winsock's numbers are the program's own: nothing to map.
-int mapError(int e) { return e; }
+LinkErrorKind errorKind(int e)
+{
+    switch (e) {
+    case WSAETIMEDOUT: return LinkErrorKind::TimedOut;
+    case WSAECONNREFUSED: return LinkErrorKind::Refused;
+    case WSAEADDRNOTAVAIL:
+    case WSAENETDOWN:
+    case WSAENETUNREACH:
+    case WSAEHOSTDOWN:
+    case WSAEHOSTUNREACH: return LinkErrorKind::Unreachable;
+    default: return LinkErrorKind::ConnectionLost;
+    }
+}
+
+bool isOutOfResources(int e) { return e == WSAEMFILE || e == WSAENOBUFS; }
 
 int lastError() { return WSAGetLastError(); }
 

@@ -218,11 +218,67 @@ int signed24(const uint8_t *p)
 int digitPair(const uint8_t *p) { return (p[0] & 0x0F) | ((p[1] & 0x0F) << 8); }
 
 namespace {
+
 int flagBit(uint8_t b) { return (b & 0x08) ? 1 : 0; }
+
+// What each reply byte must hold, by position: 'e' the request's command letter in lower
+// case, 's' a small field (high nibble 0x2), 'h' a hexadecimal digit, '.' anything (bytes the
+// unit fills as it likes, the last byte, and a set operation's reply after its echo letters).
+// Indexed by int(op) - 1; each layout is as long as the reply.
+constexpr std::string_view kReplyLayout[kOpCount] = {
+    "eess.",                  // GetDI: digit pair
+    "ee...",                  // SetDO
+    "eess.",                  // GetDO: digit pair
+    "ee.hhhhhh.",             // GetAI
+    "ee.hhhhhhhhhhhhhhhhhh.", // GetAllAI
+    "ee......",               // SetAO
+    "eeshhhh.",               // GetAO: mode flag, raw code
+    "ee.s..",                 // GetAIRange: range; byte 4 is the unit's
+    "ee....hh.",              // GetADCsps: the address echo is the unit's
+    "ee...",                  // SetAIRange
+    "ee..",                   // SetADCsps
+    "ee.shhhhhhhh.",          // GetADCThreshold: flag and mode, low, high
+    "ee...........",          // SetADCThreshold
+    "eess.",                  // GetUnitModelID: unit ID, model ID
+    "ee....",                 // SetTCSetting
+    "ee.ss..........",        // GetTCSetting: type, options; bytes 5-14 are the unit's
+    "ee.ssshhhh.",            // GetDOAlert: enabled, monitored AI, direction, hysteresis
+    "ee........",             // SetDOAlert
+    "ee...",                  // SetDOAlertEnable
+};
+
 } // namespace
 
-Results decodeReply(Op op, const Args &a, const uint8_t *r)
+std::string_view replyLayout(Op op) { return kReplyLayout[int(op) - 1]; }
+
+bool replyWellFormed(Op op, const uint8_t *r)
 {
+    const std::string_view layout = replyLayout(op);
+    const char *code = info(op).code;
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+        switch (layout[i]) {
+        case 'e':
+            if (r[i] != uint8_t(code[i] + 0x20))
+                return false;
+            break;
+        case 's':
+            if ((r[i] & 0xF0) != 0x20)
+                return false;
+            break;
+        case 'h':
+            if (!isHexDigit(r[i]))
+                return false;
+            break;
+        default: break;
+        }
+    }
+    return true;
+}
+
+std::optional<Results> decodeReply(Op op, const Args &a, const uint8_t *r)
+{
+    if (!replyWellFormed(op, r))
+        return std::nullopt;
     Results out{};
     switch (op) {
     case Op::GetDI: out = {digitPair(r + 2), a[0]}; break;
@@ -231,15 +287,10 @@ Results decodeReply(Op op, const Args &a, const uint8_t *r)
     case Op::GetAI: out = {a[0], signed24(r + 3)}; break;
     case Op::GetAllAI: out = {signed24(r + 3), signed24(r + 9), signed24(r + 15)}; break;
     case Op::SetAO: out = {a[0], a[1], a[2]}; break;
-    case Op::GetAO: {
-        // Read from byte 3 up to the first non-digit, but never into the last byte:
-        // what a unit puts there is its own business, and a digit there would
-        // otherwise multiply the output code by 16.
+    case Op::GetAO:
         // Four digits never reach the signed 24-bit range, so the code stays positive.
-        const int raw = int(hexValue(r + 3, info(op).replyLength - 4));
-        out = {a[0], flagBit(r[2]), raw};
+        out = {a[0], flagBit(r[2]), int(hexValue(r + 3, 4))};
         break;
-    }
     case Op::GetAIRange: out = {a[0], r[3] & 0x07}; break;
     case Op::GetADCsps: out = {int(hexValue(r + 6, 2) & 0xFF)}; break;
     case Op::SetAIRange: out = {a[0], a[1]}; break;
@@ -293,13 +344,11 @@ bool echoMatches(const uint8_t *request, const uint8_t *reply)
 
 int decodeIdentification(const uint8_t *reply, int &unitId, int &modelId)
 {
-    static constexpr uint8_t kRequest[2] = {'M', 'I'};
-    if (!echoMatches(kRequest, reply))
+    const std::optional<Results> ids = decodeReply(Op::GetUnitModelID, {}, reply);
+    if (!ids)
         return 1;
-    if ((reply[2] & 0xF0) != 0x20 || (reply[3] & 0xF0) != 0x20)
-        return 1;
-    unitId = 15 - (reply[2] & 0x0F);
-    modelId = reply[3] & 0x0F;
+    unitId = (*ids)[0];
+    modelId = (*ids)[1];
     return 0;
 }
 

@@ -103,10 +103,20 @@ int firstArgOutOfRange(Op op, const Args &args);
 // are packed the way the wire format packs them (low bits only).
 Frame buildRequest(Op op, const Args &args);
 
-// The values of a reply, in the order of the operation's reply struct (link/replies.h).
+// Whether a reply has the form of op's reply: its first two bytes echo the command letters
+// in lower case, its small fields have the high nibble 0x2 and its numeric fields are
+// hexadecimal digits. Bytes the unit fills as it likes (the last byte, the MR reply's address
+// echo, byte 4 of the AJ reply, bytes 5-14 of the TJ reply, and whatever follows a set
+// operation's echo letters) are not looked at. reply holds info(op).replyLength bytes.
+bool replyWellFormed(Op op, const uint8_t *reply);
+// Per reply byte: 'e' echo letter, 's' small field, 'h' hex digit, '.' not looked at.
+std::string_view replyLayout(Op op);
+
+// The values of a reply, in the order of the operation's reply struct (link/replies.h), or
+// nullopt for a malformed reply (see replyWellFormed): no field of it is read then.
 // reply must hold info(op).replyLength bytes; args are the caller arguments of the request
 // (a set operation's values are what it set).
-Results decodeReply(Op op, const Args &args, const uint8_t *reply);
+std::optional<Results> decodeReply(Op op, const Args &args, const uint8_t *reply);
 
 // Field readers, exposed for tests and for the simulator's checks.
 // Reads up to n bytes as hexadecimal up to the first non-hex byte (0 when the

@@ -6,17 +6,9 @@ namespace qn {
 
 LinkError LinkError::fromSocketError(int code)
 {
-    switch (code) {
-    case net::kErrTimedOut: return {Kind::TimedOut, code};
-    case net::kErrConnectionRefused: return {Kind::Refused, code};
-    case 3: // connect() without a host
-    case net::kErrAddressNotAvailable:
-    case net::kErrNetworkDown:
-    case net::kErrNetworkUnreachable:
-    case net::kErrHostDown:
-    case net::kErrHostUnreachable: return {Kind::Unreachable, code};
-    default: return {Kind::ConnectionLost, code};
-    }
+    if (code == kNoHost)
+        return {Kind::Unreachable, code};
+    return {net::errorKind(code), code};
 }
 
 std::string LinkError::text() const
@@ -29,6 +21,8 @@ std::string LinkError::text() const
     case Kind::Malformed: what = "malformed reply"; break;
     case Kind::Unreachable: what = "unreachable"; break;
     }
+    if (kind == Kind::Malformed && code == 0)
+        return what;
     return std::string(what) + " (" + std::to_string(code) + ")";
 }
 
@@ -41,6 +35,13 @@ AnyReply anyReplyFromValues(proto::Op op, const proto::Results &values)
                || ...);
     }(std::make_index_sequence<std::size_t(proto::kOpCount)>());
     return out;
+}
+
+Result<AnyReply> decodeAnyReply(proto::Op op, const proto::Args &args, const uint8_t *reply)
+{
+    if (const std::optional<proto::Results> values = proto::decodeReply(op, args, reply))
+        return anyReplyFromValues(op, *values);
+    return LinkError::malformed();
 }
 
 std::pair<proto::Results, int> valuesOf(const AnyReply &reply)

@@ -5,11 +5,13 @@
 // -1) is just a value.
 // Everything here is plain data and may be used on any thread.
 
+#include "link/linkerror.h"
 #include "link/protocol.h"
 
 #include <array>
 #include <cassert>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -17,21 +19,18 @@
 
 namespace qn {
 
-// Why a request brought no values. code is the socket error number the link reports
-// everywhere (10060 time-out, 10061 refused, ...; 3 for a session without a host).
+// Why a request brought no values: the kind (the same on every platform) and, where the
+// system gave one, its own error number (errno, or Winsock's code on Windows; 3 for a session
+// without a host; 0 for a reply not of the reply's form), which is only ever shown.
 struct LinkError {
-    enum class Kind {
-        TimedOut,       // the unit did not answer (or connect) in time
-        Refused,        // nothing listens at the unit's address
-        ConnectionLost, // the connection broke, or the session is stopping
-        Malformed,      // a reply that stayed short of its length
-        Unreachable,    // no host, not an address, no route
-    };
+    using Kind = LinkErrorKind;
     Kind kind = Kind::ConnectionLost;
     int code = 0;
+    static constexpr int kNoHost = 3; // the number of an empty host text (Unreachable)
 
     static LinkError fromSocketError(int code);
-    // "time-out (10060)"
+    static LinkError malformed() { return {Kind::Malformed, 0}; }
+    // "time-out (110)"; "malformed reply" without a number
     std::string text() const;
     friend bool operator==(const LinkError &, const LinkError &) = default;
 };
@@ -186,6 +185,17 @@ T replyFromValues(const proto::Results &r)
         std::make_index_sequence<std::size_t(valueCount<T>)>());
 }
 AnyReply anyReplyFromValues(proto::Op op, const proto::Results &values);
+
+// The codec's typed form: op's reply struct from a reply of info(op).replyLength bytes, or a
+// malformed-reply error when the reply is not of op's form (proto::replyWellFormed).
+template <proto::Op op>
+Result<ReplyOf_t<op>> decodeReply(const proto::Args &args, const uint8_t *reply)
+{
+    if (const std::optional<proto::Results> values = proto::decodeReply(op, args, reply))
+        return replyFromValues<ReplyOf_t<op>>(*values);
+    return LinkError::malformed();
+}
+Result<AnyReply> decodeAnyReply(proto::Op op, const proto::Args &args, const uint8_t *reply);
 // The values of any reply, in order, and how many there are.
 std::pair<proto::Results, int> valuesOf(const AnyReply &reply);
 

@@ -56,11 +56,9 @@ int identifyListedUnits(UnitTable &table, int tcpPort, int timeoutMs)
         UnitEntry &e = table[i];
         if (int(e.tcpPort) != tcpPort)
             continue;
-        int modelId = -1;
-        int unitId = -1;
-        if (getUnitModelID(e.ipText, e.tcpPort, modelId, unitId, timeoutMs) == 0) {
-            e.modelId = modelId;
-            e.unitId = unitId;
+        if (const Result<UnitModelId> id = getUnitModelID(e.ipText, e.tcpPort, timeoutMs)) {
+            e.modelId = id->modelId;
+            e.unitId = id->unitId;
             ++identified;
         }
     }

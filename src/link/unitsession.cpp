@@ -249,7 +249,7 @@ int UnitSession::connectLocked(const std::string &host, int port)
     m_host = host.substr(0, 255);
     m_port = port;
     if (m_host.empty())
-        return 3;
+        return LinkError::kNoHost;
     closeLocked();
     // Dotted text only: no name look-up, and nothing is sent for a text that is not an address.
     const std::optional<uint32_t> ip = net::parseIpv4(m_host);
@@ -362,8 +362,17 @@ void UnitSession::execute(Request &request)
         const proto::Frame frame = proto::buildRequest(request.op, request.args);
         uint8_t reply[proto::kMaxReply] = {};
         outcome.error = transaction(frame, in.replyLength, reply);
-        if (!outcome.error)
-            outcome.values = proto::decodeReply(request.op, request.args, reply);
+        if (!outcome.error) {
+            if (const std::optional<proto::Results> values = proto::decodeReply(request.op, request.args, reply)) {
+                outcome.values = *values;
+            } else {
+                // A reply of the right length but not of the reply's form: the stream is
+                // probably out of step (a late reply, a unit answering something else), so
+                // nothing more is read from this connection; the next request reconnects.
+                m_failed.store(true, std::memory_order_relaxed);
+                outcome.error = LinkError::malformed();
+            }
+        }
         if (!m_dispatcher) {
             CompletionScope scope(&m_stopping);
             if (request.deliver)

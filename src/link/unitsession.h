@@ -146,9 +146,10 @@ public:
     UnitSession(const UnitSession &) = delete;
     UnitSession &operator=(const UnitSession &) = delete;
 
-    // 0, 3 for an empty host, or a socket error (10060 when the unit did not answer
-    // in time). The host and port are kept for reconnects even when it fails, and the
-    // first request then fails with the same error.
+    // 0, 3 for an empty host, or the system's socket error number (net::kErrTimedOut when
+    // the unit did not answer in time; LinkError::fromSocketError tells its kind). The host
+    // and port are kept for reconnects even when it fails, and the first request then fails
+    // with the same error.
     int connect(const std::string &host, int port);
     void close();
 

@@ -34,12 +34,12 @@ void UnitSearch::search()
     // A search waits seconds for answers: it runs beside the main thread.
     QThreadPool::globalInstance()->start([self, target, running] {
         UnitTable table;
-        const int found = searchUnits(table, target.broadcast.toStdString(), uint16_t(target.udpPort));
+        const SearchOutcome found = searchUnits(table, target.broadcast.toStdString(), uint16_t(target.udpPort));
         QMetaObject::invokeMethod(self.data(), [self, target, table, found, running] {
             running->store(false);
             if (!self)
                 return;
-            if (found < 0) {
+            if (!found.done()) {
                 std::fprintf(stderr, "qnlog: the search on %s could not be sent\n", qPrintable(target.broadcast));
                 return;
             }

@@ -136,7 +136,7 @@ void Simulator::Unit::acceptLoop(net::Socket *listenerSocket)
         net::Address peer;
         net::Socket s = listenerSocket->accept(&peer, err);
         if (!s.valid()) {
-            if (err == net::kErrTooManyFiles || err == net::kErrNoBuffers) {
+            if (net::isOutOfResources(err)) {
                 pause(50);
                 continue;
             }

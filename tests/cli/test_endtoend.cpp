@@ -70,9 +70,23 @@ TEST_F(EndToEnd, FaultFromTheCommandLine)
     // The first request goes unanswered (a second's wait), the next reconnects and succeeds.
     const std::string out = qnctlOutput("run 127.0.0.1:" + std::to_string(sim.ports[0]) + " GetDI 4 GetDI 5", status);
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(out.substr(0, 29), "GetDI failed: time-out (10060") << out;
+    const std::string timedOut = "GetDI failed: time-out (" + std::to_string(qn::net::kErrTimedOut) + ")";
+    EXPECT_EQ(out.substr(0, timedOut.size()), timedOut) << out;
     EXPECT_NE(out.find("\nGetDI "), std::string::npos);
     EXPECT_EQ(out.find("failed", 10), std::string::npos) << out;
+    EXPECT_EQ(sim.stop(), 0);
+}
+
+TEST_F(EndToEnd, GarbageGivesNoValuesAndTheUnitIsReadAgainAfterIt)
+{
+    QnsimProcess sim;
+    ASSERT_TRUE(sim.start({"--udp-port", "0", "--unit", "QN-210:3:127.0.0.1:0", "--fault", "0:garbage:3"}, 1));
+    int status = -1;
+    const std::string out = qnctlOutput(
+        "run 127.0.0.1:" + std::to_string(sim.ports[0]) + " GetUnitModelID GetAIRange 0 GetAllAI GetUnitModelID", status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out, "GetUnitModelID failed: malformed reply\nGetAIRange failed: malformed reply\n"
+                   "GetAllAI failed: malformed reply\nGetUnitModelID 3 8\n");
     EXPECT_EQ(sim.stop(), 0);
 }
 
@@ -105,7 +119,7 @@ TEST_F(EndToEnd, AUnitSwitchedOffOnSchedule)
     // Connecting to a unit that is off waits out the time-out; the request then fails.
     const std::string out = qnctlOutput("run 127.0.0.1:" + std::to_string(sim.ports[0]) + " GetAllAI", status);
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(out, "GetAllAI failed: time-out (10060)\n");
+    EXPECT_EQ(out, "GetAllAI failed: time-out (" + std::to_string(qn::net::kErrTimedOut) + ")\n");
     EXPECT_EQ(sim.stop(), 0);
 }
 

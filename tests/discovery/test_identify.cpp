@@ -11,6 +11,20 @@ namespace {
 using test::FakeTcpUnit;
 constexpr int kFastMs = 500;
 
+// What getUnitModelID gave: 0 and the IDs, or the number qnctl prints and -1, -1.
+struct Identified {
+    int result = 0;
+    int modelId = -1;
+    int unitId = -1;
+};
+Identified identify(const std::string &host, uint16_t port, int timeoutMs)
+{
+    const Result<UnitModelId> id = getUnitModelID(host, port, timeoutMs);
+    if (!id)
+        return {identifyErrorNumber(id.error())};
+    return {0, id->modelId, id->unitId};
+}
+
 TEST(GetUnitModelID, JudgesTheReply)
 {
     struct Row { std::vector<uint8_t> reply; int result; int modelId; int unitId; };
@@ -31,12 +45,10 @@ TEST(GetUnitModelID, JudgesTheReply)
     };
     for (const Row &r : rows) {
         FakeTcpUnit peer(r.reply);
-        int modelId = -1;
-        int unitId = -1;
-        EXPECT_EQ(getUnitModelID("127.0.0.1", peer.port(), modelId, unitId, kFastMs), r.result)
-            << testing::PrintToString(r.reply);
-        EXPECT_EQ(modelId, r.modelId);
-        EXPECT_EQ(unitId, r.unitId);
+        const Identified got = identify("127.0.0.1", peer.port(), kFastMs);
+        EXPECT_EQ(got.result, r.result) << testing::PrintToString(r.reply);
+        EXPECT_EQ(got.modelId, r.modelId);
+        EXPECT_EQ(got.unitId, r.unitId);
         EXPECT_EQ(peer.lastRequest(), (std::vector<uint8_t>{'M', 'I', 0xC8}));
     }
 }
@@ -44,18 +56,16 @@ TEST(GetUnitModelID, JudgesTheReply)
 TEST(GetUnitModelID, ReplyArrivingByteByByteIsWhole)
 {
     FakeTcpUnit peer({0x6D, 0x69, 0x2E, 0x29, 0xC8}, false, 1, 20);
-    int modelId = -1;
-    int unitId = -1;
-    EXPECT_EQ(getUnitModelID("127.0.0.1", peer.port(), modelId, unitId, kFastMs), 0);
-    EXPECT_EQ(modelId, 9);
-    EXPECT_EQ(unitId, 1);
+    const Identified got = identify("127.0.0.1", peer.port(), kFastMs);
+    EXPECT_EQ(got.result, 0);
+    EXPECT_EQ(got.modelId, 9);
+    EXPECT_EQ(got.unitId, 1);
 }
 
-TEST(GetUnitModelID, FailuresLeaveTheOutputsAlone)
+TEST(GetUnitModelID, FailuresSayWhyInTheLinksKinds)
 {
-    int modelId = 7;
-    int unitId = 3;
-    EXPECT_EQ(getUnitModelID("", 10001, modelId, unitId, kFastMs), kIdentifyNoHost);
+    using Kind = LinkError::Kind;
+    EXPECT_EQ(getUnitModelID("", 10001, kFastMs).error(), (LinkError{Kind::Unreachable, LinkError::kNoHost}));
     {
         // A port nobody listens on: bind one, then let it go.
         int err = 0;
@@ -63,15 +73,17 @@ TEST(GetUnitModelID, FailuresLeaveTheOutputsAlone)
         s.bind(net::Address{0x7F000001, 0});
         const uint16_t port = s.localAddress()->port;
         s.close();
-        EXPECT_EQ(getUnitModelID("127.0.0.1", port, modelId, unitId, kFastMs), net::kErrConnectionRefused);
+        EXPECT_EQ(getUnitModelID("127.0.0.1", port, kFastMs).error(),
+                  (LinkError{Kind::Refused, net::kErrConnectionRefused}));
     }
     {
         FakeTcpUnit silent({}, true);
-        EXPECT_EQ(getUnitModelID("127.0.0.1", silent.port(), modelId, unitId, 300), net::kErrTimedOut);
+        EXPECT_EQ(getUnitModelID("127.0.0.1", silent.port(), 300).error(), (LinkError{Kind::TimedOut, net::kErrTimedOut}));
     }
-    EXPECT_EQ(getUnitModelID("unit.example", 10001, modelId, unitId, kFastMs), net::kErrInvalid);
-    EXPECT_EQ(modelId, 7);
-    EXPECT_EQ(unitId, 3);
+    EXPECT_EQ(getUnitModelID("unit.example", 10001, kFastMs).error(), (LinkError{Kind::Unreachable, net::kErrInvalid}));
+    // A reply not of the reply's form.
+    FakeTcpUnit garbage({0x6D, 0x69, 0x8E, 0x29, 0xC8});
+    EXPECT_EQ(getUnitModelID("127.0.0.1", garbage.port(), kFastMs).error(), LinkError::malformed());
 }
 
 TEST(SendRecv, ReplyStillShortAfterHundredReceivesFails)
@@ -85,7 +97,8 @@ TEST(SendRecv, ReplyStillShortAfterHundredReceivesFails)
     FakeTcpUnit peer(reply, false, 1, 1);
     const uint8_t request[] = {'A', 'B', 0xC8};
     std::vector<uint8_t> buffer(200);
-    EXPECT_EQ(sendRecv("127.0.0.1", peer.port(), request, sizeof request, buffer.size(), buffer.data(), 2000), 1);
+    EXPECT_EQ(sendRecv("127.0.0.1", peer.port(), request, sizeof request, buffer.size(), buffer.data(), 2000),
+              LinkError::malformed());
 }
 
 TEST(SendRecv, WholeReplyWithTheRightEchoSucceeds)
@@ -93,7 +106,7 @@ TEST(SendRecv, WholeReplyWithTheRightEchoSucceeds)
     FakeTcpUnit peer({'d', 'i', 0x23, 0x20, 0xC8});
     const uint8_t request[] = {'D', 'I', 0xC8};
     uint8_t buffer[5] = {};
-    EXPECT_EQ(sendRecv("127.0.0.1", peer.port(), request, sizeof request, sizeof buffer, buffer, kFastMs), 0);
+    EXPECT_EQ(sendRecv("127.0.0.1", peer.port(), request, sizeof request, sizeof buffer, buffer, kFastMs), std::nullopt);
     EXPECT_EQ(buffer[2], 0x23);
 }
 

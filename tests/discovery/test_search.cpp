@@ -17,6 +17,8 @@ using test::unit;
 // Short waits keep the suite fast; generous enough for a loaded machine.
 constexpr DiscoveryTiming kFast{2000, 800, 1500};
 constexpr const char *kLoopbackBroadcast = "127.255.255.255";
+const SearchOutcome kNotSent{SearchOutcome::Status::NotSent};
+const SearchOutcome kAlreadyListed{SearchOutcome::Status::AlreadyListed};
 
 std::vector<std::string> ips(const UnitTable &t)
 {
@@ -36,7 +38,7 @@ TEST(SearchUnits, ListsUnitsInAnswerOrderWithTheirOwnPorts)
     units.add(unit("127.0.0.3", 10001, 0x03));
 
     UnitTable table;
-    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 2);
+    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), searchDone(2));
     EXPECT_EQ(ips(table), (std::vector<std::string>{"127.0.0.3", "127.0.0.2"}));
     EXPECT_EQ(table[0].tcpPort, 10001);
     EXPECT_EQ(table[1].tcpPort, 10002);
@@ -69,7 +71,7 @@ TEST(SearchUnits, PortBytesAreLittleEndian)
     UnitGroup units;
     units.add(unit("127.0.0.2", 10001, 0x02));
     UnitTable table;
-    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), searchDone(1));
     EXPECT_EQ(table[0].tcpPort, 0x2711);
 }
 
@@ -84,7 +86,7 @@ TEST(SearchUnits, NobodyAnsweringGivesZeroAndClearsTheTable)
     UnitEntry old;
     old.ipText = "127.0.0.50";
     table.append(old);
-    EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 0);
+    EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), searchDone(0));
     EXPECT_EQ(table.count(), 0);
     EXPECT_EQ(units[0].queryCount(), 1u);
 }
@@ -93,15 +95,15 @@ TEST(SearchUnits, TargetThatIsNotAnAddressFails)
 {
     UnitTable table;
     for (const char *target : {"", "localhost", "127.0.0", "256.1.1.1", "1.2.3.4 "})
-        EXPECT_EQ(searchUnits(table, target, 9, kFast), -1) << target;
+        EXPECT_EQ(searchUnits(table, target, 9, kFast), kNotSent) << target;
 }
 
 TEST(SearchUnits, QueryThatCannotBeSentIsAFailure)
 {
     UnitTable table;
     // Port 0 is refused by the socket layer before anything leaves.
-    EXPECT_EQ(searchUnits(table, "127.0.0.1", 0, kFast), -1);
-    EXPECT_EQ(addUnitByIP(table, "127.0.0.1", 0, kFast), -1);
+    EXPECT_EQ(searchUnits(table, "127.0.0.1", 0, kFast), kNotSent);
+    EXPECT_EQ(addUnitByIP(table, "127.0.0.1", 0, kFast), kNotSent);
     EXPECT_EQ(table.count(), 0);
 }
 
@@ -122,7 +124,7 @@ TEST(SearchUnits, UnitsThatFailTheDetailExchangeAreNotListed)
     units.add(unit("127.0.0.6", 10006, 0x06));
 
     UnitTable table;
-    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 2);
+    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), searchDone(2));
     auto listed = ips(table);
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"127.0.0.2", "127.0.0.6"}));
@@ -139,7 +141,7 @@ TEST(SearchUnits, SearchReplyTooShortForTheMacIsNotAUnit)
         u.searchReplyLength = r.length;
         units.add(u);
         UnitTable table;
-        EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), r.listed ? 1 : 0) << r.length;
+        EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), searchDone(r.listed ? 1 : 0)) << r.length;
         EXPECT_EQ(units[0].queryCount(), r.listed ? 3u : 1u) << r.length;
     }
 }
@@ -154,7 +156,7 @@ TEST(SearchUnits, DetailReplyOneByteShortOfThePortFailsTheEntry)
         u.detail1ReplyLength = r.length;
         units.add(u);
         UnitTable table;
-        EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), r.listed ? 1 : 0) << r.length;
+        EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), searchDone(r.listed ? 1 : 0)) << r.length;
         if (r.listed) {
             EXPECT_EQ(table[0].tcpPort, 10001);
         }
@@ -171,7 +173,7 @@ TEST(SearchUnits, DetailReplyTwoMayBeShortButNotTooLong)
         u.detail2ReplyLength = r.length;
         units.add(u);
         UnitTable table;
-        EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), r.listed ? 1 : 0) << r.length;
+        EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), searchDone(r.listed ? 1 : 0)) << r.length;
     }
 }
 
@@ -195,7 +197,7 @@ TEST(SearchUnits, StrayDatagramDuringTheDetailExchangeIsNotTheEntrysAnswer)
         s.sendTo(fake.data(), fake.size(), pc, err);
     });
     UnitTable table;
-    const int n = searchUnits(table, kLoopbackBroadcast, units.port(), kFast);
+    const int n = searchUnits(table, kLoopbackBroadcast, units.port(), kFast).count;
     intruder.join();
     ASSERT_EQ(n, 1);
     EXPECT_EQ(table[0].ipText, "127.0.0.2");
@@ -210,7 +212,7 @@ TEST(SearchUnits, UnicastTargetReachesOnlyThatUnit)
     units.add(unit("127.0.0.2", 10002, 0x02));
     units.add(unit("127.0.0.3", 10003, 0x03));
     UnitTable table;
-    ASSERT_EQ(searchUnits(table, "127.0.0.3", units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, "127.0.0.3", units.port(), kFast), searchDone(1));
     EXPECT_EQ(table[0].ipText, "127.0.0.3");
     EXPECT_EQ(units[0].queryCount(), 0u);
 }
@@ -226,7 +228,7 @@ TEST(SearchUnits, TwoUnitsAnsweringFromOneAddressAreTwoEntries)
     twin.searchDelayMs = 300;
     units.add(twin);
     UnitTable table;
-    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), 2);
+    ASSERT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), kFast), searchDone(2));
     EXPECT_EQ(ips(table), (std::vector<std::string>{"127.0.0.2", "127.0.0.2"}));
     EXPECT_EQ(table[0].mac[5], 0x02);
     EXPECT_EQ(table[1].mac[5], 0x12);
@@ -241,11 +243,11 @@ TEST(SearchUnits, SeveralTargetsListEachUnitOnce)
     units.add(unit("127.0.0.2", 10002, 0x02));
     units.add(unit("127.0.0.3", 10003, 0x03));
     UnitTable table;
-    ASSERT_EQ(searchUnits(table, SearchTargets{"no-such-address", "127.0.0.3", kLoopbackBroadcast}, units.port(), kFast), 2);
+    ASSERT_EQ(searchUnits(table, SearchTargets{"no-such-address", "127.0.0.3", kLoopbackBroadcast}, units.port(), kFast), searchDone(2));
     auto listed = ips(table);
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"127.0.0.2", "127.0.0.3"}));
-    EXPECT_EQ(searchUnits(table, SearchTargets{"no-such-address"}, units.port(), kFast), -1);
+    EXPECT_EQ(searchUnits(table, SearchTargets{"no-such-address"}, units.port(), kFast), kNotSent);
 }
 
 TEST(SearchUnits, FillsTheTableOnlyTo256)
@@ -259,7 +261,7 @@ TEST(SearchUnits, FillsTheTableOnlyTo256)
         units.add(u);
     }
     UnitTable table;
-    EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), DiscoveryTiming{3000, 1000, 2000}), 256);
+    EXPECT_EQ(searchUnits(table, kLoopbackBroadcast, units.port(), DiscoveryTiming{3000, 1000, 2000}), searchDone(256));
     EXPECT_EQ(table.count(), 256);
 }
 
@@ -270,11 +272,11 @@ TEST(AddUnitByIP, AppendsTheUnitWithUnknownModelAndId)
     units.add(unit("127.0.0.2", 10002, 0x02));
     units.add(unit("127.0.0.3", 10003, 0x03));
     UnitTable table;
-    ASSERT_EQ(searchUnits(table, "127.0.0.2", units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, "127.0.0.2", units.port(), kFast), searchDone(1));
     table[0].modelId = 8;
     table[0].unitId = 5;
 
-    ASSERT_EQ(addUnitByIP(table, "127.0.0.3", units.port(), kFast), 2);
+    ASSERT_EQ(addUnitByIP(table, "127.0.0.3", units.port(), kFast), searchDone(2));
     EXPECT_EQ(ips(table), (std::vector<std::string>{"127.0.0.2", "127.0.0.3"}));
     EXPECT_EQ(table[1].tcpPort, 10003);
     EXPECT_EQ(table[1].modelId, -1);
@@ -293,9 +295,9 @@ TEST(AddUnitByIP, DropsEarlierEntriesThatNoLongerAnswer)
     units.add(fading);
     units.add(unit("127.0.0.3", 10003, 0x03));
     UnitTable table;
-    ASSERT_EQ(searchUnits(table, "127.0.0.2", units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, "127.0.0.2", units.port(), kFast), searchDone(1));
     units[0].stop();
-    ASSERT_EQ(addUnitByIP(table, "127.0.0.3", units.port(), kFast), 1);
+    ASSERT_EQ(addUnitByIP(table, "127.0.0.3", units.port(), kFast), searchDone(1));
     EXPECT_EQ(ips(table), (std::vector<std::string>{"127.0.0.3"}));
 }
 
@@ -305,9 +307,9 @@ TEST(AddUnitByIP, AlreadyListedAddressGivesMinusTwoAndSendsNothing)
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     UnitTable table;
-    ASSERT_EQ(searchUnits(table, "127.0.0.2", units.port(), kFast), 1);
+    ASSERT_EQ(searchUnits(table, "127.0.0.2", units.port(), kFast), searchDone(1));
     units[0].clearLog();
-    EXPECT_EQ(addUnitByIP(table, "127.0.0.2", units.port(), kFast), -2);
+    EXPECT_EQ(addUnitByIP(table, "127.0.0.2", units.port(), kFast), kAlreadyListed);
     EXPECT_FALSE(units[0].waitForQueries(1, 300));
     EXPECT_EQ(table.count(), 1);
 }
@@ -323,7 +325,7 @@ TEST(AddUnitByIP, FullTableGivesMinusOneAndSendsNothing)
         e.ipText = net::formatIpv4(e.address.ip);
         table.append(e);
     }
-    EXPECT_EQ(addUnitByIP(table, "127.0.0.2", units.port(), kFast), -1);
+    EXPECT_EQ(addUnitByIP(table, "127.0.0.2", units.port(), kFast), kNotSent);
     EXPECT_FALSE(units[0].waitForQueries(1, 300));
     EXPECT_EQ(table.count(), 256);
 }
@@ -335,7 +337,7 @@ TEST(AddUnitByIP, TextThatIsNotAnAddressIsRefusedWithoutSending)
     UnitTable table;
     // Read loosely these would become the all-ones broadcast address.
     for (const char *text : {"", "abc", "127.0.0", "127.0.0.2.", "300.0.0.1", "127.0.0.2\n"})
-        EXPECT_EQ(addUnitByIP(table, text, units.port(), kFast), -1) << text;
+        EXPECT_EQ(addUnitByIP(table, text, units.port(), kFast), kNotSent) << text;
     EXPECT_FALSE(units[0].waitForQueries(1, 300));
 }
 
@@ -345,7 +347,7 @@ TEST(AddUnitByIP, NobodyAtThatAddressLeavesTheCount)
     UnitGroup units;
     units.add(unit("127.0.0.2", 10002, 0x02));
     UnitTable table;
-    EXPECT_EQ(addUnitByIP(table, "127.0.0.7", units.port(), kFast), 0);
+    EXPECT_EQ(addUnitByIP(table, "127.0.0.7", units.port(), kFast), searchDone(0));
     EXPECT_EQ(table.count(), 0);
 }
 

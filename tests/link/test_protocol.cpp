@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,7 +15,8 @@ namespace {
 
 std::vector<uint8_t> bytesOf(const Frame &f) { return std::vector<uint8_t>(f.data(), f.data() + f.size); }
 
-std::vector<uint8_t> text(const std::string &s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+template <std::size_t N>
+std::vector<uint8_t> text(const char (&s)[N]) { return std::vector<uint8_t>(s, s + N - 1); }
 
 struct RequestCase {
     Op op;
@@ -108,7 +110,7 @@ struct DecodeCase {
     Op op;
     Args args;
     std::vector<uint8_t> reply;
-    Results expected;
+    std::optional<Results> expected; // nullopt: malformed
 };
 
 // Names the case in test listings (ctest shows it) instead of dumping its bytes.
@@ -128,35 +130,37 @@ INSTANTIATE_TEST_SUITE_P(
     Examples, ReplyDecoding,
     ::testing::Values(
         DecodeCase{"GetAllAI FFFFFE gives -2", Op::GetAllAI, {},
-                   text("ai'FFFFFE000001800000\xC8"), {-2, 1, -8388608}},
+                   text("ai'FFFFFE000001800000\xC8"), Results{-2, 1, -8388608}},
         DecodeCase{"AI 7FFFFF gives the largest code", Op::GetAllAI, {},
-                   text("ai'7FFFFF800000FFFFFF\xC8"), {8388607, -8388608, -1}},
-        DecodeCase{"lower-case hex digits read too", Op::GetAI, {1}, text("ai!abcdef\xC8"), {1, 0xABCDEF - 0x1000000}},
-        DecodeCase{"a field that is no number reads 0", Op::GetAllAI, {}, text("ai'ZZZZZZ12ZZZZ000010\xC8"), {0, 0x12, 0x10}},
-        DecodeCase{"GetUnitModelID example", Op::GetUnitModelID, {}, {0x6D, 0x69, 0x2E, 0x29, 0xC8}, {1, 9}},
-        DecodeCase{"GetUnitModelID QN-120 ID 15", Op::GetUnitModelID, {}, {0x6D, 0x69, 0x20, 0x2B, 0xC8}, {15, 11}},
-        DecodeCase{"GetDI digit pair and tag", Op::GetDI, {42}, {0x64, 0x69, 0x25, 0x23, 0xC8}, {0x305, 42}},
-        DecodeCase{"GetDO digit pair", Op::GetDO, {}, {0x64, 0x79, 0x23, 0x20, 0xC8}, {3}},
-        DecodeCase{"SetDO gives back the pattern", Op::SetDO, {2}, {0, 0, 0, 0, 0}, {2}},
-        DecodeCase{"GetAO current mode", Op::GetAO, {1}, text("ay)FFFF\xC8"), {1, 1, 0xFFFF}},
-        DecodeCase{"GetAO voltage mode", Op::GetAO, {0}, text("ay 8000\xC8"), {0, 0, 0x8000}},
-        DecodeCase{"GetAO stops at the first non-digit", Op::GetAO, {2}, text("ay\"12 4\xC8"), {2, 0, 0x12}},
-        DecodeCase{"GetAO leaves a digit in the last byte alone", Op::GetAO, {0}, text("ay 12347"), {0, 0, 0x1234}},
-        DecodeCase{"SetAO gives back what it set", Op::SetAO, {2, 1, -5}, std::vector<uint8_t>(8, 0), {2, 1, -5}},
-        DecodeCase{"GetAIRange", Op::GetAIRange, {2}, {'a', 'j', 0x22, 0x2E, 0x3F, 0xC8}, {2, 6}},
-        DecodeCase{"GetADCsps reads bytes 6-7", Op::GetADCsps, {}, text("mr049107\xC8"), {7}},
-        DecodeCase{"GetADCsps keeps the low 8 bits", Op::GetADCsps, {}, text("mr0491FF\xC8"), {255}},
-        DecodeCase{"SetAIRange", Op::SetAIRange, {1, 4}, std::vector<uint8_t>(5, 0), {1, 4}},
-        DecodeCase{"SetADCsps", Op::SetADCsps, {6}, std::vector<uint8_t>(4, 0), {6}},
+                   text("ai'7FFFFF800000FFFFFF\xC8"), Results{8388607, -8388608, -1}},
+        DecodeCase{"lower-case hex digits read too", Op::GetAI, {1}, text("ai!abcdef\xC8"), Results{1, 0xABCDEF - 0x1000000}},
+        DecodeCase{"a field that is no number is malformed", Op::GetAllAI, {}, text("ai'ZZZZZZ12ZZZZ000010\xC8"),
+                   std::nullopt},
+        DecodeCase{"GetUnitModelID example", Op::GetUnitModelID, {}, {0x6D, 0x69, 0x2E, 0x29, 0xC8}, Results{1, 9}},
+        DecodeCase{"GetUnitModelID QN-120 ID 15", Op::GetUnitModelID, {}, {0x6D, 0x69, 0x20, 0x2B, 0xC8}, Results{15, 11}},
+        DecodeCase{"GetDI digit pair and tag", Op::GetDI, {42}, {0x64, 0x69, 0x25, 0x23, 0xC8}, Results{0x305, 42}},
+        DecodeCase{"GetDO digit pair", Op::GetDO, {}, {0x64, 0x79, 0x23, 0x20, 0xC8}, Results{3}},
+        DecodeCase{"SetDO gives back the pattern", Op::SetDO, {2}, {'d', 'o', 0, 0, 0}, Results{2}},
+        DecodeCase{"GetAO current mode", Op::GetAO, {1}, text("ay)FFFF\xC8"), Results{1, 1, 0xFFFF}},
+        DecodeCase{"GetAO voltage mode", Op::GetAO, {0}, text("ay 8000\xC8"), Results{0, 0, 0x8000}},
+        DecodeCase{"GetAO with a non-digit in its code is malformed", Op::GetAO, {2}, text("ay\"12 4\xC8"),
+                   std::nullopt},
+        DecodeCase{"GetAO leaves a digit in the last byte alone", Op::GetAO, {0}, text("ay 12347"), Results{0, 0, 0x1234}},
+        DecodeCase{"SetAO gives back what it set", Op::SetAO, {2, 1, -5}, text("ao\0\0\0\0\0\0"), Results{2, 1, -5}},
+        DecodeCase{"GetAIRange", Op::GetAIRange, {2}, {'a', 'j', 0x22, 0x2E, 0x3F, 0xC8}, Results{2, 6}},
+        DecodeCase{"GetADCsps reads bytes 6-7", Op::GetADCsps, {}, text("mr049107\xC8"), Results{7}},
+        DecodeCase{"GetADCsps keeps the low 8 bits", Op::GetADCsps, {}, text("mr0491FF\xC8"), Results{255}},
+        DecodeCase{"SetAIRange", Op::SetAIRange, {1, 4}, text("ar\0\0\0"), Results{1, 4}},
+        DecodeCase{"SetADCsps", Op::SetADCsps, {6}, text("ap\0\0"), Results{6}},
         DecodeCase{"GetADCThreshold low then high on the wire", Op::GetADCThreshold, {1},
-                   text("ak!*1000F000\xC8"), {1, 1, 2, 0x1000, 0xF000}},
+                   text("ak!*1000F000\xC8"), Results{1, 1, 2, 0x1000, 0xF000}},
         DecodeCase{"SetADCThreshold gives low before high, as GetADCThreshold", Op::SetADCThreshold,
-                   {0, 1, 2, 0x8000, 0x1000}, std::vector<uint8_t>(13, 0), {0, 1, 2, 0x1000, 0x8000}},
-        DecodeCase{"SetTCSetting", Op::SetTCSetting, {2, 3, 5}, std::vector<uint8_t>(6, 0), {2, 3, 5}},
-        DecodeCase{"GetTCSetting", Op::GetTCSetting, {1}, text("tj!'%         \xC8"), {1, 7, 5}},
-        DecodeCase{"GetDOAlert", Op::GetDOAlert, {1}, text("dj!!\"!00FF\xC8"), {1, 1, 2, 0xFF, 1}},
-        DecodeCase{"SetDOAlert", Op::SetDOAlert, {1, 2, 300, 1}, std::vector<uint8_t>(10, 0), {1, 2, 300, 1}},
-        DecodeCase{"SetDOAlertEnable", Op::SetDOAlertEnable, {0, 1}, std::vector<uint8_t>(5, 0), {0, 1}}));
+                   {0, 1, 2, 0x8000, 0x1000}, text("al\0\0\0\0\0\0\0\0\0\0\0"), Results{0, 1, 2, 0x1000, 0x8000}},
+        DecodeCase{"SetTCSetting", Op::SetTCSetting, {2, 3, 5}, text("tc\0\0\0\0"), Results{2, 3, 5}},
+        DecodeCase{"GetTCSetting", Op::GetTCSetting, {1}, text("tj!'%         \xC8"), Results{1, 7, 5}},
+        DecodeCase{"GetDOAlert", Op::GetDOAlert, {1}, text("dj!!\"!00FF\xC8"), Results{1, 1, 2, 0xFF, 1}},
+        DecodeCase{"SetDOAlert", Op::SetDOAlert, {1, 2, 300, 1}, text("dl\0\0\0\0\0\0\0\0"), Results{1, 2, 300, 1}},
+        DecodeCase{"SetDOAlertEnable", Op::SetDOAlertEnable, {0, 1}, text("ds\0\0\0"), Results{0, 1}}));
 
 TEST(ReplyValues, EachOperationsStructHoldsItsValuesInOrder)
 {

@@ -108,6 +108,23 @@ TEST(UnitSessionRequests, EveryOperationSucceedsAgainstEachModel)
     }
 }
 
+TEST(UnitSessionRequests, EveryRangeCodeIsReadAsTheUnitHoldsIt)
+{
+    // The codec checks the reply's form, not which codes a model's page offers: a QN-210
+    // input on code 6 reads 6.
+    SimulatedUnit unit(proto::kModelQN210);
+    UnitSession session(nullptr, kShortTimeouts);
+    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
+    Recorder rec;
+    for (int code = 0; code <= 7; ++code) {
+        unit.sim.updateState(0, [code](sim::UnitState &s) { s.aiRange[0] = code; });
+        session.getAIRange(0, rec.as(Op::GetAIRange));
+        ASSERT_TRUE(rec.waitFor(std::size_t(code + 1)));
+        EXPECT_EQ(rec.all().back().failure, std::nullopt) << code;
+        EXPECT_EQ(rec.all().back().results, (proto::Results{0, code})) << code;
+    }
+}
+
 struct Chain {
     UnitSession *session;
     Recorder rec;
@@ -321,18 +338,33 @@ TEST(UnitSessionFailures, DroppedConnection)
     EXPECT_EQ(unit.sim.state(0).doPattern, 3);
 }
 
-TEST(UnitSessionFailures, GarbageIsDecodedNotChecked)
+TEST(UnitSessionFailures, GarbageNeverGivesValuesAndTheNextRequestReconnects)
 {
-    SimulatedUnit unit;
-    UnitSession session(nullptr, kShortTimeouts);
-    ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
-    unit.sim.setFault(0, {sim::FaultKind::Garbage, 0, 0, 1});
-    Recorder rec;
-    session.getAllAI(rec.as(Op::GetAllAI));
-    ASSERT_TRUE(rec.waitFor(1));
-    // The transport worked, so it is no failure; fields that are not digits read 0.
-    EXPECT_EQ(rec.all()[0].error, 0);
-    EXPECT_EQ(rec.all()[0].results, (proto::Results{0, 0, 0}));
+    // Every operation of every model against a unit answering garbage of the right length:
+    // each completes with a malformed-reply error (no reading, range or identity), and each
+    // goes out on a new connection, since the stream may be out of step after such a reply.
+    for (int model : {proto::kModelQN210, proto::kModelQN110, proto::kModelQN220, proto::kModelQN120}) {
+        SCOPED_TRACE(model);
+        SimulatedUnit unit(model);
+        UnitSession session(nullptr, kShortTimeouts);
+        ASSERT_EQ(session.connect("127.0.0.1", unit.port()), 0);
+        unit.sim.setFault(0, {sim::FaultKind::Garbage, 0, 0, proto::kOpCount});
+        Recorder rec;
+        for (int n = 1; n <= proto::kOpCount; ++n)
+            ASSERT_TRUE(session.post(Op(n), {1, 0, 0, 0, 0}, rec.any()));
+        session.getUnitModelID(rec.as(Op::GetUnitModelID));
+        ASSERT_TRUE(rec.waitFor(proto::kOpCount + 1));
+        const auto done = rec.all();
+        for (int n = 0; n < proto::kOpCount; ++n) {
+            EXPECT_EQ(done[size_t(n)].name, proto::opName(Op(n + 1)));
+            EXPECT_EQ(done[size_t(n)].failure, LinkError::malformed()) << done[size_t(n)].name;
+            EXPECT_EQ(done[size_t(n)].count, 0) << done[size_t(n)].name;
+        }
+        // The fault is over: the unit is identified as what it is.
+        EXPECT_EQ(done.back().error, 0);
+        EXPECT_EQ(done.back().results, (proto::Results{3, model}));
+        EXPECT_EQ(unit.sim.connectionCount(0), 1 + proto::kOpCount);
+    }
 }
 
 TEST(UnitSessionFailures, EveryOperationsErrorReachesItsCompletion)

@@ -268,8 +268,9 @@ TEST(SimulatorState, ThreadSafeAccessAndPins)
         const auto reply = c.exchange(Op::GetAllAI);
         ASSERT_EQ(reply.size(), 22u);
         const auto r = proto::decodeReply(Op::GetAllAI, {}, reply.data());
-        EXPECT_EQ(r[0], 0x123456);
-        EXPECT_EQ(r[2], -1);
+        ASSERT_TRUE(r);
+        EXPECT_EQ((*r)[0], 0x123456);
+        EXPECT_EQ((*r)[2], -1);
     }
     stop = true;
     changer.join();

@@ -32,7 +32,9 @@ proto::Results roundTrip(UnitModel &m, Op op, proto::Args args = {}, double t = 
 {
     const std::vector<uint8_t> reply = ask(m, op, args, t);
     EXPECT_EQ(reply.size(), proto::info(op).replyLength) << proto::opName(op);
-    return proto::decodeReply(op, args, reply.data());
+    const std::optional<proto::Results> values = proto::decodeReply(op, args, reply.data());
+    EXPECT_TRUE(values) << "malformed " << proto::opName(op);
+    return values.value_or(proto::Results{});
 }
 
 TEST(UnitModelAnswers, EveryCommandHasExactlyTheReplyLength)

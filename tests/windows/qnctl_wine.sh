@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # qnctl.exe under Wine against the Linux qnsim on loopback: a session with
 # `qnctl.exe run`, a search of the loopback network with `qnctl.exe search`, the
-# error number of a refused connection, which both builds must report as 10061,
+# error number of a refused connection, each build's system's own (Winsock's 10061, errno's 111),
 # qnsim.exe serving the Linux qnctl and ending on Ctrl+C, and a search of every
 # network card, on a LAN that exists only in this namespace.
 #   qnctl_wine.sh WINE QNCTL_EXE LINUX_BIN
@@ -70,11 +70,12 @@ expected:
 $expected"
 say "qnctl.exe search --to 127.255.255.255: $(($(echo "$out" | wc -l) - 1)) units"
 
-# Nobody listens at port 10002: refused, 10061, from the Windows and the Linux build.
+# Nobody listens at port 10002: refused, Winsock's 10061 from the Windows build, errno's
+# ECONNREFUSED (111) from the Linux build.
 out=$(win identify 127.0.0.181:10002)
 [ "$out" = "error 10061" ] || fail "qnctl.exe identify of a closed port printed '$out'"
 linux=$("$bin/qnctl" identify 127.0.0.181:10002)
-[ "$linux" = "error 10061" ] || fail "qnctl identify of a closed port printed '$linux'"
+[ "$linux" = "error 111" ] || fail "qnctl identify of a closed port printed '$linux'"
 say "closed port: qnctl.exe '$out', qnctl '$linux'"
 
 # qnsim.exe serves the Linux qnctl, and one Ctrl+C ends it at once with status 0
