@@ -1,6 +1,7 @@
 #include "csvlog/csvrow.h"
 
 #include "csvlog/channellog.h"
+#include "settings/unitsettings.h"
 
 namespace qn {
 
@@ -22,6 +23,22 @@ QString numbered(const char *prefix, std::size_t index)
 }
 
 } // namespace
+
+unit::ChannelSetups channelSetups(const UnitSettingsStore &settings, Model model, int unitId)
+{
+    const ModelTraits &t = traits(model);
+    const bool inputs = t.analogInputs > 0;
+    const RecordKind analogKind = inputs ? RecordKind::Input : RecordKind::Output;
+    const RecordKind digitalKind = inputs ? RecordKind::Output : RecordKind::Input;
+    unit::ChannelSetups setups;
+    for (int c = 0; c < (inputs ? t.analogInputs : t.analogOutputs); ++c) {
+        const ChannelSettings s = settings.getConversion(t.settingsCode, unitId, analogKind, c);
+        setups.analog.push_back({s.signalName.toStdString(), s.a, s.b, s.unitText.toStdString()});
+    }
+    for (int m = 0; m < (inputs ? t.digitalOutputs : t.digitalInputs); ++m)
+        setups.digital.push_back(settings.getSignalName(t.settingsCode, unitId, digitalKind, m).toStdString());
+    return setups;
+}
 
 QString csvRowHeader(const unit::NamedReading &reading)
 {

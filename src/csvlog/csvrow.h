@@ -10,6 +10,12 @@
 
 namespace qn {
 
+class UnitSettingsStore;
+
+// The names, formulas and units the settings file gives a unit's channels (the analog ones,
+// then the ON/OFF ones, as unit::ChannelSetups holds them).
+unit::ChannelSetups channelSetups(const UnitSettingsStore &settings, Model model, int unitId);
+
 QString csvRowHeader(const unit::NamedReading &reading);
 QStringList csvRowFields(const unit::NamedReading &reading);
 

@@ -90,6 +90,33 @@ TEST_F(CoreOnUnit, AUnitThatAnswersOnlyItsIdentificationIsReportedGoneOnce)
     EXPECT_EQ(heard.good(), 0u);
 }
 
+TEST_F(CoreOnUnit, AnotherUnitAtTheAddressIsReadAfreshBeforeItsFirstReading)
+{
+    startUnit(Model::QN210);
+    ASSERT_TRUE(runUntil([&] { return heard.good() >= 2; }));
+    // The unit replaced by a QN-110 of another ID on the same address and port.
+    const uint16_t port = simulator.tcpPort(simUnit);
+    simulator.stop();
+    sim::Simulator replacement;
+    sim::UnitConfig config;
+    config.modelId = proto::kModelQN110;
+    config.unitId = 9;
+    config.tcpPort = port;
+    const int qn110 = replacement.addUnit(config);
+    replacement.updateState(qn110, [](sim::UnitState &s) { s.aoRaw = {1000, 2000, 0}; });
+    std::string error;
+    ASSERT_TRUE(replacement.start(&error)) << error;
+    ASSERT_TRUE(runUntil([&] { return heard.readings.back().state.model == Model::QN110; }));
+    const unit::Reading &first = heard.readings.back();
+    EXPECT_EQ(first.state.unitId, 9);
+    EXPECT_EQ(first.state.outputs[1].raw, 2000); // its own outputs, read before its first reading
+    const std::vector<std::string> sent = replacement.requestNames(qn110);
+    EXPECT_EQ(sent.front(), "GetUnitModelID");
+    EXPECT_EQ(sent.back(), "GetDI");
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "GetDI"), 1);
+    core.reset(); // before the replacement goes
+}
+
 TEST_F(CoreOnUnit, CountsAnswersAndFailures)
 {
     startUnit(Model::QN120, unit::RereadScope::Rows);
