@@ -26,6 +26,7 @@ LogService::~LogService() = default;
 
 void LogService::loadSettingsFile()
 {
+    m_setups.clear();
     m_settings.resetToDefaults();
     // A missing or foreign file leaves every channel at its default, as in the unit window;
     // the operator hears of it, as nothing else would tell.
@@ -107,9 +108,12 @@ void LogService::readingTaken(const unit::Reading &taken, const UnitIdentity &id
 {
     if (!m_retired.empty())
         dropRetired();
+    const std::pair key{taken.state.model, taken.state.unitId};
+    auto setups = m_setups.find(key);
+    if (setups == m_setups.end())
+        setups = m_setups.emplace(key, channelSetups(m_settings, key.first, key.second)).first;
     Reading reading;
-    static_cast<unit::NamedReading &>(reading) =
-        unit::named(taken, channelSetups(m_settings, taken.state.model, taken.state.unitId));
+    static_cast<unit::NamedReading &>(reading) = unit::named(taken, setups->second);
     reading.time = m_clock();
     reading.unit = identity;
     ++m_readings;

@@ -63,6 +63,8 @@ private:
     const SessionTimeouts m_timeouts;
     WallClock m_clock;
     UnitSettingsStore m_settings;
+    // The channel settings of each model family and unit ID as read from the settings file.
+    std::map<std::pair<Model, int>, unit::ChannelSetups> m_setups;
     std::vector<ReadingSink *> m_sinks;
     struct Unit {
         std::unique_ptr<UnitPoller> poller;

@@ -1,7 +1,5 @@
 #include "qnlog/unitpoller.h"
 
-#include "linkqt/guidispatcher.h"
-
 #include <QPointer>
 #include <QThreadPool>
 
@@ -22,14 +20,6 @@ QThreadPool &connectPool()
     return *pool;
 }
 
-// Every unit's completions run on the main thread; made there by the first poller and kept
-// for the program's life, so it outlives every session.
-GuiDispatcher &mainThreadDispatcher()
-{
-    static GuiDispatcher *dispatcher = new GuiDispatcher;
-    return *dispatcher;
-}
-
 void report(const std::string &line)
 {
     std::fprintf(stderr, "qnlog: %s\n", line.c_str());
@@ -41,7 +31,10 @@ UnitPoller::UnitPoller(QString address, int tcpPort, int period, UnitEvents &eve
     : m_address(std::move(address)), m_tcpPort(tcpPort), m_events(events)
 {
     unit::UnitCore::Options options;
-    options.dispatcher = &mainThreadDispatcher();
+    // Results come to the main thread as queued calls on this poller: the core (and its
+    // session's worker) ends inside the poller's destructor, and whatever is still queued
+    // goes with the poller.
+    options.post = [this](std::function<void()> f) { QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection); };
     options.timeouts = timeouts;
     options.scope = unit::RereadScope::Rows;
     options.period = std::chrono::milliseconds(100) * period;

@@ -27,13 +27,13 @@ CommStats::Micros CommStats::bucketTime(int bucket)
     return Micros(std::int64_t(std::llround(kFirstEdgeUs * std::pow(kGrowth, bucket))));
 }
 
-CommStats::Counts &CommStats::slotFor(Clock::time_point now)
+CommStats::SlotCounts &CommStats::slotFor(Clock::time_point now)
 {
     const std::int64_t index = now.time_since_epoch() / kSlotLength;
-    Counts &slot = m_slots[std::size_t(index % kSlots)];
+    SlotCounts &slot = m_slots[std::size_t(index % kSlots)];
     std::int64_t &held = m_slotIndex[std::size_t(index % kSlots)];
     if (held != index) {
-        slot = Counts{};
+        slot = SlotCounts{};
         held = index;
     }
     return slot;
@@ -61,7 +61,7 @@ void CommStats::failed(Clock::time_point now)
 
 void CommStats::reset()
 {
-    m_total = Counts{};
+    m_total = Counts<std::uint64_t>{};
     m_slots = {};
     m_slotIndex = noSlots();
     m_lastGood.reset();
@@ -112,7 +112,7 @@ CommStats::Summary CommStats::lastMinute(Clock::time_point now) const
     for (int i = 0; i < kSlots; ++i) {
         if (m_slotIndex[std::size_t(i)] <= present - kSlots || m_slotIndex[std::size_t(i)] > present)
             continue;
-        const Counts &slot = m_slots[std::size_t(i)];
+        const SlotCounts &slot = m_slots[std::size_t(i)];
         for (int b = 0; b < kBuckets; ++b)
             buckets[std::size_t(b)] += slot.buckets[std::size_t(b)];
         timeouts += slot.timeouts;

@@ -45,17 +45,20 @@ public:
     static Micros bucketTime(int bucket);
 
 private:
+    template <typename N>
     struct Counts {
-        std::array<std::uint32_t, kBuckets> buckets{};
-        std::uint64_t timeouts = 0;
-        std::uint64_t otherErrors = 0;
+        std::array<N, kBuckets> buckets{};
+        N timeouts = 0;
+        N otherErrors = 0;
     };
-    Counts &slotFor(Clock::time_point now);
+    // A slot counts five seconds: 16 bits are plenty, and keep 256 units' slots small.
+    using SlotCounts = Counts<std::uint16_t>;
+    SlotCounts &slotFor(Clock::time_point now);
     static Summary summarise(const std::array<std::uint64_t, kBuckets> &buckets, std::uint64_t timeouts,
                              std::uint64_t otherErrors);
 
-    Counts m_total;
-    std::array<Counts, kSlots> m_slots{};
+    Counts<std::uint64_t> m_total;
+    std::array<SlotCounts, kSlots> m_slots{};
     static constexpr std::array<std::int64_t, kSlots> noSlots()
     {
         std::array<std::int64_t, kSlots> a{};

@@ -1,5 +1,7 @@
 #include "unit/rereadplan.h"
 
+#include <algorithm>
+
 namespace qn::unit {
 
 RereadPlan::RereadPlan(Model model, RereadScope scope, Clock::duration interval) : m_interval(interval)
@@ -8,7 +10,9 @@ RereadPlan::RereadPlan(Model model, RereadScope scope, Clock::duration interval)
         if (scope == RereadScope::Everything || rowItem(step.item))
             m_items.push_back(step);
     });
+    m_every.assign(m_items.size(), m_interval);
     m_items.push_back({Item::Identity, 0});
+    m_every.push_back(std::max<Clock::duration>(kIdentityInterval, m_interval));
     m_due.assign(m_items.size(), Clock::time_point{});
 }
 
@@ -16,7 +20,7 @@ void RereadPlan::restart(Clock::time_point now)
 {
     const auto n = Clock::duration::rep(m_items.size());
     for (std::size_t i = 0; i < m_due.size(); ++i)
-        m_due[i] = now + m_interval * Clock::duration::rep(i + 1) / n;
+        m_due[i] = now + m_every[i] * Clock::duration::rep(i + 1) / n;
 }
 
 void RereadPlan::takeDue(Clock::time_point now, Clock::duration period, std::vector<Step> &steps)
@@ -27,7 +31,7 @@ void RereadPlan::takeDue(Clock::time_point now, Clock::duration period, std::vec
     for (std::size_t i = 0; i < m_items.size(); ++i)
         if (m_due[i] < horizon) {
             steps.push_back(m_items[i]);
-            m_due[i] = now + m_interval;
+            m_due[i] = now + m_every[i];
         }
 }
 

@@ -1,14 +1,18 @@
 #pragma once
 // Which re-read of what another client may change is due when. Each item (a channel's range,
-// the DO states, an output's mode and code, a threshold, a thermocouple setting, a DO alert,
-// the identification) is read again at most kRereadInterval after it was last read: an item is
+// the DO states, an output's mode and code, a threshold, a thermocouple setting, a DO alert)
+// is read again at most kRereadInterval after it was last read: an item is
 // taken into a cycle when it would fall due before the next cycle, and the re-reads of a cycle
 // run before its reading. So a reading is never converted with, nor shows, a state read more
 // than kRereadInterval (plus the reply's own time) before it. The items start spread over the
-// interval, so at short periods a cycle carries one re-read or none.
+// interval, so at short periods a cycle carries one re-read or none (two when the
+// identification falls in it).
 //
-// Wire cost at a period of 100 ms: a QN-210 logged by the service (ranges, DO states and the
-// identification: five items) adds 5 / 1.5 s = 3.3 requests a second to its 10 readings.
+// The identification is asked again every kIdentityInterval: a unit replaced at its address
+// breaks the connection and is identified afresh anyway; this catches one that was not.
+//
+// Wire cost at a period of 100 ms: a QN-210 logged by the service (three ranges and the DO
+// states) adds 4 / 1.5 s + 1 / 10 s = 2.8 requests a second to its 10 readings.
 #include "unit/unitstate.h"
 
 #include <chrono>
@@ -17,6 +21,7 @@
 namespace qn::unit {
 
 inline constexpr std::chrono::milliseconds kRereadInterval{1500};
+inline constexpr std::chrono::milliseconds kIdentityInterval{10000};
 
 // What a plan re-reads: the service's rows need only the ranges, the outputs and the
 // identification; a window shows the rest too.
@@ -42,6 +47,7 @@ public:
 private:
     std::vector<Step> m_items;
     std::vector<Clock::time_point> m_due;
+    std::vector<Clock::duration> m_every; // each item's interval
     Clock::duration m_interval = kRereadInterval;
 };
 

@@ -19,9 +19,9 @@ UnitCore::Clock::time_point scheduleEpoch()
 
 UnitCore::UnitCore(Listener &listener, Options options)
     : m_listener(listener), m_options(std::move(options)), m_period(m_options.period),
-      m_session(m_options.dispatcher, m_options.timeouts, m_options.connector)
+      m_session(nullptr, m_options.timeouts, m_options.connector)
 {
-    assert(m_options.dispatcher);
+    assert(m_options.post);
     if (!m_options.wallClock)
         m_options.wallClock = [] { return std::chrono::system_clock::now(); };
 }
@@ -115,31 +115,44 @@ bool UnitCore::send(Step step)
     return false;
 }
 
+template <typename T, typename F>
+UnitCore::Done<T> UnitCore::onOwner(F f)
+{
+    // On the worker: hand the result over and go on with the next request.
+    return [post = m_options.post, f = std::move(f)](Result<T> result) {
+        post([f, result = std::move(result)] { f(result); });
+    };
+}
+
 template <typename T>
 UnitCore::Done<T> UnitCore::answer(Step step)
 {
-    return [this, step](Result<T> result) {
-        if (!received(step, result))
+    return onOwner<T>([this, step](const Result<T> &result) { handle(step, result); });
+}
+
+template <typename T>
+void UnitCore::handle(Step step, const Result<T> &result)
+{
+    if (!received(step, result))
+        return;
+    if constexpr (std::is_same_v<T, UnitModelId>) {
+        onIdentity(*result);
+    } else {
+        const Applied applied = apply(*m_state, *result);
+        if (!applied.accepted) {
+            // A value the model does not have (a range code outside the table): the
+            // reply is not taken, and the unit is read afresh.
+            failed(LinkError{LinkError::Kind::Malformed, 0});
             return;
-        if constexpr (std::is_same_v<T, UnitModelId>) {
-            onIdentity(*result);
-        } else {
-            const Applied applied = apply(*m_state, *result);
-            if (!applied.accepted) {
-                // A value the model does not have (a range code outside the table): the
-                // reply is not taken, and the unit is read afresh.
-                failed(LinkError{LinkError::Kind::Malformed, 0});
-                return;
-            }
-            if (applied.changed && step.item != Item::Inputs)
-                m_listener.stateChanged(*m_state, step);
-            if (step.item == Item::Inputs) {
-                onInputs();
-                return;
-            }
         }
-        next();
-    };
+        if (applied.changed && step.item != Item::Inputs)
+            m_listener.stateChanged(*m_state, step);
+        if (step.item == Item::Inputs) {
+            onInputs();
+            return;
+        }
+    }
+    next();
 }
 
 template <typename T>
@@ -217,18 +230,18 @@ bool UnitCore::changeDigitalOutputs(std::function<int(int)> pattern, Done<Digita
     if (m_stopped || !m_state || m_answering != true)
         return false;
     ++m_commands;
-    const auto finish = [this, done](Result<DigitalOutputs> r) {
+    const auto finish = [this, done](const Result<DigitalOutputs> &r) {
         --m_commands;
         if (r && m_state)
             apply(*m_state, *r);
         done(r);
     };
-    const bool queued = m_session.getDO([this, pattern = std::move(pattern), finish](Result<DigitalOutputs> r) {
+    const bool queued = m_session.getDO(onOwner<DigitalOutputs>([this, pattern = std::move(pattern), finish](const Result<DigitalOutputs> &r) {
         if (!r)
             finish(r);
-        else if (!m_session.setDO(pattern(r->pattern), finish))
+        else if (!m_session.setDO(pattern(r->pattern), onOwner<DigitalOutputs>(finish)))
             finish(LinkError{});
-    });
+    }));
     if (!queued)
         --m_commands;
     return queued;
@@ -239,18 +252,18 @@ bool UnitCore::setAnalogOutput(int channel, std::function<int(int)> code, Done<A
     if (m_stopped || !m_state || m_answering != true)
         return false;
     ++m_commands;
-    const auto finish = [this, done](Result<AnalogOutput> r) {
+    const auto finish = [this, done](const Result<AnalogOutput> &r) {
         --m_commands;
         if (r && m_state)
             apply(*m_state, *r);
         done(r);
     };
-    const bool queued = m_session.getAO(channel, [this, code = std::move(code), finish](Result<AnalogOutput> r) {
+    const bool queued = m_session.getAO(channel, onOwner<AnalogOutput>([this, code = std::move(code), finish](const Result<AnalogOutput> &r) {
         if (!r)
             finish(r);
-        else if (!m_session.setAO(r->channel, r->mode, code(r->mode), finish))
+        else if (!m_session.setAO(r->channel, r->mode, code(r->mode), onOwner<AnalogOutput>(finish)))
             finish(LinkError{});
-    });
+    }));
     if (!queued)
         --m_commands;
     return queued;

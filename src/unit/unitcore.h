@@ -11,10 +11,12 @@
 // from its first reading on, not from its identification, so a unit that answers that but no
 // reading is reported gone once, not again every period.
 //
-// Threads: every call, and every listener call, on the owner's thread; the session's
-// completions reach it through the dispatcher given (GuiDispatcher in Qt programs,
-// LoopDispatcher elsewhere). connect() may run on another thread while nothing else is
-// called.
+// Threads: every call, and every listener call, on the owner's thread. The session's
+// completions run on its worker, which hands each result to the owner's thread through the
+// `post` given (a queued call in Qt programs, an OwnerLoop elsewhere) and goes on at once:
+// one hop per reply, no wait for the owner. connect() may run on another thread while nothing
+// else is called. `post` must take closures until the core is gone; it may drop them once the
+// owner no longer runs them.
 #include "link/unitsession.h"
 #include "unit/commstats.h"
 #include "unit/reading.h"
@@ -50,8 +52,11 @@ public:
         virtual void unsupportedModel(int) {}
     };
 
+    // Runs a closure on the owner's thread later; called on the session's worker.
+    using Post = std::function<void(std::function<void()>)>;
+
     struct Options {
-        CompletionDispatcher *dispatcher = nullptr; // required
+        Post post;                                  // required
         SessionTimeouts timeouts{};
         SessionConnector *connector = nullptr;      // TCP when null
         RereadScope scope = RereadScope::Everything;
@@ -101,6 +106,11 @@ private:
     template <typename T>
     Done<T> answer(Step step);
     template <typename T>
+    void handle(Step step, const Result<T> &result);
+    // A completion that runs `f` with the result on the owner's thread.
+    template <typename T, typename F>
+    Done<T> onOwner(F f);
+    template <typename T>
     bool received(Step step, const Result<T> &result);
     void onIdentity(const UnitModelId &ids);
     template <typename T>
@@ -130,7 +140,7 @@ private:
     Clock::time_point m_sent{};
     int m_commands = 0;
 
-    UnitSession m_session; // last: gone first, releasing its completions unrun
+    UnitSession m_session; // last: gone first (its worker ends before the rest goes)
 };
 
 } // namespace qn::unit

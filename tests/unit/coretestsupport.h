@@ -2,7 +2,7 @@
 // A unit core against the simulator on loopback, driven on the test's thread: its
 // deadlines ticked and its completions run until what the test waits for has happened.
 #include "sim/simulator.h"
-#include "unit/loopdispatcher.h"
+#include "unit/ownerloop.h"
 #include "unit/unitcore.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +46,7 @@ protected:
         std::string error;
         ASSERT_TRUE(simulator.start(&error)) << error;
         unit::UnitCore::Options options;
-        options.dispatcher = &dispatcher;
+        options.post = loop.poster();
         options.timeouts = {1000, 1000, 300};
         options.scope = scope;
         core = std::make_unique<unit::UnitCore>(heard, options);
@@ -64,7 +64,7 @@ protected:
                 return false;
             if (now >= core->nextDeadline())
                 core->tick(now);
-            dispatcher.runOne(std::min(core->nextDeadline(), end));
+            loop.runOne(std::min(core->nextDeadline(), end));
         }
         return true;
     }
@@ -83,7 +83,7 @@ protected:
     sim::Simulator simulator;
     std::optional<sim::Fault> initialFault; // the unit's fault from its first request on
     int simUnit = 0;
-    unit::LoopDispatcher dispatcher;
+    unit::OwnerLoop loop;
     Heard heard;
     std::unique_ptr<unit::UnitCore> core;
 };

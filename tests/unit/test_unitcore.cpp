@@ -117,6 +117,20 @@ TEST_F(CoreOnUnit, AnotherUnitAtTheAddressIsReadAfreshBeforeItsFirstReading)
     core.reset(); // before the replacement goes
 }
 
+TEST_F(CoreOnUnit, ARangeChangedWhileTheUnitWasAwayIsReportedAsAChange)
+{
+    startUnit(Model::QN220);
+    ASSERT_TRUE(runUntil([&] { return heard.good() >= 1; }));
+    heard.changes.clear();
+    simulator.setFault(simUnit, {sim::FaultKind::DropConnection, 0, 0, 1, 0});
+    simulator.updateState(simUnit, [](sim::UnitState &s) { s.aiRange[1] = 4; });
+    ASSERT_TRUE(runUntil([&] { return heard.answering.size() == 3; }));
+    EXPECT_EQ(heard.answering, (std::vector<bool>{true, false, true}));
+    // The start-up reads after the reconnect compare with what was known: a view clears the series.
+    EXPECT_NE(std::find(heard.changes.begin(), heard.changes.end(), unit::Step{Item::Range, 1}), heard.changes.end());
+    EXPECT_EQ(heard.readings.back().state.ranges[1], 4);
+}
+
 TEST_F(CoreOnUnit, CountsAnswersAndFailures)
 {
     startUnit(Model::QN120, unit::RereadScope::Rows);
