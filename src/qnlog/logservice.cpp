@@ -106,8 +106,9 @@ void LogService::reload(ServiceConfig config)
 
 void LogService::readingTaken(const unit::Reading &taken, const UnitIdentity &identity)
 {
+    // Not from inside a poller's own call: a retired poller may be the one calling.
     if (!m_retired.empty())
-        dropRetired();
+        QMetaObject::invokeMethod(this, &LogService::dropRetired, Qt::QueuedConnection);
     const std::pair key{taken.state.model, taken.state.unitId};
     auto setups = m_setups.find(key);
     if (setups == m_setups.end())

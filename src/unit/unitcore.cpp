@@ -1,5 +1,7 @@
 #include "unit/unitcore.h"
 
+#include "unit/cyclerun.h"
+
 #include <cassert>
 #include <type_traits>
 #include <utility>
@@ -61,58 +63,88 @@ void UnitCore::tick(Clock::time_point now)
 
 void UnitCore::startCycle(Clock::time_point now)
 {
-    m_steps.clear();
-    m_at = 0;
+    auto run = std::make_shared<CycleRun>();
+    run->scope = m_options.scope;
     if (!m_state) {
         // The start-up reads: the rest follows once the identification is in.
-        m_steps.push_back({Item::Identity, 0});
+        run->steps.push_back({Item::Identity, 0});
     } else {
-        m_plan.takeDue(now, m_period, m_steps);
-        m_steps.push_back({Item::Inputs, 0});
+        m_plan.takeDue(now, m_period, run->steps);
+        run->steps.push_back({Item::Inputs, 0});
+        run->model = m_state->model;
+        run->known = UnitModelId{m_state->unitId, traits(m_state->model).modelId};
     }
     m_cycleRunning = true;
-    next();
+    runCycle(m_session, std::move(run), [this, post = m_options.post](std::shared_ptr<CycleRun> done) {
+        post([this, done] { complete(*done); });
+    });
 }
 
-void UnitCore::startupSteps()
+void UnitCore::complete(const CycleRun &run)
 {
-    m_steps.resize(m_at);
-    for (const Step &step : m_plan.items())
-        if (step.item != Item::Identity)
-            m_steps.push_back(step);
-    m_steps.push_back({Item::Inputs, 0});
-}
-
-void UnitCore::next()
-{
-    if (m_at >= m_steps.size()) {
-        m_cycleRunning = false;
+    const Clock::time_point now = Clock::now();
+    const auto wall = m_options.wallClock();
+    for (const Answered &a : run.answers) {
+        m_stats.answered(a.took, now, wall);
+        if (!std::visit([&](const auto &reply) { return take(a.step, reply); }, a.reply)) {
+            m_cycleRunning = false;
+            return;
+        }
+    }
+    if (run.error) {
+        if (run.error->kind == LinkError::Kind::TimedOut)
+            m_stats.timedOut(now);
+        else
+            m_stats.failed(now);
+        failed(*run.error);
         return;
     }
-    const Step step = m_steps[m_at++];
-    m_sent = Clock::now();
-    if (!send(step))
-        m_cycleRunning = false; // the session stops
+    m_cycleRunning = false;
 }
 
-bool UnitCore::send(Step step)
+template <typename T>
+bool UnitCore::take(Step step, const T &reply)
 {
-    const int c = step.channel;
-    switch (step.item) {
-    case Item::Identity: return m_session.getUnitModelID(answer<UnitModelId>(step));
-    case Item::Range: return m_session.getAIRange(c, answer<InputRange>(step));
-    case Item::AdcRate: return m_session.getADCsps(answer<AdcRate>(step));
-    case Item::Threshold: return m_session.getADCThreshold(c, answer<Threshold>(step));
-    case Item::Thermocouple: return m_session.getTCSetting(c, answer<ThermocoupleSetting>(step));
-    case Item::DOAlert: return m_session.getDOAlert(c, answer<DOAlertState>(step));
-    case Item::DOStates: return m_session.getDO(answer<DigitalOutputs>(step));
-    case Item::Output: return m_session.getAO(c, answer<AnalogOutput>(step));
-    case Item::Inputs:
-        if (traits(m_state->model).analogInputs > 0)
-            return m_session.getAllAI(answer<AnalogInputs>(step));
-        return m_session.getDI(0, answer<DigitalInputs>(step));
+    if constexpr (std::is_same_v<T, UnitModelId>) {
+        return identified(reply);
+    } else {
+        if (!m_state)
+            return false;
+        const Applied applied = apply(*m_state, reply);
+        if (!applied.accepted) {
+            // A value the model does not have (a range code outside the table): the reply
+            // is not taken, and the unit is read afresh.
+            failed(LinkError{LinkError::Kind::Malformed, 0});
+            return false;
+        }
+        if (applied.changed && step.item != Item::Inputs)
+            m_listener.stateChanged(*m_state, step);
+        if (step.item == Item::Inputs)
+            onInputs();
+        return true;
     }
-    return false;
+}
+
+bool UnitCore::identified(const UnitModelId &ids)
+{
+    if (m_state && sameUnit(*m_state, ids))
+        return true;
+    // Unknown so far, or another unit now answers at this address: its state is read afresh
+    // (the cycle's next replies) before anything is handed out under it.
+    std::optional<UnitState> fresh = stateFor(ids);
+    if (!fresh) {
+        m_state.reset();
+        if (std::exchange(m_unsupportedModel, ids.modelId) != ids.modelId)
+            m_listener.unsupportedModel(ids.modelId);
+        return false;
+    }
+    m_unsupportedModel = -1;
+    // The same unit back after a reconnect keeps what was known, so what the start-up reads
+    // find changed is reported as a change.
+    m_state = m_lastState && sameUnit(*m_lastState, ids) ? *m_lastState : *fresh;
+    m_plan = RereadPlan(m_state->model, m_options.scope);
+    m_plan.restart(Clock::now());
+    return true;
 }
 
 template <typename T, typename F>
@@ -122,79 +154,6 @@ UnitCore::Done<T> UnitCore::onOwner(F f)
     return [post = m_options.post, f = std::move(f)](Result<T> result) {
         post([f, result = std::move(result)] { f(result); });
     };
-}
-
-template <typename T>
-UnitCore::Done<T> UnitCore::answer(Step step)
-{
-    return onOwner<T>([this, step](const Result<T> &result) { handle(step, result); });
-}
-
-template <typename T>
-void UnitCore::handle(Step step, const Result<T> &result)
-{
-    if (!received(step, result))
-        return;
-    if constexpr (std::is_same_v<T, UnitModelId>) {
-        onIdentity(*result);
-    } else {
-        const Applied applied = apply(*m_state, *result);
-        if (!applied.accepted) {
-            // A value the model does not have (a range code outside the table): the
-            // reply is not taken, and the unit is read afresh.
-            failed(LinkError{LinkError::Kind::Malformed, 0});
-            return;
-        }
-        if (applied.changed && step.item != Item::Inputs)
-            m_listener.stateChanged(*m_state, step);
-        if (step.item == Item::Inputs) {
-            onInputs();
-            return;
-        }
-    }
-    next();
-}
-
-template <typename T>
-bool UnitCore::received(Step, const Result<T> &result)
-{
-    const Clock::time_point now = Clock::now();
-    if (!result) {
-        if (result.error().kind == LinkError::Kind::TimedOut)
-            m_stats.timedOut(now);
-        else
-            m_stats.failed(now);
-        failed(result.error());
-        return false;
-    }
-    m_stats.answered(now - m_sent, now, m_options.wallClock());
-    return true;
-}
-
-void UnitCore::onIdentity(const UnitModelId &ids)
-{
-    if (m_state && sameUnit(*m_state, ids)) {
-        next();
-        return;
-    }
-    // Unknown so far, or another unit now answers at this address: read afresh before
-    // anything is handed out under it.
-    std::optional<UnitState> fresh = stateFor(ids);
-    if (!fresh) {
-        m_state.reset();
-        m_cycleRunning = false;
-        if (std::exchange(m_unsupportedModel, ids.modelId) != ids.modelId)
-            m_listener.unsupportedModel(ids.modelId);
-        return;
-    }
-    m_unsupportedModel = -1;
-    // The same unit back after a reconnect keeps what was known, so what the start-up reads
-    // find changed is reported as a change.
-    m_state = m_lastState && sameUnit(*m_lastState, ids) ? *m_lastState : *fresh;
-    m_plan = RereadPlan(m_state->model, m_options.scope);
-    m_plan.restart(Clock::now());
-    startupSteps();
-    next();
 }
 
 void UnitCore::onInputs()

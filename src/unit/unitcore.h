@@ -11,10 +11,10 @@
 // from its first reading on, not from its identification, so a unit that answers that but no
 // reading is reported gone once, not again every period.
 //
-// Threads: every call, and every listener call, on the owner's thread. The session's
-// completions run on its worker, which hands each result to the owner's thread through the
-// `post` given (a queued call in Qt programs, an OwnerLoop elsewhere) and goes on at once:
-// one hop per reply, no wait for the owner. connect() may run on another thread while nothing
+// Threads: every call, and every listener call, on the owner's thread. A cycle's requests
+// follow each other on the session's worker (CycleRun), which hands the cycle's replies to the
+// owner's thread through the `post` given (a queued call in Qt programs, an OwnerLoop
+// elsewhere) once, at its end: one hop per cycle, no wait for the owner. connect() may run on another thread while nothing
 // else is called. `post` must take closures until the core is gone; it may drop them once the
 // owner no longer runs them.
 #include "link/unitsession.h"
@@ -29,6 +29,8 @@
 #include <vector>
 
 namespace qn::unit {
+
+struct CycleRun;
 
 class UnitCore final {
 public:
@@ -101,23 +103,16 @@ public:
 
 private:
     void startCycle(Clock::time_point now);
-    void next();
-    bool send(Step step);
+    // On the owner's thread: the cycle's replies applied in order.
+    void complete(const CycleRun &run);
     template <typename T>
-    Done<T> answer(Step step);
-    template <typename T>
-    void handle(Step step, const Result<T> &result);
+    bool take(Step step, const T &reply);
+    bool identified(const UnitModelId &ids);
     // A completion that runs `f` with the result on the owner's thread.
     template <typename T, typename F>
     Done<T> onOwner(F f);
-    template <typename T>
-    bool received(Step step, const Result<T> &result);
-    void onIdentity(const UnitModelId &ids);
-    template <typename T>
-    void onSetting(Step step, const T &reply);
     void onInputs();
     void failed(const LinkError &error);
-    void startupSteps();
 
     Listener &m_listener;
     Options m_options;
@@ -134,10 +129,7 @@ private:
     CommStats m_stats;
 
     bool m_cycleRunning = false;
-    std::vector<Step> m_steps;
-    std::size_t m_at = 0;
     Clock::time_point m_cycleDue{}; // the deadline the running cycle belongs to
-    Clock::time_point m_sent{};
     int m_commands = 0;
 
     UnitSession m_session; // last: gone first (its worker ends before the rest goes)

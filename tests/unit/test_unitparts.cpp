@@ -85,8 +85,9 @@ TEST(RereadPlan, NoItemWaitsLongerThanTheInterval)
                     EXPECT_LE(now - last[i], kRereadInterval + period);
                 // At 100 ms the re-reads are spread: one or none per cycle (two when the
                 // identification falls in the same one).
-                if (period == 100ms)
+                if (period == 100ms) {
                     EXPECT_LE(most, 2u) << traits(model).name;
+                }
             }
 }
 
