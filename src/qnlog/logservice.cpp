@@ -1,6 +1,6 @@
 #include "qnlog/logservice.h"
 
-#include "qnlog/readingconversion.h"
+#include "csvlog/csvrow.h"
 #include "qnlog/unitsearch.h"
 
 #include <QFileInfo>
@@ -26,6 +26,7 @@ LogService::~LogService() = default;
 
 void LogService::loadSettingsFile()
 {
+    m_setups.clear();
     m_settings.resetToDefaults();
     // A missing or foreign file leaves every channel at its default, as in the unit window;
     // the operator hears of it, as nothing else would tell.
@@ -103,11 +104,19 @@ void LogService::reload(ServiceConfig config)
     applyUnits();
 }
 
-void LogService::readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers)
+void LogService::readingTaken(const unit::Reading &taken, const UnitIdentity &identity)
 {
+    // Not from inside a poller's own call: a retired poller may be the one calling.
     if (!m_retired.empty())
-        dropRetired();
-    const Reading reading = readingFrom(setup, identity, answers, m_settings, m_clock());
+        QMetaObject::invokeMethod(this, &LogService::dropRetired, Qt::QueuedConnection);
+    const std::pair key{taken.state.model, taken.state.unitId};
+    auto setups = m_setups.find(key);
+    if (setups == m_setups.end())
+        setups = m_setups.emplace(key, channelSetups(m_settings, key.first, key.second)).first;
+    Reading reading;
+    static_cast<unit::NamedReading &>(reading) = unit::named(taken, setups->second);
+    reading.time = m_clock();
+    reading.unit = identity;
     ++m_readings;
     for (ReadingSink *sink : m_sinks)
         sink->take(reading);

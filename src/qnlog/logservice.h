@@ -45,7 +45,7 @@ public:
     // any thread, with "" or the error.
     void runCommand(const UnitIdentity &unit, const mqtt::Command &command, std::function<void(std::string)> done);
 
-    void readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers) override;
+    void readingTaken(const unit::Reading &reading, const UnitIdentity &identity) override;
     void unitStateChanged(const UnitIdentity &identity, bool online) override;
 
 signals:
@@ -63,6 +63,8 @@ private:
     const SessionTimeouts m_timeouts;
     WallClock m_clock;
     UnitSettingsStore m_settings;
+    // The channel settings of each model family and unit ID as read from the settings file.
+    std::map<std::pair<Model, int>, unit::ChannelSetups> m_setups;
     std::vector<ReadingSink *> m_sinks;
     struct Unit {
         std::unique_ptr<UnitPoller> poller;
