@@ -1,5 +1,7 @@
 #include "qnlog/csvlogsink.h"
 
+#include "csvlog/csvrow.h"
+
 #include "link/protocol.h"
 #include "model/model.h"
 
@@ -17,11 +19,6 @@ QString text(const std::string &utf8)
 std::string unitKey(const UnitIdentity &unit)
 {
     return unit.address + ':' + std::to_string(unit.tcpPort);
-}
-
-bool analogInputModel(const Reading &reading)
-{
-    return !reading.digitalOutputs.empty() || reading.digitalInputs.empty();
 }
 
 // "QN-210" for the QN-220 too, as its window names its files.
@@ -47,40 +44,6 @@ void reportOpenFailed(const ChannelLog &log)
 }
 
 } // namespace
-
-QStringList csvLogFields(const Reading &reading)
-{
-    QStringList values, units;
-    for (const ChannelValue &ch : reading.channels) {
-        values << text(ch.valueText);
-        units << text(ch.unit);
-    }
-    if (analogInputModel(reading)) {
-        const auto on = [&](std::size_t o) { return o < reading.digitalOutputs.size() && reading.digitalOutputs[o].on; };
-        return analogInputLogFields(values, units, on(0) ? 1 : 0, on(1) ? 1 : 0);
-    }
-    QList<bool> inputs;
-    for (const DigitalValue &di : reading.digitalInputs)
-        inputs << di.on;
-    return analogOutputLogFields(inputs, values, units);
-}
-
-QString csvLogHeader(const Reading &reading)
-{
-    QStringList channels;
-    const bool inputs = analogInputModel(reading);
-    const QString prefix = inputs ? QStringLiteral("AI") : QStringLiteral("AO");
-    for (std::size_t c = 0; c < reading.channels.size(); ++c)
-        channels << logColumnName(text(reading.channels[c].signalName), int(c + 1), prefix + QString::number(c + 1));
-    QStringList digital;
-    const std::vector<DigitalValue> &states = inputs ? reading.digitalOutputs : reading.digitalInputs;
-    const QString digitalPrefix = inputs ? QStringLiteral("DO") : QStringLiteral("DI");
-    for (std::size_t m = 0; m < states.size(); ++m)
-        digital << logColumnName(text(states[m].signalName), int(m + 1), digitalPrefix + QString::number(m + 1));
-    if (inputs)
-        return analogInputLogHeader(channels + digital);
-    return analogOutputLogHeader(digital, channels);
-}
 
 CsvLogSink::CsvLogSink(CsvLogSettings settings) : m_settings(std::move(settings)) {}
 
@@ -132,7 +95,7 @@ void CsvLogSink::take(const Reading &reading)
         for (const DigitalValue &d : *states)
             names.push_back(d.signalName);
     if (names != entry.names) {
-        QString header = csvLogHeader(reading);
+        QString header = csvRowHeader(reading);
         if (header != entry.header && !entry.header.isEmpty())
             log.requestHeader();
         entry.header = std::move(header);
@@ -143,7 +106,7 @@ void CsvLogSink::take(const Reading &reading)
     const QDateTime time = localTimeOfSecond(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
     const bool wasFailing = log.writeFailing();
     const QString fileName = log.currentFileName();
-    const ChannelLog::Result result = log.writeRowAt(time, [&] { return header; }, csvLogFields(reading));
+    const ChannelLog::Result result = log.writeRowAt(time, [&] { return header; }, csvRowFields(reading));
     if (result == ChannelLog::Result::OpenFailed) {
         reportOpenFailed(log);
     } else if (log.writeFailing() && !wasFailing) {

@@ -1,6 +1,6 @@
 #pragma once
 // The CSV logs of the logging service: one file (or one rotation of files) per unit, in the
-// unit window's format, written by the same writer. A file that cannot be opened or written
+// unit window's format, written by the same writer and the same row builder (csvlog/csvrow.h). A file that cannot be opened or written
 // is reported once on standard error and tried again with the next reading; writing resumes
 // with a header line.
 #include "csvlog/channellog.h"
@@ -47,10 +47,5 @@ private:
     CsvLogSettings m_settings;
     std::map<std::string, UnitLog> m_logs; // by "address:port"
 };
-
-// The log's fields of a reading (after date and time) and its header line, as the unit
-// window's page writes them for the reading's model.
-QStringList csvLogFields(const Reading &reading);
-QString csvLogHeader(const Reading &reading);
 
 } // namespace qn::logsvc

@@ -1,6 +1,6 @@
 #include "qnlog/logservice.h"
 
-#include "qnlog/readingconversion.h"
+#include "csvlog/csvrow.h"
 #include "qnlog/unitsearch.h"
 
 #include <QFileInfo>
@@ -103,11 +103,15 @@ void LogService::reload(ServiceConfig config)
     applyUnits();
 }
 
-void LogService::readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers)
+void LogService::readingTaken(const unit::Reading &taken, const UnitIdentity &identity)
 {
     if (!m_retired.empty())
         dropRetired();
-    const Reading reading = readingFrom(setup, identity, answers, m_settings, m_clock());
+    Reading reading;
+    static_cast<unit::NamedReading &>(reading) =
+        unit::named(taken, channelSetups(m_settings, taken.state.model, taken.state.unitId));
+    reading.time = m_clock();
+    reading.unit = identity;
     ++m_readings;
     for (ReadingSink *sink : m_sinks)
         sink->take(reading);

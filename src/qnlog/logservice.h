@@ -45,7 +45,7 @@ public:
     // any thread, with "" or the error.
     void runCommand(const UnitIdentity &unit, const mqtt::Command &command, std::function<void(std::string)> done);
 
-    void readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers) override;
+    void readingTaken(const unit::Reading &reading, const UnitIdentity &identity) override;
     void unitStateChanged(const UnitIdentity &identity, bool online) override;
 
 signals:

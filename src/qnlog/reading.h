@@ -2,6 +2,8 @@
 // What the logging service hands on about its units: each reading it takes, and each unit
 // that stops or starts answering. Any number of sinks take them (the CSV log is one).
 // Standard C++ only, so a sink may be written without Qt; texts are UTF-8.
+#include "unit/reading.h"
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -17,28 +19,14 @@ struct UnitIdentity {
     int tcpPort = 0;
 };
 
-// One analog channel of a reading: an input of a QN-210/220, an output of a QN-110/120.
-struct ChannelValue {
-    std::string signalName; // the operator's name from the settings file (column name in the log)
-    double value = 0.0;     // converted through the channel's formula
-    std::string valueText;  // the value as the unit window shows and logs it
-    std::string unit;       // the channel's unit text, or the default for its range or mode
-    int raw = 0;            // the code the unit reported (24-bit input, 16-bit output)
-};
+// A channel of a reading, named and converted by the unit core.
+using ChannelValue = unit::ChannelValue;
+using DigitalValue = unit::DigitalValue;
 
-// One ON/OFF channel: a digital input (QN-110/120) or output (QN-210/220).
-struct DigitalValue {
-    std::string signalName;
-    bool on = false;
-};
-
-// One reading of a unit: what its window's automatic mode logs in one row.
-struct Reading {
+// One reading of a unit, as the unit core names and converts it for every sink: what its
+// window's automatic mode logs in one row, and where the unit was reached.
+struct Reading : unit::NamedReading {
     UnitIdentity unit;
-    std::chrono::system_clock::time_point time; // when it was taken (wall clock)
-    std::vector<ChannelValue> channels;
-    std::vector<DigitalValue> digitalInputs;
-    std::vector<DigitalValue> digitalOutputs;
 };
 
 // Takes readings and changes of a unit's state; called on the service's main thread, one

@@ -1,5 +1,6 @@
 // MQTT commands on the logging service's units: the output's present state read, then the
-// write made from it, on the unit's own session between its readings.
+// write made from it, through the unit's core between its readings (which keeps what the
+// unit confirmed).
 #include "qnlog/logservice.h"
 
 #include "mqtt/outputcommand.h"
@@ -12,50 +13,26 @@ std::string failed(const LinkError &error) { return "the unit did not take it: "
 
 } // namespace
 
-bool UnitQueries::switchOutput(int channel, bool on, std::function<void(Result<DigitalOutputs>)> done)
-{
-    UnitSession &session = *m_session;
-    return session.getDO([&session, channel, on, done = std::move(done)](Result<DigitalOutputs> r) {
-        if (!r)
-            done(r.error());
-        else if (!session.setDO(mqtt::outputPattern({mqtt::OutputKind::Digital, channel, on ? 1.0 : 0.0}, r->pattern), done))
-            done(LinkError{}); // stopping
-    });
-}
-
-bool UnitQueries::setAnalogOutput(int channel, std::function<int(int)> code, std::function<void(Result<AnalogOutput>)> done)
-{
-    UnitSession &session = *m_session;
-    return session.getAO(channel - 1, [&session, code = std::move(code), done = std::move(done)](Result<AnalogOutput> r) {
-        if (!r)
-            done(r.error());
-        else if (!session.setAO(r->channel, r->mode, code(r->mode), done))
-            done(LinkError{}); // stopping
-    });
-}
-
 void LogService::runCommand(const UnitIdentity &unit, const mqtt::Command &command,
                             std::function<void(std::string)> done)
 {
     const auto it = m_units.find({QString::fromStdString(unit.address), unit.tcpPort});
     UnitPoller *poller = it == m_units.end() || m_stopping ? nullptr : it->second.poller.get();
-    UnitQueries *queries = poller ? poller->commandQueries() : nullptr;
-    if (!queries) {
+    unit::UnitCore *core = poller ? poller->commandCore() : nullptr;
+    if (!core) {
         done("the unit does not answer just now");
         return;
     }
-    // Answers come on the session's worker; `done` may run there.
     bool posted = false;
     if (command.kind == mqtt::OutputKind::Digital) {
-        posted = queries->switchOutput(command.channel, command.value != 0, [done](Result<DigitalOutputs> r) {
-            done(r ? std::string() : failed(r.error()));
-        });
+        posted = core->changeDigitalOutputs([command](int pattern) { return mqtt::outputPattern(command, pattern); },
+                                            [done](Result<DigitalOutputs> r) { done(r ? std::string() : failed(r.error())); });
     } else {
-        const UnitSetup &setup = *poller->setup();
+        const unit::UnitState &state = *core->state();
         const ChannelSettings s =
-            m_settings.getConversion(traits(setup.model).settingsCode, setup.unitId, RecordKind::Output, command.channel - 1);
-        posted = queries->setAnalogOutput(
-            command.channel, [command, a = s.a, b = s.b](int mode) { return mqtt::analogOutputCode(command, mode, a, b); },
+            m_settings.getConversion(traits(state.model).settingsCode, state.unitId, RecordKind::Output, command.channel - 1);
+        posted = core->setAnalogOutput(
+            command.channel - 1, [command, a = s.a, b = s.b](int mode) { return mqtt::analogOutputCode(command, mode, a, b); },
             [done](Result<AnalogOutput> r) { done(r ? std::string() : failed(r.error())); });
     }
     if (!posted)

@@ -1,15 +1,15 @@
 #pragma once
-// One unit of the logging service: its session, its period on the monotonic clock, and
-// the state it is in (not yet known, answering, not answering). Main thread only.
-#include "qnlog/unitqueries.h"
+// One unit of the logging service: a unit core (its session, schedule, start-up reads and
+// re-reads, state and statistics) driven by a timer on the main thread, its lines on
+// standard error, its readings and its changes between answering and not handed on.
+// Main thread only.
 #include "qnlog/reading.h"
+#include "unit/unitcore.h"
 
 #include <QObject>
 #include <QTimer>
 
-#include <chrono>
-#include <functional>
-#include <optional>
+#include <memory>
 
 namespace qn::logsvc {
 
@@ -17,15 +17,13 @@ namespace qn::logsvc {
 class UnitEvents {
 public:
     virtual ~UnitEvents() = default;
-    virtual void readingTaken(const UnitSetup &setup, const UnitIdentity &identity, const ReadingAnswers &answers) = 0;
+    virtual void readingTaken(const unit::Reading &reading, const UnitIdentity &identity) = 0;
     virtual void unitStateChanged(const UnitIdentity &identity, bool online) = 0;
 };
 
-class UnitPoller final : public QObject {
+class UnitPoller final : public QObject, private unit::UnitCore::Listener {
     Q_OBJECT
 public:
-    using Clock = std::chrono::steady_clock;
-
     UnitPoller(QString address, int tcpPort, int period, UnitEvents &events, SessionTimeouts timeouts);
     ~UnitPoller() override;
 
@@ -37,49 +35,35 @@ public:
     // A new period (x 100 ms) from the next reading on.
     void setPeriod(int period);
 
-    // Requests from outside the periods (an MQTT command) go on this unit's session between
-    // its readings; null while the unit does not answer or the poller stops.
-    UnitQueries *commandQueries() { return m_stopped || !m_setup || m_online != true ? nullptr : &m_queries; }
-    // What the unit told at connect, while it answers.
-    const std::optional<UnitSetup> &setup() const { return m_setup; }
+    // Requests from outside the periods (an MQTT command) go through this unit's core
+    // between its readings; null while the unit does not answer or the poller stops.
+    unit::UnitCore *commandCore();
 
-    bool busy() const { return m_inFlight; }
+    bool busy() const { return m_connecting || m_core->busy(); }
     QString address() const { return m_address; }
     int tcpPort() const { return m_tcpPort; }
     // Periods that passed while a reading was still in flight or the loop was late.
-    quint64 skippedPeriods() const { return m_skipped; }
+    quint64 skippedPeriods() const { return m_core->skippedPeriods(); }
+    const unit::UnitCore &core() const { return *m_core; }
 
 private:
     void tick();
-    void scheduleNext();
-    void identify();
-    void read();
-    // The completion of a request on the session's worker, run on the main thread.
-    template <typename T>
-    std::function<void(Result<T>)> onMainThread(void (UnitPoller::*then)(const Result<T> &));
-    void onIdentified(const Result<UnitIdentification> &result);
-    void onRead(const Result<ReadingAnswers> &result);
-    void failed(const LinkError &error);
-    void answering();
+    void armTimer();
+    void readingTaken(const unit::Reading &reading) override;
+    void answeringChanged(bool answering, const LinkError *error) override;
+    void unsupportedModel(int modelId) override;
     UnitIdentity identity() const;
     // "192.0.2.7:10001 (QN-210 ID 3)", the model and ID once known.
     std::string description() const;
 
     const QString m_address;
     const int m_tcpPort;
-    Clock::duration m_period;
     UnitEvents &m_events;
-    UnitQueries m_queries;
     QTimer m_timer;
-    Clock::time_point m_next;
-    Clock::time_point m_outputsRead; // when the outputs were last read
+    bool m_connecting = false;
     bool m_stopped = false;
-    bool m_inFlight = false;
-    std::optional<bool> m_online;        // unknown until the first answer or failure
-    std::optional<UnitSetup> m_setup;    // known while the unit answers
-    std::optional<UnitSetup> m_lastSetup; // for the lines about a unit that went quiet
-    int m_unsupportedModel = -1;
-    quint64 m_skipped = 0;
+    std::optional<bool> m_online; // unknown until the first answer or failure
+    std::unique_ptr<unit::UnitCore> m_core;
 };
 
 } // namespace qn::logsvc

@@ -16,6 +16,8 @@ namespace {
 Reading qn110Reading(int second)
 {
     Reading r;
+    r.model = Model::QN110;
+    r.unitId = 1;
     r.unit = {"QN-110", 1, "192.0.2.10", 10001};
     r.time = std::chrono::system_clock::time_point(std::chrono::seconds(1796605200 + second));
     r.channels = {{"1", 1.5, "1.5000", "V", 4915}, {"出力2", 4.0, "4.000", "mA", 6553}};
