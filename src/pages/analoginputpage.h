@@ -46,6 +46,7 @@ public:
         int lowThreshold = 0;
         int thresholdMode = 0;               // sent back unchanged
         bool hasReading = false;             // the measured text is showing a value
+        bool rangeKnown = false;             // the unit has reported its range
     };
 
     ~AnalogInputPage() override;

@@ -56,8 +56,12 @@ std::vector<DevicePage::ReadStep> AnalogInputPage::settingSteps()
 void AnalogInputPage::onGetDO(const Result<DigitalOutputs> &result, const StepDone &done)
 {
     // A SetDO on its way is newer than what this read found.
-    if (result && m_doWritesPending == 0)
-        storeDoPattern(result->pattern);
+    if (result && m_doWritesPending == 0) {
+        if (result->pattern == (m_doState[0] | (m_doState[1] << 1)))
+            readingArrived({m_lamps[0], m_lamps[1]});
+        else
+            storeDoPattern(result->pattern);
+    }
     done(result.ok());
 }
 
@@ -95,6 +99,12 @@ void AnalogInputPage::onGetAIRange(const Result<InputRange> &result, const StepD
         return;
     }
     AiChannel &ch = m_ai[channel];
+    // The same range read again: nothing to show anew.
+    if (ch.rangeKnown && range == ch.range) {
+        done(true);
+        return;
+    }
+    ch.rangeKnown = true;
     // A range changed elsewhere (or a unit restarted with another): the reading shown
     // and the channel's trace were of the old one.
     const bool changed = range != ch.range;

@@ -97,11 +97,14 @@ void AnalogOutputPage::onGetADCThreshold(const Result<Threshold> &result, const 
         return;
     }
     AoChannel &ch = m_ao[result->channel];
+    const bool same = ch.ledOutside == (result->outside != 0) && ch.thresholdMode == result->mode
+        && ch.thresholdLow == result->low && ch.thresholdHigh == result->high;
     ch.ledOutside = result->outside != 0;
     ch.thresholdMode = result->mode;
     ch.thresholdLow = result->low;
     ch.thresholdHigh = result->high;
-    updateBar(result->channel);
+    if (!same)
+        updateBar(result->channel);
     done(true);
 }
 
