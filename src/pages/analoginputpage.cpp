@@ -267,9 +267,16 @@ void AnalogInputPage::onGetAllAI(const Result<AnalogInputs> &result)
     feedGraph(nowSeconds(), values, labels);
 
     // The row holds the same trimmed texts as the page and the graph.
-    if (m_aiAuto.isOn())
-        writeLogRow([this] { return logHeader(); },
-                    analogInputLogFields(labels.mid(0, kInputs), valueUnits(), m_doState[0], m_doState[1]));
+    if (m_aiAuto.isOn()) {
+        unit::UnitState state;
+        state.model = model();
+        state.unitId = unitId();
+        for (int c = 0; c < kInputs; ++c)
+            state.ranges[size_t(c)] = m_ai[c].range;
+        state.inputs = {m_ai[0].raw, m_ai[1].raw, m_ai[2].raw};
+        state.doPattern = m_doState[0] | (m_doState[1] << 1);
+        writeUnitRow(state, channelSetups());
+    }
 }
 
 void AnalogInputPage::showReading(int channel, int raw)
@@ -361,25 +368,18 @@ void AnalogInputPage::applyRangeToBar(int channel)
     m_bars[channel]->setRange(0, ai::barMaximum(m_ai[channel].range));
 }
 
-QStringList AnalogInputPage::valueUnits() const
+unit::ChannelSetups AnalogInputPage::channelSetups() const
 {
-    QStringList units;
-    for (const AiChannel &ch : m_ai)
-    {
-        const std::string_view unit = ai::defaultUnit(ch.range);
-        units << (ch.scaling.unit.isEmpty() ? QString::fromUtf8(unit.data(), qsizetype(unit.size())) : ch.scaling.unit);
+    const UnitSettingsStore &store = unitSettings();
+    unit::ChannelSetups setups;
+    for (int c = 0; c < kInputs; ++c) {
+        const ChannelScaling &s = m_ai[c].scaling;
+        setups.analog.push_back({store.getSignalName(kModelCode, unitId(), kInputKind, c).toStdString(), s.factor,
+                                 s.offset, s.unit.toStdString()});
     }
-    return units;
-}
-
-QString AnalogInputPage::logHeader() const
-{
-    QStringList names;
-    for (int c = 0; c < kInputs; ++c)
-        names << logColumnName(fullText(m_aiNames[c]), c + 1, QStringLiteral("AI%1").arg(c + 1));
     for (int o = 0; o < kOutputs; ++o)
-        names << logColumnName(fullText(m_doNames[o]), o + 1, QStringLiteral("DO%1").arg(o + 1));
-    return analogInputLogHeader(names);
+        setups.digital.push_back(store.getSignalName(kModelCode, unitId(), kOutputKind, o).toStdString());
+    return setups;
 }
 
 // ---- outputs -----------------------------------------------------------------------

@@ -147,8 +147,8 @@ private:
     void setRangeCombo(int channel, int range);
     // The channel with its scaling, as the input range or output mode has it now.
     ScaledChannel scaled(int channel);
-    QString logHeader() const;
-    QStringList valueUnits() const;
+    // The channels' names (from the settings) and formulas, as a log row takes them.
+    unit::ChannelSetups channelSetups() const;
 
     std::unique_ptr<Ui::AnalogInputPage> m_ui;
     std::array<QLabel *, kOutputs> m_doNames{};

@@ -349,37 +349,41 @@ void AnalogOutputPage::onGetDI(const Result<DigitalInputs> &result)
 
     std::vector<double> samples;
     QStringList labels;
-    QStringList values;
-    QStringList units;
     for (const AoChannel &ch : m_ao) {
         samples.push_back(ch.value);
         labels << fromStd(ao::graphValueText(ch.value));
-        // The row holds what the unit was set to, after the mode's clamp (as "出力設定値"
-        // shows it), through the formula: 12 V typed logs as 9.9997.
-        const double set = ao::physicalFromRaw(ch.mode, ch.raw) * ch.scaling.factor + ch.scaling.offset;
-        values << fromStd(ao::valueText(ch.mode, set));
-        units << (ch.scaling.unit.isEmpty() ? fromStd(std::string(ao::unitName(ch.mode))) : ch.scaling.unit);
     }
-    QList<bool> states;
     for (bool on : m_diState) {
         samples.push_back(on ? 1.0 : 0.0);
         labels << (on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-        states << on;
     }
     feedGraph(nowSeconds(), samples, labels);
-    if (m_diAuto.isOn())
-        writeLogRow([this] { return logHeader(); }, analogOutputLogFields(states, values, units));
+    // The row holds what each output was set to, after the mode's clamp (as "出力設定値"
+    // shows it), through the formula: 12 V typed logs as 9.9997.
+    if (m_diAuto.isOn()) {
+        unit::UnitState state;
+        state.model = model();
+        state.unitId = unitId();
+        for (int c = 0; c < outputs(); ++c)
+            state.outputs[size_t(c)] = {c, m_ao[c].mode, m_ao[c].raw};
+        for (int m = 0; m < inputs(); ++m)
+            state.diBits |= m_diState[m] ? 1 << m : 0;
+        writeUnitRow(state, channelSetups());
+    }
 }
 
-QString AnalogOutputPage::logHeader() const
+unit::ChannelSetups AnalogOutputPage::channelSetups() const
 {
-    QStringList inputNames;
+    const UnitSettingsStore &store = unitSettings();
+    unit::ChannelSetups setups;
+    for (int c = 0; c < outputs(); ++c) {
+        const ChannelScaling &s = m_ao[c].scaling;
+        setups.analog.push_back({store.getSignalName(m_traits.settingsCode, unitId(), kOutputKind, c).toStdString(),
+                                 s.factor, s.offset, s.unit.toStdString()});
+    }
     for (int m = 0; m < inputs(); ++m)
-        inputNames << logColumnName(fullText(m_diControls[m].name), m + 1, QStringLiteral("DI%1").arg(m + 1));
-    QStringList outputNames;
-    for (int c = 0; c < outputs(); ++c)
-        outputNames << wholeLogColumnName(fullText(m_aoControls[c].name), c + 1, QStringLiteral("AO%1").arg(c + 1));
-    return analogOutputLogHeader(inputNames, outputNames);
+        setups.digital.push_back(store.getSignalName(m_traits.settingsCode, unitId(), kInputKind, m).toStdString());
+    return setups;
 }
 
 // ---- settings dialogs --------------------------------------------------------------

@@ -138,7 +138,8 @@ private:
     ScaledChannel scaled(int channel);
     QString legend(RecordKind kind, int channel, const QString &name) const;
     int seriesOf(RecordKind kind, int channel) const;
-    QString logHeader() const;
+    // The channels' names (from the settings) and formulas, as a log row takes them.
+    unit::ChannelSetups channelSetups() const;
     bool validChannel(int channel) const { return channel >= 0 && channel < outputs(); }
 
     const ModelTraits &m_traits;

@@ -1,6 +1,7 @@
 #include "pages/devicepage.h"
 
 #include "common/numbertext.h"
+#include "csvlog/csvrow.h"
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "linkqt/guidispatcher.h"
@@ -207,6 +208,16 @@ void DevicePage::attachNumberFilter(QLineEdit *edit, NumberChars allowed)
     attachNumericFilter(
         edit, allowed, [this, scope] { *scope = std::make_unique<PageLifecycle::ModalScope>(m_life); },
         [scope] { scope->reset(); });
+}
+
+void DevicePage::writeUnitRow(const unit::UnitState &state, const unit::ChannelSetups &setups)
+{
+    if (!m_logFeed.log().enabled())
+        return;
+    unit::Reading reading;
+    reading.state = state;
+    const unit::NamedReading named = unit::named(reading, setups);
+    writeLogRow([&named] { return csvRowHeader(named); }, csvRowFields(named));
 }
 
 void DevicePage::setDisplayPeriod(int index)

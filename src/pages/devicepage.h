@@ -22,6 +22,7 @@
 #include "pages/startupchain.h"
 #include "pages/trendfeed.h"
 #include "pages/unitstaterefresh.h"
+#include "unit/reading.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -248,6 +249,11 @@ protected:
     {
         m_logFeed.writeRow(header, fields);
     }
+    // The same for what the page holds of its unit, named with the channels' settings: the
+    // row is made by the row builder the logging service writes with, so the same state
+    // gives the same bytes (an output's value is the code the unit was set to, through its
+    // formula).
+    void writeUnitRow(const unit::UnitState &state, const unit::ChannelSetups &setups);
 
 private:
     void onTick();
