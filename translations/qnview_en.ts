@@ -668,6 +668,14 @@
         <translation>Disconnect</translation>
     </message>
     <message>
+        <source>確認</source>
+        <translation>Seen</translation>
+    </message>
+    <message>
+        <source>応答なしの記録を確認</source>
+        <translation>Mark the record of no answer as seen</translation>
+    </message>
+    <message>
         <source>フォルダを開く</source>
         <translation>Open folder</translation>
     </message>
@@ -839,6 +847,10 @@
     <message>
         <source>応答なし (%1 から)</source>
         <translation>No answer (since %1)</translation>
+    </message>
+    <message>
+        <source>応答なし %1 – %2</source>
+        <translation>No answer %1 – %2</translation>
     </message>
     <message>
         <source>最終読み取り %1</source>

@@ -120,6 +120,7 @@ UnitWindow::UnitWindow(const UnitWindowArgs &args, SessionTimeouts timeouts, Pag
     connect(tabs, &QTabWidget::currentChanged, this, &UnitWindow::onTabChanged);
     connect(m_ui->disconnectButton, &QPushButton::clicked, this, &UnitWindow::disconnectUnit);
     connect(m_ui->openLogFolderButton, &QPushButton::clicked, this, &UnitWindow::openLogFolder);
+    connect(m_ui->outageSeenButton, &QPushButton::clicked, this, &UnitWindow::acknowledgeOutage);
     m_ui->openLogFolderButton->setEnabled(m_args.loggingEnabled);
 
     setWindowTitle(m_args.title.left(255));
@@ -236,6 +237,23 @@ void UnitWindow::showLinkState()
         state->setStyleSheet(style);
     setLabel(state, link.stateText());
     setLabel(m_ui->lastReadingLabel, link.lastReadingText());
+    // An outage stays on show, beside the state, until the operator says it was seen.
+    const bool outage = link.outageUnseen();
+    setLabel(m_ui->outageLabel, link.outageText());
+    m_ui->outageLabel->setVisible(outage);
+    m_ui->outageSeenButton->setVisible(outage);
+}
+
+QString UnitWindow::outageText() const
+{
+    return m_ui->outageLabel->isVisibleTo(this) ? m_ui->outageLabel->text() : QString();
+}
+
+void UnitWindow::acknowledgeOutage()
+{
+    if (m_page)
+        m_page->link().outageSeen();
+    showLinkState();
 }
 
 void UnitWindow::showLogFile()

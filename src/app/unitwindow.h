@@ -66,6 +66,10 @@ public:
     QString linkStateText() const;
     QString lastReadingText() const;
     QString logFileText() const;
+    // An outage of the link the operator has not yet seen ("応答なし HH:MM:SS – HH:MM:SS",
+    // shown with a "確認" button until pressed); empty when there is none.
+    QString outageText() const;
+    void acknowledgeOutage();
 
     // Opens the log folder in the desktop's file manager (QDesktopServices by default;
     // tests put in their own so that nothing is launched). Null restores the default.

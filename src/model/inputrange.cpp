@@ -43,6 +43,15 @@ const RangeInfo &rangeInfo(int range)
     return kRanges[size_t(range)];
 }
 
+std::string_view rangeName(int range)
+{
+    if (range == kHighestRange)
+        return kItems[3];
+    if (range < 0 || range >= int(kItems.size()))
+        return {};
+    return kItems[size_t(range)];
+}
+
 std::vector<std::string_view> rangeItems(bool withThermocouple)
 {
     return {kItems.begin(), kItems.end() - (withThermocouple ? 0 : 1)};

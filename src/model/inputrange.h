@@ -23,9 +23,16 @@ struct RangeInfo {
     double graphMax;
 };
 
+// The highest code the conversion knows (7 reads as ±30 V).
+constexpr int kHighestRange = 7;
+
 // Codes outside 0..7 are treated as the initial range, so a bad report cannot index
 // past the table.
 const RangeInfo &rangeInfo(int range);
+
+// The name of what an input measures on a code: the list's item ("熱電対" for 6, "±30V"
+// for 7, which reads as 3); empty outside 0..7.
+std::string_view rangeName(int range);
 
 // Combo items in code order: six for the QN-210, seven (with "熱電対") for the QN-220.
 std::vector<std::string_view> rangeItems(bool withThermocouple);

@@ -15,6 +15,7 @@
 #include <QFontMetrics>
 #include <QProgressBar>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
 
 #include <algorithm>
 #include <utility>
@@ -100,7 +101,8 @@ AnalogInputPage::AnalogInputPage(QWidget *parent, Model model, DevicePageArgs ar
         });
         connect(thresholdButtons[c], &QPushButton::clicked, this, [this, c] { onThresholdButton(c); });
         connect(m_rangeCombos[c], &QComboBox::currentIndexChanged, this, [this, c](int index) {
-            if (!m_settingCombo && index >= 0)
+            // The greyed item of a code the list lacks is the unit's, never a choice.
+            if (!m_settingCombo && index >= 0 && index < int(ai::rangeItems(traits(this->model()).thermocouple).size()))
                 changeRange(c, index);
         });
     }
@@ -124,6 +126,8 @@ void AnalogInputPage::changeEvent(QEvent *event)
             for (int i = 0; i < combo->count() && i < int(items.size()); ++i)
                 combo->setItemText(i, shownText(items[size_t(i)]));
         }
+        for (int c = 0; c < kInputs; ++c)
+            setRangeCombo(c, m_ai[c].range);
     }
     DevicePage::changeEvent(event);
 }
@@ -198,86 +202,6 @@ void AnalogInputPage::initialisePage()
     postStartup();
 }
 
-void AnalogInputPage::postStartup()
-{
-    std::vector<ChainStep> steps{[this] { session()->getDO(completion([this](const auto &r) { onGetDO(r); })); }};
-    for (ChainStep &step : settingSteps())
-        steps.push_back(std::move(step));
-    runChain(std::move(steps));
-}
-
-std::vector<DevicePage::ChainStep> AnalogInputPage::settingSteps()
-{
-    std::vector<ChainStep> steps{
-        [this] { session()->getADCsps(completion([this](const auto &r) { onGetADCsps(r); })); }};
-    for (int c = 0; c < kInputs; ++c)
-        steps.push_back(
-            [this, c] { session()->getAIRange(c, completion([this](const auto &r) { onGetAIRange(r); })); });
-    for (int c = 0; c < kInputs; ++c)
-        steps.push_back(
-            [this, c] { session()->getADCThreshold(c, completion([this](const auto &r) { onGetADCThreshold(r); })); });
-    return steps;
-}
-
-void AnalogInputPage::onGetDO(const Result<DigitalOutputs> &result)
-{
-    if (result)
-        storeDoPattern(result->pattern);
-    chainStepDone(result.ok());
-}
-
-void AnalogInputPage::storeDoPattern(int pattern)
-{
-    m_doState = {pattern & 1, (pattern >> 1) & 1};
-    showLamps();
-    readingArrived({m_lamps[0], m_lamps[1]});
-}
-
-void AnalogInputPage::onGetADCsps(const Result<AdcRate> &result)
-{
-    if (result)
-        m_adcRate = result->code;
-    chainStepDone(result.ok());
-}
-
-void AnalogInputPage::onGetAIRange(const Result<InputRange> &result)
-{
-    if (!result || result->channel < 0 || result->channel >= kInputs) {
-        chainStepDone(false);
-        return;
-    }
-    const int channel = result->channel;
-    const int range = result->range;
-    // A code this model has no range for (a thermocouple on a QN-210) is no answer at all.
-    if (range >= m_rangeCombos[channel]->count() && range != 7) {
-        chainStepDone(false);
-        return;
-    }
-    AiChannel &ch = m_ai[channel];
-    // A unit restarted with another range: the reading shown was of the old one.
-    if (range != ch.range)
-        clearReading(channel);
-    ch.range = range;
-    setRangeCombo(channel, range);
-    applyRangeToBar(channel);
-    if (!ch.scaling.hasOwnRange())
-        scaled(channel).useDefaultRange();
-    scaled(channel).sendUnit();
-    rangeApplied(channel);
-    chainStepDone(true);
-}
-
-void AnalogInputPage::onGetADCThreshold(const Result<Threshold> &result)
-{
-    if (!result || result->channel < 0 || result->channel >= kInputs) {
-        chainStepDone(false);
-        return;
-    }
-    m_ai[result->channel].thresholdMode = result->mode;
-    storeThreshold(result->channel, result->outside, result->low, result->high);
-    chainStepDone(true);
-}
-
 // ---- the tick ----------------------------------------------------------------------
 
 void AnalogInputPage::tick()
@@ -343,9 +267,16 @@ void AnalogInputPage::onGetAllAI(const Result<AnalogInputs> &result)
     feedGraph(nowSeconds(), values, labels);
 
     // The row holds the same trimmed texts as the page and the graph.
-    if (m_aiAuto.isOn())
-        writeLogRow([this] { return logHeader(); },
-                    analogInputLogFields(labels.mid(0, kInputs), valueUnits(), m_doState[0], m_doState[1]));
+    if (m_aiAuto.isOn()) {
+        unit::UnitState state;
+        state.model = model();
+        state.unitId = unitId();
+        for (int c = 0; c < kInputs; ++c)
+            state.ranges[size_t(c)] = m_ai[c].range;
+        state.inputs = {m_ai[0].raw, m_ai[1].raw, m_ai[2].raw};
+        state.doPattern = m_doState[0] | (m_doState[1] << 1);
+        writeUnitRow(state, channelSetups());
+    }
 }
 
 void AnalogInputPage::showReading(int channel, int raw)
@@ -437,25 +368,18 @@ void AnalogInputPage::applyRangeToBar(int channel)
     m_bars[channel]->setRange(0, ai::barMaximum(m_ai[channel].range));
 }
 
-QStringList AnalogInputPage::valueUnits() const
+unit::ChannelSetups AnalogInputPage::channelSetups() const
 {
-    QStringList units;
-    for (const AiChannel &ch : m_ai)
-    {
-        const std::string_view unit = ai::defaultUnit(ch.range);
-        units << (ch.scaling.unit.isEmpty() ? QString::fromUtf8(unit.data(), qsizetype(unit.size())) : ch.scaling.unit);
+    const UnitSettingsStore &store = unitSettings();
+    unit::ChannelSetups setups;
+    for (int c = 0; c < kInputs; ++c) {
+        const ChannelScaling &s = m_ai[c].scaling;
+        setups.analog.push_back({store.getSignalName(kModelCode, unitId(), kInputKind, c).toStdString(), s.factor,
+                                 s.offset, s.unit.toStdString()});
     }
-    return units;
-}
-
-QString AnalogInputPage::logHeader() const
-{
-    QStringList names;
-    for (int c = 0; c < kInputs; ++c)
-        names << logColumnName(fullText(m_aiNames[c]), c + 1, QStringLiteral("AI%1").arg(c + 1));
     for (int o = 0; o < kOutputs; ++o)
-        names << logColumnName(fullText(m_doNames[o]), o + 1, QStringLiteral("DO%1").arg(o + 1));
-    return analogInputLogHeader(names);
+        setups.digital.push_back(store.getSignalName(kModelCode, unitId(), kOutputKind, o).toStdString());
+    return setups;
 }
 
 // ---- outputs -----------------------------------------------------------------------
@@ -504,54 +428,6 @@ void AnalogInputPage::switchAutomaticModesOff()
         if (mode.isOn())
             mode.set(false);
     }
-}
-
-// ---- input ranges ------------------------------------------------------------------
-
-void AnalogInputPage::setRangeCombo(int channel, int range)
-{
-    m_settingCombo = true;
-    m_rangeCombos[channel]->setCurrentIndex(range < m_rangeCombos[channel]->count() ? range : -1);
-    m_settingCombo = false;
-}
-
-void AnalogInputPage::changeRange(int channel, int range)
-{
-    const bool ok = askPaused([] { return tr("設定を変更すると、換算式と単位の設定も初期化されます。よろしいですか？"); });
-    if (isClosing())
-        return;
-    if (!ok) {
-        setRangeCombo(channel, m_ai[channel].range);
-        return;
-    }
-    setRangeCombo(channel, range);
-    session()->setAIRange(channel, range, completion([this, channel](const auto &r) { onSetAIRange(channel, r); }));
-}
-
-void AnalogInputPage::onSetAIRange(int channel, const Result<InputRange> &result)
-{
-    if (channel < 0 || channel >= kInputs)
-        return;
-    if (!result) {
-        setRangeCombo(channel, m_ai[channel].range);
-        showTimeoutMessage();
-        return;
-    }
-    const int range = result->range;
-    AiChannel &ch = m_ai[channel];
-    ch.range = range;
-    setRangeCombo(channel, range);
-    applyRangeToBar(channel);
-    clearReading(channel);
-    const ScaledChannel scaling = scaled(channel);
-    scaling.reset();
-    scaling.sendUnit();
-    scaling.useDefaultRange();
-    scaling.save();
-    if (TrendSeries *s = series(channel))
-        s->clear();
-    rangeApplied(channel);
-    refreshGraph();
 }
 
 ScaledChannel AnalogInputPage::scaled(int channel)

@@ -46,6 +46,7 @@ public:
         int lowThreshold = 0;
         int thresholdMode = 0;               // sent back unchanged
         bool hasReading = false;             // the measured text is showing a value
+        bool rangeKnown = false;             // the unit has reported its range
     };
 
     ~AnalogInputPage() override;
@@ -99,16 +100,22 @@ protected:
     void initialisePage() override;
     void tick() override;
     void readUnitState() override { postStartup(); }
+    // GetDO, then settingSteps(), then modelReads().
+    std::vector<ReadStep> unitStateReads() override;
     void changeEvent(QEvent *event) override;
 
     // Hooks of the model pages.
-    // Posts the start-up requests; this one runs GetDO and then settingSteps() as one chain.
+    // Posts the start-up requests; this one runs unitStateReads() as one chain.
     virtual void postStartup();
+    // The model's own reads of what another client may change, after the shared ones.
+    virtual std::vector<ReadStep> modelReads() { return {}; }
     // Called whenever a channel's range has been reported or changed.
     virtual void rangeApplied(int channel) { (void)channel; }
 
     // GetADCsps, GetAIRange x 3 and GetADCThreshold x 3, as chain steps.
-    std::vector<ChainStep> settingSteps();
+    std::vector<ReadStep> settingSteps();
+    // GetDO read as a step of the unit's state.
+    ReadStep outputsRead();
     // Every automatic mode off (after a failed reading or output write).
     void switchAutomaticModesOff();
     AutoMode &doAutoMode(int output) { return m_doAuto.at(size_t(output)); }
@@ -116,10 +123,10 @@ protected:
     void storeThreshold(int channel, int outside, int low, int high);
 
     // Completions of the page's requests (through completion(), so never once closing).
-    void onGetDO(const Result<DigitalOutputs> &result);
-    void onGetADCsps(const Result<AdcRate> &result);
-    void onGetAIRange(const Result<InputRange> &result);
-    void onGetADCThreshold(const Result<Threshold> &result);
+    void onGetDO(const Result<DigitalOutputs> &result, const StepDone &done);
+    void onGetADCsps(const Result<AdcRate> &result, const StepDone &done);
+    void onGetAIRange(const Result<InputRange> &result, const StepDone &done);
+    void onGetADCThreshold(const Result<Threshold> &result, const StepDone &done);
     void onGetAllAI(const Result<AnalogInputs> &result);
     void onSetDO(const Result<DigitalOutputs> &result);
     void onSetAIRange(int channel, const Result<InputRange> &result);
@@ -140,8 +147,8 @@ private:
     void setRangeCombo(int channel, int range);
     // The channel with its scaling, as the input range or output mode has it now.
     ScaledChannel scaled(int channel);
-    QString logHeader() const;
-    QStringList valueUnits() const;
+    // The channels' names (from the settings) and formulas, as a log row takes them.
+    unit::ChannelSetups channelSetups() const;
 
     std::unique_ptr<Ui::AnalogInputPage> m_ui;
     std::array<QLabel *, kOutputs> m_doNames{};
@@ -165,6 +172,7 @@ private:
     bool m_displaysBehind = false; // readings came in while the page was out of sight
     int m_aiReadsPending = 0;   // GetAllAI posted, completion not yet run
     int m_doWritesPending = 0;  // SetDO likewise
+    std::array<int, kInputs> m_rangeWritesPending{}; // SetAIRange likewise, per channel
 };
 
 } // namespace qn

@@ -28,9 +28,6 @@ namespace qn {
 namespace {
 
 constexpr int kDisplayPointSize = 16;
-// GetDI tags: 1 for the start-up reading (lamps only), 0 for every other.
-constexpr int kStartupRead = 1;
-constexpr int kReading = 0;
 
 QString fromStd(const std::string &text) { return QString::fromStdString(text); }
 
@@ -159,79 +156,6 @@ void AnalogOutputPage::initialisePage()
     readUnitState();
 }
 
-void AnalogOutputPage::readUnitState()
-{
-    // Each output's state, then each output's thresholds; the inputs' start-up reading
-    // goes out after the first step, outside the chain.
-    std::vector<ChainStep> steps;
-    for (int c = 0; c < outputs(); ++c)
-        steps.push_back([this, c] { session()->getAO(c, completion([this](const auto &r) { onGetAO(r); })); });
-    for (int c = 0; c < outputs(); ++c)
-        steps.push_back(
-            [this, c] { session()->getADCThreshold(c, completion([this](const auto &r) { onGetADCThreshold(r); })); });
-    runChain(std::move(steps));
-    if (session()->getDI(kStartupRead, completion([this](const auto &r) { onGetDI(r); })))
-        ++m_diReadsPending;
-}
-
-void AnalogOutputPage::onGetAO(const Result<AnalogOutput> &result)
-{
-    if (!result || !validChannel(result->channel)) {
-        chainStepDone(false);
-        return;
-    }
-    const int channel = result->channel;
-    AoChannel &ch = m_ao[channel];
-    // Read again after a reconnect while the operator already sets the output (or sweeps
-    // it): what the operator sent is newer than this reading.
-    if (ch.sweeping || ch.writesPending > 0) {
-        chainStepDone(true);
-        return;
-    }
-    ch.mode = result->mode;
-    ch.confirmedRaw = ao::signExtend16(result->raw);
-    // A value the operator is typing (not yet sent with "更新") stays in the edit.
-    QLineEdit *edit = m_aoControls[channel].valueEdit;
-    const std::optional<QString> typed =
-        ch.state == ControlState::Edited ? std::optional<QString>(edit->text()) : std::nullopt;
-    showConfirmed(channel);
-    if (typed)
-        edit->setText(*typed);
-    if (!ch.scaling.hasOwnRange())
-        scaled(channel).useDefaultRange();
-    scaled(channel).sendUnit();
-    outputConfirmed(channel);
-    chainStepDone(true);
-}
-
-void AnalogOutputPage::onGetADCThreshold(const Result<Threshold> &result)
-{
-    if (!result || !validChannel(result->channel)) {
-        chainStepDone(false);
-        return;
-    }
-    AoChannel &ch = m_ao[result->channel];
-    ch.ledOutside = result->outside != 0;
-    ch.thresholdMode = result->mode;
-    ch.thresholdLow = result->low;
-    ch.thresholdHigh = result->high;
-    updateBar(result->channel);
-    chainStepDone(true);
-}
-
-void AnalogOutputPage::showConfirmed(int channel)
-{
-    // The edit shows the unit's output through the channel's formula, as everything
-    // else on the page reads the edit as a converted value.
-    AoChannel &ch = m_ao[channel];
-    ch.raw = ch.confirmedRaw;
-    ch.outputOn = ch.raw != 0;
-    ch.value = ao::physicalFromRaw(ch.mode, ch.raw) * ch.scaling.factor + ch.scaling.offset;
-    m_aoControls[channel].valueEdit->setText(fromStd(ao::valueText(ch.mode, ch.value)));
-    showOutput(channel);
-    setControlState(channel, ch.outputOn ? ControlState::On : ControlState::Off);
-}
-
 // ---- the tick ----------------------------------------------------------------------
 
 void AnalogOutputPage::tick()
@@ -263,6 +187,7 @@ void AnalogOutputPage::sendValue(int channel)
 {
     AoChannel &ch = m_ao[channel];
     ch.outputOn = true;
+    ch.stoppedByFailure = false;
     ch.value = parseLenient(m_aoControls[channel].valueEdit->text());
     ch.raw = ao::rawFromPhysical(ch.mode, ao::physicalFromConverted(ch.value, ch.scaling.factor, ch.scaling.offset));
     showOutput(channel);
@@ -276,6 +201,7 @@ void AnalogOutputPage::switchOff(int channel)
     AoChannel &ch = m_ao[channel];
     ch.value = 0.0;
     ch.outputOn = false;
+    ch.stoppedByFailure = false;
     ch.raw = 0;
     showOutput(channel);
     if (session()->setAO(channel, ch.mode, 0, completion([this, channel](const auto &r) { onSwitchOff(channel, r); })))
@@ -290,6 +216,8 @@ void AnalogOutputPage::onSetValue(int channel, const Result<AnalogOutput> &resul
     if (result) {
         ch.confirmedRaw = ao::signExtend16(result->raw);
         outputConfirmed(channel);
+        if (ch.stoppedByFailure && ch.writesPending == 0)
+            settleStoppedSweep(channel);
         return;
     }
     outputFailed(channel);
@@ -319,11 +247,21 @@ void AnalogOutputPage::outputFailed(int channel)
     // Lamp, buttons, display, edit and the graph's value all go back to what the unit
     // last confirmed, with every sweep stopped; the next reading after a reconnect shows
     // what the unit really holds.
-    if (m_ao[channel].sweeping)
+    AoChannel &ch = m_ao[channel];
+    if (ch.sweeping)
         stopSweepsAfterFailure();
-    else if (m_ao[channel].writesPending == 0)
+    else if (ch.stoppedByFailure && ch.writesPending == 0)
+        settleStoppedSweep(channel);
+    else if (ch.writesPending == 0)
         showConfirmed(channel);
     showTimeoutMessage();
+}
+
+void AnalogOutputPage::settleStoppedSweep(int channel)
+{
+    m_ao[channel].stoppedByFailure = false;
+    showConfirmed(channel);
+    setControlState(channel, ControlState::Off);
 }
 
 void AnalogOutputPage::onValueEdited(int channel)
@@ -411,34 +349,41 @@ void AnalogOutputPage::onGetDI(const Result<DigitalInputs> &result)
 
     std::vector<double> samples;
     QStringList labels;
-    QStringList values;
-    QStringList units;
     for (const AoChannel &ch : m_ao) {
         samples.push_back(ch.value);
         labels << fromStd(ao::graphValueText(ch.value));
-        values << fromStd(ao::valueText(ch.mode, ch.value));
-        units << (ch.scaling.unit.isEmpty() ? fromStd(std::string(ao::unitName(ch.mode))) : ch.scaling.unit);
     }
-    QList<bool> states;
     for (bool on : m_diState) {
         samples.push_back(on ? 1.0 : 0.0);
         labels << (on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-        states << on;
     }
     feedGraph(nowSeconds(), samples, labels);
-    if (m_diAuto.isOn())
-        writeLogRow([this] { return logHeader(); }, analogOutputLogFields(states, values, units));
+    // The row holds what each output was set to, after the mode's clamp (as "出力設定値"
+    // shows it), through the formula: 12 V typed logs as 9.9997.
+    if (m_diAuto.isOn()) {
+        unit::UnitState state;
+        state.model = model();
+        state.unitId = unitId();
+        for (int c = 0; c < outputs(); ++c)
+            state.outputs[size_t(c)] = {c, m_ao[c].mode, m_ao[c].raw};
+        for (int m = 0; m < inputs(); ++m)
+            state.diBits |= m_diState[m] ? 1 << m : 0;
+        writeUnitRow(state, channelSetups());
+    }
 }
 
-QString AnalogOutputPage::logHeader() const
+unit::ChannelSetups AnalogOutputPage::channelSetups() const
 {
-    QStringList inputNames;
+    const UnitSettingsStore &store = unitSettings();
+    unit::ChannelSetups setups;
+    for (int c = 0; c < outputs(); ++c) {
+        const ChannelScaling &s = m_ao[c].scaling;
+        setups.analog.push_back({store.getSignalName(m_traits.settingsCode, unitId(), kOutputKind, c).toStdString(),
+                                 s.factor, s.offset, s.unit.toStdString()});
+    }
     for (int m = 0; m < inputs(); ++m)
-        inputNames << logColumnName(fullText(m_diControls[m].name), m + 1, QStringLiteral("DI%1").arg(m + 1));
-    QStringList outputNames;
-    for (int c = 0; c < outputs(); ++c)
-        outputNames << wholeLogColumnName(fullText(m_aoControls[c].name), c + 1, QStringLiteral("AO%1").arg(c + 1));
-    return analogOutputLogHeader(inputNames, outputNames);
+        setups.digital.push_back(store.getSignalName(m_traits.settingsCode, unitId(), kInputKind, m).toStdString());
+    return setups;
 }
 
 // ---- settings dialogs --------------------------------------------------------------

@@ -53,6 +53,8 @@ public:
         int thresholdLow = 0;
         int thresholdMode = 0;        // sent back unchanged
         int writesPending = 0;        // SetAO posted, not yet answered
+        bool known = false;           // the unit's output has been read at least once
+        bool stoppedByFailure = false; // its sweep stopped on a failure while a step was on its way
     };
 
     ~AnalogOutputPage() override;
@@ -91,9 +93,15 @@ protected:
     void initialisePage() override;
     void tick() override;
     void readUnitState() override;
+    // GetAO and then GetADCThreshold of each output.
+    std::vector<ReadStep> unitStateReads() override;
     void changeEvent(QEvent *event) override;
 
 private:
+    // GetDI tags: 1 for the start-up reading (lamps only), 0 for every other.
+    static constexpr int kStartupRead = 1;
+    static constexpr int kReading = 0;
+
     std::function<void(QWidget *)> m_retranslateForm;
     struct DiControls {
         QLabel *name, *lamp;
@@ -101,11 +109,14 @@ private:
     };
 
     // Completions (through completion(), so never once closing).
-    void onGetAO(const Result<AnalogOutput> &result);
-    void onGetADCThreshold(const Result<Threshold> &result);
+    void onGetAO(const Result<AnalogOutput> &result, const StepDone &done);
+    void onGetADCThreshold(const Result<Threshold> &result, const StepDone &done);
     void onSetValue(int channel, const Result<AnalogOutput> &result);
     void onSwitchOff(int channel, const Result<AnalogOutput> &result);
     void outputFailed(int channel);
+    // A step that was on its way when its sweep stopped on a failure has come back: the
+    // channel shows what the unit confirmed, in control state 0.
+    void settleStoppedSweep(int channel);
     void outputConfirmed(int channel);
     // Edit, lamp, display, bar, buttons and the graph's value from the confirmed output.
     void showConfirmed(int channel);
@@ -127,7 +138,8 @@ private:
     ScaledChannel scaled(int channel);
     QString legend(RecordKind kind, int channel, const QString &name) const;
     int seriesOf(RecordKind kind, int channel) const;
-    QString logHeader() const;
+    // The channels' names (from the settings) and formulas, as a log row takes them.
+    unit::ChannelSetups channelSetups() const;
     bool validChannel(int channel) const { return channel >= 0 && channel < outputs(); }
 
     const ModelTraits &m_traits;

@@ -51,18 +51,20 @@ void AnalogOutputPage::toggleSweep(int channel)
 
 void AnalogOutputPage::stopSweepsAfterFailure()
 {
-    // Stopped, each channel shows the output the unit last confirmed, and its buttons
-    // follow its lamp: an output still on keeps "換算式" and "V/I" disabled, as any output
-    // that is on does. A step still on its way settles its channel when it comes back.
+    // Stopped, each channel shows the output the unit last confirmed, in control state 0
+    // whether or not that output is still on ("換算式", "V/I" and the graph's Scale enabled;
+    // ON/OFF switches an output still on off). A step still on its way settles its channel
+    // the same way when it comes back.
     for (int c = 0; c < outputs(); ++c) {
         AoChannel &ch = m_ao[c];
         if (!ch.sweeping)
             continue;
         ch.sweeping = false;
+        ch.stoppedByFailure = true;
         if (ch.writesPending == 0)
-            showConfirmed(c);
+            settleStoppedSweep(c);
         else
-            setControlState(c, ch.outputOn ? ControlState::On : ControlState::Off);
+            setControlState(c, ControlState::Off);
     }
     if (m_diAuto.isOn())
         m_diAuto.set(false);

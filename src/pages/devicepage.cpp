@@ -1,6 +1,7 @@
 #include "pages/devicepage.h"
 
 #include "common/numbertext.h"
+#include "csvlog/csvrow.h"
 #include "graph/graphtab.h"
 #include "graph/trendcanvas.h"
 #include "linkqt/guidispatcher.h"
@@ -85,6 +86,7 @@ void DevicePage::initialise()
     // A unit that cannot be reached shows itself through the first request's failure.
     m_session->connect(m_args.ipAddress.toStdString(), m_args.tcpPort);
     initialisePage();
+    m_refresh.setSteps(unitStateReads());
     m_logFeed.open();
     if (!isClosing())
         m_clock.join();
@@ -101,6 +103,10 @@ void DevicePage::onTick()
     if (paused() || isClosing())
         return;
     tick();
+    // What another client may have changed, read in turn with the page's own requests
+    // (after a start-up or a reconnect, once its chain has read everything).
+    if (!chainRunning() && !isClosing())
+        m_refresh.tick();
     // A page that reads nothing on a timer (a QN-120 with nothing automatic) would never
     // find out that its unit went away, nor that it came back. When nothing has been on
     // its way for a while it asks the unit for its model ID: a read that changes nothing
@@ -202,6 +208,16 @@ void DevicePage::attachNumberFilter(QLineEdit *edit, NumberChars allowed)
     attachNumericFilter(
         edit, allowed, [this, scope] { *scope = std::make_unique<PageLifecycle::ModalScope>(m_life); },
         [scope] { scope->reset(); });
+}
+
+void DevicePage::writeUnitRow(const unit::UnitState &state, const unit::ChannelSetups &setups)
+{
+    if (!m_logFeed.log().enabled())
+        return;
+    unit::Reading reading;
+    reading.state = state;
+    const unit::NamedReading named = unit::named(reading, setups);
+    writeLogRow([&named] { return csvRowHeader(named); }, csvRowFields(named));
 }
 
 void DevicePage::setDisplayPeriod(int index)

@@ -21,6 +21,8 @@
 #include "pages/pagelifecycle.h"
 #include "pages/startupchain.h"
 #include "pages/trendfeed.h"
+#include "pages/unitstaterefresh.h"
+#include "unit/reading.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -141,6 +143,12 @@ public:
 
     // Whether the unit answers the page's requests, since when not, and the last reading.
     const LinkWatch &link() const { return m_link; }
+    LinkWatch &link() { return m_link; }
+
+    // The page reads what another client may change on the unit (readUnitStateSteps), one
+    // request per tick in turn, unless switched off (tests that count requests do).
+    void setFollowingUnit(bool on) { m_refresh.setEnabled(on); }
+    const UnitStateRefresh &refresh() const { return m_refresh; }
 
 signals:
     // The page has stopped its session and may be destroyed (deleteLater) now.
@@ -163,6 +171,13 @@ protected:
     // after failures: the unit may have been restarted with other settings. Only reads:
     // the page's own idea of the unit is never written back to it.
     virtual void readUnitState() = 0;
+    // The reads of what another client may change, each posting one request whose
+    // completion shows what came back and calls done; never what the operator is setting
+    // (an output on its way, a value typed and not yet sent). The page runs them in turn
+    // on its ticks, and the model pages build their start-up chains from them.
+    using StepDone = StartupChain::Done;
+    using ReadStep = StartupChain::Step;
+    virtual std::vector<ReadStep> unitStateReads() = 0;
 
     // The completion of one of the page's requests, as in
     //   session()->getDO(completion([this](const Result<DigitalOutputs> &r) { onGetDO(r); }));
@@ -199,12 +214,10 @@ protected:
     }
 
     // Start-up chain: requests run one after another, each step posted from the completion
-    // of the one before. A step posts one request; its completion calls chainStepDone with
-    // whether the request succeeded. A failure shows the time-out message and drops the
-    // rest of the chain, so what the later steps would have read keeps its value.
-    using ChainStep = StartupChain::Step;
-    void runChain(std::vector<ChainStep> steps) { m_chain.run(std::move(steps)); }
-    void chainStepDone(bool ok) { m_chain.stepDone(ok); }
+    // of the one before. A step posts one request; its completion calls the step's done
+    // with whether the request succeeded. A failure shows the time-out message and drops
+    // the rest of the chain, so what the later steps would have read keeps its value.
+    void runChain(std::vector<ReadStep> steps) { m_chain.run(std::move(steps)); }
     bool chainRunning() const { return m_chain.running(); }
 
     // Wires an automatic mode to its box, period edit and manual button.
@@ -236,6 +249,11 @@ protected:
     {
         m_logFeed.writeRow(header, fields);
     }
+    // The same for what the page holds of its unit, named with the channels' settings: the
+    // row is made by the row builder the logging service writes with, so the same state
+    // gives the same bytes (an output's value is the code the unit was set to, through its
+    // formula).
+    void writeUnitRow(const unit::UnitState &state, const unit::ChannelSetups &setups);
 
 private:
     void onTick();
@@ -253,6 +271,7 @@ private:
     TrendFeed m_trend;
     PageClock m_clock;
     StartupChain m_chain;
+    UnitStateRefresh m_refresh;
     PageLifecycle m_life;
     LinkWatch m_link;
     std::vector<QWidget *> m_unitValueDisplays;

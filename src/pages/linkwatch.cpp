@@ -30,6 +30,23 @@ QString LinkWatch::lastReadingText() const
     return QCoreApplication::translate("qn::LinkWatch", "最終読み取り %1").arg(clockText(m_lastReading));
 }
 
+QString LinkWatch::outageText() const
+{
+    if (!outageUnseen())
+        return {};
+    return QCoreApplication::translate("qn::LinkWatch", "応答なし %1 – %2").arg(clockText(m_outageFrom), clockText(m_outageTo));
+}
+
+void LinkWatch::outageSeen()
+{
+    if (!outageUnseen())
+        return;
+    m_outageFrom = {};
+    m_outageTo = {};
+    if (m_hooks.changed)
+        m_hooks.changed();
+}
+
 void LinkWatch::finished(bool ok, const QDateTime &now)
 {
     m_inFlight = m_inFlight > 0 ? m_inFlight - 1 : 0;
@@ -39,6 +56,11 @@ void LinkWatch::finished(bool ok, const QDateTime &now)
         m_state = State::Answering;
         if (was == State::Answering)
             return;
+        if (was == State::NotAnswering) {
+            if (!m_outageFrom.isValid())
+                m_outageFrom = m_since;
+            m_outageTo = now;
+        }
         if (m_hooks.changed)
             m_hooks.changed();
         if (was == State::NotAnswering && m_hooks.reconnected)

@@ -3,7 +3,10 @@
 // requests are on their way, since when the unit has not answered, when the page last had
 // a good reading, and when an idle page should ask the unit something cheap to find out.
 // A success after failures means the link has reconnected: the page then reads the unit's
-// state again, since the unit may have been restarted with other settings meanwhile.
+// state again, since the unit may have been restarted with other settings meanwhile. The
+// outage stays on record (from the first failure to the answer that ended it) until the
+// operator has seen it, so a unit that was away and came back between two looks at the
+// window does not go unnoticed.
 // Plain bookkeeping, no timers of its own: the page reports posts, results and ticks.
 // GUI thread only.
 #include <QDateTime>
@@ -48,11 +51,19 @@ public:
     QString stateText() const;
     QString lastReadingText() const;
 
+    // The outages since the operator last saw the record: "応答なし HH:MM:SS – HH:MM:SS"
+    // (from the first one's start to the last one's end), empty when there is none.
+    bool outageUnseen() const { return m_outageFrom.isValid(); }
+    QString outageText() const;
+    void outageSeen();
+
 private:
     Hooks m_hooks;
     State m_state = State::Unknown;
     QDateTime m_since;
     QDateTime m_lastReading;
+    QDateTime m_outageFrom;
+    QDateTime m_outageTo;
     int m_inFlight = 0;
     int m_idleTicks = 0;
 };

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 namespace qn {
 
 Qn220Page::Qn220Page(QWidget *parent, DevicePageArgs args) : AnalogInputPage(parent, Model::QN220, std::move(args))
@@ -78,14 +80,24 @@ void Qn220Page::postStartup()
     // The outputs are read on their own; the settings chain goes on to the thermocouple
     // settings and the DO alerts.
     session()->getDO(completion([this](const auto &r) { onStartupDO(r); }));
-    std::vector<ChainStep> steps = settingSteps();
-    for (int c = 0; c < kInputs; ++c)
-        steps.push_back(
-            [this, c] { session()->getTCSetting(c, completion([this](const auto &r) { onGetTCSetting(r); })); });
-    for (int o = 0; o < kOutputs; ++o)
-        steps.push_back(
-            [this, o] { session()->getDOAlert(o, completion([this](const auto &r) { onGetDOAlert(r); })); });
+    std::vector<ReadStep> steps = settingSteps();
+    for (ReadStep &step : modelReads())
+        steps.push_back(std::move(step));
     runChain(std::move(steps));
+}
+
+std::vector<DevicePage::ReadStep> Qn220Page::modelReads()
+{
+    std::vector<ReadStep> steps;
+    for (int c = 0; c < kInputs; ++c)
+        steps.push_back([this, c](const StepDone &done) {
+            session()->getTCSetting(c, completion([this, done](const auto &r) { onGetTCSetting(r, done); }));
+        });
+    for (int o = 0; o < kOutputs; ++o)
+        steps.push_back([this, o](const StepDone &done) {
+            session()->getDOAlert(o, completion([this, done](const auto &r) { onGetDOAlert(r, done); }));
+        });
+    return steps;
 }
 
 void Qn220Page::onStartupDO(const Result<DigitalOutputs> &result)
@@ -99,30 +111,35 @@ void Qn220Page::onStartupDO(const Result<DigitalOutputs> &result)
     storeDoPattern(result->pattern);
 }
 
-void Qn220Page::onGetTCSetting(const Result<ThermocoupleSetting> &result)
+void Qn220Page::onGetTCSetting(const Result<ThermocoupleSetting> &result, const StepDone &done)
 {
     if (!result || result->channel < 0 || result->channel >= kInputs) {
-        chainStepDone(false);
+        done(false);
         return;
     }
     m_thermocouple[result->channel] = {result->type, result->options};
-    chainStepDone(true);
+    done(true);
 }
 
-void Qn220Page::onGetDOAlert(const Result<DOAlertState> &result)
+void Qn220Page::onGetDOAlert(const Result<DOAlertState> &result, const StepDone &done)
 {
     if (!result || result->channel < 0 || result->channel >= kOutputs) {
-        chainStepDone(false);
+        done(false);
         return;
     }
     const int output = result->channel;
+    // The operator's switch on its way is newer than this read.
+    if (m_alertSwitchesPending[output] > 0) {
+        done(true);
+        return;
+    }
     m_alert[output] = {result->enabled != 0, result->monitoredInput, result->hysteresis, result->direction};
     {
         QSignalBlocker block(m_alertChecks[output]);
         m_alertChecks[output]->setChecked(result->enabled != 0);
     }
     showAlertState(output);
-    chainStepDone(true);
+    done(true);
 }
 
 void Qn220Page::rangeApplied(int channel)
@@ -182,11 +199,14 @@ void Qn220Page::setDoAlertEnabled(int output, bool on)
         m_alertChecks[output]->setChecked(on);
     }
     showAlertState(output);
-    session()->setDOAlertEnable(output, on ? 1 : 0, completion([this](const auto &r) { onSetDOAlertEnable(r); }));
+    if (session()->setDOAlertEnable(output, on ? 1 : 0,
+                                    completion([this, output](const auto &r) { onSetDOAlertEnable(output, r); })))
+        ++m_alertSwitchesPending[output];
 }
 
-void Qn220Page::onSetDOAlertEnable(const Result<DOAlertSwitch> &result)
+void Qn220Page::onSetDOAlertEnable(int output, const Result<DOAlertSwitch> &result)
 {
+    m_alertSwitchesPending[output] = std::max(m_alertSwitchesPending[output] - 1, 0);
     // A failure leaves the box and the controls as the operator set them.
     if (!result || result->channel < 0 || result->channel >= kOutputs) {
         showTimeoutMessage();

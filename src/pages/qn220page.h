@@ -49,6 +49,8 @@ public:
 
 protected:
     void postStartup() override;
+    // GetTCSetting x 3 and GetDOAlert x 2.
+    std::vector<ReadStep> modelReads() override;
     void rangeApplied(int channel) override;
 
 private:
@@ -57,17 +59,18 @@ private:
 
     void onStartupDO(const Result<DigitalOutputs> &result);
     void onRefreshDO(const Result<DigitalOutputs> &result);
-    void onGetTCSetting(const Result<ThermocoupleSetting> &result);
+    void onGetTCSetting(const Result<ThermocoupleSetting> &result, const StepDone &done);
     void onSetTCSetting(const Result<ThermocoupleSetting> &result);
-    void onGetDOAlert(const Result<DOAlertState> &result);
+    void onGetDOAlert(const Result<DOAlertState> &result, const StepDone &done);
     void onSetDOAlert(const Result<DOAlertSetting> &result);
-    void onSetDOAlertEnable(const Result<DOAlertSwitch> &result);
+    void onSetDOAlertEnable(int output, const Result<DOAlertSwitch> &result);
 
     std::array<Thermocouple, kInputs> m_thermocouple{};
     std::array<DoAlert, kOutputs> m_alert{};
     std::array<QPushButton *, kInputs> m_tcButtons{};
     std::array<QCheckBox *, kOutputs> m_alertChecks{};
     std::array<QPushButton *, kOutputs> m_alertButtons{};
+    std::array<int, kOutputs> m_alertSwitchesPending{}; // SetDOAlertEnable posted, not yet answered
 };
 
 } // namespace qn

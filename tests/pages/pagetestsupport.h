@@ -170,6 +170,7 @@ protected:
         page = qobject_cast<Qn210Page *>(window->page());
         ASSERT_NE(page, nullptr);
         page->stopTicking();
+        page->setFollowingUnit(false); // this test counts the requests
         ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 8; }));
         simulator.clearRequestLog(unit);
     }

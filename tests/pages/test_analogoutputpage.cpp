@@ -81,6 +81,7 @@ protected:
         page = qobject_cast<AnalogOutputPage *>(window->page());
         ASSERT_NE(page, nullptr);
         page->stopTicking();
+        page->setFollowingUnit(false); // this test counts the requests
         page->setSweepClock([this] { return now; });
         ASSERT_TRUE(waitUntil([this] { return page->completionsRun() >= 2 * page->outputs() + 1; }));
         simulator.clearRequestLog(unit);
@@ -311,31 +312,41 @@ TEST_P(AnalogOutputPageTest, FailedStepOfASweepStopsEverySweepAndAutomaticReadin
     simulator.setFault(unit, {sim::FaultKind::NoReply, 0, 0, 1, 1});
     tickAt(100);
     ASSERT_TRUE(waitUntil([this] { return !presenter.messages.isEmpty(); }, 5000));
-    // Every channel stopped, in one state on the lamp, the buttons, the display and the
-    // graph's value alike: at once what the unit last confirmed, and once the link is back
+    // Every channel stopped, in one state on the lamp, the display and the graph's value
+    // alike: at once what the unit last confirmed, in control state 0 whether the output
+    // is still on or not ("換算式", "V/I" and Scale enabled); and once the link is back
     // (idle, the page asks the unit after a while, then reads the outputs again) what the
-    // unit holds.
-    const auto expectOneState = [&] {
+    // unit holds: a channel whose output the read finds changed takes the state a start-up
+    // read gives it, the others stay in state 0.
+    std::vector<int> shownRaw(std::size_t(n), 0);
+    const auto expectOneState = [&](bool afterReread) {
         for (int c = 0; c < n; ++c) {
             SCOPED_TRACE(c);
             const AnalogOutputPage::AoChannel &ch = page->aoChannel(c);
             EXPECT_FALSE(ch.sweeping);
             EXPECT_FALSE(button("aoSweepButton", c)->isChecked());
-            EXPECT_EQ(ch.state, ch.outputOn ? State::On : State::Off);
+            const bool found = afterReread && ch.raw != shownRaw[std::size_t(c)];
+            const State state = found && ch.outputOn ? State::On : State::Off;
+            EXPECT_EQ(ch.state, state);
             EXPECT_EQ(accessibleValueText(page->findChild<QLabel *>(QStringLiteral("aoLamp%1").arg(c + 1))),
                       ch.outputOn ? "ON" : "OFF");
-            EXPECT_EQ(button("aoFormulaButton", c)->isEnabled(), !ch.outputOn);
-            EXPECT_EQ(button("aoRangeButton", c)->isEnabled(), !ch.outputOn);
+            EXPECT_EQ(button("aoFormulaButton", c)->isEnabled(), state == State::Off);
+            EXPECT_EQ(button("aoRangeButton", c)->isEnabled(), state == State::Off);
+            EXPECT_EQ(window->graphTab()->findChild<QPushButton *>(QStringLiteral("scaleButton%1").arg(c))->isEnabled(),
+                      state == State::Off);
+            EXPECT_TRUE(valueEdit(c)->isEnabled());
             EXPECT_EQ(window->graphTab()->valueLabelText(c).split(' ').first(),
                       QString::fromStdString(ao::graphValueText(ch.value)));
         }
     };
-    expectOneState();
+    expectOneState(false);
+    for (int c = 0; c < n; ++c)
+        shownRaw[std::size_t(c)] = page->aoChannel(c).raw;
     EXPECT_EQ(presenter.messages, QStringList{DevicePage::timeoutMessage()});
     for (int t = 0; t < LinkWatch::kIdleProbeTicks; ++t)
         tickAt(100);
     ASSERT_TRUE(waitUntil([this] { return page->link().answering() && page->link().inFlight() == 0; }, 5000));
-    expectOneState();
+    expectOneState(true);
     const sim::UnitState unitNow = simulator.state(unit);
     for (int c = 0; c < n; ++c)
         EXPECT_EQ(page->aoChannel(c).raw, unitNow.aoRaw[c]) << c;
@@ -403,7 +414,10 @@ TEST_P(AnalogOutputPageTest, AutomaticReadingsFeedTheGraphAndTheLog)
     EXPECT_EQ(fromCp932(lines[0]), qn110 ? "日付,時刻,DI1,DI2,DI3,AO1,単位1,AO2,単位2"
                                                  : "日付,時刻,DI1,DI2,AO1,単位1,AO2,単位2,AO3,単位3");
     const QByteArray fields = lines[1].split(',').mid(2).join(',');
-    EXPECT_EQ(fields, qn110 ? "1,0,1,1.5000,V,0.0000,V" : "1,0,1.5000,V,0.0000,V,0.0000,V");
+    // The row holds what the unit was set to, as the display shows it: 1.5 typed is code
+    // 4915, 1.4999 V.
+    EXPECT_EQ(page->displayText(0), "1.4999 V");
+    EXPECT_EQ(fields, qn110 ? "1,0,1,1.4999,V,0.0000,V" : "1,0,1.4999,V,0.0000,V,0.0000,V");
     EXPECT_EQ(window->canvas()->series(0)->count(), 2u);
     EXPECT_EQ(window->graphTab()->valueLabelText(0), "1.50000 V");
     EXPECT_EQ(window->graphTab()->valueLabelText(page->outputs()).trimmed(), "ON");

@@ -52,6 +52,7 @@ protected:
         devicePage = window->page();
         ASSERT_NE(devicePage, nullptr);
         devicePage->stopTicking();
+        devicePage->setFollowingUnit(false); // this test counts the requests
         ASSERT_TRUE(settled());
     }
 
@@ -151,6 +152,17 @@ TEST_P(LinkStateTest, AUnitSwitchedOffAndOnWithOtherSettingsIsShownAsItIsNow)
         EXPECT_TRUE(unitValuesEnabled()) << "the outputs just read are current";
     }
     EXPECT_TRUE(presenter.messages.isEmpty());
+
+    // The outage stays on show, from when to when, until the operator says it was seen.
+    EXPECT_TRUE(window->outageText().startsWith("応答なし ")) << window->outageText().toStdString();
+    EXPECT_TRUE(window->outageText().contains(" – "));
+    auto *seen = window->findChild<QPushButton *>("outageSeenButton");
+    ASSERT_TRUE(seen && seen->isVisibleTo(window));
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(seen);
+    ASSERT_TRUE(a && a->actionInterface());
+    a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_TRUE(waitUntil([&] { return window->outageText().isEmpty(); }));
+    EXPECT_FALSE(seen->isVisibleTo(window));
 }
 
 TEST_P(LinkStateTest, TheWindowShowsWhereItLogsAndOpensThatFolder)

@@ -80,9 +80,9 @@ TEST(StartupChain, StepsRunInTurnAndAFailureDropsTheRest)
         StartupChain chain([&] { ++failures; });
         std::vector<StartupChain::Step> steps;
         for (int i = 0; i < 3; ++i)
-            steps.push_back([&, i] {
+            steps.push_back([&, i](const StartupChain::Done &done) {
                 ran.push_back(i);
-                chain.stepDone(i != failing); // a completion that came back at once
+                done(i != failing); // a completion that came back at once
             });
         chain.run(std::move(steps));
         const size_t expected = failing < 0 ? 3 : size_t(failing + 1);

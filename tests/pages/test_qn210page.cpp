@@ -156,6 +156,7 @@ TEST_F(Qn210PageTest, ALogFolderThatCannotBeOpenedSwitchesLoggingOff)
     page = qobject_cast<Qn210Page *>(window->page());
     ASSERT_NE(page, nullptr);
     page->stopTicking();
+    page->setFollowingUnit(false); // this test counts the requests
     ASSERT_EQ(presenter.messages.size(), 1);
     EXPECT_EQ(presenter.messages[0], "ログファイルをオープンできません。");
     EXPECT_FALSE(page->log().enabled());
@@ -361,6 +362,7 @@ TEST_F(Qn210PageTest, EachWindowGoesOnWhenItsOwnMessageIsDismissed)
     auto *other = qobject_cast<Qn210Page *>(second->page());
     ASSERT_NE(other, nullptr);
     other->stopTicking();
+    other->setFollowingUnit(false); // this test counts the requests
     ASSERT_TRUE(waitUntil([&] { return other->completionsRun() >= 8; }));
     presenter.leaveUp = true;
     simulator.setOnline(unit, false);
