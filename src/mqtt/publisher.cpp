@@ -8,12 +8,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <mutex>
+#include <thread>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -47,6 +49,8 @@ struct detail::PublisherState {
     MessageSink sink;
     MQTTAsync client = nullptr;
     std::string serviceTopic;
+    Session session; // its hooks set: Sparkplug B's session in place of the JSON topics
+    bool sessionMode() const { return bool(session.stamp); }
 
     // Paho keeps pointers into these for its reconnections.
     MQTTAsync_connectOptions connect = MQTTAsync_connectOptions_initializer;
@@ -82,6 +86,24 @@ struct detail::PublisherState {
     std::string tlsError;      // what OpenSSL said during the attempt that failed
     bool stopping = false;     // attempts the end cuts short are not failures to report
 
+    // Session mode: messages stamped and handed over one at a time; until this connection's
+    // births went, the others wait here (and in the journal).
+    enum class Via { Queue, Birth, Waited };
+    std::mutex sendOrder;
+    bool ready = false;
+    struct Held {
+        StoredMessage message;
+        std::uint64_t journalId = 0;
+    };
+    std::deque<Held> held;
+    // Session mode reconnects by itself: the last will changes with each connection.
+    std::string willPayload;
+    std::thread reconnector;
+    std::condition_variable reconnectWake;
+    bool reconnectDue = false;
+    std::chrono::steady_clock::time_point reconnectAt;
+    int retrySeconds = 0;
+
     // The disconnection at the end.
     std::condition_variable disconnected;
     bool disconnectDone = false;
@@ -93,8 +115,26 @@ struct detail::PublisherState {
     }
 
     // By value: a message kept until the broker acknowledges it keeps these very strings.
-    void send(std::string topic, std::string payload, bool retained, std::uint64_t journalId = 0)
+    void send(std::string topic, std::string payload, bool retained, std::uint64_t journalId = 0, Via via = Via::Queue)
     {
+        std::unique_lock<std::mutex> order;
+        if (sessionMode()) {
+            order = std::unique_lock(sendOrder);
+            if (via == Via::Queue) {
+                std::lock_guard lock(mutex);
+                if (!ready) {
+                    hold({std::move(topic), std::move(payload), retained}, journalId);
+                    return;
+                }
+            }
+            payload = session.stamp(topic, payload, via == Via::Waited);
+            if (payload.empty()) {
+                std::lock_guard lock(mutex);
+                if (journal)
+                    journal->remove(journalId);
+                return;
+            }
+        }
         MQTTAsync_message message = MQTTAsync_message_initializer;
         message.payload = const_cast<char *>(payload.data());
         message.payloadlen = static_cast<int>(payload.size());
@@ -121,6 +161,82 @@ struct detail::PublisherState {
                     ? "MQTT: more than " + std::to_string(options.bufferLimit) +
                           " messages wait for the broker; the oldest are dropped (counted, said once)"
                     : std::string("MQTT: a message could not be queued: ") + MQTTAsync_strerror(rc));
+    }
+
+    // Session mode, the broker away (the lock held): the message waits here, oldest dropped
+    // past the limit.
+    void hold(StoredMessage message, std::uint64_t journalId)
+    {
+        if (held.size() >= std::size_t(std::max(options.bufferLimit, 1))) {
+            ++stats.dropped;
+            if (journal)
+                journal->remove(held.front().journalId);
+            held.pop_front();
+        }
+        if (journalId == 0 && journal)
+            journalId = journal->add(message);
+        held.push_back({std::move(message), journalId});
+    }
+
+    // Session mode: a connection is there. Its births first, then what waited, in order.
+    void sessionConnected()
+    {
+        for (const std::string &filter : session.subscriptions)
+            MQTTAsync_subscribe(client, filter.c_str(), 0, nullptr);
+        if (session.births)
+            for (StoredMessage &m : session.births())
+                send(std::move(m.topic), std::move(m.payload), m.retained, 0, Via::Birth);
+        for (;;) {
+            std::deque<Held> batch;
+            {
+                std::lock_guard lock(mutex);
+                if (held.empty()) {
+                    ready = true;
+                    return;
+                }
+                batch.swap(held);
+            }
+            for (Held &h : batch)
+                send(std::move(h.message.topic), std::move(h.message.payload), h.message.retained, h.journalId, Via::Waited);
+        }
+    }
+
+    // Session mode: the next attempt after `seconds` (the lock held).
+    void reconnectIn(int seconds)
+    {
+        if (stopping)
+            return;
+        reconnectDue = true;
+        reconnectAt = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        reconnectWake.notify_all();
+    }
+    int connectNow() // with the will of the coming connection
+    {
+        willPayload = session.nextWill ? session.nextWill() : std::string();
+        will.message = nullptr;
+        will.payload.data = willPayload.data();
+        will.payload.len = int(willPayload.size());
+        return MQTTAsync_connect(client, &connect);
+    }
+    void reconnectLoop()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            reconnectWake.wait(lock, [&] { return stopping || reconnectDue; });
+            if (stopping || reconnectWake.wait_until(lock, reconnectAt, [&] { return stopping; }))
+                return;
+            reconnectDue = false;
+            lock.unlock();
+            const int rc = connectNow();
+            lock.lock();
+            if (rc != MQTTASYNC_SUCCESS)
+                reconnectIn(nextRetry());
+        }
+    }
+    int nextRetry() // the lock held
+    {
+        retrySeconds = retrySeconds == 0 ? options.retryMinSeconds : std::min(retrySeconds * 2, options.retryMaxSeconds);
+        return retrySeconds;
     }
 
     // A message Paho took (the lock held).
@@ -209,6 +325,14 @@ void onConnected(void *context, char *)
         s->lastFailure.clear();
     }
     s->say("MQTT: connected to " + s->options.uri);
+    if (s->sessionMode()) {
+        {
+            std::lock_guard lock(s->mutex);
+            s->retrySeconds = 0;
+        }
+        s->sessionConnected();
+        return;
+    }
     // The broker takes one client's packets in order: whoever sees "online" can send commands.
     MQTTAsync_subscribe(s->client, commandFilter(s->options.prefix).c_str(), 1, nullptr);
     s->send(s->serviceTopic, "online", true);
@@ -220,6 +344,9 @@ void onConnectionLost(void *context, char *)
     {
         std::lock_guard lock(s->mutex);
         s->stats.connected = false;
+        s->ready = false;
+        if (s->sessionMode())
+            s->reconnectIn(0);
     }
     s->say("MQTT: lost the broker at " + s->options.uri + "; readings wait for it and go out in order when it is back");
 }
@@ -230,6 +357,8 @@ void onConnectFailure(void *context, MQTTAsync_failureData *response)
     const std::string reason = s->failureReason(response);
     {
         std::lock_guard lock(s->mutex);
+        if (s->sessionMode())
+            s->reconnectIn(s->nextRetry());
         if (s->stopping || reason == s->lastFailure)
             return;
         s->lastFailure = reason;
@@ -317,13 +446,14 @@ void detail::PublisherState::handleCommand(const std::string &topic, const std::
     });
 }
 
-Publisher::Publisher(BrokerOptions options, MessageSink sink) : m_state(std::make_shared<detail::PublisherState>())
+Publisher::Publisher(BrokerOptions options, MessageSink sink, Session session) : m_state(std::make_shared<detail::PublisherState>())
 {
     m_state->self = m_state;
     if (options.clientId.empty())
         options.clientId = defaultClientId();
     m_state->options = std::move(options);
     m_state->sink = std::move(sink);
+    m_state->session = std::move(session);
     m_state->serviceTopic = serviceStatusTopic(m_state->options.prefix);
 }
 
@@ -377,7 +507,10 @@ bool Publisher::start()
                                                    std::size_t(message->payloadlen));
                                MQTTAsync_freeMessage(&message);
                                MQTTAsync_free(topic);
-                               state->handleCommand(t, payload, state->self.lock());
+                               if (state->session.received)
+                                   state->session.received(t, payload);
+                               else
+                                   state->handleCommand(t, payload, state->self.lock());
                                return 1;
                            },
                            onDelivered);
@@ -389,13 +522,13 @@ bool Publisher::start()
     for (const auto &[id, m] : left)
         s.send(m.topic, m.payload, m.retained, id);
 
-    s.will.topicName = s.serviceTopic.c_str();
+    s.will.topicName = s.sessionMode() ? s.session.willTopic.c_str() : s.serviceTopic.c_str();
     s.will.message = "offline";
-    s.will.retained = 1;
+    s.will.retained = s.sessionMode() ? 0 : 1;
     s.will.qos = 1;
     s.connect.keepAliveInterval = 10;
     s.connect.cleansession = 0; // the broker keeps our session; in-flight messages are sent again
-    s.connect.automaticReconnect = 1;
+    s.connect.automaticReconnect = s.sessionMode() ? 0 : 1;
     s.connect.minRetryInterval = o.retryMinSeconds;
     s.connect.maxRetryInterval = o.retryMaxSeconds;
     s.connect.connectTimeout = 10;
@@ -415,7 +548,12 @@ bool Publisher::start()
         s.ssl.ssl_error_context = &s;
         s.connect.ssl = &s.ssl;
     }
-    rc = MQTTAsync_connect(s.client, &s.connect);
+    if (s.sessionMode()) {
+        s.reconnector = std::thread([&s] { s.reconnectLoop(); });
+        rc = s.connectNow();
+    } else {
+        rc = MQTTAsync_connect(s.client, &s.connect);
+    }
     if (rc != MQTTASYNC_SUCCESS) {
         s.say("MQTT: cannot connect to " + o.uri + ": " + MQTTAsync_strerror(rc));
         return false;
@@ -431,18 +569,28 @@ Publisher::~Publisher()
     // A service that stops no longer speaks for its units: a subscriber must not
     // keep seeing them online from the retained status.
     std::vector<std::string> onlineUnits;
+    bool ready = false;
     {
         std::lock_guard lock(s.mutex);
         s.stopping = true;
+        ready = s.ready;
         for (auto &[topic, unit] : s.units)
             if (unit.status == 1) {
                 unit.status = 0;
                 onlineUnits.push_back(topic);
             }
+        s.reconnectWake.notify_all();
     }
-    for (const std::string &topic : onlineUnits)
-        s.send(topic + "/status", "offline", true);
-    s.send(s.serviceTopic, "offline", true);
+    if (s.reconnector.joinable())
+        s.reconnector.join();
+    if (!s.sessionMode()) {
+        for (const std::string &topic : onlineUnits)
+            s.send(topic + "/status", "offline", true);
+        s.send(s.serviceTopic, "offline", true);
+    } else if (ready && s.session.farewell) {
+        for (StoredMessage &m : s.session.farewell())
+            s.send(std::move(m.topic), std::move(m.payload), m.retained, 0, detail::PublisherState::Via::Birth);
+    }
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
     options.timeout = 500; // the service has 2 s to end; what is left waits on disk
     options.onSuccess = onDisconnected;
@@ -502,6 +650,11 @@ void Publisher::publishUnitStatus(const UnitKey &unit, bool online)
         u.status = int(online);
     }
     s.send(topic + "/status", online ? "online" : "offline", true);
+}
+
+void Publisher::publish(std::string topic, std::string payload, bool retained)
+{
+    m_state->send(std::move(topic), std::move(payload), retained);
 }
 
 PublisherStats Publisher::stats() const
