@@ -19,6 +19,7 @@ struct Property {
     std::string key;
     std::string text;          // a String property...
     std::optional<bool> flag;  // ...or a Boolean one
+    bool operator==(const Property &) const = default;
 };
 
 struct Metric {

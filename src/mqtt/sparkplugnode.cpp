@@ -125,7 +125,9 @@ struct SparkplugNode::State {
         return encode(*p);
     }
 
-    // An output's metric as a DDATA says it (the lock held).
+    // An output's metric as a DDATA says it (the lock held): the value written, or the one that
+    // stands. The unit's next reading that shows the write says it again (a reading taken while
+    // the write was under way must not make it look undone).
     void answer(const std::string &id, Device &d, const std::string &name, std::optional<Metric> value)
     {
         if (!value) {
@@ -133,10 +135,6 @@ struct SparkplugNode::State {
             if (it == d.last.end())
                 return;
             value = *it;
-        } else {
-            for (Metric &m : d.last)
-                if (m.name == name)
-                    m = *value;
         }
         value->timestamp = nowMs();
         if (d.born)
