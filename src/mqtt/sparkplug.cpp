@@ -195,6 +195,16 @@ std::optional<Payload> decode(std::string_view bytes)
     return out;
 }
 
+std::string withSeq(std::string payload, std::uint64_t seq)
+{
+    payload += char(3 << 3); // field 3, a varint
+    do {
+        payload += char((seq & 0x7f) | (seq > 0x7f ? 0x80 : 0));
+        seq >>= 7;
+    } while (seq);
+    return payload;
+}
+
 std::string topic(std::string_view group, std::string_view type, std::string_view node, std::string_view device)
 {
     std::string t = std::string(kNamespace) + '/' + std::string(group) + '/' + std::string(type) + '/' + std::string(node);

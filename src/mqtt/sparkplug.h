@@ -45,6 +45,10 @@ std::string encode(const Payload &payload);
 // nullopt for bytes that are no Sparkplug B payload.
 std::optional<Payload> decode(std::string_view bytes);
 
+// A payload encoded without seq, with `seq` put after its other fields (a field may come in any
+// order): what the publisher does to each message as it goes, without decoding it again.
+std::string withSeq(std::string payload, std::uint64_t seq);
+
 // "spBv1.0/<group>/<type>/<node>" or ".../<node>/<device>"
 std::string topic(std::string_view group, std::string_view type, std::string_view node, std::string_view device = {});
 struct Topic {

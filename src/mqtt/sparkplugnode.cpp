@@ -112,16 +112,18 @@ struct SparkplugNode::State {
         // births said how things stand.
         if (waited && parsed->type != "DDATA")
             return {};
-        std::optional<Payload> p = decode(payload);
-        if (!p)
-            return payload;
         if (parsed->type == "NBIRTH")
             seq = 0;
-        p->seq = seq;
+        const std::uint64_t next = seq;
         seq = (seq + 1) % 256;
-        if (waited)
-            for (Metric &m : p->metrics)
-                m.historical = true;
+        if (!waited)
+            return withSeq(payload, next); // encoded just now, without seq
+        std::optional<Payload> p = decode(payload);
+        if (!p)
+            return {};
+        p->seq = next;
+        for (Metric &m : p->metrics)
+            m.historical = true;
         return encode(*p);
     }
 

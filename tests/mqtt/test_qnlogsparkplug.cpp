@@ -75,16 +75,16 @@ protected:
     {
         host.publish(on(type, device), m_decoder.encode(R"({"timestamp":1,"metrics":[)" + metricJson + "]}"));
     }
-    // The first CSV row of the unit's log, its fields.
-    QStringList firstRow(const std::string &device)
+    // The CSV rows of the unit's log, each as its fields.
+    std::vector<QStringList> csvRows(const std::string &device)
     {
+        std::vector<QStringList> rows;
         QFile file(QString::fromStdString((m_dir.path / "logs" / (device + ".csv")).string()));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        for (const QByteArray &line : file.readAll().split('\n'))
-            if (!line.isEmpty() && std::isdigit(static_cast<unsigned char>(line[0])))
-                return QString::fromUtf8(line.trimmed()).split(QLatin1Char(','));
-        return {};
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (!line.isEmpty() && std::isdigit(static_cast<unsigned char>(line[0])))
+                    rows.push_back(QString::fromUtf8(line.trimmed()).split(QLatin1Char(',')));
+        return rows;
     }
 
     qn::sim::Simulator m_simulator;
@@ -115,21 +115,33 @@ TEST_F(QnlogSparkplug, BirthsDataDeathsAndCommandsAsTheDecoderReadsThem)
     // DBIRTH: every channel with its type, signal name and unit, the raw code beside it; the
     // outputs say whether they take commands. Its values are the CSV log's first row.
     const QJsonObject inputs = m_decoder.decode(messagesOn(all, on("DBIRTH", kInputs)).front());
-    const QStringList row = firstRow(kInputs);
     for (const char *name : {"AI1", "AI2", "AI3"}) {
         const QJsonObject m = metric(inputs, name);
         EXPECT_EQ(m.value("type").toString(), "Double") << name;
         EXPECT_TRUE(at(m, {"properties", "Signal", "value"}).isString()) << name;
         EXPECT_TRUE(at(m, {"properties", "engUnit", "value"}).isString()) << name;
         EXPECT_EQ(metric(inputs, QString(name) + "/Raw").value("type").toString(), "Int32") << name;
-        const double value = m.value("value").toDouble();
-        // The CSV shows the value as the unit window does: cut after its last digit.
-        EXPECT_TRUE(std::any_of(row.begin(), row.end(), [&](const QString &field) {
-            bool ok = false;
-            const double shown = field.trimmed().remove('"').toDouble(&ok);
-            const int decimals = field.contains('.') ? int(field.size() - field.indexOf('.') - 1) : 0;
-            return ok && field.contains('.') && std::abs(shown - value) < std::pow(10.0, -decimals);
-        })) << name << " = " << value << " not in " << row.join(',').toStdString();
+    }
+    // Some CSV row shows the values of the DBIRTH, and of a DDATA, as the unit window does:
+    // cut after the last digit.
+    const auto shows = [](const QString &field, double value) {
+        bool ok = false;
+        const double shown = field.toDouble(&ok);
+        const qsizetype point = field.indexOf('.');
+        return ok && point >= 0 && std::abs(shown - value) < std::pow(10.0, -double(field.size() - point - 1));
+    };
+    const std::vector<QStringList> rows = csvRows(kInputs);
+    for (const QJsonObject &p : {inputs, m_decoder.decode(messagesOn(all, on("DDATA", kInputs)).front())}) {
+        std::vector<double> values;
+        for (const char *name : {"AI1", "AI2", "AI3"})
+            if (const QJsonObject m = metric(p, name); !m.isEmpty())
+                values.push_back(m.value("value").toDouble());
+        EXPECT_FALSE(values.empty());
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const QStringList &row) {
+            return std::all_of(values.begin(), values.end(), [&](double v) {
+                return std::any_of(row.begin(), row.end(), [&](const QString &f) { return shows(f, v); });
+            });
+        })) << QJsonDocument(p).toJson().toStdString() << " in no row of " << rows.size();
     }
     EXPECT_EQ(metric(inputs, "DO1").value("type").toString(), "Boolean");
     EXPECT_FALSE(inputs.value("metrics").toArray().isEmpty());

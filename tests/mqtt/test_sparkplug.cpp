@@ -58,6 +58,8 @@ TEST(Sparkplug, BirthMetricsGoThroughThePayloadAndBack)
     EXPECT_EQ(birth[0].properties.size(), 2u); // Signal, engUnit
     EXPECT_EQ(birth[4].properties.back().flag, true); // Writable
     EXPECT_FALSE(decode("\xff\xff\xff"));
+    for (std::uint64_t seq : {0u, 127u, 128u, 255u})
+        EXPECT_EQ(decode(withSeq(encode({1, std::nullopt, birth}), seq))->seq, seq);
 }
 
 TEST(Sparkplug, DataCarriesWhatChanged)
