@@ -44,6 +44,9 @@ class QnlogSparkplug : public MqttBroker {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(QN_SPARKPLUG_JS).parent_path() /
+                                            "node_modules/sparkplug-payload/package.json"))
+            << "the decoder is not installed: scripts/common.sh's qn_install_sparkplug_decoder (npm ci in tests/mqtt/sparkplug)";
         qn::sim::UnitConfig config;
         config.modelId = qn::proto::kModelQN210;
         config.unitId = 3;
