@@ -249,8 +249,9 @@ TEST_F(QnlogSparkplug, BdSeqCountsOnAcrossARestartAndAReconnectionAfterWhichTheW
     int lastBirth = -1;
     for (const Received &r : all) {
         const int bdSeq = metric(m_decoder.decode(r), "bdSeq").value("value").toInt(-1);
-        if (r.topic == on("NDEATH"))
+        if (r.topic == on("NDEATH")) {
             EXPECT_EQ(bdSeq, lastBirth);
+        }
         if (r.topic == on("NBIRTH") && bdSeq != lastBirth)
             births.push_back(lastBirth = bdSeq);
     }
