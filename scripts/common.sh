@@ -12,7 +12,8 @@ QN_PACKAGES=(cmake ninja-build g++ pkg-config
   iproute2 util-linux procps
   dpkg-dev desktop-file-utils qt6-qpa-plugins qt6-translations-l10n systemd
   clang-14 libfuzzer-14-dev
-  libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl)
+  libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl
+  protobuf-c-compiler libprotobuf-c-dev nodejs)
 # Only scripts/test needs these: the cross compiler of the Windows build of the
 # parts without Qt, and Wine to run its tests.
 QN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
@@ -39,4 +40,14 @@ qn_build() {
   cmake -S "$QN_ROOT" -B "$QN_ROOT/$dir" -G Ninja "$@" >/dev/null || return 1
   # shellcheck disable=SC2086 # a list of target names
   cmake --build "$QN_ROOT/$dir" -j "$(nproc)" ${QN_BUILD_TARGETS:+--target $QN_BUILD_TARGETS}
+}
+
+# The Sparkplug B decoder the tests and scripts/demo-mqtt read qnlog's payloads with: the npm
+# packages of tests/mqtt/sparkplug, as its package-lock.json pins them (npm ci), under Node.js.
+qn_install_sparkplug_decoder() {
+  command -v npm >/dev/null || qn_install_missing npm || return 1
+  local dir="$QN_ROOT/tests/mqtt/sparkplug"
+  [ -f "$dir/node_modules/sparkplug-payload/package.json" ] && return 0
+  echo "installing the Sparkplug B decoder's npm packages in $dir"
+  (cd "$dir" && npm ci --no-audit --no-fund --ignore-scripts >/dev/null)
 }

@@ -1,7 +1,8 @@
-// qnlog itself polling 256 simulated units at 100 ms (qnsim in a process of its own) with and
-// without its [mqtt] section, the broker a local mosquitto: the service's CPU in % of one core
-// both ways, the broker's, and every reading logged counted on the broker too (readings
-// received against CSV rows written). QN_MQTT_BENCH_SECONDS long (default 20).
+// qnlog itself polling 256 simulated units at 100 ms (qnsim in a process of its own) without
+// its [mqtt] section, with it (JSON), and with payload = sparkplug, the broker a local
+// mosquitto: the service's CPU in % of one core each way, the broker's, and every reading
+// logged counted on the broker too (readings received against CSV rows written; Sparkplug B's
+// DBIRTH and DDATA, a DDATA only when a metric changed). QN_MQTT_BENCH_SECONDS long (default 20).
 #include "child.h"
 #include "benchbroker.h"
 #include "subscriber.h"
@@ -31,7 +32,7 @@ long csvRows(const std::filesystem::path &folder)
 void BM_QnlogWithMqtt(benchmark::State &state)
 {
     const int units = int(state.range(0));
-    const bool mqtt = state.range(1) != 0;
+    const bool mqtt = state.range(1) != 0, sparkplug = state.range(1) == 2;
     const char *env = std::getenv("QN_MQTT_BENCH_SECONDS");
     const int seconds = env && std::atoi(env) > 0 ? std::atoi(env) : 20;
     rlimit limit{};
@@ -49,7 +50,7 @@ void BM_QnlogWithMqtt(benchmark::State &state)
             state.SkipWithError("qnsim did not start");
             return;
         }
-        Subscriber subscriber(broker.uri(), "bench-dashboard", "qnview/+/reading", false);
+        Subscriber subscriber(broker.uri(), "bench-dashboard", sparkplug ? "spBv1.0/qnview/+/+/+" : "qnview/+/reading", false);
         subscriber.waitForSubscription();
         std::filesystem::create_directories(dir.path / "logs");
         {
@@ -59,7 +60,8 @@ void BM_QnlogWithMqtt(benchmark::State &state)
             for (uint16_t port : sim.ports)
                 conf << "[unit]\naddress = 127.0.0.1:" << port << "\n";
             if (mqtt)
-                conf << "[mqtt]\nbroker = " << broker.uri() << "\npersistence-dir = " << (dir.path / "mqtt").string() << "\n";
+                conf << "[mqtt]\nbroker = " << broker.uri() << "\npersistence-dir = " << (dir.path / "mqtt").string() << "\n"
+                     << (sparkplug ? "payload = sparkplug\n" : "");
         }
         Child qnlog({std::string(QN_BIN_DIR) + "/qnlog", "--config", (dir.path / "qnlog.conf").string()});
         for (int answering = 0; answering < units;) {
@@ -88,7 +90,8 @@ void BM_QnlogWithMqtt(benchmark::State &state)
         }
     }
 }
-BENCHMARK(BM_QnlogWithMqtt)->ArgNames({"units", "mqtt"})->Args({256, 0})->Args({256, 1})->Iterations(1)->UseManualTime()
+// mqtt: 0 none, 1 JSON, 2 Sparkplug B
+BENCHMARK(BM_QnlogWithMqtt)->ArgNames({"units", "mqtt"})->Args({256, 0})->Args({256, 1})->Args({256, 2})->Iterations(1)->UseManualTime()
     ->Unit(benchmark::kSecond);
 
 } // namespace

@@ -18,6 +18,13 @@ struct BrokerOptions {
     int bufferLimit = 60000;
     std::string persistenceDir;               // readings waiting for the broker survive a restart here; empty: memory only
     int retryMinSeconds = 1, retryMaxSeconds = 60; // reconnection back-off
+
+    // What the readings go as: the JSON topics under the prefix, or Sparkplug B (the service
+    // an edge node of the group, each unit a device).
+    enum class Payload { Json, Sparkplug };
+    Payload payload = Payload::Json;
+    std::string groupId = "qnview";
+    std::string edgeNodeId; // empty: the client id
 };
 
 } // namespace qn::mqtt

@@ -1,19 +1,9 @@
 #include "mqtt/publisher.h"
 
-#include "mqtt/offlinejournal.h"
-#include "mqtt/payload.h"
+#include "mqtt/publisherstate.h"
 
-#include <MQTTAsync.h>
-
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <filesystem>
-#include <map>
-#include <optional>
-#include <unordered_map>
-#include <unordered_set>
-#include <mutex>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -39,165 +29,6 @@ const char *orNull(const std::string &s) { return s.empty() ? nullptr : s.c_str(
 
 } // namespace
 
-struct detail::PublisherState {
-    using CommandRunner = Publisher::CommandRunner;
-    using MessageSink = Publisher::MessageSink;
-    std::weak_ptr<PublisherState> self;
-    BrokerOptions options;
-    MessageSink sink;
-    MQTTAsync client = nullptr;
-    std::string serviceTopic;
-
-    // Paho keeps pointers into these for its reconnections.
-    MQTTAsync_connectOptions connect = MQTTAsync_connectOptions_initializer;
-    MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
-    MQTTAsync_SSLOptions ssl = MQTTAsync_SSLOptions_initializer;
-
-    struct Unit {
-        UnitKey key;
-        std::optional<Model> model;
-        bool commandsEnabled = false;
-        CommandRunner runner;
-        std::string lastBody; // the last reading sent, without its time
-        int status = -1;      // -1 none sent yet, else 0/1
-    };
-
-    mutable std::mutex mutex; // guards what follows; never held while calling into Paho
-    std::map<std::string, Unit> units; // by unit topic
-    PublisherStats stats;
-    // Messages handed to Paho and not yet acknowledged, oldest first, each with its place in
-    // the journal once it has one (written while the broker is away).
-    struct Pending {
-        StoredMessage message;
-        std::uint64_t journalId = 0;
-        MQTTAsync_token token = 0;
-    };
-    std::map<std::uint64_t, Pending> pending;
-    std::uint64_t nextPending = 0;
-    std::unordered_map<MQTTAsync_token, std::uint64_t> pendingByToken;
-    std::unordered_set<MQTTAsync_token> early; // acknowledged before send() had filed them
-    std::unique_ptr<OfflineJournal> journal;
-    bool dropSaid = false;
-    std::string lastFailure;   // the reason last said, so retries do not repeat it
-    std::string tlsError;      // what OpenSSL said during the attempt that failed
-    bool stopping = false;     // attempts the end cuts short are not failures to report
-
-    // The disconnection at the end.
-    std::condition_variable disconnected;
-    bool disconnectDone = false;
-
-    void say(const std::string &line)
-    {
-        if (sink)
-            sink(line);
-    }
-
-    // By value: a message kept until the broker acknowledges it keeps these very strings.
-    void send(std::string topic, std::string payload, bool retained, std::uint64_t journalId = 0)
-    {
-        MQTTAsync_message message = MQTTAsync_message_initializer;
-        message.payload = const_cast<char *>(payload.data());
-        message.payloadlen = static_cast<int>(payload.size());
-        message.qos = 1;
-        message.retained = retained ? 1 : 0;
-        MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
-        const int rc = MQTTAsync_sendMessage(client, topic.c_str(), &message, &response);
-        bool sayDrop = false;
-        {
-            std::lock_guard lock(mutex);
-            if (rc != MQTTASYNC_SUCCESS) {
-                ++stats.dropped;
-                if (journal)
-                    journal->remove(journalId);
-            } else {
-                ++stats.queued;
-                file(std::move(topic), std::move(payload), retained, journalId, response.token);
-            }
-            if (stats.dropped > 0 && !dropSaid)
-                sayDrop = dropSaid = true;
-        }
-        if (sayDrop)
-            say(rc == MQTTASYNC_SUCCESS
-                    ? "MQTT: more than " + std::to_string(options.bufferLimit) +
-                          " messages wait for the broker; the oldest are dropped (counted, said once)"
-                    : std::string("MQTT: a message could not be queued: ") + MQTTAsync_strerror(rc));
-    }
-
-    // A message Paho took (the lock held).
-    void file(std::string topic, std::string payload, bool retained, std::uint64_t journalId, MQTTAsync_token token)
-    {
-        // Past the limit while the broker is away, Paho gives up its oldest.
-        if (!stats.connected && pending.size() >= std::size_t(options.bufferLimit)) {
-            ++stats.dropped;
-            forget(pending.begin());
-        }
-        if (early.erase(token)) {
-            ++stats.delivered;
-            if (journal)
-                journal->remove(journalId);
-            return;
-        }
-        Pending p{{std::move(topic), std::move(payload), retained}, journalId, token};
-        if (!stats.connected && p.journalId == 0 && journal)
-            p.journalId = journal->add(p.message);
-        pendingByToken[token] = nextPending;
-        pending.emplace(nextPending++, std::move(p));
-    }
-
-    void forget(std::map<std::uint64_t, Pending>::iterator it)
-    {
-        if (journal)
-            journal->remove(it->second.journalId);
-        pendingByToken.erase(it->second.token);
-        pending.erase(it);
-    }
-
-    // The broker went, or the program ends: what it has not acknowledged goes to disk.
-    void keepPending()
-    {
-        if (!journal)
-            return;
-        for (auto &[seq, p] : pending)
-            if (p.journalId == 0)
-                p.journalId = journal->add(p.message);
-    }
-
-    std::string failureReason(const MQTTAsync_failureData *response)
-    {
-        const int code = response ? response->code : MQTTASYNC_FAILURE;
-        std::string tls;
-        {
-            std::lock_guard lock(mutex);
-            tls.swap(tlsError);
-        }
-        switch (code) {
-        case 1:
-            return "the broker refused the connection: it does not take MQTT 3.1.1";
-        case 2:
-            return "the broker refused the client id \"" + options.clientId + '"';
-        case 3:
-            return "the broker refused the connection: server unavailable";
-        case 4:
-            return "the broker refused the login: bad user name or password";
-        case 5:
-            return "the broker refused the login: not authorised";
-        default:
-            break;
-        }
-        if (!tls.empty()) {
-            if (tls.find("certificate verify failed") != std::string::npos)
-                return "the broker's certificate is not trusted by the CA file \"" + options.caFile +
-                       "\" (certificate verify failed)";
-            return "TLS failed: " + tls;
-        }
-        if (response && response->message)
-            return std::string("cannot connect: ") + response->message;
-        return std::string("cannot connect: ") + MQTTAsync_strerror(code);
-    }
-
-    void handleCommand(const std::string &topic, const std::string &payload, const std::shared_ptr<PublisherState> &self);
-};
-
 namespace {
 
 void onConnected(void *context, char *)
@@ -209,6 +40,14 @@ void onConnected(void *context, char *)
         s->lastFailure.clear();
     }
     s->say("MQTT: connected to " + s->options.uri);
+    if (s->sessionMode()) {
+        {
+            std::lock_guard lock(s->mutex);
+            s->retrySeconds = 0;
+        }
+        s->sessionConnected();
+        return;
+    }
     // The broker takes one client's packets in order: whoever sees "online" can send commands.
     MQTTAsync_subscribe(s->client, commandFilter(s->options.prefix).c_str(), 1, nullptr);
     s->send(s->serviceTopic, "online", true);
@@ -220,6 +59,9 @@ void onConnectionLost(void *context, char *)
     {
         std::lock_guard lock(s->mutex);
         s->stats.connected = false;
+        s->ready = false;
+        if (s->sessionMode())
+            s->reconnectIn(0);
     }
     s->say("MQTT: lost the broker at " + s->options.uri + "; readings wait for it and go out in order when it is back");
 }
@@ -230,6 +72,8 @@ void onConnectFailure(void *context, MQTTAsync_failureData *response)
     const std::string reason = s->failureReason(response);
     {
         std::lock_guard lock(s->mutex);
+        if (s->sessionMode())
+            s->reconnectIn(s->nextRetry());
         if (s->stopping || reason == s->lastFailure)
             return;
         s->lastFailure = reason;
@@ -317,13 +161,14 @@ void detail::PublisherState::handleCommand(const std::string &topic, const std::
     });
 }
 
-Publisher::Publisher(BrokerOptions options, MessageSink sink) : m_state(std::make_shared<detail::PublisherState>())
+Publisher::Publisher(BrokerOptions options, MessageSink sink, Session session) : m_state(std::make_shared<detail::PublisherState>())
 {
     m_state->self = m_state;
     if (options.clientId.empty())
         options.clientId = defaultClientId();
     m_state->options = std::move(options);
     m_state->sink = std::move(sink);
+    m_state->session = std::move(session);
     m_state->serviceTopic = serviceStatusTopic(m_state->options.prefix);
 }
 
@@ -377,7 +222,10 @@ bool Publisher::start()
                                                    std::size_t(message->payloadlen));
                                MQTTAsync_freeMessage(&message);
                                MQTTAsync_free(topic);
-                               state->handleCommand(t, payload, state->self.lock());
+                               if (state->session.received)
+                                   state->session.received(t, payload);
+                               else
+                                   state->handleCommand(t, payload, state->self.lock());
                                return 1;
                            },
                            onDelivered);
@@ -389,13 +237,13 @@ bool Publisher::start()
     for (const auto &[id, m] : left)
         s.send(m.topic, m.payload, m.retained, id);
 
-    s.will.topicName = s.serviceTopic.c_str();
+    s.will.topicName = s.sessionMode() ? s.session.willTopic.c_str() : s.serviceTopic.c_str();
     s.will.message = "offline";
-    s.will.retained = 1;
+    s.will.retained = s.sessionMode() ? 0 : 1;
     s.will.qos = 1;
     s.connect.keepAliveInterval = 10;
     s.connect.cleansession = 0; // the broker keeps our session; in-flight messages are sent again
-    s.connect.automaticReconnect = 1;
+    s.connect.automaticReconnect = s.sessionMode() ? 0 : 1;
     s.connect.minRetryInterval = o.retryMinSeconds;
     s.connect.maxRetryInterval = o.retryMaxSeconds;
     s.connect.connectTimeout = 10;
@@ -415,7 +263,12 @@ bool Publisher::start()
         s.ssl.ssl_error_context = &s;
         s.connect.ssl = &s.ssl;
     }
-    rc = MQTTAsync_connect(s.client, &s.connect);
+    if (s.sessionMode()) {
+        s.reconnector = std::thread([&s] { s.reconnectLoop(); });
+        rc = s.connectNow();
+    } else {
+        rc = MQTTAsync_connect(s.client, &s.connect);
+    }
     if (rc != MQTTASYNC_SUCCESS) {
         s.say("MQTT: cannot connect to " + o.uri + ": " + MQTTAsync_strerror(rc));
         return false;
@@ -431,18 +284,28 @@ Publisher::~Publisher()
     // A service that stops no longer speaks for its units: a subscriber must not
     // keep seeing them online from the retained status.
     std::vector<std::string> onlineUnits;
+    bool ready = false;
     {
         std::lock_guard lock(s.mutex);
         s.stopping = true;
+        ready = s.ready;
         for (auto &[topic, unit] : s.units)
             if (unit.status == 1) {
                 unit.status = 0;
                 onlineUnits.push_back(topic);
             }
+        s.reconnectWake.notify_all();
     }
-    for (const std::string &topic : onlineUnits)
-        s.send(topic + "/status", "offline", true);
-    s.send(s.serviceTopic, "offline", true);
+    if (s.reconnector.joinable())
+        s.reconnector.join();
+    if (!s.sessionMode()) {
+        for (const std::string &topic : onlineUnits)
+            s.send(topic + "/status", "offline", true);
+        s.send(s.serviceTopic, "offline", true);
+    } else if (ready && s.session.farewell) {
+        for (StoredMessage &m : s.session.farewell())
+            s.send(std::move(m.topic), std::move(m.payload), m.retained, 0, detail::PublisherState::Via::Birth);
+    }
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
     options.timeout = 500; // the service has 2 s to end; what is left waits on disk
     options.onSuccess = onDisconnected;
@@ -502,6 +365,11 @@ void Publisher::publishUnitStatus(const UnitKey &unit, bool online)
         u.status = int(online);
     }
     s.send(topic + "/status", online ? "online" : "offline", true);
+}
+
+void Publisher::publish(std::string topic, std::string payload, bool retained)
+{
+    m_state->send(std::move(topic), std::move(payload), retained);
 }
 
 PublisherStats Publisher::stats() const

@@ -9,12 +9,14 @@
 #include "model/model.h"
 #include "mqtt/brokeroptions.h"
 #include "mqtt/command.h"
+#include "mqtt/offlinejournal.h"
 #include "mqtt/reading.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qn::mqtt {
 
@@ -30,6 +32,23 @@ struct PublisherStats {
     bool connected = false;
 };
 
+// Another protocol over the same connection, reconnection and journal (Sparkplug B, see
+// sparkplugnode.h): its own last will, subscriptions and first messages on each connection.
+// While the broker is away messages wait in the publisher (and the journal) rather than in the
+// library, so each connection's births go before them. Hooks run on the library's threads
+// (stamp on the caller's too) and must not block.
+struct Session {
+    std::string willTopic;
+    std::function<std::string()> nextWill; // the will's payload for the coming connection attempt
+    std::vector<std::string> subscriptions; // taken at QoS 0: nothing is kept for us while away
+    std::function<std::vector<StoredMessage>()> births; // on each connection, first
+    // Each message just before the library takes it, one at a time in sending order; `waited`
+    // for one that waited for the broker. An empty answer drops the message.
+    std::function<std::string(const std::string &topic, const std::string &payload, bool waited)> stamp;
+    std::function<void(const std::string &topic, const std::string &payload)> received;
+    std::function<std::vector<StoredMessage>()> farewell; // at the end, while connected
+};
+
 class Publisher final {
 public:
     // One line for standard error, without its end of line.
@@ -39,7 +58,7 @@ public:
     using CommandRunner =
         std::function<void(const UnitKey &unit, const Command &command, std::function<void(std::string error)> done)>;
 
-    Publisher(BrokerOptions options, MessageSink sink);
+    Publisher(BrokerOptions options, MessageSink sink, Session session = {});
     ~Publisher(); // "offline" on the service topic, then up to 0.5 s for what is in flight
     Publisher(const Publisher &) = delete;
     Publisher &operator=(const Publisher &) = delete;
@@ -53,6 +72,8 @@ public:
     void addUnit(const UnitKey &unit, Model model, bool commandsEnabled, CommandRunner runner = {});
     void publishReading(const UnitReading &reading);
     void publishUnitStatus(const UnitKey &unit, bool online);
+    // Any message (QoS 1), in order with the rest.
+    void publish(std::string topic, std::string payload, bool retained = false);
 
     PublisherStats stats() const;
 

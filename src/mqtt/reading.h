@@ -29,6 +29,8 @@ struct UnitReading {
     std::vector<ChannelReading> channels;
     std::vector<int> digitalInputs;  // 0/1, DI1 first
     std::vector<int> digitalOutputs; // 0/1, DO1 first
+    // The digital channels' signal names, in the same order (Sparkplug's births name them).
+    std::vector<std::string> digitalInputSignals, digitalOutputSignals;
 };
 
 } // namespace qn::mqtt

@@ -45,6 +45,22 @@ std::optional<QString> mqttConfigKey(const QString &key, const QString &value, m
         o.prefix = value.toStdString();
         return std::nullopt;
     }
+    if (key == QLatin1String("payload")) {
+        if (value == QLatin1String("json"))
+            o.payload = mqtt::BrokerOptions::Payload::Json;
+        else if (value == QLatin1String("sparkplug"))
+            o.payload = mqtt::BrokerOptions::Payload::Sparkplug;
+        else
+            return QStringLiteral("payload must be json or sparkplug, not '%1'").arg(value);
+        return std::nullopt;
+    }
+    if (key == QLatin1String("group-id") || key == QLatin1String("edge-node-id")) {
+        if (value.isEmpty() || value.contains(QLatin1Char('/')) || value.contains(QLatin1Char('+'))
+            || value.contains(QLatin1Char('#')))
+            return QStringLiteral("bad %1 '%2' (not empty, no /, + or #)").arg(key, value);
+        (key == QLatin1String("group-id") ? o.groupId : o.edgeNodeId) = value.toStdString();
+        return std::nullopt;
+    }
     using Options = mqtt::BrokerOptions;
     const std::pair<const char *, std::string Options::*> texts[] = {
         {"client-id", &Options::clientId}, {"username", &Options::username}, {"password", &Options::password},
@@ -77,6 +93,10 @@ std::optional<QString> checkMqttConfig(const mqtt::BrokerOptions &o)
         return QStringLiteral("ca-file, cert-file and key-file need an ssl:// broker");
     if (o.username.empty() && !o.password.empty())
         return QStringLiteral("a password needs a username");
+#ifndef QN_HAVE_SPARKPLUG
+    if (o.payload == mqtt::BrokerOptions::Payload::Sparkplug)
+        return QStringLiteral("payload = sparkplug: this qnlog was built without Sparkplug B (protobuf-c)");
+#endif
     return std::nullopt;
 }
 

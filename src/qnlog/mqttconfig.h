@@ -14,6 +14,9 @@
 //   only-on-change = no              # a reading like the last one is not sent
 //   buffer = 60000                   # messages kept while the broker is away
 //   persistence-dir = /var/lib/qnlog/mqtt   # ...and kept there across a restart
+//   payload = json                   # or sparkplug: Sparkplug B, the service an edge node
+//   group-id = qnview                # sparkplug: the edge node's group...
+//   edge-node-id = line1             # ...and its own id (default: the client id)
 //
 // and "commands = yes" in a [unit] lets subscribers set that unit's outputs.
 #include "mqtt/brokeroptions.h"

@@ -33,10 +33,14 @@ mqtt::UnitReading mqttReading(const Reading &reading)
         const ChannelValue &c = reading.channels[i];
         r.channels.push_back({label + std::to_string(i + 1), c.signalName, c.value, c.unit, c.raw});
     }
-    for (const DigitalValue &d : reading.digitalInputs)
+    for (const DigitalValue &d : reading.digitalInputs) {
         r.digitalInputs.push_back(d.on ? 1 : 0);
-    for (const DigitalValue &d : reading.digitalOutputs)
+        r.digitalInputSignals.push_back(d.signalName);
+    }
+    for (const DigitalValue &d : reading.digitalOutputs) {
         r.digitalOutputs.push_back(d.on ? 1 : 0);
+        r.digitalOutputSignals.push_back(d.signalName);
+    }
     return r;
 }
 
@@ -45,14 +49,35 @@ MqttSink::MqttSink(mqtt::BrokerOptions options, CommandRunner runner) : m_runner
     if (options.persistenceDir.empty())
         if (const char *state = std::getenv("STATE_DIRECTORY")) // systemd's StateDirectory=
             options.persistenceDir = std::string(state) + "/mqtt";
-    m_publisher = std::make_unique<mqtt::Publisher>(std::move(options), [](const std::string &line) {
-        std::fprintf(stderr, "qnlog: %s\n", line.c_str());
-    });
+    const auto say = [](const std::string &line) { std::fprintf(stderr, "qnlog: %s\n", line.c_str()); };
+#ifdef QN_HAVE_SPARKPLUG
+    if (options.payload == mqtt::BrokerOptions::Payload::Sparkplug) {
+        m_node = std::make_unique<mqtt::SparkplugNode>(std::move(options), say);
+        return;
+    }
+#endif
+    m_publisher = std::make_unique<mqtt::Publisher>(std::move(options), say);
+}
+
+const mqtt::Publisher *MqttSink::publisher() const
+{
+#ifdef QN_HAVE_SPARKPLUG
+    if (m_node)
+        return m_node->publisher();
+#endif
+    return m_publisher.get();
 }
 
 MqttSink::~MqttSink() = default;
 
-bool MqttSink::start() { return m_publisher->start(); }
+bool MqttSink::start()
+{
+#ifdef QN_HAVE_SPARKPLUG
+    if (m_node)
+        return m_node->start();
+#endif
+    return m_publisher->start();
+}
 
 void MqttSink::setCommandUnits(const std::vector<UnitTarget> &units)
 {
@@ -65,7 +90,7 @@ void MqttSink::setCommandUnits(const std::vector<UnitTarget> &units)
 
 void MqttSink::introduce(const UnitIdentity &unit)
 {
-    if (!m_publisher || !m_introduced.insert({unit.address, unit.tcpPort}).second)
+    if (!publisher() || !m_introduced.insert({unit.address, unit.tcpPort}).second)
         return;
     const std::optional<Model> model = modelNamed(unit.model);
     if (!model)
@@ -76,25 +101,43 @@ void MqttSink::introduce(const UnitIdentity &unit)
         runner = [run = m_runner, unit](const mqtt::UnitKey &, const mqtt::Command &c, std::function<void(std::string)> done) {
             run(unit, c, std::move(done));
         };
+#ifdef QN_HAVE_SPARKPLUG
+    if (m_node)
+        return m_node->addUnit(mqttUnit(unit), *model, enabled, std::move(runner));
+#endif
     m_publisher->addUnit(mqttUnit(unit), *model, enabled, std::move(runner));
 }
 
 void MqttSink::take(const Reading &reading)
 {
-    if (!m_publisher)
+    if (!publisher())
         return;
     introduce(reading.unit);
+#ifdef QN_HAVE_SPARKPLUG
+    if (m_node)
+        return m_node->publishReading(mqttReading(reading));
+#endif
     m_publisher->publishReading(mqttReading(reading));
 }
 
 void MqttSink::unitStateChanged(const UnitIdentity &unit, bool online)
 {
-    if (!m_publisher)
+    if (!publisher())
         return;
     introduce(unit);
+#ifdef QN_HAVE_SPARKPLUG
+    if (m_node)
+        return m_node->publishUnitStatus(mqttUnit(unit), online);
+#endif
     m_publisher->publishUnitStatus(mqttUnit(unit), online);
 }
 
-void MqttSink::close() { m_publisher.reset(); }
+void MqttSink::close()
+{
+#ifdef QN_HAVE_SPARKPLUG
+    m_node.reset();
+#endif
+    m_publisher.reset();
+}
 
 } // namespace qn::logsvc

@@ -2,6 +2,9 @@
 // The readings on an MQTT broker (see README, "MQTT"): a ReadingSink over the publisher.
 // Main thread, as every sink; the publisher's own threads do the sending.
 #include "mqtt/publisher.h"
+#ifdef QN_HAVE_SPARKPLUG
+#include "mqtt/sparkplugnode.h"
+#endif
 #include "qnlog/reading.h"
 #include "qnlog/serviceconfig.h"
 
@@ -31,12 +34,15 @@ public:
     // has not taken stays in the persistence folder for the next start.
     void close() override;
 
-    const mqtt::Publisher *publisher() const { return m_publisher.get(); }
+    const mqtt::Publisher *publisher() const;
 
 private:
     void introduce(const UnitIdentity &unit);
 
-    std::unique_ptr<mqtt::Publisher> m_publisher;
+    std::unique_ptr<mqtt::Publisher> m_publisher; // payload = json
+#ifdef QN_HAVE_SPARKPLUG
+    std::unique_ptr<mqtt::SparkplugNode> m_node;  // payload = sparkplug
+#endif
     CommandRunner m_runner;
     std::set<std::pair<std::string, int>> m_commandUnits; // address, TCP port
     std::set<std::pair<std::string, int>> m_introduced;   // units the publisher was told of

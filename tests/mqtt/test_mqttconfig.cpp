@@ -14,7 +14,8 @@ TEST(MqttConfig, TheSectionSetsThePublishersOptions)
 {
     const QByteArray text = kUnit + "[mqtt]\nbroker = ssl://broker.example:8883\nprefix = plant/line1\nclient-id = line1\n"
                                     "username = u\npassword = p\nca-file = /etc/qnlog/ca.pem\ncert-file = /c.pem\nkey-file = /c.key\n"
-                                    "retain = yes\nonly-on-change = on\nbuffer = 500\npersistence-dir = /var/lib/q\n";
+                                    "retain = yes\nonly-on-change = on\nbuffer = 500\npersistence-dir = /var/lib/q\n"
+                                    "payload = sparkplug\ngroup-id = Plant 1\nedge-node-id = line1-logger\n";
     ConfigError error;
     const std::optional<ServiceConfig> config = parseServiceConfig(text, "q.conf", &error);
     ASSERT_TRUE(config) << error.text().toStdString();
@@ -29,11 +30,14 @@ TEST(MqttConfig, TheSectionSetsThePublishersOptions)
     EXPECT_TRUE(o.onlyOnChange);
     EXPECT_EQ(o.bufferLimit, 500);
     EXPECT_EQ(o.persistenceDir, "/var/lib/q");
+    EXPECT_EQ(o.payload, qn::mqtt::BrokerOptions::Payload::Sparkplug);
+    EXPECT_EQ(o.groupId + "|" + o.edgeNodeId, "Plant 1|line1-logger");
     EXPECT_TRUE(config->units.front().commands);
 
     const std::optional<ServiceConfig> plain = parseServiceConfig("[unit]\naddress = 192.0.2.7\n", "q.conf", &error);
     ASSERT_TRUE(plain);
     EXPECT_FALSE(plain->mqtt);
+    EXPECT_EQ(qn::mqtt::BrokerOptions().payload, qn::mqtt::BrokerOptions::Payload::Json);
     EXPECT_FALSE(plain->units.front().commands);
 }
 
@@ -53,6 +57,9 @@ TEST(MqttConfig, AMistakeNamesItsLine)
         {"[mqtt]\nbuffer = 70000\n", 5, "buffer must be"},
         {"[mqtt]\nbroker = tcp://b:1883\nca-file = /ca.pem\n", 4, "need an ssl:// broker"},
         {"[mqtt]\n[mqtt]\n", 5, "a second [mqtt] section"},
+        {"[mqtt]\npayload = protobuf\n", 5, "payload must be json or sparkplug"},
+        {"[mqtt]\ngroup-id = a/b\n", 5, "bad group-id"},
+        {"[mqtt]\nedge-node-id = #\n", 5, "bad edge-node-id"},
         {"[unit]\naddress = 192.0.2.8\ncommands = sometimes\n", 6, "commands must be yes or no"},
     };
     for (const auto &c : cases) {
