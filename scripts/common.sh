@@ -14,9 +14,9 @@ QN_PACKAGES=(cmake ninja-build g++ pkg-config
   clang-14 libfuzzer-14-dev
   libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl
   protobuf-c-compiler libprotobuf-c-dev nodejs)
-# Only scripts/test needs these: the cross compiler of the Windows build of the
-# parts without Qt, and Wine to run its tests.
-QN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
+# Only scripts/test needs these: the MinGW-w64 cross compiler of the Windows build,
+# Wine to run its tests, and wixl (msitools) to make its MSI.
+QN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64 msitools wixl xz-utils)
 
 # qn_install_missing [more packages...]: QN_PACKAGES and the ones named.
 qn_install_missing() {

@@ -25,9 +25,15 @@ double parseLenient(const QString &text)
     // strtod in the C locale reads the longest numeric prefix, as the unit tools always have.
     // The C locale explicitly: the application sets the user's locale, and under one with a
     // decimal comma plain strtod would read "1.5" as 1.
+#ifdef _WIN32
+    static const _locale_t cLocale = _create_locale(LC_ALL, "C");
+    const QByteArray bytes = text.trimmed().toLatin1();
+    const double v = cLocale ? _strtod_l(bytes.constData(), nullptr, cLocale) : std::strtod(bytes.constData(), nullptr);
+#else
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     const QByteArray bytes = text.trimmed().toLatin1();
     const double v = cLocale ? strtod_l(bytes.constData(), nullptr, cLocale) : std::strtod(bytes.constData(), nullptr);
+#endif
     return std::isfinite(v) ? v : 0.0;
 }
 

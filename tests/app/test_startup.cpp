@@ -15,8 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <csignal>
 #include <sys/stat.h>
+#endif
 
 namespace qn {
 namespace {
@@ -140,11 +147,37 @@ protected:
         EXPECT_TRUE(p->waitForStarted(10000));
         return p;
     }
+    // Where the program keeps its lock: a folder of the test's own, or on Windows the
+    // user's folder (Qt asks the system for it; no variable moves it).
+    QString lockFolder() const
+    {
+#ifdef _WIN32
+        return QDir::homePath();
+#else
+        return m_dir.path();
+#endif
+    }
     // Waits until some process holds the lock in the test's folder. Looks at the
     // kernel's lock table rather than trying the lock, which would itself hold it
     // for a moment and could turn a starting copy away.
     bool lockHeld()
     {
+#ifdef _WIN32
+        // A held lock file is open without sharing writes: opening it for writing
+        // fails with a sharing violation, and takes no lock.
+        const std::wstring lockFile = QDir::toNativeSeparators(QDir(lockFolder()).filePath(QStringLiteral("QN-VIEW.lock"))).toStdWString();
+        QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()) {
+            HANDLE h = CreateFileW(lockFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE)
+                CloseHandle(h);
+            else if (GetLastError() == ERROR_SHARING_VIOLATION)
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+#else
         const QByteArray lockFile = QFile::encodeName(m_dir.filePath(QStringLiteral("QN-VIEW.lock")));
         QDeadlineTimer deadline(30000);
         while (!deadline.hasExpired()) {
@@ -162,6 +195,7 @@ protected:
             QThread::msleep(50);
         }
         return false;
+#endif
     }
 
     QTemporaryDir m_dir;
@@ -185,7 +219,7 @@ TEST_F(ProgramInstances, SecondStartBringsTheRunningCopyForwardAndEnds)
 // A lock held by something that does not answer (here the test): the start ends and says so.
 TEST_F(ProgramInstances, SecondStartThatGetsNoAnswerSaysSoAndEnds)
 {
-    const SingleInstanceLock held(m_dir.path());
+    const SingleInstanceLock held(lockFolder());
     ASSERT_TRUE(held.acquired());
     QProcess *second = start();
     ASSERT_TRUE(second->waitForFinished(30000));
@@ -207,7 +241,11 @@ TEST_F(ProgramInstances, ACrashedCopyLeavesNoLockBehind)
 {
     QProcess *crashed = start();
     ASSERT_TRUE(lockHeld());
+#ifdef _WIN32
+    crashed->kill(); // TerminateProcess: no chance to clean up
+#else
     ::kill(pid_t(crashed->processId()), SIGKILL);
+#endif
     ASSERT_TRUE(crashed->waitForFinished(30000));
 
     // The next start runs and holds the lock: a copy after it ends at once.

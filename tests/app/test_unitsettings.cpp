@@ -13,9 +13,11 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace qn {
 namespace {
@@ -356,6 +358,8 @@ TEST_F(SettingsFile, UnreadableOrMissingFilesKeepTheDefaults)
     EXPECT_EQ(store.path(), path("missing/qnview.ini"));
 }
 
+// File size limits are POSIX's.
+#ifndef _WIN32
 // A write that fails half-way (here: the process may not make files that large)
 // leaves the previous file exactly as it was; the store keeps its values and the
 // next save that can succeed writes a complete file.
@@ -389,6 +393,8 @@ TEST_F(SettingsFile, FailedSaveKeepsThePreviousFileByteForByte)
     EXPECT_EQ(loaded.getSignalName(0, 1, RecordKind::Input, 0), QStringLiteral("After"));
 }
 
+#endif
+
 TEST_F(SettingsFile, SaveIntoAFolderThatCannotBeWrittenFailsSilently)
 {
     const QString blocked = path("plain-file");
@@ -401,6 +407,8 @@ TEST_F(SettingsFile, SaveIntoAFolderThatCannotBeWrittenFailsSilently)
     EXPECT_EQ(readAll(blocked), "x");
 }
 
+// Folder permissions and users as POSIX has them.
+#ifndef _WIN32
 // Saves path as a user who may write that file but may not create files beside it.
 // Root may create files anywhere, so as root the save runs in a child process that
 // has become "nobody" first.
@@ -442,6 +450,8 @@ TEST_F(SettingsFile, FileInAFolderThatTakesNoNewFilesIsWrittenInPlace)
     }
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"qnview.ini"});
 }
+
+#endif
 
 TEST(UnitSettingsGlobal, OneStoreForTheProgram)
 {

@@ -12,7 +12,9 @@
 #include "../support/filesizelimit.h"
 
 using namespace qn;
+#ifndef _WIN32
 using qn::test::FileSizeLimit;
+#endif
 
 namespace {
 
