@@ -262,7 +262,13 @@ TEST_F(LanguageTest, EveryFormInEnglishAndBackInJapaneseUnchanged)
     EXPECT_TRUE(english.contains(QStringLiteral("disconnectButton: Disconnect")));
 
     switchTo(Language::Japanese);
-    EXPECT_EQ(allTexts().join(QLatin1Char('\n')).toStdString(), japanese.join(QLatin1Char('\n')).toStdString());
+    // The windows go on reading their units meanwhile, so the clock of "最終読み取り" may
+    // have moved on; everything else must read as it did.
+    const auto withoutClock = [](const QStringList &texts) {
+        static const QRegularExpression clock(QStringLiteral("\\b\\d{1,2}:\\d{2}:\\d{2}\\b"));
+        return texts.join(QLatin1Char('\n')).replace(clock, QStringLiteral("hh:mm:ss")).toStdString();
+    };
+    EXPECT_EQ(withoutClock(allTexts()), withoutClock(japanese));
     for (QPointer<UnitWindow> &w : windows)
         ASSERT_TRUE(w && !w->isClosing()); // still connected: nothing reconnected
 }
