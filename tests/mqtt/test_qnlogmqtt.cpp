@@ -1,9 +1,7 @@
 // qnlog with an [mqtt] section, a simulated unit and a real mosquitto: the unit's readings and
 // state on the broker, a command that reaches the unit, the service's own state at its end.
 #include "mqtt/command.h"
-#include "sim/simulator.h"
-
-#include "brokertest.h"
+#include "qnlogbrokertest.h"
 
 #include <fstream>
 #include <regex>
@@ -12,45 +10,12 @@ using namespace qn::test;
 
 namespace {
 
-class QnlogMqtt : public MqttBroker {
-protected:
-    void SetUp() override
-    {
-        qn::sim::UnitConfig config;
-        config.modelId = qn::proto::kModelQN210;
-        config.unitId = 3;
-        config.bindIp = "127.0.0.2";
-        config.discovery.enabled = false;
-        m_unit = m_simulator.addUnit(config);
-        config.modelId = qn::proto::kModelQN110;
-        config.unitId = 1;
-        config.bindIp = "127.0.0.3";
-        m_outputUnit = m_simulator.addUnit(config);
-        std::string error;
-        ASSERT_TRUE(m_simulator.start(&error)) << error;
-        startBroker();
-    }
-
-    std::unique_ptr<Child> startQnlog()
-    {
-        std::filesystem::create_directories(m_dir.path / "logs");
-        const std::string path = (m_dir.path / "qnlog.conf").string();
-        std::ofstream(path) << "[service]\nlog-folder = " << (m_dir.path / "logs").string() << "\nsettings-file = "
-                            << (m_dir.path / "qnview.ini").string() << "\nlocale = C\n"
-                            << "[unit]\naddress = 127.0.0.2:" << m_simulator.tcpPort(m_unit) << "\nperiod = 1\ncommands = yes\n"
-                            << "[unit]\naddress = 127.0.0.3:" << m_simulator.tcpPort(m_outputUnit) << "\nperiod = 1\ncommands = yes\n"
-                            << "[mqtt]\nbroker = " << m_broker->uri() << "\nclient-id = qnlog-test\n";
-        return std::make_unique<Child>(std::vector<std::string>{std::string(QN_BIN_DIR) + "/qnlog", "--config", path});
-    }
-
-    qn::sim::Simulator m_simulator;
-    int m_unit = 0, m_outputUnit = 0;
-};
+class QnlogMqtt : public QnlogWithBroker {};
 
 TEST_F(QnlogMqtt, ReadingsStateAndCommandsGoThroughTheBroker)
 {
     auto dashboard = subscribe("qnview/#", "dashboard");
-    auto qnlog = startQnlog();
+    auto qnlog = startQnlog(true);
     const std::string unit = "qnview/QN-210_3_127.0.0.2";
     ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) {
         return countTopic(m, unit + "/reading") >= 2 && countTopic(m, unit + "/status") == 1;
@@ -67,7 +32,7 @@ TEST_F(QnlogMqtt, ReadingsStateAndCommandsGoThroughTheBroker)
     dashboard->publish(unit + "/set/DO2", "1");
     ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, unit + "/result") == 1; }));
     EXPECT_EQ(lastOn(dashboard->messages(), unit + "/result").payload, qn::mqtt::commandResultJson("DO2", "1", ""));
-    EXPECT_EQ(m_simulator.state(m_unit).doPattern, 0b10);
+    EXPECT_EQ(m_simulator.state(m_inputs).doPattern, 0b10);
     ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) {
         return lastOn(m, unit + "/reading").payload.find(R"("do":[0,1])") != std::string::npos;
     }));
@@ -78,7 +43,7 @@ TEST_F(QnlogMqtt, ReadingsStateAndCommandsGoThroughTheBroker)
     dashboard->publish(outputUnit + "/set/AO1", "2.5");
     ASSERT_TRUE(dashboard->waitUntil([&](const auto &m) { return countTopic(m, outputUnit + "/result") == 1; }));
     EXPECT_EQ(lastOn(dashboard->messages(), outputUnit + "/result").payload, qn::mqtt::commandResultJson("AO1", "2.5", ""));
-    EXPECT_EQ(m_simulator.state(m_outputUnit).aoRaw[0], 8192);
+    EXPECT_EQ(m_simulator.state(m_outputs).aoRaw[0], 8192);
 
     EXPECT_EQ(qnlog->stop(SIGTERM), 0);
     // A stopped service leaves no unit looking online.

@@ -2,9 +2,7 @@
 // sparkplug-payload package (sparkplugdecoder.h): births, data equal to the CSV log's, a unit's
 // death and return, a rebirth, commands refused and carried out, the last will after a kill,
 // and bdSeq across a restart and a reconnection with the data that waited.
-#include "sim/simulator.h"
-
-#include "brokertest.h"
+#include "qnlogbrokertest.h"
 #include "sparkplugdecoder.h"
 
 #include <QFile>
@@ -40,39 +38,20 @@ QJsonValue at(QJsonValue value, std::initializer_list<const char *> path)
     return value;
 }
 
-class QnlogSparkplug : public MqttBroker {
+class QnlogSparkplug : public QnlogWithBroker {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(QN_SPARKPLUG_JS).parent_path() /
                                             "node_modules/sparkplug-payload/package.json"))
             << "the decoder is not installed: scripts/common.sh's qn_install_sparkplug_decoder (npm ci in tests/mqtt/sparkplug)";
-        qn::sim::UnitConfig config;
-        config.modelId = qn::proto::kModelQN210;
-        config.unitId = 3;
-        config.bindIp = "127.0.0.2";
-        config.discovery.enabled = false;
-        m_inputs = m_simulator.addUnit(config);
-        config.modelId = qn::proto::kModelQN110;
-        config.unitId = 1;
-        config.bindIp = "127.0.0.3";
-        m_outputs = m_simulator.addUnit(config);
-        std::string error;
-        ASSERT_TRUE(m_simulator.start(&error)) << error;
-        startBroker();
+        QnlogWithBroker::SetUp();
     }
 
     std::unique_ptr<Child> startQnlog()
     {
-        std::filesystem::create_directories(m_dir.path / "logs");
-        const std::string path = (m_dir.path / "qnlog.conf").string();
-        std::ofstream(path) << "[service]\nlog-folder = " << (m_dir.path / "logs").string() << "\nsettings-file = "
-                            << (m_dir.path / "qnview.ini").string() << "\nlocale = C\n"
-                            << "[unit]\naddress = 127.0.0.2:" << m_simulator.tcpPort(m_inputs) << "\nperiod = 1\n"
-                            << "[unit]\naddress = 127.0.0.3:" << m_simulator.tcpPort(m_outputs) << "\nperiod = 1\ncommands = yes\n"
-                            << "[mqtt]\nbroker = " << m_broker->uri() << "\nclient-id = qnlog-test\npayload = sparkplug\n"
-                            << "edge-node-id = line1\npersistence-dir = " << (m_dir.path / "state").string() << "\n";
-        return std::make_unique<Child>(std::vector<std::string>{std::string(QN_BIN_DIR) + "/qnlog", "--config", path});
+        return QnlogWithBroker::startQnlog(false, "payload = sparkplug\nedge-node-id = line1\npersistence-dir = " +
+                                                      (m_dir.path / "state").string() + "\n");
     }
     void command(Subscriber &host, const char *type, const std::string &device, const std::string &metricJson)
     {
@@ -90,8 +69,6 @@ protected:
         return rows;
     }
 
-    qn::sim::Simulator m_simulator;
-    int m_inputs = 0, m_outputs = 0;
     SparkplugDecoder m_decoder;
 };
 
