@@ -13,6 +13,12 @@ const sparkplug = require('sparkplug-payload').get('spBv1.0');
 
 const text = process.argv.includes('--text');
 
+// A reader that has seen enough (the demo's `head`) closes the pipe: stop quietly.
+process.stdout.on('error', (e) => {
+  if (e.code === 'EPIPE') process.exit(0);
+  throw e;
+});
+
 // Long (protobufjs's 64-bit integer) as a plain number.
 function plain(key, value) {
   if (value && typeof value === 'object' && 'low' in value && 'high' in value && typeof value.toNumber === 'function')
